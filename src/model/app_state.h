@@ -1,0 +1,30 @@
+#pragma once
+
+#include "schedule.h"
+
+#include <cstdint>
+#include <string>
+
+namespace velmo {
+
+// The program's one model and shared state, created in main() (or by a test) and passed by reference.
+// Directory values end in the native separator whenever the program sets them.
+struct AppState {
+    Schedule schedule;
+
+    std::string appPath;
+    std::string openDir;
+    std::string saveDir;
+    std::string scheduleDir;
+    std::string scheduleFileName;
+    std::string mediaDir;
+    std::string copyDrive;
+    std::string copyDir;
+
+    std::int16_t languageSelector = 1;
+    std::int16_t editMode = 0;
+    std::int16_t editIndex = 0;
+    std::int16_t editAdvanceIndex = 0;
+};
+
+} // namespace velmo

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <sys/types.h>
+
+namespace velmo {
+
+// The system calls the core's writers use, behind one seam so tests can make any step fail.
+class FileIo {
+public:
+    virtual ~FileIo() = default;
+    virtual int open(const std::string& path, int flags, mode_t mode);
+    virtual ssize_t read(int fd, void* buffer, std::size_t size);
+    virtual ssize_t write(int fd, const void* buffer, std::size_t size);
+    virtual int fsync(int fd);
+    virtual int close(int fd);
+    virtual int rename(const std::string& from, const std::string& to);
+    virtual int unlink(const std::string& path);
+    // Drops the cached pages of a file so the next read comes from the medium.
+    virtual int dropCache(int fd);
+
+    // The real system calls.
+    static FileIo& system();
+};
+
+} // namespace velmo

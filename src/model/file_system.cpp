@@ -1,0 +1,3 @@
+#include "file_system.h"
+
+namespace velmo {} // namespace velmo

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "file_io.h"
+#include "result.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace velmo {
+
+// Replaces a file so that it holds either its old bytes or the complete new bytes, never anything
+// in between: the bytes go to a temporary file in the same directory, which is flushed to disk and
+// renamed over the target, then the directory is flushed. Until commit() the target is untouched;
+// a writer destroyed without a successful commit() removes its temporary file.
+class AtomicFileWriter {
+public:
+    explicit AtomicFileWriter(std::string targetPath, FileIo& io = FileIo::system());
+    ~AtomicFileWriter();
+    AtomicFileWriter(const AtomicFileWriter&) = delete;
+    AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+    // Fails without creating anything when the target exists but lacks the owner's write permission
+    // (read-only), whoever runs the process, or when the directory cannot take a new file.
+    Result open();
+    Result write(const void* data, std::size_t size);
+    // Flushes the temporary file to the medium; it stays open for reading back through fd().
+    Result flush();
+    // flush() if not done yet, then rename over the target and flush the directory.
+    Result commit();
+    // Removes the temporary file; the target keeps its old content.
+    void abort();
+
+    int fd() const { return fd_; }
+    const std::string& tempPath() const { return tempPath_; }
+    const std::string& targetPath() const { return targetPath_; }
+
+private:
+    std::string targetPath_;
+    FileIo& io_;
+    std::string tempPath_;
+    int fd_ = -1;
+    bool flushed_ = false;
+    bool committed_ = false;
+};
+
+Result WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes,
+                           FileIo& io = FileIo::system());
+
+// True when path names an existing file without the owner's write permission.
+bool IsReadOnlyFile(const std::string& path);
+
+// Flushes a directory so a rename inside it survives a power loss.
+Result FlushDirectory(const std::string& directory, FileIo& io = FileIo::system());
+
+} // namespace velmo

@@ -1,0 +1,3 @@
+#include "schedule_file.h"
+
+namespace velmo {} // namespace velmo

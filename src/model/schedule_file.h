@@ -1,0 +1,37 @@
+#pragma once
+
+#include "file_io.h"
+#include "random_source.h"
+#include "result.h"
+#include "schedule.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace velmo {
+
+inline constexpr char kScheduleMagic[] = "VELMO";
+inline constexpr char kScheduleKernelVersion[] = "0100KERNEL0000061018";
+constexpr int kScheduleHeaderLength = 50;
+
+std::uint8_t ScrambleByte(std::uint8_t plain, const std::uint8_t* key, int keyLength, int& keyIndex);
+std::uint8_t DescrambleByte(std::uint8_t stored, const std::uint8_t* key, int keyLength, int& keyIndex);
+
+// Encodes the schedule as the bytes of a schedule file. Fails, producing nothing, for a schedule it
+// cannot encode exactly (a count above 255, a byte that would not fit once scrambled).
+Result EncodeSchedule(const Schedule& schedule, RandomSource& random, std::vector<std::uint8_t>& bytes);
+
+// Decodes a schedule file into `schedule`, which is replaced only when the whole file decoded.
+// A failure names what was wrong and at which byte position (counted from 1).
+Result DecodeSchedule(const std::uint8_t* data, std::size_t size, Schedule& schedule);
+
+// Writes directory + name so that it holds either its old content or the whole new schedule.
+Result WriteScheduleFile(const std::string& directory, const std::string& name, const Schedule& schedule,
+                         RandomSource& random, FileIo& io = FileIo::system());
+
+// Reads directory + name; `schedule` is left exactly as it was unless the whole file decoded.
+Result ReadScheduleFile(const std::string& directory, const std::string& name, Schedule& schedule);
+
+} // namespace velmo

@@ -1,0 +1,3 @@
+#include "settings.h"
+
+namespace velmo {} // namespace velmo

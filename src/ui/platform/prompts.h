@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+class QWidget;
+
+namespace velmo {
+
+// Every message box and file dialog of the program goes through here, so tests can script answers.
+class Prompts {
+public:
+    virtual ~Prompts() = default;
+    // A message box titled "Message" with OK.
+    virtual void message(QWidget* parent, const QString& text) = 0;
+    // A message box with the platform's default title and OK (the single-instance refusal).
+    virtual void messageUntitled(QWidget* parent, const QString& text) = 0;
+    // Titled "Message"; true for Yes.
+    virtual bool askYesNo(QWidget* parent, const QString& text) = 0;
+    // Titled "Message"; true for OK.
+    virtual bool askOkCancel(QWidget* parent, const QString& text) = 0;
+    // Filters in the form "desc|pattern[;pattern]|desc|pattern"; the chosen full path, or nothing
+    // when cancelled.
+    virtual std::optional<QString> openFile(QWidget* parent, const QString& filter, const QString& directory,
+                                            const QString& fileName) = 0;
+    virtual std::optional<QString> saveFile(QWidget* parent, const QString& filter, const QString& directory,
+                                            const QString& fileName) = 0;
+};
+
+// "Media File(*.jpg;*.avi)|*.jpg;*.avi|All File(*.*)|*.*" -> "Media File(*.jpg;*.avi) (*.jpg *.avi)", ...
+QStringList ConvertFileFilter(const QString& filter);
+
+class QtPrompts final : public Prompts {
+public:
+    void message(QWidget* parent, const QString& text) override;
+    void messageUntitled(QWidget* parent, const QString& text) override;
+    bool askYesNo(QWidget* parent, const QString& text) override;
+    bool askOkCancel(QWidget* parent, const QString& text) override;
+    std::optional<QString> openFile(QWidget* parent, const QString& filter, const QString& directory,
+                                    const QString& fileName) override;
+    std::optional<QString> saveFile(QWidget* parent, const QString& filter, const QString& directory,
+                                    const QString& fileName) override;
+};
+
+} // namespace velmo

@@ -1,0 +1,76 @@
+#include "prompts.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QStringList>
+
+namespace velmo {
+
+namespace {
+const QString kTitle = QStringLiteral("Message");
+
+std::optional<QString> runFileDialog(QWidget* parent, QFileDialog::AcceptMode mode, const QString& filter,
+                                     const QString& directory, const QString& fileName) {
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog.setNameFilters(ConvertFileFilter(filter));
+    // The overwrite question is the program's own.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    // Patterns match regardless of letter case.
+    dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
+    dialog.setDirectory(directory);
+    if (!fileName.isEmpty())
+        dialog.selectFile(fileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+} // namespace
+
+QStringList ConvertFileFilter(const QString& filter) {
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList result;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QStringList patterns = parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        for (QString& pattern : patterns) {
+            pattern = pattern.trimmed();
+            // Qt's "*" matches every file; "*.*" would miss names without a dot.
+            if (pattern == QLatin1String("*.*"))
+                pattern = QStringLiteral("*");
+        }
+        result << parts[i] + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+    }
+    return result;
+}
+
+void QtPrompts::message(QWidget* parent, const QString& text) {
+    QMessageBox::information(parent, kTitle, text, QMessageBox::Ok);
+}
+
+void QtPrompts::messageUntitled(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::Information, QString(), text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+bool QtPrompts::askYesNo(QWidget* parent, const QString& text) {
+    return QMessageBox::question(parent, kTitle, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) ==
+           QMessageBox::Yes;
+}
+
+bool QtPrompts::askOkCancel(QWidget* parent, const QString& text) {
+    return QMessageBox::question(parent, kTitle, text, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok) ==
+           QMessageBox::Ok;
+}
+
+std::optional<QString> QtPrompts::openFile(QWidget* parent, const QString& filter, const QString& directory,
+                                           const QString& fileName) {
+    return runFileDialog(parent, QFileDialog::AcceptOpen, filter, directory, fileName);
+}
+
+std::optional<QString> QtPrompts::saveFile(QWidget* parent, const QString& filter, const QString& directory,
+                                           const QString& fileName) {
+    return runFileDialog(parent, QFileDialog::AcceptSave, filter, directory, fileName);
+}
+
+} // namespace velmo

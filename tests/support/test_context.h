@@ -1,0 +1,72 @@
+#pragma once
+
+#include "scripted_prompts.h"
+
+#include "model/app_state.h"
+#include "model/random_source.h"
+#include "texts/screen_texts.h"
+#include "ui/platform/app_context.h"
+#include "ui/platform/clock.h"
+#include "ui/platform/link_opener.h"
+#include "ui/platform/volumes.h"
+
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace velmo::test {
+
+class FixedClock final : public Clock {
+public:
+    QDate date{2007, 5, 31};
+    QDate today() const override { return date; }
+};
+
+// Volumes as a test sets them; a mount point listed in `notReady` cannot be listed.
+class ScriptedVolumeList final : public VolumeList {
+public:
+    std::vector<Volume> list;
+    QStringList notReady;
+    std::vector<Volume> volumes() override { return list; }
+    bool isReady(const QString& mountPoint) override { return !notReady.contains(mountPoint); }
+};
+
+class RecordingLinkOpener final : public LinkOpener {
+public:
+    std::vector<QUrl> opened;
+    bool succeed = true;
+    bool open(const QUrl& url) override {
+        opened.push_back(url);
+        return succeed;
+    }
+};
+
+// A complete, English-speaking program context around a fresh temporary application directory.
+struct TestContext {
+    QTemporaryDir dir;
+    AppState state;
+    ScreenTexts texts;
+    ScriptedPrompts prompts;
+    FixedClock clock;
+    SeededRandomSource random{42};
+    ScriptedVolumeList volumes;
+    RecordingLinkOpener links;
+    std::vector<QWidget*> copyFormParents; // every showCopyForm call
+    AppContext context{state, texts, prompts, clock, random, volumes, links,
+                       [this](QWidget* parent) { copyFormParents.push_back(parent); }};
+
+    TestContext() {
+        texts.SelectScreenTexts(1);
+        const std::string app = dir.path().toStdString() + "/";
+        state.appPath = state.openDir = state.saveDir = state.scheduleDir = state.mediaDir = state.copyDir = app;
+        state.copyDrive = "/";
+        state.scheduleFileName = "velmo.vlm";
+        volumes.list = {{QStringLiteral("/"), QStringLiteral("ext4")}};
+    }
+    std::string appPath() const { return state.appPath; }
+};
+
+} // namespace velmo::test
