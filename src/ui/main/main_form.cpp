@@ -51,11 +51,16 @@ constexpr std::array<QRgb, 8> kInitialStripColours = {qRgb(0, 0, 255),     qRgb(
                                                       qRgb(255, 255, 0),   qRgb(255, 128, 0), qRgb(255, 0, 0),
                                                       qRgb(128, 128, 128), qRgb(255, 0, 255)};
 
-// Characters of the row texts each column caption stands above.
-constexpr std::array<int, 3> kFileColumns = {24, 8, 11};
-constexpr std::array<int, 3> kAdvanceColumns = {13, 13, 11};
-constexpr int kRowCharacters = 42;
+// Characters of the row texts each column caption stands above: name | play count | volume, and
+// start date | stop date | week day.
+constexpr std::array<int, 3> kFileColumns = {23, 10, 10};
+constexpr std::array<int, 3> kAdvanceColumns = {12, 12, 12};
+constexpr int kRowCharacters = 43;
 constexpr int kVisibleRows = 8;
+constexpr int kCommandButtonWidth = 88;
+constexpr QSize kInitialSize(1040, 680);
+// Pixels from the list's edge to the first character of a row.
+constexpr int kRowTextIndent = 3;
 
 void processPendingEvents() {
     QCoreApplication::processEvents();
@@ -135,6 +140,7 @@ MainForm::MainForm(AppContext& context, const std::string& programDir, QWidget* 
     buildWindow();
     connectHandlers();
     Form_Load(programDir);
+    resize(minimumSizeHint().expandedTo(kInitialSize));
 }
 
 MainForm::~MainForm() = default;
@@ -165,7 +171,7 @@ void MainForm::buildWindow() {
     for (const auto& [button, name] : fileButtons) {
         *button = new QPushButton(central);
         (*button)->setObjectName(QString::fromLatin1(name));
-        (*button)->setMinimumWidth(88);
+        (*button)->setMinimumWidth(kCommandButtonWidth);
         top->addWidget(*button);
     }
     top->addStretch(1);
@@ -264,7 +270,8 @@ QGroupBox* MainForm::buildListFrame(const char* frameName, QListWidget*& list, c
     list->setUniformItemSizes(true);
     keepOneRowSelected(list);
 
-    // Column captions that stand above the fields of the row texts; they have no action.
+    // Column captions that stand above the fields of the row texts; they have no action. Their
+    // widths follow the fixed-pitch columns, and grow only if a caption would not fit.
     const int characterWidth = QFontMetrics(list->font()).horizontalAdvance(QLatin1Char('0'));
     auto* headerRow = new QHBoxLayout;
     headerRow->setSpacing(0);
@@ -272,10 +279,12 @@ QGroupBox* MainForm::buildListFrame(const char* frameName, QListWidget*& list, c
         auto* header = new QPushButton(frame);
         header->setObjectName(QString::fromLatin1(headerNames[i]));
         header->setFocusPolicy(Qt::NoFocus);
-        header->setMinimumWidth(characterWidth * headerColumns[i]);
+        header->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+        header->setProperty("columnWidth", characterWidth * headerColumns[i] + (i == 0 ? kRowTextIndent : 0));
         *headers[i] = header;
-        headerRow->addWidget(header, i + 1 == headers.size() ? 1 : 0);
+        headerRow->addWidget(header);
     }
+    headerRow->addStretch(1);
     layout->addLayout(headerRow);
 
     const int frameWidth = list->frameWidth() * 2;
@@ -288,6 +297,7 @@ QGroupBox* MainForm::buildListFrame(const char* frameName, QListWidget*& list, c
     for (std::size_t i = 0; i < commands.size(); ++i) {
         auto* button = new QPushButton(frame);
         button->setObjectName(QString::fromLatin1(commandNames[i]));
+        button->setMinimumWidth(kCommandButtonWidth);
         *commands[i] = button;
         commandRow->addWidget(button);
     }
@@ -376,6 +386,10 @@ void MainForm::InitMainFormOsd() {
     StartDateCmd->setText(text(TextId::TextStartDay));
     StopDateCmd->setText(text(TextId::TextStopDay));
     WeekDayCmd->setText(text(TextId::TextWeekDay));
+
+    for (QPushButton* header : {BasicFileNameCmd, BasicPlayTimesCmd, BasicVolumeCmd, DetailFileNameCmd,
+                                DetailPlayTimesCmd, DetailVolumeCmd, StartDateCmd, StopDateCmd, WeekDayCmd})
+        header->setFixedWidth(std::max(header->property("columnWidth").toInt(), header->sizeHint().width()));
 }
 
 // ---------------------------------------------------------------------------------------------
