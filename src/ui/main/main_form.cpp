@@ -114,12 +114,16 @@ void fillList(QListWidget* list, const std::vector<std::string>& rows) {
     list->setCurrentRow(0);
 }
 
-// The commands take the selected row as the entry index, so a row stays selected while any exists.
+// The commands take the selected row as the entry index, so a row stays selected while any exists
+// (a Ctrl+click would otherwise clear it). Queued, so that it looks only once the list has settled.
 void keepOneRowSelected(QListWidget* list) {
-    QObject::connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, list, [list] {
-        if (list->selectedItems().isEmpty() && list->currentItem() != nullptr)
-            list->currentItem()->setSelected(true);
-    });
+    QObject::connect(
+        list->selectionModel(), &QItemSelectionModel::selectionChanged, list,
+        [list] {
+            if (list->selectedItems().isEmpty() && list->currentItem() != nullptr)
+                list->currentItem()->setSelected(true);
+        },
+        Qt::QueuedConnection);
 }
 
 QPixmap logoPixmap(qreal devicePixelRatio) {

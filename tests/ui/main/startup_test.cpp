@@ -1,5 +1,6 @@
 #include "main_form_fixture.h"
 
+#include "ui/main/app_path.h"
 #include "ui/main/shape_bar.h"
 
 #include <QAction>
@@ -287,6 +288,10 @@ TEST_F(MainFormTest, Layout_noCaptionClippedAtTheSmallestSizeAndTheListsGrow) {
 
     if (const QByteArray dir = qgetenv("VELMO_SCREENSHOT_DIR"); !dir.isEmpty())
         form->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/main-window.png"));
+}
+
+TEST(ApplicationDirectory, besideAProgramInAWritableDirectoryOutsideTheInstallLocation) {
+    EXPECT_EQ(ApplicationDirectory(), QCoreApplication::applicationDirPath().toStdString() + "/");
 }
 
 } // namespace
