@@ -127,7 +127,7 @@ TEST_F(ScheduleEditFormTest, Add_appendsAfterExistingEntriesAndSelectsTheNewLast
     EXPECT_EQ(t.state.schedule.basicEntries[1], fileEntry("CLIP01", "AVI", 1, 13));
     ASSERT_EQ(NormalList.count(), 2);
     EXPECT_EQ(NormalList.item(0)->text(), "old row");
-    // The Part's example row: 41 characters.
+    // 10 + 11 + 5 + 3 + 5 + 7 characters.
     const QString row = "CLIP01.AVI" + spaces(11 + 5) + "1" + spaces(2 + 5) + "Default";
     EXPECT_EQ(NormalList.item(1)->text(), row);
     EXPECT_EQ(row.size(), 41);
