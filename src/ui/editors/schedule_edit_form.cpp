@@ -225,6 +225,10 @@ bool ScheduleEditForm::OpenMediaFileDialog(std::string& directory, std::string& 
     return true;
 }
 
+QString ScheduleEditForm::typedFileName() const {
+    return toQt(TrimSpaces(fromQt(FileNameText->text())));
+}
+
 void ScheduleEditForm::CopyCmd_Click() {
     if (!FileNameCheck())
         return;

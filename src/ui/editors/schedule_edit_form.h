@@ -27,6 +27,10 @@ public:
     ScheduleEditForm(AppContext& context, MainLists lists, QWidget* parent = nullptr);
     ~ScheduleEditForm() override;
 
+    // The media file's name as typed, surrounding spaces removed and letter case kept: what the
+    // copy dialog, opened with this form as its parent, copies from mediaDir.
+    QString typedFileName() const;
+
 protected:
     // Neither Enter nor Esc answers the dialog: a stray key must not store or throw away an edit.
     void keyPressEvent(QKeyEvent* event) override;

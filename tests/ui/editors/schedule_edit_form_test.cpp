@@ -290,6 +290,12 @@ TEST_F(ScheduleEditFormTest, Modify_entryStoredWithoutExtensionShowsTheNameAndAD
     EXPECT_EQ(nameBox()->text(), "CLIP.");
 }
 
+TEST_F(ScheduleEditFormTest, TypedFileName_isTrimmedButNotUpperCased) {
+    open(1);
+    type(QStringLiteral("  My-Clip.Avi   "));
+    EXPECT_EQ(form->typedFileName(), "My-Clip.Avi");
+}
+
 TEST_F(ScheduleEditFormTest, Modify_foreignCountsOutsideTheListsShowAndStoreTheNearestItem) {
     addBasicEntries({fileEntry("SONG", "MP3", 250, 40)}, {QStringLiteral("row 0")});
     NormalList.setCurrentRow(0);
@@ -390,7 +396,8 @@ TEST_F(ScheduleEditFormTest, Browse_fillsTheNameRemembersTheDirectoryAndOffersTh
     click("CopyCmd");
     ASSERT_EQ(t.copyFormParents.size(), 1u);
     EXPECT_EQ(t.copyFormParents[0], form.get());
-    EXPECT_TRUE(form->isVisible()); // the editor stays open and the entry untouched
+    EXPECT_EQ(form->typedFileName(), "Clip.Avi"); // the copy keeps the letter case
+    EXPECT_TRUE(form->isVisible());               // the editor stays open and the entry untouched
     EXPECT_EQ(t.state.schedule.basicCount, 0);
 
     // Any change of the name withdraws the copy until the next Browse.
