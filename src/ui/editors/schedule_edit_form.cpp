@@ -54,8 +54,10 @@ void ScheduleEditForm::buildWindow() {
     FileNameText = new QLineEdit(EditFrame);
     FileNameText->setObjectName(QStringLiteral("FileNameText"));
     FileNameText->setMaxLength(kFileNameTextLimit);
-    FileNameText->setMinimumWidth(
-        FileNameText->fontMetrics().horizontalAdvance(QString(kFileNameTextLimit, 'M')) / 3 * 2);
+    // Room for the longest valid name even in the widest letters.
+    FileNameText->setMinimumWidth(FileNameText->fontMetrics().horizontalAdvance(QString(kFileNameWidth, 'W') +
+                                                                                QStringLiteral(".WWWW")) +
+                                  16);
 
     BrowseCmd = makeCommandButton(QStringLiteral("BrowseCmd"), EditFrame);
     CopyCmd = makeCommandButton(QStringLiteral("CopyCmd"), EditFrame);
