@@ -219,11 +219,10 @@ bool ScheduleEditForm::OpenMediaFileDialog(std::string& directory, std::string& 
     if (!chosen || chosen->isEmpty())
         return false;
     const std::string path = fromQt(*chosen);
-    const auto separator = path.rfind(kDirSeparator);
-    if (separator == std::string::npos || separator + 1 == path.size())
+    if (PathDirectory(path).empty() || PathFileName(path).empty())
         return false; // not a file in a directory
-    directory = path.substr(0, separator + 1);
-    fileName = path.substr(separator + 1);
+    directory = PathDirectory(path);
+    fileName = PathFileName(path);
     return true;
 }
 

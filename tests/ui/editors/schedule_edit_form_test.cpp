@@ -407,12 +407,16 @@ TEST_F(ScheduleEditFormTest, Browse_fillsTheNameRemembersTheDirectoryAndOffersTh
     EXPECT_FALSE(button("CopyCmd")->isEnabled());
 }
 
-TEST_F(ScheduleEditFormTest, Browse_cancelledChangesNothing) {
+TEST_F(ScheduleEditFormTest, Browse_cancelledOrFailedChangesNothing) {
     t.prompts.files.push_back(std::nullopt);
+    t.prompts.files.push_back(QStringLiteral("no-directory.avi"));
+    t.prompts.files.push_back(QStringLiteral("/media/clips/"));
     const std::string startDir = t.state.mediaDir;
     open(1);
     type(QStringLiteral("typed.avi"));
-    click("BrowseCmd");
+    for (int i = 0; i < 3; ++i)
+        click("BrowseCmd");
+    EXPECT_TRUE(t.prompts.files.empty());
     EXPECT_EQ(nameBox()->text(), "typed.avi");
     EXPECT_EQ(t.state.mediaDir, startDir);
     EXPECT_FALSE(button("CopyCmd")->isEnabled());
