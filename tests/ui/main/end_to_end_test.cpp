@@ -102,13 +102,6 @@ TEST_F(EndToEndTest, FirstRun_closedBySigterm_writesTheSixSettingsLines) {
     EXPECT_FALSE(QFileInfo::exists(lockPath()));
 }
 
-TEST_F(EndToEndTest, QuitAfterStart_closesLikeTheCloseBox) {
-    QProcess editor;
-    start(editor, 0);
-    expectCleanEnd(editor);
-    EXPECT_EQ(settings().rfind(defaultSettingsPrefix(), 0), 0u) << settings();
-}
-
 TEST_F(EndToEndTest, DamagedScheduleAtStart_closedDuringItsMessage_settingsNameTheNextFreeFile) {
     const QByteArray damaged = "VELMO0100KERNEL0000061018 not a schedule";
     {

@@ -275,19 +275,5 @@ TEST_F(FileCommandsTest, SaveAs_targetThatCannotBeReplaced_reportedAndStateKept)
     EXPECT_EQ(namesIn(out), std::vector<std::string>{"taken.vlm"});
 }
 
-TEST_F(FileCommandsTest, SaveAs_thenSave_savesToTheNewFileWithoutDialog) {
-    const std::string out = makeDir("out");
-    load(oneBasic("ONE"));
-    tc.prompts.files = {path(out + "first")};
-    form->SaveCmd->click(); // no file yet: the Save As dialog
-    ASSERT_EQ(state().scheduleFileName, "first.vlm");
-    Schedule two = oneBasic("ONE");
-    AddBasic(two, MakeFile("TWO", "JPG", 4, 4));
-    load(two);
-    form->SaveCmd->click();
-    EXPECT_EQ(tc.prompts.shown.size(), 1u);
-    EXPECT_EQ(readBack(out, "first.vlm"), two);
-}
-
 } // namespace
 } // namespace velmo::test

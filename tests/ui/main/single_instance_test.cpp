@@ -22,15 +22,6 @@ TEST(SingleInstanceLock, secondLockFailsWhileTheFirstIsHeldAndSucceedsAfter) {
     EXPECT_TRUE(second.tryLock());
 }
 
-TEST(SingleInstanceLock, locksInDifferentDirectoriesDoNotMeet) {
-    QTemporaryDir a;
-    QTemporaryDir b;
-    SingleInstanceLock first(a.path());
-    SingleInstanceLock second(b.path());
-    EXPECT_TRUE(first.tryLock());
-    EXPECT_TRUE(second.tryLock());
-}
-
 TEST(SingleInstanceLock, defaultDirectoryIsThePerUserRuntimeDirectory) {
     const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
     QTemporaryDir runtime;
