@@ -31,7 +31,6 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QStyle>
 #include <QSvgRenderer>
 #include <QTimer>

@@ -27,7 +27,11 @@ SingleInstanceLock::SingleInstanceLock(const QString& directory)
 SingleInstanceLock::~SingleInstanceLock() = default;
 
 bool SingleInstanceLock::tryLock() {
-    return lock_->isLocked() || lock_->tryLock(0);
+    if (lock_->isLocked() || lock_->tryLock(0))
+        return true;
+    // Only another running instance is a reason to refuse; a lock that cannot even be created
+    // (no such directory, no permission) must not keep the editor from starting.
+    return lock_->error() != QLockFile::LockFailedError;
 }
 
 } // namespace velmo

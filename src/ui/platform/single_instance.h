@@ -16,7 +16,7 @@ public:
     explicit SingleInstanceLock(const QString& directory = QString());
     ~SingleInstanceLock();
 
-    // True when this process now holds the lock; false when another running instance holds it.
+    // False only when another running instance holds the lock.
     bool tryLock();
     QString path() const { return path_; }
 

@@ -22,6 +22,12 @@ TEST(SingleInstanceLock, secondLockFailsWhileTheFirstIsHeldAndSucceedsAfter) {
     EXPECT_TRUE(second.tryLock());
 }
 
+TEST(SingleInstanceLock, aLockThatCannotBeCreatedDoesNotRefuse) {
+    QTemporaryDir dir;
+    SingleInstanceLock lock(dir.filePath(QStringLiteral("missing/deeper")));
+    EXPECT_TRUE(lock.tryLock());
+}
+
 TEST(SingleInstanceLock, defaultDirectoryIsThePerUserRuntimeDirectory) {
     const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
     QTemporaryDir runtime;
