@@ -12,6 +12,7 @@
 #include "ui/copy/copy_form.h"
 #include "ui/main/app_path.h"
 #include "ui/main/main_form.h"
+#include "ui/platform/accessibility.h"
 #include "ui/platform/app_context.h"
 #include "ui/platform/clock.h"
 #include "ui/platform/link_opener.h"
@@ -21,6 +22,7 @@
 #include "ui/platform/volumes.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -79,6 +81,10 @@ std::uint64_t clockSeed() {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("velmo-schedule-generator"));
+    // Ties the windows to the installed launcher and its icon (Wayland's app id, task bars).
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.example.VelmoScheduleGenerator"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/velmo/velmo_icon.svg")));
+    velmo::InstallAccessibilitySupport();
     closeWindowsOnTerminationSignals(&app);
     closeWindowsAfterStartIfAsked();
 
