@@ -18,9 +18,15 @@ namespace velmo {
 
 namespace {
 
-// Flushing now and then keeps the write cache small, so the progress shown is what reached the
-// medium rather than what the cache took in, and the final flush does not stall at 100 %.
+// Little may wait in the write cache, so the progress shown is what reached the medium rather than
+// what the cache took in, and the final flush does not stall at 100 %.
+#if defined(__linux__)
+// Writing out of each window starts as soon as it is filled, and only the window before it is
+// waited for: the medium stays busy while the next window is read from the source.
+constexpr std::uint64_t kWritebackWindow = std::uint64_t{8} << 20;
+#else
 constexpr std::uint64_t kFlushInterval = std::uint64_t{64} << 20;
+#endif
 
 constexpr long kMsdosSuperMagic = 0x4d44;
 
@@ -240,7 +246,11 @@ CopyResult CopyMediaFile(const std::string& sourceDir, const std::string& name, 
     state.total = size;
     std::vector<unsigned char> buffer(kMediaCopyChunkSize);
     StreamHash written;
+#if defined(__linux__)
+    std::uint64_t windowStart = 0;
+#else
     std::uint64_t sinceFlush = 0;
+#endif
     for (;;) {
         const ssize_t n = readSome(io, source, buffer.data(), buffer.size());
         if (n < 0)
@@ -254,12 +264,25 @@ CopyResult CopyMediaFile(const std::string& sourceDir, const std::string& name, 
         if (Result r = writer.write(buffer.data(), static_cast<std::size_t>(n)); !r)
             return failed(r.reason);
         state.copied += count;
+#if defined(__linux__)
+        // Errors of this writing surface in the flush below, which is what decides.
+        if (state.copied - windowStart >= kWritebackWindow) {
+            const auto length = static_cast<off64_t>(state.copied - windowStart);
+            ::sync_file_range(writer.fd(), static_cast<off64_t>(windowStart), length, SYNC_FILE_RANGE_WRITE);
+            if (windowStart > 0)
+                ::sync_file_range(writer.fd(), 0, static_cast<off64_t>(windowStart),
+                                  SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
+                                      SYNC_FILE_RANGE_WAIT_AFTER);
+            windowStart = state.copied;
+        }
+#else
         sinceFlush += count;
         if (sinceFlush >= kFlushInterval) {
             if (Result r = writer.flush(); !r)
                 return failed(r.reason);
             sinceFlush = 0;
         }
+#endif
         if (!report(state))
             return cancelled();
     }
