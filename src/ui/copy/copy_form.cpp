@@ -5,6 +5,7 @@
 #include "model/file_io.h"
 #include "model/file_system.h"
 #include "model/media_copy.h"
+#include "ui/editors/schedule_edit_form.h"
 #include "ui/platform/app_context.h"
 #include "ui/platform/prompts.h"
 #include "ui/platform/ui_text.h"
@@ -196,9 +197,8 @@ void CopyForm::CopyDir_Change() {
 QString CopyForm::FileNameToCopy() const {
     if (!fileName_.isNull())
         return fileName_;
-    const QWidget* opener = parentWidget();
-    const auto* text = opener ? opener->findChild<QLineEdit*>(QStringLiteral("FileNameText")) : nullptr;
-    return text ? text->text() : QString();
+    const auto* editor = qobject_cast<const ScheduleEditForm*>(parentWidget());
+    return editor ? editor->typedFileName() : QString();
 }
 
 void CopyForm::CopyCmd_Click() {

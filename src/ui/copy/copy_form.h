@@ -18,8 +18,8 @@ class CopyForm : public QDialog {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(CopyForm)
 public:
-    // The file copied is mediaDir + fileName. Without a fileName the dialog reads it, when Copy is
-    // pressed, from the text box "FileNameText" of the window that opened it (the entry editor).
+    // The file copied is mediaDir + fileName. Without a fileName the dialog asks, when Copy is
+    // pressed, the entry editor that opened it for the name typed there.
     explicit CopyForm(AppContext& context, QWidget* parent = nullptr, const QString& fileName = QString());
     ~CopyForm() override;
 

@@ -3,6 +3,7 @@
 #include "model/file_io.h"
 #include "ui/copy/copy_form.h"
 #include "ui/copy/directory_list.h"
+#include "ui/editors/schedule_edit_form.h"
 #include "ui/platform/ui_text.h"
 
 #include <QComboBox>
@@ -451,17 +452,25 @@ TEST(CopyForm, NextOpeningStartsWhereTheLastCopyWent) {
     EXPECT_TRUE(QFile::exists(c.music + "/Clip.Avi"));
 }
 
-TEST(CopyForm, TakesTheNameFromTheOpenersFileNameTextWhenNoneIsGiven) {
+TEST(CopyForm, CopiesTheFileBrowsedInTheEntryEditorThatOpensIt) {
     CopyCase c;
     c.rememberDestination(c.stick, c.music);
-    QWidget editor;
-    auto* fileNameText = new QLineEdit(QStringLiteral("  Clip.Avi  "), &editor);
-    fileNameText->setObjectName(QStringLiteral("FileNameText"));
-    CopyForm form(c.t.context, &editor);
-    form.show();
+    // As the program opens it: from the editor's "Copy to...", with only the editor as parent.
+    c.t.context.showCopyForm = [&c](QWidget* parent) {
+        CopyForm form(c.t.context, parent);
+        form.show();
+        form.findChild<QPushButton*>(QStringLiteral("CopyCmd"))->click();
+    };
+    QListWidget normal, advance, detail;
+    c.t.state.editMode = 1;
+    ScheduleEditForm editor(c.t.context, MainLists{&normal, &advance, &detail, [] {}});
+    editor.show();
+    c.t.prompts.files = {c.media + QStringLiteral("/Clip.Avi")};
 
-    form.findChild<QPushButton*>(QStringLiteral("CopyCmd"))->click();
+    editor.findChild<QPushButton*>(QStringLiteral("BrowseCmd"))->click();
+    editor.findChild<QPushButton*>(QStringLiteral("CopyCmd"))->click();
 
     EXPECT_EQ(c.messages(), QStringList{kCopied});
     EXPECT_EQ(readAll(c.music + "/Clip.Avi"), c.clip);
+    EXPECT_EQ(fileNames(c.music), QStringList{QStringLiteral("Clip.Avi")});
 }
