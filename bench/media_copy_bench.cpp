@@ -116,7 +116,7 @@ int main(int argc, char** argv) {
     const std::string base = argc > 1 ? argv[1] : ".";
     const std::uint64_t mebibytes = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 512;
     const int rounds = argc > 3 ? std::atoi(argv[3]) : 3;
-    const unsigned settle = argc > 4 ? static_cast<unsigned>(std::atoi(argv[4])) : 3;
+    const unsigned settle = argc > 4 ? static_cast<unsigned>(std::atoi(argv[4])) : 10;
     if (mebibytes == 0 || rounds <= 0)
         fail("usage: velmo_media_copy_bench [directory] [size in MiB] [rounds] [settle seconds]");
     const auto settleDown = [settle] {
