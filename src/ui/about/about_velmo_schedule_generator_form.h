@@ -2,9 +2,15 @@
 
 #include <QDialog>
 
+class QLabel;
+class QPushButton;
+
 namespace velmo {
 
 struct AppContext;
+
+// Shown exactly as stored, nothing split or padded.
+inline constexpr char kSoftwareVersion[] = "01000000000020070103";
 
 // The product-version dialog.
 class AboutVelmoScheduleGeneratorForm : public QDialog {
@@ -15,7 +21,18 @@ public:
     ~AboutVelmoScheduleGeneratorForm() override;
 
 private:
+    void Form_Load();
+    void InitAboutVelmoScheduleGeneratorFormOsd();
+    void OKCmd_Click();
+
     AppContext& context_;
+    QLabel* VelmoLogoImage = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* SoftwareVersionLabel = nullptr;
+    QLabel* ScheduleKernelLabel = nullptr;
+    QPushButton* OKCmd = nullptr;
 };
 
 } // namespace velmo
