@@ -9,6 +9,7 @@
 #include "model/app_state.h"
 #include "model/random_source.h"
 #include "texts/screen_texts.h"
+#include "ui/about/velmo_logo.h"
 #include "ui/copy/copy_form.h"
 #include "ui/main/app_path.h"
 #include "ui/main/main_form.h"
@@ -83,7 +84,7 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("velmo-schedule-generator"));
     // Ties the windows to the installed launcher and its icon (Wayland's app id, task bars).
     QGuiApplication::setDesktopFileName(QStringLiteral("com.example.VelmoScheduleGenerator"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/velmo/velmo_icon.svg")));
+    QApplication::setWindowIcon(QIcon(velmo::VelmoLogo(256)));
     velmo::InstallAccessibilitySupport();
     closeWindowsOnTerminationSignals(&app);
     closeWindowsAfterStartIfAsked();
