@@ -127,6 +127,7 @@ void AboutCompanyForm::Form_Load() {
 
 void AboutCompanyForm::InitAboutCompanyFormOsd() {
     setWindowTitle(screenText(context_.texts, TextId::TextAboutCompany));
+    VelmoLogoImage->setAccessibleName(screenText(context_.texts, TextId::TextProductName));
 }
 
 void AboutCompanyForm::OKCmd_Click() {

@@ -91,6 +91,7 @@ void AboutVelmoScheduleGeneratorForm::Form_Load() {
 
 void AboutVelmoScheduleGeneratorForm::InitAboutVelmoScheduleGeneratorFormOsd() {
     setWindowTitle(screenText(context_.texts, TextId::TextAboutProduct));
+    VelmoLogoImage->setAccessibleName(screenText(context_.texts, TextId::TextProductName));
 }
 
 void AboutVelmoScheduleGeneratorForm::OKCmd_Click() {

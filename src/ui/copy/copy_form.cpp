@@ -91,6 +91,11 @@ CopyForm::CopyForm(AppContext& context, QWidget* parent, const QString& fileName
     layout->setColumnStretch(0, 1);
     resize(480, 340);
 
+    // No caption names these three on screen; a screen reader still needs to.
+    CopyDrive->setAccessibleName(QStringLiteral("Drive"));
+    CopyDir->setAccessibleName(QStringLiteral("Directory"));
+    CopyText->setAccessibleName(QStringLiteral("Destination"));
+
     setTabOrder(CopyDrive, CopyDir);
     setTabOrder(CopyDir, CancelCmd);
     setTabOrder(CancelCmd, CopyCmd);

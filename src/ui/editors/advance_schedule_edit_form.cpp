@@ -187,6 +187,24 @@ void AdvanceScheduleEditForm::InitAdvanceScheduleEditFormOsd() {
     WeekDayFrame->setTitle(text(TextId::TextWeekDay));
     OKCmd->setText(text(TextId::TextOK));
     CancelCmd->setText(text(TextId::TextCancel));
+
+    // "Year" alone would not say which date; a screen reader hears the frame's caption first.
+    const auto name = [](QComboBox* combo, const QGroupBox* frame, const QLabel* caption) {
+        combo->setAccessibleName(frame->title() + QStringLiteral(", ") + caption->text());
+    };
+    name(StartYearCombo, StartDateFrame, StartYearLabel);
+    name(StartMonthCombo, StartDateFrame, StartMonthLabel);
+    name(StartDayCombo, StartDateFrame, StartDayLabel);
+    name(StopYearCombo, StopDateFrame, StopYearLabel);
+    name(StopMonthCombo, StopDateFrame, StopMonthLabel);
+    name(StopDayCombo, StopDateFrame, StopDayLabel);
+    name(StartHourCombo, StartTimeFrame, StartHourLabel);
+    name(StartMinuteCombo, StartTimeFrame, StartMinuteLabel);
+    name(StartSecondCombo, StartTimeFrame, StartSecondLabel);
+    name(StopHourCombo, StopTimeFrame, StopHourLabel);
+    name(StopMinuteCombo, StopTimeFrame, StopMinuteLabel);
+    name(StopSecondCombo, StopTimeFrame, StopSecondLabel);
+    WeekdayCombo->setAccessibleName(text(TextId::TextWeekDay));
 }
 
 // Equal caption and list widths in all four frames, so the time frames line up under the dates.

@@ -118,6 +118,10 @@ void ScheduleEditForm::InitScheduleEditFormOsd() {
     FileNameCmd->setText(screenText(texts, TextId::TextFileName));
     PlayTimesCmd->setText(screenText(texts, TextId::TextPlayTimes));
     VolumeCmd->setText(screenText(texts, TextId::TextVolume));
+    // The caption buttons name the fields for the eye; these name them for a screen reader.
+    FileNameText->setAccessibleName(screenText(texts, TextId::TextFileName));
+    PlayTimesCombo->setAccessibleName(screenText(texts, TextId::TextPlayTimes));
+    VolumeCombo->setAccessibleName(screenText(texts, TextId::TextVolume));
 }
 
 void ScheduleEditForm::EditFieldSetup() {
