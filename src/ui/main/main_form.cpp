@@ -187,6 +187,9 @@ void MainForm::buildWindow() {
             new ShapeBar(QColor(kInitialStripColours[static_cast<std::size_t>(i)]), central);
     for (int i = 7; i >= 0; --i) {
         Shape1[static_cast<std::size_t>(i)]->setObjectName(QStringLiteral("Shape1_%1").arg(i));
+        // Decoration only; named so a screen reader does not announce a nameless object.
+        Shape1[static_cast<std::size_t>(i)]->setAccessibleName(
+            QStringLiteral("Colour strip, bar %1").arg(8 - i));
         strip->addWidget(Shape1[static_cast<std::size_t>(i)]);
     }
     top->addLayout(strip);
@@ -216,6 +219,15 @@ void MainForm::buildWindow() {
     lists->addLayout(right, 1);
     outer->addLayout(lists, 1);
     setCentralWidget(central);
+
+    // Tab walks the file commands, then each list followed by its commands.
+    QWidget* const tabOrder[] = {
+        NewCmd,        OpenCmd,          SaveCmd,          SaveAsCmd,          ExitCmd,          NormalList,
+        NormalAddCmd,  NormalModifyCmd,  NormalMoveUpCmd,  NormalMoveDownCmd,  NormalRemoveCmd,  AdvanceList,
+        AdvanceAddCmd, AdvanceModifyCmd, AdvanceMoveUpCmd, AdvanceMoveDownCmd, AdvanceRemoveCmd, DetailList,
+        DetailAddCmd,  DetailModifyCmd,  DetailMoveUpCmd,  DetailMoveDownCmd,  DetailRemoveCmd};
+    for (std::size_t i = 1; i < std::size(tabOrder); ++i)
+        setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
     KeepTimer = new QTimer(this);
     KeepTimer->setObjectName(QStringLiteral("KeepTimer"));
@@ -339,6 +351,18 @@ void MainForm::connectHandlers() {
     connect(DetailMoveDownCmd, &QPushButton::clicked, this, &MainForm::DetailMoveDownCmd_Click);
     connect(DetailRemoveCmd, &QPushButton::clicked, this, &MainForm::DetailRemoveCmd_Click);
 
+    // A double click on a row does what the list's Modify button does, when that button would.
+    const auto modifyOnDoubleClick = [this](QListWidget* list, QPushButton* modify,
+                                            void (MainForm::*handler)()) {
+        connect(list, &QListWidget::itemDoubleClicked, this, [this, modify, handler] {
+            if (modify->isEnabled())
+                (this->*handler)();
+        });
+    };
+    modifyOnDoubleClick(NormalList, NormalModifyCmd, &MainForm::NormalModifyCmd_Click);
+    modifyOnDoubleClick(AdvanceList, AdvanceModifyCmd, &MainForm::AdvanceModifyCmd_Click);
+    modifyOnDoubleClick(DetailList, DetailModifyCmd, &MainForm::DetailModifyCmd_Click);
+
     // Whoever sets the row (a click, a refill, a move, an editor), the details follow.
     connect(AdvanceList, &QListWidget::currentRowChanged, this, [this](int) { AdvanceList_Click(); });
 
@@ -389,6 +413,19 @@ void MainForm::InitMainFormOsd() {
     StartDateCmd->setText(text(TextId::TextStartDay));
     StopDateCmd->setText(text(TextId::TextStopDay));
     WeekDayCmd->setText(text(TextId::TextWeekDay));
+
+    // What a screen reader announces: each list by its frame's caption, with its columns.
+    const QString fileColumns = text(TextId::TextFileName) + QStringLiteral(", ") +
+                                text(TextId::TextPlayTimes) + QStringLiteral(", ") + text(TextId::TextVolume);
+    NormalList->setAccessibleName(text(TextId::TextBasicSchedule));
+    NormalList->setAccessibleDescription(fileColumns);
+    AdvanceList->setAccessibleName(text(TextId::TextAdvanceSchedule));
+    AdvanceList->setAccessibleDescription(text(TextId::TextStartDay) + QStringLiteral(", ") +
+                                          text(TextId::TextStopDay) + QStringLiteral(", ") +
+                                          text(TextId::TextWeekDay));
+    DetailList->setAccessibleName(text(TextId::TextDetailOfAdvanceSchedule));
+    DetailList->setAccessibleDescription(fileColumns);
+    VelmoLogoImage->setAccessibleName(text(TextId::TextProductName));
 
     for (QPushButton* header : {BasicFileNameCmd, BasicPlayTimesCmd, BasicVolumeCmd, DetailFileNameCmd,
                                 DetailPlayTimesCmd, DetailVolumeCmd, StartDateCmd, StopDateCmd, WeekDayCmd})

@@ -1,0 +1,120 @@
+#include "ui/main/main_form_fixture.h"
+
+#include <QAction>
+#include <QKeySequence>
+#include <QTest>
+
+namespace velmo::test {
+namespace {
+
+class KeyboardTest : public MainFormTest {
+protected:
+    // Two rows in every list, so that every command button is enabled.
+    void startWithFullLists() {
+        start();
+        Schedule s;
+        AddBasic(s, MakeFile("A", "MP3", 1, 13));
+        AddBasic(s, MakeFile("B", "MP3", 2, 5));
+        AddAdvance(s, MakeAdvance(7, 6, 1, 7, 2, 0));
+        AddAdvance(s, MakeAdvance(7, 7, 1, 1, 2, 10));
+        load(s);
+        form->show();
+        QApplication::setActiveWindow(form.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    }
+
+    // Double-clicks row `row` of `list` as a mouse would, and reports the dialog that opened.
+    QString doubleClickRow(QListWidget* list, int row) {
+        const QPoint at = list->visualItemRect(list->item(row)).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+        const QString opened =
+            OpenedDialog([&] { QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at); });
+        QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
+        return opened;
+    }
+};
+
+TEST_F(KeyboardTest, FileMenuHasTheStandardShortcuts) {
+    start();
+    EXPECT_EQ(form->subNew->shortcut(), QKeySequence(QKeySequence::New));
+    EXPECT_EQ(form->subOpen->shortcut(), QKeySequence(QKeySequence::Open));
+    EXPECT_EQ(form->subSave->shortcut(), QKeySequence(QKeySequence::Save));
+    EXPECT_EQ(form->subSaveAs->shortcut(), QKeySequence(QKeySequence::SaveAs));
+    EXPECT_EQ(form->subExit->shortcut(), QKeySequence(QKeySequence::Quit));
+    EXPECT_FALSE(form->subNew->shortcut().isEmpty());
+}
+
+TEST_F(KeyboardTest, NewShortcutStartsANewScheduleFromTheKeyboard) {
+    startWithFullLists();
+    QTest::keySequence(form.get(), QKeySequence(QKeySequence::New));
+    EXPECT_EQ(schedule().basicCount, 0);
+    EXPECT_EQ(form->NormalList->count(), 0);
+    EXPECT_EQ(form->AdvanceList->count(), 0);
+}
+
+TEST_F(KeyboardTest, DoubleClickOnARowModifiesThatRowsEntry) {
+    startWithFullLists();
+
+    EXPECT_EQ(doubleClickRow(form->NormalList, 1), QStringLiteral("velmo::ScheduleEditForm"));
+    EXPECT_EQ(state().editMode, 2);
+    EXPECT_EQ(state().editIndex, 1);
+
+    EXPECT_EQ(doubleClickRow(form->AdvanceList, 1), QStringLiteral("velmo::AdvanceScheduleEditForm"));
+    EXPECT_EQ(state().editMode, 2);
+    EXPECT_EQ(state().editIndex, 1);
+    // The click that selected the second advance entry shows its details.
+    EXPECT_EQ(form->DetailList->item(0)->text().left(3), QStringLiteral("D10"));
+
+    EXPECT_EQ(doubleClickRow(form->DetailList, 1), QStringLiteral("velmo::ScheduleEditForm"));
+    EXPECT_EQ(state().editMode, 4);
+    EXPECT_EQ(state().editIndex, 1);
+    EXPECT_EQ(state().editAdvanceIndex, 1);
+}
+
+TEST_F(KeyboardTest, DoubleClickBesideTheRowsOpensNothing) {
+    startWithFullLists();
+    state().editMode = 0;
+    QListWidget* list = form->NormalList;
+    const QPoint below = list->visualItemRect(list->item(1)).bottomLeft() + QPoint(4, 30);
+    ASSERT_EQ(list->itemAt(below), nullptr);
+    EXPECT_EQ(OpenedDialog([&] { QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, below); }),
+              QString());
+    EXPECT_EQ(state().editMode, 0);
+}
+
+TEST_F(KeyboardTest, TabWalksTheFileCommandsThenEachListWithItsCommands) {
+    startWithFullLists();
+    form->NewCmd->setFocus();
+    const QStringList expected = {"OpenCmd",
+                                  "SaveCmd",
+                                  "SaveAsCmd",
+                                  "ExitCmd",
+                                  "NormalList",
+                                  "NormalAddCmd",
+                                  "NormalModifyCmd",
+                                  "NormalMoveUpCmd",
+                                  "NormalMoveDownCmd",
+                                  "NormalRemoveCmd",
+                                  "AdvanceList",
+                                  "AdvanceAddCmd",
+                                  "AdvanceModifyCmd",
+                                  "AdvanceMoveUpCmd",
+                                  "AdvanceMoveDownCmd",
+                                  "AdvanceRemoveCmd",
+                                  "DetailList",
+                                  "DetailAddCmd",
+                                  "DetailModifyCmd",
+                                  "DetailMoveUpCmd",
+                                  "DetailMoveDownCmd",
+                                  "DetailRemoveCmd",
+                                  "NewCmd"};
+    QStringList visited;
+    for (qsizetype i = 0; i < expected.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited << QApplication::focusWidget()->objectName();
+    }
+    EXPECT_EQ(visited, expected);
+}
+
+} // namespace
+} // namespace velmo::test
