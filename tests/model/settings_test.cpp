@@ -1,0 +1,140 @@
+#include "model/settings.h"
+
+#include "temp_dir.h"
+
+#include <cerrno>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using namespace velmo;
+using velmo::test::ReadBytes;
+using velmo::test::TempDir;
+using velmo::test::WriteText;
+
+namespace {
+
+struct SettingsFixture : ::testing::Test {
+    TempDir dir;
+    AppState state;
+    int errors = 0;
+
+    SettingsFixture() {
+        state.appPath = dir.dir();
+        for (std::string* value :
+             {&state.openDir, &state.saveDir, &state.scheduleDir, &state.mediaDir, &state.copyDir})
+            *value = "default/";
+        state.scheduleFileName = "velmo.vlm";
+        state.copyDrive = "/";
+    }
+    std::string path() const { return dir.file("SystemInfo.txt"); }
+    void read() {
+        ReadSettings(state, [this] { ++errors; });
+    }
+    std::vector<std::string> values() const {
+        return {state.openDir,  state.saveDir,   state.scheduleDir, state.scheduleFileName,
+                state.mediaDir, state.copyDrive, state.copyDir};
+    }
+};
+
+using Values = std::vector<std::string>;
+
+} // namespace
+
+TEST_F(SettingsFixture, NoFileKeepsTheDefaultsSilently) {
+    const Values before = values();
+    read();
+    EXPECT_EQ(errors, 0);
+    EXPECT_EQ(values(), before);
+}
+
+TEST_F(SettingsFixture, ReadsTheSixLinesItWrites) {
+    WriteText(
+        path(),
+        "\"/o/\"\r\n\"/s/\"\r\n\"/d/\"\r\n\"x.vlm\"\r\n\"/m/\"\r\n\"/media/usb\",\"/media/usb/clips\"\r\n");
+    read();
+    EXPECT_EQ(errors, 0);
+    EXPECT_EQ(values(), (Values{"/o/", "/s/", "/d/", "x.vlm", "/m/", "/media/usb", "/media/usb/clips"}));
+}
+
+TEST_F(SettingsFixture, SixValuesTakeTheFirstSixThenReportAndDeleteTheFile) {
+    WriteText(path(), "\"/o/\"\r\n\"/s/\"\r\n\"/d/\"\r\n\"x.vlm\"\r\n\"/m/\"\r\n\"/media/usb\"\r\n");
+    read();
+    EXPECT_EQ(errors, 1);
+    EXPECT_EQ(values(), (Values{"/o/", "/s/", "/d/", "x.vlm", "/m/", "/media/usb", "default/"}));
+    EXPECT_TRUE(dir.names().empty());
+}
+
+TEST_F(SettingsFixture, FieldsMaySpreadOverLinesInAnyWay) {
+    const std::pair<const char*, Values> cases[] = {
+        // all seven on one line
+        {"\"a\",\"b\",\"c\",\"d\",\"e\",\"f\",\"g\"\r\n", {"a", "b", "c", "d", "e", "f", "g"}},
+        // unquoted values run to the comma or line end, LF alone ends a line
+        {"/data/\n/s/\n/d/\nx.vlm\n/m/\n/mnt,/mnt/c\n",
+         {"/data/", "/s/", "/d/", "x.vlm", "/m/", "/mnt", "/mnt/c"}},
+        // a quoted comma belongs to the value; leading spaces and text after the quote are dropped
+        {"\"a,b\"\r\n  \"c\" junk\r\n\"d\",\"e\"\n\"f\"\r\n\"g\",  \"h\"",
+         {"a,b", "c", "d", "e", "f", "g", "h"}},
+        // the last field may end the file; an empty line is an empty field
+        {"1\r\n\r\n3,4,5,6,7", {"1", "", "3", "4", "5", "6", "7"}},
+    };
+    for (const auto& [text, expected] : cases) {
+        WriteText(path(), text);
+        errors = 0;
+        read();
+        EXPECT_EQ(errors, 0) << text;
+        EXPECT_EQ(values(), expected) << text;
+    }
+}
+
+TEST_F(SettingsFixture, AnUnclosedQuoteIsAnErrorAfterTheValuesBeforeIt) {
+    WriteText(path(), "\"/o/\"\r\n\"/s/\"\r\n\"/d/\r\nx.vlm\r\n");
+    read();
+    EXPECT_EQ(errors, 1);
+    EXPECT_EQ(values(), (Values{"/o/", "/s/", "default/", "velmo.vlm", "default/", "/", "default/"}));
+    EXPECT_TRUE(dir.names().empty());
+}
+
+TEST_F(SettingsFixture, WritesSixLinesEndingInCrLfAndReadsThemBack) {
+    state.openDir = "/o/";
+    state.saveDir = "/s, with comma/";
+    state.scheduleDir = "/d/";
+    state.scheduleFileName = "x.vlm";
+    state.mediaDir = "/m/";
+    state.copyDrive = "/media/usb";
+    state.copyDir = "/media/usb/clips";
+    ASSERT_TRUE(WriteSettings(state));
+    const std::vector<std::uint8_t> bytes = ReadBytes(path());
+    EXPECT_EQ(
+        std::string(bytes.begin(), bytes.end()),
+        "\"/o/\"\r\n\"/s, with comma/\"\r\n\"/d/\"\r\n\"x.vlm\"\r\n\"/m/\"\r\n\"/media/usb\",\"/media/usb/"
+        "clips\"\r\n");
+    const Values written = values();
+    for (std::string* value : {&state.openDir, &state.saveDir, &state.copyDir})
+        value->clear();
+    read();
+    EXPECT_EQ(errors, 0);
+    EXPECT_EQ(values(), written);
+}
+
+namespace {
+
+class FailingRename final : public FileIo {
+public:
+    int rename(const std::string&, const std::string&) override {
+        errno = EIO;
+        return -1;
+    }
+};
+
+} // namespace
+
+TEST_F(SettingsFixture, AFailedWriteReportsItAndKeepsTheOldFile) {
+    WriteText(path(), "old");
+    FailingRename io;
+    EXPECT_FALSE(WriteSettings(state, io));
+    ::chmod(path().c_str(), 0444);
+    EXPECT_FALSE(WriteSettings(state));
+    const std::vector<std::uint8_t> bytes = ReadBytes(path());
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "old");
+    EXPECT_EQ(dir.names(), std::vector<std::string>{"SystemInfo.txt"});
+}
