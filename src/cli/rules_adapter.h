@@ -31,7 +31,8 @@ struct FileNameOutcome {
 // it stores. Characters are single bytes of the Windows-1252 code page.
 FileNameOutcome CheckFileName(std::string_view text);
 
-// Row texts as the main window's full refill writes them, one byte per Windows-1252 character.
+// Row texts as the main window's full refill writes them, in UTF-8 (name bytes above 127 as their
+// Windows-1252 characters).
 std::string FormatFileRow(const FileEntry& entry);
 std::string FormatAdvanceRow(const AdvanceEntry& entry);
 

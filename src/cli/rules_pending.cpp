@@ -2,6 +2,7 @@
 // as soon as velmo_editor_rules and velmo_main_rules exist (rules_adapter.cpp forwards to them).
 #include "rules_adapter.h"
 
+#include "cp1252.h"
 #include "texts/screen_texts.h"
 
 #include <tuple>
@@ -76,10 +77,10 @@ std::string FormatFileRow(const FileEntry& e) {
     std::string row;
     int zeros = 0;
     for (auto b : e.fileName)
-        b ? row.push_back(static_cast<char>(b)) : void(++zeros);
+        b ? void(row += Cp1252ToUtf8(std::string(1, static_cast<char>(b)))) : void(++zeros);
     row.push_back('.');
     for (auto b : e.fileExt)
-        b ? row.push_back(static_cast<char>(b)) : void(++zeros);
+        b ? void(row += Cp1252ToUtf8(std::string(1, static_cast<char>(b)))) : void(++zeros);
     row.append(static_cast<std::size_t>(zeros), ' ');
     row.append(5, ' ');
     const std::string times = std::to_string(e.playTimes);
