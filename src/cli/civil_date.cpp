@@ -1,6 +1,6 @@
 #include "civil_date.h"
 
-#include "rules_adapter.h"
+#include "ui/editors/entry_rules.h"
 
 #include <cstdio>
 
@@ -26,7 +26,7 @@ std::optional<int> digits(std::string_view text, std::size_t pos, std::size_t wi
 
 bool IsValidCivilDate(const CivilDate& date) {
     return date.year >= 1 && date.year <= 9999 && date.month >= 1 && date.month <= 12 && date.day >= 1 &&
-           date.day <= rules::DaysOfMonth(date.year, date.month);
+           date.day <= DaysOfMonth(date.year, date.month);
 }
 
 std::optional<CivilDate> ParseIsoDate(std::string_view text) {

@@ -3,6 +3,7 @@
 #include "rules_adapter.h"
 #include "schedule_match.h"
 #include "texts/screen_texts.h"
+#include "ui/editors/entry_rules.h"
 
 #include <algorithm>
 
@@ -10,7 +11,6 @@ namespace velmo {
 
 namespace {
 
-constexpr int kMaxYearOffset = 99;
 constexpr int kMaxReportedOverlaps = 20;
 
 const std::string& text(TextId id) {
@@ -19,11 +19,6 @@ const std::string& text(TextId id) {
 
 std::string withReason(TextId message, const std::string& reason) {
     return text(message) + " (" + reason + ")";
-}
-
-std::string outside(const std::string& what, int value, int low, int high) {
-    return what + " " + std::to_string(value) + " outside " + std::to_string(low) + ".." +
-           std::to_string(high);
 }
 
 // Messages break lines with CR LF and indent; one line each here.
@@ -42,86 +37,81 @@ std::string oneLine(const std::string& message) {
     return line;
 }
 
-struct DateFields {
-    const char* side;
-    int yearOffset, month, day;
-};
-struct TimeFields {
-    const char* side;
-    int hour, minute, second;
-};
-
-std::optional<std::string> dateProblem(const DateFields& d) {
-    const std::string side = d.side;
-    if (d.yearOffset > kMaxYearOffset)
-        return outside(side + " year", d.yearOffset, 0, kMaxYearOffset) + ", the years 2000..2099";
-    if (d.month < 1 || d.month > 12)
-        return outside(side + " month", d.month, 1, 12);
-    const int days = rules::DaysOfMonth(2000 + d.yearOffset, d.month);
-    if (d.day < 1 || d.day > days)
-        return outside(side + " day", d.day, 1, days) + " in " + std::to_string(2000 + d.yearOffset) + "-" +
-               (d.month < 10 ? "0" : "") + std::to_string(d.month);
-    return std::nullopt;
+std::string yearMonth(int yearOffset, int month) {
+    return std::to_string(2000 + yearOffset) + "-" + (month < 10 ? "0" : "") + std::to_string(month);
 }
 
-std::optional<std::string> timeProblem(const TimeFields& t) {
-    const std::string side = t.side;
-    if (t.hour > 23)
-        return outside(side + " hour", t.hour, 0, 23);
-    if (t.minute > 59)
-        return outside(side + " minute", t.minute, 0, 59);
-    if (t.second > 59)
-        return outside(side + " second", t.second, 0, 59);
-    return std::nullopt;
+std::string fileEntryProblem(const FileEntry& entry) {
+    const FileEntryFault fault = CheckStoredFileEntry(entry);
+    const std::string reason = FileEntryFaultText(fault);
+    switch (fault) {
+    case FileEntryFault::None:
+        return {};
+    case FileEntryFault::PlayTimesOutOfRange:
+        return reason + ": " + std::to_string(entry.playTimes);
+    case FileEntryFault::VolumeOutOfRange:
+        return reason + ": " + std::to_string(entry.volume) + " (13 is Default)";
+    case FileEntryFault::NameCharacterNotAllowed:
+    case FileEntryFault::NameNotUpperCase:
+    case FileEntryFault::NameGap:
+    case FileEntryFault::ExtensionDot:
+        break;
+    }
+    return FileNameErrorMessage(reason);
 }
 
-DateFields startDate(const AdvanceEntry& e) {
-    return {"start", e.startYear, e.startMonth, e.startDay};
-}
-DateFields stopDate(const AdvanceEntry& e) {
-    return {"stop", e.stopYear, e.stopMonth, e.stopDay};
-}
-TimeFields startTime(const AdvanceEntry& e) {
-    return {"start", e.startHour, e.startMinute, e.startSecond};
-}
-TimeFields stopTime(const AdvanceEntry& e) {
-    return {"stop", e.stopHour, e.stopMinute, e.stopSecond};
+// The advance editor's message for the first fault of a stored entry, with the values at fault.
+std::string advanceEntryProblem(const AdvanceEntry& e) {
+    using F = AdvanceEntryFault;
+    const F fault = CheckStoredAdvanceEntry(e);
+    const std::string reason = AdvanceEntryFaultText(fault);
+    const auto date = [&](const std::string& found) {
+        return withReason(TextId::MsgDateSetupError, reason + ": " + found);
+    };
+    const auto time = [&](int found) {
+        return withReason(TextId::MsgTimeSetupError, reason + ": " + std::to_string(found));
+    };
+    switch (fault) {
+    case F::None:
+        return {};
+    case F::StartYearOutOfRange:
+        return date(std::to_string(2000 + e.startYear));
+    case F::StopYearOutOfRange:
+        return date(std::to_string(2000 + e.stopYear));
+    case F::StartMonthOutOfRange:
+        return date(std::to_string(e.startMonth));
+    case F::StopMonthOutOfRange:
+        return date(std::to_string(e.stopMonth));
+    case F::StartDayOutOfRange:
+        return date(std::to_string(e.startDay) + " in " + yearMonth(e.startYear, e.startMonth));
+    case F::StopDayOutOfRange:
+        return date(std::to_string(e.stopDay) + " in " + yearMonth(e.stopYear, e.stopMonth));
+    case F::StartHourOutOfRange:
+        return time(e.startHour);
+    case F::StartMinuteOutOfRange:
+        return time(e.startMinute);
+    case F::StartSecondOutOfRange:
+        return time(e.startSecond);
+    case F::StopHourOutOfRange:
+        return time(e.stopHour);
+    case F::StopMinuteOutOfRange:
+        return time(e.stopMinute);
+    case F::StopSecondOutOfRange:
+        return time(e.stopSecond);
+    case F::WeekDayOutOfRange:
+        return reason + ": " + std::to_string(e.weekDay) + " (7 is All Day)";
+    case F::DateSetup:
+        return date(FormatIsoDate(StartDateOf(e)) + " and " + FormatIsoDate(StopDateOf(e)));
+    case F::TimeSetup:
+        return withReason(TextId::MsgTimeSetupError, reason + ": " + FormatClockTime(StartTimeOf(e)) +
+                                                         " and " + FormatClockTime(StopTimeOf(e)));
+    }
+    return reason;
 }
 
-void checkFileEntry(const FileEntry& entry, const EntryRef& ref, std::vector<Finding>& out) {
-    if (const auto problem = NameFieldsProblem(NameFieldText(entry.fileName), NameFieldText(entry.fileExt)))
-        out.push_back(Finding::about(ref, *problem));
-    if (entry.playTimes > kMaxPlayTimes)
-        out.push_back(Finding::about(ref, outside("play times", entry.playTimes, 0, kMaxPlayTimes)));
-    if (entry.volume > kVolumeDefault)
-        out.push_back(
-            Finding::about(ref, outside("volume", entry.volume, 0, kVolumeDefault) + " (13 is Default)"));
-}
-
-void checkAdvanceFields(const AdvanceEntry& e, const EntryRef& ref, std::vector<Finding>& out) {
-    const auto startDateProblem = dateProblem(startDate(e));
-    const auto stopDateProblem = dateProblem(stopDate(e));
-    for (const auto& problem : {startDateProblem, stopDateProblem})
-        if (problem)
-            out.push_back(Finding::about(ref, withReason(TextId::MsgDateSetupError, *problem)));
-    if (!startDateProblem && !stopDateProblem && !rules::CheckDateSetup(e))
-        out.push_back(
-            Finding::about(ref, withReason(TextId::MsgDateSetupError,
-                                           "start date " + FormatIsoDate(StartDateOf(e)) +
-                                               " after stop date " + FormatIsoDate(StopDateOf(e)))));
-    const auto startTimeProblem = timeProblem(startTime(e));
-    const auto stopTimeProblem = timeProblem(stopTime(e));
-    for (const auto& problem : {startTimeProblem, stopTimeProblem})
-        if (problem)
-            out.push_back(Finding::about(ref, withReason(TextId::MsgTimeSetupError, *problem)));
-    if (!startTimeProblem && !stopTimeProblem && !rules::CheckTimeSetup(e))
-        out.push_back(
-            Finding::about(ref, withReason(TextId::MsgTimeSetupError,
-                                           "start time " + FormatClockTime(StartTimeOf(e)) +
-                                               " not before stop time " + FormatClockTime(StopTimeOf(e)))));
-    if (e.weekDay > kWeekDayAll)
-        out.push_back(
-            Finding::about(ref, outside("week day", e.weekDay, 0, kWeekDayAll) + " (7 is All Day)"));
+std::string tooMany(int count, const char* what, int limit) {
+    return text(TextId::MsgTooManyBasic) + " (" + std::to_string(count) + " " + what + ", at most " +
+           std::to_string(limit) + ")";
 }
 
 std::string weekDayName(int weekDay) {
@@ -136,54 +126,33 @@ std::string FileNameErrorMessage(const std::string& reason) {
     return withReason(TextId::MsgFileNameError, reason);
 }
 
-std::optional<std::string> NameFieldsProblem(std::string_view fileName, std::string_view fileExt) {
-    const std::string typed = std::string(fileName) + "." + std::string(fileExt);
-    const rules::FileNameOutcome outcome = rules::CheckFileName(typed);
-    if (!outcome.ok)
-        return FileNameErrorMessage(outcome.reason);
-    const std::string storedName = NameFieldText(outcome.fileName);
-    const std::string storedExt = NameFieldText(outcome.fileExt);
-    if (storedName == fileName && storedExt == fileExt)
-        return std::nullopt;
-    return FileNameErrorMessage("the editor stores it as fileName \"" + storedName + "\" and fileExt \"" +
-                                storedExt + "\"");
-}
-
-bool AdvanceFieldsValid(const AdvanceEntry& entry) {
-    std::vector<Finding> problems;
-    checkAdvanceFields(entry, EntryRef{}, problems);
-    return problems.empty();
-}
-
 std::vector<Finding> CheckScheduleContent(const Schedule& s) {
     std::vector<Finding> out;
-    const std::string tooMany = text(TextId::MsgTooManyBasic);
+    const auto add = [&out](const EntryRef& ref, const std::string& problem) {
+        if (!problem.empty())
+            out.push_back(Finding::about(ref, problem));
+    };
     const int basicCount = std::min<int>(s.basicCount, static_cast<int>(s.basicEntries.size()));
     const int advanceCount = std::min<int>(s.advanceCount, static_cast<int>(s.advanceEntries.size()));
 
+    // The Add commands stop at these counts, all with the same message.
     if (s.basicCount > kMaxBasicEntries)
-        out.push_back(Finding::about(EntryRef{}, tooMany + " (" + std::to_string(s.basicCount) +
-                                                     " basic entries, at most " +
-                                                     std::to_string(kMaxBasicEntries) + ")"));
+        add(EntryRef{}, tooMany(s.basicCount, "basic entries", kMaxBasicEntries));
     if (s.advanceCount > kMaxAdvanceEntries)
-        out.push_back(Finding::about(EntryRef{}, tooMany + " (" + std::to_string(s.advanceCount) +
-                                                     " advance entries, at most " +
-                                                     std::to_string(kMaxAdvanceEntries) + ")"));
+        add(EntryRef{}, tooMany(s.advanceCount, "advance entries", kMaxAdvanceEntries));
     for (int i = 0; i < basicCount; ++i)
-        checkFileEntry(s.basicEntries[i], EntryRef::basic(i), out);
+        add(EntryRef::basic(i), fileEntryProblem(s.basicEntries[i]));
     for (int i = 0; i < advanceCount; ++i) {
         const AdvanceEntry& e = s.advanceEntries[i];
-        checkAdvanceFields(e, EntryRef::advance(i), out);
+        add(EntryRef::advance(i), advanceEntryProblem(e));
         if (e.fileCount > kMaxDetailEntries)
-            out.push_back(Finding::about(EntryRef::advance(i), tooMany + " (" + std::to_string(e.fileCount) +
-                                                                   " detail entries, at most " +
-                                                                   std::to_string(kMaxDetailEntries) + ")"));
+            add(EntryRef::advance(i), tooMany(e.fileCount, "detail entries", kMaxDetailEntries));
         const int fileCount = std::min<int>(e.fileCount, static_cast<int>(e.files.size()));
         for (int k = 0; k < fileCount; ++k)
-            checkFileEntry(e.files[k], EntryRef::detailOf(i, k), out);
+            add(EntryRef::detailOf(i, k), fileEntryProblem(e.files[k]));
     }
     if (const auto refusal = rules::ScheduleSaveRefusal(s))
-        out.push_back(Finding::about(EntryRef{}, oneLine(*refusal)));
+        add(EntryRef{}, oneLine(*refusal));
     return out;
 }
 
@@ -192,7 +161,7 @@ std::vector<Finding> CheckScheduleSense(const Schedule& s, const CivilDate& toda
     const int count = std::min<int>(s.advanceCount, static_cast<int>(s.advanceEntries.size()));
     std::vector<int> valid;
     for (int i = 0; i < count; ++i)
-        if (AdvanceFieldsValid(s.advanceEntries[i]))
+        if (CheckStoredAdvanceEntry(s.advanceEntries[i]) == AdvanceEntryFault::None)
             valid.push_back(i);
 
     constexpr auto warning = Finding::Severity::Warning;

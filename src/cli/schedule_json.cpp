@@ -1,8 +1,8 @@
 #include "schedule_json.h"
 
 #include "cp1252.h"
-#include "rules_adapter.h"
 #include "schedule_content.h"
+#include "ui/editors/entry_rules.h"
 
 #include <nlohmann/json.hpp>
 
@@ -232,28 +232,6 @@ constexpr std::array<const char*, 14> kAdvanceEntryFields = {
     "startYear", "startMonth", "startDay", "startHour",  "startMinute", "startSecond", "stopYear",
     "stopMonth", "stopDay",    "stopHour", "stopMinute", "stopSecond",  "weekDay",     "files"};
 
-// Names to Windows-1252 bytes; a character the code page lacks becomes "?", which no name check passes.
-std::string lossyCp1252(const std::string& utf8) {
-    if (auto exact = Utf8ToCp1252(utf8))
-        return *exact;
-    std::string out;
-    std::size_t i = 0;
-    while (i < utf8.size()) {
-        std::size_t length = 1;
-        const auto lead = static_cast<unsigned char>(utf8[i]);
-        if (lead >= 0xF0)
-            length = 4;
-        else if (lead >= 0xE0)
-            length = 3;
-        else if (lead >= 0xC0)
-            length = 2;
-        const auto one = Utf8ToCp1252(utf8.substr(i, length));
-        out += one ? *one : "?";
-        i += length;
-    }
-    return out;
-}
-
 constexpr int kMaxEntriesRead = 32767;
 
 class ScheduleReader {
@@ -410,15 +388,8 @@ private:
             readReserved(v, pointer, context, entry);
 
         if (typed) {
-            if (const auto name = stringField(v, pointer, "name", context)) {
-                const rules::FileNameOutcome outcome = rules::CheckFileName(lossyCp1252(*name));
-                if (outcome.ok) {
-                    entry.fileName = outcome.fileName;
-                    entry.fileExt = outcome.fileExt;
-                } else {
-                    out_.names.push_back(Finding::about(ref, FileNameErrorMessage(outcome.reason)));
-                }
-            }
+            if (const auto name = stringField(v, pointer, "name", context))
+                storeTypedName(*name, ref, entry);
         } else {
             const auto fileName = stringField(v, pointer, "fileName", context);
             const auto fileExt = stringField(v, pointer, "fileExt", context);
@@ -428,6 +399,21 @@ private:
         return out_.syntax.size() == before;
     }
 
+    // A name as typed into the entry editor: checked, split and upper-cased by its own rules.
+    void storeTypedName(const std::string& typed, const EntryRef& ref, FileEntry& entry) {
+        const FileNameFault fault = FileNameCheck(typed);
+        if (fault != FileNameFault::None) {
+            out_.names.push_back(Finding::about(ref, FileNameErrorMessage(FileNameFaultText(fault))));
+            return;
+        }
+        FileEntry stored;
+        StoreFileEntry(stored, typed, 0, 0);
+        entry.fileName = stored.fileName;
+        entry.fileExt = stored.fileExt;
+    }
+
+    // Stored fields are kept as given when they fit, and judged with everything else by
+    // CheckScheduleContent; those that cannot even be stored are refused here.
     void storeNameFields(const std::string& fileName, const std::string& fileExt, const EntryRef& ref,
                          FileEntry& entry) {
         const auto name = Utf8ToCp1252(fileName);
@@ -435,10 +421,14 @@ private:
         if (name && ext && name->size() <= entry.fileName.size() && ext->size() <= entry.fileExt.size()) {
             std::copy(name->begin(), name->end(), entry.fileName.begin());
             std::copy(ext->begin(), ext->end(), entry.fileExt.begin());
-            return; // judged with everything else by CheckScheduleContent
+            return;
         }
-        const auto problem = NameFieldsProblem(lossyCp1252(fileName), lossyCp1252(fileExt));
-        out_.names.push_back(Finding::about(ref, problem ? *problem : FileNameErrorMessage("does not fit")));
+        FileNameFault fault = FileNameFault::CharacterNotAllowed; // a character the code page lacks
+        if (CharacterCount(fileName) > kFileNameWidth)
+            fault = FileNameFault::BaseTooLong;
+        else if (CharacterCount(fileExt) > kFileExtWidth)
+            fault = FileNameFault::ExtensionTooLong;
+        out_.names.push_back(Finding::about(ref, FileNameErrorMessage(FileNameFaultText(fault))));
     }
 
     void readReserved(const Json& v, const std::string& pointer, const std::string& context,

@@ -206,21 +206,21 @@ TEST(CliBuild, EveryRefusal_isReportedWithTheEditorsMessageAndWritesNothing) {
         {basicOf(R"({"name": "  ", "playTimes": 1, "volume": 13})"),
          {"basic entry 1: " + fileName + " (empty name)"}},
         {basicOf(R"({"name": "a.mp3", "playTimes": 101, "volume": 13})"),
-         {"basic entry 1: play times 101 outside 0..100"}},
+         {"basic entry 1: play count above 100: 101"}},
         {basicOf(R"({"name": "a.mp3", "playTimes": 1, "volume": 14})"),
-         {"basic entry 1: volume 14 outside 0..13 (13 is Default)"}},
+         {"basic entry 1: volume above 13: 14 (13 is Default)"}},
         {advanceOf(when(7, 2, 29, 0, 0, 0, 7, 3, 1, 1, 0, 0, 7), song),
-         {"advance entry 1: " + date + " (start day 29 outside 1..28 in 2007-02)"}},
+         {"advance entry 1: " + date + " (start day outside its month: 29 in 2007-02)"}},
         {advanceOf(when(100, 1, 1, 0, 0, 0, 7, 3, 1, 1, 0, 0, 7), song),
-         {"advance entry 1: " + date + " (start year 100 outside 0..99, the years 2000..2099)"}},
+         {"advance entry 1: " + date + " (start year after 2099: 2100)"}},
         {advanceOf(when(7, 1, 1, 24, 0, 0, 7, 3, 1, 1, 0, 0, 7), song),
-         {"advance entry 1: " + time + " (start hour 24 outside 0..23)"}},
+         {"advance entry 1: " + time + " (start hour above 23: 24)"}},
         {advanceOf(when(7, 1, 1, 0, 0, 0, 7, 3, 1, 1, 0, 0, 8), song),
-         {"advance entry 1: week day 8 outside 0..7 (7 is All Day)"}},
+         {"advance entry 1: week day above 7: 8 (7 is All Day)"}},
         {advanceOf(when(7, 3, 2, 0, 0, 0, 7, 3, 1, 1, 0, 0, 7), song),
-         {"advance entry 1: " + date + " (start date 2007-03-02 after stop date 2007-03-01)"}},
+         {"advance entry 1: " + date + " (start date after stop date: 2007-03-02 and 2007-03-01)"}},
         {advanceOf(when(7, 3, 1, 1, 0, 0, 7, 3, 1, 1, 0, 0, 7), song),
-         {"advance entry 1: " + time + " (start time 01:00:00 not before stop time 01:00:00)"}},
+         {"advance entry 1: " + time + " (start time not before stop time: 01:00:00 and 01:00:00)"}},
         {basicOf(manyBasic), {EnglishText(TextId::MsgTooManyBasic) + " (251 basic entries, at most 250)"}},
         {advanceOf(when(7, 1, 1, 0, 0, 0, 7, 3, 1, 1, 0, 0, 7), manyFiles),
          {"advance entry 1: " + EnglishText(TextId::MsgTooManyBasic) + " (101 detail entries, at most 100)"}},
@@ -254,7 +254,7 @@ TEST(CliBuild, SeveralFaults_areAllListedInEntryOrder) {
     EXPECT_EQ(run.status, 1);
     const auto lines = run.errLines();
     ASSERT_EQ(lines.size(), 3u) << run.err;
-    EXPECT_EQ(lines[0].rfind(dir.file("in.json") + ": basic entry 1: volume 99", 0), 0u);
+    EXPECT_EQ(lines[0].rfind(dir.file("in.json") + ": basic entry 1: volume above 13: 99", 0), 0u);
     EXPECT_EQ(lines[1].rfind(dir.file("in.json") + ": basic entry 2: File Name Error!", 0), 0u);
     EXPECT_EQ(lines[2].rfind(dir.file("in.json") + ": basic entry 3: File Name Error!", 0), 0u);
     EXPECT_FALSE(std::filesystem::exists(dir.file("out.vlm")));

@@ -73,36 +73,33 @@ TEST(ScheduleContent, EditorProducedEntries_passClean) {
 
 TEST(ScheduleContent, NamesTheEditorCouldNotHaveStored) {
     const std::vector<std::pair<FileEntry, std::string>> cases = {
-        {file("song", "MP3"), "the editor stores it as fileName \"SONG\" and fileExt \"MP3\""},
-        {file("A", "B.C"), "the editor stores it as fileName \"A.B\" and fileExt \"C\""},
-        {file("MY CLIP", "AVI"), ""},
-        {file("CAF\xC9", "MP3"), ""},
-        {file(std::string("A\0B", 3), "MP3"), ""},
-        {file(" SONG", "MP3"), "the editor stores it as fileName \"SONG\" and fileExt \"MP3\""},
-        {file("SONG", "MP3 "), "the editor stores it as fileName \"SONG\" and fileExt \"MP3\""},
+        {file("song", "MP3"), "name not upper-cased"},
+        {file("A", "B.C"), "dot in the extension"},
+        {file("MY CLIP", "AVI"), "name character not allowed"},
+        {file("CAF\xC9", "MP3"), "name character not allowed"},
+        {file(std::string("A\0B", 3), "MP3"), "name character after a zero byte"},
+        {file(" SONG", "MP3"), "name character not allowed"},
+        {file("SONG", "MP3 "), "name character not allowed"},
+        {file("SONG", "mp3"), "name not upper-cased"},
     };
     for (const auto& [entry, reason] : cases) {
         const std::vector<std::string> got =
             lines(CheckScheduleContent(withBasic({file("OK", "MP3"), entry})));
-        ASSERT_EQ(got.size(), 1u) << testing::PrintToString(got);
-        const std::string start = "s.json: basic entry 2: " + kFileNameError + " (";
-        EXPECT_EQ(got[0].rfind(start, 0), 0u) << got[0];
-        if (!reason.empty()) {
-            EXPECT_EQ(got[0], start + reason + ")");
-        }
+        EXPECT_EQ(got,
+                  std::vector<std::string>{"s.json: basic entry 2: " + kFileNameError + " (" + reason + ")"});
     }
     // The same check reaches detail entries.
     Schedule s = withAdvance({advance(kJan3, kDec31, 7, 2)});
     s.advanceEntries[0].files[1] = file("bad", "avi");
     EXPECT_EQ(lines(CheckScheduleContent(s)),
               std::vector<std::string>{"s.json: advance entry 1, detail entry 2: " + kFileNameError +
-                                       " (the editor stores it as fileName \"BAD\" and fileExt \"AVI\")"});
+                                       " (name not upper-cased)"});
 }
 
 TEST(ScheduleContent, PlayTimesAndVolume_withinTheLists) {
     EXPECT_EQ(lines(CheckScheduleContent(withBasic({file("A", "B", 101, 13), file("A", "B", 100, 14)}))),
-              (std::vector<std::string>{"s.json: basic entry 1: play times 101 outside 0..100",
-                                        "s.json: basic entry 2: volume 14 outside 0..13 (13 is Default)"}));
+              (std::vector<std::string>{"s.json: basic entry 1: play count above 100: 101",
+                                        "s.json: basic entry 2: volume above 13: 14 (13 is Default)"}));
 }
 
 TEST(ScheduleContent, DatesAndTimes_withinTheListsAndInOrder) {
@@ -111,36 +108,33 @@ TEST(ScheduleContent, DatesAndTimes_withinTheListsAndInOrder) {
         std::string expected;
     };
     const std::vector<Case> cases = {
-        {advance({100, 1, 1, 0, 0, 0}, kDec31),
-         kDateError + " (start year 100 outside 0..99, the years 2000..2099)"},
-        {advance(kJan3, {7, 13, 1, 23, 59, 59}), kDateError + " (stop month 13 outside 1..12)"},
-        {advance({7, 0, 1, 0, 0, 0}, kDec31), kDateError + " (start month 0 outside 1..12)"},
-        {advance({7, 1, 0, 0, 0, 0}, kDec31), kDateError + " (start day 0 outside 1..31 in 2007-01)"},
-        {advance({1, 2, 29, 0, 0, 0}, kDec31), kDateError + " (start day 29 outside 1..28 in 2001-02)"},
-        {advance(kJan3, {7, 4, 31, 23, 59, 59}), kDateError + " (stop day 31 outside 1..30 in 2007-04)"},
-        {advance({7, 1, 3, 24, 0, 0}, kDec31), kTimeError + " (start hour 24 outside 0..23)"},
-        {advance(kJan3, {7, 12, 31, 23, 60, 0}), kTimeError + " (stop minute 60 outside 0..59)"},
-        {advance(kJan3, {7, 12, 31, 23, 59, 60}), kTimeError + " (stop second 60 outside 0..59)"},
-        {advance(kJan3, kDec31, 8), "week day 8 outside 0..7 (7 is All Day)"},
+        {advance({100, 1, 1, 0, 0, 0}, kDec31), kDateError + " (start year after 2099: 2100)"},
+        {advance(kJan3, {7, 13, 1, 23, 59, 59}), kDateError + " (stop month outside 1..12: 13)"},
+        {advance({7, 0, 1, 0, 0, 0}, kDec31), kDateError + " (start month outside 1..12: 0)"},
+        {advance({7, 1, 0, 0, 0, 0}, kDec31), kDateError + " (start day outside its month: 0 in 2007-01)"},
+        {advance({1, 2, 29, 0, 0, 0}, kDec31), kDateError + " (start day outside its month: 29 in 2001-02)"},
+        {advance(kJan3, {7, 4, 31, 23, 59, 59}), kDateError + " (stop day outside its month: 31 in 2007-04)"},
+        {advance({7, 1, 3, 24, 0, 0}, kDec31), kTimeError + " (start hour above 23: 24)"},
+        {advance(kJan3, {7, 12, 31, 23, 60, 0}), kTimeError + " (stop minute above 59: 60)"},
+        {advance(kJan3, {7, 12, 31, 23, 59, 60}), kTimeError + " (stop second above 59: 60)"},
+        {advance(kJan3, kDec31, 8), "week day above 7: 8 (7 is All Day)"},
         {advance({7, 5, 2, 0, 0, 0}, {7, 5, 1, 23, 59, 59}),
-         kDateError + " (start date 2007-05-02 after stop date 2007-05-01)"},
+         kDateError + " (start date after stop date: 2007-05-02 and 2007-05-01)"},
         {advance({7, 1, 1, 12, 30, 0}, {7, 1, 1, 12, 30, 0}),
-         kTimeError + " (start time 12:30:00 not before stop time 12:30:00)"},
+         kTimeError + " (start time not before stop time: 12:30:00 and 12:30:00)"},
         // The window is judged apart from the dates, as the editor does.
         {advance({7, 1, 1, 22, 0, 0}, {7, 1, 2, 6, 0, 0}),
-         kTimeError + " (start time 22:00:00 not before stop time 06:00:00)"},
+         kTimeError + " (start time not before stop time: 22:00:00 and 06:00:00)"},
     };
     for (const Case& c : cases) {
         const std::vector<std::string> got =
             lines(CheckScheduleContent(withAdvance({advance(kJan3, kDec31), c.entry})));
         EXPECT_EQ(got, std::vector<std::string>{"s.json: advance entry 2: " + c.expected});
     }
-    // Dates after each other and times equal: both messages, the date first.
+    // Start date after stop date and equal times: only the date message, as the editor shows it.
     EXPECT_EQ(lines(CheckScheduleContent(withAdvance({advance({7, 5, 2, 8, 0, 0}, {7, 5, 1, 8, 0, 0})}))),
               (std::vector<std::string>{"s.json: advance entry 1: " + kDateError +
-                                            " (start date 2007-05-02 after stop date 2007-05-01)",
-                                        "s.json: advance entry 1: " + kTimeError +
-                                            " (start time 08:00:00 not before stop time 08:00:00)"}));
+                                        " (start date after stop date: 2007-05-02 and 2007-05-01)"}));
 }
 
 TEST(ScheduleContent, Limits_useTheAddCommandsMessage) {
