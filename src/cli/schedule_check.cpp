@@ -161,7 +161,7 @@ private:
         const std::size_t magicLength = std::strlen(kScheduleMagic);
         const std::size_t versionLength = std::strlen(kScheduleKernelVersion);
         const std::size_t magicHere = std::min(size_, magicLength);
-        if (std::memcmp(data_, kScheduleMagic, magicHere) != 0)
+        if (magicHere > 0 && std::memcmp(data_, kScheduleMagic, magicHere) != 0)
             report(byteRange(0, magicLength - 1),
                    "magic is " + shown(data_, magicHere) + ", not \"" + kScheduleMagic + "\"");
         if (size_ > magicLength) {
