@@ -89,6 +89,9 @@ std::string escapePointerToken(const std::string& token) {
     return out;
 }
 
+// The reader refuses longer lists as a whole.
+constexpr int kMaxEntriesRead = 32767;
+
 class PlacedDomBuilder {
 public:
     PlacedDomBuilder(std::string_view text, const std::size_t& consumed) : text_(text), consumed_(consumed) {}
@@ -102,6 +105,11 @@ public:
     bool binary(Json::binary_t& value) { return add(Json::binary(value)); }
     bool start_object(std::size_t) { return open(Json::object()); }
     bool start_array(std::size_t) { return open(Json::array()); }
+    // A schedule nests six levels deep; far deeper input is refused before it costs memory.
+    static constexpr std::size_t kMaxDepth = 64;
+    // The deepest value of a schedule: root, "advance", entry, "files", file, "reserved", byte.
+    static constexpr std::size_t kMaxPlacedDepth = 6;
+    static constexpr std::size_t kMaxPlacedIndex = kMaxEntriesRead;
     bool end_object() { return close(); }
     bool end_array() { return close(); }
     bool key(Json::string_t& name) {
@@ -118,6 +126,7 @@ public:
     Json& root() { return root_; }
     const std::map<std::string, Place>& places() const { return places_; }
     const std::optional<std::string>& error() const { return error_; }
+    const std::optional<std::size_t>& tooDeepAt() const { return tooDeepAt_; }
     // Keys given twice in one object: the key and where its second appearance starts.
     const std::vector<std::pair<std::string, std::size_t>>& duplicates() const { return duplicates_; }
 
@@ -146,8 +155,10 @@ private:
         std::string pointer = stack_.back().pointer + "/";
         if (parent.is_array()) {
             pointer += std::to_string(parent.size());
+            // Only places the reader can point at are kept, so a huge array costs no more than its values.
+            if (stack_.size() <= kMaxPlacedDepth && parent.size() <= kMaxPlacedIndex)
+                places_[pointer] = {start, start};
             parent.push_back(std::move(value));
-            places_[pointer] = {start, start};
             return {&parent.back(), pointer};
         }
         pointer += escapePointerToken(key_);
@@ -157,7 +168,8 @@ private:
             return {&discarded_.back(), pointer + "/(again)"};
         }
         parent[key_] = std::move(value);
-        places_[pointer] = {keyStart_, start};
+        if (stack_.size() <= kMaxPlacedDepth)
+            places_[pointer] = {keyStart_, start};
         return {&parent[key_], pointer};
     }
 
@@ -168,6 +180,10 @@ private:
     }
 
     bool open(Json container) {
+        if (stack_.size() >= kMaxDepth) {
+            tooDeepAt_ = tokenStart();
+            return false;
+        }
         auto [node, pointer] = place(std::move(container));
         stack_.push_back({node, std::move(pointer)});
         lastEnd_ = consumed_;
@@ -191,6 +207,7 @@ private:
     std::map<std::string, Place> places_;
     std::vector<std::pair<std::string, std::size_t>> duplicates_;
     std::optional<std::string> error_;
+    std::optional<std::size_t> tooDeepAt_;
 };
 
 std::string typeName(const Json& value) {
@@ -231,8 +248,6 @@ constexpr std::array<const char*, 6> kFileEntryFields = {"name",      "fileName"
 constexpr std::array<const char*, 14> kAdvanceEntryFields = {
     "startYear", "startMonth", "startDay", "startHour",  "startMinute", "startSecond", "stopYear",
     "stopMonth", "stopDay",    "stopHour", "stopMinute", "stopSecond",  "weekDay",     "files"};
-
-constexpr int kMaxEntriesRead = 32767;
 
 class ScheduleReader {
 public:
@@ -532,6 +547,12 @@ JsonSchedule ParseScheduleJson(std::string_view text) {
     const CountingIterator first(text.data(), text.data(), &consumed);
     const CountingIterator last(text.data() + text.size(), text.data(), &consumed);
     Json::sax_parse(first, last, &builder);
+    if (builder.tooDeepAt()) {
+        out.syntax.push_back(
+            Finding::error(lineAndColumn(text, *builder.tooDeepAt()),
+                           "nested deeper than " + std::to_string(PlacedDomBuilder::kMaxDepth) + " levels"));
+        return out;
+    }
     if (builder.error()) {
         // "[json.exception.parse_error.101] parse error at line 1, column 5: syntax error ..."
         const std::string& message = *builder.error();

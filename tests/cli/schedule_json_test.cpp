@@ -162,6 +162,15 @@ TEST(ScheduleJson, MalformedJson_namesLineAndColumn) {
     }
 }
 
+TEST(ScheduleJson, DeepNesting_isRefusedWhereItGoesTooDeep) {
+    const std::string deep =
+        "{\"basic\": " + std::string(100000, '[') + std::string(100000, ']') + ", \"advance\": []}";
+    const JsonSchedule parsed = ParseScheduleJson(deep);
+    ASSERT_EQ(parsed.syntax.size(), 1u);
+    EXPECT_EQ(FormatFinding("in.json", parsed.syntax[0]),
+              "in.json: line 1, column 74: nested deeper than 64 levels");
+}
+
 TEST(ScheduleJson, StructureErrors_pointAtTheField) {
     const char* advanceHead =
         R"("startYear": 7, "startMonth": 1, "startDay": 3, "startHour": 0, "startMinute": 0,
