@@ -5,12 +5,12 @@
 #include "model/random_source.h"
 #include "model/safe_file.h"
 #include "model/schedule_file.h"
-#include "rules_adapter.h"
 #include "schedule_check.h"
 #include "schedule_content.h"
 #include "schedule_json.h"
 #include "schedule_match.h"
 #include "texts/screen_texts.h"
+#include "ui/main/main_rules.h"
 
 #include <cerrno>
 #include <cstring>
@@ -133,12 +133,12 @@ private:
             return kStatusOk;
         }
         for (int i = 0; i < s.basicCount; ++i)
-            env_.out << rules::FormatFileRow(s.basicEntries[i]) << '\n';
+            env_.out << FormatFileRow(s.basicEntries[i]) << '\n';
         for (int i = 0; i < s.advanceCount; ++i) {
             const AdvanceEntry& e = s.advanceEntries[i];
-            env_.out << rules::FormatAdvanceRow(e) << '\n';
+            env_.out << FormatAdvanceRow(e) << '\n';
             for (int k = 0; k < e.fileCount; ++k)
-                env_.out << "  " << rules::FormatFileRow(e.files[k]) << '\n';
+                env_.out << "  " << FormatFileRow(e.files[k]) << '\n';
         }
         return kStatusOk;
     }
@@ -218,10 +218,10 @@ private:
             return *failed;
         for (const int i : AdvanceEntriesInForce(s, args_.date, args_.time)) {
             const AdvanceEntry& e = s.advanceEntries[i];
-            env_.out << "advance entry " << i + 1 << ": " << rules::FormatAdvanceRow(e) << "   "
+            env_.out << "advance entry " << i + 1 << ": " << FormatAdvanceRow(e) << "   "
                      << FormatClockTime(StartTimeOf(e)) << "-" << FormatClockTime(StopTimeOf(e)) << '\n';
             for (int k = 0; k < e.fileCount; ++k)
-                env_.out << "  " << rules::FormatFileRow(e.files[k]) << '\n';
+                env_.out << "  " << FormatFileRow(e.files[k]) << '\n';
         }
         return kStatusOk;
     }

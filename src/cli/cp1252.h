@@ -6,9 +6,8 @@
 
 namespace velmo {
 
-// Single-byte Windows-1252 text, the code page of stored names, to UTF-8 and back. The five bytes the
-// code page leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) map to the control characters of the same
-// number, as Windows itself maps them, so every byte sequence survives the round trip.
+// Single-byte Windows-1252 text, the code page of stored names, to UTF-8 and back, character by
+// character exactly as the main window shows stored names, so every byte survives the round trip.
 std::string Cp1252ToUtf8(std::string_view bytes);
 
 // Nothing when the text is not valid UTF-8 or holds a character the code page lacks.

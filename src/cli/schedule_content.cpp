@@ -1,9 +1,9 @@
 #include "schedule_content.h"
 
-#include "rules_adapter.h"
 #include "schedule_match.h"
 #include "texts/screen_texts.h"
 #include "ui/editors/entry_rules.h"
+#include "ui/main/main_rules.h"
 
 #include <algorithm>
 
@@ -15,6 +15,15 @@ constexpr int kMaxReportedOverlaps = 20;
 
 const std::string& text(TextId id) {
     return EnglishText(id);
+}
+
+const ScreenTexts& englishTexts() {
+    static const ScreenTexts texts = [] {
+        ScreenTexts english;
+        english.LoadEnglishTexts();
+        return english;
+    }();
+    return texts;
 }
 
 std::string withReason(TextId message, const std::string& reason) {
@@ -151,7 +160,7 @@ std::vector<Finding> CheckScheduleContent(const Schedule& s) {
         for (int k = 0; k < fileCount; ++k)
             add(EntryRef::detailOf(i, k), fileEntryProblem(e.files[k]));
     }
-    if (const auto refusal = rules::ScheduleSaveRefusal(s))
+    if (const auto refusal = ScheduleSaveRefusal(s, englishTexts()))
         add(EntryRef{}, oneLine(*refusal));
     return out;
 }

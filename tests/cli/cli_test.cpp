@@ -1,10 +1,10 @@
 #include "cli_runner.h"
 
-#include "cli/rules_adapter.h"
 #include "cli/schedule_json.h"
 #include "model/schedule_file.h"
 #include "test_files.h"
 #include "texts/screen_texts.h"
+#include "ui/main/main_rules.h"
 
 #include <gtest/gtest.h>
 
@@ -105,11 +105,11 @@ TEST(CliRoundTrip, JsonToFileToJson_givesTheSameJsonAndRows) {
         EXPECT_EQ(opened, s) << name;
         std::string rows;
         for (int i = 0; i < opened.basicCount; ++i)
-            rows += rules::FormatFileRow(opened.basicEntries[i]) + "\n";
+            rows += FormatFileRow(opened.basicEntries[i]) + "\n";
         for (int i = 0; i < opened.advanceCount; ++i) {
-            rows += rules::FormatAdvanceRow(opened.advanceEntries[i]) + "\n";
+            rows += FormatAdvanceRow(opened.advanceEntries[i]) + "\n";
             for (int k = 0; k < opened.advanceEntries[i].fileCount; ++k)
-                rows += "  " + rules::FormatFileRow(opened.advanceEntries[i].files[k]) + "\n";
+                rows += "  " + FormatFileRow(opened.advanceEntries[i].files[k]) + "\n";
         }
         EXPECT_EQ(runCli({"dump", dir.file("out.vlm")}).out, rows) << name;
     }
@@ -311,13 +311,11 @@ TEST(CliOn, ListsTheEntriesInForceWithTheirFiles) {
                           {advance(7, {file("A", "AVI")}), advance(3, {file("B", "AVI"), file("C", "MP3")})});
     writeText(dir.file("in.json"), ScheduleToJson(s));
     ASSERT_EQ(runCli({"build", dir.file("in.json"), dir.file("s.vlm")}).status, 0);
-    const std::string first = "advance entry 1: " + rules::FormatAdvanceRow(s.advanceEntries[0]) +
-                              "   08:00:00-23:59:59\n  " +
-                              rules::FormatFileRow(s.advanceEntries[0].files[0]) + "\n";
-    const std::string second = "advance entry 2: " + rules::FormatAdvanceRow(s.advanceEntries[1]) +
-                               "   08:00:00-23:59:59\n  " +
-                               rules::FormatFileRow(s.advanceEntries[1].files[0]) + "\n  " +
-                               rules::FormatFileRow(s.advanceEntries[1].files[1]) + "\n";
+    const std::string first = "advance entry 1: " + FormatAdvanceRow(s.advanceEntries[0]) +
+                              "   08:00:00-23:59:59\n  " + FormatFileRow(s.advanceEntries[0].files[0]) + "\n";
+    const std::string second = "advance entry 2: " + FormatAdvanceRow(s.advanceEntries[1]) +
+                               "   08:00:00-23:59:59\n  " + FormatFileRow(s.advanceEntries[1].files[0]) +
+                               "\n  " + FormatFileRow(s.advanceEntries[1].files[1]) + "\n";
     // 2007-01-10 was a Wednesday, 2007-01-11 a Thursday.
     EXPECT_EQ(runCli({"on", dir.file("s.vlm"), "2007-01-10"}).out, first + second);
     EXPECT_EQ(runCli({"on", dir.file("s.vlm"), "2007-01-11"}).out, first);
