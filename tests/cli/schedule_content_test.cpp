@@ -96,12 +96,6 @@ TEST(ScheduleContent, NamesTheEditorCouldNotHaveStored) {
                                        " (name not upper-cased)"});
 }
 
-TEST(ScheduleContent, PlayTimesAndVolume_withinTheLists) {
-    EXPECT_EQ(lines(CheckScheduleContent(withBasic({file("A", "B", 101, 13), file("A", "B", 100, 14)}))),
-              (std::vector<std::string>{"s.json: basic entry 1: play count above 100: 101",
-                                        "s.json: basic entry 2: volume above 13: 14 (13 is Default)"}));
-}
-
 TEST(ScheduleContent, DatesAndTimes_withinTheListsAndInOrder) {
     struct Case {
         AdvanceEntry entry;
