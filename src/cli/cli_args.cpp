@@ -6,14 +6,14 @@ namespace velmo {
 
 namespace {
 
-struct Spec {
+struct CommandShape {
     const char* name;
     CliCommand command;
     std::size_t minOperands;
     std::size_t maxOperands;
 };
 
-constexpr Spec kCommands[] = {
+constexpr CommandShape kCommands[] = {
     {"dump", CliCommand::Dump, 1, 1},
     {"build", CliCommand::Build, 2, 2},
     {"check", CliCommand::Check, 1, 1},
@@ -70,15 +70,15 @@ ParsedCliArgs ParseCliArgs(const std::vector<std::string>& words) {
         return {args, {}};
     }
 
-    const Spec* spec = nullptr;
-    for (const Spec& candidate : kCommands)
+    const CommandShape* shape = nullptr;
+    for (const CommandShape& candidate : kCommands)
         if (words[0] == candidate.name)
-            spec = &candidate;
-    if (!spec)
+            shape = &candidate;
+    if (!shape)
         return fail("unknown command \"" + words[0] + "\"");
 
     CliArgs args;
-    args.command = spec->command;
+    args.command = shape->command;
     std::vector<std::string> operands;
     bool optionsEnded = false;
     for (std::size_t i = 1; i < words.size(); ++i) {
@@ -105,35 +105,35 @@ ParsedCliArgs ParseCliArgs(const std::vector<std::string>& words) {
                 return words[++i];
             return std::nullopt;
         };
-        if (spec->command == CliCommand::Dump && name == "--json" && !value) {
+        if (shape->command == CliCommand::Dump && name == "--json" && !value) {
             args.json = true;
-        } else if (spec->command == CliCommand::Check && name == "--strict" && !value) {
+        } else if (shape->command == CliCommand::Check && name == "--strict" && !value) {
             args.strict = true;
-        } else if (spec->command == CliCommand::Build && name == "--seed") {
+        } else if (shape->command == CliCommand::Build && name == "--seed") {
             const auto text = takeValue();
             const auto seed = text ? parseSeed(*text) : std::nullopt;
             if (!seed)
                 return fail("--seed needs a whole number from 0 to 18446744073709551615");
             args.seed = seed;
-        } else if (spec->command == CliCommand::Check && name == "--today") {
+        } else if (shape->command == CliCommand::Check && name == "--today") {
             const auto text = takeValue();
             const auto today = text ? ParseIsoDate(*text) : std::nullopt;
             if (!today)
                 return fail("--today needs a date YYYY-MM-DD");
             args.today = today;
         } else {
-            return fail("unknown option \"" + word + "\" for " + spec->name);
+            return fail("unknown option \"" + word + "\" for " + shape->name);
         }
     }
-    if (operands.size() < spec->minOperands || operands.size() > spec->maxOperands)
-        return fail(std::string(spec->name) + " takes " +
-                    (spec->command == CliCommand::Build ? "INPUT.json OUTPUT.vlm"
-                     : spec->command == CliCommand::On  ? "FILE.vlm YYYY-MM-DD [HH:MM:SS]"
-                                                        : "one FILE.vlm"));
+    if (operands.size() < shape->minOperands || operands.size() > shape->maxOperands)
+        return fail(std::string(shape->name) + " takes " +
+                    (shape->command == CliCommand::Build ? "INPUT.json OUTPUT.vlm"
+                     : shape->command == CliCommand::On  ? "FILE.vlm YYYY-MM-DD [HH:MM:SS]"
+                                                         : "one FILE.vlm"));
     args.input = operands[0];
-    if (spec->command == CliCommand::Build)
+    if (shape->command == CliCommand::Build)
         args.output = operands[1];
-    if (spec->command == CliCommand::On) {
+    if (shape->command == CliCommand::On) {
         const auto date = ParseIsoDate(operands[1]);
         if (!date)
             return fail("\"" + operands[1] + "\" is not a date YYYY-MM-DD");
