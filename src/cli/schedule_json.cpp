@@ -1,6 +1,6 @@
 #include "schedule_json.h"
 
-#include "cp1252.h"
+#include "model/code_page.h"
 #include "schedule_content.h"
 #include "ui/editors/entry_rules.h"
 

@@ -1,4 +1,4 @@
-#include "cli/cp1252.h"
+#include "model/code_page.h"
 
 #include <gtest/gtest.h>
 
