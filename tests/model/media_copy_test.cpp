@@ -1,5 +1,7 @@
 #include "model/media_copy.h"
 
+#include "temp_dir.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
@@ -18,26 +20,21 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct TempDir {
-    fs::path path;
+// A media directory and a stick to copy to.
+struct TempDir : test::TempDir {
     TempDir() {
-        char pattern[] = "/tmp/velmo-copy-XXXXXX";
-        path = ::mkdtemp(pattern);
         fs::create_directory(path / "media");
         fs::create_directory(path / "stick");
     }
-    ~TempDir() { fs::remove_all(path); }
     std::string media() const { return (path / "media").string() + "/"; }
     std::string stick() const { return (path / "stick").string() + "/"; }
 };
 
 std::string contents(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+    return test::ReadText(path);
 }
-
 void put(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    test::WriteText(path, bytes);
 }
 
 std::string randomBytes(std::size_t size, unsigned seed) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/product_version.h"
+
 #include <QDialog>
 
 class QLabel;
@@ -8,9 +10,6 @@ class QPushButton;
 namespace velmo {
 
 struct AppContext;
-
-// Shown exactly as stored, nothing split or padded.
-inline constexpr char kSoftwareVersion[] = "01000000000020070103";
 
 // The product-version dialog.
 class AboutVelmoScheduleGeneratorForm : public QDialog {

@@ -11,25 +11,6 @@ namespace velmo {
 
 namespace {
 
-// Windows-1252 code points of the codes 0x80..0x9F; the rest of 0xA0..0xFF equals Latin-1.
-constexpr std::array<char32_t, 32> kCp1252High = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-void appendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 bool isContinuationByte(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
@@ -71,17 +52,6 @@ template <typename T> bool removeEntry(std::vector<T>& entries, std::int16_t& co
 }
 
 } // namespace
-
-std::string CodePageCharacter(std::uint8_t code) {
-    std::string out;
-    if (code < 0x80)
-        out += static_cast<char>(code);
-    else if (code < 0xA0)
-        appendUtf8(out, kCp1252High[code - 0x80]);
-    else
-        appendUtf8(out, code);
-    return out;
-}
 
 std::string FormatFileRow(const FileEntry& entry) {
     std::string row;

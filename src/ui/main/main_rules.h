@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/code_page.h"
+
 // The main window's rules that need no widget: row texts, the save checks, the extension rule, the
 // default-name search, moving and removing entries, and the choice of the application directory.
 // Free of Qt so that tests and the command-line tool use them as they are.
@@ -19,11 +21,7 @@ class ScreenTexts;
 inline constexpr char kDefaultScheduleBaseName[] = "velmo";
 inline constexpr char kScheduleExtension[] = "vlm";
 
-// Texts here are UTF-8. A stored name byte of 1..127 is that ASCII character; a byte of 128..255 is
-// the Windows-1252 character of that code (the five codes Windows-1252 leaves undefined stand for
-// the control characters U+0081, U+008D, U+008F, U+0090, U+009D), written as its UTF-8 sequence.
-// Field widths therefore count characters, not bytes.
-std::string CodePageCharacter(std::uint8_t code);
+// Texts here are UTF-8, stored name bytes shown as model/code_page.h says.
 
 // "NAME.EXT" padded to 21 characters, play count, volume or "Default".
 std::string FormatFileRow(const FileEntry& entry);
