@@ -57,7 +57,7 @@ depends=$(dpkg-deb -f "$deb" Depends)
 echo "package-test: Depends: $depends"
 check "Depends filled in from the binaries' libraries" grep -q 'libqt6widgets6' <<<"$depends"
 contents=$(dpkg-deb -c "$deb" | awk '{print $NF}')
-for file in ./usr/bin/velmo-schedule-generator \
+for file in ./usr/bin/velmo-schedule-generator ./usr/bin/velmo-schedule \
   ./usr/share/applications/com.example.VelmoScheduleGenerator.desktop \
   ./usr/share/icons/hicolor/scalable/apps/com.example.VelmoScheduleGenerator.svg \
   ./usr/share/metainfo/com.example.VelmoScheduleGenerator.metainfo.xml; do
@@ -69,6 +69,8 @@ $sudo dpkg -i "$deb"
 installed=1
 ls -A /usr/bin >"$work/bin-installed"
 check "$program installed" test -x "$program"
+check "the installed command-line tool reads a schedule" \
+  bash -c "/usr/bin/velmo-schedule dump tests/data/one-basic-r100.vlm | grep -q SONG.MP3"
 
 # --- running the installed editor
 # run USER HOME: starts the installed editor once in a session of its own and lets it close itself.
