@@ -79,7 +79,7 @@ run() {
   local runtime=$home/runtime
   mkdir -p "$runtime"
   chmod 700 "$runtime"
-  [ "$user" = "$(id -un)" ] || chown -R "$user" "$home"
+  [ "$user" = "$(id -un)" ] || $sudo chown -R "$user" "$home"
   local as=()
   [ "$user" = "$(id -un)" ] || as=($sudo runuser -u "$user" --)
   if ! "${as[@]}" env -i PATH=/usr/bin:/bin HOME="$home" XDG_RUNTIME_DIR="$runtime" \
