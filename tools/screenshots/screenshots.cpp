@@ -1,5 +1,6 @@
 // Renders the windows of the editor to PNG files for the README: the main window holding a shop's
-// schedule, both entry editors and the copy dialog, built and filled as a user would see them.
+// schedule, both entry editors, the copy dialog and the About dialogs, built and filled as a user
+// would see them.
 //
 // Usage: velmo-screenshots OUTPUT_DIR [--dark] [--work DIR]
 //   --dark      a dark palette, to check that everything stays readable
@@ -12,6 +13,7 @@
 #include "model/schedule.h"
 #include "model/schedule_file.h"
 #include "texts/screen_texts.h"
+#include "ui/about/about_company_form.h"
 #include "ui/about/about_velmo_schedule_generator_form.h"
 #include "ui/copy/copy_form.h"
 #include "ui/editors/advance_schedule_edit_form.h"
@@ -272,6 +274,10 @@ int main(int argc, char** argv) {
     {
         AboutVelmoScheduleGeneratorForm about(context, &form);
         ok = save(&about, output + QStringLiteral("/about%1.png").arg(suffix)) && ok;
+    }
+    {
+        AboutCompanyForm company(context, &form);
+        ok = save(&company, output + QStringLiteral("/about-company%1.png").arg(suffix)) && ok;
     }
     // The settings stay in the work directory, never beside this program.
     form.close();
