@@ -12,23 +12,9 @@ namespace velmo {
 
 namespace {
 
-constexpr int kFileRecordLength = 30;
-constexpr int kAdvanceRecordLength = 15;
-constexpr int kMarkerLength = 2;
-constexpr int kMinKeyRegionLength = 100;
-constexpr int kMinKeyLength = 30;
-constexpr int kMaxKeyLength = 50;
-constexpr int kKeySlack = 50; // the key offset leaves this much of the region after it
-constexpr int kMaxRandomByte = 127;
 // A damaged file can repeat one fault hundreds of times; after this many the rest are counted.
 constexpr int kMaxFindingsOfAKind = 10;
 
-// Header positions, counted from 1.
-constexpr int kPosKeyRegionLength = 31;
-constexpr int kPosKeyOffset = 33;
-constexpr int kPosKeyLength = 35;
-constexpr int kPosBasicCount = 41;
-constexpr int kPosAdvanceCount = 42;
 
 std::string bytePosition(std::size_t index) {
     return "byte " + std::to_string(index + 1);
