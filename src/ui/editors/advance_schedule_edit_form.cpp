@@ -1,11 +1,394 @@
 #include "advance_schedule_edit_form.h"
 
+#include "editor_widgets.h"
+#include "entry_rules.h"
+
+#include "model/app_state.h"
+#include "ui/platform/app_context.h"
+#include "ui/platform/clock.h"
+#include "ui/platform/prompts.h"
+#include "ui/platform/ui_text.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
 namespace velmo {
 
-// Not built yet: the editor window comes with the editing work.
+namespace {
+
+enum EditMode : std::int16_t { AddEntry = 1, ModifyEntry = 2 };
+
+void fillNumbers(QComboBox* combo, int first, int last) {
+    combo->clear();
+    for (int value = first; value <= last; ++value)
+        combo->addItem(QString::number(value));
+}
+
+void fillDays(QComboBox* combo, int year, int month, int day) {
+    fillNumbers(combo, 1, DaysOfMonth(year, month));
+    combo->setCurrentIndex(NearestDay(year, month, day) - 1);
+}
+
+QLabel* makeCaption(const QString& objectName, QComboBox* buddy, QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(objectName);
+    label->setBuddy(buddy);
+    return label;
+}
+
+struct CaptionedCombo {
+    const char* labelName;
+    QLabel*& label;
+    const char* comboName;
+    QComboBox*& combo;
+};
+
+// A frame of captioned combos, one per row, captions on the left.
+QGroupBox* makeComboFrame(const char* objectName, QWidget* parent,
+                          std::initializer_list<CaptionedCombo> rows) {
+    auto* frame = new QGroupBox(parent);
+    frame->setObjectName(QString::fromLatin1(objectName));
+    auto* grid = new QGridLayout(frame);
+    int row = 0;
+    for (const CaptionedCombo& item : rows) {
+        item.combo = makeChoiceCombo(QString::fromLatin1(item.comboName), frame);
+        item.label = makeCaption(QString::fromLatin1(item.labelName), item.combo, frame);
+        grid->addWidget(item.label, row, 0);
+        grid->addWidget(item.combo, row, 1);
+        ++row;
+    }
+    grid->setColumnStretch(1, 1);
+    grid->setRowStretch(row, 1);
+    return frame;
+}
+
+} // namespace
+
 AdvanceScheduleEditForm::AdvanceScheduleEditForm(AppContext& context, MainLists lists, QWidget* parent)
-    : QDialog(parent), context_(context), lists_(std::move(lists)) {}
+    : QDialog(parent), context_(context), lists_(std::move(lists)) {
+    buildWindow();
+    Form_Load();
+}
 
 AdvanceScheduleEditForm::~AdvanceScheduleEditForm() = default;
+
+void AdvanceScheduleEditForm::buildWindow() {
+    setObjectName(QStringLiteral("AdvanceScheduleEditForm"));
+
+    DateFrame = new QGroupBox(this);
+    DateFrame->setObjectName(QStringLiteral("DateFrame"));
+    StartDateFrame = makeComboFrame("StartDateFrame", DateFrame,
+                                    {{"StartYearLabel", StartYearLabel, "StartYearCombo", StartYearCombo},
+                                     {"StartMonthLabel", StartMonthLabel, "StartMonthCombo", StartMonthCombo},
+                                     {"StartDayLabel", StartDayLabel, "StartDayCombo", StartDayCombo}});
+    StopDateFrame = makeComboFrame("StopDateFrame", DateFrame,
+                                   {{"StopYearLabel", StopYearLabel, "StopYearCombo", StopYearCombo},
+                                    {"StopMonthLabel", StopMonthLabel, "StopMonthCombo", StopMonthCombo},
+                                    {"StopDayLabel", StopDayLabel, "StopDayCombo", StopDayCombo}});
+    WeekDayFrame = new QGroupBox(DateFrame);
+    WeekDayFrame->setObjectName(QStringLiteral("WeekDayFrame"));
+    WeekdayCombo = makeChoiceCombo(QStringLiteral("WeekdayCombo"), WeekDayFrame);
+    auto* weekDayLayout = new QVBoxLayout(WeekDayFrame);
+    weekDayLayout->addWidget(WeekdayCombo);
+    weekDayLayout->addStretch();
+
+    auto* dateLayout = new QHBoxLayout(DateFrame);
+    dateLayout->addWidget(StartDateFrame);
+    dateLayout->addWidget(StopDateFrame);
+    dateLayout->addWidget(WeekDayFrame);
+
+    TimeSetupFrame = new QGroupBox(this);
+    TimeSetupFrame->setObjectName(QStringLiteral("TimeSetupFrame"));
+    StartTimeFrame =
+        makeComboFrame("StartTimeFrame", TimeSetupFrame,
+                       {{"StartHourLabel", StartHourLabel, "StartHourCombo", StartHourCombo},
+                        {"StartMinuteLabel", StartMinuteLabel, "StartMinuteCombo", StartMinuteCombo},
+                        {"StartSecondLabel", StartSecondLabel, "StartSecondCombo", StartSecondCombo}});
+    StopTimeFrame =
+        makeComboFrame("StopTimeFrame", TimeSetupFrame,
+                       {{"StopHourLabel", StopHourLabel, "StopHourCombo", StopHourCombo},
+                        {"StopMinuteLabel", StopMinuteLabel, "StopMinuteCombo", StopMinuteCombo},
+                        {"StopSecondLabel", StopSecondLabel, "StopSecondCombo", StopSecondCombo}});
+    auto* timeLayout = new QHBoxLayout(TimeSetupFrame);
+    timeLayout->addWidget(StartTimeFrame);
+    timeLayout->addWidget(StopTimeFrame);
+    timeLayout->addStretch();
+
+    OKCmd = makeCommandButton(QStringLiteral("OKCmd"), this);
+    CancelCmd = makeCommandButton(QStringLiteral("CancelCmd"), this);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(OKCmd);
+    buttons->addWidget(CancelCmd);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(DateFrame);
+    layout->addWidget(TimeSetupFrame);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    QWidget* const order[] = {
+        StartYearCombo,  StartMonthCombo, StartDayCombo,    StopYearCombo,    StopMonthCombo, StopDayCombo,
+        WeekdayCombo,    StartHourCombo,  StartMinuteCombo, StartSecondCombo, StopHourCombo,  StopMinuteCombo,
+        StopSecondCombo, OKCmd,           CancelCmd};
+    for (std::size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
+    connect(StartYearCombo, &QComboBox::currentIndexChanged, this,
+            &AdvanceScheduleEditForm::StartYearCombo_Click);
+    connect(StartMonthCombo, &QComboBox::currentIndexChanged, this,
+            &AdvanceScheduleEditForm::StartMonthCombo_Click);
+    connect(StopYearCombo, &QComboBox::currentIndexChanged, this,
+            &AdvanceScheduleEditForm::StopYearCombo_Click);
+    connect(StopMonthCombo, &QComboBox::currentIndexChanged, this,
+            &AdvanceScheduleEditForm::StopMonthCombo_Click);
+    connect(OKCmd, &QPushButton::clicked, this, &AdvanceScheduleEditForm::OKCmd_Click);
+    connect(CancelCmd, &QPushButton::clicked, this, &AdvanceScheduleEditForm::CancelCmd_Click);
+}
+
+void AdvanceScheduleEditForm::Form_Load() {
+    formReady = false;
+    InitAdvanceScheduleEditFormOsd();
+    InitAdvanceEditor();
+    formReady = true;
+    alignColumns();
+    StartYearCombo->setFocus();
+}
+
+void AdvanceScheduleEditForm::InitAdvanceScheduleEditFormOsd() {
+    const ScreenTexts& texts = context_.texts;
+    const auto text = [&](TextId id) { return screenText(texts, id); };
+    setWindowTitle(text(TextId::TextAdvanceScheduleEditor));
+    DateFrame->setTitle(text(TextId::TextDateSetup));
+    TimeSetupFrame->setTitle(text(TextId::TextTimeSetup));
+    StartDateFrame->setTitle(text(TextId::TextStartDay));
+    StopDateFrame->setTitle(text(TextId::TextStopDay));
+    StartTimeFrame->setTitle(text(TextId::TextStartTime));
+    StopTimeFrame->setTitle(text(TextId::TextStopTime));
+    StartYearLabel->setText(text(TextId::TextYear));
+    StopYearLabel->setText(text(TextId::TextYear));
+    StartMonthLabel->setText(text(TextId::TextMonth));
+    StopMonthLabel->setText(text(TextId::TextMonth));
+    StartDayLabel->setText(text(TextId::TextDay));
+    StopDayLabel->setText(text(TextId::TextDay));
+    StartHourLabel->setText(text(TextId::TextHour));
+    StopHourLabel->setText(text(TextId::TextHour));
+    StartMinuteLabel->setText(text(TextId::TextMinute));
+    StopMinuteLabel->setText(text(TextId::TextMinute));
+    StartSecondLabel->setText(text(TextId::TextSecond));
+    StopSecondLabel->setText(text(TextId::TextSecond));
+    WeekDayFrame->setTitle(text(TextId::TextWeekDay));
+    OKCmd->setText(text(TextId::TextOK));
+    CancelCmd->setText(text(TextId::TextCancel));
+}
+
+// Equal caption and list widths in all four frames, so the time frames line up under the dates.
+void AdvanceScheduleEditForm::alignColumns() {
+    const QList<QLabel*> labels = {StartYearLabel,   StartMonthLabel, StartDayLabel,   StopYearLabel,
+                                   StopMonthLabel,   StopDayLabel,    StartHourLabel,  StartMinuteLabel,
+                                   StartSecondLabel, StopHourLabel,   StopMinuteLabel, StopSecondLabel};
+    const QList<QComboBox*> combos = {StartYearCombo,   StartMonthCombo, StartDayCombo,   StopYearCombo,
+                                      StopMonthCombo,   StopDayCombo,    StartHourCombo,  StartMinuteCombo,
+                                      StartSecondCombo, StopHourCombo,   StopMinuteCombo, StopSecondCombo};
+    int labelWidth = 0;
+    for (const QLabel* label : labels)
+        labelWidth = std::max(labelWidth, label->sizeHint().width());
+    int comboWidth = 0;
+    for (const QComboBox* combo : combos)
+        comboWidth = std::max(comboWidth, combo->sizeHint().width());
+    for (QLabel* label : labels)
+        label->setMinimumWidth(labelWidth);
+    for (QComboBox* combo : combos)
+        combo->setMinimumWidth(comboWidth);
+}
+
+bool AdvanceScheduleEditForm::addMode() const {
+    return context_.state.editMode == AddEntry;
+}
+
+void AdvanceScheduleEditForm::InitAdvanceEditor() {
+    AppState& state = context_.state;
+    const QDate today = context_.clock.today();
+    AdvanceSetup setup = NewAdvanceSetup(today.year(), today.month(), today.day());
+
+    if (addMode()) {
+        SetupDateCombos(setup);
+        SetupTimeCombos(setup);
+        if (lists_.AdvanceList && lists_.AdvanceList->count() > 0)
+            state.editIndex = static_cast<std::int16_t>(selectedRow(lists_.AdvanceList));
+        return;
+    }
+
+    if (selectedRow(lists_.AdvanceList) == -1)
+        selectRow(lists_.AdvanceList, 0);
+    state.editIndex = static_cast<std::int16_t>(selectedRow(lists_.AdvanceList));
+    const Schedule& schedule = state.schedule;
+    if (state.editIndex >= 0 && state.editIndex < schedule.advanceCount &&
+        state.editIndex < static_cast<int>(schedule.advanceEntries.size()))
+        setup = AdvanceSetupFromEntry(schedule.advanceEntries[state.editIndex]);
+    SetupDateCombos(setup);
+    SetupTimeCombos(setup);
+}
+
+void AdvanceScheduleEditForm::SetupDateCombos(const AdvanceSetup& setup) {
+    for (QComboBox* years : {StartYearCombo, StopYearCombo})
+        fillNumbers(years, kFirstYear, kLastYear);
+    for (QComboBox* months : {StartMonthCombo, StopMonthCombo})
+        fillNumbers(months, 1, 12);
+
+    StartYearCombo->setCurrentIndex(setup.startDate.year - kFirstYear);
+    StartMonthCombo->setCurrentIndex(setup.startDate.month - 1);
+    fillDays(StartDayCombo, setup.startDate.year, setup.startDate.month, setup.startDate.day);
+    StopYearCombo->setCurrentIndex(setup.stopDate.year - kFirstYear);
+    StopMonthCombo->setCurrentIndex(setup.stopDate.month - 1);
+    fillDays(StopDayCombo, setup.stopDate.year, setup.stopDate.month, setup.stopDate.day);
+
+    WeekdayCombo->clear();
+    for (TextId day : {TextId::TextSunday, TextId::TextMonday, TextId::TextTuesday, TextId::TextWednesday,
+                       TextId::TextThursday, TextId::TextFriday, TextId::TextSaturday, TextId::TextAllDay})
+        WeekdayCombo->addItem(screenText(context_.texts, day));
+    WeekdayCombo->setCurrentIndex(setup.weekDay);
+}
+
+void AdvanceScheduleEditForm::SetupTimeCombos(const AdvanceSetup& setup) {
+    for (QComboBox* hours : {StartHourCombo, StopHourCombo})
+        fillNumbers(hours, 0, 23);
+    for (QComboBox* minutes : {StartMinuteCombo, StopMinuteCombo, StartSecondCombo, StopSecondCombo})
+        fillNumbers(minutes, 0, 59);
+    StartHourCombo->setCurrentIndex(setup.startTime.hour);
+    StartMinuteCombo->setCurrentIndex(setup.startTime.minute);
+    StartSecondCombo->setCurrentIndex(setup.startTime.second);
+    StopHourCombo->setCurrentIndex(setup.stopTime.hour);
+    StopMinuteCombo->setCurrentIndex(setup.stopTime.minute);
+    StopSecondCombo->setCurrentIndex(setup.stopTime.second);
+}
+
+void AdvanceScheduleEditForm::StartYearCombo_Click() {
+    if (formReady)
+        RefreshStartDays();
+}
+
+void AdvanceScheduleEditForm::StartMonthCombo_Click() {
+    if (formReady)
+        RefreshStartDays();
+}
+
+void AdvanceScheduleEditForm::StopYearCombo_Click() {
+    if (formReady)
+        RefreshStopDays();
+}
+
+void AdvanceScheduleEditForm::StopMonthCombo_Click() {
+    if (formReady)
+        RefreshStopDays();
+}
+
+void AdvanceScheduleEditForm::RefreshStartDays() {
+    fillDays(StartDayCombo, kFirstYear + StartYearCombo->currentIndex(), 1 + StartMonthCombo->currentIndex(),
+             1 + StartDayCombo->currentIndex());
+    StartDayCombo->update();
+}
+
+void AdvanceScheduleEditForm::RefreshStopDays() {
+    fillDays(StopDayCombo, kFirstYear + StopYearCombo->currentIndex(), 1 + StopMonthCombo->currentIndex(),
+             1 + StopDayCombo->currentIndex());
+    StopDayCombo->update();
+}
+
+AdvanceSetup AdvanceScheduleEditForm::shownSetup() const {
+    AdvanceSetup setup;
+    setup.startDate = {kFirstYear + StartYearCombo->currentIndex(), 1 + StartMonthCombo->currentIndex(),
+                       1 + StartDayCombo->currentIndex()};
+    setup.stopDate = {kFirstYear + StopYearCombo->currentIndex(), 1 + StopMonthCombo->currentIndex(),
+                      1 + StopDayCombo->currentIndex()};
+    setup.startTime = {StartHourCombo->currentIndex(), StartMinuteCombo->currentIndex(),
+                       StartSecondCombo->currentIndex()};
+    setup.stopTime = {StopHourCombo->currentIndex(), StopMinuteCombo->currentIndex(),
+                      StopSecondCombo->currentIndex()};
+    setup.weekDay = WeekdayCombo->currentIndex();
+    return setup;
+}
+
+bool AdvanceScheduleEditForm::CheckDateSetup() const {
+    const AdvanceSetup setup = shownSetup();
+    return velmo::CheckDateSetup(setup.startDate, setup.stopDate);
+}
+
+bool AdvanceScheduleEditForm::CheckTimeSetup() const {
+    const AdvanceSetup setup = shownSetup();
+    return velmo::CheckTimeSetup(setup.startTime, setup.stopTime);
+}
+
+QString AdvanceScheduleEditForm::AdvanceRowText() const {
+    return toQt(velmo::AdvanceRowText(shownSetup(), fromQt(WeekdayCombo->currentText().trimmed())));
+}
+
+void AdvanceScheduleEditForm::StoreAdvanceEntry() {
+    Schedule& schedule = context_.state.schedule;
+    const int target = addMode() ? schedule.advanceCount : context_.state.editIndex;
+    velmo::StoreAdvanceEntry(schedule.advanceEntries[target], shownSetup(), addMode());
+}
+
+void AdvanceScheduleEditForm::AppendAdvanceRow() {
+    if (!lists_.AdvanceList)
+        return;
+    lists_.AdvanceList->addItem(AdvanceRowText());
+    selectRow(lists_.AdvanceList, lists_.AdvanceList->count() - 1);
+}
+
+void AdvanceScheduleEditForm::ReplaceAdvanceRow() {
+    const int row = context_.state.editIndex;
+    if (!lists_.AdvanceList || row < 0 || row >= lists_.AdvanceList->count())
+        return;
+    lists_.AdvanceList->item(row)->setText(AdvanceRowText());
+    selectRow(lists_.AdvanceList, row);
+}
+
+void AdvanceScheduleEditForm::keyPressEvent(QKeyEvent* event) {
+    if (isDialogAnswerKey(event)) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void AdvanceScheduleEditForm::OKCmd_Click() {
+    if (!CheckDateSetup()) {
+        context_.prompts.message(this, screenText(context_.texts, TextId::MsgDateSetupError));
+        return;
+    }
+    if (!CheckTimeSetup()) {
+        context_.prompts.message(this, screenText(context_.texts, TextId::MsgTimeSetupError));
+        return;
+    }
+
+    AppState& state = context_.state;
+    Schedule& schedule = state.schedule;
+    if (addMode()) {
+        schedule.advanceEntries.resize(static_cast<std::size_t>(schedule.advanceCount) + 1);
+        StoreAdvanceEntry();
+        AppendAdvanceRow(); // its selection shows the new entry's (empty) details
+        ++schedule.advanceCount;
+        if (lists_.ButtonStatusSetup)
+            lists_.ButtonStatusSetup();
+    } else if (state.editMode == ModifyEntry && state.editIndex >= 0 &&
+               state.editIndex < schedule.advanceCount &&
+               state.editIndex < static_cast<int>(schedule.advanceEntries.size())) {
+        StoreAdvanceEntry();
+        ReplaceAdvanceRow();
+    }
+    accept();
+}
+
+void AdvanceScheduleEditForm::CancelCmd_Click() {
+    reject();
+}
 
 } // namespace velmo
