@@ -6,7 +6,8 @@
 #   scripts/fuzz.sh [seconds] [target ...]      seconds default 60; targets default all built ones
 #
 # Environment: FUZZ_BUILD_DIR (default build-fuzz), FUZZ_LOG_DIR (default <build>/logs; one
-# <prefix><target>.log each, prefix from FUZZ_LOG_PREFIX). Run it under `nice` on a shared machine.
+# <prefix><target>.log each, prefix from FUZZ_LOG_PREFIX), FUZZ_TIMEOUT (seconds one input may take,
+# default 25; raise it under `nice` on a busy machine, where an input can wait long for a core).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,6 +16,7 @@ seconds="${1:-60}"
 build="${FUZZ_BUILD_DIR:-build-fuzz}"
 logs="${FUZZ_LOG_DIR:-$build/logs}"
 prefix="${FUZZ_LOG_PREFIX:-}"
+timeout="${FUZZ_TIMEOUT:-25}"
 
 packages=(clang libclang-rt-14-dev cmake ninja-build)
 missing=()
@@ -71,7 +73,7 @@ for target in "${targets[@]}"; do
   artifacts="$build/artifacts/$target/"
   log="$logs/$prefix$target.log"
   mkdir -p "$work" "$artifacts"
-  options=(-max_len=32768 -max_total_time="$seconds" -timeout=25 -print_final_stats=1
+  options=(-max_len=32768 -max_total_time="$seconds" -timeout="$timeout" -print_final_stats=1
            -artifact_prefix="$artifacts")
   dictionary="$(dictionary_for "$target")"
   [ -n "$dictionary" ] && options+=(-dict="$dictionary")
