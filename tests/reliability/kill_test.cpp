@@ -98,6 +98,8 @@ void KillAtEveryPoint(const Saver& saver) {
     }
     EXPECT_GE(oldSeen, 200);
     EXPECT_GE(newSeen, 1);
+    std::cout << saver.kind << ": killed at " << dryRun.points << " points, " << oldSeen
+              << " before the rename, " << newSeen << " after it\n";
 }
 
 // Announces each save to the parent: +version before it starts, -version once it returned.
