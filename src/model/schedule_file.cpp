@@ -14,19 +14,11 @@ namespace velmo {
 
 namespace {
 
-constexpr int kFileRecordLength = 30;
-constexpr int kAdvanceRecordLength = 15;
 constexpr int kMaxCount = 255;
 // Header, the largest key region and every count at 255: no schedule file is longer.
 constexpr std::size_t kMaxScheduleFileLength = kScheduleHeaderLength + 255 + 2 + 255 * kFileRecordLength +
                                                255 * (2 + kAdvanceRecordLength + 255 * kFileRecordLength);
 
-// Header positions, counted from 1.
-constexpr int kPosKeyRegionLength = 31;
-constexpr int kPosKeyOffset = 33;
-constexpr int kPosKeyLength = 35;
-constexpr int kPosBasicCount = 41;
-constexpr int kPosAdvanceCount = 42;
 
 std::string describe(const std::string& what, const char* field) {
     return field ? what + " " + field : what;
@@ -51,7 +43,7 @@ public:
         return static_cast<std::uint8_t>(std::nearbyint(r * scale + base));
     }
     std::uint8_t headerByte() { return next(255.0); }
-    std::uint8_t fillerByte() { return next(127.0); }
+    std::uint8_t fillerByte() { return next(kMaxRandomByte); }
 
 private:
     RandomSource& random_;
@@ -311,9 +303,9 @@ Result EncodeSchedule(const Schedule& schedule, RandomSource& random, std::vecto
     out.insert(out.end(), kScheduleKernelVersion, kScheduleKernelVersion + 20);
     for (int i = 0; i < 5; ++i)
         out.push_back(draws.headerByte());
-    const std::uint8_t regionLength = draws.next(155.0, 100.0);
-    const std::uint8_t keyOffset = draws.next(regionLength - 50.0);
-    const std::uint8_t keyLength = draws.next(20.0, 30.0);
+    const std::uint8_t regionLength = draws.next(255.0 - kMinKeyRegionLength, kMinKeyRegionLength);
+    const std::uint8_t keyOffset = draws.next(static_cast<double>(regionLength) - kKeySlack);
+    const std::uint8_t keyLength = draws.next(kMaxKeyLength - kMinKeyLength, kMinKeyLength);
     out.push_back(regionLength);
     out.push_back(draws.headerByte());
     out.push_back(keyOffset);

@@ -15,6 +15,24 @@ namespace velmo {
 inline constexpr char kScheduleMagic[] = "VELMO";
 inline constexpr char kScheduleKernelVersion[] = "0100KERNEL0000061018";
 constexpr int kScheduleHeaderLength = 50;
+constexpr int kFileRecordLength = 30;
+constexpr int kAdvanceRecordLength = 15;
+constexpr int kMarkerLength = 2;
+
+// Header positions, counted from 1.
+constexpr int kPosKeyRegionLength = 31;
+constexpr int kPosKeyOffset = 33;
+constexpr int kPosKeyLength = 35;
+constexpr int kPosBasicCount = 41;
+constexpr int kPosAdvanceCount = 42;
+
+// Ranges the writer draws the key parameters from: R in 100..255, O in 0..R-50, L in 30..50.
+constexpr int kMinKeyRegionLength = 100;
+constexpr int kKeySlack = 50;
+constexpr int kMinKeyLength = 30;
+constexpr int kMaxKeyLength = 50;
+// Key region and filler bytes are drawn from 0..127.
+constexpr int kMaxRandomByte = 127;
 
 std::uint8_t ScrambleByte(std::uint8_t plain, const std::uint8_t* key, int keyLength, int& keyIndex);
 std::uint8_t DescrambleByte(std::uint8_t stored, const std::uint8_t* key, int keyLength, int& keyIndex);

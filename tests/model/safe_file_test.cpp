@@ -1,5 +1,7 @@
 #include "model/safe_file.h"
 
+#include "temp_dir.h"
+
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
@@ -12,25 +14,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct TempDir {
-    fs::path path;
-    TempDir() {
-        char pattern[] = "/tmp/velmo-safe-XXXXXX";
-        path = ::mkdtemp(pattern);
-    }
-    ~TempDir() { fs::remove_all(path); }
-    std::string file(const std::string& name) const { return (path / name).string(); }
-    size_t entries() const { return static_cast<size_t>(std::distance(fs::directory_iterator(path), {})); }
-};
-
-std::string contents(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+size_t entries(const test::TempDir& dir) {
+    return dir.names().size();
 }
 
-void put(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
-
-std::vector<std::uint8_t> bytes(const std::string& text) { return {text.begin(), text.end()}; }
+std::vector<std::uint8_t> bytes(const std::string& text) {
+    return {text.begin(), text.end()};
+}
 
 // Fails one chosen kind of call, the n-th time it is made.
 class FailingIo final : public FileIo {
@@ -47,7 +37,9 @@ public:
         errno = EIO;
         return true;
     }
-    int open(const std::string& p, int f, mode_t m) override { return fail(Open) ? -1 : FileIo::open(p, f, m); }
+    int open(const std::string& p, int f, mode_t m) override {
+        return fail(Open) ? -1 : FileIo::open(p, f, m);
+    }
     ssize_t write(int fd, const void* b, std::size_t n) override {
         // One byte at a time, so a failure can land in the middle of the data.
         return fail(Write) ? -1 : FileIo::write(fd, b, n > 0 ? 1 : 0);
@@ -58,55 +50,58 @@ public:
         FileIo::close(fd);
         return f ? -1 : 0;
     }
-    int rename(const std::string& a, const std::string& b) override { return fail(Rename) ? -1 : FileIo::rename(a, b); }
+    int rename(const std::string& a, const std::string& b) override {
+        return fail(Rename) ? -1 : FileIo::rename(a, b);
+    }
 };
 
 } // namespace
 
 TEST(AtomicFileWriter, ReplacesTheTargetAndLeavesNothingElse) {
-    TempDir dir;
-    put(dir.file("a.vlm"), "old");
+    test::TempDir dir;
+    test::WriteText(dir.file("a.vlm"), "old");
     ASSERT_TRUE(WriteFileAtomically(dir.file("a.vlm"), bytes("brand new")));
-    EXPECT_EQ(contents(dir.file("a.vlm")), "brand new");
-    EXPECT_EQ(dir.entries(), 1u);
+    EXPECT_EQ(test::ReadText(dir.file("a.vlm")), "brand new");
+    EXPECT_EQ(entries(dir), 1u);
 }
 
 TEST(AtomicFileWriter, CreatesAMissingTarget) {
-    TempDir dir;
+    test::TempDir dir;
     ASSERT_TRUE(WriteFileAtomically(dir.file("new.vlm"), bytes("x")));
-    EXPECT_EQ(contents(dir.file("new.vlm")), "x");
+    EXPECT_EQ(test::ReadText(dir.file("new.vlm")), "x");
 }
 
 TEST(AtomicFileWriter, EveryInjectedFailureKeepsTheOldFileAndRemovesTheTemporary) {
     const std::string payload = "new content of some length";
-    for (auto step : {FailingIo::Open, FailingIo::Write, FailingIo::Fsync, FailingIo::Close, FailingIo::Rename}) {
+    for (auto step :
+         {FailingIo::Open, FailingIo::Write, FailingIo::Fsync, FailingIo::Close, FailingIo::Rename}) {
         const int tries = step == FailingIo::Write ? static_cast<int>(payload.size()) : 1;
         for (int n = 1; n <= tries; ++n) {
-            TempDir dir;
-            put(dir.file("a.vlm"), "old bytes");
+            test::TempDir dir;
+            test::WriteText(dir.file("a.vlm"), "old bytes");
             FailingIo io(step, n);
             const Result result = WriteFileAtomically(dir.file("a.vlm"), bytes(payload), io);
             EXPECT_FALSE(result) << "step " << step << " call " << n;
             EXPECT_FALSE(result.reason.empty());
-            EXPECT_EQ(contents(dir.file("a.vlm")), "old bytes");
-            EXPECT_EQ(dir.entries(), 1u) << "temporary file left behind";
+            EXPECT_EQ(test::ReadText(dir.file("a.vlm")), "old bytes");
+            EXPECT_EQ(entries(dir), 1u) << "temporary file left behind";
         }
     }
 }
 
 TEST(AtomicFileWriter, RefusesAReadOnlyTargetEvenForRoot) {
-    TempDir dir;
-    put(dir.file("a.vlm"), "old");
+    test::TempDir dir;
+    test::WriteText(dir.file("a.vlm"), "old");
     ::chmod(dir.file("a.vlm").c_str(), 0444);
     EXPECT_TRUE(IsReadOnlyFile(dir.file("a.vlm")));
     EXPECT_FALSE(WriteFileAtomically(dir.file("a.vlm"), bytes("new")));
-    EXPECT_EQ(contents(dir.file("a.vlm")), "old");
-    EXPECT_EQ(dir.entries(), 1u);
+    EXPECT_EQ(test::ReadText(dir.file("a.vlm")), "old");
+    EXPECT_EQ(entries(dir), 1u);
 }
 
 TEST(AtomicFileWriter, KeepsThePermissionsOfTheReplacedFile) {
-    TempDir dir;
-    put(dir.file("a.vlm"), "old");
+    test::TempDir dir;
+    test::WriteText(dir.file("a.vlm"), "old");
     ::chmod(dir.file("a.vlm").c_str(), 0640);
     ASSERT_TRUE(WriteFileAtomically(dir.file("a.vlm"), bytes("new")));
     struct stat info {};
@@ -115,17 +110,17 @@ TEST(AtomicFileWriter, KeepsThePermissionsOfTheReplacedFile) {
 }
 
 TEST(AtomicFileWriter, FailsInAMissingDirectory) {
-    TempDir dir;
+    test::TempDir dir;
     EXPECT_FALSE(WriteFileAtomically(dir.file("no/such/a.vlm"), bytes("x")));
 }
 
 TEST(AtomicFileWriter, AbandonedWriterRemovesItsTemporaryFile) {
-    TempDir dir;
+    test::TempDir dir;
     {
         AtomicFileWriter writer(dir.file("a.vlm"));
         ASSERT_TRUE(writer.open());
         ASSERT_TRUE(writer.write("abc", 3));
-        EXPECT_EQ(dir.entries(), 1u);
+        EXPECT_EQ(entries(dir), 1u);
     }
-    EXPECT_EQ(dir.entries(), 0u);
+    EXPECT_EQ(entries(dir), 0u);
 }

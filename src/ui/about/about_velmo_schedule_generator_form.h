@@ -1,6 +1,11 @@
 #pragma once
 
+#include "model/product_version.h"
+
 #include <QDialog>
+
+class QLabel;
+class QPushButton;
 
 namespace velmo {
 
@@ -15,7 +20,18 @@ public:
     ~AboutVelmoScheduleGeneratorForm() override;
 
 private:
+    void Form_Load();
+    void InitAboutVelmoScheduleGeneratorFormOsd();
+    void OKCmd_Click();
+
     AppContext& context_;
+    QLabel* VelmoLogoImage = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* SoftwareVersionLabel = nullptr;
+    QLabel* ScheduleKernelLabel = nullptr;
+    QPushButton* OKCmd = nullptr;
 };
 
 } // namespace velmo

@@ -1,10 +1,277 @@
 #include "copy_form.h"
 
+#include "directory_list.h"
+#include "model/app_state.h"
+#include "model/file_io.h"
+#include "model/file_system.h"
+#include "model/media_copy.h"
+#include "ui/editors/schedule_edit_form.h"
+#include "ui/platform/app_context.h"
+#include "ui/platform/prompts.h"
+#include "ui/platform/ui_text.h"
+#include "ui/platform/volumes.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QLocale>
+#include <QProgressDialog>
+#include <QPushButton>
+
 namespace velmo {
 
-// Not built yet.
-CopyForm::CopyForm(AppContext& context, QWidget* parent) : QDialog(parent), context_(context) {}
+namespace {
 
-CopyForm::~CopyForm() = default;
+// Upper-cased, trimmed and ending in the separator, as the source-directory rule compares them.
+QString comparableDirectory(const QString& directory) {
+    QString result = directory.trimmed().toUpper();
+    if (!result.endsWith(QLatin1Char(kDirSeparator)))
+        result += QLatin1Char(kDirSeparator);
+    return result;
+}
+
+QString withSeparator(const QString& directory) {
+    return directory.endsWith(QLatin1Char(kDirSeparator)) ? directory
+                                                          : directory + QLatin1Char(kDirSeparator);
+}
+
+QString progressText(const QString& name, const CopyProgress& progress) {
+    const QLocale locale;
+    const auto size = [&](std::uint64_t bytes) {
+        return locale.formattedDataSize(static_cast<qint64>(bytes), 1, QLocale::DataSizeIecFormat);
+    };
+    // The bar covers writing and reading back, so the text says which half is running.
+    if (progress.checking)
+        return QStringLiteral("Checking the copy of %1 on the medium\n%2 of %3 read back")
+            .arg(name, size(progress.verified), size(progress.total));
+    return QStringLiteral("Copying %1, then checking the copy\n%2 of %3 written")
+        .arg(name, size(progress.copied), size(progress.total));
+}
+
+} // namespace
+
+CopyForm::CopyForm(AppContext& context, QWidget* parent, const QString& fileName)
+    : QDialog(parent), context_(context), fileName_(fileName), io_(&FileIo::system()) {
+    setModal(true);
+    setWindowTitle(QStringLiteral("Copy to ..."));
+
+    CopyDrive = new QComboBox(this);
+    CopyDrive->setObjectName(QStringLiteral("CopyDrive"));
+    CopyDir = new DirectoryList(this);
+    CopyDir->setObjectName(QStringLiteral("CopyDir"));
+    CopyText = new QLineEdit(this);
+    CopyText->setObjectName(QStringLiteral("CopyText"));
+    // Shows the destination; typing a path there would suggest it counts.
+    CopyText->setReadOnly(true);
+    QPalette yellow = CopyText->palette();
+    yellow.setColor(QPalette::Base, QColor(255, 255, 128));
+    yellow.setColor(QPalette::Text, Qt::black);
+    CopyText->setPalette(yellow);
+    CopyCmd = new QPushButton(QStringLiteral("Copy"), this);
+    CopyCmd->setObjectName(QStringLiteral("CopyCmd"));
+    CancelCmd = new QPushButton(this);
+    CancelCmd->setObjectName(QStringLiteral("CancelCmd"));
+    // Enter belongs to the directory list, where it opens a directory.
+    for (QPushButton* button : {CopyCmd, CancelCmd}) {
+        button->setAutoDefault(false);
+        button->setMinimumWidth(96);
+    }
+
+    auto* layout = new QGridLayout(this);
+    layout->setContentsMargins(12, 12, 12, 12);
+    layout->setHorizontalSpacing(12);
+    layout->addWidget(CopyDrive, 0, 0);
+    layout->addWidget(CopyDir, 1, 0, 2, 1);
+    layout->addWidget(CopyCmd, 0, 1);
+    layout->addWidget(CancelCmd, 1, 1, Qt::AlignTop);
+    layout->addWidget(CopyText, 3, 0, 1, 2);
+    layout->setRowStretch(2, 1);
+    layout->setColumnStretch(0, 1);
+    resize(480, 340);
+
+    setTabOrder(CopyDrive, CopyDir);
+    setTabOrder(CopyDir, CancelCmd);
+    setTabOrder(CancelCmd, CopyCmd);
+    setTabOrder(CopyCmd, CopyText);
+
+    connect(CopyDrive, &QComboBox::currentIndexChanged, this, &CopyForm::CopyDrive_Change);
+    connect(CopyDir, &DirectoryList::pathChanged, this, &CopyForm::CopyDir_Change);
+    connect(CopyCmd, &QPushButton::clicked, this, &CopyForm::CopyCmd_Click);
+    connect(CancelCmd, &QPushButton::clicked, this, &CopyForm::CancelCmd_Click);
+    Form_Load();
+}
+
+CopyForm::~CopyForm() {
+    Form_Unload();
+}
+
+void CopyForm::done(int result) {
+    Form_Unload();
+    QDialog::done(result);
+}
+
+void CopyForm::Form_Load() {
+    InitCopyFormOsd();
+    listsReady = false;
+    for (const Volume& volume : context_.volumes.volumes())
+        CopyDrive->addItem(volume.mountPoint);
+    const bool shown = ShowDestination(toQt(context_.state.copyDrive), toQt(context_.state.copyDir));
+    listsReady = true;
+    // The remembered place is gone: start, without a word, at the application directory.
+    if (!shown)
+        ShowApplicationDirectory();
+    CopyDrive->setFocus();
+}
+
+void CopyForm::InitCopyFormOsd() {
+    CancelCmd->setText(screenText(context_.texts, TextId::TextExit));
+}
+
+bool CopyForm::ShowDestination(const QString& drive, const QString& directory) {
+    int index = -1;
+    for (int i = 0; i < CopyDrive->count() && index < 0 && !drive.isEmpty(); ++i)
+        if (QDir::cleanPath(CopyDrive->itemText(i)) == QDir::cleanPath(drive))
+            index = i;
+    if (index < 0 || !context_.volumes.isReady(CopyDrive->itemText(index)))
+        return false;
+    CopyDrive->setCurrentIndex(index);
+    if (!CopyDir->setPath(directory, CopyDrive->itemText(index)))
+        return false;
+    CopyText->setText(CopyDir->path());
+    return true;
+}
+
+void CopyForm::ShowApplicationDirectory() {
+    AppState& state = context_.state;
+    state.copyDrive = fromQt(DriveHolding(toQt(state.appPath)));
+    state.copyDir = state.appPath;
+    const bool wasReady = listsReady;
+    listsReady = false;
+    if (!ShowDestination(toQt(state.copyDrive), toQt(state.copyDir))) {
+        // No listed drive holds the application directory: show it below the file-system root.
+        CopyDrive->setCurrentIndex(-1);
+        if (CopyDir->setPath(toQt(state.appPath), QStringLiteral("/")))
+            CopyText->setText(CopyDir->path());
+    }
+    listsReady = wasReady;
+}
+
+QString CopyForm::DriveHolding(const QString& path) const {
+    const QString target = QDir::cleanPath(path);
+    QString best;
+    for (int i = 0; i < CopyDrive->count(); ++i) {
+        const QString mount = QDir::cleanPath(CopyDrive->itemText(i));
+        const QString prefix = mount.endsWith(QLatin1Char('/')) ? mount : mount + QLatin1Char('/');
+        if ((target == mount || target.startsWith(prefix)) && mount.size() > best.size())
+            best = mount;
+    }
+    return best;
+}
+
+void CopyForm::CopyDrive_Change() {
+    if (!listsReady || CopyDrive->currentIndex() < 0)
+        return;
+    const QString drive = CopyDrive->currentText();
+    // A drive's own directory is its mount point.
+    if (context_.volumes.isReady(drive) && CopyDir->setPath(drive, drive)) {
+        context_.state.copyDrive = fromQt(drive);
+        context_.state.copyDir = fromQt(CopyDir->path());
+        return;
+    }
+    context_.prompts.message(this, QStringLiteral("Device[") + drive + QStringLiteral("] Error!"));
+    listsReady = false;
+    if (!ShowDestination(toQt(context_.state.copyDrive), toQt(context_.state.copyDir)))
+        ShowApplicationDirectory();
+    listsReady = true;
+}
+
+void CopyForm::CopyDir_Change() {
+    if (!listsReady)
+        return;
+    CopyText->setText(CopyDir->path());
+    context_.state.copyDir = fromQt(CopyDir->path());
+}
+
+QString CopyForm::FileNameToCopy() const {
+    if (!fileName_.isNull())
+        return fileName_;
+    const auto* editor = qobject_cast<const ScheduleEditForm*>(parentWidget());
+    return editor ? editor->typedFileName() : QString();
+}
+
+void CopyForm::CopyCmd_Click() {
+    const QString name = FileNameToCopy().trimmed();
+    const QString destination = CopyDir->path();
+    const QString copyError = screenText(context_.texts, TextId::MsgFileCopyError);
+
+    if (FileExistsInDir(fromQt(destination), fromQt(name))) {
+        if (comparableDirectory(destination) == comparableDirectory(toQt(context_.state.mediaDir))) {
+            context_.prompts.message(this, copyError);
+            return;
+        }
+        if (!context_.prompts.askOkCancel(this, screenText(context_.texts, TextId::MsgFileExistsOverwrite)))
+            return;
+    }
+    // The old file is replaced only by a complete, checked copy, so nothing is deleted first.
+    SetBusy(true);
+    const Outcome outcome = RunCopy(name, destination);
+    if (outcome == Outcome::Copied)
+        context_.prompts.message(this, screenText(context_.texts, TextId::MsgFileCopied));
+    else if (outcome == Outcome::Failed)
+        context_.prompts.message(this, copyError);
+    SetBusy(false);
+}
+
+CopyForm::Outcome CopyForm::RunCopy(const QString& name, const QString& destination) {
+    QProgressDialog progress(this);
+    progress.setWindowTitle(windowTitle());
+    progress.setWindowModality(Qt::ApplicationModal);
+    progress.setCancelButtonText(screenText(context_.texts, TextId::TextCancel));
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    // A small file is done before the dialog would have appeared.
+    progress.setMinimumDuration(400);
+    progress.setMinimumWidth(360);
+    progress.setRange(0, 1000);
+    progress.setLabelText(progressText(name, CopyProgress{}));
+    progress.setValue(0);
+
+    const CopyResult result = CopyMediaFile(
+        context_.state.mediaDir, fromQt(name), fromQt(withSeparator(destination)),
+        [&](const CopyProgress& state) {
+            progress.setLabelText(progressText(name, state));
+            progress.setValue(static_cast<int>(state.fraction() * 1000.0));
+            return !progress.wasCanceled();
+        },
+        *io_);
+    if (result.cancelled)
+        return Outcome::Cancelled;
+    return result ? Outcome::Copied : Outcome::Failed;
+}
+
+void CopyForm::SetBusy(bool busy) {
+    if (busy == busy_)
+        return;
+    busy_ = busy;
+    if (busy) {
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        CancelCmd->setEnabled(false);
+        CopyCmd->setEnabled(false);
+    } else {
+        QGuiApplication::restoreOverrideCursor();
+        CancelCmd->setEnabled(true);
+        CopyCmd->setEnabled(true);
+    }
+}
+
+void CopyForm::CancelCmd_Click() {
+    reject();
+}
+
+void CopyForm::Form_Unload() {
+    SetBusy(false);
+}
 
 } // namespace velmo

@@ -1,21 +1,64 @@
 #pragma once
 
 #include <QDialog>
+#include <QString>
+
+class QComboBox;
+class QLineEdit;
+class QPushButton;
 
 namespace velmo {
 
 struct AppContext;
+class DirectoryList;
+class FileIo;
 
 // The modal dialog that copies the media file chosen in the entry editor to a drive and directory.
 class CopyForm : public QDialog {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(CopyForm)
 public:
-    explicit CopyForm(AppContext& context, QWidget* parent = nullptr);
+    // The file copied is mediaDir + fileName. Without a fileName the dialog asks, when Copy is
+    // pressed, the entry editor that opened it for the name typed there.
+    explicit CopyForm(AppContext& context, QWidget* parent = nullptr, const QString& fileName = QString());
     ~CopyForm() override;
 
+    // The file-system calls the copy goes through (tests inject failures here).
+    void setFileIo(FileIo& io) { io_ = &io; }
+
+    void done(int result) override;
+
 private:
+    void Form_Load();
+    void InitCopyFormOsd();
+    void CopyDrive_Change();
+    void CopyDir_Change();
+    void CopyCmd_Click();
+    void CancelCmd_Click();
+    void Form_Unload();
+
+    // Selects the drive and opens the directory in the lists, and shows it in CopyText.
+    bool ShowDestination(const QString& drive, const QString& directory);
+    // The application directory on its drive, as at load when the remembered place is gone.
+    void ShowApplicationDirectory();
+    QString DriveHolding(const QString& path) const;
+    QString FileNameToCopy() const;
+    // The copy itself, with its progress dialog; false when it failed.
+    enum class Outcome { Copied, Failed, Cancelled };
+    Outcome RunCopy(const QString& name, const QString& destination);
+    void SetBusy(bool busy);
+
     AppContext& context_;
+    QString fileName_;
+    FileIo* io_;
+    bool listsReady = false;
+    bool busy_ = false;
+
+    QComboBox* CopyDrive = nullptr;
+    DirectoryList* CopyDir = nullptr;
+    QLineEdit* CopyText = nullptr;
+    QPushButton* CopyCmd = nullptr;
+    QPushButton* CancelCmd = nullptr;
 };
 
 } // namespace velmo

@@ -1,5 +1,7 @@
 #include "entry_rules.h"
 
+#include "model/code_page.h"
+
 #include <algorithm>
 #include <array>
 #include <tuple>
@@ -13,37 +15,11 @@ bool isAllowedNameCharacter(unsigned char c) {
            c == '_' || c == '-';
 }
 
-// Bytes 0x80..0x9f of Windows-1252; the five unassigned codes keep their own value, as Windows does.
-constexpr std::array<char16_t, 32> kWindows1252High = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-void appendWindows1252(std::string& out, std::uint8_t byte) {
-    if (byte >= 0x80 && byte < 0xA0)
-        appendUtf8(out, kWindows1252High[byte - 0x80]);
-    else
-        appendUtf8(out, byte);
-}
-
 template <std::size_t N> void appendUntilZero(std::string& out, const std::array<std::uint8_t, N>& bytes) {
     for (std::uint8_t byte : bytes) {
         if (byte == 0)
             break;
-        appendWindows1252(out, byte);
+        out += CodePageCharacter(byte);
     }
 }
 

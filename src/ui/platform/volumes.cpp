@@ -7,10 +7,10 @@ namespace velmo {
 
 namespace {
 bool isPseudoFileSystem(const QByteArray& type) {
-    static const QList<QByteArray> pseudo = {"proc",  "sysfs",  "devtmpfs", "devpts", "cgroup", "cgroup2",
-                                             "pstore", "bpf",   "tracefs",  "debugfs", "securityfs",
-                                             "configfs", "fusectl", "mqueue", "hugetlbfs", "autofs",
-                                             "binfmt_misc", "efivarfs", "overlay", "squashfs", "nsfs"};
+    static const QList<QByteArray> pseudo = {"proc",       "sysfs",       "devtmpfs", "devpts",   "cgroup",
+                                             "cgroup2",    "pstore",      "bpf",      "tracefs",  "debugfs",
+                                             "securityfs", "configfs",    "fusectl",  "mqueue",   "hugetlbfs",
+                                             "autofs",     "binfmt_misc", "efivarfs", "squashfs", "nsfs"};
     return pseudo.contains(type);
 }
 } // namespace

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <compare>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace velmo {
+
+// A date of the proleptic Gregorian calendar, compared year first.
+struct CivilDate {
+    int year = 2000;
+    int month = 1;
+    int day = 1;
+
+    auto operator<=>(const CivilDate&) const = default;
+};
+
+struct ClockTime {
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+
+    auto operator<=>(const ClockTime&) const = default;
+};
+
+// "YYYY-MM-DD" with four, two and two digits naming a real calendar day.
+std::optional<CivilDate> ParseIsoDate(std::string_view text);
+// "HH:MM:SS", 00..23, 00..59, 00..59.
+std::optional<ClockTime> ParseClockTime(std::string_view text);
+
+std::string FormatIsoDate(const CivilDate& date);
+std::string FormatClockTime(const ClockTime& time);
+
+bool IsValidCivilDate(const CivilDate& date);
+
+// Days since 1970-01-01; month must be 1..12, any day number is counted on from the month's start.
+long DayNumber(const CivilDate& date);
+CivilDate DateOfDayNumber(long dayNumber);
+// 0 Sunday .. 6 Saturday, the week-day codes of the schedule.
+int WeekDayOf(const CivilDate& date);
+
+} // namespace velmo

@@ -1,0 +1,251 @@
+#include "cli.h"
+
+#include "cli_args.h"
+#include "model/product_version.h"
+#include "model/random_source.h"
+#include "model/safe_file.h"
+#include "model/schedule_file.h"
+#include "schedule_check.h"
+#include "schedule_content.h"
+#include "schedule_json.h"
+#include "schedule_match.h"
+#include "texts/screen_texts.h"
+#include "ui/main/main_rules.h"
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <istream>
+#include <iterator>
+#include <ostream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace velmo {
+
+namespace {
+
+// Far above the longest schedule file (about 2 MB with every count at 255); what lies beyond is
+// trailing bytes anyway, and a mistaken huge file must not be read whole.
+constexpr std::size_t kMaxInputLength = 16u << 20;
+
+const char kStandardInput[] = "(standard input)";
+
+struct Input {
+    std::string bytes;
+    bool cutShort = false; // longer than kMaxInputLength; only the start was read
+};
+
+bool readFile(const std::string& path, Input& input, std::string& error) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+        ::close(fd);
+        error = std::strerror(EISDIR);
+        return false;
+    }
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            error = std::strerror(errno);
+            ::close(fd);
+            return false;
+        }
+        if (n == 0)
+            break;
+        const std::size_t room = kMaxInputLength - input.bytes.size();
+        input.bytes.append(buffer, std::min(room, static_cast<std::size_t>(n)));
+        if (static_cast<std::size_t>(n) > room) {
+            input.cutShort = true;
+            break;
+        }
+    }
+    ::close(fd);
+    return true;
+}
+
+class Command {
+public:
+    Command(const CliArgs& args, CliEnvironment& env) : args_(args), env_(env) {}
+
+    int run() {
+        switch (args_.command) {
+        case CliCommand::Help:
+            env_.out << CliUsage();
+            return kStatusOk;
+        case CliCommand::Version:
+            env_.out << "velmo-schedule (" << EnglishText(TextId::TextProductName) << ")\n"
+                     << EnglishText(TextId::TextSoftwareVersion) << ' ' << kSoftwareVersion << '\n'
+                     << EnglishText(TextId::TextScheduleKernelVersion) << ' ' << kScheduleKernelVersion
+                     << '\n';
+            return kStatusOk;
+        case CliCommand::Dump:
+            return dump();
+        case CliCommand::Build:
+            return build();
+        case CliCommand::Check:
+            return check();
+        case CliCommand::On:
+            return on();
+        }
+        return kStatusCannotRead;
+    }
+
+private:
+    void say(const std::string& file, const std::string& what) { env_.err << file << ": " << what << '\n'; }
+
+    // Reads a file named on the command line; false (with the message shown) when it cannot.
+    bool readInput(const std::string& path, Input& input) {
+        std::string error;
+        if (readFile(path, input, error))
+            return true;
+        say(path, "cannot read: " + error);
+        return false;
+    }
+
+    // Reads and decodes a schedule file; the status to end with when it fails.
+    std::optional<int> load(Schedule& schedule) {
+        Input input;
+        if (!readInput(args_.input, input))
+            return kStatusCannotRead;
+        const auto* data = reinterpret_cast<const std::uint8_t*>(input.bytes.data());
+        if (const Result decoded = DecodeSchedule(data, input.bytes.size(), schedule); !decoded) {
+            say(args_.input, decoded.reason);
+            return kStatusInvalid;
+        }
+        return std::nullopt;
+    }
+
+    int dump() {
+        Schedule s;
+        if (const auto failed = load(s))
+            return *failed;
+        if (args_.json) {
+            env_.out << ScheduleToJson(s);
+            return kStatusOk;
+        }
+        for (int i = 0; i < s.basicCount; ++i)
+            env_.out << FormatFileRow(s.basicEntries[i]) << '\n';
+        for (int i = 0; i < s.advanceCount; ++i) {
+            const AdvanceEntry& e = s.advanceEntries[i];
+            env_.out << FormatAdvanceRow(e) << '\n';
+            for (int k = 0; k < e.fileCount; ++k)
+                env_.out << "  " << FormatFileRow(e.files[k]) << '\n';
+        }
+        return kStatusOk;
+    }
+
+    int build() {
+        const bool fromStandardInput = args_.input == "-";
+        const std::string inputName = fromStandardInput ? kStandardInput : args_.input;
+        Input input;
+        if (fromStandardInput) {
+            input.bytes.assign(std::istreambuf_iterator<char>(env_.in), std::istreambuf_iterator<char>());
+            if (env_.in.bad()) {
+                say(inputName, "cannot read");
+                return kStatusCannotRead;
+            }
+        } else if (!readInput(args_.input, input)) {
+            return kStatusCannotRead;
+        }
+
+        JsonSchedule parsed = ParseScheduleJson(input.bytes);
+        if (!parsed.syntax.empty()) {
+            for (const Finding& f : parsed.syntax)
+                env_.err << FormatFinding(inputName, f) << '\n';
+            return kStatusInvalid;
+        }
+        std::vector<Finding> refusals = std::move(parsed.names);
+        const std::vector<Finding> content = CheckScheduleContent(parsed.schedule);
+        refusals.insert(refusals.end(), content.begin(), content.end());
+        if (!refusals.empty()) {
+            SortByEntry(refusals);
+            for (const Finding& f : refusals)
+                env_.err << FormatFinding(inputName, f) << '\n';
+            return kStatusInvalid;
+        }
+
+        SeededRandomSource random(args_.seed ? *args_.seed : env_.freshSeed());
+        std::vector<std::uint8_t> bytes;
+        if (const Result encoded = EncodeSchedule(parsed.schedule, random, bytes); !encoded) {
+            say(inputName, encoded.reason);
+            return kStatusInvalid;
+        }
+        if (const Result written = WriteFileAtomically(args_.output, bytes); !written) {
+            say(args_.output, "cannot write: " + written.reason);
+            return kStatusCannotRead;
+        }
+        return kStatusOk;
+    }
+
+    int check() {
+        Input input;
+        if (!readInput(args_.input, input))
+            return kStatusCannotRead;
+        const CivilDate today = args_.today ? *args_.today : env_.today();
+        const auto* data = reinterpret_cast<const std::uint8_t*>(input.bytes.data());
+        const std::vector<Finding> findings = CheckScheduleFile(data, input.bytes.size(), today);
+        int errors = 0;
+        int warnings = 0;
+        for (const Finding& f : findings) {
+            env_.err << FormatFinding(args_.input, f) << '\n';
+            (f.severity == Finding::Severity::Error ? errors : warnings)++;
+        }
+        if (input.cutShort) {
+            say(args_.input, "only the first " + std::to_string(kMaxInputLength) + " bytes were examined");
+            ++errors;
+        }
+        if (errors == 0 && warnings == 0) {
+            env_.out << args_.input << ": clean\n";
+            return kStatusOk;
+        }
+        env_.out << args_.input << ": " << errors << (errors == 1 ? " error, " : " errors, ") << warnings
+                 << (warnings == 1 ? " warning\n" : " warnings\n");
+        return errors > 0 || (args_.strict && warnings > 0) ? kStatusInvalid : kStatusOk;
+    }
+
+    int on() {
+        Schedule s;
+        if (const auto failed = load(s))
+            return *failed;
+        for (const int i : AdvanceEntriesInForce(s, args_.date, args_.time)) {
+            const AdvanceEntry& e = s.advanceEntries[i];
+            env_.out << "advance entry " << i + 1 << ": " << FormatAdvanceRow(e) << "   "
+                     << FormatClockTime(StartTimeOf(e)) << "-" << FormatClockTime(StopTimeOf(e)) << '\n';
+            for (int k = 0; k < e.fileCount; ++k)
+                env_.out << "  " << FormatFileRow(e.files[k]) << '\n';
+        }
+        return kStatusOk;
+    }
+
+    const CliArgs& args_;
+    CliEnvironment& env_;
+};
+
+} // namespace
+
+CivilDate LocalToday() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    ::localtime_r(&now, &local);
+    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
+}
+
+int RunCli(const std::vector<std::string>& words, CliEnvironment& env) {
+    const ParsedCliArgs parsed = ParseCliArgs(words);
+    if (!parsed.args) {
+        env.err << "velmo-schedule: " << parsed.error << '\n';
+        return kStatusCannotRead;
+    }
+    return Command(*parsed.args, env).run();
+}
+
+} // namespace velmo

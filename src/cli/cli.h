@@ -1,0 +1,36 @@
+#pragma once
+
+#include "civil_date.h"
+
+#include <cstdint>
+#include <functional>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace velmo {
+
+// What the tool takes from the world, so tests can run it whole.
+struct CliEnvironment {
+    std::istream& in;
+    std::ostream& out;
+    std::ostream& err;
+    std::function<CivilDate()> today;
+    // Seeds the random bytes of a written file when --seed is not given.
+    std::function<std::uint64_t()> freshSeed;
+};
+
+// Exit status of the tool.
+enum CliStatus : int {
+    kStatusOk = 0,
+    kStatusInvalid = 1,    // the schedule or the file is invalid or damaged
+    kStatusCannotRead = 2, // a file cannot be read or written, or the command line is wrong
+};
+
+// Runs one command; `words` are the arguments after the program name.
+int RunCli(const std::vector<std::string>& words, CliEnvironment& env);
+
+// Today's date by the local clock.
+CivilDate LocalToday();
+
+} // namespace velmo

@@ -1,0 +1,151 @@
+#include "cli_args.h"
+
+#include <charconv>
+
+namespace velmo {
+
+namespace {
+
+struct CommandShape {
+    const char* name;
+    CliCommand command;
+    std::size_t minOperands;
+    std::size_t maxOperands;
+};
+
+constexpr CommandShape kCommands[] = {
+    {"dump", CliCommand::Dump, 1, 1},
+    {"build", CliCommand::Build, 2, 2},
+    {"check", CliCommand::Check, 1, 1},
+    {"on", CliCommand::On, 2, 3},
+};
+
+ParsedCliArgs fail(std::string why) {
+    return {std::nullopt, std::move(why) + " (see velmo-schedule --help)"};
+}
+
+std::optional<std::uint64_t> parseSeed(const std::string& text) {
+    std::uint64_t value = 0;
+    const char* end = text.data() + text.size();
+    const auto [at, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || error != std::errc() || at != end)
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+std::string CliUsage() {
+    return "Usage:\n"
+           "  velmo-schedule dump [--json] FILE.vlm\n"
+           "      the basic rows, then each advance row followed by its detail rows, as the editor shows "
+           "them;\n"
+           "      with --json the schedule as JSON\n"
+           "  velmo-schedule build INPUT.json OUTPUT.vlm [--seed N]\n"
+           "      writes a schedule file from JSON (INPUT - reads standard input); --seed makes the random\n"
+           "      bytes reproducible\n"
+           "  velmo-schedule check FILE.vlm [--strict] [--today YYYY-MM-DD]\n"
+           "      lists what is wrong with the file by byte position or entry; warnings count as faults\n"
+           "      only with --strict\n"
+           "  velmo-schedule on FILE.vlm YYYY-MM-DD [HH:MM:SS]\n"
+           "      lists the advance entries in force on that day (and at that time)\n"
+           "  velmo-schedule --help | --version\n"
+           "\n"
+           "Exit status: 0 done (check: clean); 1 the schedule or file is invalid or damaged (nothing is\n"
+           "written); 2 a file cannot be read or written, or the command line is wrong.\n";
+}
+
+ParsedCliArgs ParseCliArgs(const std::vector<std::string>& words) {
+    if (words.empty())
+        return fail("no command given");
+    for (const std::string& word : words) {
+        if (word == "--")
+            break;
+        if (word == "--help" || word == "-h")
+            return {CliArgs{}, {}};
+    }
+    if (words.size() == 1 && words[0] == "--version") {
+        CliArgs args;
+        args.command = CliCommand::Version;
+        return {args, {}};
+    }
+
+    const CommandShape* shape = nullptr;
+    for (const CommandShape& candidate : kCommands)
+        if (words[0] == candidate.name)
+            shape = &candidate;
+    if (!shape)
+        return fail("unknown command \"" + words[0] + "\"");
+
+    CliArgs args;
+    args.command = shape->command;
+    std::vector<std::string> operands;
+    bool optionsEnded = false;
+    for (std::size_t i = 1; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        if (optionsEnded || word.size() < 2 || word[0] != '-') {
+            operands.push_back(word);
+            continue;
+        }
+        if (word == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        // "--name=value" or "--name value".
+        std::string name = word;
+        std::optional<std::string> value;
+        if (const auto equals = word.find('='); equals != std::string::npos) {
+            name = word.substr(0, equals);
+            value = word.substr(equals + 1);
+        }
+        const auto takeValue = [&]() -> std::optional<std::string> {
+            if (value)
+                return value;
+            if (i + 1 < words.size())
+                return words[++i];
+            return std::nullopt;
+        };
+        if (shape->command == CliCommand::Dump && name == "--json" && !value) {
+            args.json = true;
+        } else if (shape->command == CliCommand::Check && name == "--strict" && !value) {
+            args.strict = true;
+        } else if (shape->command == CliCommand::Build && name == "--seed") {
+            const auto text = takeValue();
+            const auto seed = text ? parseSeed(*text) : std::nullopt;
+            if (!seed)
+                return fail("--seed needs a whole number from 0 to 18446744073709551615");
+            args.seed = seed;
+        } else if (shape->command == CliCommand::Check && name == "--today") {
+            const auto text = takeValue();
+            const auto today = text ? ParseIsoDate(*text) : std::nullopt;
+            if (!today)
+                return fail("--today needs a date YYYY-MM-DD");
+            args.today = today;
+        } else {
+            return fail("unknown option \"" + word + "\" for " + shape->name);
+        }
+    }
+    if (operands.size() < shape->minOperands || operands.size() > shape->maxOperands)
+        return fail(std::string(shape->name) + " takes " +
+                    (shape->command == CliCommand::Build ? "INPUT.json OUTPUT.vlm"
+                     : shape->command == CliCommand::On  ? "FILE.vlm YYYY-MM-DD [HH:MM:SS]"
+                                                         : "one FILE.vlm"));
+    args.input = operands[0];
+    if (shape->command == CliCommand::Build)
+        args.output = operands[1];
+    if (shape->command == CliCommand::On) {
+        const auto date = ParseIsoDate(operands[1]);
+        if (!date)
+            return fail("\"" + operands[1] + "\" is not a date YYYY-MM-DD");
+        args.date = *date;
+        if (operands.size() == 3) {
+            const auto time = ParseClockTime(operands[2]);
+            if (!time)
+                return fail("\"" + operands[2] + "\" is not a time HH:MM:SS");
+            args.time = time;
+        }
+    }
+    return {args, {}};
+}
+
+} // namespace velmo

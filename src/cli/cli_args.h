@@ -1,0 +1,37 @@
+#pragma once
+
+#include "civil_date.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velmo {
+
+enum class CliCommand { Help, Version, Dump, Build, Check, On };
+
+struct CliArgs {
+    CliCommand command = CliCommand::Help;
+    std::string input;  // dump, check, on: the schedule file; build: the JSON ("-" for standard input)
+    std::string output; // build: the schedule file to write
+    bool json = false;  // dump --json
+    std::optional<std::uint64_t> seed; // build --seed N
+    bool strict = false;               // check --strict
+    std::optional<CivilDate> today;    // check --today YYYY-MM-DD
+    CivilDate date;                    // on
+    std::optional<ClockTime> time;     // on
+};
+
+struct ParsedCliArgs {
+    std::optional<CliArgs> args;
+    std::string error; // one line, when args is empty
+};
+
+// The words after the program name. Options may stand before or after the operands; "--" ends them.
+ParsedCliArgs ParseCliArgs(const std::vector<std::string>& words);
+
+// The usage text of --help.
+std::string CliUsage();
+
+} // namespace velmo

@@ -1,0 +1,41 @@
+#include "app_path.h"
+
+#include "main_rules.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <unistd.h>
+
+namespace velmo {
+
+namespace {
+
+bool sameDirectory(const QString& a, const QString& b) {
+    const QString canonicalA = QFileInfo(a).canonicalFilePath();
+    return !canonicalA.isEmpty() && canonicalA == QFileInfo(b).canonicalFilePath();
+}
+
+// QFileInfo::isWritable() would ask about the directory entry only; a new file needs write and search.
+bool canCreateFilesIn(const QString& directory) {
+    return ::access(QFile::encodeName(directory).constData(), W_OK | X_OK) == 0;
+}
+
+std::string userDataDirectory() {
+    const QString directory = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    if (directory.isEmpty() || !QDir().mkpath(directory))
+        return {};
+    return directory.toStdString();
+}
+
+} // namespace
+
+std::string ApplicationDirectory() {
+    const QString programDir = QCoreApplication::applicationDirPath();
+    return ChooseAppPath(programDir.toStdString(),
+                         sameDirectory(programDir, QStringLiteral(VELMO_INSTALL_BINDIR)),
+                         canCreateFilesIn(programDir), userDataDirectory);
+}
+
+} // namespace velmo

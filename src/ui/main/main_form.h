@@ -1,0 +1,176 @@
+#pragma once
+
+#include "ui/editors/main_lists.h"
+
+#include <QMainWindow>
+#include <array>
+#include <string>
+
+class QAction;
+class QGroupBox;
+class QLabel;
+class QListWidget;
+class QMenu;
+class QPushButton;
+class QTimer;
+
+namespace velmo {
+
+struct AdvanceEntry;
+struct AppContext;
+class ShapeBar;
+enum class TextId;
+
+// The editor's main window: the three schedule lists with their commands, the file commands, and
+// the program's start-up and shutdown. Controls and handlers carry the names the program's
+// documentation gives them.
+class MainForm : public QMainWindow {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(MainForm)
+public:
+    // Builds the window and runs the start-up: application paths (appPath from programDir), the
+    // settings, the screen texts, the current schedule, the button states.
+    MainForm(AppContext& context, const std::string& programDir, QWidget* parent = nullptr);
+    ~MainForm() override;
+
+    // Called by the entry editors after they add an entry.
+    void ButtonStatusSetup();
+    void InitMainFormOsd();
+
+    void ShowBasicList();
+    void ShowAdvanceList();
+    void ShowDetailList();
+    // Runs whenever the selected row of AdvanceList is set, by the user or by the program.
+    void AdvanceList_Click();
+
+    void NewSchedule();
+    void UpdateMainCaption();
+
+    void OpenSchedule();
+    bool ShowOpenDialog(std::string& directory, std::string& name);
+    void SaveSchedule(bool saveAs);
+    bool CheckScheduleSavable();
+    bool ShowSaveAsDialog(std::string& directory, std::string& name);
+
+    void KeepTimer_Timer();
+
+    void NewCmd_Click();
+    void OpenCmd_Click();
+    void SaveCmd_Click();
+    void SaveAsCmd_Click();
+    void ExitCmd_Click();
+    void subNew_Click();
+    void subOpen_Click();
+    void subSave_Click();
+    void subSaveAs_Click();
+    void subExit_Click();
+    void subAboutVelmoScheduleGenerator_Click();
+    void subAboutCompany_Click();
+
+    void NormalAddCmd_Click();
+    void NormalModifyCmd_Click();
+    void NormalMoveUpCmd_Click();
+    void NormalMoveDownCmd_Click();
+    void NormalRemoveCmd_Click();
+    void AdvanceAddCmd_Click();
+    void AdvanceModifyCmd_Click();
+    void AdvanceMoveUpCmd_Click();
+    void AdvanceMoveDownCmd_Click();
+    void AdvanceRemoveCmd_Click();
+    void DetailAddCmd_Click();
+    void DetailModifyCmd_Click();
+    void DetailMoveUpCmd_Click();
+    void DetailMoveDownCmd_Click();
+    void DetailRemoveCmd_Click();
+
+    // The lists and ButtonStatusSetup as the entry editors use them.
+    MainLists mainLists();
+
+    QMenu* subFile = nullptr;
+    QAction* subNew = nullptr;
+    QAction* subOpen = nullptr;
+    QAction* subSave = nullptr;
+    QAction* subSaveAs = nullptr;
+    QAction* subExit = nullptr;
+    QMenu* subHelp = nullptr;
+    QAction* subAboutVelmoScheduleGenerator = nullptr;
+    QAction* subAboutCompany = nullptr;
+
+    QPushButton* NewCmd = nullptr;
+    QPushButton* OpenCmd = nullptr;
+    QPushButton* SaveCmd = nullptr;
+    QPushButton* SaveAsCmd = nullptr;
+    QPushButton* ExitCmd = nullptr;
+
+    QGroupBox* NormalFrame = nullptr;
+    QGroupBox* AdvanceFrame = nullptr;
+    QGroupBox* DetailFrame = nullptr;
+    QListWidget* NormalList = nullptr;
+    QListWidget* AdvanceList = nullptr;
+    QListWidget* DetailList = nullptr;
+
+    QPushButton* BasicFileNameCmd = nullptr;
+    QPushButton* BasicPlayTimesCmd = nullptr;
+    QPushButton* BasicVolumeCmd = nullptr;
+    QPushButton* StartDateCmd = nullptr;
+    QPushButton* StopDateCmd = nullptr;
+    QPushButton* WeekDayCmd = nullptr;
+    QPushButton* DetailFileNameCmd = nullptr;
+    QPushButton* DetailPlayTimesCmd = nullptr;
+    QPushButton* DetailVolumeCmd = nullptr;
+
+    QPushButton* NormalAddCmd = nullptr;
+    QPushButton* NormalModifyCmd = nullptr;
+    QPushButton* NormalMoveUpCmd = nullptr;
+    QPushButton* NormalMoveDownCmd = nullptr;
+    QPushButton* NormalRemoveCmd = nullptr;
+    QPushButton* AdvanceAddCmd = nullptr;
+    QPushButton* AdvanceModifyCmd = nullptr;
+    QPushButton* AdvanceMoveUpCmd = nullptr;
+    QPushButton* AdvanceMoveDownCmd = nullptr;
+    QPushButton* AdvanceRemoveCmd = nullptr;
+    QPushButton* DetailAddCmd = nullptr;
+    QPushButton* DetailModifyCmd = nullptr;
+    QPushButton* DetailMoveUpCmd = nullptr;
+    QPushButton* DetailMoveDownCmd = nullptr;
+    QPushButton* DetailRemoveCmd = nullptr;
+
+    QTimer* KeepTimer = nullptr;
+    // Index 7 is the leftmost bar, index 0 the rightmost.
+    std::array<ShapeBar*, 8> Shape1{};
+    QLabel* VelmoLogoImage = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildWindow();
+    void buildMenus();
+    QGroupBox* buildListFrame(const char* frameName, QListWidget*& list, const char* listName,
+                              const std::array<QPushButton**, 3>& headers,
+                              const std::array<const char*, 3>& headerNames,
+                              const std::array<int, 3>& headerColumns,
+                              const std::array<QPushButton**, 5>& commands,
+                              const std::array<const char*, 5>& commandNames);
+    void connectHandlers();
+
+    void Form_Load(const std::string& programDir);
+    void Form_Unload();
+    void InitPaths(const std::string& programDir);
+    void LoadCurrentSchedule();
+
+    // Sets the selected row of AdvanceList and runs AdvanceList_Click even when the row stays.
+    void selectAdvanceRow(int row);
+    // The advance entry whose details DetailList shows; null when none is selected.
+    AdvanceEntry* selectedAdvanceEntry();
+    void openScheduleEditor();
+    void openAdvanceEditor();
+    void showMessage(TextId id);
+    // Writes the schedule safely; on failure tells the user and gives false.
+    bool writeSchedule(const std::string& directory, const std::string& name);
+
+    AppContext& context_;
+    bool unloaded_ = false;
+};
+
+} // namespace velmo

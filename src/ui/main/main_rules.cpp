@@ -1,0 +1,185 @@
+#include "main_rules.h"
+
+#include "model/file_system.h"
+#include "texts/screen_texts.h"
+
+#include <algorithm>
+#include <array>
+#include <utility>
+
+namespace velmo {
+
+namespace {
+
+bool isContinuationByte(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+std::string twoDigits(int value) {
+    return (value < 10 ? "0" : "") + std::to_string(value);
+}
+
+std::string formatDate(std::uint8_t year, std::uint8_t month, std::uint8_t day) {
+    return std::to_string(2000 + year) + "/" + twoDigits(month) + "/" + twoDigits(day);
+}
+
+// The day words are fixed English texts, whatever the screen language.
+const char* weekDayWord(std::uint8_t weekDay) {
+    static constexpr std::array<const char*, 7> words = {"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                                         "Thursday", "Friday", "Saturday"};
+    return weekDay < words.size() ? words[weekDay] : "All Day";
+}
+
+template <typename T> bool swapEntries(std::vector<T>& entries, int count, int a, int b) {
+    const int inUse = std::min(count, static_cast<int>(entries.size()));
+    if (a < 0 || b < 0 || a >= inUse || b >= inUse)
+        return false;
+    // Whole values: an advance entry takes its own detail entries along, never shared.
+    std::swap(entries[a], entries[b]);
+    return true;
+}
+
+template <typename T> bool removeEntry(std::vector<T>& entries, std::int16_t& count, int index) {
+    const int inUse = std::min(static_cast<int>(count), static_cast<int>(entries.size()));
+    if (index < 0 || index >= inUse)
+        return false;
+    entries.erase(entries.begin() + index);
+    count = static_cast<std::int16_t>(count - 1);
+    // The spare element must not carry the removed entry's details into the next Add.
+    entries.resize(static_cast<std::size_t>(count));
+    entries.resize(static_cast<std::size_t>(count) + 1);
+    return true;
+}
+
+} // namespace
+
+std::string FormatFileRow(const FileEntry& entry) {
+    std::string row;
+    int zeroBytes = 0;
+    auto appendField = [&](const auto& bytes) {
+        for (std::uint8_t byte : bytes) {
+            if (byte == 0)
+                ++zeroBytes; // skipped, not ended on; it still pads the field
+            else
+                row += CodePageCharacter(byte);
+        }
+    };
+    appendField(entry.fileName);
+    row += '.';
+    appendField(entry.fileExt);
+    row.append(static_cast<std::size_t>(zeroBytes), ' ');
+
+    row += "     ";
+    const std::string playTimes = std::to_string(entry.playTimes);
+    row += playTimes;
+    row.append(3 - playTimes.size(), ' ');
+
+    if (entry.volume == kVolumeDefault)
+        row += "     Default"; // fixed English in every screen language
+    else
+        row += "        " + std::to_string(entry.volume);
+    return row;
+}
+
+std::string FormatAdvanceRow(const AdvanceEntry& entry) {
+    return formatDate(entry.startYear, entry.startMonth, entry.startDay) + "   " +
+           formatDate(entry.stopYear, entry.stopMonth, entry.stopDay) + "   " + weekDayWord(entry.weekDay);
+}
+
+std::size_t CharacterCount(const std::string& text) {
+    return static_cast<std::size_t>(
+        std::count_if(text.begin(), text.end(), [](char c) { return !isContinuationByte(c); }));
+}
+
+std::string ApplyScheduleExtension(const std::string& name) {
+    const std::string withExtension = name + "." + kScheduleExtension;
+    if (CharacterCount(name) < 5)
+        return withExtension;
+    // The fourth character from the end, counted in characters.
+    std::size_t position = name.size();
+    for (int seen = 0; seen < 4;) {
+        --position;
+        if (!isContinuationByte(name[position]))
+            ++seen;
+    }
+    return name[position] == '.' ? name : withExtension;
+}
+
+std::optional<std::string> ScheduleSaveRefusal(const Schedule& schedule, const ScreenTexts& texts) {
+    const std::string& cantSave = texts.text(TextId::MsgCantSave);
+    if (schedule.basicCount == 0 && schedule.advanceCount == 0)
+        return texts.text(TextId::MsgNoSchedule) + "\r\n" + cantSave;
+    const int advanceInUse =
+        std::min(static_cast<int>(schedule.advanceCount), static_cast<int>(schedule.advanceEntries.size()));
+    for (int i = 0; i < advanceInUse; ++i) {
+        if (schedule.advanceEntries[i].fileCount == 0)
+            return texts.text(TextId::MsgNoFileInAdvance) + std::to_string(i + 1) + " !\r\n" +
+                   std::string(25, ' ') + cantSave;
+    }
+    if (!CheckScheduleSize(schedule))
+        return texts.text(TextId::MsgTooManySchedules);
+    return std::nullopt;
+}
+
+std::string FreeScheduleName(const std::function<bool(const std::string&)>& taken,
+                             const std::function<void()>& betweenAttempts) {
+    const std::string base = kDefaultScheduleBaseName;
+    const std::string extension = std::string(".") + kScheduleExtension;
+    std::string name = base + extension;
+    for (long long n = 1; taken(name); ++n) {
+        name = base + std::to_string(n) + extension;
+        if (betweenAttempts)
+            betweenAttempts();
+    }
+    return name;
+}
+
+bool SwapEntries(std::vector<FileEntry>& entries, int count, int a, int b) {
+    return swapEntries(entries, count, a, b);
+}
+bool SwapEntries(std::vector<AdvanceEntry>& entries, int count, int a, int b) {
+    return swapEntries(entries, count, a, b);
+}
+bool RemoveEntry(std::vector<FileEntry>& entries, std::int16_t& count, int index) {
+    return removeEntry(entries, count, index);
+}
+bool RemoveEntry(std::vector<AdvanceEntry>& entries, std::int16_t& count, int index) {
+    return removeEntry(entries, count, index);
+}
+
+std::string WithTrailingSeparator(std::string directory) {
+    if (directory.empty() || directory.back() != kDirSeparator)
+        directory += kDirSeparator;
+    return directory;
+}
+
+std::string ChooseAppPath(const std::string& programDir, bool runsFromInstallDir, bool programDirWritable,
+                          const std::function<std::string()>& userDataDir) {
+    if (runsFromInstallDir || !programDirWritable) {
+        // An installed program never writes beside itself.
+        const std::string data = userDataDir ? userDataDir() : std::string();
+        if (!data.empty())
+            return WithTrailingSeparator(data);
+    }
+    return WithTrailingSeparator(programDir);
+}
+
+std::string MountPointOf(const std::string& path, const std::vector<std::string>& mountPoints) {
+    std::string best;
+    std::size_t bestLength = 0;
+    for (const std::string& mountPoint : mountPoints) {
+        std::string stem = mountPoint;
+        while (stem.size() > 1 && stem.back() == kDirSeparator)
+            stem.pop_back();
+        const bool isRoot = stem.size() == 1 && stem[0] == kDirSeparator;
+        const bool holds = path.compare(0, stem.size(), stem) == 0 &&
+                           (isRoot || path.size() == stem.size() || path[stem.size()] == kDirSeparator);
+        if (!stem.empty() && holds && (best.empty() || stem.size() > bestLength)) {
+            best = mountPoint;
+            bestLength = stem.size();
+        }
+    }
+    return best.empty() ? std::string(1, kDirSeparator) : best;
+}
+
+} // namespace velmo

@@ -1,0 +1,198 @@
+#include "cli/schedule_content.h"
+
+#include "texts/screen_texts.h"
+
+#include <gtest/gtest.h>
+
+namespace velmo {
+namespace {
+
+FileEntry file(const std::string& name, const std::string& ext, int playTimes = 1, int volume = 13) {
+    FileEntry e;
+    std::copy(name.begin(), name.end(), e.fileName.begin());
+    std::copy(ext.begin(), ext.end(), e.fileExt.begin());
+    e.playTimes = static_cast<std::uint8_t>(playTimes);
+    e.volume = static_cast<std::uint8_t>(volume);
+    return e;
+}
+
+AdvanceEntry advance(std::array<int, 6> start, std::array<int, 6> stop, int weekDay = 7, int files = 1) {
+    AdvanceEntry e;
+    std::uint8_t* const fields[] = {&e.startYear,   &e.startMonth,  &e.startDay,   &e.startHour,
+                                    &e.startMinute, &e.startSecond, &e.stopYear,   &e.stopMonth,
+                                    &e.stopDay,     &e.stopHour,    &e.stopMinute, &e.stopSecond};
+    for (int i = 0; i < 6; ++i) {
+        *fields[i] = static_cast<std::uint8_t>(start[i]);
+        *fields[6 + i] = static_cast<std::uint8_t>(stop[i]);
+    }
+    e.weekDay = static_cast<std::uint8_t>(weekDay);
+    e.files.assign(static_cast<std::size_t>(files) + 1, file("CLIP", "AVI"));
+    e.fileCount = static_cast<std::int16_t>(files);
+    return e;
+}
+
+const std::array<int, 6> kJan3{7, 1, 3, 0, 0, 0};
+const std::array<int, 6> kDec31{7, 12, 31, 23, 59, 59};
+
+Schedule withBasic(std::vector<FileEntry> entries) {
+    Schedule s;
+    s.basicCount = static_cast<std::int16_t>(entries.size());
+    s.basicEntries = std::move(entries);
+    s.basicEntries.emplace_back();
+    return s;
+}
+
+Schedule withAdvance(std::vector<AdvanceEntry> entries) {
+    Schedule s;
+    s.advanceCount = static_cast<std::int16_t>(entries.size());
+    s.advanceEntries = std::move(entries);
+    s.advanceEntries.emplace_back();
+    return s;
+}
+
+std::vector<std::string> lines(const std::vector<Finding>& findings) {
+    std::vector<std::string> out;
+    for (const Finding& f : findings)
+        out.push_back(FormatFinding("s.json", f));
+    return out;
+}
+
+const std::string kFileNameError = EnglishText(TextId::MsgFileNameError);
+const std::string kDateError = EnglishText(TextId::MsgDateSetupError);
+const std::string kTimeError = EnglishText(TextId::MsgTimeSetupError);
+const std::string kTooManyBasic = EnglishText(TextId::MsgTooManyBasic);
+
+TEST(ScheduleContent, EditorProducedEntries_passClean) {
+    Schedule s = withBasic({file("SONG", "MP3"), file("1234567890123456", "1234", 100, 0), file("", ""),
+                            file("A.B", "C", 0, 12), file("CLIP", ""), file("X-Y_Z", "MP3", 5, 13)});
+    s.advanceEntries = {advance(kJan3, kDec31), advance({0, 2, 29, 0, 0, 0}, {99, 12, 31, 23, 59, 58}, 0),
+                        advance({7, 5, 31, 8, 0, 0}, {7, 5, 31, 8, 0, 1}, 6), AdvanceEntry{}};
+    s.advanceCount = 3;
+    EXPECT_TRUE(CheckScheduleContent(s).empty()) << testing::PrintToString(lines(CheckScheduleContent(s)));
+}
+
+TEST(ScheduleContent, NamesTheEditorCouldNotHaveStored) {
+    const std::vector<std::pair<FileEntry, std::string>> cases = {
+        {file("song", "MP3"), "name not upper-cased"},
+        {file("A", "B.C"), "dot in the extension"},
+        {file("MY CLIP", "AVI"), "name character not allowed"},
+        {file("CAF\xC9", "MP3"), "name character not allowed"},
+        {file(std::string("A\0B", 3), "MP3"), "name character after a zero byte"},
+        {file(" SONG", "MP3"), "name character not allowed"},
+        {file("SONG", "MP3 "), "name character not allowed"},
+        {file("SONG", "mp3"), "name not upper-cased"},
+    };
+    for (const auto& [entry, reason] : cases) {
+        const std::vector<std::string> got =
+            lines(CheckScheduleContent(withBasic({file("OK", "MP3"), entry})));
+        EXPECT_EQ(got,
+                  std::vector<std::string>{"s.json: basic entry 2: " + kFileNameError + " (" + reason + ")"});
+    }
+    // The same check reaches detail entries.
+    Schedule s = withAdvance({advance(kJan3, kDec31, 7, 2)});
+    s.advanceEntries[0].files[1] = file("bad", "avi");
+    EXPECT_EQ(lines(CheckScheduleContent(s)),
+              std::vector<std::string>{"s.json: advance entry 1, detail entry 2: " + kFileNameError +
+                                       " (name not upper-cased)"});
+}
+
+TEST(ScheduleContent, DatesAndTimes_withinTheListsAndInOrder) {
+    struct Case {
+        AdvanceEntry entry;
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {advance({100, 1, 1, 0, 0, 0}, kDec31), kDateError + " (start year after 2099: 2100)"},
+        {advance(kJan3, {7, 13, 1, 23, 59, 59}), kDateError + " (stop month outside 1..12: 13)"},
+        {advance({7, 0, 1, 0, 0, 0}, kDec31), kDateError + " (start month outside 1..12: 0)"},
+        {advance({7, 1, 0, 0, 0, 0}, kDec31), kDateError + " (start day outside its month: 0 in 2007-01)"},
+        {advance({1, 2, 29, 0, 0, 0}, kDec31), kDateError + " (start day outside its month: 29 in 2001-02)"},
+        {advance(kJan3, {7, 4, 31, 23, 59, 59}), kDateError + " (stop day outside its month: 31 in 2007-04)"},
+        {advance({7, 1, 3, 24, 0, 0}, kDec31), kTimeError + " (start hour above 23: 24)"},
+        {advance(kJan3, {7, 12, 31, 23, 60, 0}), kTimeError + " (stop minute above 59: 60)"},
+        {advance(kJan3, {7, 12, 31, 23, 59, 60}), kTimeError + " (stop second above 59: 60)"},
+        {advance(kJan3, kDec31, 8), "week day above 7: 8 (7 is All Day)"},
+        {advance({7, 5, 2, 0, 0, 0}, {7, 5, 1, 23, 59, 59}),
+         kDateError + " (start date after stop date: 2007-05-02 and 2007-05-01)"},
+        {advance({7, 1, 1, 12, 30, 0}, {7, 1, 1, 12, 30, 0}),
+         kTimeError + " (start time not before stop time: 12:30:00 and 12:30:00)"},
+        // The window is judged apart from the dates, as the editor does.
+        {advance({7, 1, 1, 22, 0, 0}, {7, 1, 2, 6, 0, 0}),
+         kTimeError + " (start time not before stop time: 22:00:00 and 06:00:00)"},
+    };
+    for (const Case& c : cases) {
+        const std::vector<std::string> got =
+            lines(CheckScheduleContent(withAdvance({advance(kJan3, kDec31), c.entry})));
+        EXPECT_EQ(got, std::vector<std::string>{"s.json: advance entry 2: " + c.expected});
+    }
+    // Start date after stop date and equal times: only the date message, as the editor shows it.
+    EXPECT_EQ(lines(CheckScheduleContent(withAdvance({advance({7, 5, 2, 8, 0, 0}, {7, 5, 1, 8, 0, 0})}))),
+              (std::vector<std::string>{"s.json: advance entry 1: " + kDateError +
+                                        " (start date after stop date: 2007-05-02 and 2007-05-01)"}));
+}
+
+TEST(ScheduleContent, Limits_useTheAddCommandsMessage) {
+    std::vector<FileEntry> many(251, file("A", "B"));
+    EXPECT_EQ(lines(CheckScheduleContent(withBasic(many))),
+              std::vector<std::string>{"s.json: " + kTooManyBasic + " (251 basic entries, at most 250)"});
+    many.pop_back();
+    EXPECT_TRUE(CheckScheduleContent(withBasic(many)).empty());
+
+    std::vector<AdvanceEntry> entries(251, advance(kJan3, kDec31));
+    EXPECT_EQ(lines(CheckScheduleContent(withAdvance(entries)))[0],
+              "s.json: " + kTooManyBasic + " (251 advance entries, at most 250)");
+    EXPECT_EQ(lines(CheckScheduleContent(withAdvance({advance(kJan3, kDec31, 7, 101)}))),
+              std::vector<std::string>{"s.json: advance entry 1: " + kTooManyBasic +
+                                       " (101 detail entries, at most 100)"});
+    EXPECT_TRUE(CheckScheduleContent(withAdvance({advance(kJan3, kDec31, 7, 100)})).empty());
+}
+
+TEST(ScheduleContent, SaveChecks_inTheEditorsWordsOnOneLine) {
+    EXPECT_EQ(lines(CheckScheduleContent(Schedule{})),
+              std::vector<std::string>{"s.json: " + EnglishText(TextId::MsgNoSchedule) + " " +
+                                       EnglishText(TextId::MsgCantSave)});
+    // Entry 3 is named even though entry 5 has no files either.
+    std::vector<AdvanceEntry> entries(5, advance(kJan3, kDec31));
+    entries[2].fileCount = 0;
+    entries[4].fileCount = 0;
+    EXPECT_EQ(lines(CheckScheduleContent(withAdvance(entries))),
+              std::vector<std::string>{"s.json: " + EnglishText(TextId::MsgNoFileInAdvance) + "3 ! " +
+                                       EnglishText(TextId::MsgCantSave)});
+    // 250 advance entries with 4 files each: 50 + 3750 + 30000 = 33800.
+    EXPECT_EQ(lines(CheckScheduleContent(
+                  withAdvance(std::vector<AdvanceEntry>(250, advance(kJan3, kDec31, 7, 4))))),
+              std::vector<std::string>{"s.json: " + EnglishText(TextId::MsgTooManySchedules)});
+    // 250 basic entries: 7550, saved.
+    EXPECT_TRUE(CheckScheduleContent(withBasic(std::vector<FileEntry>(250, file("A", "B")))).empty());
+}
+
+TEST(ScheduleContent, Findings_comeInListOrder) {
+    Schedule s = withBasic({file("a", "b"), file("OK", "MP3", 200)});
+    s.advanceEntries = {advance(kJan3, kDec31, 9), AdvanceEntry{}};
+    s.advanceEntries[0].files[0] = file("X", "Y", 101);
+    s.advanceCount = 1;
+    const std::vector<std::string> got = lines(CheckScheduleContent(s));
+    ASSERT_EQ(got.size(), 4u) << testing::PrintToString(got);
+    EXPECT_EQ(got[0].rfind("s.json: basic entry 1: ", 0), 0u);
+    EXPECT_EQ(got[1].rfind("s.json: basic entry 2: ", 0), 0u);
+    EXPECT_EQ(got[2].rfind("s.json: advance entry 1: ", 0), 0u);
+    EXPECT_EQ(got[3].rfind("s.json: advance entry 1, detail entry 1: ", 0), 0u);
+}
+
+TEST(ScheduleSenseWarnings, SkipEntriesTheEditorCouldNotStore) {
+    // Start after stop: the Date Setup Error says it; no warnings pile on top.
+    Schedule s = withAdvance({advance({7, 5, 2, 0, 0, 0}, {7, 5, 1, 23, 59, 59}, 2), advance(kJan3, kDec31)});
+    EXPECT_TRUE(CheckScheduleSense(s, CivilDate{2007, 1, 1}).empty());
+}
+
+TEST(ScheduleSenseWarnings, ManyOverlaps_areCountedAfterTwenty) {
+    const Schedule s = withAdvance(std::vector<AdvanceEntry>(10, advance(kJan3, kDec31)));
+    const std::vector<std::string> got = lines(CheckScheduleSense(s, CivilDate{2007, 1, 1}));
+    ASSERT_EQ(got.size(), 21u);
+    EXPECT_EQ(got[0],
+              "s.json: advance entry 1: warning: overlaps advance entry 2 in dates, week days and times");
+    EXPECT_EQ(got.back(), "s.json: warning: 25 more pairs of advance entries overlap"); // 45 pairs in all
+}
+
+} // namespace
+} // namespace velmo

@@ -1,0 +1,476 @@
+#include "support/test_context.h"
+
+#include "model/file_io.h"
+#include "ui/copy/copy_form.h"
+#include "ui/copy/directory_list.h"
+#include "ui/editors/schedule_edit_form.h"
+#include "ui/platform/ui_text.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <memory>
+
+// Readable failures.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+
+using namespace velmo;
+using velmo::test::ScriptedPrompts;
+using velmo::test::TestContext;
+
+namespace {
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+QByteArray randomBytes(qsizetype size) {
+    QByteArray bytes(size, '\0');
+    QRandomGenerator generator(1234);
+    for (char& byte : bytes)
+        byte = static_cast<char>(generator.bounded(256));
+    return bytes;
+}
+
+QStringList fileNames(const QString& directory) {
+    return QDir(directory).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+// An application directory with a media directory holding Clip.Avi, and a stick mounted inside it
+// that holds a music directory.
+struct CopyCase {
+    TestContext t;
+    QString app = QDir::cleanPath(t.dir.path());
+    QString media = app + QStringLiteral("/media");
+    QString stick = app + QStringLiteral("/stick");
+    QString music = stick + QStringLiteral("/music");
+    QByteArray clip = randomBytes(300000);
+    std::unique_ptr<CopyForm> form;
+
+    CopyCase() {
+        QDir().mkpath(media);
+        QDir().mkpath(music);
+        writeAll(media + QStringLiteral("/Clip.Avi"), clip);
+        t.state.mediaDir = fromQt(media + QLatin1Char('/'));
+        t.volumes.list = {{QStringLiteral("/"), QStringLiteral("ext4")}, {stick, QStringLiteral("vfat")}};
+    }
+    void rememberDestination(const QString& drive, const QString& directory) {
+        t.state.copyDrive = fromQt(drive);
+        t.state.copyDir = fromQt(directory);
+    }
+    CopyForm& open(const QString& name = QStringLiteral("Clip.Avi")) {
+        form = std::make_unique<CopyForm>(t.context, nullptr, name);
+        form->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        return *form;
+    }
+    template <typename T> T* control(const char* name) const {
+        T* found = form->findChild<T*>(QLatin1String(name));
+        if (found == nullptr)
+            ADD_FAILURE() << "no control " << name;
+        return found;
+    }
+    QComboBox* CopyDrive() const { return control<QComboBox>("CopyDrive"); }
+    DirectoryList* CopyDir() const { return control<DirectoryList>("CopyDir"); }
+    QLineEdit* CopyText() const { return control<QLineEdit>("CopyText"); }
+    QPushButton* CopyCmd() const { return control<QPushButton>("CopyCmd"); }
+    QPushButton* CancelCmd() const { return control<QPushButton>("CancelCmd"); }
+
+    QListWidgetItem* entry(const QString& path) const {
+        DirectoryList* list = CopyDir();
+        for (int i = 0; i < list->count(); ++i)
+            if (list->item(i)->data(DirectoryList::PathRole).toString() == path)
+                return list->item(i);
+        ADD_FAILURE() << "no entry " << path.toStdString();
+        return nullptr;
+    }
+    void doubleClick(const QString& path) const {
+        DirectoryList* list = CopyDir();
+        QListWidgetItem* item = entry(path);
+        ASSERT_NE(item, nullptr);
+        // The events of a real double click; the item view needs the press before the double click.
+        const QPoint at = list->visualItemRect(item).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
+    }
+    void selectDrive(const QString& drive) const {
+        CopyDrive()->setCurrentIndex(CopyDrive()->findText(drive));
+    }
+    // Where the dialog shows its destination, all three views of it.
+    void expectDestination(const QString& drive, const QString& directory) const {
+        EXPECT_EQ(CopyDrive()->currentText(), drive);
+        EXPECT_EQ(CopyDir()->path(), directory);
+        EXPECT_EQ(CopyText()->text(), directory);
+    }
+    QStringList messages() const { return t.prompts.messages(); }
+    std::vector<ScriptedPrompts::Shown::Kind> kinds() const {
+        std::vector<ScriptedPrompts::Shown::Kind> result;
+        for (const auto& shown : t.prompts.shown)
+            result.push_back(shown.kind);
+        return result;
+    }
+};
+
+const QString kCopied = QStringLiteral("File Copied");
+const QString kCopyError = QStringLiteral("File Copy Error!");
+const QString kOverwrite = QStringLiteral("File Already Existed, Overwrite?");
+
+} // namespace
+
+TEST(CopyForm, ShowsItsControlsInTabOrderWithTheRememberedDestination) {
+    CopyCase c;
+    c.rememberDestination(c.stick, c.music);
+    CopyForm& form = c.open();
+
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Copy to ..."));
+    EXPECT_TRUE(form.isModal());
+    EXPECT_EQ(c.CopyCmd()->text(), QStringLiteral("Copy"));
+    EXPECT_EQ(c.CancelCmd()->text(), QStringLiteral("Exit"));
+    EXPECT_EQ(c.CopyText()->palette().color(QPalette::Base), QColor(255, 255, 128));
+    c.expectDestination(c.stick, c.music);
+    EXPECT_EQ(c.CopyDrive()->count(), 2);
+
+    const QList<QWidget*> controls = {c.CopyDrive(), c.CopyDir(), c.CancelCmd(), c.CopyCmd(), c.CopyText()};
+    QList<QWidget*> order;
+    QWidget* widget = c.CopyDrive();
+    do {
+        if (controls.contains(widget) && !order.contains(widget) && (widget->focusPolicy() & Qt::TabFocus))
+            order << widget;
+        widget = widget->nextInFocusChain();
+    } while (widget != c.CopyDrive());
+    EXPECT_EQ(order, controls);
+    EXPECT_TRUE(c.messages().isEmpty());
+}
+
+TEST(CopyForm, RememberedPlaceThatIsGoneOpensAtTheApplicationDirectorySilently) {
+    struct Gone {
+        const char* what;
+        std::function<void(CopyCase&)> arrange;
+    };
+    const std::vector<Gone> cases = {
+        {"directory deleted", [](CopyCase& c) { c.rememberDestination(c.stick, c.stick + "/deleted"); }},
+        {"drive not ready",
+         [](CopyCase& c) {
+             c.rememberDestination(c.stick, c.music);
+             c.t.volumes.notReady = QStringList{c.stick};
+         }},
+        {"drive no longer mounted",
+         [](CopyCase& c) { c.rememberDestination(c.app + "/usb", c.app + "/usb"); }},
+    };
+    for (const Gone& gone : cases) {
+        SCOPED_TRACE(gone.what);
+        CopyCase c;
+        gone.arrange(c);
+        c.open();
+
+        c.expectDestination(QStringLiteral("/"), c.app);
+        EXPECT_EQ(c.t.state.copyDrive, "/");
+        EXPECT_EQ(c.t.state.copyDir, c.t.appPath());
+        EXPECT_TRUE(c.t.prompts.shown.empty());
+    }
+}
+
+TEST(CopyForm, OnlyAnOpenedDirectoryBecomesTheDestination) {
+    CopyCase c;
+    c.rememberDestination(c.stick, c.stick);
+    c.open();
+    DirectoryList* list = c.CopyDir();
+
+    // Highlighting is no change.
+    list->setFocus();
+    list->setCurrentItem(c.entry(c.music));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(c.entry(c.music)).center());
+    c.expectDestination(c.stick, c.stick);
+    EXPECT_EQ(c.t.state.copyDir, fromQt(c.stick));
+
+    // Enter opens the highlighted directory, and stays in the list.
+    QTest::keyClick(list, Qt::Key_Return);
+    c.expectDestination(c.stick, c.music);
+    EXPECT_EQ(c.t.state.copyDir, fromQt(c.music));
+    EXPECT_TRUE(c.form->isVisible());
+    EXPECT_TRUE(c.t.prompts.shown.empty());
+
+    // A double click on an ancestor goes back up.
+    c.doubleClick(c.stick);
+    c.expectDestination(c.stick, c.stick);
+    EXPECT_EQ(c.t.state.copyDir, fromQt(c.stick));
+    EXPECT_EQ(c.t.state.copyDrive, fromQt(c.stick));
+}
+
+TEST(CopyForm, DriveChangeOpensTheDriveAndRemembersIt) {
+    CopyCase c;
+    c.open();
+    c.expectDestination(QStringLiteral("/"), c.app);
+
+    c.selectDrive(c.stick);
+
+    c.expectDestination(c.stick, c.stick);
+    EXPECT_EQ(c.t.state.copyDrive, fromQt(c.stick));
+    EXPECT_EQ(c.t.state.copyDir, fromQt(c.stick));
+    EXPECT_TRUE(c.t.prompts.shown.empty());
+}
+
+TEST(CopyForm, DriveThatIsNotReadyShowsDeviceErrorAndBothListsReturn) {
+    CopyCase c;
+    const QString card = c.app + QStringLiteral("/card");
+    QDir().mkpath(card);
+    c.t.volumes.list.push_back({card, QStringLiteral("vfat")});
+    c.t.volumes.notReady = QStringList{card};
+    c.rememberDestination(c.stick, c.music);
+    c.open();
+
+    c.selectDrive(card);
+
+    EXPECT_EQ(c.messages(), QStringList{QStringLiteral("Device[") + card + QStringLiteral("] Error!")});
+    c.expectDestination(c.stick, c.music);
+    EXPECT_EQ(c.t.state.copyDrive, fromQt(c.stick));
+    EXPECT_EQ(c.t.state.copyDir, fromQt(c.music));
+
+    // The lists work as before.
+    c.doubleClick(c.stick);
+    c.expectDestination(c.stick, c.stick);
+}
+
+TEST(CopyForm, DriveErrorWhenTheLastGoodPlaceHasGoneToo_FallsBackToTheApplicationDirectory) {
+    CopyCase c;
+    const QString card = c.app + QStringLiteral("/card");
+    c.t.volumes.list.push_back({card, QStringLiteral("vfat")});
+    c.rememberDestination(c.stick, c.music);
+    c.open();
+    ASSERT_TRUE(QDir(c.stick).removeRecursively());
+
+    c.selectDrive(card);
+
+    EXPECT_EQ(c.messages(), QStringList{QStringLiteral("Device[") + card + QStringLiteral("] Error!")});
+    c.expectDestination(QStringLiteral("/"), c.app);
+    EXPECT_EQ(c.t.state.copyDir, c.t.appPath());
+}
+
+TEST(CopyForm, NewDestinationCopiesWithoutAQuestion) {
+    CopyCase c;
+    c.rememberDestination(c.stick, c.music);
+    c.open();
+
+    c.CopyCmd()->click();
+
+    EXPECT_EQ(c.messages(), QStringList{kCopied});
+    EXPECT_EQ(c.kinds(), std::vector{ScriptedPrompts::Shown::Message});
+    EXPECT_EQ(readAll(c.music + "/Clip.Avi"), c.clip);
+    EXPECT_EQ(fileNames(c.music), QStringList{QStringLiteral("Clip.Avi")});
+    EXPECT_TRUE(c.form->isVisible());
+}
+
+TEST(CopyForm, ExistingNameInOtherLetterCaseAsksAndOkReplacesIt) {
+    CopyCase c;
+    writeAll(c.music + "/CLIP.AVI", "old");
+    c.rememberDestination(c.stick, c.music);
+    c.open();
+    c.t.prompts.answers = {true};
+
+    c.CopyCmd()->click();
+
+    ASSERT_EQ(c.t.prompts.shown.size(), 2u);
+    EXPECT_EQ(c.t.prompts.shown[0].kind, ScriptedPrompts::Shown::OkCancel);
+    EXPECT_EQ(c.t.prompts.shown[0].text, kOverwrite);
+    EXPECT_EQ(c.messages(), QStringList{kCopied});
+    EXPECT_EQ(readAll(c.music + "/CLIP.AVI"), c.clip);
+    EXPECT_EQ(fileNames(c.music), QStringList{QStringLiteral("CLIP.AVI")});
+}
+
+TEST(CopyForm, CancelToTheOverwriteQuestionLeavesTheFileAndSaysNothingMore) {
+    CopyCase c;
+    writeAll(c.music + "/clip.avi", "old");
+    c.rememberDestination(c.stick, c.music);
+    c.open();
+    c.t.prompts.answers = {false};
+
+    c.CopyCmd()->click();
+
+    EXPECT_EQ(c.kinds(), std::vector{ScriptedPrompts::Shown::OkCancel});
+    EXPECT_EQ(readAll(c.music + "/clip.avi"), QByteArray("old"));
+    EXPECT_EQ(fileNames(c.music), QStringList{QStringLiteral("clip.avi")});
+    EXPECT_TRUE(c.CopyCmd()->isEnabled());
+}
+
+TEST(CopyForm, DestinationThatIsTheMediaDirectoryInAnySpellingIsACopyError) {
+    for (const QString& spelling : {QStringLiteral("%1/"), QStringLiteral("%1"), QStringLiteral("  %1/  ")}) {
+        CopyCase c;
+        const QString mediaDir = spelling.arg(c.media.toUpper());
+        SCOPED_TRACE(mediaDir.toStdString());
+        c.t.state.mediaDir = fromQt(mediaDir);
+        c.rememberDestination(QStringLiteral("/"), c.media);
+        c.open();
+
+        c.CopyCmd()->click();
+
+        EXPECT_EQ(c.kinds(), std::vector{ScriptedPrompts::Shown::Message});
+        EXPECT_EQ(c.messages(), QStringList{kCopyError});
+        EXPECT_EQ(readAll(c.media + "/Clip.Avi"), c.clip);
+        EXPECT_EQ(fileNames(c.media), QStringList{QStringLiteral("Clip.Avi")});
+    }
+}
+
+TEST(CopyForm, ReadOnlyDestinationFileStaysAndGivesACopyError) {
+    CopyCase c;
+    const QString old = c.music + "/Clip.Avi";
+    writeAll(old, "old");
+    QFile::setPermissions(old, QFile::ReadOwner | QFile::ReadGroup);
+    c.rememberDestination(c.stick, c.music);
+    c.open();
+    c.t.prompts.answers = {true};
+
+    c.CopyCmd()->click();
+
+    EXPECT_EQ(c.t.prompts.shown.front().text, kOverwrite);
+    EXPECT_EQ(c.messages(), QStringList{kCopyError});
+    EXPECT_EQ(readAll(old), QByteArray("old"));
+    EXPECT_FALSE(QFile::permissions(old) & QFile::WriteOwner);
+    EXPECT_EQ(fileNames(c.music), QStringList{QStringLiteral("Clip.Avi")});
+}
+
+TEST(CopyForm, FailedCopyIsACopyErrorAndLeavesNothingBehind) {
+    CopyCase c;
+    c.t.state.mediaDir = fromQt(c.app + "/elsewhere/");
+    c.rememberDestination(c.stick, c.music);
+    c.open();
+
+    c.CopyCmd()->click();
+
+    EXPECT_EQ(c.messages(), QStringList{kCopyError});
+    EXPECT_TRUE(fileNames(c.music).isEmpty());
+}
+
+TEST(CopyForm, BusyWhileCopyingUntilTheMessageIsDismissedThenCancelBeforeCopyIsEnabled) {
+    CopyCase c;
+    c.rememberDestination(c.stick, c.music);
+    c.open();
+    bool busyDuringMessage = false;
+    bool buttonsDisabledDuringMessage = false;
+    c.t.prompts.onShow = [&](const ScriptedPrompts::Shown&) {
+        busyDuringMessage = QGuiApplication::overrideCursor() != nullptr &&
+                            QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor;
+        buttonsDisabledDuringMessage = !c.CopyCmd()->isEnabled() && !c.CancelCmd()->isEnabled();
+    };
+    // Records each button as it comes back, and whether the pointer was normal by then.
+    struct EnableRecorder : QObject {
+        QStringList order;
+        bool pointerNormalFirst = true;
+        bool eventFilter(QObject* watched, QEvent* event) override {
+            if (event->type() == QEvent::EnabledChange && static_cast<QWidget*>(watched)->isEnabled()) {
+                order << watched->objectName();
+                pointerNormalFirst = pointerNormalFirst && QGuiApplication::overrideCursor() == nullptr;
+            }
+            return false;
+        }
+    } recorder;
+    c.CopyCmd()->installEventFilter(&recorder);
+    c.CancelCmd()->installEventFilter(&recorder);
+
+    c.CopyCmd()->click();
+
+    EXPECT_EQ(c.messages(), QStringList{kCopied});
+    EXPECT_TRUE(busyDuringMessage);
+    EXPECT_TRUE(buttonsDisabledDuringMessage);
+    EXPECT_EQ(recorder.order, (QStringList{QStringLiteral("CancelCmd"), QStringLiteral("CopyCmd")}));
+    EXPECT_TRUE(recorder.pointerNormalFirst);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+TEST(CopyForm, CancelInTheProgressDialogLeavesTheOldFileAndNoTemporary) {
+    CopyCase c;
+    const QByteArray large = randomBytes(6 * 1024 * 1024 + 77);
+    writeAll(c.media + "/Clip.Avi", large);
+    writeAll(c.music + "/Clip.Avi", "old");
+    c.rememberDestination(c.stick, c.music);
+    CopyForm& form = c.open();
+    // Presses the progress dialog's Cancel once half the file is on its way.
+    struct CancellingIo : FileIo {
+        QWidget* form = nullptr;
+        std::size_t read_ = 0;
+        QString label;
+        int value = -1;
+        ssize_t read(int fd, void* buffer, std::size_t size) override {
+            const ssize_t n = FileIo::read(fd, buffer, size);
+            read_ += n > 0 ? static_cast<std::size_t>(n) : 0;
+            auto* progress = form->findChild<QProgressDialog*>();
+            if (progress != nullptr && value < 0 && read_ >= 3 * 1024 * 1024) {
+                label = progress->labelText();
+                value = progress->value();
+                progress->cancel();
+            }
+            return n;
+        }
+    } io;
+    io.form = &form;
+    form.setFileIo(io);
+    c.t.prompts.answers = {true};
+
+    c.CopyCmd()->click();
+
+    EXPECT_EQ(c.kinds(), std::vector{ScriptedPrompts::Shown::OkCancel});
+    EXPECT_TRUE(io.label.startsWith(QStringLiteral("Copying Clip.Avi"))) << io.label.toStdString();
+    EXPECT_TRUE(io.label.contains(QStringLiteral("MiB of 6.0 MiB written"))) << io.label.toStdString();
+    EXPECT_GT(io.value, 100);
+    EXPECT_LT(io.value, 500);
+    EXPECT_EQ(readAll(c.music + "/Clip.Avi"), QByteArray("old"));
+    EXPECT_EQ(fileNames(c.music), QStringList{QStringLiteral("Clip.Avi")});
+    EXPECT_TRUE(c.CopyCmd()->isEnabled());
+    EXPECT_TRUE(c.CancelCmd()->isEnabled());
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+TEST(CopyForm, NextOpeningStartsWhereTheLastCopyWent) {
+    CopyCase c;
+    c.open();
+    c.selectDrive(c.stick);
+    c.doubleClick(c.music);
+    c.CopyCmd()->click();
+    ASSERT_EQ(c.messages(), QStringList{kCopied});
+    c.CancelCmd()->click();
+    EXPECT_FALSE(c.form->isVisible());
+
+    c.open();
+
+    c.expectDestination(c.stick, c.music);
+    EXPECT_TRUE(QFile::exists(c.music + "/Clip.Avi"));
+}
+
+TEST(CopyForm, CopiesTheFileBrowsedInTheEntryEditorThatOpensIt) {
+    CopyCase c;
+    c.rememberDestination(c.stick, c.music);
+    // As the program opens it: from the editor's "Copy to...", with only the editor as parent.
+    c.t.context.showCopyForm = [&c](QWidget* parent) {
+        CopyForm form(c.t.context, parent);
+        form.show();
+        form.findChild<QPushButton*>(QStringLiteral("CopyCmd"))->click();
+    };
+    QListWidget normal, advance, detail;
+    c.t.state.editMode = 1;
+    ScheduleEditForm editor(c.t.context, MainLists{&normal, &advance, &detail, [] {}});
+    editor.show();
+    c.t.prompts.files = {c.media + QStringLiteral("/Clip.Avi")};
+
+    editor.findChild<QPushButton*>(QStringLiteral("BrowseCmd"))->click();
+    editor.findChild<QPushButton*>(QStringLiteral("CopyCmd"))->click();
+
+    EXPECT_EQ(c.messages(), QStringList{kCopied});
+    EXPECT_EQ(readAll(c.music + "/Clip.Avi"), c.clip);
+    EXPECT_EQ(fileNames(c.music), QStringList{QStringLiteral("Clip.Avi")});
+}

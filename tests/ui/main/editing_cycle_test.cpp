@@ -1,0 +1,119 @@
+#include "main_form_fixture.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+
+namespace velmo::test {
+namespace {
+
+// Runs action; when it opens a modal dialog, fill() works on it (and must end it).
+void WithDialog(const std::function<void()>& action, const std::function<void(QWidget*)>& fill) {
+    bool opened = false;
+    QTimer::singleShot(0, qApp, [&] {
+        if (QWidget* dialog = QApplication::activeModalWidget()) {
+            opened = true;
+            fill(dialog);
+            if (dialog->isVisible())
+                dialog->close();
+        }
+    });
+    action();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(opened);
+}
+
+class EditingCycleTest : public MainFormTest {
+protected:
+    void SetUp() override { start(); }
+
+    void addFile(QPushButton* addButton, const QString& name, int playTimes, int volumeIndex) {
+        WithDialog(
+            [&] { addButton->click(); },
+            [&](QWidget* dialog) {
+                dialog->findChild<QLineEdit*>(QStringLiteral("FileNameText"))->setText(name);
+                dialog->findChild<QComboBox*>(QStringLiteral("PlayTimesCombo"))->setCurrentIndex(playTimes);
+                dialog->findChild<QComboBox*>(QStringLiteral("VolumeCombo"))->setCurrentIndex(volumeIndex);
+                dialog->findChild<QPushButton*>(QStringLiteral("OKCmd"))->click();
+            });
+    }
+    void addAdvance() {
+        // The editor's add defaults: today (2007/5/31 on the test clock), the whole day, every day.
+        WithDialog(
+            [&] { form->AdvanceAddCmd->click(); },
+            [](QWidget* dialog) { dialog->findChild<QPushButton*>(QStringLiteral("OKCmd"))->click(); });
+    }
+    // Every row of the three lists; advance rows without the editor's leading space.
+    QStringList allRows() {
+        QStringList rows = Rows(form->NormalList);
+        for (const QString& row : Rows(form->AdvanceList))
+            rows << (row.startsWith(QLatin1Char(' ')) ? row.mid(1) : row);
+        for (int i = 0; i < form->AdvanceList->count(); ++i) {
+            form->AdvanceList->setCurrentRow(i);
+            rows << Rows(form->DetailList);
+        }
+        return rows;
+    }
+};
+
+TEST_F(EditingCycleTest, AddMoveRemoveSaveReopen_theSameRowsComeBack) {
+    addFile(form->NormalAddCmd, QStringLiteral("song.mp3"), 3, 13);
+    addFile(form->NormalAddCmd, QStringLiteral("Clip.Avi"), 1, 5);
+    addFile(form->NormalAddCmd, QStringLiteral("intro.mpg"), 2, 12);
+    ASSERT_EQ(schedule().basicCount, 3);
+    EXPECT_EQ(form->NormalList->currentRow(), 2);
+    EXPECT_TRUE(form->NormalMoveUpCmd->isEnabled());
+
+    addAdvance();
+    ASSERT_EQ(schedule().advanceCount, 1);
+    // The editor writes its row with a leading space; a refill writes it without.
+    EXPECT_EQ(Rows(form->AdvanceList), QStringList({" 2007/05/31   2007/05/31   All Day"}));
+    EXPECT_EQ(form->DetailList->count(), 0);
+    EXPECT_TRUE(form->DetailAddCmd->isEnabled());
+    EXPECT_FALSE(form->DetailModifyCmd->isEnabled());
+
+    addFile(form->DetailAddCmd, QStringLiteral("a.jpg"), 1, 0);
+    addFile(form->DetailAddCmd, QStringLiteral("b.dat"), 4, 13);
+    ASSERT_EQ(schedule().advanceEntries[0].fileCount, 2);
+    EXPECT_EQ(form->DetailList->count(), 2);
+    EXPECT_TRUE(form->DetailMoveUpCmd->isEnabled());
+
+    addAdvance();
+    addFile(form->DetailAddCmd, QStringLiteral("c.vob"), 7, 7);
+
+    // Rearrange: the intro to the top, the first advance entry last, one detail away.
+    form->NormalList->setCurrentRow(2);
+    form->NormalMoveUpCmd->click();
+    form->NormalMoveUpCmd->click();
+    form->NormalList->setCurrentRow(1);
+    form->NormalRemoveCmd->click();
+    form->AdvanceList->setCurrentRow(0);
+    form->AdvanceMoveDownCmd->click();
+    ASSERT_EQ(form->AdvanceList->currentRow(), 1);
+    ASSERT_EQ(form->DetailList->count(), 2);
+    form->DetailList->setCurrentRow(0);
+    form->DetailRemoveCmd->click();
+
+    const QStringList before = allRows();
+    ASSERT_EQ(before.size(), 2 + 2 + 1 + 1);
+    EXPECT_TRUE(before[0].startsWith(QStringLiteral("INTRO.MPG ")));
+    EXPECT_TRUE(before[1].startsWith(QStringLiteral("CLIP.AVI ")));
+    EXPECT_TRUE(before[4].startsWith(QStringLiteral("C.VOB ")));
+    EXPECT_TRUE(before[5].startsWith(QStringLiteral("B.DAT ")));
+    const Schedule built = schedule();
+
+    const std::string out = makeDir("out");
+    tc.prompts.files = {QString::fromStdString(out + "cycle")};
+    form->SaveCmd->click();
+    ASSERT_EQ(state().scheduleFileName, "cycle.vlm");
+    EXPECT_TRUE(shownMessages().isEmpty());
+
+    form->NewCmd->click();
+    ASSERT_EQ(form->NormalList->count(), 0);
+    tc.prompts.files = {QString::fromStdString(out + "cycle.vlm")};
+    form->OpenCmd->click();
+    EXPECT_EQ(schedule(), built);
+    EXPECT_EQ(allRows(), before);
+}
+
+} // namespace
+} // namespace velmo::test

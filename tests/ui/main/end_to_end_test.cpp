@@ -1,0 +1,165 @@
+// Starts the built editor itself, copied into a fresh directory, with the offscreen platform and a
+// private runtime directory for its single-instance lock.
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int kPatienceMs = 60000;
+
+class EndToEndTest : public ::testing::Test {
+protected:
+    QTemporaryDir appDir;
+    QTemporaryDir runtimeDir;
+    QString exe;
+
+    void SetUp() override {
+        ASSERT_TRUE(appDir.isValid() && runtimeDir.isValid());
+        exe = appDir.filePath(QStringLiteral("velmo-schedule-generator"));
+        ASSERT_TRUE(QFile::copy(QStringLiteral(VELMO_EDITOR_EXE), exe));
+        QFile::setPermissions(exe, QFile::permissions(exe) | QFile::ExeOwner);
+    }
+
+    // The application directory as the program derives it.
+    std::string appPath() const { return QFileInfo(appDir.path()).canonicalFilePath().toStdString() + "/"; }
+    QString settingsPath() const { return appDir.filePath(QStringLiteral("SystemInfo.txt")); }
+    QString lockPath() const {
+        return QDir(runtimeDir.path()).filePath(QStringLiteral("velmo-schedule-generator.lock"));
+    }
+
+    void start(QProcess& process, int quitAfterMs = -1) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir.path());
+        env.remove(QStringLiteral("VELMO_QUIT_AFTER_START_MS"));
+        if (quitAfterMs >= 0)
+            env.insert(QStringLiteral("VELMO_QUIT_AFTER_START_MS"), QString::number(quitAfterMs));
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(QDir::tempPath());
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(exe, {});
+        ASSERT_TRUE(process.waitForStarted(kPatienceMs));
+    }
+
+    // The lock is taken after the termination handler is in place, so from then on SIGTERM closes
+    // the window instead of killing the program.
+    bool waitForLock(const QProcess& process) const {
+        QDeadlineTimer deadline(kPatienceMs);
+        while (!deadline.hasExpired()) {
+            if (QFileInfo::exists(lockPath()))
+                return true;
+            if (process.state() == QProcess::NotRunning)
+                return false;
+            QThread::msleep(10);
+        }
+        return false;
+    }
+
+    static void expectCleanEnd(QProcess& process) {
+        ASSERT_TRUE(process.waitForFinished(kPatienceMs));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 0);
+    }
+
+    std::string settings() const {
+        QFile file(settingsPath());
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        return file.readAll().toStdString();
+    }
+
+    std::string defaultSettingsPrefix() const {
+        const std::string app = appPath();
+        return "\"" + app + "\"\r\n\"" + app + "\"\r\n\"" + app + "\"\r\n\"velmo.vlm\"\r\n\"" + app +
+               "\"\r\n\"";
+    }
+};
+
+TEST_F(EndToEndTest, FirstRun_closedBySigterm_writesTheSixSettingsLines) {
+    QProcess editor;
+    start(editor);
+    ASSERT_TRUE(waitForLock(editor));
+    editor.terminate(); // SIGTERM
+    expectCleanEnd(editor);
+
+    const std::string text = settings();
+    ASSERT_EQ(text.rfind(defaultSettingsPrefix(), 0), 0u) << text;
+    // Line 6: the mount point holding the directory, then the directory itself.
+    const std::string line6 = text.substr(defaultSettingsPrefix().size() - 1);
+    const std::size_t comma = line6.find("\",\"");
+    ASSERT_NE(comma, std::string::npos) << line6;
+    const std::string drive = line6.substr(1, comma - 1);
+    EXPECT_EQ(appPath().rfind(drive, 0), 0u) << drive;
+    EXPECT_EQ(line6.substr(comma + 2), "\"" + appPath() + "\"\r\n");
+    EXPECT_FALSE(QFileInfo::exists(appDir.filePath(QStringLiteral("velmo.vlm"))));
+    EXPECT_FALSE(QFileInfo::exists(lockPath()));
+}
+
+TEST_F(EndToEndTest, DamagedScheduleAtStart_closedDuringItsMessage_settingsNameTheNextFreeFile) {
+    const QByteArray damaged = "VELMO0100KERNEL0000061018 not a schedule";
+    {
+        QFile file(appDir.filePath(QStringLiteral("velmo.vlm")));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(damaged);
+    }
+    QProcess editor;
+    start(editor, 0); // closes the "File Read Error!" box, and then the window before it is shown
+    expectCleanEnd(editor);
+
+    const std::string app = appPath();
+    EXPECT_EQ(
+        settings().rfind("\"" + app + "\"\r\n\"" + app + "\"\r\n\"" + app + "\"\r\n\"velmo1.vlm\"\r\n", 0),
+        0u)
+        << settings();
+    QFile file(appDir.filePath(QStringLiteral("velmo.vlm")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), damaged);
+}
+
+TEST_F(EndToEndTest, SecondInstance_refusedWhileTheFirstRuns_nothingWritten) {
+    // Seven values on one line: read without complaint, but any run that ends rewrites them as six lines.
+    const std::string remembered = "\"/a/\",\"/b/\",\"" + appPath() + "\",\"velmo.vlm\",\"/m/\",\"/\",\"/c\"";
+    {
+        QFile file(settingsPath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(remembered.c_str());
+    }
+    QProcess first;
+    start(first);
+    ASSERT_TRUE(waitForLock(first));
+
+    QProcess second;
+    start(second, 0); // closes its refusal box at once
+    expectCleanEnd(second);
+    EXPECT_EQ(first.state(), QProcess::Running);
+    EXPECT_EQ(settings(), remembered);
+
+    first.terminate();
+    expectCleanEnd(first);
+    EXPECT_EQ(settings(),
+              "\"/a/\"\r\n\"/b/\"\r\n\"" + appPath() + "\"\r\n\"velmo.vlm\"\r\n\"/m/\"\r\n\"/\",\"/c\"\r\n");
+}
+
+TEST_F(EndToEndTest, CrashedRun_itsLockIsTakenOver) {
+    QProcess crashed;
+    start(crashed);
+    ASSERT_TRUE(waitForLock(crashed));
+    crashed.kill(); // SIGKILL: the lock file stays behind
+    ASSERT_TRUE(crashed.waitForFinished(kPatienceMs));
+    ASSERT_TRUE(QFileInfo::exists(lockPath()));
+    ASSERT_FALSE(QFileInfo::exists(settingsPath()));
+
+    QProcess next;
+    start(next, 0);
+    expectCleanEnd(next);
+    EXPECT_EQ(settings().rfind(defaultSettingsPrefix(), 0), 0u) << settings();
+}
+
+} // namespace

@@ -1,0 +1,151 @@
+#pragma once
+
+#include "support/test_context.h"
+
+#include "model/schedule.h"
+#include "model/schedule_file.h"
+#include "ui/main/main_form.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace velmo::test {
+
+inline FileEntry MakeFile(const std::string& name, const std::string& ext, int playTimes, int volume) {
+    FileEntry entry;
+    for (std::size_t i = 0; i < name.size() && i < entry.fileName.size(); ++i)
+        entry.fileName[i] = static_cast<std::uint8_t>(name[i]);
+    for (std::size_t i = 0; i < ext.size() && i < entry.fileExt.size(); ++i)
+        entry.fileExt[i] = static_cast<std::uint8_t>(ext[i]);
+    entry.playTimes = static_cast<std::uint8_t>(playTimes);
+    entry.volume = static_cast<std::uint8_t>(volume);
+    return entry;
+}
+
+// An advance entry on one day of 20yy with `files` numbered detail entries D<first>.MP3, D<first+1>.MP3...
+inline AdvanceEntry MakeAdvance(int year, int month, int day, int weekDay, int files, int first = 0) {
+    AdvanceEntry entry;
+    entry.startYear = entry.stopYear = static_cast<std::uint8_t>(year);
+    entry.startMonth = entry.stopMonth = static_cast<std::uint8_t>(month);
+    entry.startDay = entry.stopDay = static_cast<std::uint8_t>(day);
+    entry.stopHour = 23;
+    entry.weekDay = static_cast<std::uint8_t>(weekDay);
+    for (int i = 0; i < files; ++i)
+        entry.files.push_back(MakeFile("D" + std::to_string(first + i), "MP3", 1, 13));
+    entry.files.resize(static_cast<std::size_t>(files) + 1);
+    entry.fileCount = static_cast<std::int16_t>(files);
+    return entry;
+}
+
+inline void AddBasic(Schedule& schedule, const FileEntry& entry) {
+    schedule.basicEntries.resize(static_cast<std::size_t>(schedule.basicCount) + 1);
+    schedule.basicEntries[static_cast<std::size_t>(schedule.basicCount)] = entry;
+    ++schedule.basicCount;
+}
+
+inline void AddAdvance(Schedule& schedule, const AdvanceEntry& entry) {
+    schedule.advanceEntries.resize(static_cast<std::size_t>(schedule.advanceCount) + 1);
+    schedule.advanceEntries[static_cast<std::size_t>(schedule.advanceCount)] = entry;
+    ++schedule.advanceCount;
+}
+
+inline std::string Spaces(int n) {
+    return std::string(static_cast<std::size_t>(n), ' ');
+}
+
+inline std::vector<std::uint8_t> ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+inline void WriteText(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+inline bool Exists(const std::string& path) {
+    return std::filesystem::exists(path);
+}
+
+inline QStringList Rows(const QListWidget* list) {
+    QStringList rows;
+    for (int i = 0; i < list->count(); ++i)
+        rows << list->item(i)->text();
+    return rows;
+}
+
+inline std::vector<bool> Enabled(std::initializer_list<const QPushButton*> buttons) {
+    std::vector<bool> result;
+    for (const QPushButton* button : buttons)
+        result.push_back(button->isEnabled());
+    return result;
+}
+
+// Runs action and reports the class of the modal dialog it opened ("" when none), closing it.
+inline QString OpenedDialog(const std::function<void()>& action) {
+    QString seen;
+    QTimer::singleShot(0, qApp, [&seen] {
+        if (QWidget* dialog = QApplication::activeModalWidget()) {
+            seen = QString::fromLatin1(dialog->metaObject()->className());
+            dialog->close();
+        }
+    });
+    action();
+    // When nothing opened, the probe still has to run before `seen` goes out of scope.
+    QCoreApplication::processEvents();
+    return seen;
+}
+
+class MainFormTest : public ::testing::Test {
+protected:
+    TestContext tc;
+    std::unique_ptr<MainForm> form;
+
+    std::string app() const { return tc.appPath(); }
+    AppState& state() { return tc.state; }
+    Schedule& schedule() { return tc.state.schedule; }
+
+    void start() { form = std::make_unique<MainForm>(tc.context, tc.appPath()); }
+
+    std::string makeDir(const std::string& name) {
+        QDir().mkpath(QString::fromStdString(app() + name));
+        return app() + name + "/";
+    }
+
+    void writeSchedule(const std::string& directory, const std::string& name, const Schedule& s) {
+        ASSERT_TRUE(WriteScheduleFile(directory, name, s, tc.random).ok);
+    }
+
+    void writeSettings(const std::string& scheduleDir, const std::string& scheduleFileName,
+                       const std::string& openDir = "/open/", const std::string& saveDir = "/save/") {
+        WriteText(app() + "SystemInfo.txt", "\"" + openDir + "\"\r\n\"" + saveDir + "\"\r\n\"" + scheduleDir +
+                                                "\"\r\n\"" + scheduleFileName +
+                                                "\"\r\n\"/media/\"\r\n\"/mnt\",\"/mnt/x\"\r\n");
+    }
+
+    // Puts a schedule into the model and the lists as Open does.
+    void load(const Schedule& s) {
+        schedule() = s;
+        form->ShowBasicList();
+        form->ShowAdvanceList();
+        form->ShowDetailList();
+        form->ButtonStatusSetup();
+    }
+
+    QStringList shownMessages() const { return tc.prompts.messages(); }
+};
+
+} // namespace velmo::test
