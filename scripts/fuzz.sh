@@ -36,8 +36,9 @@ mkdir -p "$build" "$logs"
 (
   flock 9
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-    -DVELMO_FUZZ=ON -DVELMO_BUILD_UI=OFF -DVELMO_BUILD_TESTS=OFF -DVELMO_WERROR=ON >/dev/null
-  cmake --build "$build" -j2
+    -DVELMO_FUZZ=ON -DVELMO_BUILD_UI=OFF -DVELMO_BUILD_TESTS=OFF -DVELMO_BUILD_BENCH=OFF -DVELMO_WERROR=ON \
+    >/dev/null
+  cmake --build "$build" -j2 --target velmo_fuzzers
 ) 9>"$build/.build-lock"
 
 if [ $# -gt 0 ]; then
