@@ -347,7 +347,9 @@ private:
                      Names allowed) {
         bool ok = true;
         for (const auto& [name, value] : object.items()) {
-            if (std::find_if(allowed.begin(), allowed.end(), [&](const char* a) { return name == a; }) ==
+            // A named reference, as clang before 16 cannot capture a structured binding.
+            const std::string& field = name;
+            if (std::find_if(allowed.begin(), allowed.end(), [&](const char* a) { return field == a; }) ==
                 allowed.end()) {
                 syntax(pointer + "/" + escapePointerToken(name), true, context,
                        "unknown field " + quoted(name));

@@ -1,11 +1,16 @@
 #include "safe_file.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <random>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace velmo {
 
@@ -27,6 +32,66 @@ Result systemFailure(const std::string& what, const std::string& path) {
     return Result::failure(what + " " + path + ": " + std::strerror(errno));
 }
 
+// Some file systems cannot flush a directory at all and say so with EINVAL; there is nothing more to do
+// on them.
+bool syncDirectory(int fd, FileIo& io) {
+    return io.fsync(fd) == 0 || errno == EINVAL;
+}
+
+// Closes a descriptor that holds no data of ours when it goes out of scope.
+class DescriptorGuard {
+public:
+    DescriptorGuard(int fd, FileIo* io) : fd_(fd), io_(io) {}
+    ~DescriptorGuard() {
+        if (fd_ < 0)
+            return;
+        if (io_)
+            io_->close(fd_);
+        else
+            ::close(fd_);
+    }
+    DescriptorGuard(const DescriptorGuard&) = delete;
+    DescriptorGuard& operator=(const DescriptorGuard&) = delete;
+
+private:
+    int fd_;
+    FileIo* io_;
+};
+
+bool isTemporaryOf(const std::string& name, const std::string& prefix) {
+    return name.size() > prefix.size() && name.compare(0, prefix.size(), prefix) == 0 &&
+           std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
+                       [](unsigned char c) { return std::isdigit(c) != 0; });
+}
+
+// A writer that was killed leaves its temporary file behind. Every live writer holds a lock on its
+// temporary file until it is renamed or removed, and the lock dies with the process, so a temporary
+// that can be locked belongs to nobody and is removed. Nothing here can fail the write: whatever
+// cannot be checked is left alone.
+void removeStaleTemporaries(const std::string& directory, const std::string& prefix, FileIo& io) {
+    std::vector<std::string> candidates;
+    if (DIR* listing = ::opendir(directory.c_str())) {
+        while (const dirent* entry = ::readdir(listing))
+            if (isTemporaryOf(entry->d_name, prefix))
+                candidates.emplace_back(entry->d_name);
+        ::closedir(listing);
+    }
+    for (const std::string& name : candidates) {
+        const std::string path = directory + "/" + name;
+        const int fd = io.open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0);
+        if (fd < 0)
+            continue;
+        DescriptorGuard guard(fd, &io);
+        struct stat held {
+        }, named{};
+        if (::fstat(fd, &held) != 0 || !S_ISREG(held.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0)
+            continue;
+        // Still the same file under that name, not one renamed away and replaced meanwhile.
+        if (::lstat(path.c_str(), &named) == 0 && named.st_dev == held.st_dev && named.st_ino == held.st_ino)
+            io.unlink(path);
+    }
+}
+
 } // namespace
 
 bool IsReadOnlyFile(const std::string& path) {
@@ -38,14 +103,17 @@ Result FlushDirectory(const std::string& directory, FileIo& io) {
     const int fd = io.open(directory, O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
     if (fd < 0)
         return systemFailure("cannot open directory", directory);
-    const int rc = io.fsync(fd);
+    const bool flushed = syncDirectory(fd, io);
+    const int error = errno;
     io.close(fd);
-    if (rc != 0)
+    errno = error;
+    if (!flushed)
         return systemFailure("cannot flush directory", directory);
     return Result::success();
 }
 
-AtomicFileWriter::AtomicFileWriter(std::string targetPath, FileIo& io) : targetPath_(std::move(targetPath)), io_(io) {}
+AtomicFileWriter::AtomicFileWriter(std::string targetPath, FileIo& io)
+    : targetPath_(std::move(targetPath)), io_(io) {}
 
 AtomicFileWriter::~AtomicFileWriter() {
     if (!committed_)
@@ -62,20 +130,33 @@ Result AtomicFileWriter::open() {
         return Result::failure("read-only file: " + targetPath_);
 
     // A dot name keeps the temporary file out of the program's own file listings.
+    const std::string directory = directoryOf(targetPath_);
+    const std::string prefix = "." + baseNameOf(targetPath_) + ".tmp-";
+    // Before the new file takes space, so a disk filled by killed writers gets it back.
+    removeStaleTemporaries(directory, prefix, io_);
     std::random_device entropy;
-    const std::string stem = directoryOf(targetPath_) + "/." + baseNameOf(targetPath_) + ".tmp-";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string candidate = stem + std::to_string(entropy() % 1000000u);
+        std::string candidate = directory + "/" + prefix + std::to_string(entropy() % 1000000u);
         const int fd = io_.open(candidate, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            fd_ = fd;
-            tempPath_ = std::move(candidate);
-            if (targetExists)
-                ::fchmod(fd_, target.st_mode & 07777);
-            return Result::success();
+        if (fd < 0 && errno != EEXIST)
+            return systemFailure("cannot create a file in", directory);
+        if (fd < 0)
+            continue;
+        // Marks the file as in use for removeStaleTemporaries(). If another writer's clean-up holds it,
+        // or already removed it between our create and our lock, take another name. A file system
+        // without locks gets no clean-up, which is safe.
+        struct stat created {};
+        const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+        if ((!locked && errno == EWOULDBLOCK) ||
+            (locked && ::fstat(fd, &created) == 0 && created.st_nlink == 0)) {
+            io_.close(fd);
+            continue;
         }
-        if (errno != EEXIST)
-            return systemFailure("cannot create a file in", directoryOf(targetPath_));
+        fd_ = fd;
+        tempPath_ = std::move(candidate);
+        if (targetExists)
+            ::fchmod(fd_, target.st_mode & 07777);
+        return Result::success();
     }
     return Result::failure("cannot find a free temporary name in " + directoryOf(targetPath_));
 }
@@ -110,19 +191,43 @@ Result AtomicFileWriter::flush() {
 }
 
 Result AtomicFileWriter::commit() {
+    if (fd_ < 0)
+        return Result::failure("not open: " + targetPath_);
     if (!flushed_) {
         if (Result r = flush(); !r)
             return r;
     }
+    // Keeps the temporary file locked through the rename, so no other writer's clean-up takes it for a
+    // killed writer's leftover once our own descriptor is closed.
+    DescriptorGuard lock(::fcntl(fd_, F_DUPFD_CLOEXEC, 0), nullptr);
     const int fd = fd_;
     fd_ = -1;
     if (io_.close(fd) != 0)
         return systemFailure("cannot close", tempPath_);
+
+    // The directory is opened and flushed before the rename, so a directory that cannot be flushed
+    // fails the save while the target still holds its old bytes.
+    const std::string directory = directoryOf(targetPath_);
+    const int dirFd = io_.open(directory, O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+    if (dirFd < 0)
+        return systemFailure("cannot open directory", directory);
+    DescriptorGuard dirGuard(dirFd, &io_); // holds no data: a failing close loses nothing
+    if (!syncDirectory(dirFd, io_))
+        return systemFailure("cannot flush directory", directory);
     if (io_.rename(tempPath_, targetPath_) != 0)
         return systemFailure("cannot replace", targetPath_);
     committed_ = true;
     tempPath_.clear();
-    return FlushDirectory(directoryOf(targetPath_), io_);
+
+    // The rename cannot be undone: renaming the old bytes back would need the same flush that just
+    // failed. Every reader already sees the complete new file, and a power loss could at worst bring
+    // back the complete old one, never a mixture; but the save is not known to be on the medium, so it
+    // is reported as failed, saying what the file holds.
+    if (!syncDirectory(dirFd, io_))
+        return Result::failure(targetPath_ + " holds the new content, but flushing directory " + directory +
+                               " failed (" + std::strerror(errno) +
+                               "); after a power loss it could hold the old content");
+    return Result::success();
 }
 
 void AtomicFileWriter::abort() {

@@ -12,7 +12,8 @@ namespace velmo {
 // Replaces a file so that it holds either its old bytes or the complete new bytes, never anything
 // in between: the bytes go to a temporary file in the same directory, which is flushed to disk and
 // renamed over the target, then the directory is flushed. Until commit() the target is untouched;
-// a writer destroyed without a successful commit() removes its temporary file.
+// a writer destroyed without a successful commit() removes its temporary file, and open() removes
+// the ones killed writers left for the same target.
 class AtomicFileWriter {
 public:
     explicit AtomicFileWriter(std::string targetPath, FileIo& io = FileIo::system());
@@ -26,7 +27,9 @@ public:
     Result write(const void* data, std::size_t size);
     // Flushes the temporary file to the medium; it stays open for reading back through fd().
     Result flush();
-    // flush() if not done yet, then rename over the target and flush the directory.
+    // flush() if not done yet, then rename over the target and flush the directory. Fails with the
+    // target untouched, except when only the flush after the rename fails: the target then holds the
+    // complete new bytes, and the reason says so.
     Result commit();
     // Removes the temporary file; the target keeps its old content.
     void abort();
