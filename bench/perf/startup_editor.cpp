@@ -17,7 +17,7 @@ void printRows() {
     for (QWidget* window : QApplication::topLevelWidgets()) {
         for (const char* name : {"NormalList", "AdvanceList", "DetailList"})
             if (const auto* list = window->findChild<QListWidget*>(QString::fromLatin1(name)))
-                rows += " " + std::string(name) + " " + std::to_string(list->count());
+                rows.append(" ").append(name).append(" ").append(std::to_string(list->count()));
     }
     std::printf("%s\n", rows.c_str());
 }
