@@ -33,6 +33,8 @@ using velmo::bench::NowNs;
 struct Run {
     double startupMs = 0;
     double maxRssMiB = 0;
+    double anonMiB = 0; // resident at the first frame: allocated by the process
+    double fileMiB = 0; // resident at the first frame: pages of mapped files
     std::string output;
 };
 
@@ -92,6 +94,13 @@ bool RunOnce(const std::string& program, const char* argument, const std::string
     const long long frameNs = std::stoll(run.output.substr(at + 15));
     run.startupMs = static_cast<double>(frameNs - spawnedNs) / 1e6;
     run.maxRssMiB = static_cast<double>(usage.ru_maxrss) / 1024.0; // reported in KiB
+    long anon = 0, file = 0;
+    if (const auto split = run.output.find("rss-kib ");
+        split != std::string::npos &&
+        std::sscanf(run.output.c_str() + split, "rss-kib anon %ld file %ld", &anon, &file) == 2) {
+        run.anonMiB = static_cast<double>(anon) / 1024.0;
+        run.fileMiB = static_cast<double>(file) / 1024.0;
+    }
     return true;
 }
 
@@ -171,6 +180,7 @@ int main(int argc, char** argv) {
     }
 
     std::vector<double> editorMs, bareMs, textMs, editorRss, bareRss, textRss;
+    std::vector<double> editorAnon, bareAnon, textAnon, editorFile, bareFile, textFile;
     for (int round = 0; round < rounds; ++round) {
         Run e, b, t;
         // A different order each round, so none always follows the same one.
@@ -196,6 +206,12 @@ int main(int argc, char** argv) {
         editorRss.push_back(e.maxRssMiB);
         bareRss.push_back(b.maxRssMiB);
         textRss.push_back(t.maxRssMiB);
+        editorAnon.push_back(e.anonMiB);
+        bareAnon.push_back(b.anonMiB);
+        textAnon.push_back(t.anonMiB);
+        editorFile.push_back(e.fileMiB);
+        bareFile.push_back(b.fileMiB);
+        textFile.push_back(t.fileMiB);
     }
     fs::remove_all(root);
     if (inMemory)
@@ -223,5 +239,10 @@ int main(int argc, char** argv) {
         Median(editorRss) - Median(bareRss));
     std::printf("  editor / window with a label: start-up %.2fx, peak RSS %.2fx\n",
                 MedianRatio(editorMs, textMs), MedianRatio(editorRss, textRss));
+    std::printf(
+        "  resident at the first frame, allocated / mapped files (MiB): bare %.1f / %.1f, with a label "
+        "%.1f / %.1f, editor %.1f / %.1f\n",
+        Median(bareAnon), Median(bareFile), Median(textAnon), Median(textFile), Median(editorAnon),
+        Median(editorFile));
     return 0;
 }
