@@ -3,7 +3,10 @@
 // platform, alternately, many times; start-up is from just before the process is spawned to the
 // end of its first painted frame.
 //
-//   startup_bench [rounds]
+//   startup_bench [rounds [other-startup_editor]]
+//
+// The second argument names another build of startup_editor (say, from before a change), timed in
+// the same rounds.
 
 #include "bench_util.h"
 #include "largest_schedule.h"
@@ -109,10 +112,32 @@ std::string RowCounts(const std::string& output) {
     return at == std::string::npos ? std::string() : output.substr(at + 5, output.find('\n', at) - at - 5);
 }
 
+// One program under test and everything measured of it, one entry per round.
+struct Program {
+    Program(std::string label_, fs::path path_, const char* argument_ = nullptr)
+        : label(std::move(label_)), path(std::move(path_)), argument(argument_) {}
+
+    std::string label;
+    fs::path path;
+    const char* argument;
+    std::vector<double> ms, maxRss, anon, file;
+    std::string lastOutput;
+
+    void record(const Run& run) {
+        ms.push_back(run.startupMs);
+        maxRss.push_back(run.maxRssMiB);
+        anon.push_back(run.anonMiB);
+        file.push_back(run.fileMiB);
+        lastOutput = run.output;
+    }
+};
+
 } // namespace
 
 int main(int argc, char** argv) {
     const int rounds = velmo::bench::CountArgument(argc, argv, 1, 41);
+    // Another build of startup_editor (say, from before a change) to time side by side.
+    const char* otherEditor = argc > 2 ? argv[2] : nullptr;
 
     char pattern[] = "/tmp/velmo-startup-bench-XXXXXX";
     if (!::mkdtemp(pattern)) {
@@ -120,9 +145,6 @@ int main(int argc, char** argv) {
         return 1;
     }
     const fs::path root = pattern;
-    const fs::path editorDir = root / "editor", bareDir = root / "bare";
-    fs::create_directories(editorDir);
-    fs::create_directories(bareDir);
     // A desktop session keeps its runtime directory (the editor's lock file) in memory; on a disk
     // the lock's flush alone would add milliseconds.
     char runtimePattern[] = "/dev/shm/velmo-startup-bench-XXXXXX";
@@ -130,20 +152,31 @@ int main(int argc, char** argv) {
     const fs::path runtimeDir = inMemory ? fs::path(runtimePattern) : root / "runtime";
     fs::create_directories(runtimeDir);
     fs::permissions(runtimeDir, fs::perms::owner_all, fs::perm_options::replace);
-    // Copied, so the editor takes this directory as its application directory.
-    const fs::path editor = editorDir / "velmo-startup-editor";
-    const fs::path bare = bareDir / "velmo-startup-bare";
-    fs::copy_file(VELMO_STARTUP_EDITOR, editor);
-    fs::copy_file(VELMO_STARTUP_BARE, bare);
     const std::string errorLog = (root / "stderr.log").string();
 
+    std::vector<Program> programs;
+    programs.emplace_back("bare Qt window", VELMO_STARTUP_BARE);
+    programs.emplace_back("... with a label", VELMO_STARTUP_BARE, "text");
+    programs.emplace_back("editor", VELMO_STARTUP_EDITOR);
+    if (otherEditor)
+        programs.emplace_back("other editor", otherEditor);
     velmo::SeededRandomSource random(2007);
-    if (!velmo::WriteScheduleFile(editorDir.string() + "/", "velmo.vlm", velmo::bench::LargestSchedule(),
+    if (!velmo::WriteScheduleFile(root.string() + "/", "velmo.vlm", velmo::bench::LargestSchedule(),
                                   random)) {
         std::fprintf(stderr, "cannot write the largest schedule\n");
         return 1;
     }
-    const auto fileBytes = fs::file_size(editorDir / "velmo.vlm");
+    const std::uintmax_t fileBytes = fs::file_size(root / "velmo.vlm");
+    for (std::size_t i = 0; i < programs.size(); ++i) {
+        // Each copied into a directory of its own: an editor takes it as its application directory,
+        // and finds the same schedule file there as the one to load.
+        const fs::path dir = root / std::to_string(i);
+        fs::create_directories(dir);
+        const fs::path copy = dir / programs[i].path.filename();
+        fs::copy_file(programs[i].path, copy);
+        programs[i].path = copy;
+        fs::copy_file(root / "velmo.vlm", dir / "velmo.vlm");
+    }
 
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
@@ -155,63 +188,38 @@ int main(int argc, char** argv) {
     }
     env.push_back("QT_QPA_PLATFORM=offscreen");
     env.push_back("XDG_RUNTIME_DIR=" + runtimeDir.string());
-
-    auto runEditor = [&](Run& run) {
-        return RunOnce(editor.string(), nullptr, root.string(), env, errorLog, run);
-    };
-    auto runBare = [&](Run& run) {
-        return RunOnce(bare.string(), nullptr, root.string(), env, errorLog, run);
-    };
-    auto runText = [&](Run& run) {
-        return RunOnce(bare.string(), "text", root.string(), env, errorLog, run);
+    auto runOnce = [&](Program& program, Run& run) {
+        return RunOnce(program.path.string(), program.argument, root.string(), env, errorLog, run);
     };
 
     // Warm the page cache and the font cache for all before timing anything.
-    Run run;
-    for (int i = 0; i < 3; ++i)
-        if (!runEditor(run) || !runBare(run) || !runText(run))
+    for (int i = 0; i < 3; ++i) {
+        for (Program& program : programs) {
+            Run run;
+            if (!runOnce(program, run))
+                return 1;
+            program.lastOutput = run.output;
+        }
+    }
+    for (std::size_t i = 2; i < programs.size(); ++i) {
+        const std::string rows = RowCounts(programs[i].lastOutput);
+        if (rows != "NormalList 250 AdvanceList 250 DetailList 100") {
+            std::fprintf(stderr, "%s did not show the largest schedule (rows: %s)\n",
+                         programs[i].label.c_str(), rows.c_str());
             return 1;
-    if (!runEditor(run))
-        return 1;
-    const std::string rows = RowCounts(run.output);
-    if (rows != "NormalList 250 AdvanceList 250 DetailList 100") {
-        std::fprintf(stderr, "the editor did not show the largest schedule (rows: %s)\n", rows.c_str());
-        return 1;
+        }
     }
 
-    std::vector<double> editorMs, bareMs, textMs, editorRss, bareRss, textRss;
-    std::vector<double> editorAnon, bareAnon, textAnon, editorFile, bareFile, textFile;
+    const std::size_t count = programs.size();
     for (int round = 0; round < rounds; ++round) {
-        Run e, b, t;
         // A different order each round, so none always follows the same one.
-        bool ok = true;
-        for (int k = 0; k < 3 && ok; ++k) {
-            switch ((round + k) % 3) {
-            case 0:
-                ok = runBare(b);
-                break;
-            case 1:
-                ok = runEditor(e);
-                break;
-            default:
-                ok = runText(t);
-                break;
-            }
+        for (std::size_t k = 0; k < count; ++k) {
+            Program& program = programs[(static_cast<std::size_t>(round) + k) % count];
+            Run run;
+            if (!runOnce(program, run))
+                return 1;
+            program.record(run);
         }
-        if (!ok)
-            return 1;
-        editorMs.push_back(e.startupMs);
-        bareMs.push_back(b.startupMs);
-        textMs.push_back(t.startupMs);
-        editorRss.push_back(e.maxRssMiB);
-        bareRss.push_back(b.maxRssMiB);
-        textRss.push_back(t.maxRssMiB);
-        editorAnon.push_back(e.anonMiB);
-        bareAnon.push_back(b.anonMiB);
-        textAnon.push_back(t.anonMiB);
-        editorFile.push_back(e.fileMiB);
-        bareFile.push_back(b.fileMiB);
-        textFile.push_back(t.fileMiB);
     }
     fs::remove_all(root);
     if (inMemory)
@@ -220,29 +228,34 @@ int main(int argc, char** argv) {
     using velmo::bench::Median;
     using velmo::bench::MedianRatio;
     using velmo::bench::Spread;
-    std::printf("start-up to first painted frame, offscreen, %d alternating rounds; editor with the largest "
-                "schedule (%ju file bytes; rows %s)\n",
-                rounds, static_cast<std::uintmax_t>(fileBytes), rows.c_str());
+    const Program& bare = programs[0];
+    const Program& label = programs[1];
+    const Program& editor = programs[2];
+    std::printf(
+        "start-up to the end of the first painted frame, offscreen, %d rounds, each program once a round "
+        "in turn; the editor loads the largest schedule (%ju bytes)\n",
+        rounds, fileBytes);
     std::printf("  median (p10 .. p90); runtime directory %s\n",
                 inMemory ? "in memory (/dev/shm)" : "on disk");
-    std::printf("  bare Qt window   %-28s ms   peak RSS %s MiB\n", Spread(bareMs, "%.1f").c_str(),
-                Spread(bareRss, "%.1f").c_str());
-    std::printf("  ... with a label %-28s ms   peak RSS %s MiB\n", Spread(textMs, "%.1f").c_str(),
-                Spread(textRss, "%.1f").c_str());
-    std::printf("  editor           %-28s ms   peak RSS %s MiB\n", Spread(editorMs, "%.1f").c_str(),
-                Spread(editorRss, "%.1f").c_str());
-    const double timeRatio = MedianRatio(editorMs, bareMs);
+    for (const Program& p : programs)
+        std::printf("  %-16s %-26s ms   peak RSS %s MiB\n", p.label.c_str(), Spread(p.ms, "%.1f").c_str(),
+                    Spread(p.maxRss, "%.1f").c_str());
     std::printf(
         "  editor / bare: start-up %.2fx (median of per-round ratios; ratio of medians %.2fx; goal at "
         "most 1.25x), peak RSS %.2fx (+%.1f MiB)\n",
-        timeRatio, Median(editorMs) / Median(bareMs), MedianRatio(editorRss, bareRss),
-        Median(editorRss) - Median(bareRss));
+        MedianRatio(editor.ms, bare.ms), Median(editor.ms) / Median(bare.ms),
+        MedianRatio(editor.maxRss, bare.maxRss), Median(editor.maxRss) - Median(bare.maxRss));
     std::printf("  editor / window with a label: start-up %.2fx, peak RSS %.2fx\n",
-                MedianRatio(editorMs, textMs), MedianRatio(editorRss, textRss));
-    std::printf(
-        "  resident at the first frame, allocated / mapped files (MiB): bare %.1f / %.1f, with a label "
-        "%.1f / %.1f, editor %.1f / %.1f\n",
-        Median(bareAnon), Median(bareFile), Median(textAnon), Median(textFile), Median(editorAnon),
-        Median(editorFile));
+                MedianRatio(editor.ms, label.ms), MedianRatio(editor.maxRss, label.maxRss));
+    std::printf("  resident at the first frame, allocated + mapped files (MiB):");
+    for (const Program& p : programs)
+        std::printf("%s %s %.1f + %.1f", &p == &programs.front() ? "" : ";", p.label.c_str(), Median(p.anon),
+                    Median(p.file));
+    std::printf("\n");
+    if (otherEditor) {
+        const Program& other = programs[3];
+        std::printf("  editor / other editor: start-up %.2fx, peak RSS %.2fx (other: %s)\n",
+                    MedianRatio(editor.ms, other.ms), MedianRatio(editor.maxRss, other.maxRss), otherEditor);
+    }
     return 0;
 }
