@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <ctime>
 
 namespace velmo::bench {
 
@@ -59,6 +60,12 @@ void printResidentSplit() {
 void ReportFirstFrameAndClose(FrameProbeApplication& app, std::function<void()> describe) {
     app.onFirstFrame([&app, describe = std::move(describe)] {
         std::printf("first-frame-ns %lld\n", static_cast<long long>(app.lastFrameEndNs()));
+        // Processor time of all threads so far: barely moved by other programs taking turns on the
+        // processors, unlike the elapsed time.
+        timespec cpu{};
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu);
+        std::printf("first-frame-cpu-ns %lld\n",
+                    static_cast<long long>(cpu.tv_sec) * 1000000000LL + cpu.tv_nsec);
         printResidentSplit();
         if (describe)
             describe();

@@ -38,7 +38,8 @@ private:
 };
 
 // Ends the program at its first frame: prints the time of that frame as
-// "first-frame-ns <CLOCK_MONOTONIC ns>", its resident memory then as "rss-kib anon <n> file <n>",
+// "first-frame-ns <CLOCK_MONOTONIC ns>", the processor time used until then as
+// "first-frame-cpu-ns <ns>", its resident memory then as "rss-kib anon <n> file <n>",
 // then whatever `describe` prints, and closes every window as the close box would.
 void ReportFirstFrameAndClose(FrameProbeApplication& app, std::function<void()> describe = {});
 

@@ -35,6 +35,7 @@ using velmo::bench::NowNs;
 
 struct Run {
     double startupMs = 0;
+    double cpuMs = 0; // processor time until the end of the first frame
     double maxRssMiB = 0;
     double anonMiB = 0; // resident at the first frame: allocated by the process
     double fileMiB = 0; // resident at the first frame: pages of mapped files
@@ -96,6 +97,8 @@ bool RunOnce(const std::string& program, const char* argument, const std::string
     }
     const long long frameNs = std::stoll(run.output.substr(at + 15));
     run.startupMs = static_cast<double>(frameNs - spawnedNs) / 1e6;
+    if (const auto cpu = run.output.find("first-frame-cpu-ns "); cpu != std::string::npos)
+        run.cpuMs = static_cast<double>(std::stoll(run.output.substr(cpu + 19))) / 1e6;
     run.maxRssMiB = static_cast<double>(usage.ru_maxrss) / 1024.0; // reported in KiB
     long anon = 0, file = 0;
     if (const auto split = run.output.find("rss-kib ");
@@ -120,11 +123,12 @@ struct Program {
     std::string label;
     fs::path path;
     const char* argument;
-    std::vector<double> ms, maxRss, anon, file;
+    std::vector<double> ms, cpu, maxRss, anon, file;
     std::string lastOutput;
 
     void record(const Run& run) {
         ms.push_back(run.startupMs);
+        cpu.push_back(run.cpuMs);
         maxRss.push_back(run.maxRssMiB);
         anon.push_back(run.anonMiB);
         file.push_back(run.fileMiB);
@@ -235,27 +239,29 @@ int main(int argc, char** argv) {
         "start-up to the end of the first painted frame, offscreen, %d rounds, each program once a round "
         "in turn; the editor loads the largest schedule (%ju bytes)\n",
         rounds, fileBytes);
-    std::printf("  median (p10 .. p90); runtime directory %s\n",
+    std::printf("  runtime directory %s; median (p10 .. p90)\n",
                 inMemory ? "in memory (/dev/shm)" : "on disk");
+    std::printf("  %-16s %-26s %-26s %s\n", "", "elapsed ms", "processor ms", "peak RSS MiB");
     for (const Program& p : programs)
-        std::printf("  %-16s %-26s ms   peak RSS %s MiB\n", p.label.c_str(), Spread(p.ms, "%.1f").c_str(),
-                    Spread(p.maxRss, "%.1f").c_str());
-    std::printf(
-        "  editor / bare: start-up %.2fx (median of per-round ratios; ratio of medians %.2fx; goal at "
-        "most 1.25x), peak RSS %.2fx (+%.1f MiB)\n",
-        MedianRatio(editor.ms, bare.ms), Median(editor.ms) / Median(bare.ms),
-        MedianRatio(editor.maxRss, bare.maxRss), Median(editor.maxRss) - Median(bare.maxRss));
-    std::printf("  editor / window with a label: start-up %.2fx, peak RSS %.2fx\n",
-                MedianRatio(editor.ms, label.ms), MedianRatio(editor.maxRss, label.maxRss));
+        std::printf("  %-16s %-26s %-26s %s\n", p.label.c_str(), Spread(p.ms, "%.1f").c_str(),
+                    Spread(p.cpu, "%.1f").c_str(), Spread(p.maxRss, "%.1f").c_str());
+    auto ratios = [](const char* title, const Program& a, const Program& b) {
+        std::printf(
+            "  %s: elapsed %.2fx (ratio of medians %.2fx), processor %.2fx, peak RSS %.2fx (%+.1f MiB)\n",
+            title, MedianRatio(a.ms, b.ms), Median(a.ms) / Median(b.ms), MedianRatio(a.cpu, b.cpu),
+            MedianRatio(a.maxRss, b.maxRss), Median(a.maxRss) - Median(b.maxRss));
+    };
+    std::printf("  ratios are medians of the per-round ratios; the goal is at most 1.25x the bare window\n");
+    ratios("editor / bare window", editor, bare);
+    ratios("editor / window with a label", editor, label);
+    if (otherEditor)
+        ratios("editor / other editor", editor, programs[3]);
     std::printf("  resident at the first frame, allocated + mapped files (MiB):");
     for (const Program& p : programs)
         std::printf("%s %s %.1f + %.1f", &p == &programs.front() ? "" : ";", p.label.c_str(), Median(p.anon),
                     Median(p.file));
     std::printf("\n");
-    if (otherEditor) {
-        const Program& other = programs[3];
-        std::printf("  editor / other editor: start-up %.2fx, peak RSS %.2fx (other: %s)\n",
-                    MedianRatio(editor.ms, other.ms), MedianRatio(editor.maxRss, other.maxRss), otherEditor);
-    }
+    if (otherEditor)
+        std::printf("  other editor: %s\n", otherEditor);
     return 0;
 }
