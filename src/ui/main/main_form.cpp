@@ -108,8 +108,12 @@ void fillList(QListWidget* list, const std::vector<std::string>& rows) {
     list->clear();
     if (rows.empty())
         return;
+    QStringList texts;
+    texts.reserve(static_cast<qsizetype>(rows.size()));
     for (const std::string& row : rows)
-        list->addItem(toQt(row));
+        texts.append(toQt(row));
+    // One insertion for all rows: the view then lays out and signals once instead of once a row.
+    list->addItems(texts);
     list->setCurrentRow(0);
 }
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <utility>
 
 namespace velmo {
@@ -15,12 +16,22 @@ bool isContinuationByte(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
 
-std::string twoDigits(int value) {
-    return (value < 10 ? "0" : "") + std::to_string(value);
+// Appends value in decimal, at least minDigits digits with leading zeros.
+void appendNumber(std::string& out, int value, int minDigits = 1) {
+    char digits[8];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    const auto length = static_cast<int>(end - digits);
+    if (length < minDigits)
+        out.append(static_cast<std::size_t>(minDigits - length), '0');
+    out.append(digits, end);
 }
 
-std::string formatDate(std::uint8_t year, std::uint8_t month, std::uint8_t day) {
-    return std::to_string(2000 + year) + "/" + twoDigits(month) + "/" + twoDigits(day);
+void appendDate(std::string& out, std::uint8_t year, std::uint8_t month, std::uint8_t day) {
+    appendNumber(out, 2000 + year);
+    out += '/';
+    appendNumber(out, month, 2);
+    out += '/';
+    appendNumber(out, day, 2);
 }
 
 // The day words are fixed English texts, whatever the screen language.
@@ -53,13 +64,17 @@ template <typename T> bool removeEntry(std::vector<T>& entries, std::int16_t& co
 
 } // namespace
 
+// The lists show up to 600 rows at a time, so rows are built in one buffer without temporaries.
 std::string FormatFileRow(const FileEntry& entry) {
     std::string row;
+    row.reserve(64);
     int zeroBytes = 0;
     auto appendField = [&](const auto& bytes) {
         for (std::uint8_t byte : bytes) {
             if (byte == 0)
                 ++zeroBytes; // skipped, not ended on; it still pads the field
+            else if (byte < 0x80)
+                row += static_cast<char>(byte);
             else
                 row += CodePageCharacter(byte);
         }
@@ -70,20 +85,28 @@ std::string FormatFileRow(const FileEntry& entry) {
     row.append(static_cast<std::size_t>(zeroBytes), ' ');
 
     row += "     ";
-    const std::string playTimes = std::to_string(entry.playTimes);
-    row += playTimes;
-    row.append(3 - playTimes.size(), ' ');
+    const std::size_t playTimesStart = row.size();
+    appendNumber(row, entry.playTimes);
+    row.append(3 - (row.size() - playTimesStart), ' ');
 
-    if (entry.volume == kVolumeDefault)
+    if (entry.volume == kVolumeDefault) {
         row += "     Default"; // fixed English in every screen language
-    else
-        row += "        " + std::to_string(entry.volume);
+    } else {
+        row += "        ";
+        appendNumber(row, entry.volume);
+    }
     return row;
 }
 
 std::string FormatAdvanceRow(const AdvanceEntry& entry) {
-    return formatDate(entry.startYear, entry.startMonth, entry.startDay) + "   " +
-           formatDate(entry.stopYear, entry.stopMonth, entry.stopDay) + "   " + weekDayWord(entry.weekDay);
+    std::string row;
+    row.reserve(40);
+    appendDate(row, entry.startYear, entry.startMonth, entry.startDay);
+    row += "   ";
+    appendDate(row, entry.stopYear, entry.stopMonth, entry.stopDay);
+    row += "   ";
+    row += weekDayWord(entry.weekDay);
+    return row;
 }
 
 std::size_t CharacterCount(const std::string& text) {

@@ -1,0 +1,117 @@
+#include "editor_app.h"
+
+#include "model/app_state.h"
+#include "model/random_source.h"
+#include "texts/screen_texts.h"
+#include "ui/about/velmo_logo.h"
+#include "ui/copy/copy_form.h"
+#include "ui/main/app_path.h"
+#include "ui/main/main_form.h"
+#include "ui/platform/accessibility.h"
+#include "ui/platform/app_context.h"
+#include "ui/platform/clock.h"
+#include "ui/platform/link_opener.h"
+#include "ui/platform/prompts.h"
+#include "ui/platform/single_instance.h"
+#include "ui/platform/ui_text.h"
+#include "ui/platform/volumes.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <chrono>
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int signalSockets[2] = {-1, -1};
+bool quitRequested = false;
+
+void onTerminationSignal(int) {
+    const char byte = 1;
+    // Only async-signal-safe work here; the event loop does the rest.
+    [[maybe_unused]] const ssize_t ignored = ::write(signalSockets[1], &byte, 1);
+}
+
+void closeAllWindows() {
+    quitRequested = true;
+    QApplication::closeAllWindows();
+}
+
+void closeWindowsOnTerminationSignals(QObject* owner) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalSockets) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(signalSockets[0], QSocketNotifier::Read, owner);
+    QObject::connect(notifier, &QSocketNotifier::activated, owner, [] {
+        char byte = 0;
+        [[maybe_unused]] const ssize_t ignored = ::read(signalSockets[0], &byte, 1);
+        closeAllWindows();
+    });
+    struct sigaction action {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signal : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
+}
+
+void closeWindowsAfterStartIfAsked() {
+    bool ok = false;
+    const int milliseconds = qEnvironmentVariableIntValue("VELMO_QUIT_AFTER_START_MS", &ok);
+    if (ok && milliseconds >= 0)
+        QTimer::singleShot(milliseconds, qApp, closeAllWindows);
+}
+
+std::uint64_t clockSeed() {
+    return static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()) ^
+           static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+}
+
+} // namespace
+
+namespace velmo {
+
+int RunEditor(QApplication& app) {
+    QCoreApplication::setApplicationName(QStringLiteral("velmo-schedule-generator"));
+    // Ties the windows to the installed launcher and its icon (Wayland's app id, task bars).
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.example.VelmoScheduleGenerator"));
+    QApplication::setWindowIcon(QIcon(VelmoLogo(256)));
+    InstallAccessibilitySupport();
+    closeWindowsOnTerminationSignals(&app);
+    closeWindowsAfterStartIfAsked();
+
+    QtPrompts prompts;
+    SingleInstanceLock instanceLock;
+    if (!instanceLock.tryLock()) {
+        // Before any screen text is loaded, and nothing is written.
+        prompts.messageUntitled(nullptr, toQt(EnglishText(TextId::MsgProgramRunning)));
+        return 0;
+    }
+
+    AppState state;
+    ScreenTexts texts;
+    SystemClock clock;
+    SeededRandomSource random(clockSeed());
+    SystemVolumeList volumes;
+    DesktopLinkOpener links;
+    AppContext context{state, texts, prompts, clock, random, volumes, links, {}};
+    context.showCopyForm = [&context](QWidget* parent) {
+        CopyForm form(context, parent);
+        form.exec();
+    };
+
+    MainForm form(context, ApplicationDirectory());
+    if (quitRequested) {
+        // Asked to end while starting up: end as the close box would.
+        form.close();
+        return 0;
+    }
+    form.show();
+    return app.exec();
+}
+
+} // namespace velmo
