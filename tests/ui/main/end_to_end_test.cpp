@@ -53,7 +53,9 @@ protected:
     bool waitForLock(const QProcess& process) const {
         QDeadlineTimer deadline(kPatienceMs);
         while (!deadline.hasExpired()) {
-            if (QFileInfo::exists(lockPath()))
+            // The lock names its holder once it has content; a run killed before that leaves an
+            // empty lock, which counts as held until it is old.
+            if (QFileInfo(lockPath()).size() > 0)
                 return true;
             if (process.state() == QProcess::NotRunning)
                 return false;
