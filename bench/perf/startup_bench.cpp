@@ -15,10 +15,10 @@
 #include "model/random_source.h"
 #include "model/schedule_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <algorithm>
 #include <filesystem>
 #include <numeric>
 #include <random>
