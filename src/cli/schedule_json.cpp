@@ -282,11 +282,7 @@ public:
         if (!out_.syntax.empty())
             return;
         Schedule& s = out_.schedule;
-        s.basicCount = static_cast<std::int16_t>(s.basicEntries.size());
-        s.advanceCount = static_cast<std::int16_t>(s.advanceEntries.size());
-        // Storage holds one element more than the entries, as after a load.
-        s.basicEntries.emplace_back();
-        s.advanceEntries.emplace_back();
+        s = MakeSchedule(std::move(s.basicEntries), std::move(s.advanceEntries));
     }
 
 private:
@@ -495,8 +491,7 @@ private:
             if (readFileEntry(f, p, EntryRef::detailOf(index, i), file))
                 entry.files.push_back(file);
         });
-        entry.fileCount = static_cast<std::int16_t>(entry.files.size());
-        entry.files.emplace_back();
+        SetDetailEntries(entry, std::move(entry.files));
         return out_.syntax.size() == before;
     }
 

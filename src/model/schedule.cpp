@@ -5,7 +5,8 @@
 namespace velmo {
 
 namespace {
-template <typename T> bool sameEntries(const std::vector<T>& a, int countA, const std::vector<T>& b, int countB) {
+template <typename T>
+bool sameEntries(const std::vector<T>& a, int countA, const std::vector<T>& b, int countB) {
     if (countA != countB || countA < 0 || static_cast<size_t>(countA) > a.size() ||
         static_cast<size_t>(countB) > b.size())
         return countA == countB && countA <= 0;
@@ -33,7 +34,26 @@ long ScheduleSize(const Schedule& s) {
     return 50L + 30L * s.basicCount + 15L * s.advanceCount + 30L * details;
 }
 
-bool CheckScheduleSize(const Schedule& schedule) { return ScheduleSize(schedule) < kMaxScheduleSize; }
+bool CheckScheduleSize(const Schedule& schedule) {
+    return ScheduleSize(schedule) < kMaxScheduleSize;
+}
+
+Schedule MakeSchedule(std::vector<FileEntry> basic, std::vector<AdvanceEntry> advance) {
+    Schedule s;
+    s.basicCount = static_cast<std::int16_t>(basic.size());
+    s.basicEntries = std::move(basic);
+    s.basicEntries.emplace_back();
+    s.advanceCount = static_cast<std::int16_t>(advance.size());
+    s.advanceEntries = std::move(advance);
+    s.advanceEntries.emplace_back();
+    return s;
+}
+
+void SetDetailEntries(AdvanceEntry& entry, std::vector<FileEntry> files) {
+    entry.fileCount = static_cast<std::int16_t>(files.size());
+    entry.files = std::move(files);
+    entry.files.emplace_back();
+}
 
 void ClearSchedule(Schedule& schedule) {
     schedule.basicCount = 0;

@@ -69,6 +69,11 @@ struct Schedule {
 long ScheduleSize(const Schedule& schedule);
 bool CheckScheduleSize(const Schedule& schedule);
 
+// A schedule holding exactly these entries, with the one spare element a load leaves behind.
+Schedule MakeSchedule(std::vector<FileEntry> basic, std::vector<AdvanceEntry> advance);
+// Gives an advance entry exactly these detail entries, likewise.
+void SetDetailEntries(AdvanceEntry& entry, std::vector<FileEntry> files);
+
 // Empties the schedule as New does: both counts 0, one element in each sequence.
 void ClearSchedule(Schedule& schedule);
 

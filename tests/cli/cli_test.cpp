@@ -48,21 +48,8 @@ AdvanceEntry advance(int weekDay, std::vector<FileEntry> files) {
     e.stopMinute = 59;
     e.stopSecond = 59;
     e.weekDay = static_cast<std::uint8_t>(weekDay);
-    e.fileCount = static_cast<std::int16_t>(files.size());
-    e.files = std::move(files);
-    e.files.emplace_back();
+    SetDetailEntries(e, std::move(files));
     return e;
-}
-
-Schedule schedule(std::vector<FileEntry> basic, std::vector<AdvanceEntry> advanceEntries) {
-    Schedule s;
-    s.basicCount = static_cast<std::int16_t>(basic.size());
-    s.basicEntries = std::move(basic);
-    s.basicEntries.emplace_back();
-    s.advanceCount = static_cast<std::int16_t>(advanceEntries.size());
-    s.advanceEntries = std::move(advanceEntries);
-    s.advanceEntries.emplace_back();
-    return s;
 }
 
 // The shapes the format allows, each one the editor can save.
@@ -74,15 +61,15 @@ std::vector<std::pair<std::string, Schedule>> shapes() {
     FileEntry reserved = file("PIC", "JPG", 3, 7);
     reserved.reserved = {1, 2, 3, 4, 5, 127};
     return {
-        {"basic only", schedule({file("SONG", "MP3")}, {})},
-        {"advance only", schedule({}, {advance(7, {file("CLIP01", "AVI", 2, 5)})})},
-        {"both", schedule({file("A", "B", 0, 0), reserved},
-                          {advance(0, {file("X", "Y")}), advance(6, {file("Z", "")})})},
+        {"basic only", MakeSchedule({file("SONG", "MP3")}, {})},
+        {"advance only", MakeSchedule({}, {advance(7, {file("CLIP01", "AVI", 2, 5)})})},
+        {"both", MakeSchedule({file("A", "B", 0, 0), reserved},
+                              {advance(0, {file("X", "Y")}), advance(6, {file("Z", "")})})},
         {"widest names and values",
-         schedule({file("1234567890123456", "1234", 100, 12), file("", ""), file("A.B", "C")},
-                  {advance(3, {file("ABCDEFGHIJKLMNOP", "MPEG", 100, 13)})})},
-        {"250 basic entries", schedule(many, {})},
-        {"100 detail entries", schedule({}, {advance(7, hundred)})},
+         MakeSchedule({file("1234567890123456", "1234", 100, 12), file("", ""), file("A.B", "C")},
+                      {advance(3, {file("ABCDEFGHIJKLMNOP", "MPEG", 100, 13)})})},
+        {"250 basic entries", MakeSchedule(many, {})},
+        {"100 detail entries", MakeSchedule({}, {advance(7, hundred)})},
     };
 }
 
@@ -307,8 +294,8 @@ TEST(CliDumpAndOn, DamagedAndMissingFiles) {
 
 TEST(CliOn, ListsTheEntriesInForceWithTheirFiles) {
     TempDir dir;
-    Schedule s = schedule({file("SONG", "MP3")},
-                          {advance(7, {file("A", "AVI")}), advance(3, {file("B", "AVI"), file("C", "MP3")})});
+    Schedule s = MakeSchedule({file("SONG", "MP3")}, {advance(7, {file("A", "AVI")}),
+                                                      advance(3, {file("B", "AVI"), file("C", "MP3")})});
     writeText(dir.file("in.json"), ScheduleToJson(s));
     ASSERT_EQ(runCli({"build", dir.file("in.json"), dir.file("s.vlm")}).status, 0);
     const std::string first = "advance entry 1: " + FormatAdvanceRow(s.advanceEntries[0]) +

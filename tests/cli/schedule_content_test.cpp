@@ -35,19 +35,11 @@ const std::array<int, 6> kJan3{7, 1, 3, 0, 0, 0};
 const std::array<int, 6> kDec31{7, 12, 31, 23, 59, 59};
 
 Schedule withBasic(std::vector<FileEntry> entries) {
-    Schedule s;
-    s.basicCount = static_cast<std::int16_t>(entries.size());
-    s.basicEntries = std::move(entries);
-    s.basicEntries.emplace_back();
-    return s;
+    return MakeSchedule(std::move(entries), {});
 }
 
 Schedule withAdvance(std::vector<AdvanceEntry> entries) {
-    Schedule s;
-    s.advanceCount = static_cast<std::int16_t>(entries.size());
-    s.advanceEntries = std::move(entries);
-    s.advanceEntries.emplace_back();
-    return s;
+    return MakeSchedule({}, std::move(entries));
 }
 
 std::vector<std::string> lines(const std::vector<Finding>& findings) {

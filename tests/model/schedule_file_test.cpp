@@ -65,28 +65,16 @@ AdvanceEntry Advance(std::array<std::uint8_t, 13> values, std::vector<FileEntry>
                               &a.stopMinute,  &a.stopSecond, &a.weekDay};
     for (std::size_t i = 0; i < values.size(); ++i)
         *fields[i] = values[i];
-    a.fileCount = static_cast<std::int16_t>(files.size());
-    a.files = std::move(files);
-    a.files.emplace_back();
+    SetDetailEntries(a, std::move(files));
     return a;
 }
 
-Schedule Make(std::vector<FileEntry> basic, std::vector<AdvanceEntry> advance) {
-    Schedule s;
-    s.basicCount = static_cast<std::int16_t>(basic.size());
-    s.basicEntries = std::move(basic);
-    s.basicEntries.emplace_back();
-    s.advanceCount = static_cast<std::int16_t>(advance.size());
-    s.advanceEntries = std::move(advance);
-    s.advanceEntries.emplace_back();
-    return s;
-}
-
 Schedule Mixed() {
-    return Make({File("PIC", "JPG", 3, 7, {1, 2, 3, 4, 5, 6}), File("INTRO", "MPG", 1, kVolumeDefault)},
-                {Advance({7, 1, 3, 0, 0, 0, 7, 12, 31, 23, 59, 59, 7}, {File("NIGHT", "VOB", 5, 3)}),
-                 Advance({6, 12, 28, 8, 30, 0, 6, 12, 28, 17, 0, 0, 3},
-                         {File("A", "", 0, 0), File("1234567890123456", "1234", 100, 12)})});
+    return MakeSchedule(
+        {File("PIC", "JPG", 3, 7, {1, 2, 3, 4, 5, 6}), File("INTRO", "MPG", 1, kVolumeDefault)},
+        {Advance({7, 1, 3, 0, 0, 0, 7, 12, 31, 23, 59, 59, 7}, {File("NIGHT", "VOB", 5, 3)}),
+         Advance({6, 12, 28, 8, 30, 0, 6, 12, 28, 17, 0, 0, 3},
+                 {File("A", "", 0, 0), File("1234567890123456", "1234", 100, 12)})});
 }
 
 // Equal down to the storage beyond the counts: what "left unchanged" means.
@@ -145,8 +133,8 @@ TEST(ScrambleByte, AddsTheKeyByteAndWrapsTheIndexAtTheKeyLength) {
 // The whole file for a fixed set of draws, worked out by hand from the layout.
 TEST(EncodeSchedule, ScriptedDrawsGiveTheExpectedBytes) {
     const Schedule schedule =
-        Make({File("SONG", "MP3", 1, kVolumeDefault)},
-             {Advance({7, 1, 3, 0, 0, 0, 7, 12, 31, 23, 59, 59, 7}, {File("CLIP01", "AVI", 2, 5)})});
+        MakeSchedule({File("SONG", "MP3", 1, kVolumeDefault)},
+                     {Advance({7, 1, 3, 0, 0, 0, 7, 12, 31, 23, 59, 59, 7}, {File("CLIP01", "AVI", 2, 5)})});
 
     ScriptedRandom random;
     for (double r :
@@ -217,7 +205,7 @@ TEST(EncodeSchedule, ScriptedDrawsGiveTheExpectedBytes) {
 
 TEST(EncodeSchedule, AdvanceOnlyStartsWithTheSecondMarkerOnKeyBytesZeroAndOne) {
     const Schedule schedule =
-        Make({}, {Advance({7, 5, 31, 6, 0, 0, 7, 6, 1, 18, 0, 0, 2}, {File("X", "MP3", 1, 1)})});
+        MakeSchedule({}, {Advance({7, 5, 31, 6, 0, 0, 7, 6, 1, 18, 0, 0, 2}, {File("X", "MP3", 1, 1)})});
     for (std::uint64_t seed = 1; seed <= 20; ++seed) {
         const Bytes file = Encode(schedule, seed);
         const std::size_t region = 50 + file[30];
@@ -248,17 +236,19 @@ TEST(EncodeSchedule, HeaderAndDrawsStayInTheirRanges) {
 }
 
 TEST(ScheduleRoundTrip, KeepsEveryFieldOfEveryShapeOfSchedule) {
-    const Schedule basicOnly = Make({File("SONG", "MP3", 1, kVolumeDefault), File("B", "JPG", 100, 0)}, {});
-    const Schedule advanceOnly = Make({}, {Advance({7, 1, 1, 0, 0, 0, 99, 12, 31, 23, 59, 59, 0},
-                                                   {File("C", "AVI", 2, 2), File("D", "DAT", 3, 3)})});
-    const Schedule noDetails = Make({}, {Advance({7, 1, 1, 0, 0, 0, 7, 1, 2, 0, 0, 0, 1}, {})});
-    const Schedule fullNames =
-        Make({File("1234567890123456", "1234", 50, 6)},
-             {Advance({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 6}, {File("ABCDEFGHIJKLMNOP", "QRST", 7, 8)})});
-    const Schedule reserved = Make({File("R", "MP3", 1, 1, {9, 8, 7, 128, 1, 0})},
-                                   {Advance({7, 1, 1, 0, 0, 0, 7, 1, 1, 0, 0, 0, 7},
-                                            {File("S", "VOB", 1, 1, {128, 0, 0, 0, 0, 255 - 127})})});
-    const Schedule empty = Make({}, {});
+    const Schedule basicOnly =
+        MakeSchedule({File("SONG", "MP3", 1, kVolumeDefault), File("B", "JPG", 100, 0)}, {});
+    const Schedule advanceOnly =
+        MakeSchedule({}, {Advance({7, 1, 1, 0, 0, 0, 99, 12, 31, 23, 59, 59, 0},
+                                  {File("C", "AVI", 2, 2), File("D", "DAT", 3, 3)})});
+    const Schedule noDetails = MakeSchedule({}, {Advance({7, 1, 1, 0, 0, 0, 7, 1, 2, 0, 0, 0, 1}, {})});
+    const Schedule fullNames = MakeSchedule(
+        {File("1234567890123456", "1234", 50, 6)},
+        {Advance({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 6}, {File("ABCDEFGHIJKLMNOP", "QRST", 7, 8)})});
+    const Schedule reserved = MakeSchedule({File("R", "MP3", 1, 1, {9, 8, 7, 128, 1, 0})},
+                                           {Advance({7, 1, 1, 0, 0, 0, 7, 1, 1, 0, 0, 0, 7},
+                                                    {File("S", "VOB", 1, 1, {128, 0, 0, 0, 0, 255 - 127})})});
+    const Schedule empty = MakeSchedule({}, {});
 
     for (const Schedule* s : {&basicOnly, &advanceOnly, &noDetails, &fullNames, &reserved, &empty}) {
         const Bytes file = Encode(*s, 7);
@@ -287,7 +277,7 @@ TEST(ScheduleRoundTrip, TwoWritesDifferButReadBackEqual) {
 TEST(ScheduleRoundTrip, LargestCountsSurvive) {
     // Both section counts sit in the plain header, so 255 always fits; a detail count is scrambled
     // like any other byte, and only up to 128 is sure to fit whatever the key.
-    Schedule s = Make({}, {});
+    Schedule s = MakeSchedule({}, {});
     s.basicEntries.assign(255, File("MANY", "MP3", 1, 1));
     s.basicCount = 255;
     s.advanceEntries.assign(255, Advance({7, 1, 1, 0, 0, 0, 7, 1, 1, 0, 0, 0, 7}, {}));
@@ -309,8 +299,8 @@ TEST(ScheduleRoundTrip, LargestCountsSurvive) {
 
 TEST(DecodeSchedule, KeepsStorageBeyondTheCountsAsAResizeWould) {
     Schedule model =
-        Make({File("OLD0", "MP3", 1, 1), File("OLD1", "MP3", 1, 1), File("OLD2", "MP3", 1, 1)}, {});
-    const Bytes file = Encode(Make({File("NEW", "JPG", 2, 2)}, {}));
+        MakeSchedule({File("OLD0", "MP3", 1, 1), File("OLD1", "MP3", 1, 1), File("OLD2", "MP3", 1, 1)}, {});
+    const Bytes file = Encode(MakeSchedule({File("NEW", "JPG", 2, 2)}, {}));
     ASSERT_TRUE(DecodeSchedule(file.data(), file.size(), model));
     EXPECT_EQ(model.basicCount, 1);
     ASSERT_EQ(model.basicEntries.size(), 2u);
@@ -329,8 +319,8 @@ TEST(DecodeSchedule, IgnoresTheMagicTheMarkersAndTrailingBytes) {
 }
 
 TEST(DecodeSchedule, EveryTruncationFailsAndLeavesTheModelUnchanged) {
-    const Schedule before = Make({File("KEEP", "MP3", 4, 4)}, {});
-    for (const Schedule& written : {Mixed(), Make({}, {})}) {
+    const Schedule before = MakeSchedule({File("KEEP", "MP3", 4, 4)}, {});
+    for (const Schedule& written : {Mixed(), MakeSchedule({}, {})}) {
         const Bytes file = Encode(written, 5);
         for (std::size_t length = 0; length < file.size(); ++length) {
             Schedule model = before;
@@ -343,7 +333,7 @@ TEST(DecodeSchedule, EveryTruncationFailsAndLeavesTheModelUnchanged) {
 }
 
 TEST(DecodeSchedule, AStoredByteBelowItsKeyByteFailsAndLeavesTheModelUnchanged) {
-    const Schedule before = Make({File("KEEP", "MP3", 4, 4)}, {});
+    const Schedule before = MakeSchedule({File("KEEP", "MP3", 4, 4)}, {});
     const Bytes file = Encode(Mixed(), 9);
     const std::size_t R = file[30], O = file[32], L = file[34];
     int checked = 0;
@@ -364,9 +354,9 @@ TEST(DecodeSchedule, AStoredByteBelowItsKeyByteFailsAndLeavesTheModelUnchanged) 
 }
 
 TEST(DecodeSchedule, CountByteOf255IsReadAsIsThenFailsAtTheEnd) {
-    Bytes file = Encode(Make({File("ONE", "MP3", 1, 1)}, {}));
+    Bytes file = Encode(MakeSchedule({File("ONE", "MP3", 1, 1)}, {}));
     file[40] = 255;
-    Schedule model = Make({File("KEEP", "MP3", 4, 4)}, {});
+    Schedule model = MakeSchedule({File("KEEP", "MP3", 4, 4)}, {});
     const Schedule before = model;
     const Result r = DecodeSchedule(file.data(), file.size(), model);
     ASSERT_FALSE(r);
@@ -377,7 +367,7 @@ TEST(DecodeSchedule, CountByteOf255IsReadAsIsThenFailsAtTheEnd) {
 }
 
 TEST(DecodeSchedule, RefusesAKeyOutsideItsRegionWhenThereIsSomethingToDescramble) {
-    Bytes file = Encode(Make({File("ONE", "MP3", 1, 1)}, {}));
+    Bytes file = Encode(MakeSchedule({File("ONE", "MP3", 1, 1)}, {}));
     Bytes badOffset = file;
     badOffset[32] = static_cast<std::uint8_t>(file[30] - file[34] + 1);
     Bytes noKey = file;
@@ -390,23 +380,23 @@ TEST(DecodeSchedule, RefusesAKeyOutsideItsRegionWhenThereIsSomethingToDescramble
         EXPECT_NE(r.reason.find(position), std::string::npos) << r.reason;
     }
     // With nothing to descramble the key is never used.
-    Bytes empty = Encode(Make({}, {}));
+    Bytes empty = Encode(MakeSchedule({}, {}));
     empty[34] = 0;
-    EXPECT_EQ(Decode(empty), Make({}, {}));
+    EXPECT_EQ(Decode(empty), MakeSchedule({}, {}));
 }
 
 TEST(EncodeSchedule, RefusesCountsItCannotStore) {
-    Schedule tooMany = Make({}, {});
+    Schedule tooMany = MakeSchedule({}, {});
     tooMany.basicEntries.assign(257, File("A", "MP3", 1, 1));
     tooMany.basicCount = 256;
-    Schedule negative = Make({File("A", "MP3", 1, 1)}, {});
+    Schedule negative = MakeSchedule({File("A", "MP3", 1, 1)}, {});
     negative.basicCount = -1;
-    Schedule beyondStorage = Make({File("A", "MP3", 1, 1)}, {});
+    Schedule beyondStorage = MakeSchedule({File("A", "MP3", 1, 1)}, {});
     beyondStorage.basicCount = 3;
     Schedule badDetails =
-        Make({}, {Advance({7, 1, 1, 0, 0, 0, 7, 1, 1, 0, 0, 0, 7}, {File("A", "MP3", 1, 1)})});
+        MakeSchedule({}, {Advance({7, 1, 1, 0, 0, 0, 7, 1, 1, 0, 0, 0, 7}, {File("A", "MP3", 1, 1)})});
     badDetails.advanceEntries[0].fileCount = 5;
-    Schedule tooManyAdvance = Make({}, {});
+    Schedule tooManyAdvance = MakeSchedule({}, {});
     tooManyAdvance.advanceEntries.resize(300);
     tooManyAdvance.advanceCount = 256;
 
@@ -423,7 +413,7 @@ TEST(EncodeSchedule, RefusesCountsItCannotStore) {
 TEST(EncodeSchedule, RefusesANameByteThatOverflowsOnceScrambled) {
     // Every draw 0.5 makes every key byte round(63.5) = 64, so 191 is the largest byte that fits.
     auto encodeWithName = [](std::uint8_t nameByte, Bytes& out) {
-        Schedule s = Make({File("A", "MP3", 1, 1)}, {});
+        Schedule s = MakeSchedule({File("A", "MP3", 1, 1)}, {});
         s.basicEntries[0].fileName[1] = nameByte;
         ScriptedRandom random;
         random.add(0.5, 400);
@@ -467,7 +457,7 @@ Schedule FromJson(const nlohmann::json& j) {
             files.push_back(file(f));
         advance.push_back(Advance(values, files));
     }
-    return Make(basic, advance);
+    return MakeSchedule(basic, advance);
 }
 
 const char* const kVectors[] = {"one-basic-r100", "advance-only-l30", "mixed-reserved", "empty"};
@@ -483,7 +473,7 @@ TEST(ReadScheduleFile, IndependentVectorsDecodeToTheirJson) {
         std::ifstream in(VectorPath(name, ".json"));
         ASSERT_TRUE(in) << name;
         const Schedule expected = FromJson(nlohmann::json::parse(in));
-        Schedule model = Make({File("STALE", "MP3", 1, 1)}, {});
+        Schedule model = MakeSchedule({File("STALE", "MP3", 1, 1)}, {});
         const Result r = ReadScheduleFile(std::string(VELMO_TEST_DATA_DIR) + "/", name + ".vlm", model);
         ASSERT_TRUE(r) << name << ": " << r.reason;
         EXPECT_EQ(model, expected) << name;
@@ -559,7 +549,7 @@ TEST(WriteScheduleFile, ReplacesTheOldFileWhole) {
 }
 
 TEST(WriteScheduleFile, EveryFailureKeepsTheOldFileAndLeavesNoTemporary) {
-    const Bytes old = Encode(Make({File("OLD", "MP3", 1, 1)}, {}));
+    const Bytes old = Encode(MakeSchedule({File("OLD", "MP3", 1, 1)}, {}));
     const std::size_t newLength = Encode(Mixed()).size();
     struct Case {
         FailingIo::Step step;
@@ -583,7 +573,7 @@ TEST(WriteScheduleFile, EveryFailureKeepsTheOldFileAndLeavesNoTemporary) {
 
 TEST(WriteScheduleFile, RefusedModelWritesNothing) {
     TempDir dir;
-    const Bytes old = Encode(Make({File("OLD", "MP3", 1, 1)}, {}));
+    const Bytes old = Encode(MakeSchedule({File("OLD", "MP3", 1, 1)}, {}));
     WriteBytes(dir.file("a.vlm"), old);
     Schedule bad = Mixed();
     bad.basicCount = 300;
@@ -596,7 +586,7 @@ TEST(WriteScheduleFile, RefusedModelWritesNothing) {
 
 TEST(WriteScheduleFile, ReadOnlyTargetIsKeptEvenForRoot) {
     TempDir dir;
-    const Bytes old = Encode(Make({File("OLD", "MP3", 1, 1)}, {}));
+    const Bytes old = Encode(MakeSchedule({File("OLD", "MP3", 1, 1)}, {}));
     WriteBytes(dir.file("a.vlm"), old);
     ::chmod(dir.file("a.vlm").c_str(), 0444);
     SeededRandomSource random(1);
@@ -607,7 +597,7 @@ TEST(WriteScheduleFile, ReadOnlyTargetIsKeptEvenForRoot) {
 
 TEST(WriteScheduleFile, FileSizeLimitHitMidFileKeepsTheOldFile) {
     TempDir dir;
-    const Bytes old = Encode(Make({File("OLD", "MP3", 1, 1)}, {}));
+    const Bytes old = Encode(MakeSchedule({File("OLD", "MP3", 1, 1)}, {}));
     WriteBytes(dir.file("a.vlm"), old);
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
