@@ -1,6 +1,6 @@
 #include "civil_date.h"
 
-#include "ui/editors/entry_rules.h"
+#include "rules/entry_rules.h"
 
 #include <cstdio>
 

@@ -10,7 +10,7 @@
 #include "schedule_json.h"
 #include "schedule_match.h"
 #include "texts/screen_texts.h"
-#include "ui/main/main_rules.h"
+#include "rules/schedule_rules.h"
 
 #include <cerrno>
 #include <cstring>

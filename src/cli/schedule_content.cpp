@@ -2,8 +2,8 @@
 
 #include "schedule_match.h"
 #include "texts/screen_texts.h"
-#include "ui/editors/entry_rules.h"
-#include "ui/main/main_rules.h"
+#include "rules/entry_rules.h"
+#include "rules/schedule_rules.h"
 
 #include <algorithm>
 

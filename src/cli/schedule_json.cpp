@@ -2,7 +2,7 @@
 
 #include "model/code_page.h"
 #include "schedule_content.h"
-#include "ui/editors/entry_rules.h"
+#include "rules/entry_rules.h"
 
 #include <nlohmann/json.hpp>
 

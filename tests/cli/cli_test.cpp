@@ -4,7 +4,7 @@
 #include "model/schedule_file.h"
 #include "test_files.h"
 #include "texts/screen_texts.h"
-#include "ui/main/main_rules.h"
+#include "rules/schedule_rules.h"
 
 #include <gtest/gtest.h>
 

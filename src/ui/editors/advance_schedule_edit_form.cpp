@@ -1,7 +1,7 @@
 #include "advance_schedule_edit_form.h"
 
 #include "editor_widgets.h"
-#include "entry_rules.h"
+#include "rules/entry_rules.h"
 
 #include "model/app_state.h"
 #include "ui/platform/app_context.h"

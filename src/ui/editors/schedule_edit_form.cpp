@@ -1,7 +1,7 @@
 #include "schedule_edit_form.h"
 
 #include "editor_widgets.h"
-#include "entry_rules.h"
+#include "rules/entry_rules.h"
 
 #include "model/app_state.h"
 #include "model/file_system.h"

@@ -1,6 +1,6 @@
 #include "app_path.h"
 
-#include "main_rules.h"
+#include "rules/schedule_rules.h"
 
 #include <QCoreApplication>
 #include <QDir>

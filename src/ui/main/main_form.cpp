@@ -1,6 +1,6 @@
 #include "main_form.h"
 
-#include "main_rules.h"
+#include "rules/schedule_rules.h"
 #include "shape_bar.h"
 
 #include "model/app_state.h"

@@ -1,4 +1,4 @@
-#include "ui/editors/entry_rules.h"
+#include "rules/entry_rules.h"
 
 #include <gtest/gtest.h>
 

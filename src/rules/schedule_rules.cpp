@@ -1,4 +1,4 @@
-#include "main_rules.h"
+#include "schedule_rules.h"
 
 #include "model/file_system.h"
 #include "texts/screen_texts.h"

@@ -1,4 +1,4 @@
-#include "ui/main/main_rules.h"
+#include "rules/schedule_rules.h"
 
 #include "texts/screen_texts.h"
 
