@@ -15,7 +15,6 @@ namespace {
 // A damaged file can repeat one fault hundreds of times; after this many the rest are counted.
 constexpr int kMaxFindingsOfAKind = 10;
 
-
 std::string bytePosition(std::size_t index) {
     return "byte " + std::to_string(index + 1);
 }

@@ -1,9 +1,9 @@
 #include "schedule_content.h"
 
-#include "schedule_match.h"
-#include "texts/screen_texts.h"
 #include "rules/entry_rules.h"
 #include "rules/schedule_rules.h"
+#include "schedule_match.h"
+#include "texts/screen_texts.h"
 
 #include <algorithm>
 

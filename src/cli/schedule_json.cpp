@@ -1,8 +1,8 @@
 #include "schedule_json.h"
 
 #include "model/code_page.h"
-#include "schedule_content.h"
 #include "rules/entry_rules.h"
+#include "schedule_content.h"
 
 #include <nlohmann/json.hpp>
 

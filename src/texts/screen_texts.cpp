@@ -48,15 +48,25 @@ const Table& secondLanguageTable() {
 
 } // namespace
 
-const std::string& EnglishText(TextId id) { return englishTable()[static_cast<std::size_t>(id)]; }
+const std::string& EnglishText(TextId id) {
+    return englishTable()[static_cast<std::size_t>(id)];
+}
 
-const std::string& SecondLanguageText(TextId id) { return secondLanguageTable()[static_cast<std::size_t>(id)]; }
+const std::string& SecondLanguageText(TextId id) {
+    return secondLanguageTable()[static_cast<std::size_t>(id)];
+}
 
-const char* TextIdName(TextId id) { return kRows[static_cast<std::size_t>(id)].name; }
+const char* TextIdName(TextId id) {
+    return kRows[static_cast<std::size_t>(id)].name;
+}
 
-void ScreenTexts::LoadEnglishTexts() { table_ = englishTable(); }
+void ScreenTexts::LoadEnglishTexts() {
+    table_ = englishTable();
+}
 
-void ScreenTexts::LoadSecondLanguageTexts() { table_ = secondLanguageTable(); }
+void ScreenTexts::LoadSecondLanguageTexts() {
+    table_ = secondLanguageTable();
+}
 
 void ScreenTexts::SelectScreenTexts(std::int16_t selector) {
     if (selector == 1)

@@ -2,9 +2,9 @@
 
 #include "cli/schedule_json.h"
 #include "model/schedule_file.h"
+#include "rules/schedule_rules.h"
 #include "test_files.h"
 #include "texts/screen_texts.h"
-#include "rules/schedule_rules.h"
 
 #include <gtest/gtest.h>
 

@@ -18,9 +18,13 @@ void ScriptedPrompts::record(const Shown& item) {
         onShow(item);
 }
 
-void ScriptedPrompts::message(QWidget*, const QString& text) { record({Shown::Message, text, {}, {}}); }
+void ScriptedPrompts::message(QWidget*, const QString& text) {
+    record({Shown::Message, text, {}, {}});
+}
 
-void ScriptedPrompts::messageUntitled(QWidget*, const QString& text) { record({Shown::Untitled, text, {}, {}}); }
+void ScriptedPrompts::messageUntitled(QWidget*, const QString& text) {
+    record({Shown::Untitled, text, {}, {}});
+}
 
 bool ScriptedPrompts::nextAnswer(Shown::Kind kind, const QString& text) {
     record({kind, text, {}, {}});
@@ -33,8 +37,8 @@ bool ScriptedPrompts::nextAnswer(Shown::Kind kind, const QString& text) {
     return answer;
 }
 
-std::optional<QString> ScriptedPrompts::nextFile(Shown::Kind kind, const QString& filter, const QString& directory,
-                                                 const QString& fileName) {
+std::optional<QString> ScriptedPrompts::nextFile(Shown::Kind kind, const QString& filter,
+                                                 const QString& directory, const QString& fileName) {
     record({kind, filter, directory, fileName});
     if (files.empty()) {
         ADD_FAILURE() << "unscripted file dialog: " << filter.toStdString();
@@ -45,8 +49,12 @@ std::optional<QString> ScriptedPrompts::nextFile(Shown::Kind kind, const QString
     return file;
 }
 
-bool ScriptedPrompts::askYesNo(QWidget*, const QString& text) { return nextAnswer(Shown::YesNo, text); }
-bool ScriptedPrompts::askOkCancel(QWidget*, const QString& text) { return nextAnswer(Shown::OkCancel, text); }
+bool ScriptedPrompts::askYesNo(QWidget*, const QString& text) {
+    return nextAnswer(Shown::YesNo, text);
+}
+bool ScriptedPrompts::askOkCancel(QWidget*, const QString& text) {
+    return nextAnswer(Shown::OkCancel, text);
+}
 
 std::optional<QString> ScriptedPrompts::openFile(QWidget*, const QString& filter, const QString& directory,
                                                  const QString& fileName) {

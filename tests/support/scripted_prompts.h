@@ -21,10 +21,10 @@ public:
         QString fileName;
     };
 
-    std::deque<bool> answers;                         // for askYesNo / askOkCancel
-    std::deque<std::optional<QString>> files;         // for openFile / saveFile
-    std::vector<Shown> shown;                         // everything shown, in order
-    std::function<void(const Shown&)> onShow;         // runs as each prompt is shown
+    std::deque<bool> answers;                 // for askYesNo / askOkCancel
+    std::deque<std::optional<QString>> files; // for openFile / saveFile
+    std::vector<Shown> shown;                 // everything shown, in order
+    std::function<void(const Shown&)> onShow; // runs as each prompt is shown
 
     QStringList messages() const; // texts of message() and messageUntitled(), in order
 

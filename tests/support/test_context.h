@@ -55,13 +55,15 @@ struct TestContext {
     ScriptedVolumeList volumes;
     RecordingLinkOpener links;
     std::vector<QWidget*> copyFormParents; // every showCopyForm call
-    AppContext context{state, texts, prompts, clock, random, volumes, links,
-                       [this](QWidget* parent) { copyFormParents.push_back(parent); }};
+    AppContext context{
+        state,  texts,   prompts, clock,
+        random, volumes, links,   [this](QWidget* parent) { copyFormParents.push_back(parent); }};
 
     TestContext() {
         texts.SelectScreenTexts(1);
         const std::string app = dir.path().toStdString() + "/";
-        state.appPath = state.openDir = state.saveDir = state.scheduleDir = state.mediaDir = state.copyDir = app;
+        state.appPath = state.openDir = state.saveDir = state.scheduleDir = state.mediaDir = state.copyDir =
+            app;
         state.copyDrive = "/";
         state.scheduleFileName = "velmo.vlm";
         volumes.list = {{QStringLiteral("/"), QStringLiteral("ext4")}};

@@ -17,7 +17,8 @@ TEST(ScreenTexts, EnglishTableHoldsTheProgramsOwnTexts) {
     EXPECT_EQ(texts.text(TextId::TextSaveAs), "Save As...");
     EXPECT_EQ(texts.text(TextId::TextStartDay), "Start Day");
     EXPECT_EQ(texts.text(TextId::TextAdvanceScheduleEditor), "Advance Schecule Editor");
-    EXPECT_EQ(texts.text(TextId::MsgNoFileInAdvance), "No any schedule file in advance schedule! Can't Save!");
+    EXPECT_EQ(texts.text(TextId::MsgNoFileInAdvance),
+              "No any schedule file in advance schedule! Can't Save!");
     EXPECT_EQ(texts.text(TextId::MsgTooManyBasic), "Too many basic schedules!!");
     EXPECT_EQ(texts.text(TextId::MsgFileSaveError), "File Save Error!");
     EXPECT_EQ(texts.text(TextId::MsgFileReadError), "File Read Error!");
@@ -28,9 +29,12 @@ TEST(ScreenTexts, EnglishTableHoldsTheProgramsOwnTexts) {
 TEST(ScreenTexts, SecondLanguageIsCompleteAndKeepsTheNamedEnglishEntries) {
     ScreenTexts texts;
     texts.SelectScreenTexts(2);
-    const std::set<TextId> english = {TextId::TextOK,          TextId::TextCopyTo,
-                                      TextId::TextSoftwareVersion, TextId::TextScheduleKernelVersion,
-                                      TextId::MsgTitle,        TextId::MsgFileCopied,
+    const std::set<TextId> english = {TextId::TextOK,
+                                      TextId::TextCopyTo,
+                                      TextId::TextSoftwareVersion,
+                                      TextId::TextScheduleKernelVersion,
+                                      TextId::MsgTitle,
+                                      TextId::MsgFileCopied,
                                       TextId::MsgFileCopyError};
     for (std::size_t i = 0; i < kTextCount; ++i) {
         const auto id = static_cast<TextId>(i);

@@ -54,13 +54,13 @@ void QtPrompts::messageUntitled(QWidget* parent, const QString& text) {
 }
 
 bool QtPrompts::askYesNo(QWidget* parent, const QString& text) {
-    return QMessageBox::question(parent, kTitle, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) ==
-           QMessageBox::Yes;
+    return QMessageBox::question(parent, kTitle, text, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::Yes) == QMessageBox::Yes;
 }
 
 bool QtPrompts::askOkCancel(QWidget* parent, const QString& text) {
-    return QMessageBox::question(parent, kTitle, text, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok) ==
-           QMessageBox::Ok;
+    return QMessageBox::question(parent, kTitle, text, QMessageBox::Ok | QMessageBox::Cancel,
+                                 QMessageBox::Ok) == QMessageBox::Ok;
 }
 
 std::optional<QString> QtPrompts::openFile(QWidget* parent, const QString& filter, const QString& directory,
