@@ -1,7 +1,8 @@
 #include "schedule_check.h"
 
 #include "model/schedule_file.h"
-#include "schedule_content.h"
+#include "rules/schedule_content.h"
+#include "rules/schedule_sense.h"
 
 #include <cstring>
 #include <map>

@@ -2,7 +2,7 @@
 
 #include "model/code_page.h"
 #include "rules/entry_rules.h"
-#include "schedule_content.h"
+#include "rules/schedule_content.h"
 
 #include <nlohmann/json.hpp>
 

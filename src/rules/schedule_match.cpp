@@ -74,17 +74,77 @@ bool HasEnded(const AdvanceEntry& entry, const CivilDate& today) {
 }
 
 bool AdvanceEntriesOverlap(const AdvanceEntry& a, const AdvanceEntry& b) {
-    if (std::max(StartTimeOf(a), StartTimeOf(b)) > std::min(StopTimeOf(a), StopTimeOf(b)))
-        return false;
+    return OverlapOf(a, b).has_value();
+}
+
+std::optional<Overlap> OverlapOf(const AdvanceEntry& a, const AdvanceEntry& b) {
+    const ClockTime from = std::max(StartTimeOf(a), StartTimeOf(b));
+    const ClockTime to = std::min(StopTimeOf(a), StopTimeOf(b));
+    if (from > to)
+        return std::nullopt;
     const long first = std::max(DayNumber(StartDateOf(a)), DayNumber(StartDateOf(b)));
     const long last = std::min(DayNumber(StopDateOf(a)), DayNumber(StopDateOf(b)));
     if (first > last)
-        return false;
-    if (isAllDays(a) && isAllDays(b))
-        return true;
+        return std::nullopt;
     if (!isAllDays(a) && !isAllDays(b) && a.weekDay != b.weekDay)
-        return false;
-    return rangeHoldsWeekDay(first, last, isAllDays(a) ? b.weekDay : a.weekDay);
+        return std::nullopt;
+    const int weekDay = isAllDays(a) ? (isAllDays(b) ? kWeekDayAll : b.weekDay) : a.weekDay;
+    if (weekDay == kWeekDayAll)
+        return Overlap{weekDay, from, to, DateOfDayNumber(first), DateOfDayNumber(last)};
+    if (!rangeHoldsWeekDay(first, last, weekDay))
+        return std::nullopt;
+    const long firstOnDay = first + (weekDay - WeekDayOf(DateOfDayNumber(first)) + 7) % 7;
+    const long lastOnDay = last - (WeekDayOf(DateOfDayNumber(last)) - weekDay + 7) % 7;
+    return Overlap{weekDay, from, to, DateOfDayNumber(firstOnDay), DateOfDayNumber(lastOnDay)};
+}
+
+InForce WhatIsInForce(const Schedule& schedule, const CivilDate& date, const ClockTime& time) {
+    return InForce{AdvanceEntriesInForce(schedule, date, time)};
+}
+
+int SecondOfDay(const ClockTime& time) {
+    return (time.hour * 60 + time.minute) * 60 + time.second;
+}
+
+ClockTime TimeOfSecond(int second) {
+    return {second / 3600, second / 60 % 60, second % 60};
+}
+
+std::vector<PlaySpan> DayPlan(const Schedule& schedule, const CivilDate& date) {
+    struct Window {
+        int first, last, advance;
+    };
+    std::vector<Window> windows;
+    std::vector<int> cuts = {0, kSecondsPerDay};
+    for (const int i : AdvanceEntriesInForce(schedule, date, std::nullopt)) {
+        const AdvanceEntry& e = schedule.advanceEntries[static_cast<std::size_t>(i)];
+        const int first = std::max(0, SecondOfDay(StartTimeOf(e)));
+        const int last = std::min(kSecondsPerDay - 1, SecondOfDay(StopTimeOf(e)));
+        if (first > last)
+            continue;
+        windows.push_back({first, last, i});
+        cuts.push_back(first);
+        cuts.push_back(last + 1);
+    }
+    std::sort(cuts.begin(), cuts.end());
+    cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
+
+    std::vector<PlaySpan> plan;
+    for (std::size_t c = 0; c + 1 < cuts.size(); ++c) {
+        const int from = cuts[c];
+        int who = -1;
+        // Windows are in list order, so the first that covers the stretch is the one that plays.
+        for (const Window& w : windows)
+            if (w.first <= from && from <= w.last) {
+                who = w.advance;
+                break;
+            }
+        if (!plan.empty() && plan.back().advance == who)
+            plan.back().last = cuts[c + 1] - 1;
+        else
+            plan.push_back({from, cuts[c + 1] - 1, who});
+    }
+    return plan;
 }
 
 } // namespace velmo
