@@ -12,6 +12,7 @@
 #include "ui/about/about_velmo_schedule_generator_form.h"
 #include "ui/editors/advance_schedule_edit_form.h"
 #include "ui/editors/schedule_edit_form.h"
+#include "ui/overview/overview_hooks.h"
 #include "ui/platform/app_context.h"
 #include "ui/platform/prompts.h"
 #include "ui/platform/ui_text.h"
@@ -147,6 +148,7 @@ MainForm::MainForm(AppContext& context, const std::string& programDir, QWidget* 
     buildWindow();
     connectHandlers();
     Form_Load(programDir);
+    overview_ = new ScheduleOverviewHooks(context_, *this);
     resize(minimumSizeHint().expandedTo(kInitialSize));
 }
 
@@ -669,6 +671,7 @@ bool MainForm::writeSchedule(const std::string& directory, const std::string& na
         showMessage(TextId::MsgFileSaveError);
         return false;
     }
+    overview_->scheduleSaved();
     return true;
 }
 
@@ -772,7 +775,8 @@ void MainForm::openScheduleEditor() {
 
 void MainForm::openAdvanceEditor() {
     AdvanceScheduleEditForm form(context_, mainLists(), this);
-    form.exec();
+    if (form.exec() == QDialog::Accepted)
+        overview_->advanceEntryStored(AdvanceList->currentRow());
 }
 
 void MainForm::NormalAddCmd_Click() {

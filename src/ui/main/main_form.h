@@ -18,6 +18,7 @@ namespace velmo {
 
 struct AdvanceEntry;
 struct AppContext;
+class ScheduleOverviewHooks;
 class ShapeBar;
 enum class TextId;
 
@@ -171,6 +172,7 @@ private:
 
     AppContext& context_;
     bool unloaded_ = false;
+    ScheduleOverviewHooks* overview_ = nullptr;
 };
 
 } // namespace velmo
