@@ -10,13 +10,18 @@ bool isAllDays(const AdvanceEntry& entry) {
     return entry.weekDay >= kWeekDayAll;
 }
 
+// The week day of a day number; day 0, 1970-01-01, was a Thursday.
+int weekDayOfNumber(long dayNumber) {
+    return static_cast<int>(((dayNumber + 4) % 7 + 7) % 7);
+}
+
 // True when some day of [first, last] falls on weekDay (0..6).
 bool rangeHoldsWeekDay(long first, long last, int weekDay) {
     if (first > last)
         return false;
     if (last - first >= 6)
         return true;
-    const int firstWeekDay = WeekDayOf(DateOfDayNumber(first));
+    const int firstWeekDay = weekDayOfNumber(first);
     const long wait = (weekDay - firstWeekDay + 7) % 7;
     return first + wait <= last;
 }
@@ -78,24 +83,35 @@ bool AdvanceEntriesOverlap(const AdvanceEntry& a, const AdvanceEntry& b) {
 }
 
 std::optional<Overlap> OverlapOf(const AdvanceEntry& a, const AdvanceEntry& b) {
-    const ClockTime from = std::max(StartTimeOf(a), StartTimeOf(b));
-    const ClockTime to = std::min(StopTimeOf(a), StopTimeOf(b));
+    return OverlapOf(EntryWindowOf(a), EntryWindowOf(b));
+}
+
+EntryWindow EntryWindowOf(const AdvanceEntry& e) {
+    return {DayNumber(StartDateOf(e)), DayNumber(StopDateOf(e)), SecondOfDay(StartTimeOf(e)),
+            SecondOfDay(StopTimeOf(e)), isAllDays(e) ? kWeekDayAll : e.weekDay};
+}
+
+std::optional<Overlap> OverlapOf(const EntryWindow& a, const EntryWindow& b) {
+    const int from = std::max(a.firstSecond, b.firstSecond);
+    const int to = std::min(a.lastSecond, b.lastSecond);
     if (from > to)
         return std::nullopt;
-    const long first = std::max(DayNumber(StartDateOf(a)), DayNumber(StartDateOf(b)));
-    const long last = std::min(DayNumber(StopDateOf(a)), DayNumber(StopDateOf(b)));
+    const long first = std::max(a.firstDay, b.firstDay);
+    const long last = std::min(a.lastDay, b.lastDay);
     if (first > last)
         return std::nullopt;
-    if (!isAllDays(a) && !isAllDays(b) && a.weekDay != b.weekDay)
+    if (a.weekDay != kWeekDayAll && b.weekDay != kWeekDayAll && a.weekDay != b.weekDay)
         return std::nullopt;
-    const int weekDay = isAllDays(a) ? (isAllDays(b) ? kWeekDayAll : b.weekDay) : a.weekDay;
+    const int weekDay = a.weekDay != kWeekDayAll ? a.weekDay : b.weekDay;
     if (weekDay == kWeekDayAll)
-        return Overlap{weekDay, from, to, DateOfDayNumber(first), DateOfDayNumber(last)};
+        return Overlap{weekDay, TimeOfSecond(from), TimeOfSecond(to), DateOfDayNumber(first),
+                       DateOfDayNumber(last)};
     if (!rangeHoldsWeekDay(first, last, weekDay))
         return std::nullopt;
-    const long firstOnDay = first + (weekDay - WeekDayOf(DateOfDayNumber(first)) + 7) % 7;
-    const long lastOnDay = last - (WeekDayOf(DateOfDayNumber(last)) - weekDay + 7) % 7;
-    return Overlap{weekDay, from, to, DateOfDayNumber(firstOnDay), DateOfDayNumber(lastOnDay)};
+    const long firstOnDay = first + (weekDay - weekDayOfNumber(first) + 7) % 7;
+    const long lastOnDay = last - (weekDayOfNumber(last) - weekDay + 7) % 7;
+    return Overlap{weekDay, TimeOfSecond(from), TimeOfSecond(to), DateOfDayNumber(firstOnDay),
+                   DateOfDayNumber(lastOnDay)};
 }
 
 InForce WhatIsInForce(const Schedule& schedule, const CivilDate& date, const ClockTime& time) {

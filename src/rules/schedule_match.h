@@ -80,4 +80,16 @@ struct Overlap {
 };
 std::optional<Overlap> OverlapOf(const AdvanceEntry& a, const AdvanceEntry& b);
 
+// An entry's dates as day numbers and its window as seconds of the day, worked out once, for
+// comparing it with many others.
+struct EntryWindow {
+    long firstDay = 0;
+    long lastDay = 0;
+    int firstSecond = 0;
+    int lastSecond = 0;
+    int weekDay = kWeekDayAll; // 7 for every day
+};
+EntryWindow EntryWindowOf(const AdvanceEntry& entry);
+std::optional<Overlap> OverlapOf(const EntryWindow& a, const EntryWindow& b);
+
 } // namespace velmo

@@ -154,9 +154,12 @@ std::vector<ScheduleProblem> FindScheduleProblems(const Schedule& s, const Civil
 
     const int count = advanceCountOf(s);
     std::vector<int> valid;
+    std::vector<EntryWindow> windows;
     for (int i = 0; i < count; ++i)
-        if (storable(s.advanceEntries[static_cast<std::size_t>(i)]))
+        if (storable(s.advanceEntries[static_cast<std::size_t>(i)])) {
             valid.push_back(i);
+            windows.push_back(EntryWindowOf(s.advanceEntries[static_cast<std::size_t>(i)]));
+        }
 
     std::size_t nextValid = 0;
     for (int i = 0; i < count; ++i) {
@@ -164,7 +167,7 @@ std::vector<ScheduleProblem> FindScheduleProblems(const Schedule& s, const Civil
         if (nextValid < valid.size() && valid[nextValid] == i) {
             ownWarnings(e, i, today, out);
             for (std::size_t b = nextValid + 1; b < valid.size(); ++b)
-                if (const auto overlap = OverlapOf(e, s.advanceEntries[static_cast<std::size_t>(valid[b])]))
+                if (const auto overlap = OverlapOf(windows[nextValid], windows[b]))
                     out.push_back(overlapProblem(i, valid[b], *overlap));
             ++nextValid;
         } else {
@@ -186,11 +189,12 @@ std::vector<ScheduleProblem> AdvanceEntryWarnings(const Schedule& s, int index, 
     if (!storable(e))
         return out;
     ownWarnings(e, index, today, out);
+    const EntryWindow window = EntryWindowOf(e);
     for (int k = 0; k < advanceCountOf(s); ++k) {
         const AdvanceEntry& other = s.advanceEntries[static_cast<std::size_t>(k)];
         if (k == index || !storable(other))
             continue;
-        if (const auto overlap = OverlapOf(e, other))
+        if (const auto overlap = OverlapOf(window, EntryWindowOf(other)))
             out.push_back(overlapProblem(index, k, *overlap));
     }
     return out;
