@@ -1,6 +1,6 @@
 // Renders the windows of the editor to PNG files for the README: the main window holding a shop's
-// schedule, both entry editors, the copy dialog and the About dialogs, built and filled as a user
-// would see them.
+// schedule, both entry editors, the copy dialog, the schedule overview and the About dialogs, built
+// and filled as a user would see them.
 //
 // Usage: velmo-screenshots OUTPUT_DIR [--dark] [--work DIR]
 //   --dark      a dark palette, to check that everything stays readable
@@ -19,6 +19,7 @@
 #include "ui/editors/advance_schedule_edit_form.h"
 #include "ui/editors/schedule_edit_form.h"
 #include "ui/main/main_form.h"
+#include "ui/overview/schedule_overview_form.h"
 #include "ui/platform/accessibility.h"
 #include "ui/platform/app_context.h"
 #include "ui/platform/clock.h"
@@ -26,6 +27,7 @@
 #include "ui/platform/prompts.h"
 #include "ui/platform/volumes.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -230,6 +232,25 @@ int main(int argc, char** argv) {
             return 1;
         }
     writeFile(media + QStringLiteral("Welcome.mpg"), QByteArray(4096, 'v'));
+    // The shop's media, all but the winter sale's clip, which the overview then reports missing.
+    const Schedule shop = shopSchedule();
+    const auto lay = [&](const FileEntry& entry) {
+        QString name;
+        for (const std::uint8_t c : entry.fileName)
+            if (c != 0)
+                name += QLatin1Char(static_cast<char>(c));
+        name += QLatin1Char('.');
+        for (const std::uint8_t c : entry.fileExt)
+            if (c != 0)
+                name += QLatin1Char(static_cast<char>(c));
+        if (name != QStringLiteral("WINTER_SALE.AVI") && name.compare(QStringLiteral("WELCOME.MPG")) != 0)
+            writeFile(media + name.toLower(), QByteArray(64, 'm'));
+    };
+    for (int i = 0; i < shop.basicCount; ++i)
+        lay(shop.basicEntries[static_cast<std::size_t>(i)]);
+    for (int i = 0; i < shop.advanceCount; ++i)
+        for (const FileEntry& entry : shop.advanceEntries[static_cast<std::size_t>(i)].files)
+            lay(entry);
 
     SeededRandomSource random(20261120);
     const Result written =
@@ -270,6 +291,15 @@ int main(int argc, char** argv) {
     {
         CopyForm copy(context, &form, QStringLiteral("Welcome.mpg"));
         ok = save(&copy, output + QStringLiteral("/copy-dialog%1.png").arg(suffix)) && ok;
+    }
+    // The overview, from the View menu, on the first Monday of the December sale.
+    form.findChild<QAction*>(QStringLiteral("subScheduleOverview"))->trigger();
+    if (auto* overview = form.findChild<ScheduleOverviewForm*>(QStringLiteral("ScheduleOverviewForm"))) {
+        overview->showDay({2026, 12, 7});
+        ok = save(overview, output + QStringLiteral("/schedule-overview%1.png").arg(suffix)) && ok;
+        overview->close();
+    } else {
+        ok = false;
     }
     {
         AboutVelmoScheduleGeneratorForm about(context, &form);

@@ -98,6 +98,7 @@ void ScheduleOverviewForm::buildWindow() {
     StripArea->setWidgetResizable(true);
     StripArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     dayLayout->addWidget(StripArea, 1);
+    StripArea->setMinimumHeight(5 * (fontMetrics().height() + 8) + 2 * StripArea->frameWidth());
     right->addWidget(DayFrame, 1);
 
     PlaysFrame = new QGroupBox(this);
@@ -107,7 +108,7 @@ void ScheduleOverviewForm::buildWindow() {
     PlaysList->setObjectName(QStringLiteral("PlaysList"));
     PlaysList->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     playsLayout->addWidget(PlaysList);
-    right->addWidget(PlaysFrame, 1);
+    right->addWidget(PlaysFrame, 2);
     top->addLayout(right, 1);
     outer->addLayout(top, 3);
 
