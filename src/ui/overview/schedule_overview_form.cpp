@@ -18,6 +18,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace velmo {
@@ -120,6 +121,8 @@ void ScheduleOverviewForm::buildWindow() {
     problemsLayout->addWidget(ProblemsList);
     outer->addWidget(ProblemsFrame, 1);
 
+    auto* close = new QShortcut(QKeySequence::Close, this);
+    connect(close, &QShortcut::activated, this, &QWidget::close);
     connect(PreviousMonthCmd, &QPushButton::clicked, this, [this] { stepMonth(-1); });
     connect(NextMonthCmd, &QPushButton::clicked, this, [this] { stepMonth(1); });
     connect(Calendar, &MonthCalendar::monthStepped, this, &ScheduleOverviewForm::stepMonth);
@@ -217,7 +220,6 @@ void ScheduleOverviewForm::showSelectedDay() {
     const QString dayText =
         shownDate(date) + QStringLiteral("   ") + screenText(texts, kWeekDayWords[WeekDayOf(date)]);
     DayFrame->setTitle(dayText);
-    Calendar->setAccessibleDescription(dayText);
 
     std::vector<DayBar> bars;
     for (const int i : AdvanceEntriesInForce(s, date, std::nullopt)) {
@@ -232,6 +234,18 @@ void ScheduleOverviewForm::showSelectedDay() {
     }
     const std::vector<PlaySpan> plan = DayPlan(s, date);
     Strip->setDay(plan, bars, screenText(texts, TextId::TextBasicSchedule));
+
+    // The painted views say in words what they show.
+    QStringList inForce;
+    for (const DayBar& b : bars)
+        inForce << b.shortLabel;
+    Calendar->setAccessibleDescription(dayText + QStringLiteral(": ") + inForce.join(QStringLiteral(", ")));
+    QStringList spans;
+    for (const PlaySpan& span : plan)
+        spans << timeWindow(span.first, span.last) + QLatin1Char(' ') +
+                     (span.advance < 0 ? screenText(texts, TextId::TextBasicSchedule)
+                                       : toQt(EntryLabel(EntryRef::advance(span.advance), texts)));
+    Strip->setAccessibleDescription(spans.join(QStringLiteral("; ")));
 
     PlaysList->clear();
     QStringList rows;

@@ -48,6 +48,8 @@ protected:
         state().mediaDir = app();
     }
 
+    QListWidget* list(const char* name) { return form->findChild<QListWidget*>(QString::fromLatin1(name)); }
+
     ScheduleOverviewForm* openOverview() {
         form->findChild<QAction*>(QStringLiteral("subScheduleOverview"))->trigger();
         auto* overview = form->findChild<ScheduleOverviewForm*>(QStringLiteral("ScheduleOverviewForm"));
@@ -124,7 +126,7 @@ TEST_F(OverviewTest, FollowsTheScheduleAsItChanges) {
     ScheduleOverviewForm* overview = openOverview();
     ASSERT_NE(overview, nullptr);
     // Removing the Thursday entry takes the overlap away, with no refresh asked for.
-    form->AdvanceList->setCurrentRow(1);
+    list("AdvanceList")->setCurrentRow(1);
     form->findChild<QPushButton*>(QStringLiteral("AdvanceRemoveCmd"))->click();
     QCoreApplication::processEvents();
     EXPECT_EQ(problemRows(overview), QStringList({"No problems found"}));
@@ -137,7 +139,7 @@ TEST_F(OverviewTest, DoubleClickOnAProblem_selectsItsEntryInTheMainWindow) {
     ScheduleOverviewForm* overview = openOverview();
     ASSERT_NE(overview, nullptr);
     auto* problems = overview->findChild<QListWidget*>(QStringLiteral("ProblemsList"));
-    form->AdvanceList->setCurrentRow(0);
+    list("AdvanceList")->setCurrentRow(0);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(overview));
     const QRect second = problems->visualItemRect(problems->item(1));
     int fired = 0;
@@ -145,9 +147,9 @@ TEST_F(OverviewTest, DoubleClickOnAProblem_selectsItsEntryInTheMainWindow) {
     QTest::mouseClick(problems->viewport(), Qt::LeftButton, {}, second.center());
     QTest::mouseDClick(problems->viewport(), Qt::LeftButton, {}, second.center());
     EXPECT_EQ(fired, 1);
-    EXPECT_EQ(form->AdvanceList->currentRow(), 1);
-    EXPECT_EQ(form->DetailList->currentRow(), 0);
-    EXPECT_EQ(Rows(form->DetailList).size(), 1);
+    EXPECT_EQ(list("AdvanceList")->currentRow(), 1);
+    EXPECT_EQ(list("DetailList")->currentRow(), 0);
+    EXPECT_EQ(Rows(list("DetailList")).size(), 1);
 }
 
 TEST_F(OverviewTest, OkOnAnOverlappingEntry_noticeInTheStatusBarOpensTheOverview) {
@@ -174,7 +176,7 @@ TEST_F(OverviewTest, OkOnAnOverlappingEntry_noticeInTheStatusBarOpensTheOverview
     EXPECT_TRUE(notice->isHidden());
 
     // An entry that overlaps nothing takes the notice away.
-    form->AdvanceList->setCurrentRow(2);
+    list("AdvanceList")->setCurrentRow(2);
     QTimer::singleShot(0, qApp, [] {
         QWidget* dialog = QApplication::activeModalWidget();
         dialog->findChild<QComboBox*>(QStringLiteral("StartYearCombo"))->setCurrentIndex(9);
