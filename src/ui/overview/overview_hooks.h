@@ -29,6 +29,9 @@ public:
     void advanceEntryStored(int index);
     // After a save that succeeded.
     void scheduleSaved();
+    // After any change of the schedule; the rows' changes call it already, a change that leaves every
+    // row text as it was (an undone time window, say) has to.
+    void scheduleChanged();
 
     // Opens the overview (or brings it up), on advance entry `index` when one is given.
     void openOverview(int index = -1);
@@ -36,7 +39,6 @@ public:
 
 private:
     void buildNotice();
-    void scheduleChanged();
     void selectEntry(const EntryRef& entry);
 
     AppContext& context_;

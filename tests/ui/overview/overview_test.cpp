@@ -2,6 +2,7 @@
 
 #include "rules/schedule_rules.h"
 
+#include "ui/overview/advance_colours.h"
 #include "ui/overview/day_strip.h"
 #include "ui/overview/month_calendar.h"
 #include "ui/overview/schedule_overview_form.h"
@@ -120,6 +121,20 @@ TEST_F(OverviewTest, ViewMenu_opensANonModalWindowWithTheMonthsMarks) {
     overview->resize(1100, 760);
     QCoreApplication::processEvents();
     EXPECT_TRUE(overview->grab().save(QStringLiteral("/tmp/velmo-overview-test.png")));
+}
+
+TEST_F(OverviewTest, EachAdvanceRowShowsItsCalendarColour) {
+    form->show();
+    QCoreApplication::processEvents();
+    QListWidget* advance = list("AdvanceList");
+    const QImage shot = advance->viewport()->grab().toImage();
+    for (int row = 0; row < 2; ++row) {
+        const QRect r = advance->visualItemRect(advance->item(row));
+        const int side = std::max(6, r.height() - 6);
+        const QPoint middle(r.right() - 4 - side / 2, r.center().y());
+        EXPECT_EQ(shot.pixel(middle * shot.devicePixelRatio()), AdvanceEntryColour(row).rgb()) << row;
+    }
+    EXPECT_NE(AdvanceEntryColour(0), AdvanceEntryColour(1));
 }
 
 TEST_F(OverviewTest, FollowsTheScheduleAsItChanges) {
