@@ -6,8 +6,7 @@
 // the day is its week day (or it is set to every day) and the time lies in its daily window (both
 // ends included). What the player plays when several entries are in force at once is not known;
 // this program assumes the first of them in list order plays, and the basic schedule plays whenever
-// none is in force. The editor's overview and the command-line tool's `on`
-// both take that from here.
+// none is in force. The editor's overview and the command-line tool's `on` both take that from here.
 
 #include "model/schedule.h"
 #include "rules/civil_date.h"
