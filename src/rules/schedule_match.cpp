@@ -10,18 +10,13 @@ bool isAllDays(const AdvanceEntry& entry) {
     return entry.weekDay >= kWeekDayAll;
 }
 
-// The week day of a day number; day 0, 1970-01-01, was a Thursday.
-int weekDayOfNumber(long dayNumber) {
-    return static_cast<int>(((dayNumber + 4) % 7 + 7) % 7);
-}
-
 // True when some day of [first, last] falls on weekDay (0..6).
 bool rangeHoldsWeekDay(long first, long last, int weekDay) {
     if (first > last)
         return false;
     if (last - first >= 6)
         return true;
-    const int firstWeekDay = weekDayOfNumber(first);
+    const int firstWeekDay = WeekDayOfDayNumber(first);
     const long wait = (weekDay - firstWeekDay + 7) % 7;
     return first + wait <= last;
 }
@@ -108,8 +103,8 @@ std::optional<Overlap> OverlapOf(const EntryWindow& a, const EntryWindow& b) {
                        DateOfDayNumber(last)};
     if (!rangeHoldsWeekDay(first, last, weekDay))
         return std::nullopt;
-    const long firstOnDay = first + (weekDay - weekDayOfNumber(first) + 7) % 7;
-    const long lastOnDay = last - (weekDayOfNumber(last) - weekDay + 7) % 7;
+    const long firstOnDay = first + (weekDay - WeekDayOfDayNumber(first) + 7) % 7;
+    const long lastOnDay = last - (WeekDayOfDayNumber(last) - weekDay + 7) % 7;
     return Overlap{weekDay, TimeOfSecond(from), TimeOfSecond(to), DateOfDayNumber(firstOnDay),
                    DateOfDayNumber(lastOnDay)};
 }
