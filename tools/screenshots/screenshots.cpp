@@ -250,8 +250,8 @@ int main(int argc, char** argv) {
     // Starts as the installed editor would, reading the settings and the schedule they name.
     MainForm form(context, appDir.toStdString());
     form.resize(form.minimumSizeHint().expandedTo(QSize(1040, 600)));
-    form.AdvanceList->setCurrentRow(0);
-    form.NormalList->setCurrentRow(0);
+    form.findChild<QListWidget*>(QStringLiteral("AdvanceList"))->setCurrentRow(0);
+    form.findChild<QListWidget*>(QStringLiteral("NormalList"))->setCurrentRow(0);
     const QString suffix = dark ? QStringLiteral("-dark") : QString();
     bool ok = save(&form, output + QStringLiteral("/main-window%1.png").arg(suffix));
 

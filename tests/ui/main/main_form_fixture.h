@@ -5,12 +5,16 @@
 #include "model/schedule.h"
 #include "model/schedule_file.h"
 #include "ui/main/main_form.h"
+#include "ui/main/shape_bar.h"
 
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QGroupBox>
+#include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -61,6 +65,39 @@ inline void AddAdvance(Schedule& schedule, const AdvanceEntry& entry) {
     schedule.advanceEntries.resize(static_cast<std::size_t>(schedule.advanceCount) + 1);
     schedule.advanceEntries[static_cast<std::size_t>(schedule.advanceCount)] = entry;
     ++schedule.advanceCount;
+}
+
+// MainForm's controls, found by object name as a user (or a screen reader) finds them.
+template <typename T> T* Control(const QObject& form, const QString& name) {
+    T* control = form.findChild<T*>(name);
+    if (!control)
+        ADD_FAILURE() << "no control named " << name.toStdString();
+    return control;
+}
+inline QListWidget* List(const QObject& form, const char* name) {
+    return Control<QListWidget>(form, QString::fromLatin1(name));
+}
+inline QPushButton* Button(const QObject& form, const char* name) {
+    return Control<QPushButton>(form, QString::fromLatin1(name));
+}
+inline QGroupBox* Frame(const QObject& form, const char* name) {
+    return Control<QGroupBox>(form, QString::fromLatin1(name));
+}
+inline QMenu* Menu(const QObject& form, const char* name) {
+    return Control<QMenu>(form, QString::fromLatin1(name));
+}
+inline QAction* Action(const QObject& form, const char* name) {
+    return Control<QAction>(form, QString::fromLatin1(name));
+}
+inline QTimer* Timer(const QObject& form, const char* name) {
+    return Control<QTimer>(form, QString::fromLatin1(name));
+}
+inline QLabel* Label(const QObject& form, const char* name) {
+    return Control<QLabel>(form, QString::fromLatin1(name));
+}
+// Bar i of the colour strip (7 leftmost, 0 rightmost).
+inline ShapeBar* Bar(const QObject& form, std::size_t i) {
+    return Control<ShapeBar>(form, QStringLiteral("Shape1_%1").arg(i));
 }
 
 inline std::string Spaces(int n) {
