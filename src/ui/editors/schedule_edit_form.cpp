@@ -26,8 +26,6 @@ namespace {
 const QString kMediaFileFilter = QStringLiteral(
     "Media File(*.jpg;*.avi;*.mpg;*.dat;*.vob;*.mp3)|*.jpg;*.avi;*.mpg;*.dat;*.vob;*.mp3|All File(*.*)|*.*");
 
-enum EditMode : std::int16_t { AddBasic = 1, ModifyBasic = 2, AddDetail = 3, ModifyDetail = 4 };
-
 template <typename T> bool inUse(const std::vector<T>& sequence, int count, int index) {
     return index >= 0 && index < count && index < static_cast<int>(sequence.size());
 }
@@ -143,15 +141,15 @@ void ScheduleEditForm::EditFieldSetup() {
     };
 
     switch (state.editMode) {
-    case ModifyBasic:
+    case AppState::kEditModify:
         if (selectedRow(lists_.NormalList) == -1)
             selectRow(lists_.NormalList, 0);
         state.editIndex = static_cast<std::int16_t>(selectedRow(lists_.NormalList));
         break;
-    case AddDetail:
+    case AppState::kEditAddDetail:
         state.editAdvanceIndex = static_cast<std::int16_t>(selectedRow(lists_.AdvanceList));
         break;
-    case ModifyDetail:
+    case AppState::kEditModifyDetail:
         if (selectedRow(lists_.DetailList) == -1)
             selectRow(lists_.DetailList, 0);
         state.editIndex = static_cast<std::int16_t>(selectedRow(lists_.DetailList));
@@ -162,7 +160,7 @@ void ScheduleEditForm::EditFieldSetup() {
     }
 
     loadAddDefaults();
-    if (state.editMode == ModifyBasic || state.editMode == ModifyDetail) {
+    if (state.editMode == AppState::kEditModify || state.editMode == AppState::kEditModifyDetail) {
         if (const FileEntry* entry = modifiedEntry())
             loadEntry(*entry);
     }
@@ -178,10 +176,10 @@ void ScheduleEditForm::loadEntry(const FileEntry& entry) {
 FileEntry* ScheduleEditForm::modifiedEntry() {
     Schedule& schedule = context_.state.schedule;
     const int index = context_.state.editIndex;
-    if (context_.state.editMode == ModifyBasic)
+    if (context_.state.editMode == AppState::kEditModify)
         return inUse(schedule.basicEntries, schedule.basicCount, index) ? &schedule.basicEntries[index]
                                                                         : nullptr;
-    if (context_.state.editMode == ModifyDetail) {
+    if (context_.state.editMode == AppState::kEditModifyDetail) {
         const int advance = context_.state.editAdvanceIndex;
         if (!inUse(schedule.advanceEntries, schedule.advanceCount, advance))
             return nullptr;
@@ -281,7 +279,7 @@ void ScheduleEditForm::OKCmd_Click() {
     AppState& state = context_.state;
     Schedule& schedule = state.schedule;
     switch (state.editMode) {
-    case AddBasic:
+    case AppState::kEditAdd:
         schedule.basicEntries.resize(static_cast<std::size_t>(schedule.basicCount) + 1);
         StoreFileEntry(schedule.basicEntries[schedule.basicCount]);
         AddListRow(lists_.NormalList);
@@ -289,13 +287,13 @@ void ScheduleEditForm::OKCmd_Click() {
         if (lists_.ButtonStatusSetup)
             lists_.ButtonStatusSetup();
         break;
-    case ModifyBasic:
+    case AppState::kEditModify:
         if (FileEntry* entry = modifiedEntry()) {
             StoreFileEntry(*entry);
             UpdateListRow(lists_.NormalList);
         }
         break;
-    case AddDetail:
+    case AppState::kEditAddDetail:
         if (inUse(schedule.advanceEntries, schedule.advanceCount, state.editAdvanceIndex)) {
             AdvanceEntry& owner = schedule.advanceEntries[state.editAdvanceIndex];
             owner.files.resize(static_cast<std::size_t>(owner.fileCount) + 1);
@@ -306,7 +304,7 @@ void ScheduleEditForm::OKCmd_Click() {
                 lists_.ButtonStatusSetup();
         }
         break;
-    case ModifyDetail:
+    case AppState::kEditModifyDetail:
         if (FileEntry* entry = modifiedEntry()) {
             StoreFileEntry(*entry);
             UpdateListRow(lists_.DetailList);

@@ -589,7 +589,8 @@ void MainForm::ButtonStatusSetup() {
 }
 
 MainLists MainForm::mainLists() {
-    return MainLists{NormalList, AdvanceList, DetailList, [this] { ButtonStatusSetup(); }};
+    return MainLists{NormalList, AdvanceList, DetailList, [this] { ButtonStatusSetup(); },
+                     [this](int row) { selectAdvanceRow(row); }};
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -776,7 +777,7 @@ void MainForm::openAdvanceEditor() {
 }
 
 void MainForm::NormalAddCmd_Click() {
-    context_.state.editMode = 1;
+    context_.state.editMode = AppState::kEditAdd;
     if (context_.state.schedule.basicCount >= kMaxBasicEntries) {
         showMessage(TextId::MsgTooManyBasic);
         return;
@@ -785,7 +786,7 @@ void MainForm::NormalAddCmd_Click() {
 }
 
 void MainForm::NormalModifyCmd_Click() {
-    context_.state.editMode = 2;
+    context_.state.editMode = AppState::kEditModify;
     openScheduleEditor();
 }
 
@@ -814,7 +815,7 @@ void MainForm::NormalRemoveCmd_Click() {
 }
 
 void MainForm::AdvanceAddCmd_Click() {
-    context_.state.editMode = 1;
+    context_.state.editMode = AppState::kEditAdd;
     if (context_.state.schedule.advanceCount >= kMaxAdvanceEntries) {
         showMessage(TextId::MsgTooManyBasic);
         return;
@@ -823,7 +824,7 @@ void MainForm::AdvanceAddCmd_Click() {
 }
 
 void MainForm::AdvanceModifyCmd_Click() {
-    context_.state.editMode = 2;
+    context_.state.editMode = AppState::kEditModify;
     openAdvanceEditor();
 }
 
@@ -854,7 +855,7 @@ void MainForm::AdvanceRemoveCmd_Click() {
 }
 
 void MainForm::DetailAddCmd_Click() {
-    context_.state.editMode = 3;
+    context_.state.editMode = AppState::kEditAddDetail;
     const AdvanceEntry* entry = selectedAdvanceEntry();
     if (entry == nullptr)
         return;
@@ -866,7 +867,7 @@ void MainForm::DetailAddCmd_Click() {
 }
 
 void MainForm::DetailModifyCmd_Click() {
-    context_.state.editMode = 4;
+    context_.state.editMode = AppState::kEditModifyDetail;
     openScheduleEditor();
 }
 

@@ -463,7 +463,7 @@ TEST(CopyForm, CopiesTheFileBrowsedInTheEntryEditorThatOpensIt) {
     };
     QListWidget normal, advance, detail;
     c.t.state.editMode = 1;
-    ScheduleEditForm editor(c.t.context, MainLists{&normal, &advance, &detail, [] {}});
+    ScheduleEditForm editor(c.t.context, MainLists{&normal, &advance, &detail, [] {}, {}});
     editor.show();
     c.t.prompts.files = {c.media + QStringLiteral("/Clip.Avi")};
 

@@ -48,7 +48,7 @@ protected:
     ScheduleEditForm& open(int editMode) {
         t.state.editMode = static_cast<std::int16_t>(editMode);
         form = std::make_unique<ScheduleEditForm>(
-            t.context, MainLists{&NormalList, &AdvanceList, &DetailList, [this] { ++buttonSetups; }});
+            t.context, MainLists{&NormalList, &AdvanceList, &DetailList, [this] { ++buttonSetups; }, {}});
         form->show();
         return *form;
     }

@@ -1,5 +1,7 @@
 #include "main_form_fixture.h"
 
+#include "rules/schedule_rules.h"
+
 #include <QComboBox>
 #include <QLineEdit>
 
@@ -113,6 +115,23 @@ TEST_F(EditingCycleTest, AddMoveRemoveSaveReopen_theSameRowsComeBack) {
     Button(*form, "OpenCmd")->click();
     EXPECT_EQ(schedule(), built);
     EXPECT_EQ(allRows(), before);
+}
+
+TEST_F(EditingCycleTest, AdvanceModify_refillsTheDetailListAndSelectsItsFirstRow) {
+    Schedule s;
+    AddAdvance(s, MakeAdvance(7, 1, 3, 2, 3));
+    load(s);
+    QListWidget* details = List(*form, "DetailList");
+    // A row as the editor writes a name typed without a dot, and a later row selected.
+    details->item(0)->setText(QStringLiteral("D0"));
+    details->setCurrentRow(2);
+
+    WithDialog([&] { Button(*form, "AdvanceModifyCmd")->click(); },
+               [](QWidget* dialog) { dialog->findChild<QPushButton*>(QStringLiteral("OKCmd"))->click(); });
+
+    EXPECT_EQ(Rows(details).at(0), QString::fromStdString(FormatFileRow(s.advanceEntries[0].files[0])));
+    EXPECT_EQ(details->count(), 3);
+    EXPECT_EQ(details->currentRow(), 0);
 }
 
 } // namespace

@@ -35,14 +35,14 @@ TEST_F(ListCommandsTest, NormalAdd_249OpensTheEditor_250IsRefused) {
     load(basics(249));
     state().editMode = 0;
     EXPECT_EQ(OpenedDialog([&] { Button(*form, "NormalAddCmd")->click(); }), kScheduleEditor);
-    EXPECT_EQ(state().editMode, 1);
+    EXPECT_EQ(state().editMode, AppState::kEditAdd);
     EXPECT_TRUE(shownMessages().isEmpty());
 
     load(basics(250));
     state().editMode = 0;
     EXPECT_EQ(OpenedDialog([&] { Button(*form, "NormalAddCmd")->click(); }), QString());
     EXPECT_EQ(shownMessages(), QStringList({QStringLiteral("Too many basic schedules!!")}));
-    EXPECT_EQ(state().editMode, 1); // set even when refused
+    EXPECT_EQ(state().editMode, AppState::kEditAdd); // set even when refused
     EXPECT_EQ(schedule().basicCount, 250);
 }
 
@@ -52,7 +52,7 @@ TEST_F(ListCommandsTest, AdvanceAdd_249OpensTheEditor_250IsRefusedWithTheSameMes
         AddAdvance(s, MakeAdvance(7, 1, 1, 7, 1));
     load(s);
     EXPECT_EQ(OpenedDialog([&] { Button(*form, "AdvanceAddCmd")->click(); }), kAdvanceEditor);
-    EXPECT_EQ(state().editMode, 1);
+    EXPECT_EQ(state().editMode, AppState::kEditAdd);
 
     AddAdvance(s, MakeAdvance(7, 1, 1, 7, 1));
     load(s);
@@ -67,13 +67,13 @@ TEST_F(ListCommandsTest, DetailAdd_99OpensTheEditor_100IsRefused_forTheSelectedE
     load(s);
     List(*form, "AdvanceList")->setCurrentRow(1);
     EXPECT_EQ(OpenedDialog([&] { Button(*form, "DetailAddCmd")->click(); }), kScheduleEditor);
-    EXPECT_EQ(state().editMode, 3);
+    EXPECT_EQ(state().editMode, AppState::kEditAddDetail);
     EXPECT_TRUE(shownMessages().isEmpty());
 
     List(*form, "AdvanceList")->setCurrentRow(0);
     EXPECT_EQ(OpenedDialog([&] { Button(*form, "DetailAddCmd")->click(); }), QString());
     EXPECT_EQ(shownMessages(), QStringList({QStringLiteral("Too many basic schedules!!")}));
-    EXPECT_EQ(state().editMode, 3);
+    EXPECT_EQ(state().editMode, AppState::kEditAddDetail);
 }
 
 TEST_F(ListCommandsTest, Modify_setsTheModeAndOpensTheRightEditor) {
@@ -81,11 +81,11 @@ TEST_F(ListCommandsTest, Modify_setsTheModeAndOpensTheRightEditor) {
     AddAdvance(s, MakeAdvance(7, 1, 1, 7, 1));
     load(s);
     EXPECT_EQ(OpenedDialog([&] { Button(*form, "NormalModifyCmd")->click(); }), kScheduleEditor);
-    EXPECT_EQ(state().editMode, 2);
+    EXPECT_EQ(state().editMode, AppState::kEditModify);
     EXPECT_EQ(OpenedDialog([&] { Button(*form, "DetailModifyCmd")->click(); }), kScheduleEditor);
-    EXPECT_EQ(state().editMode, 4);
+    EXPECT_EQ(state().editMode, AppState::kEditModifyDetail);
     EXPECT_EQ(OpenedDialog([&] { Button(*form, "AdvanceModifyCmd")->click(); }), kAdvanceEditor);
-    EXPECT_EQ(state().editMode, 2);
+    EXPECT_EQ(state().editMode, AppState::kEditModify);
 }
 
 TEST_F(ListCommandsTest, Add_closedEditorChangesNothing) {
