@@ -170,12 +170,6 @@ bool RemoveEntry(std::vector<AdvanceEntry>& entries, std::int16_t& count, int in
     return removeEntry(entries, count, index);
 }
 
-std::string WithTrailingSeparator(std::string directory) {
-    if (directory.empty() || directory.back() != kDirSeparator)
-        directory += kDirSeparator;
-    return directory;
-}
-
 std::string ChooseAppPath(const std::string& programDir, bool runsFromInstallDir, bool programDirWritable,
                           const std::function<std::string()>& userDataDir) {
     if (runsFromInstallDir || !programDirWritable) {

@@ -53,9 +53,6 @@ bool SwapEntries(std::vector<AdvanceEntry>& entries, int count, int a, int b);
 bool RemoveEntry(std::vector<FileEntry>& entries, std::int16_t& count, int index);
 bool RemoveEntry(std::vector<AdvanceEntry>& entries, std::int16_t& count, int index);
 
-// A directory with exactly one trailing separator added when it has none.
-std::string WithTrailingSeparator(std::string directory);
-
 // The application directory: beside the program, unless the program runs from its installed
 // location or from a directory it cannot write; then the per-user data directory (when one can be
 // had). Always ends in the separator.

@@ -1,5 +1,6 @@
 #include "rules/schedule_rules.h"
 
+#include "model/file_system.h"
 #include "texts/screen_texts.h"
 
 #include <gtest/gtest.h>

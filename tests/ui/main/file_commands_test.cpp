@@ -279,5 +279,17 @@ TEST_F(FileCommandsTest, SaveAs_targetThatCannotBeReplaced_reportedAndStateKept)
     EXPECT_EQ(namesIn(out), std::vector<std::string>{"taken.vlm"});
 }
 
+TEST_F(FileCommandsTest, SaveAs_ontoAnExistingHiddenFile_isAskedBeforeItIsReplaced) {
+    writeSchedule(app(), ".backup.vlm", oneBasic("OLD"));
+    load(oneBasic("NEW"));
+    tc.prompts.files = {path(app() + ".backup.vlm"), std::nullopt};
+    tc.prompts.answers = {false};
+    Button(*form, "SaveAsCmd")->click();
+
+    ASSERT_GE(tc.prompts.shown.size(), 2u);
+    EXPECT_EQ(tc.prompts.shown[1].kind, Kind::YesNo);
+    EXPECT_EQ(readBack(app(), ".backup.vlm"), oneBasic("OLD"));
+}
+
 } // namespace
 } // namespace velmo::test

@@ -3,6 +3,7 @@
 
 #include "ui/platform/prompts.h"
 
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -119,6 +120,31 @@ TEST_F(RealDialogsTest, SaveAs_showsItsFilterAsWrittenAndSavesTheTypedName) {
 
     EXPECT_EQ(filters, QStringList({QStringLiteral("Schedule File(*.vlm)")}));
     EXPECT_TRUE(Exists(app() + "typed.vlm"));
+}
+
+TEST_F(RealDialogsTest, SaveAs_ontoTheSameNameInOtherCase_askedThenThatFileReplaced) {
+    Schedule old;
+    AddBasic(old, MakeFile("OLD", "MP3", 1, 13));
+    writeSchedule(app(), "TEST.VLM", old);
+    Schedule s;
+    AddBasic(s, MakeFile("NEW", "MP3", 1, 13));
+    load(s);
+    QString question;
+    ModalScript script({[](QWidget* dialog) { TypeAndEnter(dialog, QStringLiteral("test")); },
+                        [&](QWidget* box) {
+                            auto* message = qobject_cast<QMessageBox*>(box);
+                            ASSERT_NE(message, nullptr);
+                            question = message->text();
+                            message->button(QMessageBox::Yes)->click();
+                        }});
+    Button(*form, "SaveAsCmd")->click();
+
+    EXPECT_EQ(question, QStringLiteral("File Already Existed, Overwrite?"));
+    EXPECT_FALSE(Exists(app() + "test.vlm"));
+    Schedule back;
+    ASSERT_TRUE(ReadScheduleFile(app(), "TEST.VLM", back).ok);
+    EXPECT_EQ(back, s);
+    EXPECT_EQ(state().scheduleFileName, "TEST.VLM");
 }
 
 } // namespace

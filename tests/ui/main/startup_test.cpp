@@ -94,6 +94,18 @@ TEST_F(MainFormTest, StartUp_rememberedSchedule_listsFilledRowZeroSelectedOpenDi
     EXPECT_TRUE(shownMessages().isEmpty());
 }
 
+TEST_F(MainFormTest, StartUp_rememberedNameInOtherLetterCase_opensTheFileOnDisk) {
+    Schedule s;
+    AddBasic(s, MakeFile("SONG", "MP3", 1, 13));
+    writeSchedule(app(), "VELMO.VLM", s);
+    writeSettings(app(), "velmo.vlm");
+    start();
+
+    EXPECT_EQ(shownMessages(), QStringList());
+    EXPECT_EQ(schedule(), s);
+    EXPECT_EQ(state().scheduleFileName, "VELMO.VLM");
+}
+
 TEST_F(MainFormTest, StartUp_rememberedFileGone_newScheduleInAppPathWithFirstFreeName) {
     const std::string sched = makeDir("sched");
     writeSettings(sched, "gone.vlm");
