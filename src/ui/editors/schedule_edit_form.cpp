@@ -19,6 +19,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace velmo {
 
 namespace {
@@ -199,6 +201,8 @@ void ScheduleEditForm::keyPressEvent(QKeyEvent* event) {
 
 void ScheduleEditForm::FileNameText_Change() {
     CopyCmd->setEnabled(false);
+    // Typing never makes a name longer than the limit, or than a longer picked name already was.
+    FileNameText->setMaxLength(std::max(kFileNameTextLimit, static_cast<int>(FileNameText->text().size())));
 }
 
 void ScheduleEditForm::BrowseCmd_Click() {
@@ -210,7 +214,11 @@ void ScheduleEditForm::BrowseMediaFile() {
     std::string fileName;
     if (!OpenMediaFileDialog(directory, fileName))
         return;
-    FileNameText->setText(toQt(TrimSpaces(fileName)));
+    const QString picked = toQt(TrimSpaces(fileName));
+    // The typing limit does not cut a picked name: the user sees the name of the file picked, and
+    // OK and Copy refuse it if it is too long.
+    FileNameText->setMaxLength(std::max(kFileNameTextLimit, static_cast<int>(picked.size())));
+    FileNameText->setText(picked);
     context_.state.mediaDir = directory;
     CopyCmd->setEnabled(true);
 }
