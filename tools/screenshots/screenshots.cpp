@@ -268,7 +268,7 @@ int main(int argc, char** argv) {
         ok = save(&editor, output + QStringLiteral("/advance-schedule-editor%1.png").arg(suffix)) && ok;
     }
     {
-        CopyForm copy(context, &form, QStringLiteral("Welcome.mpg"));
+        CopyForm copy(context, QStringLiteral("Welcome.mpg"), &form);
         ok = save(&copy, output + QStringLiteral("/copy-dialog%1.png").arg(suffix)) && ok;
     }
     {

@@ -244,7 +244,7 @@ void ScheduleEditForm::CopyCmd_Click() {
     if (!FileNameCheck())
         return;
     if (context_.showCopyForm)
-        context_.showCopyForm(this);
+        context_.showCopyForm(this, typedFileName());
 }
 
 bool ScheduleEditForm::FileNameCheck() {

@@ -75,7 +75,7 @@ struct CopyCase {
         t.state.copyDir = fromQt(directory);
     }
     CopyForm& open(const QString& name = QStringLiteral("Clip.Avi")) {
-        form = std::make_unique<CopyForm>(t.context, nullptr, name);
+        form = std::make_unique<CopyForm>(t.context, name);
         form->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
         return *form;
@@ -456,8 +456,8 @@ TEST(CopyForm, CopiesTheFileBrowsedInTheEntryEditorThatOpensIt) {
     CopyCase c;
     c.rememberDestination(c.stick, c.music);
     // As the program opens it: from the editor's "Copy to...", with only the editor as parent.
-    c.t.context.showCopyForm = [&c](QWidget* parent) {
-        CopyForm form(c.t.context, parent);
+    c.t.context.showCopyForm = [&c](QWidget* parent, const QString& fileName) {
+        CopyForm form(c.t.context, fileName, parent);
         form.show();
         form.findChild<QPushButton*>(QStringLiteral("CopyCmd"))->click();
     };

@@ -131,7 +131,7 @@ TEST_F(AccessibilityTest, AdvanceEditorNamesEachListWithItsFrame) {
 
 TEST_F(AccessibilityTest, CopyDialogNamesItsDriveDirectoryAndDestination) {
     start();
-    CopyForm copy(tc.context, nullptr, QStringLiteral("CLIP.AVI"));
+    CopyForm copy(tc.context, QStringLiteral("CLIP.AVI"));
     EXPECT_EQ(accessibleName(&copy, "CopyDrive"), QStringLiteral("Drive"));
     EXPECT_EQ(accessibleName(&copy, "CopyDir"), QStringLiteral("Directory"));
     EXPECT_EQ(accessibleName(&copy, "CopyText"), QStringLiteral("Destination"));

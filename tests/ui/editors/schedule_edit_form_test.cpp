@@ -399,8 +399,8 @@ TEST_F(ScheduleEditFormTest, Browse_fillsTheNameRemembersTheDirectoryAndOffersTh
     click("CopyCmd");
     ASSERT_EQ(t.copyFormParents.size(), 1u);
     EXPECT_EQ(t.copyFormParents[0], form.get());
-    EXPECT_EQ(form->typedFileName(), "Clip.Avi"); // the copy keeps the letter case
-    EXPECT_TRUE(form->isVisible());               // the editor stays open and the entry untouched
+    EXPECT_EQ(t.copyFormNames, QStringList{"Clip.Avi"}); // the copy keeps the letter case
+    EXPECT_TRUE(form->isVisible());                      // the editor stays open and the entry untouched
     EXPECT_EQ(t.state.schedule.basicCount, 0);
 
     // Any change of the name withdraws the copy until the next Browse.
