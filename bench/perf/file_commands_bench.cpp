@@ -139,7 +139,7 @@ int main(int argc, char** argv) {
     velmo::SystemClock clock;
     velmo::SystemVolumeList volumes;
     NoLinks links;
-    velmo::AppContext context{state, texts, prompts, clock, random, volumes, links, [](QWidget*) {}};
+    velmo::AppContext context{state, texts, prompts, clock, random, volumes, links, {}};
     velmo::MainForm form(context, appDir);
     form.show();
     if (!app.waitForFrameAfter(0)) {
