@@ -1,5 +1,6 @@
 #include "schedule_rules.h"
 
+#include "entry_rules.h"
 #include "model/file_system.h"
 #include "texts/screen_texts.h"
 
@@ -107,11 +108,6 @@ std::string FormatAdvanceRow(const AdvanceEntry& entry) {
     row += "   ";
     row += weekDayWord(entry.weekDay);
     return row;
-}
-
-std::size_t CharacterCount(const std::string& text) {
-    return static_cast<std::size_t>(
-        std::count_if(text.begin(), text.end(), [](char c) { return !isContinuationByte(c); }));
 }
 
 std::string ApplyScheduleExtension(const std::string& name) {

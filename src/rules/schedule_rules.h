@@ -28,9 +28,6 @@ std::string FormatFileRow(const FileEntry& entry);
 // "yyyy/mm/dd   yyyy/mm/dd   Weekday".
 std::string FormatAdvanceRow(const AdvanceEntry& entry);
 
-// Number of characters (not bytes) of a UTF-8 text.
-std::size_t CharacterCount(const std::string& text);
-
 // Appends ".vlm" to a chosen schedule file name unless it already ends in a dot and three
 // characters, whatever those are.
 std::string ApplyScheduleExtension(const std::string& name);

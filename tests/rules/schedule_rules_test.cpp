@@ -1,6 +1,7 @@
 #include "rules/schedule_rules.h"
 
 #include "model/file_system.h"
+#include "rules/entry_rules.h"
 #include "texts/screen_texts.h"
 
 #include <gtest/gtest.h>
@@ -78,7 +79,7 @@ TEST(FormatFileRow, highBytesAreWindows1252CharactersCountedAsOneEach) {
     entry.fileExt[0] = 0x81;  // undefined in Windows-1252: the control character U+0081
     const std::string row = FormatFileRow(entry);
     EXPECT_EQ(row.substr(0, 9), "\xC3\x89\xE2\x82\xAC.\xC2\x81 ");
-    EXPECT_EQ(CharacterCount(row), 41u);
+    EXPECT_EQ(CharacterCount(row), 41);
     EXPECT_EQ(CodePageCharacter(0x9F), "\xC5\xB8"); // Ÿ
     EXPECT_EQ(CodePageCharacter(0xFF), "\xC3\xBF"); // ÿ
     EXPECT_EQ(CodePageCharacter('A'), "A");
