@@ -13,14 +13,7 @@ namespace velmo {
 namespace {
 
 FileEntry fileEntry(const std::string& name, const std::string& ext, int playTimes, int volume) {
-    FileEntry entry;
-    for (std::size_t i = 0; i < name.size(); ++i)
-        entry.fileName[i] = static_cast<std::uint8_t>(name[i]);
-    for (std::size_t i = 0; i < ext.size(); ++i)
-        entry.fileExt[i] = static_cast<std::uint8_t>(ext[i]);
-    entry.playTimes = static_cast<std::uint8_t>(playTimes);
-    entry.volume = static_cast<std::uint8_t>(volume);
-    return entry;
+    return MakeFileEntry(name, ext, playTimes, volume);
 }
 
 AdvanceEntry advanceEntry(int year, int month, int day, int weekDay, int files = 0) {

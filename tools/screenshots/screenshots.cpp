@@ -84,14 +84,7 @@ public:
 };
 
 FileEntry file(const std::string& name, const std::string& ext, int playTimes, int volume) {
-    FileEntry entry;
-    for (std::size_t i = 0; i < name.size() && i < entry.fileName.size(); ++i)
-        entry.fileName[i] = static_cast<std::uint8_t>(name[i]);
-    for (std::size_t i = 0; i < ext.size() && i < entry.fileExt.size(); ++i)
-        entry.fileExt[i] = static_cast<std::uint8_t>(ext[i]);
-    entry.playTimes = static_cast<std::uint8_t>(playTimes);
-    entry.volume = static_cast<std::uint8_t>(volume);
-    return entry;
+    return MakeFileEntry(name, ext, playTimes, volume);
 }
 
 struct Period {

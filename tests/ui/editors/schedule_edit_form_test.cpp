@@ -19,20 +19,8 @@
 namespace velmo {
 namespace {
 
-template <std::size_t N> std::array<std::uint8_t, N> bytes(const std::string& text) {
-    std::array<std::uint8_t, N> result{};
-    for (std::size_t i = 0; i < text.size() && i < N; ++i)
-        result[i] = static_cast<std::uint8_t>(text[i]);
-    return result;
-}
-
 FileEntry fileEntry(const std::string& name, const std::string& ext, int playTimes, int volume) {
-    FileEntry entry;
-    entry.fileName = bytes<kFileNameWidth>(name);
-    entry.fileExt = bytes<kFileExtWidth>(ext);
-    entry.playTimes = static_cast<std::uint8_t>(playTimes);
-    entry.volume = static_cast<std::uint8_t>(volume);
-    return entry;
+    return MakeFileEntry(name, ext, playTimes, volume);
 }
 
 QString spaces(int count) {

@@ -30,14 +30,7 @@
 namespace velmo::test {
 
 inline FileEntry MakeFile(const std::string& name, const std::string& ext, int playTimes, int volume) {
-    FileEntry entry;
-    for (std::size_t i = 0; i < name.size() && i < entry.fileName.size(); ++i)
-        entry.fileName[i] = static_cast<std::uint8_t>(name[i]);
-    for (std::size_t i = 0; i < ext.size() && i < entry.fileExt.size(); ++i)
-        entry.fileExt[i] = static_cast<std::uint8_t>(ext[i]);
-    entry.playTimes = static_cast<std::uint8_t>(playTimes);
-    entry.volume = static_cast<std::uint8_t>(volume);
-    return entry;
+    return MakeFileEntry(name, ext, playTimes, volume);
 }
 
 // An advance entry on one day of 20yy with `files` numbered detail entries D<first>.MP3, D<first+1>.MP3...
