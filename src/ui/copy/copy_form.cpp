@@ -25,15 +25,11 @@ namespace {
 
 // Upper-cased, trimmed and ending in the separator, as the source-directory rule compares them.
 QString comparableDirectory(const QString& directory) {
-    QString result = directory.trimmed().toUpper();
-    if (!result.endsWith(QLatin1Char(kDirSeparator)))
-        result += QLatin1Char(kDirSeparator);
-    return result;
+    return toQt(WithTrailingSeparator(fromQt(directory.trimmed().toUpper())));
 }
 
 QString withSeparator(const QString& directory) {
-    return directory.endsWith(QLatin1Char(kDirSeparator)) ? directory
-                                                          : directory + QLatin1Char(kDirSeparator);
+    return toQt(WithTrailingSeparator(fromQt(directory)));
 }
 
 QString progressText(const QString& name, const CopyProgress& progress) {
