@@ -23,4 +23,9 @@ QPixmap VelmoLogo(int size, qreal devicePixelRatio) {
     return pixmap;
 }
 
+QIcon VelmoWindowIcon() {
+    initAboutResources();
+    return QIcon(QStringLiteral(":/about/velmo_icon_256.png"));
+}
+
 } // namespace velmo
