@@ -101,8 +101,7 @@ int RunEditor(QApplication& app) {
     QCoreApplication::setApplicationName(QStringLiteral("velmo-schedule-generator"));
     // Ties the windows to the installed launcher and its icon (Wayland's app id, task bars).
     QGuiApplication::setDesktopFileName(QStringLiteral("com.example.VelmoScheduleGenerator"));
-    // A shipped bitmap, read only when a window first needs its icon; drawing the vector logo here
-    // cost every start-up the SVG renderer.
+    // A shipped bitmap: drawing the vector logo here cost every start-up the SVG renderer.
     QApplication::setWindowIcon(VelmoWindowIcon());
     InstallAccessibilitySupport();
     closeWindowsOnTerminationSignals(&app);

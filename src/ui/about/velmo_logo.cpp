@@ -25,7 +25,9 @@ QPixmap VelmoLogo(int size, qreal devicePixelRatio) {
 
 QIcon VelmoWindowIcon() {
     initAboutResources();
-    return QIcon(QStringLiteral(":/about/velmo_icon_256.png"));
+    // One decode of a known format: QIcon's own file loading probes the image plugins for the
+    // format and reads the file four times.
+    return QIcon(QPixmap(QStringLiteral(":/about/velmo_icon_128.png"), "PNG"));
 }
 
 } // namespace velmo

@@ -153,13 +153,13 @@ TEST(AboutCompanyForm, LinkOpensFromTheKeyboard) {
 
 TEST(VelmoWindowIcon, IsTheLogoAsTheSvgDrawsIt) {
     // The shipped bitmap must follow the SVG: a changed logo needs the bitmap made again.
-    const QImage icon = VelmoWindowIcon().pixmap(256).toImage().convertToFormat(QImage::Format_ARGB32);
-    const QImage drawn = VelmoLogo(256).toImage().convertToFormat(QImage::Format_ARGB32);
-    ASSERT_EQ(icon.size(), QSize(256, 256));
+    const QImage icon = VelmoWindowIcon().pixmap(128).toImage().convertToFormat(QImage::Format_ARGB32);
+    const QImage drawn = VelmoLogo(128).toImage().convertToFormat(QImage::Format_ARGB32);
+    ASSERT_EQ(icon.size(), QSize(128, 128));
     ASSERT_EQ(drawn.size(), icon.size());
     int worst = 0;
-    for (int y = 0; y < 256; ++y)
-        for (int x = 0; x < 256; ++x) {
+    for (int y = 0; y < 128; ++y)
+        for (int x = 0; x < 128; ++x) {
             const QRgb a = icon.pixel(x, y);
             const QRgb b = drawn.pixel(x, y);
             for (int shift : {0, 8, 16, 24})
