@@ -30,7 +30,11 @@ class ScriptedVolumeList final : public VolumeList {
 public:
     std::vector<Volume> list;
     QStringList notReady;
-    std::vector<Volume> volumes() override { return list; }
+    int listings = 0; // calls of volumes()
+    std::vector<Volume> volumes() override {
+        ++listings;
+        return list;
+    }
     bool isReady(const QString& mountPoint) override { return !notReady.contains(mountPoint); }
 };
 

@@ -41,9 +41,9 @@ private:
     // The application directory on its drive, as at load when the remembered place is gone.
     void ShowApplicationDirectory();
     QString DriveHolding(const QString& path) const;
-    // The copy itself, with its progress dialog; false when it failed.
+    // The copy itself, with its progress dialog. overwriteConfirmed: the user agreed to lose the old file.
     enum class Outcome { Copied, Failed, Cancelled };
-    Outcome RunCopy(const QString& name, const QString& destination);
+    Outcome RunCopy(const QString& name, const QString& destination, bool overwriteConfirmed);
     void SetBusy(bool busy);
 
     AppContext& context_;

@@ -450,6 +450,12 @@ void MainForm::Form_Load(const std::string& programDir) {
     // The screen texts are not loaded yet, so the settings error speaks English.
     ReadSettings(context_.state,
                  [this] { context_.prompts.message(this, toQt(EnglishText(TextId::MsgSystemInfoError))); });
+    if (context_.state.copyDrive.empty()) {
+        std::vector<std::string> mountPoints;
+        for (const Volume& volume : context_.volumes.volumes())
+            mountPoints.push_back(fromQt(volume.mountPoint));
+        context_.state.copyDrive = MountPointOf(context_.state.appPath, mountPoints);
+    }
     context_.texts.SelectScreenTexts(context_.state.languageSelector);
     InitMainFormOsd();
     LoadCurrentSchedule();
@@ -464,10 +470,9 @@ void MainForm::InitPaths(const std::string& programDir) {
     state.scheduleDir = state.appPath;
     state.scheduleFileName = std::string(kDefaultScheduleBaseName) + "." + kScheduleExtension;
     state.mediaDir = state.appPath;
-    std::vector<std::string> mountPoints;
-    for (const Volume& volume : context_.volumes.volumes())
-        mountPoints.push_back(fromQt(volume.mountPoint));
-    state.copyDrive = MountPointOf(state.appPath, mountPoints);
+    // The drive holding the program is found after the settings are read, and only if they name
+    // none: listing the mounted volumes is a slow part of start-up.
+    state.copyDrive.clear();
     state.copyDir = state.appPath;
     state.languageSelector = 1;
 }

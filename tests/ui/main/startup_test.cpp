@@ -57,6 +57,18 @@ TEST_F(MainFormTest, StartUp_emptyApplicationDirectory_newScheduleAndSettingsWri
               settingsText({app(), app(), app(), "velmo.vlm", app(), parent.toStdString(), app()}));
 }
 
+TEST_F(MainFormTest, StartUp_settingsNameACopyDrive_volumesNotListed) {
+    const QString parent = QFileInfo(QString::fromStdString(app()).chopped(1)).path();
+    tc.volumes.list = {{QStringLiteral("/"), QStringLiteral("ext4")}, {parent, QStringLiteral("tmpfs")}};
+    WriteText(app() + "SystemInfo.txt",
+              settingsText({app(), app(), app(), "velmo.vlm", app(), "/mnt", app()}));
+    start();
+
+    EXPECT_TRUE(shownMessages().isEmpty());
+    EXPECT_EQ(state().copyDrive, "/mnt");
+    EXPECT_EQ(tc.volumes.listings, 0);
+}
+
 TEST_F(MainFormTest, StartUp_rememberedSchedule_listsFilledRowZeroSelectedOpenDirSet) {
     const std::string sched = makeDir("sched");
     ASSERT_TRUE(QFile::copy(QStringLiteral(VELMO_TEST_DATA_DIR "/mixed-reserved.vlm"),
