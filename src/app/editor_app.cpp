@@ -122,8 +122,8 @@ int RunEditor(QApplication& app) {
     SystemVolumeList volumes;
     DesktopLinkOpener links;
     AppContext context{state, texts, prompts, clock, random, volumes, links, {}};
-    context.showCopyForm = [&context](QWidget* parent) {
-        CopyForm form(context, parent);
+    context.showCopyForm = [&context](QWidget* parent, const QString& fileName) {
+        CopyForm form(context, fileName, parent);
         form.exec();
     };
 

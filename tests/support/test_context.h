@@ -59,9 +59,12 @@ struct TestContext {
     ScriptedVolumeList volumes;
     RecordingLinkOpener links;
     std::vector<QWidget*> copyFormParents; // every showCopyForm call
+    QStringList copyFormNames;             // and the file name each was given
     AppContext context{
-        state,  texts,   prompts, clock,
-        random, volumes, links,   [this](QWidget* parent) { copyFormParents.push_back(parent); }};
+        state, texts, prompts, clock, random, volumes, links, [this](QWidget* parent, const QString& name) {
+            copyFormParents.push_back(parent);
+            copyFormNames << name;
+        }};
 
     TestContext() {
         texts.SelectScreenTexts(1);
