@@ -12,6 +12,7 @@
 #include "model/random_source.h"
 #include "model/schedule.h"
 #include "model/schedule_file.h"
+#include "rules/entry_rules.h"
 #include "texts/screen_texts.h"
 #include "ui/about/about_company_form.h"
 #include "ui/about/about_velmo_schedule_generator_form.h"
@@ -86,14 +87,7 @@ public:
 };
 
 FileEntry file(const std::string& name, const std::string& ext, int playTimes, int volume) {
-    FileEntry entry;
-    for (std::size_t i = 0; i < name.size() && i < entry.fileName.size(); ++i)
-        entry.fileName[i] = static_cast<std::uint8_t>(name[i]);
-    for (std::size_t i = 0; i < ext.size() && i < entry.fileExt.size(); ++i)
-        entry.fileExt[i] = static_cast<std::uint8_t>(ext[i]);
-    entry.playTimes = static_cast<std::uint8_t>(playTimes);
-    entry.volume = static_cast<std::uint8_t>(volume);
-    return entry;
+    return MakeFileEntry(name, ext, playTimes, volume);
 }
 
 struct Period {
@@ -235,15 +229,8 @@ int main(int argc, char** argv) {
     // The shop's media, all but the winter sale's clip, which the overview then reports missing.
     const Schedule shop = shopSchedule();
     const auto lay = [&](const FileEntry& entry) {
-        QString name;
-        for (const std::uint8_t c : entry.fileName)
-            if (c != 0)
-                name += QLatin1Char(static_cast<char>(c));
-        name += QLatin1Char('.');
-        for (const std::uint8_t c : entry.fileExt)
-            if (c != 0)
-                name += QLatin1Char(static_cast<char>(c));
-        if (name != QStringLiteral("WINTER_SALE.AVI") && name.compare(QStringLiteral("WELCOME.MPG")) != 0)
+        const QString name = QString::fromStdString(StoredNameText(entry));
+        if (name != QStringLiteral("WINTER_SALE.AVI") && name != QStringLiteral("WELCOME.MPG"))
             writeFile(media + name.toLower(), QByteArray(64, 'm'));
     };
     for (int i = 0; i < shop.basicCount; ++i)
@@ -271,8 +258,8 @@ int main(int argc, char** argv) {
     // Starts as the installed editor would, reading the settings and the schedule they name.
     MainForm form(context, appDir.toStdString());
     form.resize(form.minimumSizeHint().expandedTo(QSize(1040, 600)));
-    form.AdvanceList->setCurrentRow(0);
-    form.NormalList->setCurrentRow(0);
+    form.findChild<QListWidget*>(QStringLiteral("AdvanceList"))->setCurrentRow(0);
+    form.findChild<QListWidget*>(QStringLiteral("NormalList"))->setCurrentRow(0);
     const QString suffix = dark ? QStringLiteral("-dark") : QString();
     bool ok = save(&form, output + QStringLiteral("/main-window%1.png").arg(suffix));
 
@@ -289,7 +276,7 @@ int main(int argc, char** argv) {
         ok = save(&editor, output + QStringLiteral("/advance-schedule-editor%1.png").arg(suffix)) && ok;
     }
     {
-        CopyForm copy(context, &form, QStringLiteral("Welcome.mpg"));
+        CopyForm copy(context, QStringLiteral("Welcome.mpg"), &form);
         ok = save(&copy, output + QStringLiteral("/copy-dialog%1.png").arg(suffix)) && ok;
     }
     // The overview, from the View menu, on the first Monday of the December sale.
