@@ -30,6 +30,8 @@ namespace {
 
 int signalSockets[2] = {-1, -1};
 bool quitRequested = false;
+// The running window, told first that the session ends so it asks nothing and keeps unsaved changes.
+velmo::MainForm* mainForm = nullptr;
 
 void onTerminationSignal(int) {
     const char byte = 1;
@@ -39,6 +41,8 @@ void onTerminationSignal(int) {
 
 void closeAllWindows() {
     quitRequested = true;
+    if (mainForm != nullptr)
+        mainForm->EndSession();
     QApplication::closeAllWindows();
 }
 
@@ -106,12 +110,15 @@ int RunEditor(QApplication& app) {
 
     MainForm form(context, ApplicationDirectory());
     if (quitRequested) {
-        // Asked to end while starting up: end as the close box would.
-        form.close();
+        // Asked to end while starting up: end as the session's end would.
+        form.EndSession();
         return 0;
     }
+    mainForm = &form;
     form.show();
-    return app.exec();
+    const int code = app.exec();
+    mainForm = nullptr;
+    return code;
 }
 
 } // namespace velmo

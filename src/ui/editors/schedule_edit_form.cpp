@@ -1,6 +1,7 @@
 #include "schedule_edit_form.h"
 
 #include "editor_widgets.h"
+#include "rules/entry_batch.h"
 #include "rules/entry_rules.h"
 
 #include "model/app_state.h"
@@ -10,6 +11,7 @@
 #include "ui/platform/ui_text.h"
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -201,6 +203,13 @@ void ScheduleEditForm::keyPressEvent(QKeyEvent* event) {
 
 void ScheduleEditForm::FileNameText_Change() {
     CopyCmd->setEnabled(false);
+    // Typing a name takes the place of the files picked.
+    chosenFiles_.clear();
+    FileNameText->setPlaceholderText(QString());
+}
+
+bool ScheduleEditForm::addsEntries() const {
+    return context_.state.editMode == AddBasic || context_.state.editMode == AddDetail;
 }
 
 void ScheduleEditForm::BrowseCmd_Click() {
@@ -208,6 +217,28 @@ void ScheduleEditForm::BrowseCmd_Click() {
 }
 
 void ScheduleEditForm::BrowseMediaFile() {
+    if (addsEntries()) {
+        const QStringList chosen = context_.prompts.openFiles(this, kMediaFileFilter, toQt(context_.state.mediaDir));
+        if (chosen.size() > 1) {
+            FileNameText->clear();
+            chosenFiles_ = chosen;
+            FileNameText->setPlaceholderText(
+                toQt(FillPlaceholder(context_.texts.text(TextId::TextFilesChosen), std::to_string(chosen.size()))));
+            const std::string directory = PathDirectory(fromQt(chosen.constFirst()));
+            if (!directory.empty())
+                context_.state.mediaDir = directory;
+            return;
+        }
+        if (chosen.isEmpty() || chosen.constFirst().isEmpty())
+            return;
+        const std::string path = fromQt(chosen.constFirst());
+        if (PathDirectory(path).empty() || PathFileName(path).empty())
+            return;
+        FileNameText->setText(toQt(TrimSpaces(PathFileName(path))));
+        context_.state.mediaDir = PathDirectory(path);
+        CopyCmd->setEnabled(true);
+        return;
+    }
     std::string directory = context_.state.mediaDir;
     std::string fileName;
     if (!OpenMediaFileDialog(directory, fileName))
@@ -274,7 +305,42 @@ void ScheduleEditForm::UpdateListRow(QListWidget* list) {
     list->update();
 }
 
+void ScheduleEditForm::addChosenFiles() {
+    AppState& state = context_.state;
+    Schedule& schedule = state.schedule;
+    std::vector<FileCandidate> candidates;
+    for (const QString& path : chosenFiles_)
+        candidates.push_back({PathFileName(fromQt(path)), QFileInfo(path).isFile()});
+    const bool basic = state.editMode == AddBasic;
+    if (!basic && !inUse(schedule.advanceEntries, schedule.advanceCount, state.editAdvanceIndex))
+        return;
+    AdvanceEntry* owner = basic ? nullptr : &schedule.advanceEntries[state.editAdvanceIndex];
+    const BatchAddResult result =
+        basic ? AddFileEntries(schedule.basicEntries, schedule.basicCount, kMaxBasicEntries, candidates,
+                               PlayTimesCombo->currentIndex(), VolumeCombo->currentIndex())
+              : AddFileEntries(owner->files, owner->fileCount, kMaxDetailEntries, candidates,
+                               PlayTimesCombo->currentIndex(), VolumeCombo->currentIndex());
+    QListWidget* list = basic ? lists_.NormalList : lists_.DetailList;
+    const bool defaultVolume = VolumeCombo->currentIndex() == kVolumeDefault;
+    for (const std::string& name : result.added) {
+        if (list)
+            list->addItem(toQt(EditorFileRow(name, fromQt(PlayTimesCombo->currentText()), defaultVolume,
+                                             fromQt(VolumeCombo->currentText()))));
+    }
+    if (list && !result.added.empty())
+        selectRow(list, list->count() - 1);
+    if (lists_.ButtonStatusSetup)
+        lists_.ButtonStatusSetup();
+    if (const std::string message = BatchAddMessage(result, context_.texts); !message.empty())
+        context_.prompts.message(this, toQt(message));
+}
+
 void ScheduleEditForm::OKCmd_Click() {
+    if (chosenFiles_.size() > 1 && addsEntries()) {
+        addChosenFiles();
+        accept();
+        return;
+    }
     if (!FileNameCheck())
         return;
 

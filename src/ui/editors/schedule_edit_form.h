@@ -3,6 +3,7 @@
 #include "main_lists.h"
 
 #include <QDialog>
+#include <QStringList>
 #include <string>
 
 class QComboBox;
@@ -55,11 +56,17 @@ private:
     void AddListRow(QListWidget* list);
     void UpdateListRow(QListWidget* list);
 
+    bool addsEntries() const;
+    // Adds one entry per file of a Browse that picked several, and tells what was left out.
+    void addChosenFiles();
+
     void loadEntry(const FileEntry& entry);
     FileEntry* modifiedEntry();
 
     AppContext& context_;
     MainLists lists_;
+    // The full paths of a Browse that picked more than one file; empty otherwise.
+    QStringList chosenFiles_;
 
     QGroupBox* EditFrame = nullptr;
     QPushButton* FileNameCmd = nullptr;
