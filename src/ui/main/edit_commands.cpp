@@ -15,6 +15,7 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QGuiApplication>
 #include <QKeySequence>
 #include <QListWidget>
@@ -57,20 +58,20 @@ EditCommands::EditCommands(AppContext& context, Window window, QMenuBar* menuBar
     else
         menuBar->addMenu(subEdit);
 
-    const auto addAction = [this](const char* name, const QKeySequence& keys, void (EditCommands::*slot)()) {
+    const auto addAction = [this](const char* name, const QList<QKeySequence>& keys, void (EditCommands::*slot)()) {
         QAction* action = subEdit->addAction(QString());
         action->setObjectName(QString::fromLatin1(name));
-        action->setShortcut(keys);
+        action->setShortcuts(keys);
         connect(action, &QAction::triggered, this, slot);
         return action;
     };
-    subUndo = addAction("subUndo", QKeySequence::Undo, &EditCommands::undo);
-    subRedo = addAction("subRedo", QKeySequence::Redo, &EditCommands::redo);
+    subUndo = addAction("subUndo", QKeySequence::keyBindings(QKeySequence::Undo), &EditCommands::undo);
+    subRedo = addAction("subRedo", QKeySequence::keyBindings(QKeySequence::Redo), &EditCommands::redo);
     subEdit->addSeparator();
-    subCopyEntry = addAction("subCopyEntry", QKeySequence::Copy, &EditCommands::copy);
-    subPasteEntry = addAction("subPasteEntry", QKeySequence::Paste, &EditCommands::paste);
+    subCopyEntry = addAction("subCopyEntry", QKeySequence::keyBindings(QKeySequence::Copy), &EditCommands::copy);
+    subPasteEntry = addAction("subPasteEntry", QKeySequence::keyBindings(QKeySequence::Paste), &EditCommands::paste);
     subDuplicateEntry =
-        addAction("subDuplicateEntry", QKeySequence(Qt::CTRL | Qt::Key_D), &EditCommands::duplicate);
+        addAction("subDuplicateEntry", {QKeySequence(Qt::CTRL | Qt::Key_D)}, &EditCommands::duplicate);
 
     for (QListWidget* list : {window_.lists.NormalList, window_.lists.AdvanceList, window_.lists.DetailList})
         list->installEventFilter(this);
@@ -332,8 +333,8 @@ void EditCommands::dropFiles(QListWidget* list, const QList<QUrl>& urls) {
             candidates.push_back({fromQt(url.toDisplayString()), false});
             continue;
         }
-        const QFileInfo info(url.toLocalFile());
-        candidates.push_back({fromQt(info.fileName().isEmpty() ? info.filePath() : info.fileName()), info.isFile()});
+        const QFileInfo info(QDir::cleanPath(url.toLocalFile()));
+        candidates.push_back({fromQt(info.fileName()), info.isFile()});
     }
     BatchAddResult result;
     record(TextId::TextDropFiles, kind, [&] {
@@ -359,6 +360,19 @@ bool EditCommands::eventFilter(QObject* watched, QEvent* event) {
         for (QListWidget* list : {lists.NormalList, lists.AdvanceList, lists.DetailList})
             if (watched == list)
                 lastList_ = list;
+        return false;
+    }
+    // A list claims Ctrl+C and typed letters for itself, so the menu's shortcuts would never fire there.
+    if (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        for (QAction* action : {subCopyEntry, subPasteEntry, subDuplicateEntry}) {
+            if (!action->shortcuts().contains(QKeySequence(key->keyCombination())))
+                continue;
+            if (event->type() == QEvent::KeyPress)
+                action->trigger();
+            event->accept();
+            return true;
+        }
         return false;
     }
     QListWidget* target = nullptr;
