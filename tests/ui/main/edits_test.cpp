@@ -5,6 +5,7 @@
 #include "rules/schedule_rules.h"
 #include "ui/main/edit_commands.h"
 #include "ui/platform/prompts.h"
+#include "ui/platform/termination_signals.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -15,6 +16,8 @@
 #include <QMimeData>
 #include <QTest>
 #include <QUrl>
+
+#include <csignal>
 
 namespace velmo::test {
 namespace {
@@ -333,6 +336,23 @@ TEST_F(EditsTest, SessionEnd_keepsTheChangesWithoutAQuestion_nextStartOffersThem
     start();
     EXPECT_EQ(schedule(), threeBasicTwoAdvance());
     EXPECT_FALSE(Exists(recovery));
+}
+
+TEST_F(EditsTest, Sigterm_closesWithoutAQuestion_theChangesKeptInTheRecoveryFile) {
+    startOn(threeBasicTwoAdvance());
+    focusRow("DetailList", 0);
+    click("DetailRemoveCmd");
+    const Schedule changed = schedule();
+    {
+        const TerminationSignals terminationSignals([this] { form->EndSession(); });
+        ASSERT_EQ(::raise(SIGTERM), 0);
+        EXPECT_TRUE(QTest::qWaitFor([this] { return !form->isVisible(); }, 5000));
+    }
+    EXPECT_TRUE(tc.prompts.shown.empty());
+    RecoveredSchedule kept;
+    ASSERT_EQ(ReadRecoveryFile(EditCommands::recoveryFilePath(), kept), RecoveryRead::Read);
+    EXPECT_EQ(kept.schedule, changed);
+    EXPECT_EQ(kept.directory + kept.fileName, app() + "velmo.vlm");
 }
 
 TEST_F(EditsTest, DamagedRecoveryFile_saidOnceAndSetAside) {
