@@ -3,16 +3,18 @@
 #include "entry_rules.h"
 #include "texts/screen_texts.h"
 
+#include <utility>
+
 namespace velmo {
 
 namespace {
 
 template <typename Entry>
-bool appendEntry(std::vector<Entry>& entries, std::int16_t& count, int limit, const Entry& entry) {
+bool appendEntry(std::vector<Entry>& entries, std::int16_t& count, int limit, Entry entry) {
     if (count < 0 || count >= limit)
         return false;
     entries.resize(static_cast<std::size_t>(count) + 1);
-    entries[static_cast<std::size_t>(count)] = entry;
+    entries[static_cast<std::size_t>(count)] = std::move(entry);
     ++count;
     return true;
 }
@@ -28,7 +30,7 @@ BatchAddResult AddFileEntries(std::vector<FileEntry>& entries, std::int16_t& cou
             result.refused.push_back(candidate.name);
             continue;
         }
-        if (!appendEntry(entries, count, limit, entry)) {
+        if (!appendEntry(entries, count, limit, std::move(entry))) {
             result.full = true;
             break;
         }
@@ -53,12 +55,12 @@ std::string BatchAddMessage(const BatchAddResult& result, const ScreenTexts& tex
     return message;
 }
 
-bool AppendEntry(std::vector<FileEntry>& entries, std::int16_t& count, int limit, const FileEntry& entry) {
-    return appendEntry(entries, count, limit, entry);
+bool AppendEntry(std::vector<FileEntry>& entries, std::int16_t& count, int limit, FileEntry entry) {
+    return appendEntry(entries, count, limit, std::move(entry));
 }
 
-bool AppendEntry(std::vector<AdvanceEntry>& entries, std::int16_t& count, int limit, const AdvanceEntry& entry) {
-    return appendEntry(entries, count, limit, entry);
+bool AppendEntry(std::vector<AdvanceEntry>& entries, std::int16_t& count, int limit, AdvanceEntry entry) {
+    return appendEntry(entries, count, limit, std::move(entry));
 }
 
 std::string FillPlaceholder(const std::string& text, const std::string& value) {

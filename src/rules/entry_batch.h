@@ -33,10 +33,10 @@ BatchAddResult AddFileEntries(std::vector<FileEntry>& entries, std::int16_t& cou
 // What to tell the user after a batch, in the active screen texts; empty when all went in.
 std::string BatchAddMessage(const BatchAddResult& result, const ScreenTexts& texts);
 
-// Appends a copy as Add does (the copy of an advance entry brings its detail entries). False,
-// with nothing changed, when count has reached limit.
-bool AppendEntry(std::vector<FileEntry>& entries, std::int16_t& count, int limit, const FileEntry& entry);
-bool AppendEntry(std::vector<AdvanceEntry>& entries, std::int16_t& count, int limit, const AdvanceEntry& entry);
+// Appends a copy as Add does (the copy of an advance entry brings its detail entries); taken by
+// value, so an entry of the same list can be appended. False, with nothing changed, at the limit.
+bool AppendEntry(std::vector<FileEntry>& entries, std::int16_t& count, int limit, FileEntry entry);
+bool AppendEntry(std::vector<AdvanceEntry>& entries, std::int16_t& count, int limit, AdvanceEntry entry);
 
 // "%1" in a screen text replaced by value.
 std::string FillPlaceholder(const std::string& text, const std::string& value);
