@@ -56,8 +56,8 @@ public:
     void reset(const ScheduleDocument& current);
     // Records a change; nothing when before and after are equal. Steps that could be redone are
     // dropped, and the oldest step when the history is full. True when a step was recorded.
-    bool record(TextId label, const ScheduleDocument& before, EntryRef touchedBefore, const ScheduleDocument& after,
-                EntryRef touchedAfter);
+    bool record(TextId label, const ScheduleDocument& before, EntryRef touchedBefore,
+                const ScheduleDocument& after, EntryRef touchedAfter);
 
     bool canUndo() const { return next_ > 0; }
     bool canRedo() const { return next_ < steps_.size(); }

@@ -14,7 +14,8 @@ ScheduleDocument documentWith(int basicCount) {
         FileEntry entry;
         entry.fileName[0] = static_cast<std::uint8_t>('A' + i % 26);
         entry.playTimes = static_cast<std::uint8_t>(i % 100);
-        EXPECT_TRUE(AppendEntry(document.schedule.basicEntries, document.schedule.basicCount, kMaxBasicEntries, entry));
+        EXPECT_TRUE(AppendEntry(document.schedule.basicEntries, document.schedule.basicCount,
+                                kMaxBasicEntries, entry));
     }
     return document;
 }
@@ -62,17 +63,18 @@ TEST(EntryBatchTest, RefusedNamesListed_othersAdded_untilTheLimitWhichSaysHowMan
     texts.SelectScreenTexts(1);
     ScheduleDocument document = documentWith(kMaxBasicEntries - 2);
     Schedule& s = document.schedule;
-    const BatchAddResult result =
-        AddFileEntries(s.basicEntries, s.basicCount, kMaxBasicEntries,
-                       {{"ok1.mp3"}, {"this-name-is-too-long.mp3"}, {"gone.avi", false}, {"ok2.jpg"}, {"ok3.jpg"}}, 4,
-                       kVolumeDefault);
+    const BatchAddResult result = AddFileEntries(
+        s.basicEntries, s.basicCount, kMaxBasicEntries,
+        {{"ok1.mp3"}, {"this-name-is-too-long.mp3"}, {"gone.avi", false}, {"ok2.jpg"}, {"ok3.jpg"}}, 4,
+        kVolumeDefault);
     EXPECT_EQ(s.basicCount, kMaxBasicEntries);
     EXPECT_EQ(result.added, (std::vector<std::string>{"ok1.mp3", "ok2.jpg"}));
     EXPECT_TRUE(result.full);
     EXPECT_EQ(s.basicEntries[kMaxBasicEntries - 1].fileExt[0], 'J');
     EXPECT_EQ(s.basicEntries[kMaxBasicEntries - 1].playTimes, 4);
-    EXPECT_EQ(BatchAddMessage(result, texts), "These files were not added:\r\nthis-name-is-too-long.mp3\r\ngone.avi\r\n\r\n"
-                                              "Too many basic schedules!!\r\n2 files were added.");
+    EXPECT_EQ(BatchAddMessage(result, texts),
+              "These files were not added:\r\nthis-name-is-too-long.mp3\r\ngone.avi\r\n\r\n"
+              "Too many basic schedules!!\r\n2 files were added.");
 }
 
 TEST(EntryBatchTest, PastedAdvanceEntryBringsItsOwnCopyOfTheDetails) {

@@ -218,12 +218,13 @@ void ScheduleEditForm::BrowseCmd_Click() {
 
 void ScheduleEditForm::BrowseMediaFile() {
     if (addsEntries()) {
-        const QStringList chosen = context_.prompts.openFiles(this, kMediaFileFilter, toQt(context_.state.mediaDir));
+        const QStringList chosen =
+            context_.prompts.openFiles(this, kMediaFileFilter, toQt(context_.state.mediaDir));
         if (chosen.size() > 1) {
             FileNameText->clear();
             chosenFiles_ = chosen;
-            FileNameText->setPlaceholderText(
-                toQt(FillPlaceholder(context_.texts.text(TextId::TextFilesChosen), std::to_string(chosen.size()))));
+            FileNameText->setPlaceholderText(toQt(FillPlaceholder(
+                context_.texts.text(TextId::TextFilesChosen), std::to_string(chosen.size()))));
             const std::string directory = PathDirectory(fromQt(chosen.constFirst()));
             if (!directory.empty())
                 context_.state.mediaDir = directory;

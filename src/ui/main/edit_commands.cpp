@@ -15,8 +15,8 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
-#include <QKeyEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QListWidget>
 #include <QMenu>
@@ -58,7 +58,8 @@ EditCommands::EditCommands(AppContext& context, Window window, QMenuBar* menuBar
     else
         menuBar->addMenu(subEdit);
 
-    const auto addAction = [this](const char* name, const QList<QKeySequence>& keys, void (EditCommands::*slot)()) {
+    const auto addAction = [this](const char* name, const QList<QKeySequence>& keys,
+                                  void (EditCommands::*slot)()) {
         QAction* action = subEdit->addAction(QString());
         action->setObjectName(QString::fromLatin1(name));
         action->setShortcuts(keys);
@@ -68,8 +69,10 @@ EditCommands::EditCommands(AppContext& context, Window window, QMenuBar* menuBar
     subUndo = addAction("subUndo", QKeySequence::keyBindings(QKeySequence::Undo), &EditCommands::undo);
     subRedo = addAction("subRedo", QKeySequence::keyBindings(QKeySequence::Redo), &EditCommands::redo);
     subEdit->addSeparator();
-    subCopyEntry = addAction("subCopyEntry", QKeySequence::keyBindings(QKeySequence::Copy), &EditCommands::copy);
-    subPasteEntry = addAction("subPasteEntry", QKeySequence::keyBindings(QKeySequence::Paste), &EditCommands::paste);
+    subCopyEntry =
+        addAction("subCopyEntry", QKeySequence::keyBindings(QKeySequence::Copy), &EditCommands::copy);
+    subPasteEntry =
+        addAction("subPasteEntry", QKeySequence::keyBindings(QKeySequence::Paste), &EditCommands::paste);
     subDuplicateEntry =
         addAction("subDuplicateEntry", {QKeySequence(Qt::CTRL | Qt::Key_D)}, &EditCommands::duplicate);
 
@@ -81,7 +84,6 @@ EditCommands::EditCommands(AppContext& context, Window window, QMenuBar* menuBar
         list->viewport()->setAcceptDrops(true);
         list->viewport()->installEventFilter(this);
     }
-    applyTexts();
 }
 
 EditCommands::~EditCommands() = default;
@@ -96,6 +98,8 @@ void EditCommands::applyTexts() {
 }
 
 void EditCommands::started() {
+    // The screen texts are chosen during start-up, after the menu was built.
+    applyTexts();
     history_.reset(document());
     updateActions();
     offerRecovery();
@@ -242,7 +246,9 @@ void EditCommands::copy() {
     QListWidget* list = activeList();
     const int row = list->currentRow();
     const Schedule& schedule = state_.schedule;
-    const auto inUse = [row](int count, std::size_t size) { return row >= 0 && row < count && row < int(size); };
+    const auto inUse = [row](int count, std::size_t size) {
+        return row >= 0 && row < count && row < int(size);
+    };
     switch (listKind(list)) {
     case EntryRef::List::Basic:
         if (inUse(schedule.basicCount, schedule.basicEntries.size()))
@@ -427,9 +433,11 @@ void EditCommands::endSession() {
     }
     QDir().mkpath(QFileInfo(toQt(path)).absolutePath());
     const Result written = WriteRecoveryFile(
-        path, RecoveredSchedule{state_.scheduleDir, state_.scheduleFileName, state_.schedule}, context_.random);
+        path, RecoveredSchedule{state_.scheduleDir, state_.scheduleFileName, state_.schedule},
+        context_.random);
     if (!written)
-        std::fprintf(stderr, "velmo-schedule-generator: unsaved schedule not kept: %s\n", written.reason.c_str());
+        std::fprintf(stderr, "velmo-schedule-generator: unsaved schedule not kept: %s\n",
+                     written.reason.c_str());
 }
 
 void EditCommands::closedNormally() {
@@ -449,15 +457,16 @@ void EditCommands::offerRecovery() {
     case RecoveryRead::Damaged: {
         // Said once: set aside, it is not offered again.
         const std::string aside = SetRecoveryFileAside(path);
-        context_.prompts.message(window_.widget,
-                                 toQt(FillPlaceholder(texts.text(TextId::MsgRecoveryDamaged), aside.empty() ? path : aside)));
+        context_.prompts.message(window_.widget, toQt(FillPlaceholder(texts.text(TextId::MsgRecoveryDamaged),
+                                                                      aside.empty() ? path : aside)));
         return;
     }
     case RecoveryRead::Read:
         break;
     }
     switch (context_.prompts.askKeepDiscardCancel(
-        window_.widget, toQt(FillPlaceholder(texts.text(TextId::MsgRestoreRecovery), kept.directory + kept.fileName)),
+        window_.widget,
+        toQt(FillPlaceholder(texts.text(TextId::MsgRestoreRecovery), kept.directory + kept.fileName)),
         screenText(texts, TextId::TextRestore), screenText(texts, TextId::TextDiscard),
         screenText(texts, TextId::TextCancel))) {
     case Prompts::Choice::Keep:

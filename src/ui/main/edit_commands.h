@@ -31,16 +31,17 @@ public:
     struct Window {
         QWidget* widget = nullptr;
         MainLists lists;
-        std::function<void()> refill;         // ShowBasicList, ShowAdvanceList, ShowDetailList, buttons
-        std::function<void()> updateCaption;  // UpdateMainCaption
-        std::function<bool()> save;           // the Save command; true when the schedule was written
+        std::function<void()> refill;        // ShowBasicList, ShowAdvanceList, ShowDetailList, buttons
+        std::function<void()> updateCaption; // UpdateMainCaption
+        std::function<bool()> save;          // the Save command; true when the schedule was written
     };
 
     EditCommands(AppContext& context, Window window, QMenuBar* menuBar, QMenu* fileMenu);
     ~EditCommands() override;
 
     void applyTexts();
-    // After start-up: what was loaded counts as unchanged; a recovery file is offered.
+    // After start-up: the captions in the chosen language, what was loaded counts as unchanged, and a
+    // recovery file is offered.
     void started();
 
     // Runs a command and records what it changed as one undo step, the touched entry read from

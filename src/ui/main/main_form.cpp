@@ -353,23 +353,40 @@ void MainForm::connectHandlers() {
 
     // Every change to the schedule goes through the undo history.
     const auto undoable = [this](TextId label, EntryRef::List list, void (MainForm::*handler)()) {
-        return [this, label, list, handler] { edits_->record(label, list, [this, handler] { (this->*handler)(); }); };
+        return [this, label, list, handler] {
+            edits_->record(label, list, [this, handler] { (this->*handler)(); });
+        };
     };
-    connect(NormalAddCmd, &QPushButton::clicked, this, undoable(TextId::TextAdd, EntryRef::List::Basic, &MainForm::NormalAddCmd_Click));
-    connect(NormalModifyCmd, &QPushButton::clicked, this, undoable(TextId::TextModify, EntryRef::List::Basic, &MainForm::NormalModifyCmd_Click));
-    connect(NormalMoveUpCmd, &QPushButton::clicked, this, undoable(TextId::TextMoveUp, EntryRef::List::Basic, &MainForm::NormalMoveUpCmd_Click));
-    connect(NormalMoveDownCmd, &QPushButton::clicked, this, undoable(TextId::TextMoveDown, EntryRef::List::Basic, &MainForm::NormalMoveDownCmd_Click));
-    connect(NormalRemoveCmd, &QPushButton::clicked, this, undoable(TextId::TextRemove, EntryRef::List::Basic, &MainForm::NormalRemoveCmd_Click));
-    connect(AdvanceAddCmd, &QPushButton::clicked, this, undoable(TextId::TextAdd, EntryRef::List::Advance, &MainForm::AdvanceAddCmd_Click));
-    connect(AdvanceModifyCmd, &QPushButton::clicked, this, undoable(TextId::TextModify, EntryRef::List::Advance, &MainForm::AdvanceModifyCmd_Click));
-    connect(AdvanceMoveUpCmd, &QPushButton::clicked, this, undoable(TextId::TextMoveUp, EntryRef::List::Advance, &MainForm::AdvanceMoveUpCmd_Click));
-    connect(AdvanceMoveDownCmd, &QPushButton::clicked, this, undoable(TextId::TextMoveDown, EntryRef::List::Advance, &MainForm::AdvanceMoveDownCmd_Click));
-    connect(AdvanceRemoveCmd, &QPushButton::clicked, this, undoable(TextId::TextRemove, EntryRef::List::Advance, &MainForm::AdvanceRemoveCmd_Click));
-    connect(DetailAddCmd, &QPushButton::clicked, this, undoable(TextId::TextAdd, EntryRef::List::Detail, &MainForm::DetailAddCmd_Click));
-    connect(DetailModifyCmd, &QPushButton::clicked, this, undoable(TextId::TextModify, EntryRef::List::Detail, &MainForm::DetailModifyCmd_Click));
-    connect(DetailMoveUpCmd, &QPushButton::clicked, this, undoable(TextId::TextMoveUp, EntryRef::List::Detail, &MainForm::DetailMoveUpCmd_Click));
-    connect(DetailMoveDownCmd, &QPushButton::clicked, this, undoable(TextId::TextMoveDown, EntryRef::List::Detail, &MainForm::DetailMoveDownCmd_Click));
-    connect(DetailRemoveCmd, &QPushButton::clicked, this, undoable(TextId::TextRemove, EntryRef::List::Detail, &MainForm::DetailRemoveCmd_Click));
+    connect(NormalAddCmd, &QPushButton::clicked, this,
+            undoable(TextId::TextAdd, EntryRef::List::Basic, &MainForm::NormalAddCmd_Click));
+    connect(NormalModifyCmd, &QPushButton::clicked, this,
+            undoable(TextId::TextModify, EntryRef::List::Basic, &MainForm::NormalModifyCmd_Click));
+    connect(NormalMoveUpCmd, &QPushButton::clicked, this,
+            undoable(TextId::TextMoveUp, EntryRef::List::Basic, &MainForm::NormalMoveUpCmd_Click));
+    connect(NormalMoveDownCmd, &QPushButton::clicked, this,
+            undoable(TextId::TextMoveDown, EntryRef::List::Basic, &MainForm::NormalMoveDownCmd_Click));
+    connect(NormalRemoveCmd, &QPushButton::clicked, this,
+            undoable(TextId::TextRemove, EntryRef::List::Basic, &MainForm::NormalRemoveCmd_Click));
+    connect(AdvanceAddCmd, &QPushButton::clicked, this,
+            undoable(TextId::TextAdd, EntryRef::List::Advance, &MainForm::AdvanceAddCmd_Click));
+    connect(AdvanceModifyCmd, &QPushButton::clicked, this,
+            undoable(TextId::TextModify, EntryRef::List::Advance, &MainForm::AdvanceModifyCmd_Click));
+    connect(AdvanceMoveUpCmd, &QPushButton::clicked, this,
+            undoable(TextId::TextMoveUp, EntryRef::List::Advance, &MainForm::AdvanceMoveUpCmd_Click));
+    connect(AdvanceMoveDownCmd, &QPushButton::clicked, this,
+            undoable(TextId::TextMoveDown, EntryRef::List::Advance, &MainForm::AdvanceMoveDownCmd_Click));
+    connect(AdvanceRemoveCmd, &QPushButton::clicked, this,
+            undoable(TextId::TextRemove, EntryRef::List::Advance, &MainForm::AdvanceRemoveCmd_Click));
+    connect(DetailAddCmd, &QPushButton::clicked, this,
+            undoable(TextId::TextAdd, EntryRef::List::Detail, &MainForm::DetailAddCmd_Click));
+    connect(DetailModifyCmd, &QPushButton::clicked, this,
+            undoable(TextId::TextModify, EntryRef::List::Detail, &MainForm::DetailModifyCmd_Click));
+    connect(DetailMoveUpCmd, &QPushButton::clicked, this,
+            undoable(TextId::TextMoveUp, EntryRef::List::Detail, &MainForm::DetailMoveUpCmd_Click));
+    connect(DetailMoveDownCmd, &QPushButton::clicked, this,
+            undoable(TextId::TextMoveDown, EntryRef::List::Detail, &MainForm::DetailMoveDownCmd_Click));
+    connect(DetailRemoveCmd, &QPushButton::clicked, this,
+            undoable(TextId::TextRemove, EntryRef::List::Detail, &MainForm::DetailRemoveCmd_Click));
 
     // A double click on a row does what the list's Modify button does, when that button would.
     const auto modifyOnDoubleClick = [this](QListWidget* list, QPushButton* modify) {

@@ -47,8 +47,8 @@ public:
                                     const QString& fileName) override;
     std::optional<QString> saveFile(QWidget* parent, const QString& filter, const QString& directory,
                                     const QString& fileName) override;
-    Choice askKeepDiscardCancel(QWidget* parent, const QString& text, const QString& keep, const QString& discard,
-                                const QString& cancel) override;
+    Choice askKeepDiscardCancel(QWidget* parent, const QString& text, const QString& keep,
+                                const QString& discard, const QString& cancel) override;
     QStringList openFiles(QWidget* parent, const QString& filter, const QString& directory) override;
 };
 

@@ -72,8 +72,8 @@ bool QtPrompts::askOkCancel(QWidget* parent, const QString& text) {
 
 std::optional<QString> QtPrompts::openFile(QWidget* parent, const QString& filter, const QString& directory,
                                            const QString& fileName) {
-    return firstFile(
-        runFileDialog(parent, QFileDialog::AcceptOpen, QFileDialog::ExistingFile, filter, directory, fileName));
+    return firstFile(runFileDialog(parent, QFileDialog::AcceptOpen, QFileDialog::ExistingFile, filter,
+                                   directory, fileName));
 }
 
 std::optional<QString> QtPrompts::saveFile(QWidget* parent, const QString& filter, const QString& directory,
@@ -83,7 +83,8 @@ std::optional<QString> QtPrompts::saveFile(QWidget* parent, const QString& filte
 }
 
 QStringList QtPrompts::openFiles(QWidget* parent, const QString& filter, const QString& directory) {
-    return runFileDialog(parent, QFileDialog::AcceptOpen, QFileDialog::ExistingFiles, filter, directory, QString());
+    return runFileDialog(parent, QFileDialog::AcceptOpen, QFileDialog::ExistingFiles, filter, directory,
+                         QString());
 }
 
 Prompts::Choice QtPrompts::askKeepDiscardCancel(QWidget* parent, const QString& text, const QString& keep,

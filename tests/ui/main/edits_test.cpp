@@ -122,7 +122,8 @@ protected:
         EXPECT_EQ(Rows(list("DetailList")), detail);
         EXPECT_EQ(child<QPushButton>("NormalRemoveCmd")->isEnabled(), s.basicCount > 0);
         EXPECT_EQ(child<QPushButton>("DetailAddCmd")->isEnabled(), s.advanceCount > 0);
-        EXPECT_EQ(child<QPushButton>("DetailMoveUpCmd")->isEnabled(), s.advanceCount > 0 && detail.size() >= 2);
+        EXPECT_EQ(child<QPushButton>("DetailMoveUpCmd")->isEnabled(),
+                  s.advanceCount > 0 && detail.size() >= 2);
     }
 
     // Whether Open asks first. Both the question and the file dialog are cancelled: nothing changes.
@@ -155,7 +156,8 @@ TEST_F(EditsTest, MixedChanges_undoneAndRedone_modelByteIdenticalAndListsAsRefil
         change();
         states.push_back(encoded(schedule()));
         names.push_back(state().scheduleFileName);
-        ASSERT_TRUE(states.back() != states[states.size() - 2]) << "step " << states.size() - 1 << " changed nothing";
+        ASSERT_TRUE(states.back() != states[states.size() - 2])
+            << "step " << states.size() - 1 << " changed nothing";
     };
     step([&] { editFile(QStringLiteral("clip.avi")), click("NormalAddCmd"); });
     step([&] { focusRow("NormalList", 0), editFile(QStringLiteral("x.mpg")), click("NormalModifyCmd"); });
@@ -168,8 +170,13 @@ TEST_F(EditsTest, MixedChanges_undoneAndRedone_modelByteIdenticalAndListsAsRefil
         focusRow("DetailList", 0);
         QTest::keyClick(list("DetailList"), Qt::Key_V, Qt::ControlModifier);
     });
-    step([&] { focusRow("AdvanceList", 0), QTest::keyClick(list("AdvanceList"), Qt::Key_D, Qt::ControlModifier); });
-    step([&] { dropOn("NormalList", {QString::fromStdString(makeFile("d1.mp3")), QString::fromStdString(makeFile("d2.jpg"))}); });
+    step([&] {
+        focusRow("AdvanceList", 0), QTest::keyClick(list("AdvanceList"), Qt::Key_D, Qt::ControlModifier);
+    });
+    step([&] {
+        dropOn("NormalList",
+               {QString::fromStdString(makeFile("d1.mp3")), QString::fromStdString(makeFile("d2.jpg"))});
+    });
     step([&] { focusRow("AdvanceList", 1), click("AdvanceRemoveCmd"); });
     step([&] { tc.prompts.choices = {Choice::Discard}, click("NewCmd"); });
     step([&] { tc.prompts.files = {QString::fromStdString(app() + "other.vlm")}, click("OpenCmd"); });
@@ -322,8 +329,9 @@ TEST_F(EditsTest, SessionEnd_keepsTheChangesWithoutAQuestion_nextStartOffersThem
     tc.prompts.choices = {Choice::Keep};
     start();
     ASSERT_EQ(tc.prompts.shown.size(), 1u);
-    EXPECT_EQ(tc.prompts.shown[0].text.toStdString(), "The program ended last time without saving changes to " +
-                                                          app() + "velmo.vlm. Restore that schedule?");
+    EXPECT_EQ(tc.prompts.shown[0].text.toStdString(),
+              "The program ended last time without saving changes to " + app() +
+                  "velmo.vlm. Restore that schedule?");
     EXPECT_EQ(schedule(), changed);
     expectListsAsRefill();
     EXPECT_TRUE(asksBeforeOpen());
@@ -363,7 +371,8 @@ TEST_F(EditsTest, DamagedRecoveryFile_saidOnceAndSetAside) {
     WriteText(recovery, damaged);
     start();
     ASSERT_EQ(shownMessages().size(), 1);
-    EXPECT_TRUE(shownMessages()[0].startsWith(QStringLiteral("The unsaved schedule kept from last time cannot be read")));
+    EXPECT_TRUE(shownMessages()[0].startsWith(
+        QStringLiteral("The unsaved schedule kept from last time cannot be read")));
     EXPECT_EQ(schedule(), threeBasicTwoAdvance());
     EXPECT_FALSE(Exists(recovery));
     EXPECT_EQ(ReadBytes(recovery + ".damaged"), std::vector<std::uint8_t>(damaged.begin(), damaged.end()));
@@ -378,9 +387,11 @@ TEST_F(EditsTest, DamagedRecoveryFile_saidOnceAndSetAside) {
 TEST_F(EditsTest, DropOfSeveralFiles_refusedOnesListedOnce_oneUndoTakesTheBatchBack) {
     startOn(threeBasicTwoAdvance());
     const std::string folder = makeDir("folder");
-    dropOn("NormalList", {QString::fromStdString(makeFile("one.mp3")), QString::fromStdString(makeFile("bad name.avi")),
-                          QString::fromStdString(folder), QString::fromStdString(makeFile("two.jpg"))});
-    EXPECT_EQ(shownMessages().join('|').toStdString(), "These files were not added:\r\nbad name.avi\r\nfolder");
+    dropOn("NormalList",
+           {QString::fromStdString(makeFile("one.mp3")), QString::fromStdString(makeFile("bad name.avi")),
+            QString::fromStdString(folder), QString::fromStdString(makeFile("two.jpg"))});
+    EXPECT_EQ(shownMessages().join('|').toStdString(),
+              "These files were not added:\r\nbad name.avi\r\nfolder");
     ASSERT_EQ(schedule().basicCount, 5);
     EXPECT_EQ(schedule().basicEntries[3], MakeFile("ONE", "MP3", 1, 13));
     EXPECT_EQ(schedule().basicEntries[4], MakeFile("TWO", "JPG", 1, 13));
@@ -394,9 +405,11 @@ TEST_F(EditsTest, DropBeyondTheLimit_limitMessageNamesHowManyWereAdded) {
     Schedule s;
     AddAdvance(s, MakeAdvance(7, 1, 1, 7, 99));
     startOn(s);
-    dropOn("DetailList", {QString::fromStdString(makeFile("a.mp3")), QString::fromStdString(makeFile("b.mp3"))});
+    dropOn("DetailList",
+           {QString::fromStdString(makeFile("a.mp3")), QString::fromStdString(makeFile("b.mp3"))});
     EXPECT_EQ(schedule().advanceEntries[0].fileCount, 100);
-    EXPECT_EQ(shownMessages(), QStringList({QStringLiteral("Too many basic schedules!!\r\n1 files were added.")}));
+    EXPECT_EQ(shownMessages(),
+              QStringList({QStringLiteral("Too many basic schedules!!\r\n1 files were added.")}));
 }
 
 TEST_F(EditsTest, CopyAndPaste_betweenTheLists_advanceEntryWithItsDetails) {
@@ -448,6 +461,7 @@ TEST_F(EditsTest, BrowseOfSeveralFilesInAdd_oneEntryEachWithTheChosenPlayCountAn
 }
 
 TEST_F(EditsTest, EditMenu_betweenFileAndHelp_standardShortcuts) {
+    tc.texts = ScreenTexts(); // as at a real start: the texts are chosen after the menus are built
     startOn(threeBasicTwoAdvance());
     QStringList menus;
     for (const QAction* action : form->menuBar()->actions())
@@ -461,13 +475,10 @@ TEST_F(EditsTest, EditMenu_betweenFileAndHelp_standardShortcuts) {
     EXPECT_FALSE(child<QAction>("subUndo")->isEnabled());
     EXPECT_EQ(child<QAction>("subUndo")->text(), QStringLiteral("Undo"));
 
-    QMenu* edit = child<QMenu>("subEdit");
-    form->menuBar()->setActiveAction(edit->menuAction());
-    QCoreApplication::processEvents();
-    if (!qEnvironmentVariableIsEmpty("VELMO_SHOT"))
-        form->grab().save(qEnvironmentVariable("VELMO_SHOT") + QStringLiteral("-window.png")),
-            edit->grab().save(qEnvironmentVariable("VELMO_SHOT") + QStringLiteral("-menu.png"));
-    edit->close();
+    QStringList items;
+    for (const QAction* action : child<QMenu>("subEdit")->actions())
+        items << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    EXPECT_EQ(items, QStringList({"Undo", "Redo", "-", "Copy", "Paste", "Duplicate"}));
 }
 
 } // namespace

@@ -190,9 +190,8 @@ TEST_F(EndToEndTest, RecoveryFile_secondInstanceNeverTouchesIt_sessionEndDuringT
     kept.basicCount = 1;
     velmo::SeededRandomSource random(3);
     QDir().mkpath(QFileInfo(recoveryPath()).absolutePath());
-    ASSERT_TRUE(velmo::WriteRecoveryFile(recoveryPath().toStdString(),
-                                         {appPath(), "velmo.vlm", kept}, random)
-                    .ok);
+    ASSERT_TRUE(
+        velmo::WriteRecoveryFile(recoveryPath().toStdString(), {appPath(), "velmo.vlm", kept}, random).ok);
     const QByteArray bytes = contentOf(recoveryPath());
 
     QProcess first; // waits in the restore question
