@@ -391,7 +391,9 @@ bool EditCommands::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::DragEnter:
     case QEvent::DragMove: {
         auto* drag = static_cast<QDropEvent*>(event);
-        if (drag->mimeData()->hasUrls() && target->isEnabled()) {
+        // Details need the advance entry they belong to.
+        const bool hasOwner = target != lists.DetailList || lists.AdvanceList->currentRow() >= 0;
+        if (drag->mimeData()->hasUrls() && target->isEnabled() && hasOwner) {
             drag->acceptProposedAction();
             return true;
         }
