@@ -46,18 +46,6 @@ TEST(ScheduleHistoryTest, NothingChanged_noStep_andANewChangeDropsTheRedoSteps) 
     EXPECT_FALSE(history.canRedo());
 }
 
-TEST(ScheduleHistoryTest, Modified_againstTheCleanPoint_includingTheFileItBelongsTo) {
-    ScheduleHistory history;
-    history.reset(documentWith(1));
-    EXPECT_FALSE(history.isModified(documentWith(1)));
-    EXPECT_TRUE(history.isModified(documentWith(2)));
-    ScheduleDocument renamed = documentWith(1);
-    renamed.fileName = "other.vlm";
-    EXPECT_TRUE(history.isModified(renamed));
-    history.markClean(renamed);
-    EXPECT_FALSE(history.isModified(renamed));
-}
-
 TEST(EntryBatchTest, RefusedNamesListed_othersAdded_untilTheLimitWhichSaysHowMany) {
     ScreenTexts texts;
     texts.SelectScreenTexts(1);
@@ -74,7 +62,7 @@ TEST(EntryBatchTest, RefusedNamesListed_othersAdded_untilTheLimitWhichSaysHowMan
     EXPECT_EQ(s.basicEntries[kMaxBasicEntries - 1].playTimes, 4);
     EXPECT_EQ(BatchAddMessage(result, texts),
               "These files were not added:\r\nthis-name-is-too-long.mp3\r\ngone.avi\r\n\r\n"
-              "Too many basic schedules!!\r\n2 files were added.");
+              "Too many basic schedules!!\r\nFiles added: 2.");
 }
 
 TEST(EntryBatchTest, PastedAdvanceEntryBringsItsOwnCopyOfTheDetails) {

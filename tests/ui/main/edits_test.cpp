@@ -363,27 +363,6 @@ TEST_F(EditsTest, Sigterm_closesWithoutAQuestion_theChangesKeptInTheRecoveryFile
     EXPECT_EQ(kept.directory + kept.fileName, app() + "velmo.vlm");
 }
 
-TEST_F(EditsTest, DamagedRecoveryFile_saidOnceAndSetAside) {
-    writeSchedule(app(), "velmo.vlm", threeBasicTwoAdvance());
-    const std::string recovery = EditCommands::recoveryFilePath();
-    QDir().mkpath(QFileInfo(QString::fromStdString(recovery)).absolutePath());
-    const std::string damaged = "VELMO-RECOVERY 1\n3\n/a/9\nvelmo.vlm";
-    WriteText(recovery, damaged);
-    start();
-    ASSERT_EQ(shownMessages().size(), 1);
-    EXPECT_TRUE(shownMessages()[0].startsWith(
-        QStringLiteral("The unsaved schedule kept from last time cannot be read")));
-    EXPECT_EQ(schedule(), threeBasicTwoAdvance());
-    EXPECT_FALSE(Exists(recovery));
-    EXPECT_EQ(ReadBytes(recovery + ".damaged"), std::vector<std::uint8_t>(damaged.begin(), damaged.end()));
-
-    form.reset();
-    tc.prompts.shown.clear();
-    start();
-    EXPECT_TRUE(tc.prompts.shown.empty());
-    QFile::remove(QString::fromStdString(recovery + ".damaged"));
-}
-
 TEST_F(EditsTest, DropOfSeveralFiles_refusedOnesListedOnce_oneUndoTakesTheBatchBack) {
     startOn(threeBasicTwoAdvance());
     const std::string folder = makeDir("folder");
@@ -409,7 +388,7 @@ TEST_F(EditsTest, DropBeyondTheLimit_limitMessageNamesHowManyWereAdded) {
            {QString::fromStdString(makeFile("a.mp3")), QString::fromStdString(makeFile("b.mp3"))});
     EXPECT_EQ(schedule().advanceEntries[0].fileCount, 100);
     EXPECT_EQ(shownMessages(),
-              QStringList({QStringLiteral("Too many basic schedules!!\r\n1 files were added.")}));
+              QStringList({QStringLiteral("Too many basic schedules!!\r\nFiles added: 1.")}));
 }
 
 TEST_F(EditsTest, CopyAndPaste_betweenTheLists_advanceEntryWithItsDetails) {
