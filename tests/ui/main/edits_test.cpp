@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -437,6 +438,37 @@ TEST_F(EditsTest, BrowseOfSeveralFilesInAdd_oneEntryEachWithTheChosenPlayCountAn
     expectListsAsRefill();
     trigger("subUndo");
     EXPECT_EQ(schedule(), threeBasicTwoAdvance());
+}
+
+TEST_F(EditsTest, BrowseInAdd_theRealFileDialogTakesSeveralFiles) {
+    makeFile("p1.mp3");
+    makeFile("p2.avi");
+    QtPrompts real;
+    AppContext context{tc.state, tc.texts, real, tc.clock, tc.random, tc.volumes, tc.links, {}};
+    form = std::make_unique<MainForm>(context, tc.appPath());
+    form->show();
+
+    bool typed = false;
+    std::function<void()> pickTwo = [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr)
+            return QTimer::singleShot(10, qApp, pickTwo);
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(name, nullptr);
+        name->setText(QStringLiteral("\"p1.mp3\" \"p2.avi\""));
+        typed = true;
+        QTest::keyClick(name, Qt::Key_Return);
+    };
+    answerDialog([&](QWidget* editor) {
+        QTimer::singleShot(0, qApp, pickTwo);
+        editor->findChild<QPushButton*>(QStringLiteral("BrowseCmd"))->click();
+        editor->findChild<QPushButton*>(QStringLiteral("OKCmd"))->click();
+    });
+    click("NormalAddCmd");
+    EXPECT_TRUE(typed);
+    ASSERT_EQ(schedule().basicCount, 2);
+    EXPECT_EQ(schedule().basicEntries[0], MakeFile("P1", "MP3", 1, 13));
+    EXPECT_EQ(schedule().basicEntries[1], MakeFile("P2", "AVI", 1, 13));
 }
 
 TEST_F(EditsTest, EditMenu_betweenFileAndHelp_standardShortcuts) {
