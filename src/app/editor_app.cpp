@@ -88,6 +88,8 @@ int RunEditor(QApplication& app) {
         return 0;
     }
     mainForm = &form;
+    // A session manager may end the event loop without closing any window.
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &form, [&form] { form.EndSession(); });
     form.show();
     const int code = app.exec();
     mainForm = nullptr;

@@ -84,6 +84,10 @@ EditCommands::EditCommands(AppContext& context, Window window, QMenuBar* menuBar
         list->viewport()->setAcceptDrops(true);
         list->viewport()->installEventFilter(this);
     }
+#ifndef QT_NO_SESSIONMANAGER
+    // A desktop logout asks first; the logout may still be cancelled, so nothing more than keeping.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { keepUnsavedChanges(); });
+#endif
 }
 
 EditCommands::~EditCommands() = default;
@@ -424,6 +428,10 @@ std::string EditCommands::recoveryFilePath() {
 
 void EditCommands::endSession() {
     sessionEnding_ = true;
+    keepUnsavedChanges();
+}
+
+void EditCommands::keepUnsavedChanges() {
     const std::string path = recoveryFilePath();
     if (path.empty())
         return;

@@ -60,6 +60,8 @@ public:
     bool confirmClose();
     // The session ends and no question can wait: keeps an unsaved schedule in the recovery file.
     void endSession();
+    // Writes the recovery file when the schedule differs from its saved state, removes it otherwise.
+    void keepUnsavedChanges();
     bool sessionEnding() const { return sessionEnding_; }
     // A normal end after the user's answer: the recovery file has served its purpose.
     void closedNormally();
