@@ -314,17 +314,23 @@ TEST_F(EditsTest, SaveRefusedByTheChecks_throughTheRealMessageBoxes_windowStaysO
     EXPECT_EQ(readBack(app(), "velmo.vlm"), one);
 }
 
-TEST_F(EditsTest, SessionEnd_keepsTheChangesWithoutAQuestion_nextStartOffersThem) {
+TEST_F(EditsTest, Sigterm_closesWithoutAQuestion_nextStartOffersTheChangesBack) {
     startOn(threeBasicTwoAdvance());
-    focusRow("AdvanceList", 0);
-    click("AdvanceRemoveCmd");
+    focusRow("DetailList", 0);
+    click("DetailRemoveCmd");
     const Schedule changed = schedule();
-    form->EndSession();
-    EXPECT_FALSE(form->isVisible());
+    {
+        const TerminationSignals terminationSignals([this] { form->EndSession(); });
+        ASSERT_EQ(::raise(SIGTERM), 0);
+        EXPECT_TRUE(QTest::qWaitFor([this] { return !form->isVisible(); }, 5000));
+    }
     EXPECT_TRUE(tc.prompts.shown.empty());
+    RecoveredSchedule kept;
+    ASSERT_EQ(ReadRecoveryFile(EditCommands::recoveryFilePath(), kept), RecoveryRead::Read);
+    EXPECT_EQ(kept.schedule, changed);
+    EXPECT_EQ(kept.directory + kept.fileName, app() + "velmo.vlm");
     EXPECT_EQ(readBack(app(), "velmo.vlm"), threeBasicTwoAdvance());
     const std::string recovery = EditCommands::recoveryFilePath();
-    ASSERT_TRUE(Exists(recovery));
 
     form.reset();
     tc.prompts.choices = {Choice::Keep};
@@ -347,23 +353,6 @@ TEST_F(EditsTest, SessionEnd_keepsTheChangesWithoutAQuestion_nextStartOffersThem
     EXPECT_FALSE(Exists(recovery));
 }
 
-TEST_F(EditsTest, Sigterm_closesWithoutAQuestion_theChangesKeptInTheRecoveryFile) {
-    startOn(threeBasicTwoAdvance());
-    focusRow("DetailList", 0);
-    click("DetailRemoveCmd");
-    const Schedule changed = schedule();
-    {
-        const TerminationSignals terminationSignals([this] { form->EndSession(); });
-        ASSERT_EQ(::raise(SIGTERM), 0);
-        EXPECT_TRUE(QTest::qWaitFor([this] { return !form->isVisible(); }, 5000));
-    }
-    EXPECT_TRUE(tc.prompts.shown.empty());
-    RecoveredSchedule kept;
-    ASSERT_EQ(ReadRecoveryFile(EditCommands::recoveryFilePath(), kept), RecoveryRead::Read);
-    EXPECT_EQ(kept.schedule, changed);
-    EXPECT_EQ(kept.directory + kept.fileName, app() + "velmo.vlm");
-}
-
 TEST_F(EditsTest, DropOfSeveralFiles_refusedOnesListedOnce_oneUndoTakesTheBatchBack) {
     startOn(threeBasicTwoAdvance());
     const std::string folder = makeDir("folder");
@@ -379,17 +368,6 @@ TEST_F(EditsTest, DropOfSeveralFiles_refusedOnesListedOnce_oneUndoTakesTheBatchB
     expectListsAsRefill();
     trigger("subUndo");
     EXPECT_EQ(schedule(), threeBasicTwoAdvance());
-}
-
-TEST_F(EditsTest, DropBeyondTheLimit_limitMessageNamesHowManyWereAdded) {
-    Schedule s;
-    AddAdvance(s, MakeAdvance(7, 1, 1, 7, 99));
-    startOn(s);
-    dropOn("DetailList",
-           {QString::fromStdString(makeFile("a.mp3")), QString::fromStdString(makeFile("b.mp3"))});
-    EXPECT_EQ(schedule().advanceEntries[0].fileCount, 100);
-    EXPECT_EQ(shownMessages(),
-              QStringList({QStringLiteral("Too many basic schedules!!\r\nFiles added: 1.")}));
 }
 
 TEST_F(EditsTest, CopyAndPaste_betweenTheLists_advanceEntryWithItsDetails) {
