@@ -21,14 +21,14 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace velmo {
 
 namespace {
 
 const QString kMediaFileFilter = QStringLiteral(
     "Media File(*.jpg;*.avi;*.mpg;*.dat;*.vob;*.mp3)|*.jpg;*.avi;*.mpg;*.dat;*.vob;*.mp3|All File(*.*)|*.*");
-
-enum EditMode : std::int16_t { AddBasic = 1, ModifyBasic = 2, AddDetail = 3, ModifyDetail = 4 };
 
 template <typename T> bool inUse(const std::vector<T>& sequence, int count, int index) {
     return index >= 0 && index < count && index < static_cast<int>(sequence.size());
@@ -145,15 +145,15 @@ void ScheduleEditForm::EditFieldSetup() {
     };
 
     switch (state.editMode) {
-    case ModifyBasic:
+    case AppState::kEditModify:
         if (selectedRow(lists_.NormalList) == -1)
             selectRow(lists_.NormalList, 0);
         state.editIndex = static_cast<std::int16_t>(selectedRow(lists_.NormalList));
         break;
-    case AddDetail:
+    case AppState::kEditAddDetail:
         state.editAdvanceIndex = static_cast<std::int16_t>(selectedRow(lists_.AdvanceList));
         break;
-    case ModifyDetail:
+    case AppState::kEditModifyDetail:
         if (selectedRow(lists_.DetailList) == -1)
             selectRow(lists_.DetailList, 0);
         state.editIndex = static_cast<std::int16_t>(selectedRow(lists_.DetailList));
@@ -164,7 +164,7 @@ void ScheduleEditForm::EditFieldSetup() {
     }
 
     loadAddDefaults();
-    if (state.editMode == ModifyBasic || state.editMode == ModifyDetail) {
+    if (state.editMode == AppState::kEditModify || state.editMode == AppState::kEditModifyDetail) {
         if (const FileEntry* entry = modifiedEntry())
             loadEntry(*entry);
     }
@@ -180,10 +180,10 @@ void ScheduleEditForm::loadEntry(const FileEntry& entry) {
 FileEntry* ScheduleEditForm::modifiedEntry() {
     Schedule& schedule = context_.state.schedule;
     const int index = context_.state.editIndex;
-    if (context_.state.editMode == ModifyBasic)
+    if (context_.state.editMode == AppState::kEditModify)
         return inUse(schedule.basicEntries, schedule.basicCount, index) ? &schedule.basicEntries[index]
                                                                         : nullptr;
-    if (context_.state.editMode == ModifyDetail) {
+    if (context_.state.editMode == AppState::kEditModifyDetail) {
         const int advance = context_.state.editAdvanceIndex;
         if (!inUse(schedule.advanceEntries, schedule.advanceCount, advance))
             return nullptr;
@@ -203,13 +203,16 @@ void ScheduleEditForm::keyPressEvent(QKeyEvent* event) {
 
 void ScheduleEditForm::FileNameText_Change() {
     CopyCmd->setEnabled(false);
+    // Typing never makes a name longer than the limit, or than a longer picked name already was.
+    FileNameText->setMaxLength(std::max(kFileNameTextLimit, static_cast<int>(FileNameText->text().size())));
     // Typing a name takes the place of the files picked.
     chosenFiles_.clear();
     FileNameText->setPlaceholderText(QString());
 }
 
 bool ScheduleEditForm::addsEntries() const {
-    return context_.state.editMode == AddBasic || context_.state.editMode == AddDetail;
+    return context_.state.editMode == AppState::kEditAdd ||
+           context_.state.editMode == AppState::kEditAddDetail;
 }
 
 void ScheduleEditForm::BrowseCmd_Click() {
@@ -217,34 +220,30 @@ void ScheduleEditForm::BrowseCmd_Click() {
 }
 
 void ScheduleEditForm::BrowseMediaFile() {
+    std::string directory = context_.state.mediaDir;
+    std::string fileName;
     if (addsEntries()) {
-        const QStringList chosen =
-            context_.prompts.openFiles(this, kMediaFileFilter, toQt(context_.state.mediaDir));
+        // An Add may take several files at once; one file goes on as a single pick.
+        const QStringList chosen = context_.prompts.openFiles(this, kMediaFileFilter, toQt(directory));
         if (chosen.size() > 1) {
             FileNameText->clear();
             chosenFiles_ = chosen;
             FileNameText->setPlaceholderText(toQt(FillPlaceholder(
                 context_.texts.text(TextId::TextFilesChosen), std::to_string(chosen.size()))));
-            const std::string directory = PathDirectory(fromQt(chosen.constFirst()));
-            if (!directory.empty())
-                context_.state.mediaDir = directory;
+            if (const std::string first = PathDirectory(fromQt(chosen.constFirst())); !first.empty())
+                context_.state.mediaDir = first;
             return;
         }
-        if (chosen.isEmpty() || chosen.constFirst().isEmpty())
+        if (chosen.isEmpty() || !splitPickedPath(chosen.constFirst(), directory, fileName))
             return;
-        const std::string path = fromQt(chosen.constFirst());
-        if (PathDirectory(path).empty() || PathFileName(path).empty())
-            return;
-        FileNameText->setText(toQt(TrimSpaces(PathFileName(path))));
-        context_.state.mediaDir = PathDirectory(path);
-        CopyCmd->setEnabled(true);
+    } else if (!OpenMediaFileDialog(directory, fileName)) {
         return;
     }
-    std::string directory = context_.state.mediaDir;
-    std::string fileName;
-    if (!OpenMediaFileDialog(directory, fileName))
-        return;
-    FileNameText->setText(toQt(TrimSpaces(fileName)));
+    const QString picked = toQt(TrimSpaces(fileName));
+    // The typing limit does not cut a picked name: the user sees the name of the file picked, and
+    // OK and Copy refuse it if it is too long.
+    FileNameText->setMaxLength(std::max(kFileNameTextLimit, static_cast<int>(picked.size())));
+    FileNameText->setText(picked);
     context_.state.mediaDir = directory;
     CopyCmd->setEnabled(true);
 }
@@ -252,9 +251,11 @@ void ScheduleEditForm::BrowseMediaFile() {
 bool ScheduleEditForm::OpenMediaFileDialog(std::string& directory, std::string& fileName) {
     const std::optional<QString> chosen =
         context_.prompts.openFile(this, kMediaFileFilter, toQt(directory), QString());
-    if (!chosen || chosen->isEmpty())
-        return false;
-    const std::string path = fromQt(*chosen);
+    return chosen && splitPickedPath(*chosen, directory, fileName);
+}
+
+bool ScheduleEditForm::splitPickedPath(const QString& chosen, std::string& directory, std::string& fileName) {
+    const std::string path = fromQt(chosen);
     if (PathDirectory(path).empty() || PathFileName(path).empty())
         return false; // not a file in a directory
     directory = PathDirectory(path);
@@ -270,7 +271,7 @@ void ScheduleEditForm::CopyCmd_Click() {
     if (!FileNameCheck())
         return;
     if (context_.showCopyForm)
-        context_.showCopyForm(this);
+        context_.showCopyForm(this, typedFileName());
 }
 
 bool ScheduleEditForm::FileNameCheck() {
@@ -312,7 +313,7 @@ void ScheduleEditForm::addChosenFiles() {
     std::vector<FileCandidate> candidates;
     for (const QString& path : chosenFiles_)
         candidates.push_back({PathFileName(fromQt(path)), QFileInfo(path).isFile()});
-    const bool basic = state.editMode == AddBasic;
+    const bool basic = state.editMode == AppState::kEditAdd;
     if (!basic && !inUse(schedule.advanceEntries, schedule.advanceCount, state.editAdvanceIndex))
         return;
     AdvanceEntry* owner = basic ? nullptr : &schedule.advanceEntries[state.editAdvanceIndex];
@@ -348,7 +349,7 @@ void ScheduleEditForm::OKCmd_Click() {
     AppState& state = context_.state;
     Schedule& schedule = state.schedule;
     switch (state.editMode) {
-    case AddBasic:
+    case AppState::kEditAdd:
         schedule.basicEntries.resize(static_cast<std::size_t>(schedule.basicCount) + 1);
         StoreFileEntry(schedule.basicEntries[schedule.basicCount]);
         AddListRow(lists_.NormalList);
@@ -356,13 +357,13 @@ void ScheduleEditForm::OKCmd_Click() {
         if (lists_.ButtonStatusSetup)
             lists_.ButtonStatusSetup();
         break;
-    case ModifyBasic:
+    case AppState::kEditModify:
         if (FileEntry* entry = modifiedEntry()) {
             StoreFileEntry(*entry);
             UpdateListRow(lists_.NormalList);
         }
         break;
-    case AddDetail:
+    case AppState::kEditAddDetail:
         if (inUse(schedule.advanceEntries, schedule.advanceCount, state.editAdvanceIndex)) {
             AdvanceEntry& owner = schedule.advanceEntries[state.editAdvanceIndex];
             owner.files.resize(static_cast<std::size_t>(owner.fileCount) + 1);
@@ -373,7 +374,7 @@ void ScheduleEditForm::OKCmd_Click() {
                 lists_.ButtonStatusSetup();
         }
         break;
-    case ModifyDetail:
+    case AppState::kEditModifyDetail:
         if (FileEntry* entry = modifiedEntry()) {
             StoreFileEntry(*entry);
             UpdateListRow(lists_.DetailList);

@@ -93,6 +93,43 @@ public:
     // next start, and the window closes.
     void EndSession();
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildWindow();
+    void buildMenus();
+    QGroupBox* buildListFrame(const char* frameName, QListWidget*& list, const char* listName,
+                              const std::array<QPushButton**, 3>& headers,
+                              const std::array<const char*, 3>& headerNames,
+                              const std::array<int, 3>& headerColumns,
+                              const std::array<QPushButton**, 5>& commands,
+                              const std::array<const char*, 5>& commandNames);
+    void connectHandlers();
+
+    void Form_Load(const std::string& programDir);
+    void Form_Unload();
+    void InitPaths(const std::string& programDir);
+    void LoadCurrentSchedule();
+
+    // Sets the selected row of AdvanceList and runs AdvanceList_Click even when the row stays.
+    void selectAdvanceRow(int row);
+    // The advance entry whose details DetailList shows; null when none is selected.
+    AdvanceEntry* selectedAdvanceEntry();
+    void openScheduleEditor();
+    void openAdvanceEditor();
+    void showMessage(TextId id);
+    // Writes the schedule safely; on failure tells the user and gives false.
+    bool writeSchedule(const std::string& directory, const std::string& name);
+
+    void newCommand();
+    void openCommand();
+
+    AppContext& context_;
+    bool unloaded_ = false;
+    EditCommands* edits_ = nullptr; // owned by this window
+
+    // Controls, named as the program's documentation names them; others find them by object name.
     QMenu* subFile = nullptr;
     QAction* subNew = nullptr;
     QAction* subOpen = nullptr;
@@ -146,42 +183,6 @@ public:
     // Index 7 is the leftmost bar, index 0 the rightmost.
     std::array<ShapeBar*, 8> Shape1{};
     QLabel* VelmoLogoImage = nullptr;
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
-private:
-    void buildWindow();
-    void buildMenus();
-    QGroupBox* buildListFrame(const char* frameName, QListWidget*& list, const char* listName,
-                              const std::array<QPushButton**, 3>& headers,
-                              const std::array<const char*, 3>& headerNames,
-                              const std::array<int, 3>& headerColumns,
-                              const std::array<QPushButton**, 5>& commands,
-                              const std::array<const char*, 5>& commandNames);
-    void connectHandlers();
-
-    void Form_Load(const std::string& programDir);
-    void Form_Unload();
-    void InitPaths(const std::string& programDir);
-    void LoadCurrentSchedule();
-
-    // Sets the selected row of AdvanceList and runs AdvanceList_Click even when the row stays.
-    void selectAdvanceRow(int row);
-    // The advance entry whose details DetailList shows; null when none is selected.
-    AdvanceEntry* selectedAdvanceEntry();
-    void openScheduleEditor();
-    void openAdvanceEditor();
-    void showMessage(TextId id);
-    // Writes the schedule safely; on failure tells the user and gives false.
-    bool writeSchedule(const std::string& directory, const std::string& name);
-
-    void newCommand();
-    void openCommand();
-
-    AppContext& context_;
-    bool unloaded_ = false;
-    EditCommands* edits_ = nullptr; // owned by this window
 };
 
 } // namespace velmo

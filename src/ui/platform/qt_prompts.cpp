@@ -15,6 +15,8 @@ QStringList runFileDialog(QWidget* parent, QFileDialog::AcceptMode mode, QFileDi
     QFileDialog dialog(parent);
     dialog.setAcceptMode(mode);
     dialog.setFileMode(fileMode);
+    // The converted patterns are for matching only; the user sees each description as written.
+    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
     dialog.setNameFilters(ConvertFileFilter(filter));
     // The overwrite question is the program's own.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
@@ -72,8 +74,10 @@ bool QtPrompts::askOkCancel(QWidget* parent, const QString& text) {
 
 std::optional<QString> QtPrompts::openFile(QWidget* parent, const QString& filter, const QString& directory,
                                            const QString& fileName) {
-    return firstFile(runFileDialog(parent, QFileDialog::AcceptOpen, QFileDialog::ExistingFile, filter,
-                                   directory, fileName));
+    // Any typed name comes back: the program applies its own extension rule and existence test,
+    // with its own messages, before it decides that a name was not found.
+    return firstFile(
+        runFileDialog(parent, QFileDialog::AcceptOpen, QFileDialog::AnyFile, filter, directory, fileName));
 }
 
 std::optional<QString> QtPrompts::saveFile(QWidget* parent, const QString& filter, const QString& directory,
