@@ -515,6 +515,83 @@ PublishReport CarryOutPublish(const PublishPlan& plan, const Schedule& schedule,
     return report;
 }
 
+namespace {
+
+constexpr char kPublishSettingsHeader[] = "velmo publish 1";
+constexpr char kDestinationKey[] = "to=";
+constexpr char kMediaKey[] = "media=";
+constexpr off_t kMaxPublishSettingsLength = 64 << 10;
+
+bool startsWith(const std::string& text, const char* prefix) {
+    return text.rfind(prefix, 0) == 0;
+}
+
+// A remembered directory is an absolute path on one line, nothing else.
+bool plausibleDirectory(const std::string& text) {
+    return !text.empty() && text[0] == '/' &&
+           std::none_of(text.begin(), text.end(), [](unsigned char c) { return c < 0x20 || c == 0x7f; });
+}
+
+} // namespace
+
+PublishSettings ReadPublishSettings(const std::string& appPath) {
+    const std::string path = WithTrailingSeparator(appPath) + kPublishSettingsFileName;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    struct stat info {};
+    std::string text;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= kMaxPublishSettingsLength) {
+        text.resize(static_cast<std::size_t>(info.st_size));
+        std::size_t got = 0;
+        while (got < text.size()) {
+            const ssize_t n = ::read(fd, text.data() + got, text.size() - got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            got += static_cast<std::size_t>(n);
+        }
+        text.resize(got);
+    }
+    ::close(fd);
+
+    PublishSettings settings;
+    std::size_t at = 0;
+    bool header = true;
+    while (at < text.size()) {
+        const std::size_t end = text.find('\n', at);
+        if (end == std::string::npos)
+            return {}; // cut short
+        const std::string line = text.substr(at, end - at);
+        at = end + 1;
+        if (header) {
+            if (line != kPublishSettingsHeader)
+                return {};
+            header = false;
+        } else if (startsWith(line, kDestinationKey) && settings.destination.empty() &&
+                   plausibleDirectory(line.substr(sizeof kDestinationKey - 1))) {
+            settings.destination = line.substr(sizeof kDestinationKey - 1);
+        } else if (startsWith(line, kMediaKey) && plausibleDirectory(line.substr(sizeof kMediaKey - 1))) {
+            settings.mediaDirs.push_back(line.substr(sizeof kMediaKey - 1));
+        } else {
+            return {};
+        }
+    }
+    return header ? PublishSettings{} : settings;
+}
+
+Result WritePublishSettings(const std::string& appPath, const PublishSettings& settings, FileIo& io) {
+    std::string text = std::string(kPublishSettingsHeader) + "\n";
+    if (plausibleDirectory(settings.destination))
+        text += kDestinationKey + settings.destination + "\n";
+    for (const std::string& dir : settings.mediaDirs)
+        if (plausibleDirectory(dir))
+            text += kMediaKey + dir + "\n";
+    return WriteFileAtomically(WithTrailingSeparator(appPath) + kPublishSettingsFileName,
+                               std::vector<std::uint8_t>(text.begin(), text.end()), io);
+}
+
 std::vector<std::string> PublishReportLines(const PublishReport& report) {
     std::vector<std::string> lines;
     for (const PublishFailure& failure : report.failures)

@@ -6,6 +6,7 @@
 
 #include "model/file_io.h"
 #include "model/random_source.h"
+#include "model/result.h"
 #include "model/schedule.h"
 
 #include <cstdint>
@@ -103,6 +104,20 @@ struct PublishReport {
 // schedule file, so the medium keeps its old schedule. A refused plan writes nothing.
 PublishReport CarryOutPublish(const PublishPlan& plan, const Schedule& schedule, RandomSource& random,
                               const PublishProgressCallback& progress = {}, FileIo& io = FileIo::system());
+
+// Where the editor last wrote to, remembered beside the settings file in a file of its own, so the
+// settings file keeps the six lines everyone relies on.
+inline constexpr char kPublishSettingsFileName[] = "PublishInfo.txt";
+
+struct PublishSettings {
+    std::string destination;            // empty: none remembered
+    std::vector<std::string> mediaDirs; // empty: none remembered
+};
+
+// A missing, unreadable or damaged file gives empty settings.
+PublishSettings ReadPublishSettings(const std::string& appPath);
+Result WritePublishSettings(const std::string& appPath, const PublishSettings& settings,
+                            FileIo& io = FileIo::system());
 
 // The report in plain English lines: one per failure, saying which file and why, then counts.
 std::vector<std::string> PublishReportLines(const PublishReport& report);
