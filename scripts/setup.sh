@@ -6,7 +6,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-svg-dev libqt6svg6 libgl1-mesa-dev
   libgtest-dev libgmock-dev
-  nlohmann-json3-dev
+  nlohmann-json3-dev libxxhash-dev
   desktop-file-utils appstream dpkg-dev
 )
 

@@ -7,9 +7,13 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <fstream>
+#include <sstream>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/sysmacros.h>
 #include <vector>
+#include <xxhash.h>
 #if defined(__linux__)
 #include <sys/vfs.h>
 #endif
@@ -29,6 +33,37 @@ constexpr std::uint64_t kFlushInterval = std::uint64_t{64} << 20;
 #endif
 
 constexpr long kMsdosSuperMagic = 0x4d44;
+constexpr long kFuseSuperMagic = 0x65735546;
+
+bool sameTimes(const struct stat& a, const struct stat& b) {
+    return a.st_size == b.st_size && a.st_mtim.tv_sec == b.st_mtim.tv_sec &&
+           a.st_mtim.tv_nsec == b.st_mtim.tv_nsec && a.st_ctim.tv_sec == b.st_ctim.tv_sec &&
+           a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+#if defined(__linux__)
+// The type the mount table gives the volume of the directory ("vfat", "fuse.fat", ...); empty when
+// it cannot be told. The last mount of the device is the one seen.
+std::string mountTypeOf(const std::string& directory) {
+    struct stat info {};
+    if (::stat(directory.c_str(), &info) != 0)
+        return {};
+    const std::string device = std::to_string(major(info.st_dev)) + ":" + std::to_string(minor(info.st_dev));
+    std::ifstream table("/proc/self/mountinfo");
+    std::string line, type;
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string id, parent, numbers, field;
+        if (!(fields >> id >> parent >> numbers) || numbers != device)
+            continue;
+        while (fields >> field && field != "-") {
+        }
+        if (fields >> field)
+            type = field;
+    }
+    return type;
+}
+#endif
 
 std::string withSeparator(std::string directory) {
     if (!directory.empty() && directory.back() != '/')
@@ -90,78 +125,23 @@ std::string destinationName(const std::string& destDir, const std::string& name)
     return found.empty() ? name : found;
 }
 
-// XXH64: fast enough that checking the copy costs no more than reading it back.
+// XXH3: fast enough that checking the copy costs no more than reading it back.
 class StreamHash {
 public:
-    void update(const unsigned char* data, std::size_t size) {
-        length_ += size;
-        if (buffered_ > 0) {
-            const std::size_t take = std::min(size, sizeof buffer_ - buffered_);
-            std::memcpy(buffer_ + buffered_, data, take);
-            buffered_ += take;
-            data += take;
-            size -= take;
-            if (buffered_ < sizeof buffer_)
-                return;
-            stripe(buffer_);
-            buffered_ = 0;
-        }
-        for (; size >= sizeof buffer_; data += sizeof buffer_, size -= sizeof buffer_)
-            stripe(data);
-        std::memcpy(buffer_, data, size);
-        buffered_ = size;
+    StreamHash() : state_(XXH3_createState()) {
+        if (state_ != nullptr)
+            XXH3_64bits_reset(state_);
     }
+    ~StreamHash() { XXH3_freeState(state_); }
+    StreamHash(const StreamHash&) = delete;
+    StreamHash& operator=(const StreamHash&) = delete;
 
-    std::uint64_t digest() const {
-        std::uint64_t h;
-        if (length_ >= sizeof buffer_) {
-            h = rotl(v_[0], 1) + rotl(v_[1], 7) + rotl(v_[2], 12) + rotl(v_[3], 18);
-            for (const std::uint64_t v : v_)
-                h = (h ^ round(0, v)) * kP1 + kP4;
-        } else {
-            h = kP5;
-        }
-        h += length_;
-        std::size_t i = 0;
-        for (; i + 8 <= buffered_; i += 8)
-            h = rotl(h ^ round(0, load<std::uint64_t>(buffer_ + i)), 27) * kP1 + kP4;
-        for (; i + 4 <= buffered_; i += 4)
-            h = rotl(h ^ (std::uint64_t{load<std::uint32_t>(buffer_ + i)} * kP1), 23) * kP2 + kP3;
-        for (; i < buffered_; ++i)
-            h = rotl(h ^ (buffer_[i] * kP5), 11) * kP1;
-        h ^= h >> 33;
-        h *= kP2;
-        h ^= h >> 29;
-        h *= kP3;
-        h ^= h >> 32;
-        return h;
-    }
+    bool valid() const { return state_ != nullptr; }
+    void update(const unsigned char* data, std::size_t size) { XXH3_64bits_update(state_, data, size); }
+    std::uint64_t digest() const { return XXH3_64bits_digest(state_); }
 
 private:
-    static constexpr std::uint64_t kP1 = 0x9E3779B185EBCA87ull;
-    static constexpr std::uint64_t kP2 = 0xC2B2AE3D27D4EB4Full;
-    static constexpr std::uint64_t kP3 = 0x165667B19E3779F9ull;
-    static constexpr std::uint64_t kP4 = 0x85EBCA77C2B2AE63ull;
-    static constexpr std::uint64_t kP5 = 0x27D4EB2F165667C5ull;
-
-    static std::uint64_t rotl(std::uint64_t x, int r) { return (x << r) | (x >> (64 - r)); }
-    static std::uint64_t round(std::uint64_t acc, std::uint64_t input) {
-        return rotl(acc + input * kP2, 31) * kP1;
-    }
-    template <typename T> static T load(const unsigned char* p) {
-        T value;
-        std::memcpy(&value, p, sizeof value);
-        return value;
-    }
-    void stripe(const unsigned char* p) {
-        for (int lane = 0; lane < 4; ++lane)
-            v_[lane] = round(v_[lane], load<std::uint64_t>(p + 8 * lane));
-    }
-
-    std::uint64_t v_[4] = {kP1 + kP2, kP2, 0, 0 - kP1};
-    unsigned char buffer_[32] = {};
-    std::size_t buffered_ = 0;
-    std::uint64_t length_ = 0;
+    XXH3_state_t* state_;
 };
 
 class FdCloser {
@@ -189,15 +169,43 @@ ssize_t readSome(FileIo& io, int fd, unsigned char* buffer, std::size_t size) {
 
 } // namespace
 
+bool IsFatMountType(const std::string& type) {
+    std::string kind = type;
+    for (char& c : kind)
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    // A FUSE driver names its file system after the dot ("fuse.fat", "fuseblk.vfat").
+    if (kind.rfind("fuse", 0) == 0) {
+        const auto dot = kind.find('.');
+        if (dot == std::string::npos)
+            return false;
+        kind = kind.substr(dot + 1);
+        if (kind.rfind("fuse", 0) == 0)
+            kind = kind.substr(4);
+    }
+    // exFAT has no 4 GiB limit.
+    return kind == "vfat" || kind == "msdos" || kind == "fat" || kind == "fat12" || kind == "fat16" ||
+           kind == "fat32" || kind == "umsdos";
+}
+
 std::optional<VolumeSpace> QueryVolumeSpace(const std::string& directory) {
     struct statvfs info {};
     if (::statvfs(directory.c_str(), &info) != 0)
         return std::nullopt;
     VolumeSpace space;
     space.available = std::uint64_t{info.f_bavail} * std::uint64_t{info.f_frsize};
+    // A volume without block figures says nothing about its space.
+    space.availableKnown = info.f_blocks != 0;
 #if defined(__linux__)
     struct statfs type {};
-    space.fat = ::statfs(directory.c_str(), &type) == 0 && type.f_type == kMsdosSuperMagic;
+    if (::statfs(directory.c_str(), &type) == 0) {
+        space.fat = type.f_type == kMsdosSuperMagic;
+        if (type.f_type == kFuseSuperMagic) {
+            // Some FUSE drivers report no free blocks where they simply do not know.
+            if (info.f_bavail == 0)
+                space.availableKnown = false;
+            space.fat = IsFatMountType(mountTypeOf(directory));
+        }
+    }
 #endif
     return space;
 }
@@ -205,47 +213,88 @@ std::optional<VolumeSpace> QueryVolumeSpace(const std::string& directory) {
 Result CheckCopyFits(std::uint64_t size, const VolumeSpace& space) {
     if (space.fat && size > kFatMaxFileSize)
         return Result::failure("a FAT file system cannot hold a file of " + std::to_string(size) + " bytes");
-    if (size > space.available)
+    if (space.availableKnown && size > space.available)
         return Result::failure("not enough free space: " + std::to_string(size) + " bytes needed, " +
                                std::to_string(space.available) + " free");
     return Result::success();
+}
+
+bool CopyWouldReplace(const std::string& destDir, const std::string& destName) {
+    const std::string destination = withSeparator(destDir);
+    return isRegularFile(destination + destinationName(destination, destName));
 }
 
 CopyResult CopyMediaFile(const std::string& sourceDir, const std::string& name, const std::string& destDir,
                          const CopyProgressCallback& progress, FileIo& io) {
     if (name.empty() || name.find('/') != std::string::npos)
         return failed("invalid file name: " + name);
-    const std::string sourcePath = withSeparator(sourceDir) + name;
+    return CopyMediaFileTo(withSeparator(sourceDir) + name, destDir, name, {}, progress, io);
+}
+
+CopyResult CopyMediaFileTo(const std::string& sourcePath, const std::string& destDir,
+                           const std::string& destName, const CopyOptions& options,
+                           const CopyProgressCallback& progress, FileIo& io) {
+    if (destName.empty() || destName.find('/') != std::string::npos)
+        return failed("invalid file name: " + destName);
     const std::string destination = withSeparator(destDir);
 
     struct stat destInfo {};
     if (::stat(destination.c_str(), &destInfo) != 0 || !S_ISDIR(destInfo.st_mode))
         return failed("not a directory: " + destination);
 
-    const int source = io.open(sourcePath, O_RDONLY | O_CLOEXEC, 0);
+    // Not blocking, so a FIFO or a device is refused instead of waiting for a writer forever.
+    const int source = io.open(sourcePath, O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0);
     if (source < 0)
         return failedErrno("cannot open", sourcePath);
     FdCloser sourceCloser(io, source);
     struct stat sourceInfo {};
-    if (::fstat(source, &sourceInfo) != 0 || !S_ISREG(sourceInfo.st_mode))
-        return failed("not a regular file: " + sourcePath);
+    if (::fstat(source, &sourceInfo) != 0)
+        return failedErrno("cannot query", sourcePath);
+    if (!S_ISREG(sourceInfo.st_mode))
+        return failed("not a regular file (a directory, device or pipe): " + sourcePath);
     const auto size = static_cast<std::uint64_t>(sourceInfo.st_size);
 
+    // Leftovers of killed copies would otherwise count against the space checked next.
+    RemoveStaleTemporaryFiles(destination, io);
     const std::optional<VolumeSpace> space = QueryVolumeSpace(destination);
     if (!space)
         return failedErrno("cannot query the volume of", destination);
-    if (Result fits = CheckCopyFits(size, *space); !fits)
-        return failed(fits.reason);
 
-    AtomicFileWriter writer(destination + destinationName(destination, name), io);
+    AtomicFileWriter writer(destination + destinationName(destination, destName), io);
+    std::string oldPath;
+    if (Result r = ResolveWriteTarget(writer.targetPath(), oldPath); !r)
+        return failed(r.reason);
+    struct stat oldInfo {};
+    const bool oldExists = ::stat(oldPath.c_str(), &oldInfo) == 0 && S_ISREG(oldInfo.st_mode);
+    // Replacing the source by itself would read what is being written (or removed).
+    if (oldExists && oldInfo.st_dev == sourceInfo.st_dev && oldInfo.st_ino == sourceInfo.st_ino)
+        return failed("the destination is the source itself: " + oldPath);
+
+    bool removeOldFirst = false;
+    if (Result fits = CheckCopyFits(size, *space); !fits) {
+        // Only the blocks that removing the file gives back count; another name keeps a linked file.
+        VolumeSpace withoutOld = *space;
+        if (oldExists && oldInfo.st_nlink == 1)
+            withoutOld.available += std::uint64_t{static_cast<std::uint64_t>(oldInfo.st_blocks)} * 512u;
+        if (!options.mayRemoveOldFirst || !oldExists || !CheckCopyFits(size, withoutOld))
+            return failed(fits.reason);
+        removeOldFirst = true;
+    }
+
+    // Checks that the old file may be replaced at all before anything is removed.
     if (Result r = writer.open(); !r)
         return failed(r.reason);
+    if (removeOldFirst && io.unlink(writer.targetPath()) != 0)
+        return failedErrno("cannot remove", writer.targetPath());
 
     const auto report = [&](const CopyProgress& state) { return !progress || progress(state); };
     CopyProgress state;
     state.total = size;
     std::vector<unsigned char> buffer(kMediaCopyChunkSize);
     StreamHash written;
+    StreamHash readBack;
+    if (!written.valid() || !readBack.valid())
+        return failed("out of memory for the check of " + sourcePath);
 #if defined(__linux__)
     std::uint64_t windowStart = 0;
 #else
@@ -288,6 +337,11 @@ CopyResult CopyMediaFile(const std::string& sourceDir, const std::string& name, 
     }
     if (state.copied != size)
         return failed("the source ended early: " + sourcePath);
+    if (options.keepModificationTime) {
+        const struct timespec times[2] = {{0, UTIME_OMIT}, sourceInfo.st_mtim};
+        if (::futimens(writer.fd(), times) != 0)
+            return failedErrno("cannot set the modification time of", writer.tempPath());
+    }
     if (Result r = writer.flush(); !r)
         return failed(r.reason);
 
@@ -301,7 +355,6 @@ CopyResult CopyMediaFile(const std::string& sourceDir, const std::string& name, 
     FdCloser checkCloser(io, check);
     // A file system that keeps its cache anyway is still checked, only less strictly.
     io.dropCache(check);
-    StreamHash readBack;
     for (;;) {
         const ssize_t n = readSome(io, check, buffer.data(), buffer.size());
         if (n < 0)
@@ -318,6 +371,10 @@ CopyResult CopyMediaFile(const std::string& sourceDir, const std::string& name, 
     }
     if (state.verified != size || readBack.digest() != written.digest())
         return failed("the copy read back from the medium differs from its source: " + writer.targetPath());
+    // A source rewritten in place while it was read gives a copy of neither version.
+    struct stat sourceAfter {};
+    if (::fstat(source, &sourceAfter) != 0 || !sameTimes(sourceInfo, sourceAfter))
+        return failed("the source changed while it was copied: " + sourcePath);
 
     if (Result r = writer.commit(); !r)
         return failed(r.reason);

@@ -38,8 +38,13 @@ inline constexpr std::uint64_t kFatMaxFileSize = 0xFFFFFFFFull;
 
 struct VolumeSpace {
     std::uint64_t available = 0; // bytes an ordinary user may still write
-    bool fat = false;            // vfat/msdos: files stop at kFatMaxFileSize
+    bool fat = false;            // vfat/msdos, also through FUSE: files stop at kFatMaxFileSize
+    bool availableKnown = true;  // false when the volume gives no usable figure: the copy is tried
 };
+
+// Whether a mount table type ("vfat", "fuse.fat", "fuseblk.vfat", ...) is FAT, whose files stop at
+// kFatMaxFileSize.
+bool IsFatMountType(const std::string& type);
 
 // The volume holding the directory; nothing when it cannot be asked.
 std::optional<VolumeSpace> QueryVolumeSpace(const std::string& directory);
@@ -47,12 +52,33 @@ std::optional<VolumeSpace> QueryVolumeSpace(const std::string& directory);
 // Whether a file of this size can land on the volume at all.
 Result CheckCopyFits(std::uint64_t size, const VolumeSpace& space);
 
-// Copies sourceDir + name into destDir under the same name, replacing a file of that name (or of
-// that name in other letter case, as a case-insensitive medium would). The bytes go to a temporary
-// file beside the destination, which is flushed to the medium, read back from the medium and
-// compared before it is renamed over the destination. On any failure or cancel the temporary file is
-// removed and an existing destination file keeps its bytes. Nothing is written when the file cannot
-// fit or the destination is read-only.
+// Whether a copy of destName into destDir replaces an existing file, hidden ones included.
+bool CopyWouldReplace(const std::string& destDir, const std::string& destName);
+
+// How a copy treats the destination beyond replacing it.
+struct CopyOptions {
+    // Gives the copy the source's modification time, so a later run can tell an unchanged copy by
+    // size and time.
+    bool keepModificationTime = false;
+    // The user agreed to lose the old destination file: when the copy fits only without it, the old
+    // file is removed before copying. A copy that then fails leaves no file under the destination name.
+    // Without this, or when the copy would not fit even then, the old file is never touched.
+    bool mayRemoveOldFirst = false;
+};
+
+// Copies the regular file sourcePath into destDir under destName, replacing a file of that name (or
+// of that name in other letter case, as a case-insensitive medium would; a link is followed to the
+// file it names). Stale temporary files of killed copies in destDir are removed first, then the
+// space is checked. The bytes go to a temporary file beside the destination, which is flushed to
+// the medium, read back from the medium and compared, and the source is checked to be unchanged,
+// before it is renamed over the destination. On any failure or cancel the temporary file is removed
+// and an existing destination file keeps its bytes (unless options.mayRemoveOldFirst took it).
+// Nothing is written when the file cannot fit or the destination is read-only.
+CopyResult CopyMediaFileTo(const std::string& sourcePath, const std::string& destDir,
+                           const std::string& destName, const CopyOptions& options = {},
+                           const CopyProgressCallback& progress = {}, FileIo& io = FileIo::system());
+
+// CopyMediaFileTo(sourceDir + name, destDir, name) with default options.
 CopyResult CopyMediaFile(const std::string& sourceDir, const std::string& name, const std::string& destDir,
                          const CopyProgressCallback& progress = {}, FileIo& io = FileIo::system());
 

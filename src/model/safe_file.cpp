@@ -64,15 +64,25 @@ bool isTemporaryOf(const std::string& name, const std::string& prefix) {
                        [](unsigned char c) { return std::isdigit(c) != 0; });
 }
 
+constexpr char kTemporaryMark[] = ".tmp-";
+
+// "." + a target's name + kTemporaryMark + digits, whatever the target.
+bool isAnyTemporary(const std::string& name) {
+    const auto mark = name.rfind(kTemporaryMark);
+    return name.size() > 1 && name[0] == '.' && mark != std::string::npos && mark >= 2 &&
+           isTemporaryOf(name, name.substr(0, mark + sizeof kTemporaryMark - 1));
+}
+
 // A writer that was killed leaves its temporary file behind. Every live writer holds a lock on its
 // temporary file until it is renamed or removed, and the lock dies with the process, so a temporary
 // that can be locked belongs to nobody and is removed. Nothing here can fail the write: whatever
 // cannot be checked is left alone.
-void removeStaleTemporaries(const std::string& directory, const std::string& prefix, FileIo& io) {
+template <typename IsTemporary>
+void removeStaleTemporaries(const std::string& directory, const IsTemporary& isTemporary, FileIo& io) {
     std::vector<std::string> candidates;
     if (DIR* listing = ::opendir(directory.c_str())) {
         while (const dirent* entry = ::readdir(listing))
-            if (isTemporaryOf(entry->d_name, prefix))
+            if (isTemporary(entry->d_name))
                 candidates.emplace_back(entry->d_name);
         ::closedir(listing);
     }
@@ -94,6 +104,36 @@ void removeStaleTemporaries(const std::string& directory, const std::string& pre
 
 } // namespace
 
+void RemoveStaleTemporaryFiles(const std::string& directory, FileIo& io) {
+    removeStaleTemporaries(directory, isAnyTemporary, io);
+}
+
+Result ResolveWriteTarget(const std::string& path, std::string& resolved) {
+    resolved = path;
+    // As many links as the kernel itself follows before it gives up with ELOOP.
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat info {};
+        if (::lstat(resolved.c_str(), &info) != 0) {
+            if (errno != ENOENT || resolved == path)
+                return Result::success(); // opening reports it, as for any other path
+            struct stat directory {};
+            if (::stat(directoryOf(resolved).c_str(), &directory) != 0 || !S_ISDIR(directory.st_mode))
+                return Result::failure("the link " + path + " points to " + resolved +
+                                       ", whose directory does not exist");
+            return Result::success();
+        }
+        if (!S_ISLNK(info.st_mode))
+            return Result::success();
+        std::string link(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 255) + 1, '\0');
+        const ssize_t length = ::readlink(resolved.c_str(), link.data(), link.size());
+        if (length < 0 || static_cast<std::size_t>(length) >= link.size())
+            return systemFailure("cannot read the link", resolved);
+        link.resize(static_cast<std::size_t>(length));
+        resolved = link.front() == '/' ? link : directoryOf(resolved) + "/" + link;
+    }
+    return Result::failure("too many levels of links: " + path);
+}
+
 bool IsReadOnlyFile(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 && (info.st_mode & S_IWUSR) == 0;
@@ -113,7 +153,7 @@ Result FlushDirectory(const std::string& directory, FileIo& io) {
 }
 
 AtomicFileWriter::AtomicFileWriter(std::string targetPath, FileIo& io)
-    : targetPath_(std::move(targetPath)), io_(io) {}
+    : requestedPath_(std::move(targetPath)), targetPath_(requestedPath_), io_(io) {}
 
 AtomicFileWriter::~AtomicFileWriter() {
     if (!committed_)
@@ -122,8 +162,13 @@ AtomicFileWriter::~AtomicFileWriter() {
 
 Result AtomicFileWriter::open() {
     abort();
+    // Replacing a link would leave the file it names, which is the one meant, with its old bytes.
+    if (Result r = ResolveWriteTarget(requestedPath_, targetPath_); !r)
+        return r;
     struct stat target {};
     const bool targetExists = ::stat(targetPath_.c_str(), &target) == 0;
+    // Never more open than the file it replaces, not even for a moment; a new file gets the usual mode.
+    const mode_t createMode = targetExists ? (target.st_mode & 0777) : errno == ENOENT ? 0666 : 0600;
     if (targetExists && !S_ISREG(target.st_mode))
         return Result::failure("not a regular file: " + targetPath_);
     if (targetExists && (target.st_mode & S_IWUSR) == 0)
@@ -133,11 +178,12 @@ Result AtomicFileWriter::open() {
     const std::string directory = directoryOf(targetPath_);
     const std::string prefix = "." + baseNameOf(targetPath_) + ".tmp-";
     // Before the new file takes space, so a disk filled by killed writers gets it back.
-    removeStaleTemporaries(directory, prefix, io_);
+    removeStaleTemporaries(
+        directory, [&prefix](const std::string& name) { return isTemporaryOf(name, prefix); }, io_);
     std::random_device entropy;
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string candidate = directory + "/" + prefix + std::to_string(entropy() % 1000000u);
-        const int fd = io_.open(candidate, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int fd = io_.open(candidate, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, createMode);
         if (fd < 0 && errno != EEXIST)
             return systemFailure("cannot create a file in", directory);
         if (fd < 0)
@@ -154,6 +200,7 @@ Result AtomicFileWriter::open() {
         }
         fd_ = fd;
         tempPath_ = std::move(candidate);
+        // Gives back what the umask took and the special bits, never more than the target has.
         if (targetExists)
             ::fchmod(fd_, target.st_mode & 07777);
         return Result::success();

@@ -10,7 +10,9 @@
 namespace velmo {
 
 // Replaces a file so that it holds either its old bytes or the complete new bytes, never anything
-// in between: the bytes go to a temporary file in the same directory, which is flushed to disk and
+// in between: the bytes go to a temporary file in the directory of the file (a symbolic link is
+// followed to the file it names, which is replaced, and the link kept), created with the mode the
+// file already has, which is flushed to disk and
 // renamed over the target, then the directory is flushed. Until commit() the target is untouched;
 // a writer destroyed without a successful commit() removes its temporary file, and open() removes
 // the ones killed writers left for the same target.
@@ -36,9 +38,11 @@ public:
 
     int fd() const { return fd_; }
     const std::string& tempPath() const { return tempPath_; }
+    // The file replaced: after open(), the end of the path's chain of links.
     const std::string& targetPath() const { return targetPath_; }
 
 private:
+    std::string requestedPath_;
     std::string targetPath_;
     FileIo& io_;
     std::string tempPath_;
@@ -49,6 +53,15 @@ private:
 
 Result WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes,
                            FileIo& io = FileIo::system());
+
+// The file a write to path replaces: path itself unless it is a symbolic link, else the end of its
+// chain of links, which need not exist yet (a dangling link is written through). Fails when the
+// chain loops or ends in a directory that does not exist.
+Result ResolveWriteTarget(const std::string& path, std::string& resolved);
+
+// Removes the temporary files that killed writers of this program left in the directory. Only files
+// no live writer holds are removed; nothing here fails.
+void RemoveStaleTemporaryFiles(const std::string& directory, FileIo& io = FileIo::system());
 
 // True when path names an existing file without the owner's write permission.
 bool IsReadOnlyFile(const std::string& path);

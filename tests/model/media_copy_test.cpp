@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -369,4 +370,105 @@ TEST(CopyMediaFile, FileLargerThanTheFreeSpaceFailsAtOnceWithoutWritingAnything)
 
     c.expectOldFileKeptAndNothingElse();
     EXPECT_TRUE(io.log.empty());
+}
+
+TEST(CopyMediaFileTo, CopiesUnderTheGivenNameAndKeepsTheSourceTimeOnRequest) {
+    TempDir dir;
+    const std::string bytes = randomBytes(5000, 3);
+    put(dir.media() + "clip.avi", bytes);
+    const struct timespec old[2] = {{1600000000, 0}, {1600000000, 123456789}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, (dir.media() + "clip.avi").c_str(), old, 0), 0);
+    CopyOptions keep;
+    keep.keepModificationTime = true;
+
+    ASSERT_TRUE(CopyMediaFileTo(dir.media() + "clip.avi", dir.stick(), "CLIP.AVI", keep));
+    ASSERT_TRUE(CopyMediaFileTo(dir.media() + "clip.avi", dir.stick(), "OTHER.AVI"));
+
+    EXPECT_EQ(names(dir.stick()), (std::vector<std::string>{"CLIP.AVI", "OTHER.AVI"}));
+    EXPECT_EQ(contents(dir.stick() + "CLIP.AVI"), bytes);
+    struct stat kept {
+    }, fresh{};
+    ::stat((dir.stick() + "CLIP.AVI").c_str(), &kept);
+    ::stat((dir.stick() + "OTHER.AVI").c_str(), &fresh);
+    EXPECT_EQ(kept.st_mtim.tv_sec, 1600000000);
+    EXPECT_EQ(kept.st_mtim.tv_nsec, 123456789);
+    EXPECT_NE(fresh.st_mtim.tv_sec, 1600000000);
+}
+
+TEST(CopyMediaFile, FifoDirectoryOrDeviceAsSourceIsRefusedAtOnce) {
+    TempDir dir;
+    ASSERT_EQ(::mkfifo((dir.media() + "pipe.mp3").c_str(), 0644), 0);
+    fs::create_directory(dir.media() + "folder.mp3");
+    for (const std::string& source :
+         {dir.media() + "pipe.mp3", dir.media() + "folder.mp3", std::string("/dev/zero")}) {
+        SCOPED_TRACE(source);
+        const CopyResult result = CopyMediaFileTo(source, dir.stick(), "X.MP3");
+        EXPECT_FALSE(result);
+        EXPECT_NE(result.reason.find("not a regular file"), std::string::npos) << result.reason;
+    }
+    EXPECT_TRUE(names(dir.stick()).empty());
+}
+
+TEST(CopyMediaFile, SourceRewrittenInPlaceWhileCopiedIsAFailure) {
+    OverwriteCase c;
+    // Rewrites the first chunk with other bytes of the same length once it has been read.
+    const auto rewrite = [&](const CopyProgress& p) {
+        if (p.copied == kMediaCopyChunkSize) {
+            std::fstream file(c.dir.media() + "clip.avi", std::ios::in | std::ios::out | std::ios::binary);
+            const std::string other = randomBytes(kMediaCopyChunkSize, 9);
+            file.write(other.data(), static_cast<std::streamsize>(other.size()));
+        }
+        return true;
+    };
+    const CopyResult result = CopyMediaFile(c.dir.media(), "clip.avi", c.dir.stick(), rewrite);
+    EXPECT_FALSE(result);
+    EXPECT_NE(result.reason.find("changed"), std::string::npos) << result.reason;
+    c.expectOldFileKeptAndNothingElse();
+}
+
+TEST(CopyMediaFile, LinkedDestinationReplacesTheFileItNamesAndKeepsTheLink) {
+    OverwriteCase c;
+    fs::create_directory(c.dir.path / "real");
+    fs::rename(c.dir.stick() + "clip.avi", c.dir.path / "real/clip.avi");
+    fs::create_symlink("../real/clip.avi", c.dir.stick() + "clip.avi");
+
+    ASSERT_TRUE(CopyMediaFile(c.dir.media(), "clip.avi", c.dir.stick()));
+
+    EXPECT_TRUE(fs::is_symlink(c.dir.stick() + "clip.avi"));
+    EXPECT_EQ(contents((c.dir.path / "real/clip.avi").string()), c.fresh);
+    EXPECT_EQ(names((c.dir.path / "real").string()), std::vector<std::string>{"clip.avi"});
+    EXPECT_EQ(names(c.dir.stick()), std::vector<std::string>{"clip.avi"});
+}
+
+TEST(CopyMediaFile, ReplacingTheSourceByItselfIsRefusedEvenWhenTheOldFileMayGoFirst) {
+    TempDir dir;
+    put(dir.media() + "clip.avi", "only copy");
+    fs::create_directory_symlink(dir.path / "media", dir.path / "alias");
+    CopyOptions removeFirst;
+    removeFirst.mayRemoveOldFirst = true;
+    EXPECT_FALSE(
+        CopyMediaFileTo(dir.media() + "clip.avi", (dir.path / "alias").string(), "clip.avi", removeFirst));
+    EXPECT_EQ(contents(dir.media() + "clip.avi"), "only copy");
+}
+
+TEST(CopyWouldReplace, SeesHiddenFilesAndOtherLetterCase) {
+    TempDir dir;
+    put(dir.stick() + ".intro.mp3", "old");
+    put(dir.stick() + "CLIP.AVI", "old");
+    EXPECT_TRUE(CopyWouldReplace(dir.stick(), ".intro.mp3"));
+    EXPECT_TRUE(CopyWouldReplace(dir.stick(), "clip.avi"));
+    EXPECT_FALSE(CopyWouldReplace(dir.stick(), "other.avi"));
+}
+
+TEST(IsFatMountType, KnowsFatAlsoThroughFuseButNotExfat) {
+    for (const char* fat : {"vfat", "msdos", "fuse.fat", "fuseblk.vfat", "fuse.fusefat", "fuse.FAT32"})
+        EXPECT_TRUE(IsFatMountType(fat)) << fat;
+    for (const char* other : {"exfat", "fuse.exfat", "fuseblk", "fuse", "fuse.sshfs", "ext4", ""})
+        EXPECT_FALSE(IsFatMountType(other)) << other;
+}
+
+TEST(CheckCopyFits, UnknownFreeSpaceLetsTheCopyTryButStillKnowsTheFatLimit) {
+    VolumeSpace unknown{0, true, false};
+    EXPECT_TRUE(CheckCopyFits(1u << 30, unknown));
+    EXPECT_FALSE(CheckCopyFits(kFatMaxFileSize + 1, unknown));
 }

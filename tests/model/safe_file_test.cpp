@@ -3,6 +3,7 @@
 #include "temp_dir.h"
 
 #include <cerrno>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -123,4 +124,76 @@ TEST(AtomicFileWriter, AbandonedWriterRemovesItsTemporaryFile) {
         EXPECT_EQ(entries(dir), 1u);
     }
     EXPECT_EQ(entries(dir), 0u);
+}
+
+namespace {
+
+// Notes where each new file is created and the mode it has at that moment.
+class CreationIo final : public FileIo {
+public:
+    std::vector<std::pair<std::string, mode_t>> created;
+    int open(const std::string& path, int flags, mode_t mode) override {
+        const int fd = FileIo::open(path, flags, mode);
+        struct stat info {};
+        if (fd >= 0 && (flags & O_CREAT) != 0 && ::fstat(fd, &info) == 0)
+            created.emplace_back(path, info.st_mode & 07777);
+        return fd;
+    }
+};
+
+bool isLink(const std::string& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+} // namespace
+
+TEST(AtomicFileWriter, SavingThroughALinkReplacesTheFileItNamesInItsOwnDirectory) {
+    test::TempDir dir;
+    fs::create_directory(dir.path / "s");
+    fs::create_directory(dir.path / "usb");
+    test::WriteText(dir.file("usb/VELMO.VLM"), "old");
+    fs::create_symlink("../usb/VELMO.VLM", dir.path / "s/sched.vlm");
+    CreationIo io;
+
+    ASSERT_TRUE(WriteFileAtomically(dir.file("s/sched.vlm"), bytes("new"), io));
+
+    EXPECT_TRUE(isLink(dir.file("s/sched.vlm")));
+    EXPECT_EQ(test::ReadText(dir.file("usb/VELMO.VLM")), "new");
+    ASSERT_EQ(io.created.size(), 1u);
+    EXPECT_TRUE(fs::equivalent(fs::path(io.created[0].first).parent_path(), dir.path / "usb"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path / "usb"), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path / "s"), fs::directory_iterator()), 1);
+}
+
+TEST(AtomicFileWriter, DanglingLinkIsWrittenThroughOrRefusedWhenItsDirectoryIsMissing) {
+    test::TempDir dir;
+    fs::create_directory(dir.path / "usb");
+    fs::create_symlink("usb/NEW.VLM", dir.path / "new.vlm");
+    fs::create_symlink("gone/NEW.VLM", dir.path / "lost.vlm");
+
+    ASSERT_TRUE(WriteFileAtomically(dir.file("new.vlm"), bytes("new")));
+    EXPECT_TRUE(isLink(dir.file("new.vlm")));
+    EXPECT_EQ(test::ReadText(dir.file("usb/NEW.VLM")), "new");
+
+    const Result refused = WriteFileAtomically(dir.file("lost.vlm"), bytes("x"));
+    EXPECT_FALSE(refused);
+    EXPECT_NE(refused.reason.find("does not exist"), std::string::npos) << refused.reason;
+    EXPECT_TRUE(isLink(dir.file("lost.vlm")));
+    EXPECT_EQ(entries(dir), 3u);
+}
+
+TEST(AtomicFileWriter, TemporaryIsNeverMoreOpenThanThePrivateFileItReplaces) {
+    test::TempDir dir;
+    test::WriteText(dir.file("private.vlm"), "old");
+    ::chmod(dir.file("private.vlm").c_str(), 0600);
+    // No umask to narrow a wide creation mode: what the file is created with is what others get.
+    const mode_t previous = ::umask(0);
+    CreationIo io;
+    const Result saved = WriteFileAtomically(dir.file("private.vlm"), bytes("new"), io);
+    ::umask(previous);
+
+    ASSERT_TRUE(saved);
+    ASSERT_EQ(io.created.size(), 1u);
+    EXPECT_EQ(io.created[0].second, 0600u);
 }

@@ -3,9 +3,12 @@
 
 #include "reliability_support.h"
 
+#include "model/media_copy.h"
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sched.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -166,6 +169,101 @@ std::string SaveOnDiskFullOfLeftovers(const Saver& saver, const TempDir& dir) {
     return problems;
 }
 
+Bytes Pattern(std::size_t size, std::uint8_t seed) {
+    Bytes bytes(size);
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<std::uint8_t>((i * 31 + seed) >> 3);
+    return bytes;
+}
+
+// Fails every write once this many bytes went out: a medium that breaks during the copy.
+struct BreakingIo final : FileIo {
+    std::size_t left = 0;
+    ssize_t write(int fd, const void* buffer, std::size_t size) override {
+        if (size > left) {
+            errno = EIO;
+            return -1;
+        }
+        left -= size;
+        return FileIo::write(fd, buffer, size);
+    }
+};
+
+// A 700 KiB clip on a 1 MiB card with about 320 KiB free, replaced by another 700 KiB clip.
+std::string ReplaceOnNearlyFullCard(const TempDir& media, const TempDir& card) {
+    const std::size_t size = 700 * 1024;
+    const Bytes old = Pattern(size, 1), fresh = Pattern(size, 2), tooLarge = Pattern(1100 * 1024, 3);
+    WriteBytes(media.file("clip.avi"), fresh);
+    WriteBytes(media.file("huge.avi"), tooLarge);
+    if (std::string skip = MountTinyTmpfs(card, "size=1m"); !skip.empty())
+        return skip;
+    WriteBytes(card.file("CLIP.AVI"), old);
+    if (ReadBytes(card.file("CLIP.AVI")) != old)
+        return "cannot write the old clip on the tmpfs";
+    CopyOptions confirmed;
+    confirmed.mayRemoveOldFirst = true;
+    std::string problems;
+    const auto expectOld = [&](const std::string& when) {
+        if (ReadBytes(card.file("CLIP.AVI")) != old || card.names() != std::vector<std::string>{"CLIP.AVI"})
+            problems += when + ": the old clip did not stay alone and unchanged\n";
+    };
+
+    if (CopyMediaFileTo(media.file("clip.avi"), card.dir(), "CLIP.AVI"))
+        problems += "replaced without leave to remove the old clip first\n";
+    expectOld("not confirmed");
+    if (CopyMediaFileTo(media.file("huge.avi"), card.dir(), "CLIP.AVI", confirmed))
+        problems += "a clip larger than the card was copied\n";
+    expectOld("too large even without the old clip");
+
+    BreakingIo breaking;
+    breaking.left = 200 * 1024;
+    const CopyResult broken =
+        CopyMediaFileTo(media.file("clip.avi"), card.dir(), "CLIP.AVI", confirmed, {}, breaking);
+    if (broken || broken.reason.find(std::strerror(EIO)) == std::string::npos)
+        problems += "a copy that broke after the old clip went reported \"" + broken.reason + "\"\n";
+    if (!card.names().empty())
+        problems += "a broken copy left " + card.names()[0] + "\n";
+
+    WriteBytes(card.file("CLIP.AVI"), old);
+    const CopyResult replaced = CopyMediaFileTo(media.file("clip.avi"), card.dir(), "CLIP.AVI", confirmed);
+    if (!replaced)
+        problems += "the confirmed replacement failed: " + replaced.reason + "\n";
+    if (ReadBytes(card.file("CLIP.AVI")) != fresh || card.names() != std::vector<std::string>{"CLIP.AVI"})
+        problems += "the card does not hold the new clip alone\n";
+    return problems;
+}
+
+// A card filled by the leftover of a killed copy: the next copy removes it first and fits, while
+// the temporary file of a copy still running stays.
+std::string CopyOnCardFullOfLeftovers(const TempDir& media, const TempDir& card) {
+    const Bytes clip = Pattern(300 * 1024, 4);
+    WriteBytes(media.file("clip.avi"), clip);
+    if (std::string skip = MountTinyTmpfs(card, "size=1m"); !skip.empty())
+        return skip;
+    const std::string running = card.file(".SONG.MP3.tmp-77");
+    const int held = ::open(running.c_str(), O_RDWR | O_CREAT, 0644);
+    if (held < 0 || ::flock(held, LOCK_EX) != 0)
+        return "cannot make the temporary file of a running copy";
+    if (!Fill(card.file(".CLIP.AVI.tmp-4242")))
+        return "cannot fill the tmpfs with a leftover";
+    std::string problems;
+    const CopyResult result = CopyMediaFile(media.dir(), "clip.avi", card.dir());
+    if (!result)
+        problems += "the copy failed although the leftover would have made room: " + result.reason + "\n";
+    std::vector<std::string> names = card.names();
+    std::sort(names.begin(), names.end());
+    if (names != std::vector<std::string>{".SONG.MP3.tmp-77", "clip.avi"} ||
+        ReadBytes(card.file("clip.avi")) != clip)
+        problems += "the card does not hold the running copy's file and the new clip alone\n";
+    ::close(held);
+    return problems;
+}
+
+std::string CopyInChild(std::string (*scenario)(const TempDir&, const TempDir&)) {
+    TempDir media, card;
+    return RunInChild([&] { return scenario(media, card); });
+}
+
 void ExpectHeldUp(const std::string& report) {
     if (report.rfind(kSkip, 0) == 0)
         GTEST_SKIP() << report.substr(sizeof kSkip - 1);
@@ -206,4 +304,12 @@ TEST(DiskFull, NoFreeInodeFailsTheSettingsWriteAndKeepsTheOldFile) {
 
 TEST(DiskFull, LeftoversOfKilledSavesAreRemovedToMakeRoom) {
     ExpectHeldUp(InChild(SaveOnDiskFullOfLeftovers, ScheduleSaver()));
+}
+
+TEST(DiskFull, ConfirmedReplacementOnANearlyFullCardRemovesTheOldClipFirst) {
+    ExpectHeldUp(CopyInChild(ReplaceOnNearlyFullCard));
+}
+
+TEST(DiskFull, LeftoversOfKilledCopiesAreRemovedBeforeTheSpaceIsChecked) {
+    ExpectHeldUp(CopyInChild(CopyOnCardFullOfLeftovers));
 }

@@ -13,6 +13,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -36,6 +37,9 @@ QString withSeparator(const QString& directory) {
     return directory.endsWith(QLatin1Char(kDirSeparator)) ? directory
                                                           : directory + QLatin1Char(kDirSeparator);
 }
+
+// About ten updates a second look continuous.
+constexpr qint64 kProgressIntervalMs = 100;
 
 QString progressText(const QString& name, const CopyProgress& progress) {
     const QLocale locale;
@@ -211,7 +215,10 @@ void CopyForm::CopyCmd_Click() {
     const QString destination = CopyDir->path();
     const QString copyError = screenText(context_.texts, TextId::MsgFileCopyError);
 
-    if (FileExistsInDir(fromQt(destination), fromQt(name))) {
+    // Hidden files do not count for the existence test, but one is still never replaced unasked.
+    const bool exists = FileExistsInDir(fromQt(destination), fromQt(name)) ||
+                        CopyWouldReplace(fromQt(withSeparator(destination)), fromQt(name));
+    if (exists) {
         if (comparableDirectory(destination) == comparableDirectory(toQt(context_.state.mediaDir))) {
             context_.prompts.message(this, copyError);
             return;
@@ -219,9 +226,9 @@ void CopyForm::CopyCmd_Click() {
         if (!context_.prompts.askOkCancel(this, screenText(context_.texts, TextId::MsgFileExistsOverwrite)))
             return;
     }
-    // The old file is replaced only by a complete, checked copy, so nothing is deleted first.
+    // The old file is replaced by a complete, checked copy; it goes first only when nothing else fits.
     SetBusy(true);
-    const Outcome outcome = RunCopy(name, destination);
+    const Outcome outcome = RunCopy(name, destination, exists);
     if (outcome == Outcome::Copied)
         context_.prompts.message(this, screenText(context_.texts, TextId::MsgFileCopied));
     else if (outcome == Outcome::Failed)
@@ -229,7 +236,8 @@ void CopyForm::CopyCmd_Click() {
     SetBusy(false);
 }
 
-CopyForm::Outcome CopyForm::RunCopy(const QString& name, const QString& destination) {
+CopyForm::Outcome CopyForm::RunCopy(const QString& name, const QString& destination,
+                                    bool overwriteConfirmed) {
     QProgressDialog progress(this);
     progress.setWindowTitle(windowTitle());
     progress.setWindowModality(Qt::ApplicationModal);
@@ -243,11 +251,22 @@ CopyForm::Outcome CopyForm::RunCopy(const QString& name, const QString& destinat
     progress.setLabelText(progressText(name, CopyProgress{}));
     progress.setValue(0);
 
-    const CopyResult result = CopyMediaFile(
-        context_.state.mediaDir, fromQt(name), fromQt(withSeparator(destination)),
+    CopyOptions options;
+    options.mayRemoveOldFirst = overwriteConfirmed;
+    // Repainting after every chunk would cost fast media a noticeable share of the copy.
+    QElapsedTimer sinceShown;
+    bool shownChecking = false;
+    const CopyResult result = CopyMediaFileTo(
+        fromQt(withSeparator(toQt(context_.state.mediaDir)) + name), fromQt(withSeparator(destination)),
+        fromQt(name), options,
         [&](const CopyProgress& state) {
-            progress.setLabelText(progressText(name, state));
-            progress.setValue(static_cast<int>(state.fraction() * 1000.0));
+            if (!sinceShown.isValid() || sinceShown.elapsed() >= kProgressIntervalMs ||
+                state.checking != shownChecking) {
+                sinceShown.start();
+                shownChecking = state.checking;
+                progress.setLabelText(progressText(name, state));
+                progress.setValue(static_cast<int>(state.fraction() * 1000.0));
+            }
             return !progress.wasCanceled();
         },
         *io_);

@@ -43,9 +43,9 @@ private:
     void ShowApplicationDirectory();
     QString DriveHolding(const QString& path) const;
     QString FileNameToCopy() const;
-    // The copy itself, with its progress dialog; false when it failed.
+    // The copy itself, with its progress dialog. overwriteConfirmed: the user agreed to lose the old file.
     enum class Outcome { Copied, Failed, Cancelled };
-    Outcome RunCopy(const QString& name, const QString& destination);
+    Outcome RunCopy(const QString& name, const QString& destination, bool overwriteConfirmed);
     void SetBusy(bool busy);
 
     AppContext& context_;
