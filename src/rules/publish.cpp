@@ -220,25 +220,21 @@ std::vector<std::string> namesUsed(const Schedule& schedule) {
 }
 
 // One media file onto the medium under its stored name, with the source's modification time so the
-// next publish can tell it is there already.
-CopyResult copyItem(const PublishItem& item, const std::string& destination, bool removeOldFirst,
+// next publish can tell it is there already. The copy replaces a file of that name in other letter
+// case in place; the rename after it leaves the one file under the stored name.
+CopyResult copyItem(const PublishItem& item, const std::string& destination, bool mayRemoveOldFirst,
                     const CopyProgressCallback& progress, FileIo& io) {
-    (void)removeOldFirst;
-    CopyResult result = CopyMediaFile(item.sourceDir, item.sourceName, destination, progress, io);
-    if (!result)
+    CopyOptions options;
+    options.keepModificationTime = true;
+    options.mayRemoveOldFirst = mayRemoveOldFirst;
+    CopyResult result = CopyMediaFileTo(item.sourcePath(), destination, item.name, options, progress, io);
+    if (!result || item.mediumName.empty() || item.mediumName == item.name)
         return result;
-    const std::string landed = destination + (item.mediumName.empty() ? item.sourceName : item.mediumName);
+    const std::string landed = destination + item.mediumName;
     const std::string target = destination + item.name;
-    if (landed != target && ::rename(landed.c_str(), target.c_str()) != 0) {
+    if (regularFile(landed) && io.rename(landed, target) != 0) {
         result.ok = false;
         result.reason = "cannot rename " + landed + " to " + item.name + ": " + errnoText();
-        return result;
-    }
-    if (const std::optional<FileFacts> source = regularFile(item.sourcePath())) {
-        const timespec times[2] = {{0, UTIME_OMIT},
-                                   {static_cast<time_t>(source->mtimeNs / 1'000'000'000),
-                                    static_cast<long>(source->mtimeNs % 1'000'000'000)}};
-        ::utimensat(AT_FDCWD, target.c_str(), times, 0);
     }
     return result;
 }
@@ -433,6 +429,8 @@ PublishReport CarryOutPublish(const PublishPlan& plan, const Schedule& schedule,
         report.failures.push_back({plan.destination, *plan.refusal});
         return report;
     }
+    // Leftovers of a killed publish go even when nothing needs copying this time.
+    RemoveStaleTemporaryFiles(plan.destination, io);
     const std::uint64_t scheduleBytes = plan.scheduleUnchanged ? 0 : scheduleFileBound(schedule);
     PublishProgress state;
     state.total = plan.bytesToWrite + scheduleBytes;

@@ -39,6 +39,9 @@ public:
 
     const PublishPlan& plan() const { return plan_; }
 
+    // While a write runs, closing the window cancels the write instead.
+    void reject() override;
+
 private:
     void Form_Load();
     void InitWriteToMediumFormOsd();
