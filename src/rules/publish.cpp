@@ -270,13 +270,14 @@ PublishPlan PlanPublish(const Schedule& schedule, const std::vector<std::string>
     plan.scheduleName = scheduleFileName;
 
     struct stat destInfo {};
-    if (destination.empty() || ::stat(plan.destination.c_str(), &destInfo) != 0) {
-        plan.refusal = "the destination " + destination + " cannot be opened: " +
-                       (destination.empty() ? std::string("no directory given") : errnoText());
+    const bool found = !destination.empty() && ::stat(plan.destination.c_str(), &destInfo) == 0;
+    if ((found && !S_ISDIR(destInfo.st_mode)) || (!found && !destination.empty() && errno == ENOTDIR)) {
+        plan.refusal = "the destination " + destination + " is not a directory";
         return plan;
     }
-    if (!S_ISDIR(destInfo.st_mode)) {
-        plan.refusal = "the destination " + destination + " is not a directory";
+    if (!found) {
+        plan.refusal = "the destination " + destination + " cannot be opened: " +
+                       (destination.empty() ? std::string("no directory given") : errnoText());
         return plan;
     }
     if (!usableFileName(scheduleFileName)) {
