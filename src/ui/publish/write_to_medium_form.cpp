@@ -90,6 +90,7 @@ WriteToMediumForm::WriteToMediumForm(AppContext& context, PublishSettings& setti
     PlanTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     PlanTable->setSelectionBehavior(QAbstractItemView::SelectRows);
     PlanTable->verticalHeader()->hide();
+    PlanTable->verticalHeader()->setDefaultSectionSize(PlanTable->fontMetrics().height() + 8);
     PlanTable->horizontalHeader()->setStretchLastSection(true);
     PlanSummary = new QLabel(this);
     PlanSummary->setObjectName(QStringLiteral("PlanSummary"));
