@@ -175,13 +175,14 @@ std::uint64_t scheduleFileBound(const Schedule& schedule) {
     return length;
 }
 
-bool mediumHoldsSchedule(const std::string& path, const Schedule& schedule) {
+// A small regular file whole; nothing when it is missing, larger than limit or cannot be read.
+std::optional<std::string> readSmallFile(const std::string& path, off_t limit) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        return false;
+        return std::nullopt;
     struct stat info {};
-    std::vector<std::uint8_t> bytes;
-    bool readAll = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= kMaxScheduleFileLength;
+    std::string bytes;
+    bool readAll = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= limit;
     if (readAll) {
         bytes.resize(static_cast<std::size_t>(info.st_size));
         std::size_t got = 0;
@@ -196,8 +197,18 @@ bool mediumHoldsSchedule(const std::string& path, const Schedule& schedule) {
         readAll = got == bytes.size();
     }
     ::close(fd);
+    if (!readAll)
+        return std::nullopt;
+    return bytes;
+}
+
+bool mediumHoldsSchedule(const std::string& path, const Schedule& schedule) {
+    const std::optional<std::string> bytes = readSmallFile(path, kMaxScheduleFileLength);
+    if (!bytes)
+        return false;
     Schedule onMedium;
-    return readAll && DecodeSchedule(bytes.data(), bytes.size(), onMedium) && onMedium == schedule;
+    return DecodeSchedule(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size(), onMedium) &&
+           onMedium == schedule;
 }
 
 // Every distinct stored name, in the order the schedule first uses it.
@@ -535,25 +546,10 @@ bool plausibleDirectory(const std::string& text) {
 
 PublishSettings ReadPublishSettings(const std::string& appPath) {
     const std::string path = WithTrailingSeparator(appPath) + kPublishSettingsFileName;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    const std::optional<std::string> read = readSmallFile(path, kMaxPublishSettingsLength);
+    if (!read)
         return {};
-    struct stat info {};
-    std::string text;
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= kMaxPublishSettingsLength) {
-        text.resize(static_cast<std::size_t>(info.st_size));
-        std::size_t got = 0;
-        while (got < text.size()) {
-            const ssize_t n = ::read(fd, text.data() + got, text.size() - got);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            got += static_cast<std::size_t>(n);
-        }
-        text.resize(got);
-    }
-    ::close(fd);
+    const std::string& text = *read;
 
     PublishSettings settings;
     std::size_t at = 0;
