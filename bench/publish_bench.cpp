@@ -134,6 +134,7 @@ Schedule layOut(const fs::path& source, int count, std::uint64_t size, std::uint
 struct PublishTimes {
     double plan = 0;
     double carry = 0;
+    double check = 0;        // of carry: reading the copies back from the medium
     std::size_t written = 0; // files copied or replaced
 };
 
@@ -144,7 +145,17 @@ PublishTimes publish(const Schedule& schedule, const fs::path& source, const fs:
     const PublishPlan plan = PlanPublish(schedule, {source.string() + "/"}, dest.string() + "/", "bench.vlm");
     times.plan = secondsSince(start);
     start = Clock::now();
-    const PublishReport report = CarryOutPublish(plan, schedule, random);
+    // Progress comes after every chunk, so the time between two calls belongs to the chunk reported.
+    Clock::time_point last = start;
+    bool wasChecking = false;
+    const PublishReport report = CarryOutPublish(plan, schedule, random, [&](const PublishProgress& p) {
+        const Clock::time_point now = Clock::now();
+        if (p.checking && wasChecking)
+            times.check += std::chrono::duration<double>(now - last).count();
+        wasChecking = p.checking;
+        last = now;
+        return true;
+    });
     times.carry = secondsSince(start);
     if (!report.complete())
         fail("publish: " + PublishReportLines(report).front());
@@ -155,6 +166,21 @@ PublishTimes publish(const Schedule& schedule, const fs::path& source, const fs:
 double cpAndSync(const fs::path& source, const fs::path& dest) {
     const auto start = Clock::now();
     run({"sh", "-c", "cp -- \"$0\"/* \"$1\"/ && sync -- \"$1\"/*", source.string(), dest.string()});
+    return secondsSince(start);
+}
+
+// One plain read of every file of a directory from the medium: what the check may cost at most.
+double readAll(const fs::path& dir) {
+    evictAll(dir);
+    const auto start = Clock::now();
+    std::vector<char> buffer(1 << 20);
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        const int fd = ::open(entry.path().c_str(), O_RDONLY);
+        while (fd >= 0 && ::read(fd, buffer.data(), buffer.size()) > 0) {
+        }
+        if (fd >= 0)
+            ::close(fd);
+    }
     return secondsSince(start);
 }
 
@@ -195,9 +221,9 @@ int main(int argc, char** argv) {
     std::printf("publish of %d files of %llu KiB and one of %llu MiB in %s, %d rounds\n", files,
                 static_cast<unsigned long long>(fileKiB), static_cast<unsigned long long>(largeMiB),
                 work.c_str(), rounds);
-    std::printf("%6s %10s %11s %7s %10s %10s %8s\n", "round", "cp+sync s", "publish s", "ratio", "again s",
-                "again/1st", "written");
-    std::vector<double> cps, firsts, agains;
+    std::printf("%6s %10s %11s %9s %7s %8s %8s %10s %10s %8s\n", "round", "cp+sync s", "publish s",
+                "of it check", "ratio*", "read s", "chk/read", "again s", "again/1st", "written");
+    std::vector<double> cps, firsts, agains, checks, reads;
     for (int round = 0; round < rounds; ++round) {
         emptyDirectory(cp);
         emptyDirectory(medium);
@@ -220,17 +246,26 @@ int main(int argc, char** argv) {
             timePublish();
             timeCp();
         }
+        const double read = readAll(cp);
         const PublishTimes again = publish(schedule, source, medium);
         const double firstTotal = first.plan + first.carry, againTotal = again.plan + again.carry;
-        std::printf("%6d %10.3f %11.3f %7.2f %10.3f %9.2f%% %8zu\n", round + 1, cpTime, firstTotal,
-                    firstTotal / cpTime, againTotal, 100.0 * againTotal / firstTotal, again.written);
+        std::printf("%6d %10.3f %11.3f %9.3f %7.2f %8.3f %8.2f %10.3f %9.2f%% %8zu\n", round + 1, cpTime,
+                    firstTotal, first.check, (firstTotal - first.check) / cpTime, read, first.check / read,
+                    againTotal, 100.0 * againTotal / firstTotal, again.written);
         std::fflush(stdout);
         cps.push_back(cpTime);
         firsts.push_back(firstTotal);
         agains.push_back(againTotal);
+        checks.push_back(first.check);
+        reads.push_back(read);
     }
-    std::printf("%6s %10.3f %11.3f %7.2f %10.3f %9.2f%%\n", "median", median(cps), median(firsts),
-                median(firsts) / median(cps), median(agains), 100.0 * median(agains) / median(firsts));
+    std::printf("%6s %10.3f %11.3f %9.3f %7.2f %8.3f %8.2f %10.3f %9.2f%%\n", "median", median(cps),
+                median(firsts), median(checks), (median(firsts) - median(checks)) / median(cps),
+                median(reads), median(checks) / median(reads), median(agains),
+                100.0 * median(agains) / median(firsts));
+    std::printf(
+        "ratio*: publish without its read-back check against cp+sync; chk/read: the check against one "
+        "plain read\n");
 
     if (!scale.empty()) {
         std::printf("\ngrowth with the number of files of %llu KiB (first publish, unchanged publish)\n",

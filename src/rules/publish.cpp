@@ -477,6 +477,7 @@ PublishReport CarryOutPublish(const PublishPlan& plan, const Schedule& schedule,
             [&](const CopyProgress& file) {
                 state.done =
                     before + static_cast<std::uint64_t>(file.fraction() * static_cast<double>(file.total));
+                state.checking = file.checking;
                 return tell(item.name);
             },
             io);
@@ -489,6 +490,7 @@ PublishReport CarryOutPublish(const PublishPlan& plan, const Schedule& schedule,
             return report;
         }
         state.done = before + item.size;
+        state.checking = false;
         (item.action == PublishAction::Copy ? report.copied : report.replaced).push_back(item.name);
     }
 

@@ -75,6 +75,7 @@ struct PublishProgress {
     std::uint64_t done = 0;  // bytes of the plan written and checked
     std::uint64_t total = 0; // bytes of the plan
     std::string name;        // the file in hand
+    bool checking = false;   // it is being read back from the medium
 };
 // Returning false cancels, between files or inside one.
 using PublishProgressCallback = std::function<bool(const PublishProgress&)>;

@@ -175,7 +175,8 @@ TEST_F(MainFormTest, Captions_menusButtonsFramesAndColumnHeaders) {
     QStringList fileItems;
     for (const QAction* action : form->subFile->actions())
         fileItems << (action->isSeparator() ? QStringLiteral("-") : action->text());
-    EXPECT_EQ(fileItems, QStringList({"New", "Open", "-", "Save", "Save As...", "-", "Exit"}));
+    EXPECT_EQ(fileItems, QStringList({"New", "Open", "-", "Save", "Save As...", "Write to Player Medium...",
+                                      "-", "Exit"}));
     QStringList helpItems;
     for (const QAction* action : form->subHelp->actions())
         helpItems << action->text();
