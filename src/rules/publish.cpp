@@ -26,6 +26,7 @@ constexpr std::int64_t kTimeToleranceNs = 2'000'000'000;
 constexpr off_t kMaxScheduleFileLength = 4 << 20;
 
 struct FileFacts {
+    bool found = false;
     std::uint64_t size = 0;
     std::int64_t mtimeNs = 0;
     dev_t device = 0;
@@ -37,6 +38,7 @@ std::optional<FileFacts> regularFile(const std::string& path) {
     if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
         return std::nullopt;
     FileFacts facts;
+    facts.found = true;
     facts.size = static_cast<std::uint64_t>(info.st_size);
     facts.mtimeNs = std::int64_t{info.st_mtim.tv_sec} * 1'000'000'000 + info.st_mtim.tv_nsec;
     facts.device = info.st_dev;
@@ -345,22 +347,23 @@ PublishPlan PlanPublish(const Schedule& schedule, const std::vector<std::string>
         }
         if (const std::optional<std::string> onMedium = medium.find(upper))
             item.mediumName = *onMedium;
-        const std::optional<FileFacts> mediumFacts =
-            item.mediumName.empty() ? std::nullopt : regularFile(plan.destination + item.mediumName);
+        const FileFacts mediumFacts =
+            item.mediumName.empty() ? FileFacts{}
+                                    : regularFile(plan.destination + item.mediumName).value_or(FileFacts{});
 
         if (!source) {
-            item.action = mediumFacts ? PublishAction::Keep : PublishAction::Missing;
-            if (mediumFacts) {
-                item.size = mediumFacts->size;
+            item.action = mediumFacts.found ? PublishAction::Keep : PublishAction::Missing;
+            if (mediumFacts.found) {
+                item.size = mediumFacts.size;
                 item.note = "in no media folder, only on the medium";
             }
         } else {
             item.size = source->size;
             const std::string mediumPath = plan.destination + item.mediumName;
-            if (!mediumFacts)
+            if (!mediumFacts.found)
                 item.action = PublishAction::Copy;
-            else if ((mediumFacts->device == source->device && mediumFacts->inode == source->inode) ||
-                     identical(item.sourcePath(), *source, mediumPath, *mediumFacts, options.checksum))
+            else if ((mediumFacts.device == source->device && mediumFacts.inode == source->inode) ||
+                     identical(item.sourcePath(), *source, mediumPath, mediumFacts, options.checksum))
                 item.action = PublishAction::Keep;
             else
                 item.action = PublishAction::Replace;
