@@ -6,10 +6,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace velmo;
 namespace fs = std::filesystem;
@@ -324,4 +327,79 @@ TEST(PublishSettingsFile, RoundTripsAndADamagedFileGivesDefaults) {
         EXPECT_TRUE(fallback.mediaDirs.empty()) << damaged;
     }
     EXPECT_TRUE(ReadPublishSettings(app.dir() + "absent/").destination.empty());
+}
+
+namespace {
+
+// Stops the process for the parent to kill at the stopAt-th of its file-system steps.
+class StoppingIo final : public FileIo {
+public:
+    explicit StoppingIo(long stopAt) : stopAt_(stopAt) {}
+    int open(const std::string& p, int f, mode_t m) override { return point(), FileIo::open(p, f, m); }
+    ssize_t write(int fd, const void* b, std::size_t n) override { return point(), FileIo::write(fd, b, n); }
+    int fsync(int fd) override { return point(), FileIo::fsync(fd); }
+    int rename(const std::string& a, const std::string& b) override { return point(), FileIo::rename(a, b); }
+    int unlink(const std::string& p) override { return point(), FileIo::unlink(p); }
+
+private:
+    void point() {
+        if (points_++ == stopAt_)
+            ::raise(SIGSTOP);
+    }
+    long stopAt_;
+    long points_ = 0;
+};
+
+} // namespace
+
+TEST(PublishCarryOut, AKillAtAnyStepLeavesAScheduleWhoseFilesAreThere) {
+    Media m;
+    put(m.a() + "ONE.MP3", std::string(300000, '1'));
+    put(m.a() + "TWO.MP3", std::string(200000, '2'));
+    put(m.a() + "THREE.MP3", "3");
+    const Schedule old = scheduleOf({"ONE.MP3"});
+    const Schedule fresh = scheduleOf({"ONE.MP3", "TWO.MP3", "THREE.MP3"});
+    bool finished = false;
+    for (long stopAt = 0; stopAt < 2000 && !finished; ++stopAt) {
+        fs::remove_all(m.stick());
+        fs::create_directory(m.stick());
+        put(m.stick() + "ONE.MP3", "one, last time's");
+        SeededRandomSource random(static_cast<std::uint64_t>(stopAt));
+        ASSERT_TRUE(WriteScheduleFile(m.stick(), "show.vlm", old, random));
+        const PublishPlan plan = PlanPublish(fresh, {m.a()}, m.stick(), "show.vlm");
+
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            StoppingIo io(stopAt);
+            const PublishReport report = CarryOutPublish(plan, fresh, random, {}, io);
+            std::_Exit(report.complete() ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, WUNTRACED), child);
+        if (WIFSTOPPED(status)) {
+            ::kill(child, SIGKILL);
+            ::waitpid(child, &status, 0);
+        } else {
+            ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "step " << stopAt;
+            finished = true;
+        }
+
+        // Whichever schedule the player finds, every file it names is there, and nothing but the
+        // named files, the schedule and dot-named temporaries lies on the medium.
+        const Schedule onStick = readBack(m.stick(), "show.vlm");
+        ASSERT_TRUE(onStick == old || onStick == fresh) << "step " << stopAt;
+        for (int i = 0; i < onStick.basicCount; ++i)
+            EXPECT_TRUE(
+                fs::exists(m.stick() + StoredNameText(onStick.basicEntries[static_cast<std::size_t>(i)])))
+                << "step " << stopAt;
+        for (const std::string& name : visibleNames(m.stick()))
+            EXPECT_TRUE(name[0] == '.' || name == "show.vlm" || name == "ONE.MP3" || name == "TWO.MP3" ||
+                        name == "THREE.MP3")
+                << name << " at step " << stopAt;
+        if (finished) {
+            EXPECT_EQ(onStick, fresh);
+        }
+    }
+    EXPECT_TRUE(finished);
 }
