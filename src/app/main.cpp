@@ -4,7 +4,12 @@
 
 #include <QApplication>
 
+#include <csignal>
+
 int main(int argc, char** argv) {
+    // Over a file-size limit a save then fails with EFBIG and says "File Save Error!", instead of
+    // the signal ending the editor with the user's edits.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     return velmo::RunEditor(app);
 }

@@ -6,6 +6,7 @@
 #include "model/random_source.h"
 #include "model/safe_file.h"
 #include "model/schedule_file.h"
+#include "model/whole_file.h"
 #include "rules/publish.h"
 #include "rules/schedule_rules.h"
 #include "schedule_check.h"
@@ -14,15 +15,10 @@
 #include "schedule_match.h"
 #include "texts/screen_texts.h"
 
-#include <cerrno>
-#include <cstring>
 #include <ctime>
-#include <fcntl.h>
 #include <istream>
-#include <iterator>
 #include <ostream>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace velmo {
 
@@ -34,44 +30,32 @@ constexpr std::size_t kMaxInputLength = 16u << 20;
 
 const char kStandardInput[] = "(standard input)";
 
-struct Input {
-    std::string bytes;
-    bool cutShort = false; // longer than kMaxInputLength; only the start was read
-};
+std::string tooLarge() {
+    return "too large: longer than " + std::to_string(kMaxInputLength) + " bytes";
+}
 
-bool readFile(const std::string& path, Input& input, std::string& error) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = std::strerror(errno);
-        return false;
-    }
-    struct stat info {};
-    if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-        ::close(fd);
-        error = std::strerror(EISDIR);
-        return false;
-    }
+// Reads at most kMaxInputLength + 1 bytes, as a file is read, so a flood on a pipe cannot take
+// all memory before it is refused.
+bool readStream(std::istream& in, WholeFile& input) {
+    input = {};
+    std::string& bytes = input.bytes;
     char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            error = std::strerror(errno);
-            ::close(fd);
-            return false;
-        }
-        if (n == 0)
-            break;
-        const std::size_t room = kMaxInputLength - input.bytes.size();
-        input.bytes.append(buffer, std::min(room, static_cast<std::size_t>(n)));
-        if (static_cast<std::size_t>(n) > room) {
-            input.cutShort = true;
-            break;
-        }
-    }
-    ::close(fd);
+    while (bytes.size() <= kMaxInputLength && in.read(buffer, sizeof buffer).gcount() > 0)
+        bytes.append(buffer, static_cast<std::size_t>(in.gcount()));
+    if (in.bad())
+        return false;
+    input.longer = bytes.size() > kMaxInputLength;
+    if (input.longer)
+        bytes.resize(kMaxInputLength);
     return true;
+}
+
+// The same file by device and inode, however it is named.
+bool sameFile(const std::string& a, const std::string& b) {
+    struct stat first {};
+    struct stat second {};
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
 class Command {
@@ -107,17 +91,16 @@ private:
     void say(const std::string& file, const std::string& what) { env_.err << file << ": " << what << '\n'; }
 
     // Reads a file named on the command line; false (with the message shown) when it cannot.
-    bool readInput(const std::string& path, Input& input) {
-        std::string error;
-        if (readFile(path, input, error))
-            return true;
-        say(path, "cannot read: " + error);
-        return false;
+    bool readInput(const std::string& path, WholeFile& input) {
+        const Result read = ReadWholeFile(path, kMaxInputLength, input);
+        if (!read)
+            say(path, "cannot read: " + read.reason);
+        return bool(read);
     }
 
     // Reads and decodes a schedule file; the status to end with when it fails.
     std::optional<int> load(Schedule& schedule) {
-        Input input;
+        WholeFile input;
         if (!readInput(args_.input, input))
             return kStatusCannotRead;
         const auto* data = reinterpret_cast<const std::uint8_t*>(input.bytes.data());
@@ -150,15 +133,23 @@ private:
     int build() {
         const bool fromStandardInput = args_.input == "-";
         const std::string inputName = fromStandardInput ? kStandardInput : args_.input;
-        Input input;
+        // Replacing the JSON with the schedule built from it would lose the JSON.
+        if (!fromStandardInput && sameFile(args_.input, args_.output)) {
+            say(args_.output, "cannot write: it is the input file");
+            return kStatusCannotRead;
+        }
+        WholeFile input;
         if (fromStandardInput) {
-            input.bytes.assign(std::istreambuf_iterator<char>(env_.in), std::istreambuf_iterator<char>());
-            if (env_.in.bad()) {
+            if (!readStream(env_.in, input)) {
                 say(inputName, "cannot read");
                 return kStatusCannotRead;
             }
         } else if (!readInput(args_.input, input)) {
             return kStatusCannotRead;
+        }
+        if (input.longer) {
+            say(inputName, tooLarge());
+            return kStatusInvalid;
         }
 
         JsonSchedule parsed = ParseScheduleJson(input.bytes);
@@ -191,7 +182,7 @@ private:
     }
 
     int check() {
-        Input input;
+        WholeFile input;
         if (!readInput(args_.input, input))
             return kStatusCannotRead;
         const CivilDate today = args_.today ? *args_.today : env_.today();
@@ -203,7 +194,7 @@ private:
             env_.err << FormatFinding(args_.input, f) << '\n';
             (f.severity == Finding::Severity::Error ? errors : warnings)++;
         }
-        if (input.cutShort) {
+        if (input.longer) {
             say(args_.input, "only the first " + std::to_string(kMaxInputLength) + " bytes were examined");
             ++errors;
         }

@@ -7,11 +7,13 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cmath>
 #include <deque>
 #include <iterator>
 #include <map>
 #include <optional>
 #include <span>
+#include <unordered_set>
 
 namespace velmo {
 
@@ -92,9 +94,15 @@ std::string escapePointerToken(const std::string& token) {
 // The reader refuses longer lists as a whole.
 constexpr int kMaxEntriesRead = 32767;
 
+using Pointers = std::unordered_set<std::string>;
+
+// Builds the document. Places cost a pointer text per value, so they are recorded only in a second
+// pass over a text that has something to report, and only for the pointers a finding names.
 class PlacedDomBuilder {
 public:
-    PlacedDomBuilder(std::string_view text, const std::size_t& consumed) : text_(text), consumed_(consumed) {}
+    // wanted: the pointers whose places to record; null for the first pass, which places nothing.
+    PlacedDomBuilder(std::string_view text, const std::size_t& consumed, const Pointers* wanted)
+        : text_(text), consumed_(consumed), wanted_(wanted) {}
 
     bool null() { return add(Json(nullptr)); }
     bool boolean(bool value) { return add(Json(value)); }
@@ -107,14 +115,12 @@ public:
     bool start_array(std::size_t) { return open(Json::array()); }
     // A schedule nests six levels deep; far deeper input is refused before it costs memory.
     static constexpr std::size_t kMaxDepth = 64;
-    // The deepest value of a schedule: root, "advance", entry, "files", file, "reserved", byte.
-    static constexpr std::size_t kMaxPlacedDepth = 6;
-    static constexpr std::size_t kMaxPlacedIndex = kMaxEntriesRead;
     bool end_object() { return close(); }
     bool end_array() { return close(); }
     bool key(Json::string_t& name) {
         key_ = name;
-        keyStart_ = tokenStart();
+        if (wanted_)
+            keyStart_ = tokenStart();
         lastEnd_ = consumed_;
         return true;
     }
@@ -126,14 +132,18 @@ public:
     Json& root() { return root_; }
     const std::map<std::string, Place>& places() const { return places_; }
     const std::optional<std::string>& error() const { return error_; }
-    const std::optional<std::size_t>& tooDeepAt() const { return tooDeepAt_; }
-    // Keys given twice in one object: the key and where its second appearance starts.
+    bool tooDeep() const { return tooDeep_; }
+    // Where the value that went too deep starts; known in the placing pass only.
+    std::size_t tooDeepAt() const { return tooDeepAt_; }
+    // Keys given twice in one object: the key and where its second appearance starts (the place
+    // is known in the placing pass only).
     const std::vector<std::pair<std::string, std::size_t>>& duplicates() const { return duplicates_; }
 
 private:
     struct Open {
         Json* node;
         std::string pointer;
+        std::unordered_set<std::string> keys; // of an object: the members so far
     };
 
     std::size_t tokenStart() const {
@@ -144,33 +154,42 @@ private:
         return at;
     }
 
+    void record(const std::string& pointer, std::size_t key, std::size_t value) {
+        if (wanted_ && wanted_->count(pointer) != 0)
+            places_[pointer] = {key, value};
+    }
+
     std::pair<Json*, std::string> place(Json value) {
-        const std::size_t start = tokenStart();
+        const std::size_t start = wanted_ ? tokenStart() : 0;
         if (stack_.empty()) {
             root_ = std::move(value);
-            places_[""] = {start, start};
+            record("", start, start);
             return {&root_, ""};
         }
-        Json& parent = *stack_.back().node;
-        std::string pointer = stack_.back().pointer + "/";
+        Open& top = stack_.back();
+        Json& parent = *top.node;
+        std::string pointer;
         if (parent.is_array()) {
-            pointer += std::to_string(parent.size());
-            // Only places the reader can point at are kept, so a huge array costs no more than its values.
-            if (stack_.size() <= kMaxPlacedDepth && parent.size() <= kMaxPlacedIndex)
-                places_[pointer] = {start, start};
+            if (wanted_) {
+                pointer = top.pointer + "/" + std::to_string(parent.size());
+                record(pointer, start, start);
+            }
             parent.push_back(std::move(value));
-            return {&parent.back(), pointer};
+            return {&parent.back(), std::move(pointer)};
         }
-        pointer += escapePointerToken(key_);
-        if (parent.contains(key_)) {
+        if (wanted_)
+            pointer = top.pointer + "/" + escapePointerToken(key_);
+        if (!top.keys.insert(key_).second) {
             duplicates_.emplace_back(key_, keyStart_);
             discarded_.push_back(std::move(value));
             return {&discarded_.back(), pointer + "/(again)"};
         }
-        parent[key_] = std::move(value);
-        if (stack_.size() <= kMaxPlacedDepth)
-            places_[pointer] = {keyStart_, start};
-        return {&parent[key_], pointer};
+        // Appended past the object's own search for the key, which is linear: the set has
+        // already told that it is new.
+        auto& members = static_cast<Json::object_t::Container&>(parent.get_ref<Json::object_t&>());
+        members.emplace_back(key_, std::move(value));
+        record(pointer, keyStart_, start);
+        return {&members.back().second, std::move(pointer)};
     }
 
     bool add(Json value) {
@@ -181,11 +200,12 @@ private:
 
     bool open(Json container) {
         if (stack_.size() >= kMaxDepth) {
+            tooDeep_ = true;
             tooDeepAt_ = tokenStart();
             return false;
         }
         auto [node, pointer] = place(std::move(container));
-        stack_.push_back({node, std::move(pointer)});
+        stack_.push_back({node, std::move(pointer), {}});
         lastEnd_ = consumed_;
         return true;
     }
@@ -198,6 +218,7 @@ private:
 
     std::string_view text_;
     const std::size_t& consumed_;
+    const Pointers* wanted_;
     std::size_t lastEnd_ = 0;
     Json root_;
     std::vector<Open> stack_;
@@ -207,10 +228,21 @@ private:
     std::map<std::string, Place> places_;
     std::vector<std::pair<std::string, std::size_t>> duplicates_;
     std::optional<std::string> error_;
-    std::optional<std::size_t> tooDeepAt_;
+    bool tooDeep_ = false;
+    std::size_t tooDeepAt_ = 0;
 };
 
+// A number the parser could not keep as an integer: it has a fraction, or is written with an
+// exponent or a decimal point (1e2, 100.0), or has more digits than 64 bits hold.
+bool isWholeFloat(const Json& value) {
+    return value.is_number_float() && std::floor(value.get<double>()) == value.get<double>();
+}
+
 std::string typeName(const Json& value) {
+    if (isWholeFloat(value)) {
+        const double d = value.get<double>();
+        return d < 0 || d > 255 ? "a whole number out of range" : "a number in exponent or decimal form";
+    }
     if (value.is_number_float())
         return "a number with a fraction";
     if (value.is_number())
@@ -230,17 +262,36 @@ std::string quoted(const std::string& name) {
     return "\"" + name + "\"";
 }
 
-std::string lineAndColumn(std::string_view text, std::size_t offset) {
-    offset = std::min(offset, text.size());
-    int line = 1;
-    std::size_t lineStart = 0;
-    for (std::size_t i = 0; i < offset; ++i)
-        if (text[i] == '\n') {
-            ++line;
-            lineStart = i + 1;
+// Line and column of offsets, from one table of line starts built on the first question.
+class Lines {
+public:
+    explicit Lines(std::string_view text) : text_(text) {}
+
+    std::string at(std::size_t offset) {
+        if (starts_.empty()) {
+            starts_.push_back(0);
+            for (std::size_t i = 0; i < text_.size(); ++i)
+                if (text_[i] == '\n')
+                    starts_.push_back(i + 1);
         }
-    return "line " + std::to_string(line) + ", column " + std::to_string(offset - lineStart + 1);
-}
+        offset = std::min(offset, text_.size());
+        const auto next = std::upper_bound(starts_.begin(), starts_.end(), offset);
+        const std::size_t line = static_cast<std::size_t>(next - starts_.begin());
+        return "line " + std::to_string(line) + ", column " + std::to_string(offset - *(next - 1) + 1);
+    }
+
+private:
+    std::string_view text_;
+    std::vector<std::size_t> starts_;
+};
+
+// A finding whose place is looked up once the whole document has been read.
+struct Unplaced {
+    std::size_t finding; // index into JsonSchedule::syntax
+    std::string pointer;
+    bool atKey;
+    std::string context;
+};
 
 using Names = std::span<const char* const>;
 constexpr std::array<const char*, 6> kFileEntryFields = {"name",      "fileName", "fileExt",
@@ -251,8 +302,9 @@ constexpr std::array<const char*, 14> kAdvanceEntryFields = {
 
 class ScheduleReader {
 public:
-    ScheduleReader(std::string_view text, const std::map<std::string, Place>& places, JsonSchedule& out)
-        : text_(text), places_(places), out_(out) {}
+    explicit ScheduleReader(JsonSchedule& out) : out_(out) {}
+
+    const std::vector<Unplaced>& unplaced() const { return unplaced_; }
 
     void read(const Json& root) {
         if (!root.is_object()) {
@@ -287,13 +339,8 @@ public:
 
 private:
     void syntax(const std::string& pointer, bool atKey, const std::string& context, const std::string& what) {
-        const auto found = places_.find(pointer);
-        const std::size_t offset =
-            found == places_.end() ? 0 : (atKey ? found->second.key : found->second.value);
-        std::string where = lineAndColumn(text_, offset);
-        if (!context.empty())
-            where += ": " + context;
-        out_.syntax.push_back(Finding::error(std::move(where), what));
+        unplaced_.push_back({out_.syntax.size(), pointer, atKey, context});
+        out_.syntax.push_back(Finding::error("", what));
     }
 
     template <typename ReadOne>
@@ -315,6 +362,11 @@ private:
                                           const std::string& name, const std::string& context) {
         const std::string at = pointer + "/" + escapePointerToken(name);
         const Json& value = object.at(name);
+        if (isWholeFloat(value) && (value.get<double>() < 0 || value.get<double>() > 255)) {
+            syntax(at, false, context,
+                   "field " + quoted(name) + ": " + value.dump() + " does not fit a byte (0..255)");
+            return std::nullopt;
+        }
         if (!value.is_number_integer()) {
             syntax(at, false, context,
                    "field " + quoted(name) + " must be a whole number 0..255, not " + typeName(value));
@@ -495,9 +547,8 @@ private:
         return out_.syntax.size() == before;
     }
 
-    std::string_view text_;
-    const std::map<std::string, Place>& places_;
     JsonSchedule& out_;
+    std::vector<Unplaced> unplaced_;
 };
 
 } // namespace
@@ -539,17 +590,9 @@ JsonSchedule ParseScheduleJson(std::string_view text) {
     JsonSchedule out;
     out.schedule.basicEntries.clear();
     out.schedule.advanceEntries.clear();
-    std::size_t consumed = 0;
-    PlacedDomBuilder builder(text, consumed);
-    const CountingIterator first(text.data(), text.data(), &consumed);
-    const CountingIterator last(text.data() + text.size(), text.data(), &consumed);
-    Json::sax_parse(first, last, &builder);
-    if (builder.tooDeepAt()) {
-        out.syntax.push_back(
-            Finding::error(lineAndColumn(text, *builder.tooDeepAt()),
-                           "nested deeper than " + std::to_string(PlacedDomBuilder::kMaxDepth) + " levels"));
-        return out;
-    }
+    std::size_t unused = 0;
+    PlacedDomBuilder builder(text, unused, nullptr);
+    Json::sax_parse(text.data(), text.data() + text.size(), &builder);
     if (builder.error()) {
         // "[json.exception.parse_error.101] parse error at line 1, column 5: syntax error ..."
         const std::string& message = *builder.error();
@@ -562,11 +605,41 @@ JsonSchedule ParseScheduleJson(std::string_view text) {
             out.syntax.push_back(Finding::error("", message));
         return out;
     }
-    for (const auto& [key, offset] : builder.duplicates())
-        out.syntax.push_back(
-            Finding::error(lineAndColumn(text, offset), "field " + quoted(key) + " given twice"));
-    ScheduleReader reader(text, builder.places(), out);
-    reader.read(builder.root());
+    ScheduleReader reader(out);
+    if (!builder.tooDeep())
+        reader.read(builder.root());
+    if (!builder.tooDeep() && builder.duplicates().empty() && reader.unplaced().empty())
+        return out;
+
+    // Something to report: read again, this time keeping the places the findings need.
+    Pointers wanted;
+    for (const Unplaced& u : reader.unplaced())
+        wanted.insert(u.pointer);
+    std::size_t consumed = 0;
+    PlacedDomBuilder placing(text, consumed, &wanted);
+    const CountingIterator first(text.data(), text.data(), &consumed);
+    const CountingIterator last(text.data() + text.size(), text.data(), &consumed);
+    Json::sax_parse(first, last, &placing);
+    Lines lines(text);
+    if (placing.tooDeep()) {
+        out.syntax.assign(1, Finding::error(lines.at(placing.tooDeepAt()),
+                                            "nested deeper than " +
+                                                std::to_string(PlacedDomBuilder::kMaxDepth) + " levels"));
+        return out;
+    }
+    for (const Unplaced& u : reader.unplaced()) {
+        const auto found = placing.places().find(u.pointer);
+        const std::size_t offset =
+            found == placing.places().end() ? 0 : (u.atKey ? found->second.key : found->second.value);
+        std::string& where = out.syntax[u.finding].where;
+        where = lines.at(offset);
+        if (!u.context.empty())
+            where += ": " + u.context;
+    }
+    std::vector<Finding> twice;
+    for (const auto& [key, offset] : placing.duplicates())
+        twice.push_back(Finding::error(lines.at(offset), "field " + quoted(key) + " given twice"));
+    out.syntax.insert(out.syntax.begin(), twice.begin(), twice.end());
     return out;
 }
 

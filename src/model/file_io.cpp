@@ -21,6 +21,9 @@ int FileIo::fsync(int fd) {
 int FileIo::close(int fd) {
     return ::close(fd);
 }
+int FileIo::fstat(int fd, struct stat& info) {
+    return ::fstat(fd, &info);
+}
 int FileIo::rename(const std::string& from, const std::string& to) {
     return std::rename(from.c_str(), to.c_str());
 }

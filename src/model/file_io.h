@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <string>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 namespace velmo {
@@ -15,6 +16,7 @@ public:
     virtual ssize_t write(int fd, const void* buffer, std::size_t size);
     virtual int fsync(int fd);
     virtual int close(int fd);
+    virtual int fstat(int fd, struct stat& info);
     virtual int rename(const std::string& from, const std::string& to);
     virtual int unlink(const std::string& path);
     // Drops the cached pages of a file so the next read comes from the medium.

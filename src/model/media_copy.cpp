@@ -275,7 +275,7 @@ CopyResult CopyMediaFileTo(const std::string& sourcePath, const std::string& des
         // Only the blocks that removing the file gives back count; another name keeps a linked file.
         VolumeSpace withoutOld = *space;
         if (oldExists && oldInfo.st_nlink == 1)
-            withoutOld.available += std::uint64_t{static_cast<std::uint64_t>(oldInfo.st_blocks)} * 512u;
+            withoutOld.available += static_cast<std::uint64_t>(oldInfo.st_blocks) * 512u;
         if (!options.mayRemoveOldFirst || !oldExists || !CheckCopyFits(size, withoutOld))
             return failed(fits.reason);
         removeOldFirst = true;

@@ -1,14 +1,11 @@
 #include "schedule_file.h"
 
 #include "safe_file.h"
+#include "whole_file.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace velmo {
 
@@ -477,37 +474,15 @@ Result WriteScheduleFile(const std::string& directory, const std::string& name, 
     return WriteFileAtomically(directory + name, bytes, io);
 }
 
-Result ReadScheduleFile(const std::string& directory, const std::string& name, Schedule& schedule) {
+Result ReadScheduleFile(const std::string& directory, const std::string& name, Schedule& schedule,
+                        FileIo& io) {
     const std::string path = directory + name;
-    // Non-blocking, so a named pipe cannot hang the program before it is refused.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return Result::failure("cannot open " + path + ": " + std::strerror(errno));
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return Result::failure("not a regular file: " + path);
-    }
     // Bytes past the longest possible schedule file would be ignored anyway.
-    const std::size_t wanted = std::min(static_cast<std::size_t>(info.st_size), kMaxScheduleFileLength);
-    std::vector<std::uint8_t> data(wanted);
-    std::size_t got = 0;
-    while (got < wanted) {
-        const ssize_t n = ::read(fd, data.data() + got, wanted - got);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            const std::string why = std::strerror(errno);
-            ::close(fd);
-            return Result::failure("cannot read " + path + ": " + why);
-        }
-        if (n == 0)
-            break;
-        got += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-    data.resize(got);
-    if (Result r = DecodeSchedule(data.data(), data.size(), schedule); !r)
+    WholeFile file;
+    if (Result r = ReadWholeFile(path, kMaxScheduleFileLength, file, io); !r)
+        return Result::failure("cannot read " + path + ": " + r.reason);
+    const auto* data = reinterpret_cast<const std::uint8_t*>(file.bytes.data());
+    if (Result r = DecodeSchedule(data, file.bytes.size(), schedule); !r)
         return Result::failure(path + ": " + r.reason);
     return Result::success();
 }

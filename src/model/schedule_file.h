@@ -50,6 +50,7 @@ Result WriteScheduleFile(const std::string& directory, const std::string& name, 
                          RandomSource& random, FileIo& io = FileIo::system());
 
 // Reads directory + name; `schedule` is left exactly as it was unless the whole file decoded.
-Result ReadScheduleFile(const std::string& directory, const std::string& name, Schedule& schedule);
+Result ReadScheduleFile(const std::string& directory, const std::string& name, Schedule& schedule,
+                        FileIo& io = FileIo::system());
 
 } // namespace velmo

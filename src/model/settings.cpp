@@ -2,15 +2,22 @@
 
 #include "file_system.h"
 #include "safe_file.h"
+#include "whole_file.h"
 
-#include <fstream>
-#include <iterator>
+#include <climits>
 #include <optional>
 #include <vector>
 
 namespace velmo {
 
 namespace {
+
+// No value can be longer than a path.
+constexpr std::size_t kMaxValueLength = PATH_MAX - 1;
+// Seven values of the longest path, each with its quotes and a line end, need 7 x 4099 = 28,693
+// bytes; eight pages hold them with room for stray spaces. A longer file cannot be one this
+// program wrote, and reading it whole (a sparse file of gigabytes) would cost every start.
+constexpr std::size_t kMaxSettingsFileLength = 32768;
 
 // Reads comma- and line-separated fields, quoted or not, with no regard to which line they are on.
 class FieldReader {
@@ -25,11 +32,20 @@ public:
             return std::nullopt;
         std::string value;
         if (text_[pos_] == '"') {
-            const auto close = text_.find('"', pos_ + 1);
-            if (close == std::string::npos)
-                return std::nullopt;
-            value = text_.substr(pos_ + 1, close - pos_ - 1);
-            pos_ = close + 1;
+            // A doubled quote inside the quotes is one quote of the value.
+            std::size_t from = pos_ + 1;
+            for (;;) {
+                const auto close = text_.find('"', from);
+                if (close == std::string::npos)
+                    return std::nullopt;
+                value.append(text_, from, close - from);
+                if (close + 1 >= text_.size() || text_[close + 1] != '"') {
+                    pos_ = close + 1;
+                    break;
+                }
+                value += '"';
+                from = close + 2;
+            }
             skipToSeparator();
         } else {
             const auto end = text_.find_first_of(",\r\n", pos_);
@@ -39,6 +55,8 @@ public:
         consumeSeparator();
         return value;
     }
+
+    bool atEnd() const { return pos_ >= text_.size(); }
 
 private:
     void skipToSeparator() {
@@ -59,9 +77,19 @@ private:
     std::size_t pos_ = 0;
 };
 
+std::string quoted(const std::string& value) {
+    std::string out = "\"";
+    for (const char c : value) {
+        if (c == '"')
+            out += '"';
+        out += c;
+    }
+    return out + "\"";
+}
+
 } // namespace
 
-void ReadSettings(AppState& state, const std::function<void()>& showError) {
+void ReadSettings(AppState& state, const std::function<void()>& showError, FileIo& io) {
     if (!FileExistsInDir(state.appPath, kSettingsFileName))
         return;
 
@@ -69,21 +97,19 @@ void ReadSettings(AppState& state, const std::function<void()>& showError) {
                                     &state.scheduleFileName, &state.mediaDir, &state.copyDrive,
                                     &state.copyDir};
     bool complete = false;
-    std::ifstream in(state.appPath + kSettingsFileName, std::ios::binary);
-    if (in) {
-        std::string text{std::istreambuf_iterator<char>(in), {}};
-        if (!in.bad()) {
-            FieldReader fields(std::move(text));
-            complete = true;
-            for (std::string* target : targets) {
-                std::optional<std::string> value = fields.next();
-                if (!value) {
-                    complete = false;
-                    break;
-                }
-                // Each value counts as soon as it is read, even if a later one is missing.
-                *target = std::move(*value);
+    WholeFile file;
+    if (ReadWholeFile(state.appPath + kSettingsFileName, kMaxSettingsFileLength, file, io)) {
+        FieldReader fields(std::move(file.bytes));
+        complete = true;
+        for (std::string* target : targets) {
+            std::optional<std::string> value = fields.next();
+            // A field cut off by the limit is not a value; nor is one no path can be.
+            if (!value || (file.longer && fields.atEnd()) || value->size() > kMaxValueLength) {
+                complete = false;
+                break;
             }
+            // Each value counts as soon as it is read, even if a later one is missing.
+            *target = std::move(*value);
         }
     }
     if (complete)
@@ -91,14 +117,18 @@ void ReadSettings(AppState& state, const std::function<void()>& showError) {
 
     if (showError)
         showError();
-    in.close();
     // A damaged file is dropped so the end of this run writes a sound one.
     if (FileExistsInDir(state.appPath, kSettingsFileName))
         DeleteFileInDir(state.appPath, kSettingsFileName);
 }
 
 Result WriteSettings(const AppState& state, FileIo& io) {
-    auto quoted = [](const std::string& value) { return "\"" + value + "\""; };
+    for (const std::string* value :
+         {&state.openDir, &state.saveDir, &state.scheduleDir, &state.scheduleFileName, &state.mediaDir,
+          &state.copyDrive, &state.copyDir})
+        if (value->size() > kMaxValueLength)
+            return Result::failure("a remembered value is longer than any path (" +
+                                   std::to_string(value->size()) + " bytes)");
     const std::string text = quoted(state.openDir) + "\r\n" + quoted(state.saveDir) + "\r\n" +
                              quoted(state.scheduleDir) + "\r\n" + quoted(state.scheduleFileName) + "\r\n" +
                              quoted(state.mediaDir) + "\r\n" + quoted(state.copyDrive) + "," +

@@ -11,11 +11,14 @@ namespace velmo {
 
 inline constexpr char kSettingsFileName[] = "SystemInfo.txt";
 
-// Reads the seven remembered values from appPath + "SystemInfo.txt". On a damaged file, calls
-// showError (the caller shows its message), deletes the file and keeps the values read so far.
-void ReadSettings(AppState& state, const std::function<void()>& showError);
+// Reads the seven remembered values from appPath + "SystemInfo.txt". On a damaged file (also one
+// far longer than seven paths need, or with a value longer than a path), calls showError (the
+// caller shows its message), deletes the file and keeps the values read so far.
+void ReadSettings(AppState& state, const std::function<void()>& showError, FileIo& io = FileIo::system());
 
-// Replaces appPath + "SystemInfo.txt" safely with the six lines of the current values.
+// Replaces appPath + "SystemInfo.txt" safely with the six lines of the current values. A quote
+// inside a value is written doubled, which the reader takes back as one. Refuses, keeping the old
+// file, a value longer than a path.
 Result WriteSettings(const AppState& state, FileIo& io = FileIo::system());
 
 } // namespace velmo

@@ -4,6 +4,7 @@
 #include "model/media_copy.h"
 #include "model/safe_file.h"
 #include "model/schedule_file.h"
+#include "model/whole_file.h"
 #include "schedule_rules.h"
 
 #include <algorithm>
@@ -23,7 +24,7 @@ namespace {
 // FAT keeps modification times in 2-second steps.
 constexpr std::int64_t kTimeToleranceNs = 2'000'000'000;
 // A schedule file is far smaller; anything larger on the medium is not ours to compare.
-constexpr off_t kMaxScheduleFileLength = 4 << 20;
+constexpr std::size_t kMaxScheduleFileLength = 4 << 20;
 
 struct FileFacts {
     bool found = false;
@@ -178,30 +179,11 @@ std::uint64_t scheduleFileBound(const Schedule& schedule) {
 }
 
 // A small regular file whole; nothing when it is missing, larger than limit or cannot be read.
-std::optional<std::string> readSmallFile(const std::string& path, off_t limit) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+std::optional<std::string> readSmallFile(const std::string& path, std::size_t limit) {
+    WholeFile file;
+    if (!ReadWholeFile(path, limit, file) || file.longer)
         return std::nullopt;
-    struct stat info {};
-    std::string bytes;
-    bool readAll = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= limit;
-    if (readAll) {
-        bytes.resize(static_cast<std::size_t>(info.st_size));
-        std::size_t got = 0;
-        while (got < bytes.size()) {
-            const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            got += static_cast<std::size_t>(n);
-        }
-        readAll = got == bytes.size();
-    }
-    ::close(fd);
-    if (!readAll)
-        return std::nullopt;
-    return bytes;
+    return std::move(file.bytes);
 }
 
 bool mediumHoldsSchedule(const std::string& path, const Schedule& schedule) {
@@ -535,7 +517,7 @@ namespace {
 constexpr char kPublishSettingsHeader[] = "velmo publish 1";
 constexpr char kDestinationKey[] = "to=";
 constexpr char kMediaKey[] = "media=";
-constexpr off_t kMaxPublishSettingsLength = 64 << 10;
+constexpr std::size_t kMaxPublishSettingsLength = 64 << 10;
 
 bool startsWith(const std::string& text, const char* prefix) {
     return text.rfind(prefix, 0) == 0;

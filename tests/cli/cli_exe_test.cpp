@@ -4,8 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,18 +26,25 @@ struct ExeRun {
     std::string err;
 };
 
-// Runs velmo-schedule in `workDir` with `input` on its standard input.
-ExeRun runExe(const std::vector<std::string>& words, const TempDir& workDir, const std::string& input = {}) {
+// Runs velmo-schedule in `workDir` with `input` on its standard input; `stdoutPath` replaces the
+// captured standard output, `fileSizeLimit` sets RLIMIT_FSIZE with SIGXFSZ at its default.
+ExeRun runExe(const std::vector<std::string>& words, const TempDir& workDir, const std::string& input = {},
+              const std::string& stdoutPath = {}, rlim_t fileSizeLimit = RLIM_INFINITY) {
     const std::string in = workDir.file(".stdin"), out = workDir.file(".stdout"),
                       err = workDir.file(".stderr");
     std::ofstream(in, std::ios::binary) << input;
     const pid_t child = ::fork();
     if (child == 0) {
         const int inFd = ::open(in.c_str(), O_RDONLY);
-        const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int outFd =
+            ::open(stdoutPath.empty() ? out.c_str() : stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         if (inFd < 0 || outFd < 0 || errFd < 0 || ::dup2(inFd, 0) < 0 || ::dup2(outFd, 1) < 0 ||
             ::dup2(errFd, 2) < 0 || ::chdir(workDir.path().c_str()) != 0)
+            ::_exit(127);
+        const rlimit limit{fileSizeLimit, fileSizeLimit};
+        ::signal(SIGXFSZ, SIG_DFL); // the harness may ignore it, and an ignored signal stays so
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
             ::_exit(127);
         std::vector<char*> argv;
         std::string program = VELMO_CLI_EXE;
@@ -46,8 +58,8 @@ ExeRun runExe(const std::vector<std::string>& words, const TempDir& workDir, con
     }
     ExeRun run;
     int status = 0;
-    if (child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status))
-        run.status = WEXITSTATUS(status);
+    if (child > 0 && ::waitpid(child, &status, 0) == child)
+        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     run.out = test::readText(out);
     run.err = test::readText(err);
     return run;
@@ -136,6 +148,75 @@ TEST(CliExecutable, ReadOnlyOutput_isKeptAndStatusTwo) {
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.err.rfind("out.vlm: cannot write: ", 0), 0u) << run.err;
     EXPECT_EQ(test::readText(dir.file("out.vlm")), "old");
+}
+
+TEST(CliExecutable, AFileSizeLimit_failsTheWriteWithStatusTwo) {
+    TempDir dir;
+    writeText(dir.file("in.json"),
+              R"({"basic": [{"name": "a.mp3", "playTimes": 1, "volume": 13}], "advance": []})");
+    // Below any schedule file (header and key region alone are 150 bytes), above the message.
+    const ExeRun run = runExe({"build", "in.json", "out.vlm"}, dir, {}, {}, 128);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find(std::strerror(EFBIG)), std::string::npos) << run.err;
+    struct stat info {};
+    EXPECT_NE(::stat(dir.file("out.vlm").c_str(), &info), 0);
+}
+
+TEST(CliExecutable, NamedPipes_areRefusedAtOnce) {
+    TempDir dir;
+    ASSERT_EQ(::mkfifo(dir.file("f.vlm").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo(dir.file("f.json").c_str(), 0600), 0);
+    const auto started = std::chrono::steady_clock::now();
+    for (const std::vector<std::string>& words :
+         std::vector<std::vector<std::string>>{{"dump", "f.vlm"},
+                                               {"check", "f.vlm"},
+                                               {"on", "f.vlm", "2007-01-01"},
+                                               {"build", "f.json", "out.vlm"}}) {
+        const ExeRun run = runExe(words, dir);
+        EXPECT_EQ(run.status, 2) << words[0];
+        EXPECT_EQ(run.err, words[1] + ": cannot read: not a regular file (a named pipe)\n");
+    }
+    // A hang would keep the test here until ctest's timeout.
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
+}
+
+TEST(CliExecutable, LostStandardOutput_isStatusTwoForEveryCommand) {
+    TempDir dir;
+    writeText(dir.file("in.json"),
+              R"({"basic": [], "advance": [{"startYear": 7, "startMonth": 1, "startDay": 1, "startHour": 0,
+                  "startMinute": 0, "startSecond": 0, "stopYear": 7, "stopMonth": 12, "stopDay": 31,
+                  "stopHour": 23, "stopMinute": 59, "stopSecond": 59, "weekDay": 7,
+                  "files": [{"name": "a.mp3", "playTimes": 1, "volume": 13}]}]})");
+    ASSERT_EQ(runExe({"build", "in.json", "s.vlm"}, dir).status, 0);
+    for (const std::vector<std::string>& words :
+         std::vector<std::vector<std::string>>{{"--help"},
+                                               {"--version"},
+                                               {"dump", "s.vlm"},
+                                               {"dump", "--json", "s.vlm"},
+                                               {"check", "s.vlm", "--today", "2007-06-01"},
+                                               {"on", "s.vlm", "2007-01-01"}}) {
+        const ExeRun run = runExe(words, dir, {}, "/dev/full");
+        EXPECT_EQ(run.status, 2) << words[0];
+        EXPECT_EQ(run.err, std::string("velmo-schedule: cannot write standard output: ") +
+                               std::strerror(ENOSPC) + "\n");
+    }
+}
+
+TEST(CliExecutable, BuildOntoItsOwnInputOrOverTheCap_isRefused) {
+    TempDir dir;
+    const std::string json = R"({"basic": [], "advance": []})";
+    writeText(dir.file("x.json"), json);
+    ASSERT_EQ(::link(dir.file("x.json").c_str(), dir.file("y.vlm").c_str()), 0);
+    for (const char* output : {"x.json", "y.vlm"}) {
+        const ExeRun run = runExe({"build", "x.json", output}, dir);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.err, std::string(output) + ": cannot write: it is the input file\n");
+    }
+    EXPECT_EQ(test::readText(dir.file("x.json")), json);
+
+    const ExeRun flood = runExe({"build", "-", "out.vlm"}, dir, std::string((16u << 20) + 1, ' '));
+    EXPECT_EQ(flood.status, 1);
+    EXPECT_EQ(flood.err, "(standard input): too large: longer than 16777216 bytes\n");
 }
 
 TEST(CliExecutable, HelpVersionAndUsageMistakes) {

@@ -199,6 +199,11 @@ TEST(ScheduleJson, StructureErrors_pointAtTheField) {
          "basic entry 1: field \"playTimes\" must be a whole number 0..255, not a string"},
         {entryHead + R"("playTimes": 1.5, "volume": 13)" + entryTail, "1.5",
          "basic entry 1: field \"playTimes\" must be a whole number 0..255, not a number with a fraction"},
+        {entryHead + R"("playTimes": 1e2, "volume": 13)" + entryTail, "1e2",
+         "basic entry 1: field \"playTimes\" must be a whole number 0..255, not a number in exponent or "
+         "decimal form"},
+        {entryHead + R"("playTimes": 1, "volume": 123456789012345678901234)" + entryTail, "1234",
+         "basic entry 1: field \"volume\": 1.2345678901234569e+23 does not fit a byte (0..255)"},
         {entryHead + R"("playTimes": 1, "volume": 256)" + entryTail, "256",
          "basic entry 1: field \"volume\": 256 does not fit a byte (0..255)"},
         {entryHead + R"("playTimes": -1, "volume": 1)" + entryTail, "-1",

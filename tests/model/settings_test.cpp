@@ -3,11 +3,14 @@
 #include "temp_dir.h"
 
 #include <cerrno>
+#include <climits>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace velmo;
 using velmo::test::ReadBytes;
+using velmo::test::ReadText;
 using velmo::test::TempDir;
 using velmo::test::WriteText;
 
@@ -114,6 +117,62 @@ TEST_F(SettingsFixture, WritesSixLinesEndingInCrLfAndReadsThemBack) {
     read();
     EXPECT_EQ(errors, 0);
     EXPECT_EQ(values(), written);
+}
+
+TEST_F(SettingsFixture, AFileFarLongerThanSevenPathsIsTheSettingsError) {
+    // A sparse 8 GB file of zeros: one endless field.
+    WriteText(path(), "");
+    ASSERT_EQ(::truncate(path().c_str(), 8LL << 30), 0);
+    const Values before = values();
+    read();
+    EXPECT_EQ(errors, 1);
+    EXPECT_EQ(values(), before);
+    EXPECT_TRUE(dir.names().empty());
+
+    // Seven sound values followed by junk are read as ever: nothing after them is looked at.
+    WriteText(path(), "a,b,c,d,e,f,g\r\n");
+    ASSERT_EQ(::truncate(path().c_str(), 1LL << 30), 0);
+    errors = 0;
+    read();
+    EXPECT_EQ(errors, 0);
+    EXPECT_EQ(values(), (Values{"a", "b", "c", "d", "e", "f", "g"}));
+}
+
+TEST_F(SettingsFixture, NoValueLongerThanAPathIsReadOrWritten) {
+    const std::string longest(PATH_MAX - 1, 'p');
+    WriteText(path(), "\"/o/\",\"" + longest + "\",\"" + longest + "p\",d,e,f,g\r\n");
+    read();
+    EXPECT_EQ(errors, 1);
+    EXPECT_EQ(values(), (Values{"/o/", longest, "default/", "velmo.vlm", "default/", "/", "default/"}));
+    EXPECT_TRUE(WriteSettings(state));
+    state.copyDir = longest + "p";
+    EXPECT_FALSE(WriteSettings(state));
+    EXPECT_EQ(ReadText(path()).find(longest + "p"), std::string::npos);
+}
+
+TEST_F(SettingsFixture, EveryPrintableCharacterOfAPathComesBack) {
+    std::string all;
+    for (char c = ' '; c <= '~'; ++c)
+        all += c;
+    // Quotes first and last, doubled and alone, and a comma after a quote.
+    for (const std::string& value :
+         std::vector<std::string>{all, "/shop \"north\",2027/", "\"\"x\"", std::string("\"")}) {
+        for (std::string* target :
+             {&state.openDir, &state.scheduleFileName, &state.copyDrive, &state.copyDir})
+            *target = value;
+        const Values written = values();
+        ASSERT_TRUE(WriteSettings(state));
+        for (std::string* target :
+             {&state.openDir, &state.scheduleFileName, &state.copyDrive, &state.copyDir})
+            target->clear();
+        read();
+        EXPECT_EQ(errors, 0) << value;
+        EXPECT_EQ(values(), written) << value;
+    }
+    // Values without a quote are written exactly as before.
+    state.openDir = "/a, b/";
+    ASSERT_TRUE(WriteSettings(state));
+    EXPECT_EQ(ReadText(path()).rfind("\"/a, b/\"\r\n", 0), 0u);
 }
 
 namespace {

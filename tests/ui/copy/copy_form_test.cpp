@@ -4,17 +4,21 @@
 #include "ui/copy/copy_form.h"
 #include "ui/copy/directory_list.h"
 #include "ui/editors/schedule_edit_form.h"
+#include "ui/platform/prompts.h"
 #include "ui/platform/ui_text.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -474,4 +478,32 @@ TEST(CopyForm, CopiesTheFileBrowsedInTheEntryEditorThatOpensIt) {
     EXPECT_EQ(c.messages(), QStringList{kCopied});
     EXPECT_EQ(readAll(c.music + "/Clip.Avi"), c.clip);
     EXPECT_EQ(fileNames(c.music), QStringList{QStringLiteral("Clip.Avi")});
+}
+
+TEST(CopyForm, HiddenFileOfTheSameNameGetsTheRealOverwriteQuestion) {
+    CopyCase c;
+    writeAll(c.media + "/.intro.mp3", c.clip);
+    writeAll(c.music + "/.intro.mp3", "old");
+    c.rememberDestination(c.stick, c.music);
+    QtPrompts prompts;
+    AppContext context{c.t.state, c.t.texts, prompts, c.t.clock, c.t.random, c.t.volumes, c.t.links, {}};
+    CopyForm form(context, nullptr, QStringLiteral(".intro.mp3"));
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    // Answers every message box with Escape (Cancel, or OK where that is the only button).
+    QStringList seen;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            seen << box->windowTitle() + QStringLiteral(": ") + box->text();
+            QTest::keyClick(box, Qt::Key_Escape);
+        }
+    });
+    answer.start(10);
+
+    form.findChild<QPushButton*>(QStringLiteral("CopyCmd"))->click();
+    answer.stop();
+
+    EXPECT_EQ(seen, QStringList{QStringLiteral("Message: ") + kOverwrite});
+    EXPECT_EQ(readAll(c.music + "/.intro.mp3"), QByteArray("old"));
 }

@@ -10,6 +10,9 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace {
 
 constexpr int kPatienceMs = 60000;
@@ -34,7 +37,7 @@ protected:
         return QDir(runtimeDir.path()).filePath(QStringLiteral("velmo-schedule-generator.lock"));
     }
 
-    void start(QProcess& process, int quitAfterMs = -1) {
+    void start(QProcess& process, int quitAfterMs = -1, rlim_t fileSizeLimit = RLIM_INFINITY) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir.path());
@@ -44,6 +47,11 @@ protected:
         process.setProcessEnvironment(env);
         process.setWorkingDirectory(QDir::tempPath());
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.setChildProcessModifier([fileSizeLimit] {
+            const rlimit limit{fileSizeLimit, fileSizeLimit};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            ::signal(SIGXFSZ, SIG_DFL); // as a shell leaves it, whatever this test process does
+        });
         process.start(exe, {});
         ASSERT_TRUE(process.waitForStarted(kPatienceMs));
     }
@@ -53,8 +61,7 @@ protected:
     bool waitForLock(const QProcess& process) const {
         QDeadlineTimer deadline(kPatienceMs);
         while (!deadline.hasExpired()) {
-            // The lock names its holder once it has content; a run killed before that leaves an
-            // empty lock, which counts as held until it is old.
+            // The lock appears whole, naming its holder.
             if (QFileInfo(lockPath()).size() > 0)
                 return true;
             if (process.state() == QProcess::NotRunning)
@@ -162,6 +169,28 @@ TEST_F(EndToEndTest, CrashedRun_itsLockIsTakenOver) {
     start(next, 0);
     expectCleanEnd(next);
     EXPECT_EQ(settings().rfind(defaultSettingsPrefix(), 0), 0u) << settings();
+}
+
+TEST_F(EndToEndTest, AnEmptyLockLeftBehind_doesNotBlockTheStart) {
+    {
+        QFile file(lockPath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    QProcess next;
+    start(next, 0);
+    expectCleanEnd(next);
+    // A refused start writes no settings.
+    EXPECT_EQ(settings().rfind(defaultSettingsPrefix(), 0), 0u) << settings();
+}
+
+TEST_F(EndToEndTest, AFileSizeLimit_failsTheSettingsWriteAndTheEditorStillEndsNormally) {
+    // Room for the lock, none for the settings file.
+    QProcess editor;
+    start(editor, 0, 64);
+    expectCleanEnd(editor);
+    EXPECT_FALSE(QFileInfo::exists(settingsPath()));
+    EXPECT_EQ(QDir(appDir.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("velmo-schedule-generator")});
 }
 
 } // namespace

@@ -1,8 +1,12 @@
 #include "ui/platform/single_instance.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace velmo {
 namespace {
@@ -26,6 +30,63 @@ TEST(SingleInstanceLock, aLockThatCannotBeCreatedDoesNotRefuse) {
     QTemporaryDir dir;
     SingleInstanceLock lock(dir.filePath(QStringLiteral("missing/deeper")));
     EXPECT_TRUE(lock.tryLock());
+}
+
+QByteArray contentOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
+}
+
+TEST(SingleInstanceLock, anEmptyForeignOrDeadLockIsTakenOverWhole) {
+    QTemporaryDir dir;
+    const QByteArray mine = QByteArray::number(::getpid()) + "\n";
+    // Empty (a run killed while it wrote it), naming a process long gone, and not this user's.
+    for (const QByteArray& left : {QByteArray(), QByteArray("999999999\n"), QByteArray("1\n")}) {
+        const QString path = QDir(dir.path()).filePath(QStringLiteral("velmo-schedule-generator.lock"));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(left);
+        file.close();
+        if (left == "1\n" && ::chown(QFile::encodeName(path).constData(), 65534, 65534) != 0)
+            continue; // only root can give a file away
+        SingleInstanceLock lock(dir.path());
+        EXPECT_TRUE(lock.tryLock()) << left.constData();
+        EXPECT_EQ(contentOf(lock.path()), mine);
+        struct stat info {};
+        ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0);
+        EXPECT_EQ(info.st_uid, ::geteuid());
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                  QStringList{QStringLiteral("velmo-schedule-generator.lock")});
+    }
+}
+
+TEST(SingleInstanceLock, neverInASharedDirectory) {
+    const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+    const QByteArray savedData = qgetenv("XDG_DATA_HOME");
+    QTemporaryDir shared;
+    QTemporaryDir data;
+    ::chmod(QFile::encodeName(shared.path()).constData(), 01777);
+    qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
+    for (const QByteArray& runtime : {QByteArray(), shared.path().toLocal8Bit()}) {
+        qputenv("XDG_RUNTIME_DIR", runtime);
+        SingleInstanceLock lock;
+        EXPECT_TRUE(lock.path().startsWith(data.path() + QStringLiteral("/"))) << lock.path().toStdString();
+        ASSERT_TRUE(lock.tryLock());
+        EXPECT_EQ(QFileInfo(QFileInfo(lock.path()).absolutePath()).permissions() &
+                      (QFile::WriteGroup | QFile::WriteOther),
+                  QFile::Permissions());
+    }
+    // A shared directory named outright is not used either: the editor starts unguarded.
+    SingleInstanceLock unguarded(shared.path());
+    EXPECT_TRUE(unguarded.tryLock());
+    EXPECT_FALSE(QFileInfo::exists(unguarded.path()));
+    for (const auto& [name, saved] :
+         {std::pair{"XDG_RUNTIME_DIR", savedRuntime}, {"XDG_DATA_HOME", savedData}}) {
+        if (saved.isNull())
+            qunsetenv(name);
+        else
+            qputenv(name, saved);
+    }
 }
 
 TEST(SingleInstanceLock, defaultDirectoryIsThePerUserRuntimeDirectory) {
