@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -402,4 +403,44 @@ TEST(PublishCarryOut, AKillAtAnyStepLeavesAScheduleWhoseFilesAreThere) {
         }
     }
     EXPECT_TRUE(finished);
+}
+
+TEST(PublishCarryOut, AFileSizeLimitPartWayNamesTheFileAndKeepsTheOldSchedule) {
+    Media m;
+    put(m.a() + "SMALL.MP3", std::string(1000, 's'));
+    put(m.a() + "HUGE.AVI", std::string(600000, 'h'));
+    const Schedule old = scheduleOf({"SMALL.MP3"});
+    SeededRandomSource random(11);
+    ASSERT_TRUE(WriteScheduleFile(m.stick(), "show.vlm", old, random));
+    put(m.stick() + "SMALL.MP3", "old small");
+    const Schedule fresh = scheduleOf({"SMALL.MP3", "HUGE.AVI"});
+    const PublishPlan plan = PlanPublish(fresh, {m.a()}, m.stick(), "show.vlm");
+
+    // The limit stands for a medium that fills up half-way through the second file.
+    const std::string reportPath = m.dir() + "report.txt";
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{300000, 300000};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const PublishReport report = CarryOutPublish(plan, fresh, random);
+        std::string lines;
+        for (const std::string& line : PublishReportLines(report))
+            lines += line + "\n";
+        ::rlimit none{RLIM_INFINITY, RLIM_INFINITY};
+        ::setrlimit(RLIMIT_FSIZE, &none);
+        test::WriteText(reportPath, lines);
+        std::_Exit(report.complete() ? 0 : 3);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 3);
+    const std::string report = test::ReadText(reportPath);
+    EXPECT_EQ(report.rfind("HUGE.AVI: ", 0), 0u) << report;
+    EXPECT_NE(report.find("File too large"), std::string::npos) << report;
+    EXPECT_EQ(readBack(m.stick(), "show.vlm"), old);
+    EXPECT_EQ(visibleNames(m.stick()), (std::vector<std::string>{"SMALL.MP3", "show.vlm"}));
+    EXPECT_EQ(test::ReadText(m.stick() + "SMALL.MP3"), std::string(1000, 's'));
 }
