@@ -33,8 +33,12 @@ namespace velmo {
 namespace {
 
 constexpr int kProgressSteps = 1000;
-// The text colour of rows that need the user's attention, beside the style's warning icon.
-const QColor kWarningText(0xc0, 0x1c, 0x28);
+// The text colour of rows that need the user's attention, beside the style's warning icon: a red
+// that stands out on a light and on a dark list alike.
+QColor warningText(const QPalette& palette) {
+    return palette.color(QPalette::Base).lightness() < 128 ? QColor(0xff, 0x7b, 0x72)
+                                                           : QColor(0xc0, 0x1c, 0x28);
+}
 
 QString dataSize(std::uint64_t bytes) {
     return QLocale().formattedDataSize(static_cast<qint64>(bytes), 1, QLocale::DataSizeIecFormat);
@@ -291,7 +295,7 @@ void WriteToMediumForm::ShowPlan() {
             if (!item.note.empty())
                 cell->setToolTip(toQt(item.note));
             if (missing)
-                cell->setForeground(kWarningText);
+                cell->setForeground(warningText(PlanTable->palette()));
             if (column == 1)
                 cell->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             PlanTable->setItem(row, column, cell);
