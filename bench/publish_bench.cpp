@@ -217,14 +217,20 @@ int main(int argc, char** argv) {
     const fs::path work = pattern;
     const fs::path source = work / "source", cp = work / "cp", medium = work / "medium";
 
-    Schedule schedule = layOut(source, files, fileKiB << 10, largeMiB << 20);
-    std::printf("publish of %d files of %llu KiB and one of %llu MiB in %s, %d rounds\n", files,
-                static_cast<unsigned long long>(fileKiB), static_cast<unsigned long long>(largeMiB),
-                work.c_str(), rounds);
-    std::printf("%6s %10s %11s %9s %7s %8s %8s %10s %10s %8s\n", "round", "cp+sync s", "publish s",
-                "of it check", "ratio*", "read s", "chk/read", "again s", "again/1st", "written");
+    Schedule schedule;
+    // files 0 and large 0: only the growth figures.
+    const int mainRounds = files == 0 && largeMiB == 0 ? 0 : rounds;
+    if (mainRounds > 0)
+        schedule = layOut(source, files, fileKiB << 10, largeMiB << 20);
+    if (mainRounds > 0) {
+        std::printf("publish of %d files of %llu KiB and one of %llu MiB in %s, %d rounds\n", files,
+                    static_cast<unsigned long long>(fileKiB), static_cast<unsigned long long>(largeMiB),
+                    work.c_str(), rounds);
+        std::printf("%6s %10s %11s %9s %7s %8s %8s %10s %10s %8s\n", "round", "cp+sync s", "publish s",
+                    "of it check", "ratio*", "read s", "chk/read", "again s", "again/1st", "written");
+    }
     std::vector<double> cps, firsts, agains, checks, reads;
-    for (int round = 0; round < rounds; ++round) {
+    for (int round = 0; round < mainRounds; ++round) {
         emptyDirectory(cp);
         emptyDirectory(medium);
         double cpTime = 0;
@@ -259,13 +265,15 @@ int main(int argc, char** argv) {
         checks.push_back(first.check);
         reads.push_back(read);
     }
-    std::printf("%6s %10.3f %11.3f %9.3f %7.2f %8.3f %8.2f %10.3f %9.2f%%\n", "median", median(cps),
-                median(firsts), median(checks), (median(firsts) - median(checks)) / median(cps),
-                median(reads), median(checks) / median(reads), median(agains),
-                100.0 * median(agains) / median(firsts));
-    std::printf(
-        "ratio*: publish without its read-back check against cp+sync; chk/read: the check against one "
-        "plain read\n");
+    if (mainRounds > 0)
+        std::printf("%6s %10.3f %11.3f %9.3f %7.2f %8.3f %8.2f %10.3f %9.2f%%\n", "median", median(cps),
+                    median(firsts), median(checks), (median(firsts) - median(checks)) / median(cps),
+                    median(reads), median(checks) / median(reads), median(agains),
+                    100.0 * median(agains) / median(firsts));
+    if (mainRounds > 0)
+        std::printf(
+            "ratio*: publish without its read-back check against cp+sync; chk/read: the check against "
+            "one plain read\n");
 
     if (!scale.empty()) {
         std::printf("\ngrowth with the number of files of %llu KiB (first publish, unchanged publish)\n",
