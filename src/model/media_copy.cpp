@@ -261,6 +261,8 @@ CopyResult CopyMediaFileTo(const std::string& sourcePath, const std::string& des
         return failedErrno("cannot query the volume of", destination);
 
     AtomicFileWriter writer(destination + destinationName(destination, destName), io);
+    if (options.leaveDirectoryFlush)
+        writer.leaveDirectoryFlush();
     std::string oldPath;
     if (Result r = ResolveWriteTarget(writer.targetPath(), oldPath); !r)
         return failed(r.reason);

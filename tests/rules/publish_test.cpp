@@ -103,8 +103,16 @@ public:
     }
     int rename(const std::string& from, const std::string& to) override {
         renamedTo.push_back(fs::path(to).filename().string());
+        steps.push_back("rename " + renamedTo.back());
         return FileIo::rename(from, to);
     }
+    int fsync(int fd) override {
+        struct stat info {};
+        if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode))
+            steps.push_back("flush directory");
+        return FileIo::fsync(fd);
+    }
+    std::vector<std::string> steps; // renames and directory flushes, in order
 };
 
 } // namespace
@@ -226,6 +234,10 @@ TEST(PublishCarryOut, MediaFirstScheduleLastThenNothingTheSecondTime) {
     EXPECT_EQ(report.removed, std::vector<std::string>{"STALE.JPG"});
     ASSERT_FALSE(io.renamedTo.empty());
     EXPECT_EQ(io.renamedTo.back(), "show.vlm");
+    // The media renames, one directory flush for all of them, then the schedule's own atomic write.
+    EXPECT_EQ(io.steps, (std::vector<std::string>{"rename ONE.MP3", "rename Two.avi", "rename TWO.AVI",
+                                                  "flush directory", "flush directory", "rename show.vlm",
+                                                  "flush directory"}));
     EXPECT_TRUE(std::is_sorted(done.begin(), done.end()));
 
     EXPECT_EQ(visibleNames(m.stick()), (std::vector<std::string>{"ONE.MP3", "TWO.AVI", "show.vlm"}));
