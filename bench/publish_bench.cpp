@@ -3,10 +3,12 @@
 // files.
 //
 //   velmo_publish_bench [directory] [files=300] [file KiB=2048] [large MiB=512] [rounds=3]
-//                       [scale counts=30,300,3000] [scale file KiB=64]
+//                       [scale counts=30,300,3000] [scale file KiB=64] [settle seconds=10]
 //
 // Rounds alternate which of cp and publish runs first, so neither always meets a busier disk. The
-// sources are flushed and dropped from the cache before every copy.
+// sources are flushed and dropped from the cache before every copy, and the benchmark waits a
+// moment before each, so a virtual disk can finish writing out the previous copy instead of
+// charging it to the next one.
 
 #include "model/random_source.h"
 #include "model/schedule.h"
@@ -208,8 +210,15 @@ int main(int argc, char** argv) {
     const int rounds = argc > 5 ? std::atoi(argv[5]) : 3;
     const std::vector<int> scale = parseCounts(argc > 6 ? argv[6] : "30,300,3000");
     const std::uint64_t scaleKiB = argc > 7 ? std::strtoull(argv[7], nullptr, 10) : 64;
+    const unsigned settle = argc > 8 ? static_cast<unsigned>(std::atoi(argv[8])) : 10;
+    const auto settleDown = [settle](const fs::path& dir) {
+        evictAll(dir);
+        ::sync();
+        ::sleep(settle);
+    };
     if (files < 0 || rounds <= 0)
-        fail("usage: velmo_publish_bench [directory] [files] [file KiB] [large MiB] [rounds] [counts] [KiB]");
+        fail("usage: velmo_publish_bench [directory] [files] [file KiB] [large MiB] [rounds] [counts] [KiB] "
+             "[settle]");
 
     std::string pattern = (fs::absolute(base) / "velmo-publish-bench-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr)
@@ -236,13 +245,11 @@ int main(int argc, char** argv) {
         double cpTime = 0;
         PublishTimes first;
         const auto timeCp = [&] {
-            evictAll(source);
-            ::sync();
+            settleDown(source);
             cpTime = cpAndSync(source, cp);
         };
         const auto timePublish = [&] {
-            evictAll(source);
-            ::sync();
+            settleDown(source);
             first = publish(schedule, source, medium);
         };
         if (round % 2 == 0) {
@@ -284,11 +291,9 @@ int main(int argc, char** argv) {
             schedule = layOut(source, count, scaleKiB << 10, 0);
             emptyDirectory(cp);
             emptyDirectory(medium);
-            evictAll(source);
-            ::sync();
+            settleDown(source);
             const double cpTime = cpAndSync(source, cp);
-            evictAll(source);
-            ::sync();
+            settleDown(source);
             const PublishTimes first = publish(schedule, source, medium);
             const PublishTimes again = publish(schedule, source, medium);
             const double firstTotal = first.plan + first.carry, againTotal = again.plan + again.carry;
