@@ -1,18 +1,25 @@
-// Times CopyMediaFile against `cp` followed by `sync` on the same volume, and the read-back check
-// against one plain read of the file from the medium.
+// Times the whole verified copy, CopyMediaFile, against two yardsticks on the same volume:
+// `cp` followed by `sync` (what a copy costs that checks nothing), and the honest limit, `cp` +
+// `sync` + one read of every copy from the medium (dropped from the cache first), which is the least
+// a copy can do that reads back what it wrote. Once for one large file, once for many small ones;
+// then the throughput of the two hashes libxxhash offers for the check, XXH64 and XXH3_64bits.
 //
-//   velmo_media_copy_bench [directory] [size in MiB] [rounds] [settle seconds]
+//   velmo_media_copy_bench [directory] [MiB=512] [rounds=3] [settle seconds=10] [files=300]
+//                          [MiB a file=2]
 //
-// The source is flushed and dropped from the cache before every copy, so both copies read it from
-// the medium. Before each timed copy the benchmark waits a moment, so a virtual disk can finish
+// The sources are flushed and dropped from the cache before every copy, so every copy reads them
+// from the medium. Before each timed copy the benchmark waits a moment, so a virtual disk can finish
 // writing out the previous copy instead of charging it to the next one.
 
 #include "model/media_copy.h"
+
+#include <xxhash.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fcntl.h>
 #include <filesystem>
 #include <string>
@@ -82,15 +89,16 @@ void writeSource(const std::string& path, std::uint64_t size) {
     ::close(fd);
 }
 
-double timedRead(const std::string& path) {
+// Reads the file once from the medium, as a check must.
+void readUncached(const std::string& path) {
     evict(path);
-    const auto start = Clock::now();
     const int fd = ::open(path.c_str(), O_RDONLY);
-    std::vector<char> buffer(velmo::kMediaCopyChunkSize);
+    if (fd < 0)
+        fail("cannot open " + path);
+    static std::vector<char> buffer(velmo::kMediaCopyChunkSize);
     while (::read(fd, buffer.data(), buffer.size()) > 0) {
     }
     ::close(fd);
-    return secondsSince(start);
 }
 
 // User and system CPU seconds used so far by this process, or by its finished children.
@@ -106,8 +114,122 @@ double median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-double fastest(std::vector<double> values) {
-    return *std::min_element(values.begin(), values.end());
+std::string spread(const std::vector<double>& values) {
+    char text[96];
+    std::snprintf(text, sizeof text, "%.3f (%.3f .. %.3f)", median(values),
+                  *std::min_element(values.begin(), values.end()),
+                  *std::max_element(values.begin(), values.end()));
+    return text;
+}
+
+// One set of files to copy: the sources, and where each yardstick and CopyMediaFile put them.
+struct Scenario {
+    std::string title;
+    fs::path root;
+    std::vector<std::string> names;
+    std::vector<double> cp, limit, velmo, velmoCpu, cpCpu; // seconds per round
+};
+
+Scenario makeScenario(const fs::path& work, const std::string& title, const std::string& sub, int files,
+                      std::uint64_t bytes) {
+    Scenario scenario{title, work / sub, {}, {}, {}, {}, {}, {}};
+    for (const char* dir : {"source", "cp", "velmo"})
+        fs::create_directories(scenario.root / dir);
+    for (int i = 0; i < files; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, files == 1 ? "CLIP.MPG" : "CLIP%04d.MPG", i);
+        scenario.names.push_back(name);
+        writeSource((scenario.root / "source" / name).string(), bytes);
+    }
+    return scenario;
+}
+
+void clearTargets(const Scenario& s) {
+    for (const char* dir : {"cp", "velmo"})
+        for (const std::string& name : s.names)
+            fs::remove(s.root / dir / name);
+}
+
+void evictSources(const Scenario& s) {
+    for (const std::string& name : s.names)
+        evict((s.root / "source" / name).string());
+}
+
+// cp of every file in one command and sync of them all; with `readBack`, then one uncached read each.
+double timeCp(const Scenario& s, bool readBack, double& cpu) {
+    clearTargets(s);
+    evictSources(s);
+    std::vector<std::string> cp = {"cp"}, sync = {"sync"};
+    for (const std::string& name : s.names) {
+        cp.push_back((s.root / "source" / name).string());
+        sync.push_back((s.root / "cp" / name).string());
+    }
+    cp.push_back((s.root / "cp").string() + "/");
+    const double cpuBefore = cpuSeconds(RUSAGE_CHILDREN) + cpuSeconds(RUSAGE_SELF);
+    const auto start = Clock::now();
+    run(cp);
+    run(sync);
+    if (readBack)
+        for (const std::string& name : s.names)
+            readUncached((s.root / "cp" / name).string());
+    const double seconds = secondsSince(start);
+    cpu = cpuSeconds(RUSAGE_CHILDREN) + cpuSeconds(RUSAGE_SELF) - cpuBefore;
+    return seconds;
+}
+
+double timeVelmo(const Scenario& s, double& cpu) {
+    clearTargets(s);
+    evictSources(s);
+    const std::string sourceDir = (s.root / "source").string() + "/";
+    const std::string destDir = (s.root / "velmo").string() + "/";
+    const double cpuBefore = cpuSeconds(RUSAGE_SELF);
+    const auto start = Clock::now();
+    for (const std::string& name : s.names) {
+        const velmo::CopyResult result =
+            velmo::CopyMediaFile(sourceDir, name, destDir, [](const velmo::CopyProgress&) { return true; });
+        if (!result)
+            fail("CopyMediaFile: " + result.reason);
+    }
+    const double seconds = secondsSince(start);
+    cpu = cpuSeconds(RUSAGE_SELF) - cpuBefore;
+    return seconds;
+}
+
+double threadCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+// Hashes an in-memory buffer many times with XXH64 and XXH3_64bits, in GB per processor second:
+// processor time, because other programs taking turns on the processors would swamp elapsed time.
+void hashThroughput() {
+    std::vector<std::uint8_t> data(std::size_t{64} << 20);
+    std::uint64_t state = 0x9E3779B97F4A7C15ull;
+    for (std::uint8_t& byte : data) {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        byte = static_cast<std::uint8_t>(state >> 56);
+    }
+    std::vector<double> xxh64, xxh3, ratios;
+    std::uint64_t sink = 0;
+    const double gigabytes = static_cast<double>(data.size()) / 1e9;
+    for (int round = 0; round < 15; ++round) {
+        // Interleaved, so a busy moment on the machine falls on both.
+        double start = threadCpuSeconds();
+        sink ^= XXH64(data.data(), data.size(), 0);
+        xxh64.push_back(gigabytes / (threadCpuSeconds() - start));
+        start = threadCpuSeconds();
+        sink ^= XXH3_64bits(data.data(), data.size());
+        xxh3.push_back(gigabytes / (threadCpuSeconds() - start));
+        ratios.push_back(xxh3.back() / xxh64.back());
+    }
+    std::printf("hash of 64 MiB in memory, libxxhash %u, 15 rounds interleaved, GB per processor second, "
+                "median (min .. max)\n",
+                XXH_versionNumber());
+    std::printf("  XXH64       %s\n", spread(xxh64).c_str());
+    std::printf("  XXH3_64bits %s\n", spread(xxh3).c_str());
+    std::printf("  XXH3_64bits / XXH64: %s (checksum %016llx)\n", spread(ratios).c_str(),
+                static_cast<unsigned long long>(sink));
 }
 
 } // namespace
@@ -117,103 +239,75 @@ int main(int argc, char** argv) {
     const std::uint64_t mebibytes = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 512;
     const int rounds = argc > 3 ? std::atoi(argv[3]) : 3;
     const unsigned settle = argc > 4 ? static_cast<unsigned>(std::atoi(argv[4])) : 10;
-    if (mebibytes == 0 || rounds <= 0)
-        fail("usage: velmo_media_copy_bench [directory] [size in MiB] [rounds] [settle seconds]");
-    const auto settleDown = [settle] {
-        ::sync();
-        ::sleep(settle);
-    };
+    const int files = argc > 5 ? std::atoi(argv[5]) : 300;
+    const std::uint64_t fileMebibytes = argc > 6 ? std::strtoull(argv[6], nullptr, 10) : 2;
+    if (mebibytes == 0 || rounds <= 0 || files <= 0 || fileMebibytes == 0)
+        fail(
+            "usage: velmo_media_copy_bench [directory] [MiB] [rounds] [settle seconds] [files] [MiB a file]");
 
     std::string pattern = (fs::absolute(base) / "velmo-bench-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr)
         fail("cannot create a directory in " + base);
     const fs::path work = pattern;
-    for (const char* sub : {"source", "cp", "velmo"})
-        fs::create_directory(work / sub);
-    const std::string name = "clip.mpg";
-    const std::string source = (work / "source" / name).string();
-    const std::string cpTarget = (work / "cp" / name).string();
-    const std::string velmoDir = (work / "velmo").string() + "/";
-    writeSource(source, mebibytes << 20);
+    std::vector<Scenario> scenarios;
+    scenarios.push_back(
+        makeScenario(work, "one file of " + std::to_string(mebibytes) + " MiB", "large", 1, mebibytes << 20));
+    scenarios.push_back(
+        makeScenario(work, std::to_string(files) + " files of " + std::to_string(fileMebibytes) + " MiB",
+                     "small", files, fileMebibytes << 20));
+    ::sync();
 
-    std::printf("media copy of %llu MiB in %s, %d rounds, %u s settling before each copy\n",
-                static_cast<unsigned long long>(mebibytes), work.c_str(), rounds, settle);
-    std::printf("%6s %10s %12s %7s %9s %10s %7s %9s %9s %11s\n", "round", "cp+sync s", "copy+flush s",
-                "ratio", "check s", "one read s", "ratio", "rename s", "cp CPU s", "copy CPU s");
-    struct Times {
-        std::vector<double> cp, copy, check, read, rename, whole, cpCpu, velmoCpu;
-    } times;
+    std::printf("media copy in %s, %d rounds, %u s settling before each copy; seconds, CPU seconds\n",
+                work.c_str(), rounds, settle);
     for (int round = 0; round < rounds; ++round) {
-        fs::remove(cpTarget);
-        fs::remove(velmoDir + name);
-
-        double cp = 0, copy = 0, check = 0, rename = 0, cpCpu = 0, velmoCpu = 0, read = 0;
-        const auto timeCp = [&] {
-            evict(source);
-            settleDown();
-            const double cpuBefore = cpuSeconds(RUSAGE_CHILDREN);
-            const auto start = Clock::now();
-            run({"cp", source, cpTarget});
-            run({"sync", cpTarget});
-            cp = secondsSince(start);
-            cpCpu = cpuSeconds(RUSAGE_CHILDREN) - cpuBefore;
-            // Right after a flush, as the check runs: the disk may still be busy with it.
-            read = timedRead(cpTarget);
-        };
-        const auto timeVelmo = [&] {
-            evict(source);
-            settleDown();
-            Clock::time_point checkStart{}, checkEnd{};
-            double cpuAtCheck = 0;
-            const double cpuBefore = cpuSeconds(RUSAGE_SELF);
-            const auto start = Clock::now();
-            const velmo::CopyResult result = velmo::CopyMediaFile(
-                (work / "source").string() + "/", name, velmoDir, [&](const velmo::CopyProgress& p) {
-                    if (p.checking && p.verified == 0) {
-                        checkStart = Clock::now();
-                        cpuAtCheck = cpuSeconds(RUSAGE_SELF);
-                    }
-                    if (p.checking && p.verified == p.total)
-                        checkEnd = Clock::now();
-                    return true;
-                });
-            if (!result)
-                fail("CopyMediaFile: " + result.reason);
-            const auto end = Clock::now();
-            velmoCpu = cpuAtCheck - cpuBefore;
-            copy = std::chrono::duration<double>(checkStart - start).count();
-            check = std::chrono::duration<double>(checkEnd - checkStart).count();
-            rename = std::chrono::duration<double>(end - checkEnd).count();
-        };
-        // Alternate which copy runs first, so neither always meets a busier disk.
-        if (round % 2 == 0) {
-            timeCp();
-            timeVelmo();
-        } else {
-            timeVelmo();
-            timeCp();
+        for (Scenario& s : scenarios) {
+            double cp = 0, limit = 0, velmo = 0, cpCpu = 0, limitCpu = 0, velmoCpu = 0;
+            // A different order each round, so none of the three always meets the busiest disk.
+            const int order = round % 3;
+            for (int step = 0; step < 3; ++step) {
+                ::sync();
+                ::sleep(settle);
+                switch ((step + order) % 3) {
+                case 0:
+                    cp = timeCp(s, false, cpCpu);
+                    break;
+                case 1:
+                    limit = timeCp(s, true, limitCpu);
+                    break;
+                default:
+                    velmo = timeVelmo(s, velmoCpu);
+                    break;
+                }
+            }
+            s.cp.push_back(cp);
+            s.limit.push_back(limit);
+            s.velmo.push_back(velmo);
+            s.cpCpu.push_back(limitCpu);
+            s.velmoCpu.push_back(velmoCpu);
+            std::printf(
+                "  round %d, %s: cp+sync %.3f, cp+sync+read %.3f (CPU %.3f), CopyMediaFile %.3f (CPU %.3f): "
+                "%.2fx and %.2fx\n",
+                round + 1, s.title.c_str(), cp, limit, limitCpu, velmo, velmoCpu, velmo / cp, velmo / limit);
+            std::fflush(stdout);
         }
-        std::printf("%6d %10.3f %12.3f %7.2f %9.3f %10.3f %7.2f %9.3f %9.3f %11.3f\n", round + 1, cp, copy,
-                    copy / cp, check, read, check / read, rename, cpCpu, velmoCpu);
-        std::fflush(stdout);
-        times.cp.push_back(cp);
-        times.copy.push_back(copy);
-        times.check.push_back(check);
-        times.read.push_back(read);
-        times.rename.push_back(rename);
-        times.whole.push_back(copy + check + rename);
-        times.cpCpu.push_back(cpCpu);
-        times.velmoCpu.push_back(velmoCpu);
     }
-    // The median is the typical run; the fastest run is the one least disturbed by other work.
-    for (const auto& [label, pick] : {std::pair{"median", &median}, std::pair{"best", &fastest}}) {
-        const double cp = pick(times.cp), copy = pick(times.copy), check = pick(times.check),
-                     read = pick(times.read);
-        std::printf("%6s %10.3f %12.3f %7.2f %9.3f %10.3f %7.2f %9.3f %9.3f %11.3f\n", label, cp, copy,
-                    copy / cp, check, read, check / read, pick(times.rename), pick(times.cpCpu),
-                    pick(times.velmoCpu));
+    std::printf("median (min .. max) over the rounds; ratios are per round, then their median\n");
+    for (const Scenario& s : scenarios) {
+        std::vector<double> overCp, overLimit;
+        for (std::size_t i = 0; i < s.velmo.size(); ++i) {
+            overCp.push_back(s.velmo[i] / s.cp[i]);
+            overLimit.push_back(s.velmo[i] / s.limit[i]);
+        }
+        std::printf("%s\n", s.title.c_str());
+        std::printf("  cp + sync                        %s s\n", spread(s.cp).c_str());
+        std::printf("  cp + sync + one uncached read    %s s, CPU %s s\n", spread(s.limit).c_str(),
+                    spread(s.cpCpu).c_str());
+        std::printf("  CopyMediaFile                    %s s, CPU %s s\n", spread(s.velmo).c_str(),
+                    spread(s.velmoCpu).c_str());
+        std::printf("  CopyMediaFile / cp + sync        %s\n", spread(overCp).c_str());
+        std::printf("  CopyMediaFile / the honest limit %s\n", spread(overLimit).c_str());
     }
-    std::printf("whole CopyMediaFile (copy, flush, check, rename): %.3f s median\n", median(times.whole));
     fs::remove_all(work);
+    hashThroughput();
     return 0;
 }

@@ -20,14 +20,7 @@ namespace fs = std::filesystem;
 namespace {
 
 FileEntry File(const std::string& name, const std::string& ext, int playTimes, int volume) {
-    FileEntry e;
-    for (std::size_t i = 0; i < name.size() && i < e.fileName.size(); ++i)
-        e.fileName[i] = static_cast<std::uint8_t>(name[i]);
-    for (std::size_t i = 0; i < ext.size() && i < e.fileExt.size(); ++i)
-        e.fileExt[i] = static_cast<std::uint8_t>(ext[i]);
-    e.playTimes = static_cast<std::uint8_t>(playTimes);
-    e.volume = static_cast<std::uint8_t>(volume);
-    return e;
+    return MakeFileEntry(name, ext, playTimes, volume);
 }
 
 AdvanceEntry Advance(int startYear, int stopYear, int weekDay, std::vector<FileEntry> files) {

@@ -139,7 +139,7 @@ int main(int argc, char** argv) {
     velmo::SystemClock clock;
     velmo::SystemVolumeList volumes;
     NoLinks links;
-    velmo::AppContext context{state, texts, prompts, clock, random, volumes, links, [](QWidget*) {}};
+    velmo::AppContext context{state, texts, prompts, clock, random, volumes, links, {}};
     velmo::MainForm form(context, appDir);
     form.show();
     if (!app.waitForFrameAfter(0)) {
@@ -194,8 +194,10 @@ int main(int argc, char** argv) {
             }
         }
     }
-    const bool shown = form.NormalList->count() == 250 && form.AdvanceList->count() == 250 &&
-                       form.DetailList->count() == 100;
+    const auto rows = [&form](const char* list) {
+        return form.findChild<QListWidget*>(QString::fromLatin1(list))->count();
+    };
+    const bool shown = rows("NormalList") == 250 && rows("AdvanceList") == 250 && rows("DetailList") == 100;
     if (!prompts.messages.isEmpty() || !shown || !(state.schedule == velmo::bench::LargestSchedule())) {
         std::fprintf(stderr, "the commands did not run cleanly (%s)\n",
                      qPrintable(prompts.messages.join(QStringLiteral(" / "))));

@@ -1,5 +1,7 @@
 #include "largest_schedule.h"
 
+#include "rules/entry_rules.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -12,7 +14,7 @@ constexpr int kDetailTotal = 623;
 
 FileEntry makeFile(const char* stem, int number, int variant) {
     static constexpr const char* extensions[] = {"MPG", "JPG", "AVI", "MP3", "VOB", "DAT"};
-    char name[kFileNameWidth + 1];
+    char name[32]; // room for any int, so the compiler sees no truncation; the numbers used fit 16
     std::snprintf(name, sizeof name, "%s%08d", stem, number);
     FileEntry entry;
     for (int i = 0; i < kFileNameWidth; ++i)
@@ -21,7 +23,8 @@ FileEntry makeFile(const char* stem, int number, int variant) {
     for (std::size_t i = 0; i < ext.size(); ++i)
         entry.fileExt[i] = static_cast<std::uint8_t>(ext[i]);
     entry.playTimes = static_cast<std::uint8_t>(1 + variant % kMaxPlayTimes);
-    entry.volume = static_cast<std::uint8_t>(variant % 3 == 0 ? kVolumeDefault : variant % 21);
+    // Volumes 0 to 12 or the default, as the file editor stores them.
+    entry.volume = static_cast<std::uint8_t>(variant % 3 == 0 ? kVolumeDefault : variant % kVolumeDefault);
     return entry;
 }
 
@@ -63,6 +66,22 @@ Schedule LargestSchedule() {
     schedule.advanceEntries.emplace_back();
     schedule.advanceCount = kMaxAdvanceEntries;
 
+    // Every entry one the editors could have stored, so the figures are of a schedule users can make.
+    bool storable = true;
+    for (int i = 0; i < kMaxBasicEntries; ++i)
+        storable = storable && CheckStoredFileEntry(schedule.basicEntries[static_cast<std::size_t>(i)]) ==
+                                   FileEntryFault::None;
+    for (int i = 0; i < kMaxAdvanceEntries; ++i) {
+        const AdvanceEntry& entry = schedule.advanceEntries[static_cast<std::size_t>(i)];
+        storable = storable && CheckStoredAdvanceEntry(entry) == AdvanceEntryFault::None;
+        for (int j = 0; j < entry.fileCount; ++j)
+            storable = storable &&
+                       CheckStoredFileEntry(entry.files[static_cast<std::size_t>(j)]) == FileEntryFault::None;
+    }
+    if (!storable) {
+        std::fprintf(stderr, "largest schedule: holds an entry the editors cannot store\n");
+        std::abort();
+    }
     if (detailsLeft != 0 || ScheduleSize(schedule) != 29990 || !CheckScheduleSize(schedule)) {
         std::fprintf(stderr, "largest schedule: size %ld is not the intended 29990\n",
                      ScheduleSize(schedule));

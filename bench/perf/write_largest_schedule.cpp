@@ -5,6 +5,7 @@
 
 #include "largest_schedule.h"
 
+#include "model/file_system.h"
 #include "model/random_source.h"
 #include "model/schedule_file.h"
 
@@ -16,9 +17,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s <directory>\n", argv[0]);
         return 2;
     }
-    std::string directory = argv[1];
-    if (directory.back() != '/')
-        directory += '/';
+    const std::string directory = velmo::WithTrailingSeparator(argv[1]);
     velmo::SeededRandomSource random(2007);
     const velmo::Result written =
         velmo::WriteScheduleFile(directory, "velmo.vlm", velmo::bench::LargestSchedule(), random);

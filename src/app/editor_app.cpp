@@ -17,6 +17,7 @@
 #include "ui/platform/volumes.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QIcon>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -59,11 +60,32 @@ void closeWindowsOnTerminationSignals(QObject* owner) {
         ::sigaction(signal, &action, nullptr);
 }
 
-void closeWindowsAfterStartIfAsked() {
+// Counts from the end of the first painted frame of any window (the main window, or a message
+// shown while starting), so even 0 lets the program show itself once before it closes.
+class QuitAfterFirstFrame final : public QObject {
+public:
+    QuitAfterFirstFrame(int milliseconds, QObject* parent) : QObject(parent), milliseconds_(milliseconds) {
+        qApp->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && watched->isWidgetType()) {
+            qApp->removeEventFilter(this);
+            // A timer event comes only after this paint and the rest of its frame are done.
+            QTimer::singleShot(milliseconds_, qApp, closeAllWindows);
+        }
+        return false;
+    }
+
+private:
+    int milliseconds_;
+};
+
+void closeWindowsAfterStartIfAsked(QObject* owner) {
     bool ok = false;
     const int milliseconds = qEnvironmentVariableIntValue("VELMO_QUIT_AFTER_START_MS", &ok);
     if (ok && milliseconds >= 0)
-        QTimer::singleShot(milliseconds, qApp, closeAllWindows);
+        new QuitAfterFirstFrame(milliseconds, owner);
 }
 
 std::uint64_t clockSeed() {
@@ -79,10 +101,11 @@ int RunEditor(QApplication& app) {
     QCoreApplication::setApplicationName(QStringLiteral("velmo-schedule-generator"));
     // Ties the windows to the installed launcher and its icon (Wayland's app id, task bars).
     QGuiApplication::setDesktopFileName(QStringLiteral("com.example.VelmoScheduleGenerator"));
-    QApplication::setWindowIcon(QIcon(VelmoLogo(256)));
+    // A shipped bitmap: drawing the vector logo here cost every start-up the SVG renderer.
+    QApplication::setWindowIcon(VelmoWindowIcon());
     InstallAccessibilitySupport();
     closeWindowsOnTerminationSignals(&app);
-    closeWindowsAfterStartIfAsked();
+    closeWindowsAfterStartIfAsked(&app);
 
     QtPrompts prompts;
     SingleInstanceLock instanceLock;
@@ -99,8 +122,8 @@ int RunEditor(QApplication& app) {
     SystemVolumeList volumes;
     DesktopLinkOpener links;
     AppContext context{state, texts, prompts, clock, random, volumes, links, {}};
-    context.showCopyForm = [&context](QWidget* parent) {
-        CopyForm form(context, parent);
+    context.showCopyForm = [&context](QWidget* parent, const QString& fileName) {
+        CopyForm form(context, fileName, parent);
         form.exec();
     };
 

@@ -12,8 +12,8 @@ namespace velmo {
 // Ending the program from outside: SIGTERM, SIGINT and SIGHUP close the windows as the close box
 // would, so the settings are written (a desktop session that logs out keeps them).
 // VELMO_QUIT_AFTER_START_MS=n, read here only, closes the windows the same way n milliseconds
-// after start-up, the refusal of a second instance included; scripted runs and the end-to-end
-// tests use it. Nothing else about the program changes with it.
+// after the first frame of any window has been painted, the refusal of a second instance included; scripted
+// runs and the end-to-end tests use it. Nothing else about the program changes with it.
 int RunEditor(QApplication& app);
 
 } // namespace velmo

@@ -484,8 +484,12 @@ private:
         const auto name = Utf8ToCp1252(fileName);
         const auto ext = Utf8ToCp1252(fileExt);
         if (name && ext && name->size() <= entry.fileName.size() && ext->size() <= entry.fileExt.size()) {
-            std::copy(name->begin(), name->end(), entry.fileName.begin());
-            std::copy(ext->begin(), ext->end(), entry.fileExt.begin());
+            // Indexed loops, not std::copy: GCC 12 at -O3 reports a false -Wstringop-overflow for
+            // std::copy into the 4-byte extension although the size was checked just above.
+            for (std::size_t i = 0; i < name->size(); ++i)
+                entry.fileName[i] = static_cast<std::uint8_t>((*name)[i]);
+            for (std::size_t i = 0; i < ext->size(); ++i)
+                entry.fileExt[i] = static_cast<std::uint8_t>((*ext)[i]);
             return;
         }
         FileNameFault fault = FileNameFault::CharacterNotAllowed; // a character the code page lacks

@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 namespace velmo {
 
 namespace {
@@ -36,6 +38,33 @@ bool matches(const char* name, const char* pattern) {
     return *pattern == '\0';
 }
 
+std::string foldedName(std::string name) {
+    std::transform(name.begin(), name.end(), name.begin(), foldCase);
+    return name;
+}
+
+bool hasWildcard(const std::string& pattern) {
+    return pattern.find_first_of("*?") != std::string::npos;
+}
+
+// A trailing separator is dropped before listing, except the root's own.
+std::string listingPath(const std::string& directory) {
+    std::string path = directory;
+    if (path.size() > 1 && path.back() == kDirSeparator)
+        path.pop_back();
+    return path;
+}
+
+// Follows links, so a link to a regular file counts as that file.
+bool isRegularEntry(int dirFd, const dirent* entry) {
+    if (entry->d_type == DT_REG)
+        return true;
+    if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
+        return false;
+    struct stat info {};
+    return ::fstatat(dirFd, entry->d_name, &info, 0) == 0 && S_ISREG(info.st_mode);
+}
+
 class DirectoryListing {
 public:
     explicit DirectoryListing(const std::string& path) : dir_(::opendir(path.c_str())) {}
@@ -56,10 +85,7 @@ private:
 bool FileExistsInDir(const std::string& directory, const std::string& pattern) {
     if (directory.empty() || pattern.empty() || pattern.find(kDirSeparator) != std::string::npos)
         return false;
-    std::string path = directory;
-    if (path.size() > 1 && path.back() == kDirSeparator)
-        path.pop_back();
-    DirectoryListing listing(path);
+    DirectoryListing listing(listingPath(directory));
     if (!listing.get())
         return false;
     const int dirFd = ::dirfd(listing.get());
@@ -67,12 +93,61 @@ bool FileExistsInDir(const std::string& directory, const std::string& pattern) {
         // Dot-files are this platform's hidden files.
         if (entry->d_name[0] == '.' || !matches(entry->d_name, pattern.c_str()))
             continue;
-        // Follows links, so a link to a regular file counts as that file.
-        struct stat info {};
-        if (::fstatat(dirFd, entry->d_name, &info, 0) == 0 && S_ISREG(info.st_mode))
+        if (isRegularEntry(dirFd, entry))
             return true;
     }
     return false;
+}
+
+std::optional<std::string> ExistingFileName(const std::string& directory, const std::string& name) {
+    if (directory.empty() || name.empty() || name.find(kDirSeparator) != std::string::npos)
+        return std::nullopt;
+    struct stat info {};
+    if (::stat((WithTrailingSeparator(directory) + name).c_str(), &info) == 0 && S_ISREG(info.st_mode))
+        return name;
+    DirectoryListing listing(listingPath(directory));
+    if (!listing.get())
+        return std::nullopt;
+    const int dirFd = ::dirfd(listing.get());
+    const std::string wanted = foldedName(name);
+    std::optional<std::string> found;
+    while (const dirent* entry = ::readdir(listing.get())) {
+        const std::string candidate = entry->d_name;
+        if (foldedName(candidate) == wanted && (!found || candidate < *found) && isRegularEntry(dirFd, entry))
+            found = candidate;
+    }
+    return found;
+}
+
+DirectorySnapshot::DirectorySnapshot(const std::string& directory) {
+    if (directory.empty())
+        return;
+    DirectoryListing listing(listingPath(directory));
+    if (!listing.get())
+        return;
+    const int dirFd = ::dirfd(listing.get());
+    while (const dirent* entry = ::readdir(listing.get())) {
+        if (entry->d_name[0] == '.' || !isRegularEntry(dirFd, entry))
+            continue;
+        names_.emplace_back(entry->d_name);
+        foldedNames_.insert(foldedName(entry->d_name));
+    }
+}
+
+bool DirectorySnapshot::contains(const std::string& pattern) const {
+    if (pattern.empty() || pattern.find(kDirSeparator) != std::string::npos)
+        return false;
+    if (!hasWildcard(pattern))
+        return foldedNames_.count(foldedName(pattern)) > 0;
+    return std::any_of(names_.begin(), names_.end(), [&pattern](const std::string& name) {
+        return matches(name.c_str(), pattern.c_str());
+    });
+}
+
+std::string WithTrailingSeparator(std::string directory) {
+    if (directory.empty() || directory.back() != kDirSeparator)
+        directory += kDirSeparator;
+    return directory;
 }
 
 std::string PathDirectory(const std::string& path) {
@@ -89,10 +164,9 @@ bool DeleteFileInDir(const std::string& directory, const std::string& name) {
     // An empty directory would otherwise turn the name into a path at the file-system root.
     if (directory.empty() || name.empty())
         return false;
-    std::string path = directory;
-    if (path.back() != kDirSeparator)
-        path += kDirSeparator;
-    path += name;
+    // The file the existence test found, whatever letter case it is stored in.
+    const std::string path =
+        WithTrailingSeparator(directory) + ExistingFileName(directory, name).value_or(name);
     struct stat info {};
     if (::lstat(path.c_str(), &info) != 0 || S_ISDIR(info.st_mode))
         return false;

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <unordered_set>
+#include <vector>
 
 namespace velmo {
 
@@ -10,6 +13,27 @@ inline constexpr char kDirSeparator = '/';
 // True when the directory holds a regular, non-hidden file matching the name or pattern
 // ('*' and '?' wildcards, letter case ignored). Any error gives false.
 bool FileExistsInDir(const std::string& directory, const std::string& pattern);
+
+// The name under which directory holds the regular file (hidden ones included) that `name` names
+// without regard to letter case: `name` itself when it exists as written, otherwise the first such
+// name in byte order; nothing when there is none. Reads, replacements and deletions after an
+// existence test go through this, so they reach the file the test found instead of a new one.
+std::optional<std::string> ExistingFileName(const std::string& directory, const std::string& name);
+
+// One listing of a directory's regular, non-hidden files, for many existence tests in a row (the
+// free default-name search); contains() answers as FileExistsInDir would when it was taken.
+class DirectorySnapshot {
+public:
+    explicit DirectorySnapshot(const std::string& directory);
+    bool contains(const std::string& pattern) const;
+
+private:
+    std::vector<std::string> names_;
+    std::unordered_set<std::string> foldedNames_;
+};
+
+// A directory with exactly one trailing separator added when it has none.
+std::string WithTrailingSeparator(std::string directory);
 
 // The text up to and including the last separator; empty when there is none.
 std::string PathDirectory(const std::string& path);

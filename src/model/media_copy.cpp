@@ -1,5 +1,6 @@
 #include "media_copy.h"
 
+#include "file_system.h"
 #include "safe_file.h"
 
 #include <algorithm>
@@ -86,43 +87,6 @@ CopyResult cancelled() {
     CopyResult result = failed("cancelled");
     result.cancelled = true;
     return result;
-}
-
-bool equalIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) {
-            return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-        };
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return true;
-}
-
-bool isRegularFile(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-// On a case-sensitive file system a file of the same name in other letter case would otherwise
-// stay beside the copy; the user agreed to replace it, as a case-insensitive medium does.
-std::string destinationName(const std::string& destDir, const std::string& name) {
-    if (isRegularFile(destDir + name))
-        return name;
-    DIR* dir = ::opendir(destDir.c_str());
-    if (dir == nullptr)
-        return name;
-    std::string found;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string candidate = entry->d_name;
-        if (equalIgnoringCase(candidate, name) && isRegularFile(destDir + candidate) &&
-            (found.empty() || candidate < found))
-            found = candidate;
-    }
-    ::closedir(dir);
-    return found.empty() ? name : found;
 }
 
 // XXH3: fast enough that checking the copy costs no more than reading it back.
@@ -221,7 +185,7 @@ Result CheckCopyFits(std::uint64_t size, const VolumeSpace& space) {
 
 bool CopyWouldReplace(const std::string& destDir, const std::string& destName) {
     const std::string destination = withSeparator(destDir);
-    return isRegularFile(destination + destinationName(destination, destName));
+    return ExistingFileName(destination, destName).has_value();
 }
 
 CopyResult CopyMediaFile(const std::string& sourceDir, const std::string& name, const std::string& destDir,
@@ -260,7 +224,9 @@ CopyResult CopyMediaFileTo(const std::string& sourcePath, const std::string& des
     if (!space)
         return failedErrno("cannot query the volume of", destination);
 
-    AtomicFileWriter writer(destination + destinationName(destination, destName), io);
+    // On a case-sensitive file system a file of the same name in other letter case would otherwise
+    // stay beside the copy; the user agreed to replace it, as a case-insensitive medium does.
+    AtomicFileWriter writer(destination + ExistingFileName(destination, destName).value_or(destName), io);
     if (options.leaveDirectoryFlush)
         writer.leaveDirectoryFlush();
     std::string oldPath;

@@ -176,7 +176,10 @@ Result AtomicFileWriter::open() {
 
     // A dot name keeps the temporary file out of the program's own file listings.
     const std::string directory = directoryOf(targetPath_);
-    const std::string prefix = "." + baseNameOf(targetPath_) + ".tmp-";
+    // Appended, not "." + std::string: GCC 12 at -O3 reports a false -Wrestrict for that form.
+    std::string prefix = ".";
+    prefix += baseNameOf(targetPath_);
+    prefix += ".tmp-";
     // Before the new file takes space, so a disk filled by killed writers gets it back.
     removeStaleTemporaries(
         directory, [&prefix](const std::string& name) { return isTemporaryOf(name, prefix); }, io_);

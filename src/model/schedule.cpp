@@ -38,6 +38,15 @@ bool CheckScheduleSize(const Schedule& schedule) {
     return ScheduleSize(schedule) < kMaxScheduleSize;
 }
 
+FileEntry MakeFileEntry(std::string_view name, std::string_view ext, int playTimes, int volume) {
+    FileEntry entry;
+    std::copy_n(name.begin(), std::min(name.size(), entry.fileName.size()), entry.fileName.begin());
+    std::copy_n(ext.begin(), std::min(ext.size(), entry.fileExt.size()), entry.fileExt.begin());
+    entry.playTimes = static_cast<std::uint8_t>(playTimes);
+    entry.volume = static_cast<std::uint8_t>(volume);
+    return entry;
+}
+
 Schedule MakeSchedule(std::vector<FileEntry> basic, std::vector<AdvanceEntry> advance) {
     Schedule s;
     s.basicCount = static_cast<std::int16_t>(basic.size());

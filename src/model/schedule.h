@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 namespace velmo {
@@ -68,6 +69,10 @@ struct Schedule {
 // 50 + 30 per basic entry + 15 per advance entry + 30 per detail entry; wide enough for any counts.
 long ScheduleSize(const Schedule& schedule);
 bool CheckScheduleSize(const Schedule& schedule);
+
+// A file entry named `name`.`ext`, each cut to its field's width (16 and 4 bytes), with this play
+// count and volume.
+FileEntry MakeFileEntry(std::string_view name, std::string_view ext, int playTimes, int volume);
 
 // A schedule holding exactly these entries, with the one spare element a load leaves behind.
 Schedule MakeSchedule(std::vector<FileEntry> basic, std::vector<AdvanceEntry> advance);

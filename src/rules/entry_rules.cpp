@@ -25,7 +25,10 @@ template <std::size_t N> void appendUntilZero(std::string& out, const std::array
 
 template <std::size_t N> void writeZeroPadded(std::array<std::uint8_t, N>& target, std::string_view text) {
     target.fill(0);
-    std::copy_n(text.begin(), std::min(text.size(), N), target.begin());
+    // An indexed loop, not std::copy_n: GCC 12 at -O3 reports a false -Wstringop-overflow past N
+    // for the copy_n form.
+    for (std::size_t i = 0; i < N && i < text.size(); ++i)
+        target[i] = static_cast<std::uint8_t>(text[i]);
 }
 
 std::string spaces(int count) {
@@ -33,7 +36,10 @@ std::string spaces(int count) {
 }
 
 std::string twoDigits(int value) {
-    return value < 10 && value >= 0 ? "0" + std::to_string(value) : std::to_string(value);
+    std::string text = value < 10 && value >= 0 ? "0" : "";
+    // Appended, not "0" + std::string: GCC 12 at -O3 reports a false -Wrestrict for that form.
+    text += std::to_string(value);
+    return text;
 }
 
 std::string dateText(const DateSetup& date) {
@@ -310,7 +316,12 @@ void StoreAdvanceEntry(AdvanceEntry& entry, const AdvanceSetup& setup, bool newE
 }
 
 std::string AdvanceRowText(const AdvanceSetup& setup, std::string_view weekDayText) {
-    std::string row = " " + dateText(setup.startDate) + spaces(3) + dateText(setup.stopDate) + spaces(3);
+    // Appended piece by piece: GCC 12 at -O3 reports a false -Wrestrict for " " + std::string.
+    std::string row = " ";
+    row += dateText(setup.startDate);
+    row += spaces(3);
+    row += dateText(setup.stopDate);
+    row += spaces(3);
     row += weekDayText;
     return row;
 }

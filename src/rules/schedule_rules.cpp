@@ -1,5 +1,6 @@
 #include "schedule_rules.h"
 
+#include "entry_rules.h"
 #include "model/file_system.h"
 #include "texts/screen_texts.h"
 
@@ -109,11 +110,6 @@ std::string FormatAdvanceRow(const AdvanceEntry& entry) {
     return row;
 }
 
-std::size_t CharacterCount(const std::string& text) {
-    return static_cast<std::size_t>(
-        std::count_if(text.begin(), text.end(), [](char c) { return !isContinuationByte(c); }));
-}
-
 std::string ApplyScheduleExtension(const std::string& name) {
     const std::string withExtension = name + "." + kScheduleExtension;
     if (CharacterCount(name) < 5)
@@ -168,12 +164,6 @@ bool RemoveEntry(std::vector<FileEntry>& entries, std::int16_t& count, int index
 }
 bool RemoveEntry(std::vector<AdvanceEntry>& entries, std::int16_t& count, int index) {
     return removeEntry(entries, count, index);
-}
-
-std::string WithTrailingSeparator(std::string directory) {
-    if (directory.empty() || directory.back() != kDirSeparator)
-        directory += kDirSeparator;
-    return directory;
 }
 
 std::string ChooseAppPath(const std::string& programDir, bool runsFromInstallDir, bool programDirWritable,

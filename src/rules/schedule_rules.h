@@ -28,9 +28,6 @@ std::string FormatFileRow(const FileEntry& entry);
 // "yyyy/mm/dd   yyyy/mm/dd   Weekday".
 std::string FormatAdvanceRow(const AdvanceEntry& entry);
 
-// Number of characters (not bytes) of a UTF-8 text.
-std::size_t CharacterCount(const std::string& text);
-
 // Appends ".vlm" to a chosen schedule file name unless it already ends in a dot and three
 // characters, whatever those are.
 std::string ApplyScheduleExtension(const std::string& name);
@@ -52,9 +49,6 @@ bool SwapEntries(std::vector<AdvanceEntry>& entries, int count, int a, int b);
 // count + 1 elements, the spare one empty. False, with nothing changed, for an index not in use.
 bool RemoveEntry(std::vector<FileEntry>& entries, std::int16_t& count, int index);
 bool RemoveEntry(std::vector<AdvanceEntry>& entries, std::int16_t& count, int index);
-
-// A directory with exactly one trailing separator added when it has none.
-std::string WithTrailingSeparator(std::string directory);
 
 // The application directory: beside the program, unless the program runs from its installed
 // location or from a directory it cannot write; then the per-user data directory (when one can be

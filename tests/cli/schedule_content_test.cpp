@@ -8,12 +8,7 @@ namespace velmo {
 namespace {
 
 FileEntry file(const std::string& name, const std::string& ext, int playTimes = 1, int volume = 13) {
-    FileEntry e;
-    std::copy(name.begin(), name.end(), e.fileName.begin());
-    std::copy(ext.begin(), ext.end(), e.fileExt.begin());
-    e.playTimes = static_cast<std::uint8_t>(playTimes);
-    e.volume = static_cast<std::uint8_t>(volume);
-    return e;
+    return MakeFileEntry(name, ext, playTimes, volume);
 }
 
 AdvanceEntry advance(std::array<int, 6> start, std::array<int, 6> stop, int weekDay = 7, int files = 1) {

@@ -26,12 +26,7 @@ std::vector<std::string> lines(const std::vector<Finding>& findings) {
 }
 
 FileEntry fileEntry(const std::string& name, const std::string& ext, int playTimes, int volume) {
-    FileEntry e;
-    std::copy(name.begin(), name.end(), e.fileName.begin());
-    std::copy(ext.begin(), ext.end(), e.fileExt.begin());
-    e.playTimes = static_cast<std::uint8_t>(playTimes);
-    e.volume = static_cast<std::uint8_t>(volume);
-    return e;
+    return MakeFileEntry(name, ext, playTimes, volume);
 }
 
 TEST(ScheduleJson, ReferenceJson_readsAndWritesBackUnchanged) {

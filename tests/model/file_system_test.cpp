@@ -82,3 +82,35 @@ TEST(DeleteFileInDir, KeepsReadOnlyFilesAndDirectoriesEvenForRoot) {
     EXPECT_FALSE(DeleteFileInDir("", "locked.mp3"));
     EXPECT_EQ(dir.names().size(), 2u);
 }
+
+TEST(ExistingFileName, TheNameOnDiskWhateverTheLetterCaseHiddenFilesIncluded) {
+    TempDir dir;
+    WriteText(dir.file("TEST.VLM"), "x");
+    WriteText(dir.file(".backup.vlm"), "x");
+    std::filesystem::create_directory(dir.file("folder.vlm"));
+    EXPECT_EQ(ExistingFileName(dir.dir(), "test.vlm"), "TEST.VLM");
+    EXPECT_EQ(ExistingFileName(dir.dir(), "TEST.VLM"), "TEST.VLM");
+    EXPECT_EQ(ExistingFileName(dir.dir(), ".BACKUP.vlm"), ".backup.vlm");
+    EXPECT_EQ(ExistingFileName(dir.dir(), "folder.vlm"), std::nullopt);
+    EXPECT_EQ(ExistingFileName(dir.dir(), "other.vlm"), std::nullopt);
+    EXPECT_EQ(ExistingFileName(dir.dir() + "missing/", "test.vlm"), std::nullopt);
+}
+
+TEST(DeleteFileInDir, DeletesTheFileTheExistenceTestFoundUnderItsOwnCase) {
+    TempDir dir;
+    WriteText(dir.file("TEST.VLM"), "x");
+    EXPECT_TRUE(DeleteFileInDir(dir.dir(), "test.vlm"));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("TEST.VLM")));
+}
+
+TEST(DirectorySnapshot, AnswersAsTheExistenceTestForNamesAndPatterns) {
+    TempDir dir;
+    WriteText(dir.file("VELMO.VLM"), "x");
+    WriteText(dir.file("velmo1.vlm"), "x");
+    WriteText(dir.file(".velmo2.vlm"), "x");
+    const DirectorySnapshot snapshot(dir.dir());
+    for (const char* name : {"velmo.vlm", "VELMO1.VLM", "velmo2.vlm", "v*1.vlm", "*.mp3", "velmo3.vlm"})
+        EXPECT_EQ(snapshot.contains(name), FileExistsInDir(dir.dir(), name)) << name;
+    EXPECT_TRUE(snapshot.contains("velmo.vlm"));
+    EXPECT_FALSE(DirectorySnapshot(dir.dir() + "missing/").contains("velmo.vlm"));
+}

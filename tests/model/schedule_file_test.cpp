@@ -49,11 +49,7 @@ template <std::size_t N> std::array<std::uint8_t, N> Text(const std::string& tex
 
 FileEntry File(const std::string& name, const std::string& ext, int playTimes, int volume,
                std::array<std::uint8_t, kReservedWidth> reserved = {}) {
-    FileEntry e;
-    e.fileName = Text<kFileNameWidth>(name);
-    e.fileExt = Text<kFileExtWidth>(ext);
-    e.playTimes = static_cast<std::uint8_t>(playTimes);
-    e.volume = static_cast<std::uint8_t>(volume);
+    FileEntry e = MakeFileEntry(name, ext, playTimes, volume);
     e.reserved = reserved;
     return e;
 }
@@ -617,4 +613,13 @@ TEST(WriteScheduleFile, FileSizeLimitHitMidFileKeepsTheOldFile) {
     EXPECT_GT(Encode(Mixed()).size(), 300u);
     EXPECT_EQ(ReadBytes(dir.file("a.vlm")), old);
     EXPECT_EQ(dir.names(), std::vector<std::string>{"a.vlm"});
+}
+
+TEST(MakeFileEntry, CutsNameAndExtensionToTheirFieldsAndPadsWithZeros) {
+    const FileEntry entry = MakeFileEntry("ABCDEFGHIJKLMNOPQRST", "MPEG2", 7, 13);
+    EXPECT_EQ(entry.fileName, Text<16>("ABCDEFGHIJKLMNOP"));
+    EXPECT_EQ(entry.fileExt, Text<4>("MPEG"));
+    EXPECT_EQ(MakeFileEntry("A", "", 0, 0).fileName, Text<16>("A"));
+    EXPECT_EQ(entry.playTimes, 7);
+    EXPECT_EQ(entry.volume, 13);
 }

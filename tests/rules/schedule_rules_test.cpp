@@ -1,5 +1,7 @@
 #include "rules/schedule_rules.h"
 
+#include "model/file_system.h"
+#include "rules/entry_rules.h"
 #include "texts/screen_texts.h"
 
 #include <gtest/gtest.h>
@@ -11,14 +13,7 @@ namespace velmo {
 namespace {
 
 FileEntry fileEntry(const std::string& name, const std::string& ext, int playTimes, int volume) {
-    FileEntry entry;
-    for (std::size_t i = 0; i < name.size(); ++i)
-        entry.fileName[i] = static_cast<std::uint8_t>(name[i]);
-    for (std::size_t i = 0; i < ext.size(); ++i)
-        entry.fileExt[i] = static_cast<std::uint8_t>(ext[i]);
-    entry.playTimes = static_cast<std::uint8_t>(playTimes);
-    entry.volume = static_cast<std::uint8_t>(volume);
-    return entry;
+    return MakeFileEntry(name, ext, playTimes, volume);
 }
 
 AdvanceEntry advanceEntry(int year, int month, int day, int weekDay, int files = 0) {
@@ -77,7 +72,7 @@ TEST(FormatFileRow, highBytesAreWindows1252CharactersCountedAsOneEach) {
     entry.fileExt[0] = 0x81;  // undefined in Windows-1252: the control character U+0081
     const std::string row = FormatFileRow(entry);
     EXPECT_EQ(row.substr(0, 9), "\xC3\x89\xE2\x82\xAC.\xC2\x81 ");
-    EXPECT_EQ(CharacterCount(row), 41u);
+    EXPECT_EQ(CharacterCount(row), 41);
     EXPECT_EQ(CodePageCharacter(0x9F), "\xC5\xB8"); // Ÿ
     EXPECT_EQ(CodePageCharacter(0xFF), "\xC3\xBF"); // ÿ
     EXPECT_EQ(CodePageCharacter('A'), "A");

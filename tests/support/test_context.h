@@ -30,7 +30,11 @@ class ScriptedVolumeList final : public VolumeList {
 public:
     std::vector<Volume> list;
     QStringList notReady;
-    std::vector<Volume> volumes() override { return list; }
+    int listings = 0; // calls of volumes()
+    std::vector<Volume> volumes() override {
+        ++listings;
+        return list;
+    }
     bool isReady(const QString& mountPoint) override { return !notReady.contains(mountPoint); }
 };
 
@@ -55,9 +59,12 @@ struct TestContext {
     ScriptedVolumeList volumes;
     RecordingLinkOpener links;
     std::vector<QWidget*> copyFormParents; // every showCopyForm call
+    QStringList copyFormNames;             // and the file name each was given
     AppContext context{
-        state,  texts,   prompts, clock,
-        random, volumes, links,   [this](QWidget* parent) { copyFormParents.push_back(parent); }};
+        state, texts, prompts, clock, random, volumes, links, [this](QWidget* parent, const QString& name) {
+            copyFormParents.push_back(parent);
+            copyFormNames << name;
+        }};
 
     TestContext() {
         texts.SelectScreenTexts(1);

@@ -86,14 +86,7 @@ public:
 };
 
 FileEntry file(const std::string& name, const std::string& ext, int playTimes, int volume) {
-    FileEntry entry;
-    for (std::size_t i = 0; i < name.size() && i < entry.fileName.size(); ++i)
-        entry.fileName[i] = static_cast<std::uint8_t>(name[i]);
-    for (std::size_t i = 0; i < ext.size() && i < entry.fileExt.size(); ++i)
-        entry.fileExt[i] = static_cast<std::uint8_t>(ext[i]);
-    entry.playTimes = static_cast<std::uint8_t>(playTimes);
-    entry.volume = static_cast<std::uint8_t>(volume);
-    return entry;
+    return MakeFileEntry(name, ext, playTimes, volume);
 }
 
 struct Period {
@@ -260,8 +253,8 @@ int main(int argc, char** argv) {
     // Starts as the installed editor would, reading the settings and the schedule they name.
     MainForm form(context, appDir.toStdString());
     form.resize(form.minimumSizeHint().expandedTo(QSize(1040, 600)));
-    form.AdvanceList->setCurrentRow(0);
-    form.NormalList->setCurrentRow(0);
+    form.findChild<QListWidget*>(QStringLiteral("AdvanceList"))->setCurrentRow(0);
+    form.findChild<QListWidget*>(QStringLiteral("NormalList"))->setCurrentRow(0);
     const QString suffix = dark ? QStringLiteral("-dark") : QString();
     bool ok = save(&form, output + QStringLiteral("/main-window%1.png").arg(suffix));
 
@@ -278,7 +271,7 @@ int main(int argc, char** argv) {
         ok = save(&editor, output + QStringLiteral("/advance-schedule-editor%1.png").arg(suffix)) && ok;
     }
     {
-        CopyForm copy(context, &form, QStringLiteral("Welcome.mpg"));
+        CopyForm copy(context, QStringLiteral("Welcome.mpg"), &form);
         ok = save(&copy, output + QStringLiteral("/copy-dialog%1.png").arg(suffix)) && ok;
     }
     {

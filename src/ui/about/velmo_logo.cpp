@@ -23,4 +23,11 @@ QPixmap VelmoLogo(int size, qreal devicePixelRatio) {
     return pixmap;
 }
 
+QIcon VelmoWindowIcon() {
+    initAboutResources();
+    // One decode of a known format: QIcon's own file loading probes the image plugins for the
+    // format and reads the file four times.
+    return QIcon(QPixmap(QStringLiteral(":/about/velmo_icon_128.png"), "PNG"));
+}
+
 } // namespace velmo

@@ -5,7 +5,6 @@
 #include "model/file_io.h"
 #include "model/file_system.h"
 #include "model/media_copy.h"
-#include "ui/editors/schedule_edit_form.h"
 #include "ui/platform/app_context.h"
 #include "ui/platform/prompts.h"
 #include "ui/platform/ui_text.h"
@@ -27,15 +26,11 @@ namespace {
 
 // Upper-cased, trimmed and ending in the separator, as the source-directory rule compares them.
 QString comparableDirectory(const QString& directory) {
-    QString result = directory.trimmed().toUpper();
-    if (!result.endsWith(QLatin1Char(kDirSeparator)))
-        result += QLatin1Char(kDirSeparator);
-    return result;
+    return toQt(WithTrailingSeparator(fromQt(directory.trimmed().toUpper())));
 }
 
 QString withSeparator(const QString& directory) {
-    return directory.endsWith(QLatin1Char(kDirSeparator)) ? directory
-                                                          : directory + QLatin1Char(kDirSeparator);
+    return toQt(WithTrailingSeparator(fromQt(directory)));
 }
 
 // About ten updates a second look continuous.
@@ -56,7 +51,7 @@ QString progressText(const QString& name, const CopyProgress& progress) {
 
 } // namespace
 
-CopyForm::CopyForm(AppContext& context, QWidget* parent, const QString& fileName)
+CopyForm::CopyForm(AppContext& context, const QString& fileName, QWidget* parent)
     : QDialog(parent), context_(context), fileName_(fileName), io_(&FileIo::system()) {
     setModal(true);
     setWindowTitle(QStringLiteral("Copy to ..."));
@@ -203,15 +198,8 @@ void CopyForm::CopyDir_Change() {
     context_.state.copyDir = fromQt(CopyDir->path());
 }
 
-QString CopyForm::FileNameToCopy() const {
-    if (!fileName_.isNull())
-        return fileName_;
-    const auto* editor = qobject_cast<const ScheduleEditForm*>(parentWidget());
-    return editor ? editor->typedFileName() : QString();
-}
-
 void CopyForm::CopyCmd_Click() {
-    const QString name = FileNameToCopy().trimmed();
+    const QString name = fileName_.trimmed();
     const QString destination = CopyDir->path();
     const QString copyError = screenText(context_.texts, TextId::MsgFileCopyError);
 

@@ -18,9 +18,8 @@ class CopyForm : public QDialog {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(CopyForm)
 public:
-    // The file copied is mediaDir + fileName. Without a fileName the dialog asks, when Copy is
-    // pressed, the entry editor that opened it for the name typed there.
-    explicit CopyForm(AppContext& context, QWidget* parent = nullptr, const QString& fileName = QString());
+    // The file copied is mediaDir + fileName: the name typed in the entry editor that opens it.
+    CopyForm(AppContext& context, const QString& fileName, QWidget* parent = nullptr);
     ~CopyForm() override;
 
     // The file-system calls the copy goes through (tests inject failures here).
@@ -42,7 +41,6 @@ private:
     // The application directory on its drive, as at load when the remembered place is gone.
     void ShowApplicationDirectory();
     QString DriveHolding(const QString& path) const;
-    QString FileNameToCopy() const;
     // The copy itself, with its progress dialog. overwriteConfirmed: the user agreed to lose the old file.
     enum class Outcome { Copied, Failed, Cancelled };
     Outcome RunCopy(const QString& name, const QString& destination, bool overwriteConfirmed);

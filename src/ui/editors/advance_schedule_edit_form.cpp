@@ -23,8 +23,6 @@ namespace velmo {
 
 namespace {
 
-enum EditMode : std::int16_t { AddEntry = 1, ModifyEntry = 2 };
-
 void fillNumbers(QComboBox* combo, int first, int last) {
     combo->clear();
     for (int value = first; value <= last; ++value)
@@ -228,7 +226,7 @@ void AdvanceScheduleEditForm::alignColumns() {
 }
 
 bool AdvanceScheduleEditForm::addMode() const {
-    return context_.state.editMode == AddEntry;
+    return context_.state.editMode == AppState::kEditAdd;
 }
 
 void AdvanceScheduleEditForm::InitAdvanceEditor() {
@@ -245,7 +243,7 @@ void AdvanceScheduleEditForm::InitAdvanceEditor() {
     }
 
     if (selectedRow(lists_.AdvanceList) == -1)
-        selectRow(lists_.AdvanceList, 0);
+        selectAdvanceRow(0);
     state.editIndex = static_cast<std::int16_t>(selectedRow(lists_.AdvanceList));
     const Schedule& schedule = state.schedule;
     if (state.editIndex >= 0 && state.editIndex < schedule.advanceCount &&
@@ -358,7 +356,7 @@ void AdvanceScheduleEditForm::AppendAdvanceRow() {
     if (!lists_.AdvanceList)
         return;
     lists_.AdvanceList->addItem(AdvanceRowText());
-    selectRow(lists_.AdvanceList, lists_.AdvanceList->count() - 1);
+    selectAdvanceRow(lists_.AdvanceList->count() - 1);
 }
 
 void AdvanceScheduleEditForm::ReplaceAdvanceRow() {
@@ -366,7 +364,13 @@ void AdvanceScheduleEditForm::ReplaceAdvanceRow() {
     if (!lists_.AdvanceList || row < 0 || row >= lists_.AdvanceList->count())
         return;
     lists_.AdvanceList->item(row)->setText(AdvanceRowText());
-    selectRow(lists_.AdvanceList, row);
+    // The row usually stays the one selected; the details are refilled all the same.
+    selectAdvanceRow(row);
+}
+
+void AdvanceScheduleEditForm::selectAdvanceRow(int row) {
+    if (lists_.SelectAdvanceRow)
+        lists_.SelectAdvanceRow(row);
 }
 
 void AdvanceScheduleEditForm::keyPressEvent(QKeyEvent* event) {
@@ -396,7 +400,7 @@ void AdvanceScheduleEditForm::OKCmd_Click() {
         ++schedule.advanceCount;
         if (lists_.ButtonStatusSetup)
             lists_.ButtonStatusSetup();
-    } else if (state.editMode == ModifyEntry && state.editIndex >= 0 &&
+    } else if (state.editMode == AppState::kEditModify && state.editIndex >= 0 &&
                state.editIndex < schedule.advanceCount &&
                state.editIndex < static_cast<int>(schedule.advanceEntries.size())) {
         StoreAdvanceEntry();

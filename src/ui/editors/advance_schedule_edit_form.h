@@ -55,6 +55,8 @@ private:
     AdvanceSetup shownSetup() const;
     QString AdvanceRowText() const;
     bool addMode() const;
+    // Selects the row through the main window, which refills DetailList for it.
+    void selectAdvanceRow(int row);
 
     AppContext& context_;
     MainLists lists_;

@@ -19,14 +19,14 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace velmo {
 
 namespace {
 
 const QString kMediaFileFilter = QStringLiteral(
     "Media File(*.jpg;*.avi;*.mpg;*.dat;*.vob;*.mp3)|*.jpg;*.avi;*.mpg;*.dat;*.vob;*.mp3|All File(*.*)|*.*");
-
-enum EditMode : std::int16_t { AddBasic = 1, ModifyBasic = 2, AddDetail = 3, ModifyDetail = 4 };
 
 template <typename T> bool inUse(const std::vector<T>& sequence, int count, int index) {
     return index >= 0 && index < count && index < static_cast<int>(sequence.size());
@@ -143,15 +143,15 @@ void ScheduleEditForm::EditFieldSetup() {
     };
 
     switch (state.editMode) {
-    case ModifyBasic:
+    case AppState::kEditModify:
         if (selectedRow(lists_.NormalList) == -1)
             selectRow(lists_.NormalList, 0);
         state.editIndex = static_cast<std::int16_t>(selectedRow(lists_.NormalList));
         break;
-    case AddDetail:
+    case AppState::kEditAddDetail:
         state.editAdvanceIndex = static_cast<std::int16_t>(selectedRow(lists_.AdvanceList));
         break;
-    case ModifyDetail:
+    case AppState::kEditModifyDetail:
         if (selectedRow(lists_.DetailList) == -1)
             selectRow(lists_.DetailList, 0);
         state.editIndex = static_cast<std::int16_t>(selectedRow(lists_.DetailList));
@@ -162,7 +162,7 @@ void ScheduleEditForm::EditFieldSetup() {
     }
 
     loadAddDefaults();
-    if (state.editMode == ModifyBasic || state.editMode == ModifyDetail) {
+    if (state.editMode == AppState::kEditModify || state.editMode == AppState::kEditModifyDetail) {
         if (const FileEntry* entry = modifiedEntry())
             loadEntry(*entry);
     }
@@ -178,10 +178,10 @@ void ScheduleEditForm::loadEntry(const FileEntry& entry) {
 FileEntry* ScheduleEditForm::modifiedEntry() {
     Schedule& schedule = context_.state.schedule;
     const int index = context_.state.editIndex;
-    if (context_.state.editMode == ModifyBasic)
+    if (context_.state.editMode == AppState::kEditModify)
         return inUse(schedule.basicEntries, schedule.basicCount, index) ? &schedule.basicEntries[index]
                                                                         : nullptr;
-    if (context_.state.editMode == ModifyDetail) {
+    if (context_.state.editMode == AppState::kEditModifyDetail) {
         const int advance = context_.state.editAdvanceIndex;
         if (!inUse(schedule.advanceEntries, schedule.advanceCount, advance))
             return nullptr;
@@ -201,6 +201,8 @@ void ScheduleEditForm::keyPressEvent(QKeyEvent* event) {
 
 void ScheduleEditForm::FileNameText_Change() {
     CopyCmd->setEnabled(false);
+    // Typing never makes a name longer than the limit, or than a longer picked name already was.
+    FileNameText->setMaxLength(std::max(kFileNameTextLimit, static_cast<int>(FileNameText->text().size())));
 }
 
 void ScheduleEditForm::BrowseCmd_Click() {
@@ -212,7 +214,11 @@ void ScheduleEditForm::BrowseMediaFile() {
     std::string fileName;
     if (!OpenMediaFileDialog(directory, fileName))
         return;
-    FileNameText->setText(toQt(TrimSpaces(fileName)));
+    const QString picked = toQt(TrimSpaces(fileName));
+    // The typing limit does not cut a picked name: the user sees the name of the file picked, and
+    // OK and Copy refuse it if it is too long.
+    FileNameText->setMaxLength(std::max(kFileNameTextLimit, static_cast<int>(picked.size())));
+    FileNameText->setText(picked);
     context_.state.mediaDir = directory;
     CopyCmd->setEnabled(true);
 }
@@ -238,7 +244,7 @@ void ScheduleEditForm::CopyCmd_Click() {
     if (!FileNameCheck())
         return;
     if (context_.showCopyForm)
-        context_.showCopyForm(this);
+        context_.showCopyForm(this, typedFileName());
 }
 
 bool ScheduleEditForm::FileNameCheck() {
@@ -281,7 +287,7 @@ void ScheduleEditForm::OKCmd_Click() {
     AppState& state = context_.state;
     Schedule& schedule = state.schedule;
     switch (state.editMode) {
-    case AddBasic:
+    case AppState::kEditAdd:
         schedule.basicEntries.resize(static_cast<std::size_t>(schedule.basicCount) + 1);
         StoreFileEntry(schedule.basicEntries[schedule.basicCount]);
         AddListRow(lists_.NormalList);
@@ -289,13 +295,13 @@ void ScheduleEditForm::OKCmd_Click() {
         if (lists_.ButtonStatusSetup)
             lists_.ButtonStatusSetup();
         break;
-    case ModifyBasic:
+    case AppState::kEditModify:
         if (FileEntry* entry = modifiedEntry()) {
             StoreFileEntry(*entry);
             UpdateListRow(lists_.NormalList);
         }
         break;
-    case AddDetail:
+    case AppState::kEditAddDetail:
         if (inUse(schedule.advanceEntries, schedule.advanceCount, state.editAdvanceIndex)) {
             AdvanceEntry& owner = schedule.advanceEntries[state.editAdvanceIndex];
             owner.files.resize(static_cast<std::size_t>(owner.fileCount) + 1);
@@ -306,7 +312,7 @@ void ScheduleEditForm::OKCmd_Click() {
                 lists_.ButtonStatusSetup();
         }
         break;
-    case ModifyDetail:
+    case AppState::kEditModifyDetail:
         if (FileEntry* entry = modifiedEntry()) {
             StoreFileEntry(*entry);
             UpdateListRow(lists_.DetailList);

@@ -18,7 +18,7 @@ struct AppContext;
 struct FileEntry;
 
 // The modal editor of one media-file entry (basic or detail), in the mode set in editMode:
-// 1 add basic, 2 modify basic, 3 add detail, 4 modify detail. Only OK writes, and it writes both
+// AppState::kEditAdd, kEditModify, kEditAddDetail or kEditModifyDetail. Only OK writes, and it writes both
 // the model and the main window's list row.
 class ScheduleEditForm : public QDialog {
     Q_OBJECT

@@ -66,6 +66,11 @@ void processPendingEvents() {
     QCoreApplication::processEvents();
 }
 
+// The name the existence test found the file under, so it is that file that is read or replaced.
+std::string nameOnDisk(const std::string& directory, const std::string& name) {
+    return ExistingFileName(directory, name).value_or(name);
+}
+
 void swapRowTexts(QListWidget* list, int a, int b) {
     const QString text = list->item(a)->text();
     list->item(a)->setText(list->item(b)->text());
@@ -451,6 +456,12 @@ void MainForm::Form_Load(const std::string& programDir) {
     // The screen texts are not loaded yet, so the settings error speaks English.
     ReadSettings(context_.state,
                  [this] { context_.prompts.message(this, toQt(EnglishText(TextId::MsgSystemInfoError))); });
+    if (context_.state.copyDrive.empty()) {
+        std::vector<std::string> mountPoints;
+        for (const Volume& volume : context_.volumes.volumes())
+            mountPoints.push_back(fromQt(volume.mountPoint));
+        context_.state.copyDrive = MountPointOf(context_.state.appPath, mountPoints);
+    }
     context_.texts.SelectScreenTexts(context_.state.languageSelector);
     InitMainFormOsd();
     LoadCurrentSchedule();
@@ -465,10 +476,9 @@ void MainForm::InitPaths(const std::string& programDir) {
     state.scheduleDir = state.appPath;
     state.scheduleFileName = std::string(kDefaultScheduleBaseName) + "." + kScheduleExtension;
     state.mediaDir = state.appPath;
-    std::vector<std::string> mountPoints;
-    for (const Volume& volume : context_.volumes.volumes())
-        mountPoints.push_back(fromQt(volume.mountPoint));
-    state.copyDrive = MountPointOf(state.appPath, mountPoints);
+    // The drive holding the program is found after the settings are read, and only if they name
+    // none: listing the mounted volumes is a slow part of start-up.
+    state.copyDrive.clear();
     state.copyDir = state.appPath;
     state.languageSelector = 1;
 }
@@ -479,6 +489,7 @@ void MainForm::LoadCurrentSchedule() {
         NewSchedule();
         return;
     }
+    state.scheduleFileName = nameOnDisk(state.scheduleDir, state.scheduleFileName);
     if (!ReadScheduleFile(state.scheduleDir, state.scheduleFileName, state.schedule)) {
         // A damaged file is left alone; a later Save goes to a fresh name.
         showMessage(TextId::MsgFileReadError);
@@ -595,7 +606,8 @@ void MainForm::ButtonStatusSetup() {
 }
 
 MainLists MainForm::mainLists() {
-    return MainLists{NormalList, AdvanceList, DetailList, [this] { ButtonStatusSetup(); }};
+    return MainLists{NormalList, AdvanceList, DetailList, [this] { ButtonStatusSetup(); },
+                     [this](int row) { selectAdvanceRow(row); }};
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -604,9 +616,10 @@ MainLists MainForm::mainLists() {
 void MainForm::NewSchedule() {
     AppState& state = context_.state;
     state.scheduleDir = state.appPath;
+    // Listed once: a folder of thousands of earlier default names must not make this slow.
+    const DirectorySnapshot folder(state.scheduleDir);
     state.scheduleFileName = FreeScheduleName(
-        [&state](const std::string& name) { return FileExistsInDir(state.scheduleDir, name); },
-        processPendingEvents);
+        [&folder](const std::string& name) { return folder.contains(name); }, processPendingEvents);
     ClearSchedule(state.schedule);
     NormalList->clear();
     AdvanceList->clear();
@@ -661,8 +674,10 @@ bool MainForm::ShowOpenDialog(std::string& directory, std::string& name) {
         const std::string path = fromQt(*chosen);
         directory = PathDirectory(path);
         name = ApplyScheduleExtension(PathFileName(path));
-        if (FileExistsInDir(directory, name))
+        if (FileExistsInDir(directory, name)) {
+            name = nameOnDisk(directory, name);
             return true;
+        }
         showMessage(TextId::MsgFileNotFound);
         processPendingEvents();
     }
@@ -685,8 +700,11 @@ void MainForm::SaveSchedule(bool saveAs) {
     std::string directory = state.scheduleDir;
     std::string name = state.scheduleFileName;
     if (!saveAs && FileExistsInDir(directory, name)) {
-        if (writeSchedule(directory, name))
+        name = nameOnDisk(directory, name);
+        if (writeSchedule(directory, name)) {
+            state.scheduleFileName = name;
             UpdateMainCaption();
+        }
         return;
     }
     directory = state.saveDir;
@@ -719,10 +737,14 @@ bool MainForm::ShowSaveAsDialog(std::string& directory, std::string& name) {
         const std::string path = fromQt(*chosen);
         directory = PathDirectory(path);
         name = ApplyScheduleExtension(PathFileName(path));
-        if (!FileExistsInDir(directory, name))
+        // A hidden file is no file to the existence test, but it is still never replaced unasked.
+        const std::optional<std::string> existing = ExistingFileName(directory, name);
+        if (!FileExistsInDir(directory, name) && !existing)
             return true;
-        if (context_.prompts.askYesNo(this, screenText(context_.texts, TextId::MsgFileExistsOverwrite)))
+        if (context_.prompts.askYesNo(this, screenText(context_.texts, TextId::MsgFileExistsOverwrite))) {
+            name = existing.value_or(name);
             return true;
+        }
         processPendingEvents();
     }
 }
@@ -793,7 +815,7 @@ void MainForm::openAdvanceEditor() {
 }
 
 void MainForm::NormalAddCmd_Click() {
-    context_.state.editMode = 1;
+    context_.state.editMode = AppState::kEditAdd;
     if (context_.state.schedule.basicCount >= kMaxBasicEntries) {
         showMessage(TextId::MsgTooManyBasic);
         return;
@@ -802,7 +824,7 @@ void MainForm::NormalAddCmd_Click() {
 }
 
 void MainForm::NormalModifyCmd_Click() {
-    context_.state.editMode = 2;
+    context_.state.editMode = AppState::kEditModify;
     openScheduleEditor();
 }
 
@@ -831,7 +853,7 @@ void MainForm::NormalRemoveCmd_Click() {
 }
 
 void MainForm::AdvanceAddCmd_Click() {
-    context_.state.editMode = 1;
+    context_.state.editMode = AppState::kEditAdd;
     if (context_.state.schedule.advanceCount >= kMaxAdvanceEntries) {
         showMessage(TextId::MsgTooManyBasic);
         return;
@@ -840,7 +862,7 @@ void MainForm::AdvanceAddCmd_Click() {
 }
 
 void MainForm::AdvanceModifyCmd_Click() {
-    context_.state.editMode = 2;
+    context_.state.editMode = AppState::kEditModify;
     openAdvanceEditor();
 }
 
@@ -871,7 +893,7 @@ void MainForm::AdvanceRemoveCmd_Click() {
 }
 
 void MainForm::DetailAddCmd_Click() {
-    context_.state.editMode = 3;
+    context_.state.editMode = AppState::kEditAddDetail;
     const AdvanceEntry* entry = selectedAdvanceEntry();
     if (entry == nullptr)
         return;
@@ -883,7 +905,7 @@ void MainForm::DetailAddCmd_Click() {
 }
 
 void MainForm::DetailModifyCmd_Click() {
-    context_.state.editMode = 4;
+    context_.state.editMode = AppState::kEditModifyDetail;
     openScheduleEditor();
 }
 

@@ -87,6 +87,39 @@ public:
     // The lists and ButtonStatusSetup as the entry editors use them.
     MainLists mainLists();
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildWindow();
+    void buildMenus();
+    QGroupBox* buildListFrame(const char* frameName, QListWidget*& list, const char* listName,
+                              const std::array<QPushButton**, 3>& headers,
+                              const std::array<const char*, 3>& headerNames,
+                              const std::array<int, 3>& headerColumns,
+                              const std::array<QPushButton**, 5>& commands,
+                              const std::array<const char*, 5>& commandNames);
+    void connectHandlers();
+
+    void Form_Load(const std::string& programDir);
+    void Form_Unload();
+    void InitPaths(const std::string& programDir);
+    void LoadCurrentSchedule();
+
+    // Sets the selected row of AdvanceList and runs AdvanceList_Click even when the row stays.
+    void selectAdvanceRow(int row);
+    // The advance entry whose details DetailList shows; null when none is selected.
+    AdvanceEntry* selectedAdvanceEntry();
+    void openScheduleEditor();
+    void openAdvanceEditor();
+    void showMessage(TextId id);
+    // Writes the schedule safely; on failure tells the user and gives false.
+    bool writeSchedule(const std::string& directory, const std::string& name);
+
+    AppContext& context_;
+    bool unloaded_ = false;
+
+    // Controls, named as the program's documentation names them; others find them by object name.
     QMenu* subFile = nullptr;
     QAction* subNew = nullptr;
     QAction* subOpen = nullptr;
@@ -141,38 +174,6 @@ public:
     // Index 7 is the leftmost bar, index 0 the rightmost.
     std::array<ShapeBar*, 8> Shape1{};
     QLabel* VelmoLogoImage = nullptr;
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
-private:
-    void buildWindow();
-    void buildMenus();
-    QGroupBox* buildListFrame(const char* frameName, QListWidget*& list, const char* listName,
-                              const std::array<QPushButton**, 3>& headers,
-                              const std::array<const char*, 3>& headerNames,
-                              const std::array<int, 3>& headerColumns,
-                              const std::array<QPushButton**, 5>& commands,
-                              const std::array<const char*, 5>& commandNames);
-    void connectHandlers();
-
-    void Form_Load(const std::string& programDir);
-    void Form_Unload();
-    void InitPaths(const std::string& programDir);
-    void LoadCurrentSchedule();
-
-    // Sets the selected row of AdvanceList and runs AdvanceList_Click even when the row stays.
-    void selectAdvanceRow(int row);
-    // The advance entry whose details DetailList shows; null when none is selected.
-    AdvanceEntry* selectedAdvanceEntry();
-    void openScheduleEditor();
-    void openAdvanceEditor();
-    void showMessage(TextId id);
-    // Writes the schedule safely; on failure tells the user and gives false.
-    bool writeSchedule(const std::string& directory, const std::string& name);
-
-    AppContext& context_;
-    bool unloaded_ = false;
 };
 
 } // namespace velmo

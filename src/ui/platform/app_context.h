@@ -2,6 +2,7 @@
 
 #include <functional>
 
+class QString;
 class QWidget;
 
 namespace velmo {
@@ -24,8 +25,9 @@ struct AppContext {
     RandomSource& random;
     VolumeList& volumes;
     LinkOpener& links;
-    // Opens the modal copy dialog (the entry editor's "Copy to..."); tests may replace it.
-    std::function<void(QWidget* parent)> showCopyForm;
+    // Opens the modal copy dialog for the media file name typed in the entry editor ("Copy to...");
+    // tests may replace it.
+    std::function<void(QWidget* parent, const QString& fileName)> showCopyForm;
 };
 
 } // namespace velmo

@@ -28,6 +28,7 @@ public:
 };
 
 // "Media File(*.jpg;*.avi)|*.jpg;*.avi|All File(*.*)|*.*" -> "Media File(*.jpg;*.avi) (*.jpg *.avi)", ...
+// The dialogs hide the appended patterns, so each choice shows its description exactly.
 QStringList ConvertFileFilter(const QString& filter);
 
 class QtPrompts final : public Prompts {

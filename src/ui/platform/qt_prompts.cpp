@@ -13,7 +13,11 @@ std::optional<QString> runFileDialog(QWidget* parent, QFileDialog::AcceptMode mo
                                      const QString& directory, const QString& fileName) {
     QFileDialog dialog(parent);
     dialog.setAcceptMode(mode);
-    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    // Any typed name comes back: the program applies its own extension rule and existence test,
+    // with its own messages, before it decides that a name was not found.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // The converted patterns are for matching only; the user sees each description as written.
+    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
     dialog.setNameFilters(ConvertFileFilter(filter));
     // The overwrite question is the program's own.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);

@@ -2,8 +2,10 @@
 
 #include "ui/about/about_company_form.h"
 #include "ui/about/about_velmo_schedule_generator_form.h"
+#include "ui/about/velmo_logo.h"
 #include "ui/platform/ui_text.h"
 
+#include <QImage>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -147,4 +149,21 @@ TEST(AboutCompanyForm, LinkOpensFromTheKeyboard) {
     QTest::keyClick(email, Qt::Key_Space);
     ASSERT_EQ(t.links.opened.size(), 1u);
     EXPECT_EQ(t.links.opened.front(), QUrl(QStringLiteral("mailto:") + address(email)));
+}
+
+TEST(VelmoWindowIcon, IsTheLogoAsTheSvgDrawsIt) {
+    // The shipped bitmap must follow the SVG: a changed logo needs the bitmap made again.
+    const QImage icon = VelmoWindowIcon().pixmap(128).toImage().convertToFormat(QImage::Format_ARGB32);
+    const QImage drawn = VelmoLogo(128).toImage().convertToFormat(QImage::Format_ARGB32);
+    ASSERT_EQ(icon.size(), QSize(128, 128));
+    ASSERT_EQ(drawn.size(), icon.size());
+    int worst = 0;
+    for (int y = 0; y < 128; ++y)
+        for (int x = 0; x < 128; ++x) {
+            const QRgb a = icon.pixel(x, y);
+            const QRgb b = drawn.pixel(x, y);
+            for (int shift : {0, 8, 16, 24})
+                worst = std::max(worst, std::abs(int((a >> shift) & 0xff) - int((b >> shift) & 0xff)));
+        }
+    EXPECT_LE(worst, 2);
 }

@@ -79,7 +79,7 @@ struct CopyCase {
         t.state.copyDir = fromQt(directory);
     }
     CopyForm& open(const QString& name = QStringLiteral("Clip.Avi")) {
-        form = std::make_unique<CopyForm>(t.context, nullptr, name);
+        form = std::make_unique<CopyForm>(t.context, name);
         form->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
         return *form;
@@ -461,14 +461,14 @@ TEST(CopyForm, CopiesTheFileBrowsedInTheEntryEditorThatOpensIt) {
     CopyCase c;
     c.rememberDestination(c.stick, c.music);
     // As the program opens it: from the editor's "Copy to...", with only the editor as parent.
-    c.t.context.showCopyForm = [&c](QWidget* parent) {
-        CopyForm form(c.t.context, parent);
+    c.t.context.showCopyForm = [&c](QWidget* parent, const QString& fileName) {
+        CopyForm form(c.t.context, fileName, parent);
         form.show();
         form.findChild<QPushButton*>(QStringLiteral("CopyCmd"))->click();
     };
     QListWidget normal, advance, detail;
     c.t.state.editMode = 1;
-    ScheduleEditForm editor(c.t.context, MainLists{&normal, &advance, &detail, [] {}});
+    ScheduleEditForm editor(c.t.context, MainLists{&normal, &advance, &detail, [] {}, {}});
     editor.show();
     c.t.prompts.files = {c.media + QStringLiteral("/Clip.Avi")};
 
@@ -487,7 +487,7 @@ TEST(CopyForm, HiddenFileOfTheSameNameGetsTheRealOverwriteQuestion) {
     c.rememberDestination(c.stick, c.music);
     QtPrompts prompts;
     AppContext context{c.t.state, c.t.texts, prompts, c.t.clock, c.t.random, c.t.volumes, c.t.links, {}};
-    CopyForm form(context, nullptr, QStringLiteral(".intro.mp3"));
+    CopyForm form(context, QStringLiteral(".intro.mp3"));
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     // Answers every message box with Escape (Cancel, or OK where that is the only button).

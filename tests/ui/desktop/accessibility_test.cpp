@@ -59,16 +59,18 @@ protected:
 
 TEST_F(AccessibilityTest, MainWindowListsAreAnnouncedByTheirFramesAndNothingIsNameless) {
     start();
-    EXPECT_EQ(accessibleName(form->NormalList), QStringLiteral("Basic Schedule"));
-    EXPECT_EQ(accessibleName(form->AdvanceList), QStringLiteral("Advance Schedule"));
-    EXPECT_EQ(accessibleName(form->DetailList), QStringLiteral("Detail of Advance Schedule"));
-    EXPECT_EQ(QAccessible::queryAccessibleInterface(form->NormalList)->role(), QAccessible::List);
-    EXPECT_EQ(QAccessible::queryAccessibleInterface(form->NormalList)->text(QAccessible::Description),
-              QStringLiteral("File Name, Play Times, Volume"));
-    EXPECT_EQ(QAccessible::queryAccessibleInterface(form->AdvanceList)->text(QAccessible::Description),
-              QStringLiteral("Start Day, Stop Day, Week Day"));
-    EXPECT_EQ(accessibleName(form->VelmoLogoImage), QStringLiteral("Velmo Schedule Generator"));
-    EXPECT_EQ(accessibleName(form->NewCmd), QStringLiteral("New"));
+    EXPECT_EQ(accessibleName(List(*form, "NormalList")), QStringLiteral("Basic Schedule"));
+    EXPECT_EQ(accessibleName(List(*form, "AdvanceList")), QStringLiteral("Advance Schedule"));
+    EXPECT_EQ(accessibleName(List(*form, "DetailList")), QStringLiteral("Detail of Advance Schedule"));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(List(*form, "NormalList"))->role(), QAccessible::List);
+    EXPECT_EQ(
+        QAccessible::queryAccessibleInterface(List(*form, "NormalList"))->text(QAccessible::Description),
+        QStringLiteral("File Name, Play Times, Volume"));
+    EXPECT_EQ(
+        QAccessible::queryAccessibleInterface(List(*form, "AdvanceList"))->text(QAccessible::Description),
+        QStringLiteral("Start Day, Stop Day, Week Day"));
+    EXPECT_EQ(accessibleName(Label(*form, "VelmoLogoImage")), QStringLiteral("Velmo Schedule Generator"));
+    EXPECT_EQ(accessibleName(Button(*form, "NewCmd")), QStringLiteral("New"));
     EXPECT_EQ(namelessControls(form.get()), QStringList());
 }
 
@@ -78,10 +80,11 @@ TEST_F(AccessibilityTest, NamesFollowTheActiveScreenTexts) {
     form->InitMainFormOsd();
     const QString basic = toQt(SecondLanguageText(TextId::TextBasicSchedule));
     ASSERT_NE(basic, QStringLiteral("Basic Schedule"));
-    EXPECT_EQ(accessibleName(form->NormalList), basic);
-    EXPECT_EQ(accessibleName(form->DetailList),
+    EXPECT_EQ(accessibleName(List(*form, "NormalList")), basic);
+    EXPECT_EQ(accessibleName(List(*form, "DetailList")),
               toQt(SecondLanguageText(TextId::TextDetailOfAdvanceSchedule)));
-    EXPECT_EQ(accessibleName(form->VelmoLogoImage), toQt(SecondLanguageText(TextId::TextProductName)));
+    EXPECT_EQ(accessibleName(Label(*form, "VelmoLogoImage")),
+              toQt(SecondLanguageText(TextId::TextProductName)));
 
     state().editMode = 1;
     ScheduleEditForm editor(tc.context, form->mainLists());
@@ -128,7 +131,7 @@ TEST_F(AccessibilityTest, AdvanceEditorNamesEachListWithItsFrame) {
 
 TEST_F(AccessibilityTest, CopyDialogNamesItsDriveDirectoryAndDestination) {
     start();
-    CopyForm copy(tc.context, nullptr, QStringLiteral("CLIP.AVI"));
+    CopyForm copy(tc.context, QStringLiteral("CLIP.AVI"));
     EXPECT_EQ(accessibleName(&copy, "CopyDrive"), QStringLiteral("Drive"));
     EXPECT_EQ(accessibleName(&copy, "CopyDir"), QStringLiteral("Directory"));
     EXPECT_EQ(accessibleName(&copy, "CopyText"), QStringLiteral("Destination"));

@@ -36,36 +36,37 @@ protected:
 
 TEST_F(KeyboardTest, FileMenuHasTheStandardShortcuts) {
     start();
-    EXPECT_EQ(form->subNew->shortcut(), QKeySequence(QKeySequence::New));
-    EXPECT_EQ(form->subOpen->shortcut(), QKeySequence(QKeySequence::Open));
-    EXPECT_EQ(form->subSave->shortcut(), QKeySequence(QKeySequence::Save));
-    EXPECT_EQ(form->subSaveAs->shortcut(), QKeySequence(QKeySequence::SaveAs));
-    EXPECT_EQ(form->subExit->shortcut(), QKeySequence(QKeySequence::Quit));
-    EXPECT_FALSE(form->subNew->shortcut().isEmpty());
+    EXPECT_EQ(Action(*form, "subNew")->shortcut(), QKeySequence(QKeySequence::New));
+    EXPECT_EQ(Action(*form, "subOpen")->shortcut(), QKeySequence(QKeySequence::Open));
+    EXPECT_EQ(Action(*form, "subSave")->shortcut(), QKeySequence(QKeySequence::Save));
+    EXPECT_EQ(Action(*form, "subSaveAs")->shortcut(), QKeySequence(QKeySequence::SaveAs));
+    EXPECT_EQ(Action(*form, "subExit")->shortcut(), QKeySequence(QKeySequence::Quit));
+    EXPECT_FALSE(Action(*form, "subNew")->shortcut().isEmpty());
 }
 
 TEST_F(KeyboardTest, NewShortcutStartsANewScheduleFromTheKeyboard) {
     startWithFullLists();
     QTest::keySequence(form.get(), QKeySequence(QKeySequence::New));
     EXPECT_EQ(schedule().basicCount, 0);
-    EXPECT_EQ(form->NormalList->count(), 0);
-    EXPECT_EQ(form->AdvanceList->count(), 0);
+    EXPECT_EQ(List(*form, "NormalList")->count(), 0);
+    EXPECT_EQ(List(*form, "AdvanceList")->count(), 0);
 }
 
 TEST_F(KeyboardTest, DoubleClickOnARowModifiesThatRowsEntry) {
     startWithFullLists();
 
-    EXPECT_EQ(doubleClickRow(form->NormalList, 1), QStringLiteral("velmo::ScheduleEditForm"));
+    EXPECT_EQ(doubleClickRow(List(*form, "NormalList"), 1), QStringLiteral("velmo::ScheduleEditForm"));
     EXPECT_EQ(state().editMode, 2);
     EXPECT_EQ(state().editIndex, 1);
 
-    EXPECT_EQ(doubleClickRow(form->AdvanceList, 1), QStringLiteral("velmo::AdvanceScheduleEditForm"));
+    EXPECT_EQ(doubleClickRow(List(*form, "AdvanceList"), 1),
+              QStringLiteral("velmo::AdvanceScheduleEditForm"));
     EXPECT_EQ(state().editMode, 2);
     EXPECT_EQ(state().editIndex, 1);
     // The click that selected the second advance entry shows its details.
-    EXPECT_EQ(form->DetailList->item(0)->text().left(3), QStringLiteral("D10"));
+    EXPECT_EQ(List(*form, "DetailList")->item(0)->text().left(3), QStringLiteral("D10"));
 
-    EXPECT_EQ(doubleClickRow(form->DetailList, 1), QStringLiteral("velmo::ScheduleEditForm"));
+    EXPECT_EQ(doubleClickRow(List(*form, "DetailList"), 1), QStringLiteral("velmo::ScheduleEditForm"));
     EXPECT_EQ(state().editMode, 4);
     EXPECT_EQ(state().editIndex, 1);
     EXPECT_EQ(state().editAdvanceIndex, 1);
@@ -74,7 +75,7 @@ TEST_F(KeyboardTest, DoubleClickOnARowModifiesThatRowsEntry) {
 TEST_F(KeyboardTest, DoubleClickBesideTheRowsOpensNothing) {
     startWithFullLists();
     state().editMode = 0;
-    QListWidget* list = form->NormalList;
+    QListWidget* list = List(*form, "NormalList");
     const QPoint below = list->visualItemRect(list->item(1)).bottomLeft() + QPoint(4, 30);
     ASSERT_EQ(list->itemAt(below), nullptr);
     EXPECT_EQ(OpenedDialog([&] { QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, below); }),
@@ -84,7 +85,7 @@ TEST_F(KeyboardTest, DoubleClickBesideTheRowsOpensNothing) {
 
 TEST_F(KeyboardTest, TabWalksTheFileCommandsThenEachListWithItsCommands) {
     startWithFullLists();
-    form->NewCmd->setFocus();
+    Button(*form, "NewCmd")->setFocus();
     const QStringList expected = {"OpenCmd",
                                   "SaveCmd",
                                   "SaveAsCmd",

@@ -88,7 +88,8 @@ protected:
     AdvanceScheduleEditForm& open(int editMode) {
         t.state.editMode = static_cast<std::int16_t>(editMode);
         form = std::make_unique<AdvanceScheduleEditForm>(
-            t.context, MainLists{&NormalList, &AdvanceList, &DetailList, [this] { ++buttonSetups; }});
+            t.context, MainLists{&NormalList, &AdvanceList, &DetailList, [this] { ++buttonSetups; },
+                                 [this](int row) { AdvanceList.setCurrentRow(row); }});
         form->show();
         return *form;
     }

@@ -1,5 +1,7 @@
+#include "support/modal_script.h"
 #include "support/test_context.h"
 #include "ui/editors/schedule_edit_form.h"
+#include "ui/platform/prompts.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -10,26 +12,15 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <memory>
 #include <string>
 
 namespace velmo {
 namespace {
 
-template <std::size_t N> std::array<std::uint8_t, N> bytes(const std::string& text) {
-    std::array<std::uint8_t, N> result{};
-    for (std::size_t i = 0; i < text.size() && i < N; ++i)
-        result[i] = static_cast<std::uint8_t>(text[i]);
-    return result;
-}
-
 FileEntry fileEntry(const std::string& name, const std::string& ext, int playTimes, int volume) {
-    FileEntry entry;
-    entry.fileName = bytes<kFileNameWidth>(name);
-    entry.fileExt = bytes<kFileExtWidth>(ext);
-    entry.playTimes = static_cast<std::uint8_t>(playTimes);
-    entry.volume = static_cast<std::uint8_t>(volume);
-    return entry;
+    return MakeFileEntry(name, ext, playTimes, volume);
 }
 
 QString spaces(int count) {
@@ -48,7 +39,7 @@ protected:
     ScheduleEditForm& open(int editMode) {
         t.state.editMode = static_cast<std::int16_t>(editMode);
         form = std::make_unique<ScheduleEditForm>(
-            t.context, MainLists{&NormalList, &AdvanceList, &DetailList, [this] { ++buttonSetups; }});
+            t.context, MainLists{&NormalList, &AdvanceList, &DetailList, [this] { ++buttonSetups; }, {}});
         form->show();
         return *form;
     }
@@ -396,8 +387,8 @@ TEST_F(ScheduleEditFormTest, Browse_fillsTheNameRemembersTheDirectoryAndOffersTh
     click("CopyCmd");
     ASSERT_EQ(t.copyFormParents.size(), 1u);
     EXPECT_EQ(t.copyFormParents[0], form.get());
-    EXPECT_EQ(form->typedFileName(), "Clip.Avi"); // the copy keeps the letter case
-    EXPECT_TRUE(form->isVisible());               // the editor stays open and the entry untouched
+    EXPECT_EQ(t.copyFormNames, QStringList{"Clip.Avi"}); // the copy keeps the letter case
+    EXPECT_TRUE(form->isVisible());                      // the editor stays open and the entry untouched
     EXPECT_EQ(t.state.schedule.basicCount, 0);
 
     // Any change of the name withdraws the copy until the next Browse.
@@ -450,14 +441,41 @@ TEST_F(ScheduleEditFormTest, Browse_fileWithAForbiddenNameIsRefusedByCopyAndOK) 
     EXPECT_EQ(t.state.schedule.basicCount, 0);
 }
 
-TEST_F(ScheduleEditFormTest, Browse_longFileNameNeverPasses) {
+TEST_F(ScheduleEditFormTest, Browse_longFileNameIsShownWholeAndNeverPasses) {
     t.prompts.files.push_back(QStringLiteral("/media/a_very_long_media_file_name.avi"));
     open(1);
     click("BrowseCmd");
-    EXPECT_EQ(nameBox()->text().size(), 22);
+    EXPECT_EQ(nameBox()->text(), QStringLiteral("a_very_long_media_file_name.avi"));
+    click("CopyCmd");
     click("OKCmd");
-    EXPECT_EQ(t.prompts.messages(), QStringList{"File Name Error!"});
+    EXPECT_EQ(t.prompts.messages(), (QStringList{"File Name Error!", "File Name Error!"}));
+    EXPECT_TRUE(t.copyFormParents.empty());
     EXPECT_EQ(t.state.schedule.basicCount, 0);
+    // Typing shortens it but never lengthens it again.
+    nameBox()->end(false);
+    QTest::keyClick(nameBox(), Qt::Key_Backspace);
+    type(QStringLiteral("xy"));
+    EXPECT_EQ(nameBox()->text(), QStringLiteral("a_very_long_media_file_name.av"));
+}
+
+TEST_F(ScheduleEditFormTest, Browse_inQtsOwnDialog_filtersAsWrittenAndALongNameShownWhole) {
+    QtPrompts qtPrompts;
+    AppContext context{t.state, t.texts, qtPrompts, t.clock, t.random, t.volumes, t.links, {}};
+    const std::string name = "a_very_long_media_file_name.mp3";
+    std::ofstream(t.appPath() + name) << "x";
+    t.state.editMode = AppState::kEditAdd;
+    ScheduleEditForm editor(context, MainLists{&NormalList, &AdvanceList, &DetailList, [] {}, {}});
+    editor.show();
+    QStringList filters;
+    test::ModalScript script({[&](QWidget* dialog) {
+        filters = test::FilterTexts(dialog);
+        test::TypeAndEnter(dialog, QString::fromStdString(name));
+    }});
+    editor.findChild<QPushButton*>(QStringLiteral("BrowseCmd"))->click();
+
+    EXPECT_EQ(filters, (QStringList{"Media File(*.jpg;*.avi;*.mpg;*.dat;*.vob;*.mp3)", "All File(*.*)"}));
+    EXPECT_EQ(editor.findChild<QLineEdit*>(QStringLiteral("FileNameText"))->text().toStdString(), name);
+    EXPECT_TRUE(editor.findChild<QPushButton*>(QStringLiteral("CopyCmd"))->isEnabled());
 }
 
 // ---- closing without storing -------------------------------------------------------------------

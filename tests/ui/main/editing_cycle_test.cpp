@@ -1,5 +1,7 @@
 #include "main_form_fixture.h"
 
+#include "rules/schedule_rules.h"
+
 #include <QComboBox>
 #include <QLineEdit>
 
@@ -39,59 +41,59 @@ protected:
     void addAdvance() {
         // The editor's add defaults: today (2007/5/31 on the test clock), the whole day, every day.
         WithDialog(
-            [&] { form->AdvanceAddCmd->click(); },
+            [&] { Button(*form, "AdvanceAddCmd")->click(); },
             [](QWidget* dialog) { dialog->findChild<QPushButton*>(QStringLiteral("OKCmd"))->click(); });
     }
     // Every row of the three lists; advance rows without the editor's leading space.
     QStringList allRows() {
-        QStringList rows = Rows(form->NormalList);
-        for (const QString& row : Rows(form->AdvanceList))
+        QStringList rows = Rows(List(*form, "NormalList"));
+        for (const QString& row : Rows(List(*form, "AdvanceList")))
             rows << (row.startsWith(QLatin1Char(' ')) ? row.mid(1) : row);
-        for (int i = 0; i < form->AdvanceList->count(); ++i) {
-            form->AdvanceList->setCurrentRow(i);
-            rows << Rows(form->DetailList);
+        for (int i = 0; i < List(*form, "AdvanceList")->count(); ++i) {
+            List(*form, "AdvanceList")->setCurrentRow(i);
+            rows << Rows(List(*form, "DetailList"));
         }
         return rows;
     }
 };
 
 TEST_F(EditingCycleTest, AddMoveRemoveSaveReopen_theSameRowsComeBack) {
-    addFile(form->NormalAddCmd, QStringLiteral("song.mp3"), 3, 13);
-    addFile(form->NormalAddCmd, QStringLiteral("Clip.Avi"), 1, 5);
-    addFile(form->NormalAddCmd, QStringLiteral("intro.mpg"), 2, 12);
+    addFile(Button(*form, "NormalAddCmd"), QStringLiteral("song.mp3"), 3, 13);
+    addFile(Button(*form, "NormalAddCmd"), QStringLiteral("Clip.Avi"), 1, 5);
+    addFile(Button(*form, "NormalAddCmd"), QStringLiteral("intro.mpg"), 2, 12);
     ASSERT_EQ(schedule().basicCount, 3);
-    EXPECT_EQ(form->NormalList->currentRow(), 2);
-    EXPECT_TRUE(form->NormalMoveUpCmd->isEnabled());
+    EXPECT_EQ(List(*form, "NormalList")->currentRow(), 2);
+    EXPECT_TRUE(Button(*form, "NormalMoveUpCmd")->isEnabled());
 
     addAdvance();
     ASSERT_EQ(schedule().advanceCount, 1);
     // The editor writes its row with a leading space; a refill writes it without.
-    EXPECT_EQ(Rows(form->AdvanceList), QStringList({" 2007/05/31   2007/05/31   All Day"}));
-    EXPECT_EQ(form->DetailList->count(), 0);
-    EXPECT_TRUE(form->DetailAddCmd->isEnabled());
-    EXPECT_FALSE(form->DetailModifyCmd->isEnabled());
+    EXPECT_EQ(Rows(List(*form, "AdvanceList")), QStringList({" 2007/05/31   2007/05/31   All Day"}));
+    EXPECT_EQ(List(*form, "DetailList")->count(), 0);
+    EXPECT_TRUE(Button(*form, "DetailAddCmd")->isEnabled());
+    EXPECT_FALSE(Button(*form, "DetailModifyCmd")->isEnabled());
 
-    addFile(form->DetailAddCmd, QStringLiteral("a.jpg"), 1, 0);
-    addFile(form->DetailAddCmd, QStringLiteral("b.dat"), 4, 13);
+    addFile(Button(*form, "DetailAddCmd"), QStringLiteral("a.jpg"), 1, 0);
+    addFile(Button(*form, "DetailAddCmd"), QStringLiteral("b.dat"), 4, 13);
     ASSERT_EQ(schedule().advanceEntries[0].fileCount, 2);
-    EXPECT_EQ(form->DetailList->count(), 2);
-    EXPECT_TRUE(form->DetailMoveUpCmd->isEnabled());
+    EXPECT_EQ(List(*form, "DetailList")->count(), 2);
+    EXPECT_TRUE(Button(*form, "DetailMoveUpCmd")->isEnabled());
 
     addAdvance();
-    addFile(form->DetailAddCmd, QStringLiteral("c.vob"), 7, 7);
+    addFile(Button(*form, "DetailAddCmd"), QStringLiteral("c.vob"), 7, 7);
 
     // Rearrange: the intro to the top, the first advance entry last, one detail away.
-    form->NormalList->setCurrentRow(2);
-    form->NormalMoveUpCmd->click();
-    form->NormalMoveUpCmd->click();
-    form->NormalList->setCurrentRow(1);
-    form->NormalRemoveCmd->click();
-    form->AdvanceList->setCurrentRow(0);
-    form->AdvanceMoveDownCmd->click();
-    ASSERT_EQ(form->AdvanceList->currentRow(), 1);
-    ASSERT_EQ(form->DetailList->count(), 2);
-    form->DetailList->setCurrentRow(0);
-    form->DetailRemoveCmd->click();
+    List(*form, "NormalList")->setCurrentRow(2);
+    Button(*form, "NormalMoveUpCmd")->click();
+    Button(*form, "NormalMoveUpCmd")->click();
+    List(*form, "NormalList")->setCurrentRow(1);
+    Button(*form, "NormalRemoveCmd")->click();
+    List(*form, "AdvanceList")->setCurrentRow(0);
+    Button(*form, "AdvanceMoveDownCmd")->click();
+    ASSERT_EQ(List(*form, "AdvanceList")->currentRow(), 1);
+    ASSERT_EQ(List(*form, "DetailList")->count(), 2);
+    List(*form, "DetailList")->setCurrentRow(0);
+    Button(*form, "DetailRemoveCmd")->click();
 
     const QStringList before = allRows();
     ASSERT_EQ(before.size(), 2 + 2 + 1 + 1);
@@ -103,16 +105,33 @@ TEST_F(EditingCycleTest, AddMoveRemoveSaveReopen_theSameRowsComeBack) {
 
     const std::string out = makeDir("out");
     tc.prompts.files = {QString::fromStdString(out + "cycle")};
-    form->SaveCmd->click();
+    Button(*form, "SaveCmd")->click();
     ASSERT_EQ(state().scheduleFileName, "cycle.vlm");
     EXPECT_TRUE(shownMessages().isEmpty());
 
-    form->NewCmd->click();
-    ASSERT_EQ(form->NormalList->count(), 0);
+    Button(*form, "NewCmd")->click();
+    ASSERT_EQ(List(*form, "NormalList")->count(), 0);
     tc.prompts.files = {QString::fromStdString(out + "cycle.vlm")};
-    form->OpenCmd->click();
+    Button(*form, "OpenCmd")->click();
     EXPECT_EQ(schedule(), built);
     EXPECT_EQ(allRows(), before);
+}
+
+TEST_F(EditingCycleTest, AdvanceModify_refillsTheDetailListAndSelectsItsFirstRow) {
+    Schedule s;
+    AddAdvance(s, MakeAdvance(7, 1, 3, 2, 3));
+    load(s);
+    QListWidget* details = List(*form, "DetailList");
+    // A row as the editor writes a name typed without a dot, and a later row selected.
+    details->item(0)->setText(QStringLiteral("D0"));
+    details->setCurrentRow(2);
+
+    WithDialog([&] { Button(*form, "AdvanceModifyCmd")->click(); },
+               [](QWidget* dialog) { dialog->findChild<QPushButton*>(QStringLiteral("OKCmd"))->click(); });
+
+    EXPECT_EQ(Rows(details).at(0), QString::fromStdString(FormatFileRow(s.advanceEntries[0].files[0])));
+    EXPECT_EQ(details->count(), 3);
+    EXPECT_EQ(details->currentRow(), 0);
 }
 
 } // namespace

@@ -42,7 +42,7 @@ TEST_F(FileCommandsTest, Save_newScheduleWithoutFile_asksForTargetInSaveDir_canc
     load(oneBasic());
     state().saveDir = makeDir("out");
     tc.prompts.files = {std::nullopt};
-    form->SaveCmd->click();
+    Button(*form, "SaveCmd")->click();
 
     ASSERT_EQ(tc.prompts.shown.size(), 1u);
     EXPECT_EQ(tc.prompts.shown[0].kind, Kind::SaveFile);
@@ -64,7 +64,7 @@ TEST_F(FileCommandsTest, Save_currentFileExists_rewrittenWithoutQuestion) {
     AddBasic(changed, MakeFile("NEW", "AVI", 2, 3));
     load(changed);
 
-    form->subSave->trigger();
+    Action(*form, "subSave")->trigger();
     EXPECT_TRUE(tc.prompts.shown.empty());
     EXPECT_EQ(readBack(app(), "velmo.vlm"), changed);
     EXPECT_EQ(caption(), before);
@@ -77,7 +77,7 @@ TEST_F(FileCommandsTest, SaveAs_existingTarget_NoShowsTheDialogAgain_YesOverwrit
     load(oneBasic("NEW"));
     tc.prompts.files = {path(out + "cur"), path(out + "cur.vlm")};
     tc.prompts.answers = {false, true};
-    form->SaveAsCmd->click();
+    Button(*form, "SaveAsCmd")->click();
 
     ASSERT_EQ(tc.prompts.shown.size(), 4u);
     EXPECT_EQ(tc.prompts.shown[1].kind, Kind::YesNo);
@@ -103,7 +103,7 @@ TEST_F(FileCommandsTest, SaveAs_extensionRuleOnTypedNames) {
         {"test", "test.vlm"}, {"test.txt", "test.txt"}, {"my.sched", "my.sched.vlm"}, {"a.vl", "a.vl.vlm"}};
     for (const auto& [typed, stored] : cases) {
         tc.prompts.files = {path(out + typed)};
-        form->subSaveAs->trigger();
+        Action(*form, "subSaveAs")->trigger();
         EXPECT_TRUE(Exists(out + stored)) << typed;
         EXPECT_EQ(state().scheduleFileName, stored);
     }
@@ -113,7 +113,7 @@ TEST_F(FileCommandsTest, SaveAs_extensionRuleOnTypedNames) {
 TEST_F(FileCommandsTest, Open_missingName_fileNotFoundThenTheDialogAgain) {
     const std::string in = makeDir("in");
     tc.prompts.files = {path(in + "nothere"), std::nullopt};
-    form->OpenCmd->click();
+    Button(*form, "OpenCmd")->click();
 
     ASSERT_EQ(tc.prompts.shown.size(), 3u);
     EXPECT_EQ(tc.prompts.shown[0].kind, Kind::OpenFile);
@@ -134,24 +134,25 @@ TEST_F(FileCommandsTest, Open_fillsTheListsAndMovesOpenAndScheduleDirectories) {
         QFile::copy(QStringLiteral(VELMO_TEST_DATA_DIR "/advance-only-l30.vlm"), path(in + "adv.vlm")));
     state().saveDir = "/kept/";
     tc.prompts.files = {path(in + "adv")}; // typed without extension
-    form->subOpen->trigger();
+    Action(*form, "subOpen")->trigger();
 
-    EXPECT_EQ(Rows(form->AdvanceList),
+    EXPECT_EQ(Rows(List(*form, "AdvanceList")),
               QStringList({"2007/01/03   2007/12/31   All Day", "2006/12/28   2006/12/28   Wednesday"}));
-    EXPECT_EQ(Rows(form->DetailList), QStringList({QString::fromStdString(
-                                          "CLIP01.AVI" + Spaces(11) + Spaces(5) + "2  " + Spaces(8) + "5")}));
-    EXPECT_EQ(form->NormalList->count(), 0);
+    EXPECT_EQ(Rows(List(*form, "DetailList")),
+              QStringList(
+                  {QString::fromStdString("CLIP01.AVI" + Spaces(11) + Spaces(5) + "2  " + Spaces(8) + "5")}));
+    EXPECT_EQ(List(*form, "NormalList")->count(), 0);
     EXPECT_EQ(state().openDir, in);
     EXPECT_EQ(state().scheduleDir, in);
     EXPECT_EQ(state().scheduleFileName, "adv.vlm");
     EXPECT_EQ(state().saveDir, "/kept/");
     EXPECT_EQ(caption(), "Velmo Schedule Generator - " + in + "adv.vlm");
-    EXPECT_TRUE(form->AdvanceMoveDownCmd->isEnabled());
-    EXPECT_FALSE(form->NormalModifyCmd->isEnabled());
-    EXPECT_TRUE(form->DetailRemoveCmd->isEnabled());
+    EXPECT_TRUE(Button(*form, "AdvanceMoveDownCmd")->isEnabled());
+    EXPECT_FALSE(Button(*form, "NormalModifyCmd")->isEnabled());
+    EXPECT_TRUE(Button(*form, "DetailRemoveCmd")->isEnabled());
 
-    form->AdvanceList->setCurrentRow(1);
-    EXPECT_EQ(Rows(form->DetailList),
+    List(*form, "AdvanceList")->setCurrentRow(1);
+    EXPECT_EQ(Rows(List(*form, "DetailList")),
               QStringList(
                   {QString::fromStdString("A." + Spaces(19) + Spaces(5) + "0  " + Spaces(8) + "0"),
                    QString::fromStdString("1234567890123456.1234" + Spaces(5) + "100" + Spaces(8) + "12")}));
@@ -161,16 +162,19 @@ TEST_F(FileCommandsTest, Open_undecodableFile_reportedAndNothingChanges) {
     Schedule s = oneBasic();
     AddAdvance(s, MakeAdvance(7, 1, 1, 7, 2));
     load(s);
-    const QStringList rowsBefore = Rows(form->NormalList) + Rows(form->AdvanceList) + Rows(form->DetailList);
+    const QStringList rowsBefore =
+        Rows(List(*form, "NormalList")) + Rows(List(*form, "AdvanceList")) + Rows(List(*form, "DetailList"));
     const std::string captionBefore = caption();
     const std::string in = makeDir("in");
     WriteText(in + "bad.vlm", "VELMO0100KERNEL0000061018 this is not a schedule");
     tc.prompts.files = {path(in + "bad.vlm")};
-    form->OpenCmd->click();
+    Button(*form, "OpenCmd")->click();
 
     EXPECT_EQ(shownMessages(), QStringList({QStringLiteral("File Read Error!")}));
     EXPECT_EQ(schedule(), s);
-    EXPECT_EQ(Rows(form->NormalList) + Rows(form->AdvanceList) + Rows(form->DetailList), rowsBefore);
+    EXPECT_EQ(Rows(List(*form, "NormalList")) + Rows(List(*form, "AdvanceList")) +
+                  Rows(List(*form, "DetailList")),
+              rowsBefore);
     EXPECT_EQ(state().openDir, app());
     EXPECT_EQ(state().scheduleDir, app());
     EXPECT_EQ(state().scheduleFileName, "velmo.vlm");
@@ -181,30 +185,30 @@ TEST_F(FileCommandsTest, New_firstFreeDefaultNameAndBackToTheApplicationDirector
     const std::string in = makeDir("in");
     writeSchedule(in, "x.vlm", oneBasic());
     tc.prompts.files = {path(in + "x.vlm")};
-    form->OpenCmd->click();
+    Button(*form, "OpenCmd")->click();
     ASSERT_EQ(state().scheduleDir, in);
     state().saveDir = "/save/";
     WriteText(app() + "velmo.vlm", "x");
     WriteText(app() + "Velmo1.vlm", "x");
 
-    form->NewCmd->click();
+    Button(*form, "NewCmd")->click();
     EXPECT_EQ(state().scheduleDir, app());
     EXPECT_EQ(state().scheduleFileName, "velmo2.vlm");
     EXPECT_EQ(state().openDir, in);
     EXPECT_EQ(state().saveDir, "/save/");
     EXPECT_EQ(schedule().basicCount, 0);
-    EXPECT_EQ(form->NormalList->count(), 0);
-    EXPECT_FALSE(form->NormalModifyCmd->isEnabled());
+    EXPECT_EQ(List(*form, "NormalList")->count(), 0);
+    EXPECT_FALSE(Button(*form, "NormalModifyCmd")->isEnabled());
     EXPECT_EQ(caption(), "Velmo Schedule Generator - " + app() + "velmo2.vlm");
     EXPECT_FALSE(Exists(app() + "velmo2.vlm")); // New creates no file
 
     std::filesystem::remove(app() + "velmo.vlm");
-    form->subNew->trigger();
+    Action(*form, "subNew")->trigger();
     EXPECT_EQ(state().scheduleFileName, "velmo.vlm");
 }
 
 TEST_F(FileCommandsTest, Save_refusals_emptyScheduleAndAdvanceEntryWithoutFiles) {
-    form->SaveCmd->click();
+    Button(*form, "SaveCmd")->click();
     EXPECT_EQ(shownMessages(), QStringList({QStringLiteral("No any schedule!\r\nCan't save!")}));
 
     Schedule s;
@@ -214,7 +218,7 @@ TEST_F(FileCommandsTest, Save_refusals_emptyScheduleAndAdvanceEntryWithoutFiles)
     AddAdvance(s, MakeAdvance(7, 1, 4, 7, 1));
     AddAdvance(s, MakeAdvance(7, 1, 5, 7, 0));
     load(s);
-    form->SaveAsCmd->click();
+    Button(*form, "SaveAsCmd")->click();
     ASSERT_EQ(shownMessages().size(), 2);
     EXPECT_EQ(shownMessages()[1].toStdString(),
               "No any schedule file in advance schedule! Can't Save!3 !\r\n" + Spaces(25) + "Can't save!");
@@ -229,14 +233,14 @@ TEST_F(FileCommandsTest, Save_sizeLimit_7550SavedAnd33800Refused) {
         AddBasic(big, MakeFile("B" + std::to_string(i), "MP3", 1, 1));
     load(big);
     tc.prompts.files = {path(out + "big.vlm")};
-    form->SaveCmd->click();
+    Button(*form, "SaveCmd")->click();
     EXPECT_EQ(readBack(out, "big.vlm"), big);
 
     Schedule tooBig;
     for (int i = 0; i < 250; ++i)
         AddAdvance(tooBig, MakeAdvance(7, 1, 1, 7, 4));
     load(tooBig);
-    form->SaveAsCmd->click();
+    Button(*form, "SaveAsCmd")->click();
     EXPECT_EQ(shownMessages(), QStringList({QStringLiteral("Too many schedules!!")}));
     EXPECT_EQ(readBack(out, "big.vlm"), big);
 }
@@ -250,7 +254,7 @@ TEST_F(FileCommandsTest, Save_readOnlyCurrentFile_reportedAndOldBytesKept) {
     const std::string captionBefore = caption();
     load(oneBasic("NEW"));
 
-    form->SaveCmd->click();
+    Button(*form, "SaveCmd")->click();
     EXPECT_EQ(shownMessages(), QStringList({QStringLiteral("File Save Error!")}));
     EXPECT_EQ(ReadBytes(file), before);
     EXPECT_EQ(namesIn(app()), std::vector<std::string>{"velmo.vlm"});
@@ -265,7 +269,7 @@ TEST_F(FileCommandsTest, SaveAs_targetThatCannotBeReplaced_reportedAndStateKept)
     state().saveDir = out;
     const std::string captionBefore = caption();
     tc.prompts.files = {path(out + "taken.vlm")};
-    form->SaveAsCmd->click();
+    Button(*form, "SaveAsCmd")->click();
 
     EXPECT_EQ(shownMessages(), QStringList({QStringLiteral("File Save Error!")}));
     EXPECT_EQ(state().scheduleDir, app());
@@ -273,6 +277,18 @@ TEST_F(FileCommandsTest, SaveAs_targetThatCannotBeReplaced_reportedAndStateKept)
     EXPECT_EQ(state().saveDir, out);
     EXPECT_EQ(caption(), captionBefore);
     EXPECT_EQ(namesIn(out), std::vector<std::string>{"taken.vlm"});
+}
+
+TEST_F(FileCommandsTest, SaveAs_ontoAnExistingHiddenFile_isAskedBeforeItIsReplaced) {
+    writeSchedule(app(), ".backup.vlm", oneBasic("OLD"));
+    load(oneBasic("NEW"));
+    tc.prompts.files = {path(app() + ".backup.vlm"), std::nullopt};
+    tc.prompts.answers = {false};
+    Button(*form, "SaveAsCmd")->click();
+
+    ASSERT_GE(tc.prompts.shown.size(), 2u);
+    EXPECT_EQ(tc.prompts.shown[1].kind, Kind::YesNo);
+    EXPECT_EQ(readBack(app(), ".backup.vlm"), oneBasic("OLD"));
 }
 
 } // namespace

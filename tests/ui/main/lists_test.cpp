@@ -6,8 +6,9 @@ namespace velmo::test {
 namespace {
 
 std::vector<bool> detailButtons(const MainForm& form) {
-    return Enabled({form.DetailAddCmd, form.DetailModifyCmd, form.DetailRemoveCmd, form.DetailMoveUpCmd,
-                    form.DetailMoveDownCmd});
+    return Enabled({Button(form, "DetailAddCmd"), Button(form, "DetailModifyCmd"),
+                    Button(form, "DetailRemoveCmd"), Button(form, "DetailMoveUpCmd"),
+                    Button(form, "DetailMoveDownCmd")});
 }
 
 const std::vector<bool> kAddOnly = {true, false, false, false, false};
@@ -32,74 +33,77 @@ protected:
 };
 
 TEST_F(ListsTest, ShowAdvanceList_rowZeroSelectedAndItsDetailsShown) {
-    EXPECT_EQ(Rows(form->AdvanceList),
+    EXPECT_EQ(Rows(List(*form, "AdvanceList")),
               QStringList({"2007/05/31   2007/05/31   All Day", "2007/06/01   2007/06/01   Monday",
                            "2007/06/02   2007/06/02   Tuesday"}));
-    EXPECT_EQ(form->AdvanceList->currentRow(), 0);
-    EXPECT_EQ(form->DetailList->count(), 0); // entry 0 has no details
-    EXPECT_EQ(form->DetailList->currentRow(), -1);
+    EXPECT_EQ(List(*form, "AdvanceList")->currentRow(), 0);
+    EXPECT_EQ(List(*form, "DetailList")->count(), 0); // entry 0 has no details
+    EXPECT_EQ(List(*form, "DetailList")->currentRow(), -1);
     EXPECT_EQ(detailButtons(*form), kAddOnly);
 }
 
 TEST_F(ListsTest, AdvanceList_Click_programmaticSelectionRefillsDetailsAndButtons) {
-    form->AdvanceList->setCurrentRow(1);
-    EXPECT_EQ(Rows(form->DetailList), QStringList({detailRow(10), detailRow(11), detailRow(12)}));
-    EXPECT_EQ(form->DetailList->currentRow(), 0);
+    List(*form, "AdvanceList")->setCurrentRow(1);
+    EXPECT_EQ(Rows(List(*form, "DetailList")), QStringList({detailRow(10), detailRow(11), detailRow(12)}));
+    EXPECT_EQ(List(*form, "DetailList")->currentRow(), 0);
     EXPECT_EQ(detailButtons(*form), kAll);
 
-    form->AdvanceList->setCurrentRow(2);
-    EXPECT_EQ(Rows(form->DetailList), QStringList({detailRow(20)}));
+    List(*form, "AdvanceList")->setCurrentRow(2);
+    EXPECT_EQ(Rows(List(*form, "DetailList")), QStringList({detailRow(20)}));
     EXPECT_EQ(detailButtons(*form), kNoMoves);
 
-    form->AdvanceList->setCurrentRow(0);
-    EXPECT_TRUE(Rows(form->DetailList).isEmpty());
+    List(*form, "AdvanceList")->setCurrentRow(0);
+    EXPECT_TRUE(Rows(List(*form, "DetailList")).isEmpty());
     EXPECT_EQ(detailButtons(*form), kAddOnly);
 }
 
 TEST_F(ListsTest, AdvanceList_Click_userClickRefillsDetailsAndButtons) {
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-    QWidget* viewport = form->AdvanceList->viewport();
-    QTest::mouseClick(viewport, Qt::LeftButton, {},
-                      form->AdvanceList->visualItemRect(form->AdvanceList->item(1)).center());
-    EXPECT_EQ(form->AdvanceList->currentRow(), 1);
-    EXPECT_EQ(form->DetailList->count(), 3);
+    QWidget* viewport = List(*form, "AdvanceList")->viewport();
+    QTest::mouseClick(
+        viewport, Qt::LeftButton, {},
+        List(*form, "AdvanceList")->visualItemRect(List(*form, "AdvanceList")->item(1)).center());
+    EXPECT_EQ(List(*form, "AdvanceList")->currentRow(), 1);
+    EXPECT_EQ(List(*form, "DetailList")->count(), 3);
     EXPECT_EQ(detailButtons(*form), kAll);
 
-    QTest::mouseClick(viewport, Qt::LeftButton, {},
-                      form->AdvanceList->visualItemRect(form->AdvanceList->item(0)).center());
-    EXPECT_EQ(form->DetailList->count(), 0);
+    QTest::mouseClick(
+        viewport, Qt::LeftButton, {},
+        List(*form, "AdvanceList")->visualItemRect(List(*form, "AdvanceList")->item(0)).center());
+    EXPECT_EQ(List(*form, "DetailList")->count(), 0);
     EXPECT_EQ(detailButtons(*form), kAddOnly);
 }
 
 TEST_F(ListsTest, Selection_aRowStaysSelectedWhenTheUserTriesToDeselectIt) {
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-    const QPoint row0 = form->AdvanceList->visualItemRect(form->AdvanceList->item(0)).center();
-    QTest::mouseClick(form->AdvanceList->viewport(), Qt::LeftButton, Qt::ControlModifier, row0);
+    const QPoint row0 =
+        List(*form, "AdvanceList")->visualItemRect(List(*form, "AdvanceList")->item(0)).center();
+    QTest::mouseClick(List(*form, "AdvanceList")->viewport(), Qt::LeftButton, Qt::ControlModifier, row0);
     QCoreApplication::processEvents();
-    EXPECT_EQ(form->AdvanceList->currentRow(), 0);
-    EXPECT_TRUE(form->AdvanceList->item(0)->isSelected());
+    EXPECT_EQ(List(*form, "AdvanceList")->currentRow(), 0);
+    EXPECT_TRUE(List(*form, "AdvanceList")->item(0)->isSelected());
 }
 
 TEST_F(ListsTest, ShowDetailList_withoutSelectedAdvanceRowShowsNothing) {
-    form->AdvanceList->setCurrentRow(1);
-    ASSERT_EQ(form->DetailList->count(), 3);
-    form->AdvanceList->setCurrentRow(-1);
-    EXPECT_EQ(form->DetailList->count(), 0);
+    List(*form, "AdvanceList")->setCurrentRow(1);
+    ASSERT_EQ(List(*form, "DetailList")->count(), 3);
+    List(*form, "AdvanceList")->setCurrentRow(-1);
+    EXPECT_EQ(List(*form, "DetailList")->count(), 0);
     form->ShowDetailList();
-    EXPECT_EQ(form->DetailList->count(), 0);
+    EXPECT_EQ(List(*form, "DetailList")->count(), 0);
 }
 
 TEST_F(ListsTest, ShowBasicList_emptyHasNoSelectedRow) {
-    EXPECT_EQ(form->NormalList->count(), 0);
-    EXPECT_EQ(form->NormalList->currentRow(), -1);
+    EXPECT_EQ(List(*form, "NormalList")->count(), 0);
+    EXPECT_EQ(List(*form, "NormalList")->currentRow(), -1);
     Schedule s = schedule();
     AddBasic(s, MakeFile("A", "", 0, 0));
     load(s);
-    EXPECT_EQ(Rows(form->NormalList),
+    EXPECT_EQ(Rows(List(*form, "NormalList")),
               QStringList({QString::fromStdString("A." + Spaces(19) + Spaces(5) + "0  " + Spaces(8) + "0")}));
-    EXPECT_EQ(form->NormalList->currentRow(), 0);
+    EXPECT_EQ(List(*form, "NormalList")->currentRow(), 0);
 }
 
 TEST_F(MainFormTest, ButtonStatusSetup_followsTheRowCountsOnly) {
@@ -110,19 +114,21 @@ TEST_F(MainFormTest, ButtonStatusSetup_followsTheRowCountsOnly) {
     AddAdvance(s, MakeAdvance(7, 1, 1, 7, 0));
     load(s);
     // The limit does not disable Add.
-    EXPECT_EQ(Enabled({form->NormalAddCmd, form->NormalModifyCmd, form->NormalRemoveCmd,
-                       form->NormalMoveUpCmd, form->NormalMoveDownCmd}),
+    EXPECT_EQ(Enabled({Button(*form, "NormalAddCmd"), Button(*form, "NormalModifyCmd"),
+                       Button(*form, "NormalRemoveCmd"), Button(*form, "NormalMoveUpCmd"),
+                       Button(*form, "NormalMoveDownCmd")}),
               kAll);
-    EXPECT_EQ(Enabled({form->AdvanceAddCmd, form->AdvanceModifyCmd, form->AdvanceRemoveCmd,
-                       form->AdvanceMoveUpCmd, form->AdvanceMoveDownCmd}),
+    EXPECT_EQ(Enabled({Button(*form, "AdvanceAddCmd"), Button(*form, "AdvanceModifyCmd"),
+                       Button(*form, "AdvanceRemoveCmd"), Button(*form, "AdvanceMoveUpCmd"),
+                       Button(*form, "AdvanceMoveDownCmd")}),
               kNoMoves);
     EXPECT_EQ(detailButtons(*form), kAddOnly);
     // The selection does not matter: the first row keeps Move Up enabled.
-    form->NormalList->setCurrentRow(0);
+    List(*form, "NormalList")->setCurrentRow(0);
     form->ButtonStatusSetup();
-    EXPECT_TRUE(form->NormalMoveUpCmd->isEnabled());
-    EXPECT_TRUE(form->NormalList->isEnabled());
-    EXPECT_TRUE(form->AdvanceList->isEnabled());
+    EXPECT_TRUE(Button(*form, "NormalMoveUpCmd")->isEnabled());
+    EXPECT_TRUE(List(*form, "NormalList")->isEnabled());
+    EXPECT_TRUE(List(*form, "AdvanceList")->isEnabled());
 }
 
 } // namespace

@@ -5,12 +5,16 @@
 #include "model/schedule.h"
 #include "model/schedule_file.h"
 #include "ui/main/main_form.h"
+#include "ui/main/shape_bar.h"
 
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QGroupBox>
+#include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -26,14 +30,7 @@
 namespace velmo::test {
 
 inline FileEntry MakeFile(const std::string& name, const std::string& ext, int playTimes, int volume) {
-    FileEntry entry;
-    for (std::size_t i = 0; i < name.size() && i < entry.fileName.size(); ++i)
-        entry.fileName[i] = static_cast<std::uint8_t>(name[i]);
-    for (std::size_t i = 0; i < ext.size() && i < entry.fileExt.size(); ++i)
-        entry.fileExt[i] = static_cast<std::uint8_t>(ext[i]);
-    entry.playTimes = static_cast<std::uint8_t>(playTimes);
-    entry.volume = static_cast<std::uint8_t>(volume);
-    return entry;
+    return MakeFileEntry(name, ext, playTimes, volume);
 }
 
 // An advance entry on one day of 20yy with `files` numbered detail entries D<first>.MP3, D<first+1>.MP3...
@@ -61,6 +58,39 @@ inline void AddAdvance(Schedule& schedule, const AdvanceEntry& entry) {
     schedule.advanceEntries.resize(static_cast<std::size_t>(schedule.advanceCount) + 1);
     schedule.advanceEntries[static_cast<std::size_t>(schedule.advanceCount)] = entry;
     ++schedule.advanceCount;
+}
+
+// MainForm's controls, found by object name as a user (or a screen reader) finds them.
+template <typename T> T* Control(const QObject& form, const QString& name) {
+    T* control = form.findChild<T*>(name);
+    if (!control)
+        ADD_FAILURE() << "no control named " << name.toStdString();
+    return control;
+}
+inline QListWidget* List(const QObject& form, const char* name) {
+    return Control<QListWidget>(form, QString::fromLatin1(name));
+}
+inline QPushButton* Button(const QObject& form, const char* name) {
+    return Control<QPushButton>(form, QString::fromLatin1(name));
+}
+inline QGroupBox* Frame(const QObject& form, const char* name) {
+    return Control<QGroupBox>(form, QString::fromLatin1(name));
+}
+inline QMenu* Menu(const QObject& form, const char* name) {
+    return Control<QMenu>(form, QString::fromLatin1(name));
+}
+inline QAction* Action(const QObject& form, const char* name) {
+    return Control<QAction>(form, QString::fromLatin1(name));
+}
+inline QTimer* Timer(const QObject& form, const char* name) {
+    return Control<QTimer>(form, QString::fromLatin1(name));
+}
+inline QLabel* Label(const QObject& form, const char* name) {
+    return Control<QLabel>(form, QString::fromLatin1(name));
+}
+// Bar i of the colour strip (7 leftmost, 0 rightmost).
+inline ShapeBar* Bar(const QObject& form, std::size_t i) {
+    return Control<ShapeBar>(form, QStringLiteral("Shape1_%1").arg(i));
 }
 
 inline std::string Spaces(int n) {

@@ -31,18 +31,21 @@ TEST_F(MainFormTest, StartUp_emptyApplicationDirectory_newScheduleAndSettingsWri
     start();
 
     EXPECT_EQ(form->windowTitle().toStdString(), "Velmo Schedule Generator - " + app() + "velmo.vlm");
-    EXPECT_EQ(form->NormalList->count(), 0);
-    EXPECT_EQ(form->AdvanceList->count(), 0);
-    EXPECT_EQ(form->DetailList->count(), 0);
-    EXPECT_EQ(form->NormalList->currentRow(), -1);
-    EXPECT_EQ(Enabled({form->NormalAddCmd, form->NormalModifyCmd, form->NormalRemoveCmd,
-                       form->NormalMoveUpCmd, form->NormalMoveDownCmd}),
+    EXPECT_EQ(List(*form, "NormalList")->count(), 0);
+    EXPECT_EQ(List(*form, "AdvanceList")->count(), 0);
+    EXPECT_EQ(List(*form, "DetailList")->count(), 0);
+    EXPECT_EQ(List(*form, "NormalList")->currentRow(), -1);
+    EXPECT_EQ(Enabled({Button(*form, "NormalAddCmd"), Button(*form, "NormalModifyCmd"),
+                       Button(*form, "NormalRemoveCmd"), Button(*form, "NormalMoveUpCmd"),
+                       Button(*form, "NormalMoveDownCmd")}),
               (std::vector<bool>{true, false, false, false, false}));
-    EXPECT_EQ(Enabled({form->AdvanceAddCmd, form->AdvanceModifyCmd, form->AdvanceRemoveCmd,
-                       form->AdvanceMoveUpCmd, form->AdvanceMoveDownCmd}),
+    EXPECT_EQ(Enabled({Button(*form, "AdvanceAddCmd"), Button(*form, "AdvanceModifyCmd"),
+                       Button(*form, "AdvanceRemoveCmd"), Button(*form, "AdvanceMoveUpCmd"),
+                       Button(*form, "AdvanceMoveDownCmd")}),
               (std::vector<bool>{true, false, false, false, false}));
-    EXPECT_EQ(Enabled({form->DetailAddCmd, form->DetailModifyCmd, form->DetailRemoveCmd,
-                       form->DetailMoveUpCmd, form->DetailMoveDownCmd}),
+    EXPECT_EQ(Enabled({Button(*form, "DetailAddCmd"), Button(*form, "DetailModifyCmd"),
+                       Button(*form, "DetailRemoveCmd"), Button(*form, "DetailMoveUpCmd"),
+                       Button(*form, "DetailMoveDownCmd")}),
               (std::vector<bool>(5, false)));
     EXPECT_TRUE(shownMessages().isEmpty());
     EXPECT_FALSE(Exists(app() + "SystemInfo.txt")); // nothing is written before the end
@@ -54,6 +57,18 @@ TEST_F(MainFormTest, StartUp_emptyApplicationDirectory_newScheduleAndSettingsWri
               settingsText({app(), app(), app(), "velmo.vlm", app(), parent.toStdString(), app()}));
 }
 
+TEST_F(MainFormTest, StartUp_settingsNameACopyDrive_volumesNotListed) {
+    const QString parent = QFileInfo(QString::fromStdString(app()).chopped(1)).path();
+    tc.volumes.list = {{QStringLiteral("/"), QStringLiteral("ext4")}, {parent, QStringLiteral("tmpfs")}};
+    WriteText(app() + "SystemInfo.txt",
+              settingsText({app(), app(), app(), "velmo.vlm", app(), "/mnt", app()}));
+    start();
+
+    EXPECT_TRUE(shownMessages().isEmpty());
+    EXPECT_EQ(state().copyDrive, "/mnt");
+    EXPECT_EQ(tc.volumes.listings, 0);
+}
+
 TEST_F(MainFormTest, StartUp_rememberedSchedule_listsFilledRowZeroSelectedOpenDirSet) {
     const std::string sched = makeDir("sched");
     ASSERT_TRUE(QFile::copy(QStringLiteral(VELMO_TEST_DATA_DIR "/mixed-reserved.vlm"),
@@ -62,15 +77,18 @@ TEST_F(MainFormTest, StartUp_rememberedSchedule_listsFilledRowZeroSelectedOpenDi
     start();
 
     EXPECT_EQ(
-        Rows(form->NormalList),
+        Rows(List(*form, "NormalList")),
         QStringList(
             {QString::fromStdString("PIC.JPG" + Spaces(14) + Spaces(5) + "3  " + Spaces(8) + "7"),
              QString::fromStdString("INTRO.MPG" + Spaces(12) + Spaces(5) + "1  " + Spaces(5) + "Default")}));
-    EXPECT_EQ(Rows(form->AdvanceList), QStringList({QStringLiteral("2007/01/03   2007/12/31   All Day"),
-                                                    QStringLiteral("2007/01/03   2007/12/31   Sunday")}));
-    EXPECT_EQ(Rows(form->DetailList), QStringList({QString::fromStdString(
-                                          "NIGHT.VOB" + Spaces(12) + Spaces(5) + "5  " + Spaces(8) + "3")}));
-    for (const QListWidget* list : {form->NormalList, form->AdvanceList, form->DetailList}) {
+    EXPECT_EQ(Rows(List(*form, "AdvanceList")),
+              QStringList({QStringLiteral("2007/01/03   2007/12/31   All Day"),
+                           QStringLiteral("2007/01/03   2007/12/31   Sunday")}));
+    EXPECT_EQ(Rows(List(*form, "DetailList")),
+              QStringList(
+                  {QString::fromStdString("NIGHT.VOB" + Spaces(12) + Spaces(5) + "5  " + Spaces(8) + "3")}));
+    for (const QListWidget* list :
+         {List(*form, "NormalList"), List(*form, "AdvanceList"), List(*form, "DetailList")}) {
         EXPECT_EQ(list->currentRow(), 0) << list->objectName().toStdString();
         EXPECT_TRUE(list->item(0)->isSelected()) << list->objectName().toStdString();
     }
@@ -81,10 +99,23 @@ TEST_F(MainFormTest, StartUp_rememberedSchedule_listsFilledRowZeroSelectedOpenDi
     EXPECT_EQ(form->windowTitle().toStdString(), "Velmo Schedule Generator - " + sched + "Mixed.vlm");
     // The reserved bytes from the file are kept in the model.
     EXPECT_EQ(schedule().basicEntries[0].reserved, (std::array<std::uint8_t, 6>{1, 2, 3, 4, 5, 6}));
-    EXPECT_EQ(Enabled({form->NormalModifyCmd, form->NormalMoveDownCmd, form->AdvanceMoveUpCmd,
-                       form->DetailAddCmd, form->DetailRemoveCmd, form->DetailMoveUpCmd}),
+    EXPECT_EQ(Enabled({Button(*form, "NormalModifyCmd"), Button(*form, "NormalMoveDownCmd"),
+                       Button(*form, "AdvanceMoveUpCmd"), Button(*form, "DetailAddCmd"),
+                       Button(*form, "DetailRemoveCmd"), Button(*form, "DetailMoveUpCmd")}),
               (std::vector<bool>{true, true, true, true, true, false}));
     EXPECT_TRUE(shownMessages().isEmpty());
+}
+
+TEST_F(MainFormTest, StartUp_rememberedNameInOtherLetterCase_opensTheFileOnDisk) {
+    Schedule s;
+    AddBasic(s, MakeFile("SONG", "MP3", 1, 13));
+    writeSchedule(app(), "VELMO.VLM", s);
+    writeSettings(app(), "velmo.vlm");
+    start();
+
+    EXPECT_EQ(shownMessages(), QStringList());
+    EXPECT_EQ(schedule(), s);
+    EXPECT_EQ(state().scheduleFileName, "VELMO.VLM");
 }
 
 TEST_F(MainFormTest, StartUp_rememberedFileGone_newScheduleInAppPathWithFirstFreeName) {
@@ -98,7 +129,7 @@ TEST_F(MainFormTest, StartUp_rememberedFileGone_newScheduleInAppPathWithFirstFre
     EXPECT_EQ(state().scheduleFileName, "velmo2.vlm");
     EXPECT_EQ(state().openDir, "/open/"); // New leaves the remembered directories alone
     EXPECT_EQ(form->windowTitle().toStdString(), "Velmo Schedule Generator - " + app() + "velmo2.vlm");
-    EXPECT_EQ(form->NormalList->count(), 0);
+    EXPECT_EQ(List(*form, "NormalList")->count(), 0);
     EXPECT_TRUE(shownMessages().isEmpty());
 }
 
@@ -115,7 +146,7 @@ TEST_F(MainFormTest, StartUp_damagedRememberedFile_reportedThenNewScheduleAndFil
 
     EXPECT_EQ(shownMessages(), QStringList({QStringLiteral("File Read Error!")}));
     EXPECT_EQ(schedule().basicCount, 0);
-    EXPECT_EQ(form->NormalList->count(), 0);
+    EXPECT_EQ(List(*form, "NormalList")->count(), 0);
     EXPECT_EQ(state().scheduleDir, app());
     EXPECT_EQ(state().scheduleFileName, "velmo.vlm");
     EXPECT_EQ(form->windowTitle().toStdString(), "Velmo Schedule Generator - " + app() + "velmo.vlm");
@@ -135,13 +166,13 @@ TEST_F(MainFormTest, StartUp_damagedSettings_englishMessageAlthoughTextsNotLoade
     EXPECT_EQ(state().openDir, "/a/");    // values read before the fault stay
     EXPECT_EQ(state().copyDrive, "/mnt"); // the sixth value was read
     EXPECT_EQ(state().copyDir, app());    // the seventh keeps its default
-    EXPECT_EQ(form->NewCmd->text(), QStringLiteral("New"));
+    EXPECT_EQ(Button(*form, "NewCmd")->text(), QStringLiteral("New"));
 }
 
 TEST_F(MainFormTest, Shutdown_exitButtonMenuAndCloseBoxAllWriteSettings) {
     const std::vector<std::pair<const char*, std::function<void(MainForm&)>>> ways = {
-        {"ExitCmd", [](MainForm& f) { f.ExitCmd->click(); }},
-        {"subExit", [](MainForm& f) { f.subExit->trigger(); }},
+        {"ExitCmd", [](MainForm& f) { Button(f, "ExitCmd")->click(); }},
+        {"subExit", [](MainForm& f) { Action(f, "subExit")->trigger(); }},
         {"close box", [](MainForm& f) { f.close(); }},
     };
     for (const auto& [how, closeIt] : ways) {
@@ -168,32 +199,33 @@ TEST_F(MainFormTest, Shutdown_settingsThatCannotBeWrittenDoNotKeepTheWindowOpen)
 
 TEST_F(MainFormTest, Captions_menusButtonsFramesAndColumnHeaders) {
     start();
-    EXPECT_EQ(form->subFile->title(), QStringLiteral("&File"));
-    EXPECT_EQ(QKeySequence::mnemonic(form->subFile->title()), QKeySequence(Qt::ALT | Qt::Key_F));
-    EXPECT_EQ(form->subHelp->title(), QStringLiteral("&Help"));
+    EXPECT_EQ(Menu(*form, "subFile")->title(), QStringLiteral("&File"));
+    EXPECT_EQ(QKeySequence::mnemonic(Menu(*form, "subFile")->title()), QKeySequence(Qt::ALT | Qt::Key_F));
+    EXPECT_EQ(Menu(*form, "subHelp")->title(), QStringLiteral("&Help"));
 
     QStringList fileItems;
-    for (const QAction* action : form->subFile->actions())
+    for (const QAction* action : Menu(*form, "subFile")->actions())
         fileItems << (action->isSeparator() ? QStringLiteral("-") : action->text());
     EXPECT_EQ(fileItems, QStringList({"New", "Open", "-", "Save", "Save As...", "Write to Player Medium...",
                                       "-", "Exit"}));
     QStringList helpItems;
-    for (const QAction* action : form->subHelp->actions())
+    for (const QAction* action : Menu(*form, "subHelp")->actions())
         helpItems << action->text();
     EXPECT_EQ(helpItems, QStringList({"About Velmo Schedule Generator...", "About Company..."}));
     EXPECT_EQ(form->menuBar()->actions().size(), 2);
 
-    EXPECT_EQ(form->SaveAsCmd->text(), QStringLiteral("Save As..."));
-    EXPECT_EQ(form->ExitCmd->text(), QStringLiteral("Exit"));
-    EXPECT_EQ(form->NormalFrame->title(), QStringLiteral("Basic Schedule"));
-    EXPECT_EQ(form->AdvanceFrame->title(), QStringLiteral("Advance Schedule"));
-    EXPECT_EQ(form->DetailFrame->title(), QStringLiteral("Detail of Advance Schedule"));
-    EXPECT_EQ(form->StartDateCmd->text(), QStringLiteral("Start Day"));
-    EXPECT_EQ(form->StopDateCmd->text(), QStringLiteral("Stop Day"));
-    EXPECT_EQ(form->WeekDayCmd->text(), QStringLiteral("Week Day"));
-    for (QPushButton* header : {form->BasicPlayTimesCmd, form->DetailPlayTimesCmd})
+    EXPECT_EQ(Button(*form, "SaveAsCmd")->text(), QStringLiteral("Save As..."));
+    EXPECT_EQ(Button(*form, "ExitCmd")->text(), QStringLiteral("Exit"));
+    EXPECT_EQ(Frame(*form, "NormalFrame")->title(), QStringLiteral("Basic Schedule"));
+    EXPECT_EQ(Frame(*form, "AdvanceFrame")->title(), QStringLiteral("Advance Schedule"));
+    EXPECT_EQ(Frame(*form, "DetailFrame")->title(), QStringLiteral("Detail of Advance Schedule"));
+    EXPECT_EQ(Button(*form, "StartDateCmd")->text(), QStringLiteral("Start Day"));
+    EXPECT_EQ(Button(*form, "StopDateCmd")->text(), QStringLiteral("Stop Day"));
+    EXPECT_EQ(Button(*form, "WeekDayCmd")->text(), QStringLiteral("Week Day"));
+    for (QPushButton* header : {Button(*form, "BasicPlayTimesCmd"), Button(*form, "DetailPlayTimesCmd")})
         EXPECT_EQ(header->text(), QStringLiteral("Play Times"));
-    for (QPushButton* button : {form->NormalMoveDownCmd, form->AdvanceMoveDownCmd, form->DetailMoveDownCmd})
+    for (QPushButton* button : {Button(*form, "NormalMoveDownCmd"), Button(*form, "AdvanceMoveDownCmd"),
+                                Button(*form, "DetailMoveDownCmd")})
         EXPECT_EQ(button->text(), QStringLiteral("Move Down"));
     // Every control can be found by its name.
     for (const char* name : {"NormalList", "AdvanceList", "DetailList", "DetailRemoveCmd", "BasicVolumeCmd",
@@ -203,7 +235,8 @@ TEST_F(MainFormTest, Captions_menusButtonsFramesAndColumnHeaders) {
 
 TEST_F(MainFormTest, Lists_fixedPitchSingleSelection) {
     start();
-    for (const QListWidget* list : {form->NormalList, form->AdvanceList, form->DetailList}) {
+    for (const QListWidget* list :
+         {List(*form, "NormalList"), List(*form, "AdvanceList"), List(*form, "DetailList")}) {
         EXPECT_TRUE(QFontInfo(list->font()).fixedPitch()) << list->objectName().toStdString();
         EXPECT_EQ(list->selectionMode(), QAbstractItemView::SingleSelection);
         EXPECT_FALSE(list->isSortingEnabled());
@@ -217,13 +250,13 @@ TEST_F(MainFormTest, ColourStrip_initialColoursTurnRightAndReturnAfterEightTicks
                                          QColor(128, 128, 128), QColor(255, 0, 255)};
     auto colours = [this] {
         std::vector<QColor> result;
-        for (const ShapeBar* bar : form->Shape1)
-            result.push_back(bar->fillColor());
+        for (int i = 0; i < 8; ++i)
+            result.push_back(Bar(*form, i)->fillColor());
         return result;
     };
     EXPECT_EQ(colours(), initial);
-    EXPECT_EQ(form->KeepTimer->interval(), 100);
-    EXPECT_TRUE(form->KeepTimer->isActive());
+    EXPECT_EQ(Timer(*form, "KeepTimer")->interval(), 100);
+    EXPECT_TRUE(Timer(*form, "KeepTimer")->isActive());
 
     form->KeepTimer_Timer();
     std::vector<QColor> once = colours();
@@ -242,8 +275,8 @@ TEST_F(MainFormTest, ColourStrip_initialColoursTurnRightAndReturnAfterEightTicks
     // Index 7 is the leftmost bar; index 0 the rightmost.
     form->show();
     for (std::size_t i = 0; i < 7; ++i)
-        EXPECT_GT(form->Shape1[i]->mapTo(form.get(), QPoint()).x(),
-                  form->Shape1[i + 1]->mapTo(form.get(), QPoint()).x());
+        EXPECT_GT(Bar(*form, i)->mapTo(form.get(), QPoint()).x(),
+                  Bar(*form, i + 1)->mapTo(form.get(), QPoint()).x());
 }
 
 TEST_F(MainFormTest, Caption_placeholderLikeDirectoryNamesShowAsTheyAre) {
@@ -271,21 +304,23 @@ TEST_F(MainFormTest, Layout_noCaptionClippedAtTheSmallestSizeAndTheListsGrow) {
         EXPECT_GE(button->width(), button->sizeHint().width()) << button->objectName().toStdString();
         EXPECT_GE(button->height(), button->sizeHint().height()) << button->objectName().toStdString();
     }
-    for (const QGroupBox* frame : {form->NormalFrame, form->AdvanceFrame, form->DetailFrame})
+    for (const QGroupBox* frame :
+         {Frame(*form, "NormalFrame"), Frame(*form, "AdvanceFrame"), Frame(*form, "DetailFrame")})
         EXPECT_GT(frame->width(), frame->fontMetrics().horizontalAdvance(frame->title()) + 16);
     // A whole row is visible without scrolling sideways.
-    for (const QListWidget* list : {form->NormalList, form->DetailList, form->AdvanceList}) {
+    for (const QListWidget* list :
+         {List(*form, "NormalList"), List(*form, "DetailList"), List(*form, "AdvanceList")}) {
         const int rowWidth = list->fontMetrics().horizontalAdvance(list->item(0)->text());
         EXPECT_GE(list->viewport()->width(), rowWidth) << list->objectName().toStdString();
     }
-    EXPECT_FALSE(form->VelmoLogoImage->pixmap().isNull());
+    EXPECT_FALSE(Label(*form, "VelmoLogoImage")->pixmap().isNull());
 
     if (const QByteArray dir = qgetenv("VELMO_SCREENSHOT_DIR"); !dir.isEmpty())
         form->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/main-window-smallest.png"));
-    const int smallHeight = form->NormalList->height();
+    const int smallHeight = List(*form, "NormalList")->height();
     form->resize(form->width() + 300, form->height() + 300);
     QCoreApplication::processEvents();
-    EXPECT_GT(form->NormalList->height(), smallHeight);
+    EXPECT_GT(List(*form, "NormalList")->height(), smallHeight);
 
     if (const QByteArray dir = qgetenv("VELMO_SCREENSHOT_DIR"); !dir.isEmpty())
         form->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/main-window.png"));
