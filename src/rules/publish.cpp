@@ -1,6 +1,7 @@
 #include "publish.h"
 
 #include "entry_rules.h"
+#include "model/file_system.h"
 #include "model/media_copy.h"
 #include "model/safe_file.h"
 #include "model/schedule_file.h"

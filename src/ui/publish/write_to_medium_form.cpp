@@ -2,6 +2,7 @@
 
 #include "model/app_state.h"
 #include "model/file_io.h"
+#include "model/file_system.h"
 #include "rules/schedule_rules.h"
 #include "ui/copy/directory_list.h"
 #include "ui/platform/app_context.h"
