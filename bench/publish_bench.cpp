@@ -10,6 +10,7 @@
 // moment before each, so a virtual disk can finish writing out the previous copy instead of
 // charging it to the next one.
 
+#include "bench_support.h"
 #include "model/random_source.h"
 #include "model/schedule.h"
 #include "rules/entry_rules.h"
@@ -28,13 +29,13 @@
 #include <vector>
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using velmo::bench::Clock;
 using namespace velmo;
 
 namespace {
 
 double secondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
+    return velmo::bench::SecondsSince(start);
 }
 
 [[noreturn]] void fail(const std::string& what) {
@@ -43,19 +44,7 @@ double secondsSince(Clock::time_point start) {
 }
 
 void run(const std::vector<std::string>& command) {
-    const pid_t child = ::fork();
-    if (child < 0)
-        fail("cannot fork");
-    if (child == 0) {
-        std::vector<char*> argv;
-        for (const std::string& arg : command)
-            argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        ::execvp(argv[0], argv.data());
-        std::_Exit(127);
-    }
-    int status = 0;
-    if (::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    if (!velmo::bench::RunCommand(command))
         fail("command failed: " + command.front());
 }
 
