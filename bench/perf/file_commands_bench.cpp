@@ -53,6 +53,15 @@ public:
     std::optional<QString> saveFile(QWidget*, const QString&, const QString&, const QString&) override {
         return next();
     }
+    Choice askKeepDiscardCancel(QWidget*, const QString& text, const QString&, const QString&,
+                                const QString&) override {
+        messages << text;
+        return Choice::Cancel;
+    }
+    QStringList openFiles(QWidget*, const QString&, const QString&) override {
+        const std::optional<QString> file = next();
+        return file ? QStringList{*file} : QStringList{};
+    }
 
 private:
     std::optional<QString> next() {

@@ -13,51 +13,28 @@
 #include "ui/platform/link_opener.h"
 #include "ui/platform/prompts.h"
 #include "ui/platform/single_instance.h"
+#include "ui/platform/termination_signals.h"
 #include "ui/platform/ui_text.h"
 #include "ui/platform/volumes.h"
 
 #include <QApplication>
 #include <QEvent>
 #include <QIcon>
-#include <QSocketNotifier>
 #include <QTimer>
 
 #include <chrono>
-#include <csignal>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
-int signalSockets[2] = {-1, -1};
 bool quitRequested = false;
-
-void onTerminationSignal(int) {
-    const char byte = 1;
-    // Only async-signal-safe work here; the event loop does the rest.
-    [[maybe_unused]] const ssize_t ignored = ::write(signalSockets[1], &byte, 1);
-}
+// The running window, told first that the session ends so it asks nothing and keeps unsaved changes.
+velmo::MainForm* mainForm = nullptr;
 
 void closeAllWindows() {
     quitRequested = true;
+    if (mainForm != nullptr)
+        mainForm->EndSession();
     QApplication::closeAllWindows();
-}
-
-void closeWindowsOnTerminationSignals(QObject* owner) {
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalSockets) != 0)
-        return;
-    auto* notifier = new QSocketNotifier(signalSockets[0], QSocketNotifier::Read, owner);
-    QObject::connect(notifier, &QSocketNotifier::activated, owner, [] {
-        char byte = 0;
-        [[maybe_unused]] const ssize_t ignored = ::read(signalSockets[0], &byte, 1);
-        closeAllWindows();
-    });
-    struct sigaction action {};
-    action.sa_handler = onTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (int signal : {SIGTERM, SIGINT, SIGHUP})
-        ::sigaction(signal, &action, nullptr);
 }
 
 // Counts from the end of the first painted frame of any window (the main window, or a message
@@ -104,7 +81,7 @@ int RunEditor(QApplication& app) {
     // A shipped bitmap: drawing the vector logo here cost every start-up the SVG renderer.
     QApplication::setWindowIcon(VelmoWindowIcon());
     InstallAccessibilitySupport();
-    closeWindowsOnTerminationSignals(&app);
+    const TerminationSignals terminationSignals(closeAllWindows);
     closeWindowsAfterStartIfAsked(&app);
 
     QtPrompts prompts;
@@ -129,12 +106,17 @@ int RunEditor(QApplication& app) {
 
     MainForm form(context, ApplicationDirectory());
     if (quitRequested) {
-        // Asked to end while starting up: end as the close box would.
-        form.close();
+        // Asked to end while starting up: end as the session's end would.
+        form.EndSession();
         return 0;
     }
+    mainForm = &form;
+    // A session manager may end the event loop without closing any window.
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &form, [&form] { form.EndSession(); });
     form.show();
-    return app.exec();
+    const int code = app.exec();
+    mainForm = nullptr;
+    return code;
 }
 
 } // namespace velmo

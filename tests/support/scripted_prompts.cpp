@@ -66,4 +66,32 @@ std::optional<QString> ScriptedPrompts::saveFile(QWidget*, const QString& filter
     return nextFile(Shown::SaveFile, filter, directory, fileName);
 }
 
+Prompts::Choice ScriptedPrompts::askKeepDiscardCancel(QWidget*, const QString& text, const QString&,
+                                                      const QString&, const QString&) {
+    record({Shown::Choice, text, {}, {}});
+    if (choices.empty()) {
+        ADD_FAILURE() << "unscripted choice: " << text.toStdString();
+        return Choice::Cancel;
+    }
+    const Choice choice = choices.front();
+    choices.pop_front();
+    return choice;
+}
+
+QStringList ScriptedPrompts::openFiles(QWidget*, const QString& filter, const QString& directory) {
+    // A script of single files answers the several-files dialog too, one file at a time.
+    if (fileLists.empty() && !files.empty()) {
+        const std::optional<QString> file = nextFile(Shown::OpenFile, filter, directory, QString());
+        return file ? QStringList{*file} : QStringList{};
+    }
+    record({Shown::OpenFiles, filter, directory, {}});
+    if (fileLists.empty()) {
+        ADD_FAILURE() << "unscripted file dialog: " << filter.toStdString();
+        return {};
+    }
+    QStringList files = fileLists.front();
+    fileLists.pop_front();
+    return files;
+}
+
 } // namespace velmo::test

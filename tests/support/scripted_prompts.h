@@ -15,7 +15,7 @@ namespace velmo::test {
 class ScriptedPrompts final : public Prompts {
 public:
     struct Shown {
-        enum Kind { Message, Untitled, YesNo, OkCancel, OpenFile, SaveFile } kind;
+        enum Kind { Message, Untitled, YesNo, OkCancel, OpenFile, SaveFile, Choice, OpenFiles } kind;
         QString text; // message text, or the filter of a file dialog
         QString directory;
         QString fileName;
@@ -23,6 +23,8 @@ public:
 
     std::deque<bool> answers;                 // for askYesNo / askOkCancel
     std::deque<std::optional<QString>> files; // for openFile / saveFile
+    std::deque<Prompts::Choice> choices;      // for askKeepDiscardCancel
+    std::deque<QStringList> fileLists;        // for openFiles
     std::vector<Shown> shown;                 // everything shown, in order
     std::function<void(const Shown&)> onShow; // runs as each prompt is shown
 
@@ -36,6 +38,9 @@ public:
                                     const QString& fileName) override;
     std::optional<QString> saveFile(QWidget* parent, const QString& filter, const QString& directory,
                                     const QString& fileName) override;
+    Choice askKeepDiscardCancel(QWidget* parent, const QString& text, const QString& keep,
+                                const QString& discard, const QString& cancel) override;
+    QStringList openFiles(QWidget* parent, const QString& filter, const QString& directory) override;
 
 private:
     bool nextAnswer(Shown::Kind kind, const QString& text);

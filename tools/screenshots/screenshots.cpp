@@ -28,11 +28,16 @@
 #include "ui/platform/volumes.h"
 #include "ui/publish/write_to_medium_form.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
 #include <QPalette>
+#include <QPushButton>
 #include <QStyleFactory>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -78,6 +83,11 @@ public:
     std::optional<QString> saveFile(QWidget*, const QString&, const QString&, const QString&) override {
         return std::nullopt;
     }
+    Choice askKeepDiscardCancel(QWidget*, const QString&, const QString&, const QString&,
+                                const QString&) override {
+        return Choice::Cancel;
+    }
+    QStringList openFiles(QWidget*, const QString&, const QString&) override { return {}; }
 };
 
 class NoLinks final : public LinkOpener {
@@ -257,6 +267,23 @@ int main(int argc, char** argv) {
     form.findChild<QListWidget*>(QStringLiteral("NormalList"))->setCurrentRow(0);
     const QString suffix = dark ? QStringLiteral("-dark") : QString();
     bool ok = save(&form, output + QStringLiteral("/main-window%1.png").arg(suffix));
+
+    // The Edit menu open after a Remove, drawn where it pops up.
+    form.findChild<QPushButton*>(QStringLiteral("NormalRemoveCmd"))->click();
+    if (auto* edit = form.findChild<QMenu*>(QStringLiteral("subEdit"))) {
+        const QRect item = form.menuBar()->actionGeometry(edit->menuAction());
+        edit->popup(form.menuBar()->mapToGlobal(item.bottomLeft()));
+        QApplication::processEvents();
+        QPixmap shot = form.grab();
+        QPainter painter(&shot);
+        painter.drawPixmap(form.mapFromGlobal(edit->pos()), edit->grab());
+        painter.end();
+        const QString path = output + QStringLiteral("/edit-menu%1.png").arg(suffix);
+        ok = shot.save(path) && ok;
+        std::printf("%s\n", qPrintable(path));
+        edit->close();
+        form.findChild<QAction*>(QStringLiteral("subUndo"))->trigger();
+    }
 
     // Modify the first basic entry.
     state.editMode = 2;

@@ -1,6 +1,7 @@
 #include "schedule_edit_form.h"
 
 #include "editor_widgets.h"
+#include "rules/entry_batch.h"
 #include "rules/entry_rules.h"
 
 #include "model/app_state.h"
@@ -10,6 +11,7 @@
 #include "ui/platform/ui_text.h"
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -203,6 +205,14 @@ void ScheduleEditForm::FileNameText_Change() {
     CopyCmd->setEnabled(false);
     // Typing never makes a name longer than the limit, or than a longer picked name already was.
     FileNameText->setMaxLength(std::max(kFileNameTextLimit, static_cast<int>(FileNameText->text().size())));
+    // Typing a name takes the place of the files picked.
+    chosenFiles_.clear();
+    FileNameText->setPlaceholderText(QString());
+}
+
+bool ScheduleEditForm::addsEntries() const {
+    return context_.state.editMode == AppState::kEditAdd ||
+           context_.state.editMode == AppState::kEditAddDetail;
 }
 
 void ScheduleEditForm::BrowseCmd_Click() {
@@ -212,8 +222,23 @@ void ScheduleEditForm::BrowseCmd_Click() {
 void ScheduleEditForm::BrowseMediaFile() {
     std::string directory = context_.state.mediaDir;
     std::string fileName;
-    if (!OpenMediaFileDialog(directory, fileName))
+    if (addsEntries()) {
+        // An Add may take several files at once; one file goes on as a single pick.
+        const QStringList chosen = context_.prompts.openFiles(this, kMediaFileFilter, toQt(directory));
+        if (chosen.size() > 1) {
+            FileNameText->clear();
+            chosenFiles_ = chosen;
+            FileNameText->setPlaceholderText(toQt(FillPlaceholder(
+                context_.texts.text(TextId::TextFilesChosen), std::to_string(chosen.size()))));
+            if (const std::string first = PathDirectory(fromQt(chosen.constFirst())); !first.empty())
+                context_.state.mediaDir = first;
+            return;
+        }
+        if (chosen.isEmpty() || !splitPickedPath(chosen.constFirst(), directory, fileName))
+            return;
+    } else if (!OpenMediaFileDialog(directory, fileName)) {
         return;
+    }
     const QString picked = toQt(TrimSpaces(fileName));
     // The typing limit does not cut a picked name: the user sees the name of the file picked, and
     // OK and Copy refuse it if it is too long.
@@ -226,9 +251,11 @@ void ScheduleEditForm::BrowseMediaFile() {
 bool ScheduleEditForm::OpenMediaFileDialog(std::string& directory, std::string& fileName) {
     const std::optional<QString> chosen =
         context_.prompts.openFile(this, kMediaFileFilter, toQt(directory), QString());
-    if (!chosen || chosen->isEmpty())
-        return false;
-    const std::string path = fromQt(*chosen);
+    return chosen && splitPickedPath(*chosen, directory, fileName);
+}
+
+bool ScheduleEditForm::splitPickedPath(const QString& chosen, std::string& directory, std::string& fileName) {
+    const std::string path = fromQt(chosen);
     if (PathDirectory(path).empty() || PathFileName(path).empty())
         return false; // not a file in a directory
     directory = PathDirectory(path);
@@ -280,7 +307,42 @@ void ScheduleEditForm::UpdateListRow(QListWidget* list) {
     list->update();
 }
 
+void ScheduleEditForm::addChosenFiles() {
+    AppState& state = context_.state;
+    Schedule& schedule = state.schedule;
+    std::vector<FileCandidate> candidates;
+    for (const QString& path : chosenFiles_)
+        candidates.push_back({PathFileName(fromQt(path)), QFileInfo(path).isFile()});
+    const bool basic = state.editMode == AppState::kEditAdd;
+    if (!basic && !inUse(schedule.advanceEntries, schedule.advanceCount, state.editAdvanceIndex))
+        return;
+    AdvanceEntry* owner = basic ? nullptr : &schedule.advanceEntries[state.editAdvanceIndex];
+    const BatchAddResult result =
+        basic ? AddFileEntries(schedule.basicEntries, schedule.basicCount, kMaxBasicEntries, candidates,
+                               PlayTimesCombo->currentIndex(), VolumeCombo->currentIndex())
+              : AddFileEntries(owner->files, owner->fileCount, kMaxDetailEntries, candidates,
+                               PlayTimesCombo->currentIndex(), VolumeCombo->currentIndex());
+    QListWidget* list = basic ? lists_.NormalList : lists_.DetailList;
+    const bool defaultVolume = VolumeCombo->currentIndex() == kVolumeDefault;
+    for (const std::string& name : result.added) {
+        if (list)
+            list->addItem(toQt(EditorFileRow(name, fromQt(PlayTimesCombo->currentText()), defaultVolume,
+                                             fromQt(VolumeCombo->currentText()))));
+    }
+    if (list && !result.added.empty())
+        selectRow(list, list->count() - 1);
+    if (lists_.ButtonStatusSetup)
+        lists_.ButtonStatusSetup();
+    if (const std::string message = BatchAddMessage(result, context_.texts); !message.empty())
+        context_.prompts.message(this, toQt(message));
+}
+
 void ScheduleEditForm::OKCmd_Click() {
+    if (chosenFiles_.size() > 1 && addsEntries()) {
+        addChosenFiles();
+        accept();
+        return;
+    }
     if (!FileNameCheck())
         return;
 

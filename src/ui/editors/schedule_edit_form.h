@@ -3,6 +3,7 @@
 #include "main_lists.h"
 
 #include <QDialog>
+#include <QStringList>
 #include <string>
 
 class QComboBox;
@@ -49,17 +50,24 @@ private:
 
     void BrowseMediaFile();
     bool OpenMediaFileDialog(std::string& directory, std::string& fileName);
+    static bool splitPickedPath(const QString& chosen, std::string& directory, std::string& fileName);
     bool FileNameCheck();
     void StoreFileEntry(FileEntry& target) const;
     QString rowText() const;
     void AddListRow(QListWidget* list);
     void UpdateListRow(QListWidget* list);
 
+    bool addsEntries() const;
+    // Adds one entry per file of a Browse that picked several, and tells what was left out.
+    void addChosenFiles();
+
     void loadEntry(const FileEntry& entry);
     FileEntry* modifiedEntry();
 
     AppContext& context_;
     MainLists lists_;
+    // The full paths of a Browse that picked more than one file; empty otherwise.
+    QStringList chosenFiles_;
 
     QGroupBox* EditFrame = nullptr;
     QPushButton* FileNameCmd = nullptr;

@@ -1,5 +1,6 @@
 #include "main_form.h"
 
+#include "edit_commands.h"
 #include "rules/schedule_rules.h"
 #include "shape_bar.h"
 
@@ -152,7 +153,18 @@ MainForm::MainForm(AppContext& context, const std::string& programDir, QWidget* 
     : QMainWindow(parent), context_(context) {
     buildWindow();
     connectHandlers();
+    edits_ = new EditCommands(context_,
+                              {this, mainLists(),
+                               [this] {
+                                   ShowBasicList();
+                                   ShowAdvanceList();
+                                   ShowDetailList();
+                                   ButtonStatusSetup();
+                               },
+                               [this] { UpdateMainCaption(); }, [this] { return SaveSchedule(false); }},
+                              menuBar(), subFile);
     Form_Load(programDir);
+    edits_->started();
     resize(minimumSizeHint().expandedTo(kInitialSize));
 }
 
@@ -349,33 +361,53 @@ void MainForm::connectHandlers() {
             &MainForm::subAboutVelmoScheduleGenerator_Click);
     connect(subAboutCompany, &QAction::triggered, this, &MainForm::subAboutCompany_Click);
 
-    connect(NormalAddCmd, &QPushButton::clicked, this, &MainForm::NormalAddCmd_Click);
-    connect(NormalModifyCmd, &QPushButton::clicked, this, &MainForm::NormalModifyCmd_Click);
-    connect(NormalMoveUpCmd, &QPushButton::clicked, this, &MainForm::NormalMoveUpCmd_Click);
-    connect(NormalMoveDownCmd, &QPushButton::clicked, this, &MainForm::NormalMoveDownCmd_Click);
-    connect(NormalRemoveCmd, &QPushButton::clicked, this, &MainForm::NormalRemoveCmd_Click);
-    connect(AdvanceAddCmd, &QPushButton::clicked, this, &MainForm::AdvanceAddCmd_Click);
-    connect(AdvanceModifyCmd, &QPushButton::clicked, this, &MainForm::AdvanceModifyCmd_Click);
-    connect(AdvanceMoveUpCmd, &QPushButton::clicked, this, &MainForm::AdvanceMoveUpCmd_Click);
-    connect(AdvanceMoveDownCmd, &QPushButton::clicked, this, &MainForm::AdvanceMoveDownCmd_Click);
-    connect(AdvanceRemoveCmd, &QPushButton::clicked, this, &MainForm::AdvanceRemoveCmd_Click);
-    connect(DetailAddCmd, &QPushButton::clicked, this, &MainForm::DetailAddCmd_Click);
-    connect(DetailModifyCmd, &QPushButton::clicked, this, &MainForm::DetailModifyCmd_Click);
-    connect(DetailMoveUpCmd, &QPushButton::clicked, this, &MainForm::DetailMoveUpCmd_Click);
-    connect(DetailMoveDownCmd, &QPushButton::clicked, this, &MainForm::DetailMoveDownCmd_Click);
-    connect(DetailRemoveCmd, &QPushButton::clicked, this, &MainForm::DetailRemoveCmd_Click);
+    // Every change to the schedule goes through the undo history.
+    const auto undoable = [this](TextId label, EntryRef::List list, void (MainForm::*handler)()) {
+        return [this, label, list, handler] {
+            edits_->record(label, list, [this, handler] { (this->*handler)(); });
+        };
+    };
+    connect(NormalAddCmd, &QPushButton::clicked, this,
+            undoable(TextId::TextAdd, EntryRef::List::Basic, &MainForm::NormalAddCmd_Click));
+    connect(NormalModifyCmd, &QPushButton::clicked, this,
+            undoable(TextId::TextModify, EntryRef::List::Basic, &MainForm::NormalModifyCmd_Click));
+    connect(NormalMoveUpCmd, &QPushButton::clicked, this,
+            undoable(TextId::TextMoveUp, EntryRef::List::Basic, &MainForm::NormalMoveUpCmd_Click));
+    connect(NormalMoveDownCmd, &QPushButton::clicked, this,
+            undoable(TextId::TextMoveDown, EntryRef::List::Basic, &MainForm::NormalMoveDownCmd_Click));
+    connect(NormalRemoveCmd, &QPushButton::clicked, this,
+            undoable(TextId::TextRemove, EntryRef::List::Basic, &MainForm::NormalRemoveCmd_Click));
+    connect(AdvanceAddCmd, &QPushButton::clicked, this,
+            undoable(TextId::TextAdd, EntryRef::List::Advance, &MainForm::AdvanceAddCmd_Click));
+    connect(AdvanceModifyCmd, &QPushButton::clicked, this,
+            undoable(TextId::TextModify, EntryRef::List::Advance, &MainForm::AdvanceModifyCmd_Click));
+    connect(AdvanceMoveUpCmd, &QPushButton::clicked, this,
+            undoable(TextId::TextMoveUp, EntryRef::List::Advance, &MainForm::AdvanceMoveUpCmd_Click));
+    connect(AdvanceMoveDownCmd, &QPushButton::clicked, this,
+            undoable(TextId::TextMoveDown, EntryRef::List::Advance, &MainForm::AdvanceMoveDownCmd_Click));
+    connect(AdvanceRemoveCmd, &QPushButton::clicked, this,
+            undoable(TextId::TextRemove, EntryRef::List::Advance, &MainForm::AdvanceRemoveCmd_Click));
+    connect(DetailAddCmd, &QPushButton::clicked, this,
+            undoable(TextId::TextAdd, EntryRef::List::Detail, &MainForm::DetailAddCmd_Click));
+    connect(DetailModifyCmd, &QPushButton::clicked, this,
+            undoable(TextId::TextModify, EntryRef::List::Detail, &MainForm::DetailModifyCmd_Click));
+    connect(DetailMoveUpCmd, &QPushButton::clicked, this,
+            undoable(TextId::TextMoveUp, EntryRef::List::Detail, &MainForm::DetailMoveUpCmd_Click));
+    connect(DetailMoveDownCmd, &QPushButton::clicked, this,
+            undoable(TextId::TextMoveDown, EntryRef::List::Detail, &MainForm::DetailMoveDownCmd_Click));
+    connect(DetailRemoveCmd, &QPushButton::clicked, this,
+            undoable(TextId::TextRemove, EntryRef::List::Detail, &MainForm::DetailRemoveCmd_Click));
 
     // A double click on a row does what the list's Modify button does, when that button would.
-    const auto modifyOnDoubleClick = [this](QListWidget* list, QPushButton* modify,
-                                            void (MainForm::*handler)()) {
-        connect(list, &QListWidget::itemDoubleClicked, this, [this, modify, handler] {
+    const auto modifyOnDoubleClick = [this](QListWidget* list, QPushButton* modify) {
+        connect(list, &QListWidget::itemDoubleClicked, this, [modify] {
             if (modify->isEnabled())
-                (this->*handler)();
+                modify->click();
         });
     };
-    modifyOnDoubleClick(NormalList, NormalModifyCmd, &MainForm::NormalModifyCmd_Click);
-    modifyOnDoubleClick(AdvanceList, AdvanceModifyCmd, &MainForm::AdvanceModifyCmd_Click);
-    modifyOnDoubleClick(DetailList, DetailModifyCmd, &MainForm::DetailModifyCmd_Click);
+    modifyOnDoubleClick(NormalList, NormalModifyCmd);
+    modifyOnDoubleClick(AdvanceList, AdvanceModifyCmd);
+    modifyOnDoubleClick(DetailList, DetailModifyCmd);
 
     // Whoever sets the row (a click, a refill, a move, an editor), the details follow.
     connect(AdvanceList, &QListWidget::currentRowChanged, this, [this](int) { AdvanceList_Click(); });
@@ -505,10 +537,25 @@ void MainForm::LoadCurrentSchedule() {
 
 void MainForm::closeEvent(QCloseEvent* event) {
     if (!unloaded_) {
+        // A session that ends cannot wait for an answer; its changes went to the recovery file.
+        if (!edits_->sessionEnding()) {
+            if (!edits_->confirmClose() && !edits_->sessionEnding()) {
+                event->ignore();
+                return;
+            }
+            if (!edits_->sessionEnding())
+                edits_->closedNormally();
+        }
         unloaded_ = true;
         Form_Unload();
     }
     event->accept();
+}
+
+void MainForm::EndSession() {
+    if (!unloaded_)
+        edits_->endSession();
+    close();
 }
 
 void MainForm::Form_Unload() {
@@ -644,16 +691,16 @@ void MainForm::showMessage(TextId id) {
     context_.prompts.message(this, screenText(context_.texts, id));
 }
 
-void MainForm::OpenSchedule() {
+bool MainForm::OpenSchedule() {
     AppState& state = context_.state;
     std::string directory = state.openDir;
     std::string name;
     if (!ShowOpenDialog(directory, name))
-        return;
+        return false;
     // The model is replaced only by a file that decodes completely.
     if (!ReadScheduleFile(directory, name, state.schedule)) {
         showMessage(TextId::MsgFileReadError);
-        return;
+        return false;
     }
     ShowBasicList();
     ShowAdvanceList();
@@ -663,6 +710,7 @@ void MainForm::OpenSchedule() {
     state.scheduleFileName = name;
     ButtonStatusSetup();
     UpdateMainCaption();
+    return true;
 }
 
 bool MainForm::ShowOpenDialog(std::string& directory, std::string& name) {
@@ -693,30 +741,33 @@ bool MainForm::writeSchedule(const std::string& directory, const std::string& na
     return true;
 }
 
-void MainForm::SaveSchedule(bool saveAs) {
+bool MainForm::SaveSchedule(bool saveAs) {
     if (!CheckScheduleSavable())
-        return;
+        return false;
     AppState& state = context_.state;
     std::string directory = state.scheduleDir;
     std::string name = state.scheduleFileName;
     if (!saveAs && FileExistsInDir(directory, name)) {
         name = nameOnDisk(directory, name);
-        if (writeSchedule(directory, name)) {
-            state.scheduleFileName = name;
-            UpdateMainCaption();
-        }
-        return;
+        if (!writeSchedule(directory, name))
+            return false;
+        state.scheduleFileName = name;
+        UpdateMainCaption();
+        edits_->markClean();
+        return true;
     }
     directory = state.saveDir;
     name = state.scheduleFileName;
     if (!ShowSaveAsDialog(directory, name))
-        return;
+        return false;
     if (!writeSchedule(directory, name))
-        return;
+        return false;
     state.scheduleDir = directory;
     state.scheduleFileName = name;
     state.saveDir = directory;
     UpdateMainCaption();
+    edits_->markClean();
+    return true;
 }
 
 bool MainForm::CheckScheduleSavable() {
@@ -749,11 +800,27 @@ bool MainForm::ShowSaveAsDialog(std::string& directory, std::string& name) {
     }
 }
 
+void MainForm::newCommand() {
+    if (!edits_->confirmClose())
+        return;
+    edits_->record(TextId::TextNew, EntryRef::List::None, [this] { NewSchedule(); });
+    edits_->markClean();
+}
+
+void MainForm::openCommand() {
+    if (!edits_->confirmClose())
+        return;
+    bool opened = false;
+    edits_->record(TextId::TextOpen, EntryRef::List::None, [this, &opened] { opened = OpenSchedule(); });
+    if (opened)
+        edits_->markClean();
+}
+
 void MainForm::NewCmd_Click() {
-    NewSchedule();
+    newCommand();
 }
 void MainForm::OpenCmd_Click() {
-    OpenSchedule();
+    openCommand();
 }
 void MainForm::SaveCmd_Click() {
     SaveSchedule(false);
@@ -765,10 +832,10 @@ void MainForm::ExitCmd_Click() {
     close();
 }
 void MainForm::subNew_Click() {
-    NewSchedule();
+    newCommand();
 }
 void MainForm::subOpen_Click() {
-    OpenSchedule();
+    openCommand();
 }
 void MainForm::subSave_Click() {
     SaveSchedule(false);

@@ -18,6 +18,7 @@ namespace velmo {
 
 struct AdvanceEntry;
 struct AppContext;
+class EditCommands;
 class ShapeBar;
 enum class TextId;
 
@@ -46,9 +47,11 @@ public:
     void NewSchedule();
     void UpdateMainCaption();
 
-    void OpenSchedule();
+    // True when a schedule was read.
+    bool OpenSchedule();
     bool ShowOpenDialog(std::string& directory, std::string& name);
-    void SaveSchedule(bool saveAs);
+    // True when the schedule was written.
+    bool SaveSchedule(bool saveAs);
     bool CheckScheduleSavable();
     bool ShowSaveAsDialog(std::string& directory, std::string& name);
 
@@ -87,6 +90,10 @@ public:
     // The lists and ButtonStatusSetup as the entry editors use them.
     MainLists mainLists();
 
+    // The session ends (a signal, a logout): no question is asked, unsaved changes are kept for the
+    // next start, and the window closes.
+    void EndSession();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -116,8 +123,12 @@ private:
     // Writes the schedule safely; on failure tells the user and gives false.
     bool writeSchedule(const std::string& directory, const std::string& name);
 
+    void newCommand();
+    void openCommand();
+
     AppContext& context_;
     bool unloaded_ = false;
+    EditCommands* edits_ = nullptr; // owned by this window
 
     // Controls, named as the program's documentation names them; others find them by object name.
     QMenu* subFile = nullptr;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 class QWidget;
@@ -19,12 +20,18 @@ public:
     virtual bool askYesNo(QWidget* parent, const QString& text) = 0;
     // Titled "Message"; true for OK.
     virtual bool askOkCancel(QWidget* parent, const QString& text) = 0;
+    enum class Choice { Keep, Discard, Cancel };
+    // Titled "Message", with three buttons captioned as given; Esc and the close box answer Cancel.
+    virtual Choice askKeepDiscardCancel(QWidget* parent, const QString& text, const QString& keep,
+                                        const QString& discard, const QString& cancel) = 0;
     // Filters in the form "desc|pattern[;pattern]|desc|pattern"; the chosen full path, or nothing
     // when cancelled.
     virtual std::optional<QString> openFile(QWidget* parent, const QString& filter, const QString& directory,
                                             const QString& fileName) = 0;
     virtual std::optional<QString> saveFile(QWidget* parent, const QString& filter, const QString& directory,
                                             const QString& fileName) = 0;
+    // Several existing files at once, in the order picked; empty when cancelled.
+    virtual QStringList openFiles(QWidget* parent, const QString& filter, const QString& directory) = 0;
 };
 
 // "Media File(*.jpg;*.avi)|*.jpg;*.avi|All File(*.*)|*.*" -> "Media File(*.jpg;*.avi) (*.jpg *.avi)", ...
@@ -41,6 +48,9 @@ public:
                                     const QString& fileName) override;
     std::optional<QString> saveFile(QWidget* parent, const QString& filter, const QString& directory,
                                     const QString& fileName) override;
+    Choice askKeepDiscardCancel(QWidget* parent, const QString& text, const QString& keep,
+                                const QString& discard, const QString& cancel) override;
+    QStringList openFiles(QWidget* parent, const QString& filter, const QString& directory) override;
 };
 
 } // namespace velmo

@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QStringList>
 
 namespace velmo {
@@ -9,13 +10,11 @@ namespace velmo {
 namespace {
 const QString kTitle = QStringLiteral("Message");
 
-std::optional<QString> runFileDialog(QWidget* parent, QFileDialog::AcceptMode mode, const QString& filter,
-                                     const QString& directory, const QString& fileName) {
+QStringList runFileDialog(QWidget* parent, QFileDialog::AcceptMode mode, QFileDialog::FileMode fileMode,
+                          const QString& filter, const QString& directory, const QString& fileName) {
     QFileDialog dialog(parent);
     dialog.setAcceptMode(mode);
-    // Any typed name comes back: the program applies its own extension rule and existence test,
-    // with its own messages, before it decides that a name was not found.
-    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setFileMode(fileMode);
     // The converted patterns are for matching only; the user sees each description as written.
     dialog.setOption(QFileDialog::HideNameFilterDetails, true);
     dialog.setNameFilters(ConvertFileFilter(filter));
@@ -26,9 +25,15 @@ std::optional<QString> runFileDialog(QWidget* parent, QFileDialog::AcceptMode mo
     dialog.setDirectory(directory);
     if (!fileName.isEmpty())
         dialog.selectFile(fileName);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.selectedFiles();
+}
+
+std::optional<QString> firstFile(const QStringList& files) {
+    if (files.isEmpty())
         return std::nullopt;
-    return dialog.selectedFiles().constFirst();
+    return files.constFirst();
 }
 } // namespace
 
@@ -69,12 +74,40 @@ bool QtPrompts::askOkCancel(QWidget* parent, const QString& text) {
 
 std::optional<QString> QtPrompts::openFile(QWidget* parent, const QString& filter, const QString& directory,
                                            const QString& fileName) {
-    return runFileDialog(parent, QFileDialog::AcceptOpen, filter, directory, fileName);
+    // Any typed name comes back: the program applies its own extension rule and existence test,
+    // with its own messages, before it decides that a name was not found.
+    return firstFile(
+        runFileDialog(parent, QFileDialog::AcceptOpen, QFileDialog::AnyFile, filter, directory, fileName));
 }
 
 std::optional<QString> QtPrompts::saveFile(QWidget* parent, const QString& filter, const QString& directory,
                                            const QString& fileName) {
-    return runFileDialog(parent, QFileDialog::AcceptSave, filter, directory, fileName);
+    return firstFile(
+        runFileDialog(parent, QFileDialog::AcceptSave, QFileDialog::AnyFile, filter, directory, fileName));
+}
+
+QStringList QtPrompts::openFiles(QWidget* parent, const QString& filter, const QString& directory) {
+    return runFileDialog(parent, QFileDialog::AcceptOpen, QFileDialog::ExistingFiles, filter, directory,
+                         QString());
+}
+
+Prompts::Choice QtPrompts::askKeepDiscardCancel(QWidget* parent, const QString& text, const QString& keep,
+                                                const QString& discard, const QString& cancel) {
+    QMessageBox box(QMessageBox::Question, kTitle, text, QMessageBox::NoButton, parent);
+    QPushButton* keepButton = box.addButton(keep, QMessageBox::AcceptRole);
+    QPushButton* discardButton = box.addButton(discard, QMessageBox::DestructiveRole);
+    QPushButton* cancelButton = box.addButton(cancel, QMessageBox::RejectRole);
+    keepButton->setObjectName(QStringLiteral("KeepChoice"));
+    discardButton->setObjectName(QStringLiteral("DiscardChoice"));
+    cancelButton->setObjectName(QStringLiteral("CancelChoice"));
+    box.setDefaultButton(keepButton);
+    box.setEscapeButton(cancelButton);
+    box.exec();
+    if (box.clickedButton() == keepButton)
+        return Choice::Keep;
+    if (box.clickedButton() == discardButton)
+        return Choice::Discard;
+    return Choice::Cancel;
 }
 
 } // namespace velmo

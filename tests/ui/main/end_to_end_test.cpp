@@ -1,6 +1,9 @@
 // Starts the built editor itself, copied into a fresh directory, with the offscreen platform and a
 // private runtime directory for its single-instance lock.
 
+#include "model/random_source.h"
+#include "model/recovery_file.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -21,6 +24,7 @@ class EndToEndTest : public ::testing::Test {
 protected:
     QTemporaryDir appDir;
     QTemporaryDir runtimeDir;
+    QTemporaryDir dataDir; // the per-user data directory
     QString exe;
 
     void SetUp() override {
@@ -33,6 +37,9 @@ protected:
     // The application directory as the program derives it.
     std::string appPath() const { return QFileInfo(appDir.path()).canonicalFilePath().toStdString() + "/"; }
     QString settingsPath() const { return appDir.filePath(QStringLiteral("SystemInfo.txt")); }
+    QString recoveryPath() const {
+        return dataDir.filePath(QStringLiteral("velmo-schedule-generator/unsaved-schedule.recovery"));
+    }
     QString lockPath() const {
         return QDir(runtimeDir.path()).filePath(QStringLiteral("velmo-schedule-generator.lock"));
     }
@@ -41,6 +48,7 @@ protected:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir.path());
+        env.insert(QStringLiteral("XDG_DATA_HOME"), dataDir.path());
         env.remove(QStringLiteral("VELMO_QUIT_AFTER_START_MS"));
         if (quitAfterMs >= 0)
             env.insert(QStringLiteral("VELMO_QUIT_AFTER_START_MS"), QString::number(quitAfterMs));
@@ -75,6 +83,17 @@ protected:
         ASSERT_TRUE(process.waitForFinished(kPatienceMs));
         EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(process.exitCode(), 0);
+    }
+
+    static QByteArray contentOf(const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    void writeRecovery(const QByteArray& bytes) const {
+        QDir().mkpath(QFileInfo(recoveryPath()).absolutePath());
+        QFile file(recoveryPath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
     }
 
     std::string settings() const {
@@ -169,6 +188,45 @@ TEST_F(EndToEndTest, CrashedRun_itsLockIsTakenOver) {
     start(next, 0);
     expectCleanEnd(next);
     EXPECT_EQ(settings().rfind(defaultSettingsPrefix(), 0), 0u) << settings();
+}
+
+TEST_F(EndToEndTest, RecoveryFile_secondInstanceNeverTouchesIt_sessionEndDuringTheOfferKeepsIt) {
+    velmo::Schedule kept;
+    kept.basicEntries[0].fileName[0] = 'K';
+    kept.basicEntries[0].playTimes = 1;
+    kept.basicCount = 1;
+    velmo::SeededRandomSource random(3);
+    QDir().mkpath(QFileInfo(recoveryPath()).absolutePath());
+    ASSERT_TRUE(
+        velmo::WriteRecoveryFile(recoveryPath().toStdString(), {appPath(), "velmo.vlm", kept}, random).ok);
+    const QByteArray bytes = contentOf(recoveryPath());
+
+    QProcess first; // waits in the restore question
+    start(first);
+    ASSERT_TRUE(waitForLock(first));
+    // The lock keeps a second editor from ever reading, setting aside or writing the recovery file.
+    QProcess second;
+    start(second, 0);
+    expectCleanEnd(second);
+    EXPECT_EQ(contentOf(recoveryPath()), bytes);
+
+    first.terminate(); // the question is left unanswered: the file stays for the next start
+    expectCleanEnd(first);
+    EXPECT_EQ(contentOf(recoveryPath()), bytes);
+    EXPECT_FALSE(QFileInfo::exists(appDir.filePath(QStringLiteral("velmo.vlm"))));
+}
+
+TEST_F(EndToEndTest, DamagedRecoveryFile_saidOnceAtStartAndSetAside) {
+    writeRecovery("VELMO-RECOVERY 1\nnot a schedule");
+    for (int run = 0; run < 2; ++run) {
+        QProcess editor;
+        start(editor, 0); // closes the message, then the window
+        expectCleanEnd(editor);
+        EXPECT_FALSE(QFileInfo::exists(recoveryPath()));
+        EXPECT_EQ(contentOf(recoveryPath() + QStringLiteral(".damaged")), "VELMO-RECOVERY 1\nnot a schedule");
+        // Set aside once: the second start finds nothing to say.
+        EXPECT_FALSE(QFileInfo::exists(recoveryPath() + QStringLiteral(".damaged1")));
+    }
 }
 
 TEST_F(EndToEndTest, AnEmptyLockLeftBehind_doesNotBlockTheStart) {

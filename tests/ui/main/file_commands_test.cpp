@@ -168,6 +168,8 @@ TEST_F(FileCommandsTest, Open_undecodableFile_reportedAndNothingChanges) {
     const std::string in = makeDir("in");
     WriteText(in + "bad.vlm", "VELMO0100KERNEL0000061018 this is not a schedule");
     tc.prompts.files = {path(in + "bad.vlm")};
+    // The loaded schedule counts as changed; going on without saving it.
+    tc.prompts.choices = {Prompts::Choice::Discard};
     Button(*form, "OpenCmd")->click();
 
     EXPECT_EQ(shownMessages(), QStringList({QStringLiteral("File Read Error!")}));

@@ -1,0 +1,501 @@
+#include "edit_commands.h"
+
+#include "model/app_state.h"
+#include "model/recovery_file.h"
+#include "rules/entry_batch.h"
+#include "rules/schedule_rules.h"
+#include "ui/platform/app_context.h"
+#include "ui/platform/prompts.h"
+#include "ui/platform/ui_text.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QStandardPaths>
+#include <QUrl>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace velmo {
+
+namespace {
+
+constexpr char kRecoveryFileName[] = "unsaved-schedule.recovery";
+
+int clampRow(int row, const QListWidget* list) {
+    return std::clamp(row, 0, list->count() - 1);
+}
+
+void removeRecoveryFile() {
+    const std::string path = EditCommands::recoveryFilePath();
+    if (!path.empty())
+        QFile::remove(toQt(path));
+}
+
+} // namespace
+
+EditCommands::EditCommands(AppContext& context, Window window, QMenuBar* menuBar, QMenu* fileMenu)
+    : QObject(window.widget), context_(context), state_(context.state), window_(std::move(window)) {
+    subEdit = new QMenu(window_.widget);
+    subEdit->setObjectName(QStringLiteral("subEdit"));
+    // Right after the File menu, whatever follows it.
+    const QList<QAction*> menus = menuBar->actions();
+    const qsizetype file = menus.indexOf(fileMenu->menuAction());
+    if (file >= 0 && file + 1 < menus.size())
+        menuBar->insertMenu(menus[file + 1], subEdit);
+    else
+        menuBar->addMenu(subEdit);
+
+    const auto addAction = [this](const char* name, const QList<QKeySequence>& keys,
+                                  void (EditCommands::*slot)()) {
+        QAction* action = subEdit->addAction(QString());
+        action->setObjectName(QString::fromLatin1(name));
+        action->setShortcuts(keys);
+        connect(action, &QAction::triggered, this, slot);
+        return action;
+    };
+    subUndo = addAction("subUndo", QKeySequence::keyBindings(QKeySequence::Undo), &EditCommands::undo);
+    subRedo = addAction("subRedo", QKeySequence::keyBindings(QKeySequence::Redo), &EditCommands::redo);
+    subEdit->addSeparator();
+    subCopyEntry =
+        addAction("subCopyEntry", QKeySequence::keyBindings(QKeySequence::Copy), &EditCommands::copy);
+    subPasteEntry =
+        addAction("subPasteEntry", QKeySequence::keyBindings(QKeySequence::Paste), &EditCommands::paste);
+    subDuplicateEntry =
+        addAction("subDuplicateEntry", {QKeySequence(Qt::CTRL | Qt::Key_D)}, &EditCommands::duplicate);
+
+    for (QListWidget* list : {window_.lists.NormalList, window_.lists.AdvanceList, window_.lists.DetailList})
+        list->installEventFilter(this);
+    // Files from a file manager may land on the basic and detail lists.
+    for (QListWidget* list : {window_.lists.NormalList, window_.lists.DetailList}) {
+        list->setAcceptDrops(true);
+        list->viewport()->setAcceptDrops(true);
+        list->viewport()->installEventFilter(this);
+    }
+#ifndef QT_NO_SESSIONMANAGER
+    // A desktop logout asks first; the logout may still be cancelled, so nothing more than keeping.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { keepUnsavedChanges(); });
+#endif
+}
+
+EditCommands::~EditCommands() = default;
+
+void EditCommands::applyTexts() {
+    const ScreenTexts& texts = context_.texts;
+    subEdit->setTitle(screenText(texts, TextId::TextMenuEdit));
+    subCopyEntry->setText(screenText(texts, TextId::TextCopyEntry));
+    subPasteEntry->setText(screenText(texts, TextId::TextPasteEntry));
+    subDuplicateEntry->setText(screenText(texts, TextId::TextDuplicateEntry));
+    updateActions();
+}
+
+void EditCommands::started() {
+    // The screen texts are chosen during start-up, after the menu was built.
+    applyTexts();
+    history_.reset(document());
+    updateActions();
+    offerRecovery();
+}
+
+ScheduleDocument EditCommands::document() const {
+    return ScheduleDocument{state_.schedule, state_.scheduleDir, state_.scheduleFileName};
+}
+
+void EditCommands::record(TextId label, EntryRef::List list, const std::function<void()>& command) {
+    const ScheduleDocument before = document();
+    const EntryRef touchedBefore = selection(list);
+    command();
+    history_.record(label, before, touchedBefore, document(), selection(list));
+    updateActions();
+}
+
+void EditCommands::undo() {
+    show(history_.undo());
+}
+
+void EditCommands::redo() {
+    show(history_.redo());
+}
+
+void EditCommands::show(const ScheduleHistory::Target& target) {
+    if (target.document == nullptr)
+        return;
+    const bool fileChanged = state_.scheduleDir != target.document->directory ||
+                             state_.scheduleFileName != target.document->fileName;
+    state_.schedule = target.document->schedule;
+    state_.scheduleDir = target.document->directory;
+    state_.scheduleFileName = target.document->fileName;
+    window_.refill();
+    select(target.touched);
+    if (fileChanged)
+        window_.updateCaption();
+    updateActions();
+}
+
+EntryRef EditCommands::selection(EntryRef::List list) const {
+    const MainLists& lists = window_.lists;
+    switch (list) {
+    case EntryRef::List::Basic:
+        return {list, -1, lists.NormalList->currentRow()};
+    case EntryRef::List::Advance:
+        return {list, lists.AdvanceList->currentRow(), -1};
+    case EntryRef::List::Detail:
+        return {list, lists.AdvanceList->currentRow(), lists.DetailList->currentRow()};
+    case EntryRef::List::None:
+        break;
+    }
+    return {};
+}
+
+void EditCommands::select(const EntryRef& ref) {
+    const MainLists& lists = window_.lists;
+    QListWidget* focus = nullptr;
+    if (ref.list == EntryRef::List::Basic && ref.index >= 0 && lists.NormalList->count() > 0) {
+        lists.NormalList->setCurrentRow(clampRow(ref.index, lists.NormalList));
+        focus = lists.NormalList;
+    }
+    if ((ref.list == EntryRef::List::Advance || ref.list == EntryRef::List::Detail) && ref.advance >= 0 &&
+        lists.AdvanceList->count() > 0) {
+        // A new row runs AdvanceList_Click, which refills the details.
+        lists.AdvanceList->setCurrentRow(clampRow(ref.advance, lists.AdvanceList));
+        focus = lists.AdvanceList;
+    }
+    if (ref.list == EntryRef::List::Detail && ref.index >= 0 && lists.DetailList->count() > 0) {
+        lists.DetailList->setCurrentRow(clampRow(ref.index, lists.DetailList));
+        focus = lists.DetailList;
+    }
+    if (lists.ButtonStatusSetup)
+        lists.ButtonStatusSetup();
+    if (focus != nullptr)
+        focus->setFocus();
+}
+
+void EditCommands::updateActions() {
+    const ScreenTexts& texts = context_.texts;
+    const auto labelled = [&texts](TextId change, TextId label) {
+        return toQt(FillPlaceholder(texts.text(change), texts.text(label)));
+    };
+    subUndo->setEnabled(history_.canUndo());
+    subUndo->setText(history_.canUndo() ? labelled(TextId::TextUndoChange, history_.undoLabel())
+                                        : screenText(texts, TextId::TextUndo));
+    subRedo->setEnabled(history_.canRedo());
+    subRedo->setText(history_.canRedo() ? labelled(TextId::TextRedoChange, history_.redoLabel())
+                                        : screenText(texts, TextId::TextRedo));
+    // Only where the platform marks a changed window without touching the caption text.
+    if (QGuiApplication::platformName() == QLatin1String("cocoa"))
+        window_.widget->setWindowModified(isModified());
+}
+
+bool EditCommands::isModified() const {
+    return history_.isModified(document());
+}
+
+void EditCommands::markClean() {
+    history_.markClean(document());
+    updateActions();
+}
+
+bool EditCommands::confirmClose() {
+    if (!isModified())
+        return true;
+    const ScreenTexts& texts = context_.texts;
+    switch (context_.prompts.askKeepDiscardCancel(
+        window_.widget, screenText(texts, TextId::MsgSaveChanges), screenText(texts, TextId::TextSave),
+        screenText(texts, TextId::TextDiscard), screenText(texts, TextId::TextCancel))) {
+    case Prompts::Choice::Keep:
+        return window_.save();
+    case Prompts::Choice::Discard:
+        return true;
+    case Prompts::Choice::Cancel:
+        break;
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Copy, paste and dropped files
+
+QListWidget* EditCommands::activeList() const {
+    const MainLists& lists = window_.lists;
+    QWidget* focus = QApplication::focusWidget();
+    for (QListWidget* list : {lists.NormalList, lists.AdvanceList, lists.DetailList})
+        if (focus == list)
+            return list;
+    return lastList_ != nullptr ? lastList_ : lists.NormalList;
+}
+
+EntryRef::List EditCommands::listKind(const QListWidget* list) const {
+    if (list == window_.lists.NormalList)
+        return EntryRef::List::Basic;
+    if (list == window_.lists.AdvanceList)
+        return EntryRef::List::Advance;
+    if (list == window_.lists.DetailList)
+        return EntryRef::List::Detail;
+    return EntryRef::List::None;
+}
+
+void EditCommands::copy() {
+    QListWidget* list = activeList();
+    const int row = list->currentRow();
+    const Schedule& schedule = state_.schedule;
+    const auto inUse = [row](int count, std::size_t size) {
+        return row >= 0 && row < count && row < int(size);
+    };
+    switch (listKind(list)) {
+    case EntryRef::List::Basic:
+        if (inUse(schedule.basicCount, schedule.basicEntries.size()))
+            copied_ = schedule.basicEntries[static_cast<std::size_t>(row)];
+        break;
+    case EntryRef::List::Advance:
+        if (inUse(schedule.advanceCount, schedule.advanceEntries.size()))
+            copied_ = schedule.advanceEntries[static_cast<std::size_t>(row)];
+        break;
+    case EntryRef::List::Detail: {
+        const int advance = window_.lists.AdvanceList->currentRow();
+        if (advance < 0 || advance >= schedule.advanceCount)
+            break;
+        const AdvanceEntry& owner = schedule.advanceEntries[static_cast<std::size_t>(advance)];
+        if (inUse(owner.fileCount, owner.files.size()))
+            copied_ = owner.files[static_cast<std::size_t>(row)];
+        break;
+    }
+    case EntryRef::List::None:
+        break;
+    }
+}
+
+void EditCommands::paste() {
+    pasteInto(activeList(), TextId::TextPasteEntry);
+}
+
+void EditCommands::duplicate() {
+    QListWidget* list = activeList();
+    copy();
+    pasteInto(list, TextId::TextDuplicateEntry);
+}
+
+void EditCommands::pasteInto(QListWidget* list, TextId label) {
+    if (!copied_)
+        return;
+    const EntryRef::List kind = listKind(list);
+    const auto full = [this] {
+        context_.prompts.message(window_.widget, screenText(context_.texts, TextId::MsgTooManyBasic));
+    };
+    record(label, kind, [&] {
+        Schedule& schedule = state_.schedule;
+        const MainLists& lists = window_.lists;
+        if (kind == EntryRef::List::Advance) {
+            const auto* entry = std::get_if<AdvanceEntry>(&*copied_);
+            if (entry == nullptr)
+                return;
+            if (!AppendEntry(schedule.advanceEntries, schedule.advanceCount, kMaxAdvanceEntries, *entry))
+                return full();
+            lists.AdvanceList->addItem(toQt(FormatAdvanceRow(*entry)));
+            lists.AdvanceList->setCurrentRow(lists.AdvanceList->count() - 1);
+        } else {
+            const auto* entry = std::get_if<FileEntry>(&*copied_);
+            if (entry == nullptr)
+                return;
+            if (kind == EntryRef::List::Basic) {
+                if (!AppendEntry(schedule.basicEntries, schedule.basicCount, kMaxBasicEntries, *entry))
+                    return full();
+            } else {
+                const int advance = lists.AdvanceList->currentRow();
+                if (advance < 0 || advance >= schedule.advanceCount)
+                    return;
+                AdvanceEntry& owner = schedule.advanceEntries[static_cast<std::size_t>(advance)];
+                if (!AppendEntry(owner.files, owner.fileCount, kMaxDetailEntries, *entry))
+                    return full();
+            }
+            list->addItem(toQt(FormatFileRow(*entry)));
+            list->setCurrentRow(list->count() - 1);
+        }
+        if (lists.ButtonStatusSetup)
+            lists.ButtonStatusSetup();
+    });
+}
+
+void EditCommands::dropFiles(QListWidget* list, const QList<QUrl>& urls) {
+    const EntryRef::List kind = listKind(list);
+    Schedule& schedule = state_.schedule;
+    AdvanceEntry* owner = nullptr;
+    if (kind == EntryRef::List::Detail) {
+        const int advance = window_.lists.AdvanceList->currentRow();
+        if (advance < 0 || advance >= schedule.advanceCount)
+            return;
+        owner = &schedule.advanceEntries[static_cast<std::size_t>(advance)];
+    }
+    std::vector<FileCandidate> candidates;
+    for (const QUrl& url : urls) {
+        if (!url.isLocalFile()) {
+            candidates.push_back({fromQt(url.toDisplayString()), false});
+            continue;
+        }
+        const QFileInfo info(QDir::cleanPath(url.toLocalFile()));
+        candidates.push_back({fromQt(info.fileName()), info.isFile()});
+    }
+    BatchAddResult result;
+    record(TextId::TextDropFiles, kind, [&] {
+        std::vector<FileEntry>& entries = owner ? owner->files : schedule.basicEntries;
+        std::int16_t& count = owner ? owner->fileCount : schedule.basicCount;
+        const int first = count;
+        result = AddFileEntries(entries, count, owner ? kMaxDetailEntries : kMaxBasicEntries, candidates, 1,
+                                kVolumeDefault);
+        for (int i = first; i < count; ++i)
+            list->addItem(toQt(FormatFileRow(entries[static_cast<std::size_t>(i)])));
+        if (count > first)
+            list->setCurrentRow(list->count() - 1);
+        if (window_.lists.ButtonStatusSetup)
+            window_.lists.ButtonStatusSetup();
+    });
+    if (const std::string message = BatchAddMessage(result, context_.texts); !message.empty())
+        context_.prompts.message(window_.widget, toQt(message));
+}
+
+bool EditCommands::eventFilter(QObject* watched, QEvent* event) {
+    const MainLists& lists = window_.lists;
+    if (event->type() == QEvent::FocusIn) {
+        for (QListWidget* list : {lists.NormalList, lists.AdvanceList, lists.DetailList})
+            if (watched == list)
+                lastList_ = list;
+        return false;
+    }
+    // A list claims Ctrl+C and typed letters for itself, so the menu's shortcuts would never fire there.
+    if (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        for (QAction* action : {subCopyEntry, subPasteEntry, subDuplicateEntry}) {
+            if (!action->shortcuts().contains(QKeySequence(key->keyCombination())))
+                continue;
+            if (event->type() == QEvent::KeyPress)
+                action->trigger();
+            event->accept();
+            return true;
+        }
+        return false;
+    }
+    QListWidget* target = nullptr;
+    for (QListWidget* list : {lists.NormalList, lists.DetailList})
+        if (watched == list->viewport())
+            target = list;
+    if (target == nullptr)
+        return false;
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto* drag = static_cast<QDropEvent*>(event);
+        // Details need the advance entry they belong to.
+        const bool hasOwner = target != lists.DetailList || lists.AdvanceList->currentRow() >= 0;
+        if (drag->mimeData()->hasUrls() && target->isEnabled() && hasOwner) {
+            drag->acceptProposedAction();
+            return true;
+        }
+        return false;
+    }
+    case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        if (!drop->mimeData()->hasUrls())
+            return false;
+        drop->acceptProposedAction();
+        dropFiles(target, drop->mimeData()->urls());
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Recovery
+
+std::string EditCommands::recoveryFilePath() {
+    const QString directory = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    if (directory.isEmpty())
+        return {};
+    return fromQt(QDir(directory).filePath(QString::fromLatin1(kRecoveryFileName)));
+}
+
+void EditCommands::endSession() {
+    sessionEnding_ = true;
+    keepUnsavedChanges();
+}
+
+void EditCommands::keepUnsavedChanges() {
+    const std::string path = recoveryFilePath();
+    if (path.empty())
+        return;
+    if (!isModified()) {
+        // An offer not yet answered stays for the next start.
+        if (!recoveryUnanswered_)
+            removeRecoveryFile();
+        return;
+    }
+    QDir().mkpath(QFileInfo(toQt(path)).absolutePath());
+    const Result written = WriteRecoveryFile(
+        path, RecoveredSchedule{state_.scheduleDir, state_.scheduleFileName, state_.schedule},
+        context_.random);
+    if (!written)
+        std::fprintf(stderr, "velmo-schedule-generator: unsaved schedule not kept: %s\n",
+                     written.reason.c_str());
+}
+
+void EditCommands::closedNormally() {
+    if (!recoveryUnanswered_)
+        removeRecoveryFile();
+}
+
+void EditCommands::offerRecovery() {
+    const std::string path = recoveryFilePath();
+    if (path.empty())
+        return;
+    RecoveredSchedule kept;
+    const ScreenTexts& texts = context_.texts;
+    switch (ReadRecoveryFile(path, kept)) {
+    case RecoveryRead::Absent:
+        return;
+    case RecoveryRead::Damaged: {
+        // Said once: set aside, it is not offered again.
+        const std::string aside = SetRecoveryFileAside(path);
+        context_.prompts.message(window_.widget, toQt(FillPlaceholder(texts.text(TextId::MsgRecoveryDamaged),
+                                                                      aside.empty() ? path : aside)));
+        return;
+    }
+    case RecoveryRead::Read:
+        break;
+    }
+    switch (context_.prompts.askKeepDiscardCancel(
+        window_.widget,
+        toQt(FillPlaceholder(texts.text(TextId::MsgRestoreRecovery), kept.directory + kept.fileName)),
+        screenText(texts, TextId::TextRestore), screenText(texts, TextId::TextDiscard),
+        screenText(texts, TextId::TextCancel))) {
+    case Prompts::Choice::Keep:
+        // One undo step takes the restore back; the file stays until the schedule is dealt with.
+        record(TextId::TextRestore, EntryRef::List::None, [&] {
+            state_.schedule = kept.schedule;
+            state_.scheduleDir = kept.directory;
+            state_.scheduleFileName = kept.fileName;
+            window_.refill();
+            window_.updateCaption();
+        });
+        return;
+    case Prompts::Choice::Discard:
+        removeRecoveryFile();
+        return;
+    case Prompts::Choice::Cancel:
+        recoveryUnanswered_ = true;
+        return;
+    }
+}
+
+} // namespace velmo

@@ -1,0 +1,474 @@
+#include "main_form_fixture.h"
+
+#include "model/random_source.h"
+#include "model/recovery_file.h"
+#include "rules/schedule_rules.h"
+#include "ui/main/edit_commands.h"
+#include "ui/platform/prompts.h"
+#include "ui/platform/termination_signals.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QTest>
+#include <QUrl>
+
+#include <csignal>
+
+namespace velmo::test {
+namespace {
+
+using Choice = Prompts::Choice;
+using Kind = ScriptedPrompts::Shown::Kind;
+
+std::vector<std::uint8_t> encoded(const Schedule& s) {
+    SeededRandomSource random(7);
+    std::vector<std::uint8_t> bytes;
+    EXPECT_TRUE(EncodeSchedule(s, random, bytes).ok);
+    return bytes;
+}
+
+Schedule readBack(const std::string& dir, const std::string& name) {
+    Schedule s;
+    EXPECT_TRUE(ReadScheduleFile(dir, name, s).ok) << dir << name;
+    return s;
+}
+
+Schedule threeBasicTwoAdvance() {
+    Schedule s;
+    AddBasic(s, MakeFile("A", "MP3", 1, 13));
+    AddBasic(s, MakeFile("B", "AVI", 2, 5));
+    AddBasic(s, MakeFile("C", "JPG", 3, 0));
+    AddAdvance(s, MakeAdvance(7, 1, 1, 7, 2));
+    AddAdvance(s, MakeAdvance(8, 2, 3, 1, 3, 10));
+    return s;
+}
+
+class EditsTest : public MainFormTest {
+protected:
+    void SetUp() override { QFile::remove(QString::fromStdString(EditCommands::recoveryFilePath())); }
+    void TearDown() override { QFile::remove(QString::fromStdString(EditCommands::recoveryFilePath())); }
+
+    template <typename T> T* child(const char* name) const {
+        T* found = form->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    QListWidget* list(const char* name) const { return child<QListWidget>(name); }
+    void click(const char* name) const { child<QPushButton>(name)->click(); }
+    void trigger(const char* name) const { child<QAction>(name)->trigger(); }
+
+    // Starts on a remembered schedule file, shown and active so shortcuts and focus work.
+    void startOn(const Schedule& s) {
+        writeSchedule(app(), "velmo.vlm", s);
+        start();
+        form->show();
+        form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    }
+
+    void focusRow(const char* name, int row) const {
+        QListWidget* l = list(name);
+        l->setFocus();
+        l->setCurrentRow(row);
+    }
+
+    // Answers the modal dialog the next command opens.
+    static void answerDialog(const std::function<void(QWidget*)>& answer) {
+        QTimer::singleShot(0, qApp, [answer] {
+            if (QWidget* dialog = QApplication::activeModalWidget())
+                answer(dialog);
+        });
+    }
+    static void editFile(const QString& name) {
+        answerDialog([name](QWidget* dialog) {
+            dialog->findChild<QLineEdit*>(QStringLiteral("FileNameText"))->setText(name);
+            dialog->findChild<QPushButton*>(QStringLiteral("OKCmd"))->click();
+        });
+    }
+
+    void dropOn(const char* name, const QStringList& paths) const {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const QString& path : paths)
+            urls << QUrl::fromLocalFile(path);
+        data.setUrls(urls);
+        QWidget* viewport = list(name)->viewport();
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &enter);
+        EXPECT_TRUE(enter.isAccepted());
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &drop);
+    }
+
+    // The three lists as a refill from the model shows them, and the buttons as ButtonStatusSetup sets them.
+    void expectListsAsRefill() const {
+        const Schedule& s = tc.state.schedule;
+        QStringList basic, advance, detail;
+        for (int i = 0; i < s.basicCount; ++i)
+            basic << QString::fromStdString(FormatFileRow(s.basicEntries[i]));
+        for (int i = 0; i < s.advanceCount; ++i)
+            advance << QString::fromStdString(FormatAdvanceRow(s.advanceEntries[i]));
+        const int selected = list("AdvanceList")->currentRow();
+        if (selected >= 0)
+            for (int i = 0; i < s.advanceEntries[selected].fileCount; ++i)
+                detail << QString::fromStdString(FormatFileRow(s.advanceEntries[selected].files[i]));
+        EXPECT_EQ(Rows(list("NormalList")), basic);
+        EXPECT_EQ(Rows(list("AdvanceList")), advance);
+        EXPECT_EQ(Rows(list("DetailList")), detail);
+        EXPECT_EQ(child<QPushButton>("NormalRemoveCmd")->isEnabled(), s.basicCount > 0);
+        EXPECT_EQ(child<QPushButton>("DetailAddCmd")->isEnabled(), s.advanceCount > 0);
+        EXPECT_EQ(child<QPushButton>("DetailMoveUpCmd")->isEnabled(),
+                  s.advanceCount > 0 && detail.size() >= 2);
+    }
+
+    // Whether Open asks first. Both the question and the file dialog are cancelled: nothing changes.
+    bool asksBeforeOpen() {
+        const std::size_t before = tc.prompts.shown.size();
+        tc.prompts.choices = {Choice::Cancel};
+        tc.prompts.files = {std::nullopt};
+        click("OpenCmd");
+        const bool asked = tc.prompts.shown.size() > before && tc.prompts.shown[before].kind == Kind::Choice;
+        tc.prompts.choices.clear();
+        tc.prompts.files.clear();
+        return asked;
+    }
+
+    std::string makeFile(const std::string& name) const {
+        WriteText(app() + name, "media");
+        return app() + name;
+    }
+};
+
+TEST_F(EditsTest, MixedChanges_undoneAndRedone_modelByteIdenticalAndListsAsRefill) {
+    startOn(threeBasicTwoAdvance());
+    Schedule other;
+    AddBasic(other, MakeFile("OTHER", "MP3", 9, 9));
+    writeSchedule(app(), "other.vlm", other);
+
+    std::vector<std::vector<std::uint8_t>> states{encoded(schedule())};
+    std::vector<std::string> names{state().scheduleFileName};
+    const auto step = [&](const std::function<void()>& change) {
+        change();
+        states.push_back(encoded(schedule()));
+        names.push_back(state().scheduleFileName);
+        ASSERT_TRUE(states.back() != states[states.size() - 2])
+            << "step " << states.size() - 1 << " changed nothing";
+    };
+    step([&] { editFile(QStringLiteral("clip.avi")), click("NormalAddCmd"); });
+    step([&] { focusRow("NormalList", 0), editFile(QStringLiteral("x.mpg")), click("NormalModifyCmd"); });
+    step([&] { focusRow("NormalList", 2), click("NormalMoveUpCmd"); });
+    step([&] { focusRow("AdvanceList", 0), click("AdvanceMoveDownCmd"); });
+    step([&] { focusRow("DetailList", 1), click("DetailRemoveCmd"); });
+    step([&] {
+        focusRow("NormalList", 1);
+        QTest::keyClick(list("NormalList"), Qt::Key_C, Qt::ControlModifier);
+        focusRow("DetailList", 0);
+        QTest::keyClick(list("DetailList"), Qt::Key_V, Qt::ControlModifier);
+    });
+    step([&] {
+        focusRow("AdvanceList", 0), QTest::keyClick(list("AdvanceList"), Qt::Key_D, Qt::ControlModifier);
+    });
+    step([&] {
+        dropOn("NormalList",
+               {QString::fromStdString(makeFile("d1.mp3")), QString::fromStdString(makeFile("d2.jpg"))});
+    });
+    step([&] { focusRow("AdvanceList", 1), click("AdvanceRemoveCmd"); });
+    step([&] { tc.prompts.choices = {Choice::Discard}, click("NewCmd"); });
+    step([&] { tc.prompts.files = {QString::fromStdString(app() + "other.vlm")}, click("OpenCmd"); });
+    EXPECT_TRUE(tc.prompts.choices.empty() && tc.prompts.files.empty());
+    EXPECT_TRUE(shownMessages().isEmpty()) << shownMessages().join('|').toStdString();
+    EXPECT_EQ(child<QAction>("subUndo")->text(), QStringLiteral("Undo Open"));
+
+    for (std::size_t i = states.size() - 1; i-- > 0;) {
+        trigger("subUndo");
+        EXPECT_TRUE(encoded(schedule()) == states[i]) << "after undoing step " << i + 1;
+        EXPECT_EQ(state().scheduleFileName, names[i]);
+        expectListsAsRefill();
+    }
+    EXPECT_FALSE(child<QAction>("subUndo")->isEnabled());
+    EXPECT_EQ(child<QAction>("subRedo")->text(), QStringLiteral("Redo Add"));
+    // The editors' dialogs took the activation with them.
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    for (std::size_t i = 1; i < states.size(); ++i) {
+        QTest::keySequence(list("NormalList"), QKeySequence::keyBindings(QKeySequence::Redo).constFirst());
+        EXPECT_TRUE(encoded(schedule()) == states[i]) << "after redoing step " << i;
+        expectListsAsRefill();
+    }
+    EXPECT_EQ(form->windowTitle().toStdString(), "Velmo Schedule Generator - " + app() + "other.vlm");
+}
+
+TEST_F(EditsTest, Remove_undoneWithCtrlZ_entryBackInItsPlaceAndSelected) {
+    startOn(threeBasicTwoAdvance());
+    focusRow("NormalList", 1);
+    click("NormalRemoveCmd");
+    EXPECT_EQ(child<QAction>("subUndo")->text(), QStringLiteral("Undo Remove"));
+    QTest::keyClick(list("NormalList"), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(schedule(), threeBasicTwoAdvance());
+    EXPECT_EQ(list("NormalList")->currentRow(), 1);
+    EXPECT_EQ(child<QAction>("subRedo")->text(), QStringLiteral("Redo Remove"));
+}
+
+TEST_F(EditsTest, ModifiedState_throughSaveUndoPastTheSaveAndRedo) {
+    startOn(threeBasicTwoAdvance());
+    EXPECT_FALSE(asksBeforeOpen());
+    focusRow("NormalList", 0);
+    click("NormalRemoveCmd");
+    EXPECT_TRUE(asksBeforeOpen());
+    click("SaveCmd");
+    EXPECT_FALSE(asksBeforeOpen());
+    trigger("subUndo");
+    EXPECT_TRUE(asksBeforeOpen());
+    trigger("subRedo");
+    EXPECT_FALSE(asksBeforeOpen());
+    EXPECT_TRUE(shownMessages().isEmpty());
+}
+
+TEST_F(EditsTest, NewOpenExitClose_eachWithSaveDiscardAndCancel) {
+    const Schedule original = threeBasicTwoAdvance();
+    Schedule changed = original;
+    ASSERT_TRUE(RemoveEntry(changed.basicEntries, changed.basicCount, 0));
+    Schedule other;
+    AddBasic(other, MakeFile("OTHER", "MP3", 9, 9));
+    writeSchedule(app(), "other.vlm", other);
+
+    enum Command { New, Open, Exit, CloseBox };
+    for (Command command : {New, Open, Exit, CloseBox}) {
+        for (Choice choice : {Choice::Cancel, Choice::Discard, Choice::Keep}) {
+            SCOPED_TRACE(testing::Message() << "command " << command << " choice " << int(choice));
+            form.reset();
+            tc.prompts.shown.clear();
+            startOn(original);
+            focusRow("NormalList", 0);
+            click("NormalRemoveCmd");
+            tc.prompts.choices = {choice};
+            if (command == Open && choice != Choice::Cancel)
+                tc.prompts.files = {QString::fromStdString(app() + "other.vlm")};
+            bool closed = false;
+            if (command == New)
+                click("NewCmd");
+            else if (command == Open)
+                click("OpenCmd");
+            else if (command == Exit)
+                click("ExitCmd");
+            else
+                closed = form->close();
+            if (command == Exit)
+                closed = !form->isVisible();
+
+            EXPECT_TRUE(tc.prompts.choices.empty());
+            EXPECT_EQ(readBack(app(), "velmo.vlm"), choice == Choice::Keep ? changed : original);
+            const bool goesOn = choice != Choice::Cancel;
+            if (command == New) {
+                EXPECT_EQ(schedule().basicCount, goesOn ? 0 : 2);
+            } else if (command == Open) {
+                EXPECT_EQ(schedule(), goesOn ? other : changed);
+            } else {
+                EXPECT_EQ(closed, goesOn);
+            }
+        }
+    }
+}
+
+TEST_F(EditsTest, SaveRefusedByTheChecks_throughTheRealMessageBoxes_windowStaysOpen) {
+    Schedule one;
+    AddBasic(one, MakeFile("ONLY", "MP3", 1, 13));
+    writeSchedule(app(), "velmo.vlm", one);
+    QtPrompts real;
+    AppContext context{tc.state, tc.texts, real, tc.clock, tc.random, tc.volumes, tc.links, {}};
+    form = std::make_unique<MainForm>(context, tc.appPath());
+    form->show();
+    list("NormalList")->setCurrentRow(0);
+    click("NormalRemoveCmd"); // an empty schedule cannot be saved
+
+    QStringList seen;
+    std::function<void()> answer = [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr)
+            return QTimer::singleShot(10, qApp, answer);
+        seen << box->text();
+        if (auto* save = box->findChild<QPushButton*>(QStringLiteral("KeepChoice"))) {
+            save->click();
+            QTimer::singleShot(0, qApp, answer); // the refusal follows
+        } else {
+            QTest::keyClick(box, Qt::Key_Return);
+        }
+    };
+    QTimer::singleShot(0, qApp, answer);
+    EXPECT_FALSE(form->close());
+    EXPECT_EQ(seen, QStringList({QStringLiteral("Save changes to the schedule before closing it?"),
+                                 QStringLiteral("No any schedule!\r\nCan't save!")}));
+    EXPECT_EQ(readBack(app(), "velmo.vlm"), one);
+
+    QTimer::singleShot(0, qApp, [] {
+        if (QWidget* box = QApplication::activeModalWidget())
+            box->findChild<QPushButton*>(QStringLiteral("DiscardChoice"))->click();
+    });
+    EXPECT_TRUE(form->close());
+    EXPECT_EQ(readBack(app(), "velmo.vlm"), one);
+}
+
+TEST_F(EditsTest, Sigterm_closesWithoutAQuestion_nextStartOffersTheChangesBack) {
+    startOn(threeBasicTwoAdvance());
+    focusRow("DetailList", 0);
+    click("DetailRemoveCmd");
+    const Schedule changed = schedule();
+    {
+        const TerminationSignals terminationSignals([this] { form->EndSession(); });
+        ASSERT_EQ(::raise(SIGTERM), 0);
+        EXPECT_TRUE(QTest::qWaitFor([this] { return !form->isVisible(); }, 5000));
+    }
+    EXPECT_TRUE(tc.prompts.shown.empty());
+    RecoveredSchedule kept;
+    ASSERT_EQ(ReadRecoveryFile(EditCommands::recoveryFilePath(), kept), RecoveryRead::Read);
+    EXPECT_EQ(kept.schedule, changed);
+    EXPECT_EQ(kept.directory + kept.fileName, app() + "velmo.vlm");
+    EXPECT_EQ(readBack(app(), "velmo.vlm"), threeBasicTwoAdvance());
+    const std::string recovery = EditCommands::recoveryFilePath();
+
+    form.reset();
+    tc.prompts.choices = {Choice::Keep};
+    start();
+    ASSERT_EQ(tc.prompts.shown.size(), 1u);
+    EXPECT_EQ(tc.prompts.shown[0].text.toStdString(),
+              "The program ended last time without saving changes to " + app() +
+                  "velmo.vlm. Restore that schedule?");
+    EXPECT_EQ(schedule(), changed);
+    expectListsAsRefill();
+    EXPECT_TRUE(asksBeforeOpen());
+    trigger("subUndo"); // the restore is one step
+    EXPECT_EQ(schedule(), threeBasicTwoAdvance());
+
+    // Discarded at the next start, it is gone for good.
+    form.reset();
+    tc.prompts.choices = {Choice::Discard};
+    start();
+    EXPECT_EQ(schedule(), threeBasicTwoAdvance());
+    EXPECT_FALSE(Exists(recovery));
+}
+
+TEST_F(EditsTest, DropOfSeveralFiles_refusedOnesListedOnce_oneUndoTakesTheBatchBack) {
+    startOn(threeBasicTwoAdvance());
+    const std::string folder = makeDir("folder");
+    dropOn("NormalList",
+           {QString::fromStdString(makeFile("one.mp3")), QString::fromStdString(makeFile("bad name.avi")),
+            QString::fromStdString(folder), QString::fromStdString(makeFile("two.jpg"))});
+    EXPECT_EQ(shownMessages().join('|').toStdString(),
+              "These files were not added:\r\nbad name.avi\r\nfolder");
+    ASSERT_EQ(schedule().basicCount, 5);
+    EXPECT_EQ(schedule().basicEntries[3], MakeFile("ONE", "MP3", 1, 13));
+    EXPECT_EQ(schedule().basicEntries[4], MakeFile("TWO", "JPG", 1, 13));
+    EXPECT_EQ(list("NormalList")->currentRow(), 4);
+    expectListsAsRefill();
+    trigger("subUndo");
+    EXPECT_EQ(schedule(), threeBasicTwoAdvance());
+}
+
+TEST_F(EditsTest, CopyAndPaste_betweenTheLists_advanceEntryWithItsDetails) {
+    startOn(threeBasicTwoAdvance());
+    focusRow("DetailList", 1);
+    trigger("subCopyEntry");
+    focusRow("NormalList", 0);
+    trigger("subPasteEntry");
+    ASSERT_EQ(schedule().basicCount, 4);
+    EXPECT_EQ(schedule().basicEntries[3], threeBasicTwoAdvance().advanceEntries[0].files[1]);
+
+    focusRow("AdvanceList", 1);
+    trigger("subCopyEntry");
+    trigger("subPasteEntry");
+    ASSERT_EQ(schedule().advanceCount, 3);
+    EXPECT_EQ(schedule().advanceEntries[2], threeBasicTwoAdvance().advanceEntries[1]);
+    EXPECT_EQ(list("AdvanceList")->currentRow(), 2);
+    expectListsAsRefill();
+
+    // An advance entry has no place in a file list.
+    focusRow("NormalList", 0);
+    trigger("subPasteEntry");
+    EXPECT_EQ(schedule().basicCount, 4);
+    EXPECT_EQ(child<QAction>("subUndo")->text(), QStringLiteral("Undo Paste"));
+}
+
+TEST_F(EditsTest, BrowseOfSeveralFilesInAdd_oneEntryEachWithTheChosenPlayCountAndVolume) {
+    startOn(threeBasicTwoAdvance());
+    tc.prompts.fileLists = {{QString::fromStdString(makeFile("p1.mp3")),
+                             QString::fromStdString(app() + "vanished.mp3"),
+                             QString::fromStdString(makeFile("p2.avi"))}};
+    answerDialog([](QWidget* dialog) {
+        dialog->findChild<QPushButton*>(QStringLiteral("BrowseCmd"))->click();
+        EXPECT_EQ(dialog->findChild<QLineEdit*>(QStringLiteral("FileNameText"))->placeholderText(),
+                  QStringLiteral("3 files chosen"));
+        dialog->findChild<QComboBox*>(QStringLiteral("PlayTimesCombo"))->setCurrentIndex(4);
+        dialog->findChild<QComboBox*>(QStringLiteral("VolumeCombo"))->setCurrentIndex(6);
+        dialog->findChild<QPushButton*>(QStringLiteral("OKCmd"))->click();
+    });
+    click("NormalAddCmd");
+    EXPECT_EQ(shownMessages(), QStringList({QStringLiteral("These files were not added:\r\nvanished.mp3")}));
+    ASSERT_EQ(schedule().basicCount, 5);
+    EXPECT_EQ(schedule().basicEntries[3], MakeFile("P1", "MP3", 4, 6));
+    EXPECT_EQ(schedule().basicEntries[4], MakeFile("P2", "AVI", 4, 6));
+    EXPECT_EQ(state().mediaDir, app());
+    expectListsAsRefill();
+    trigger("subUndo");
+    EXPECT_EQ(schedule(), threeBasicTwoAdvance());
+}
+
+TEST_F(EditsTest, BrowseInAdd_theRealFileDialogTakesSeveralFiles) {
+    makeFile("p1.mp3");
+    makeFile("p2.avi");
+    QtPrompts real;
+    AppContext context{tc.state, tc.texts, real, tc.clock, tc.random, tc.volumes, tc.links, {}};
+    form = std::make_unique<MainForm>(context, tc.appPath());
+    form->show();
+
+    bool typed = false;
+    std::function<void()> pickTwo = [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr)
+            return QTimer::singleShot(10, qApp, pickTwo);
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(name, nullptr);
+        name->setText(QStringLiteral("\"p1.mp3\" \"p2.avi\""));
+        typed = true;
+        QTest::keyClick(name, Qt::Key_Return);
+    };
+    answerDialog([&](QWidget* editor) {
+        QTimer::singleShot(0, qApp, pickTwo);
+        editor->findChild<QPushButton*>(QStringLiteral("BrowseCmd"))->click();
+        editor->findChild<QPushButton*>(QStringLiteral("OKCmd"))->click();
+    });
+    click("NormalAddCmd");
+    EXPECT_TRUE(typed);
+    ASSERT_EQ(schedule().basicCount, 2);
+    EXPECT_EQ(schedule().basicEntries[0], MakeFile("P1", "MP3", 1, 13));
+    EXPECT_EQ(schedule().basicEntries[1], MakeFile("P2", "AVI", 1, 13));
+}
+
+TEST_F(EditsTest, EditMenu_betweenFileAndHelp_standardShortcuts) {
+    tc.texts = ScreenTexts(); // as at a real start: the texts are chosen after the menus are built
+    startOn(threeBasicTwoAdvance());
+    QStringList menus;
+    for (const QAction* action : form->menuBar()->actions())
+        menus << action->text();
+    EXPECT_EQ(menus, QStringList({"&File", "&Edit", "&Help"}));
+    EXPECT_EQ(child<QAction>("subUndo")->shortcuts(), QKeySequence::keyBindings(QKeySequence::Undo));
+    EXPECT_EQ(child<QAction>("subRedo")->shortcuts(), QKeySequence::keyBindings(QKeySequence::Redo));
+    EXPECT_EQ(child<QAction>("subCopyEntry")->shortcuts(), QKeySequence::keyBindings(QKeySequence::Copy));
+    EXPECT_EQ(child<QAction>("subPasteEntry")->shortcuts(), QKeySequence::keyBindings(QKeySequence::Paste));
+    EXPECT_EQ(child<QAction>("subDuplicateEntry")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_D));
+    EXPECT_FALSE(child<QAction>("subUndo")->isEnabled());
+    EXPECT_EQ(child<QAction>("subUndo")->text(), QStringLiteral("Undo"));
+
+    QStringList items;
+    for (const QAction* action : child<QMenu>("subEdit")->actions())
+        items << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    EXPECT_EQ(items, QStringList({"Undo", "Redo", "-", "Copy", "Paste", "Duplicate"}));
+}
+
+} // namespace
+} // namespace velmo::test
