@@ -1,5 +1,6 @@
 // Renders the windows of the editor to PNG files for the README: the main window holding a shop's
-// schedule, both entry editors, the copy dialog and the About dialogs, built and filled as a user
+// schedule, both entry editors, the copy dialog, the Write to Player Medium dialog and the About
+// dialogs, built and filled as a user
 // would see them.
 //
 // Usage: velmo-screenshots OUTPUT_DIR [--dark] [--work DIR]
@@ -25,6 +26,7 @@
 #include "ui/platform/link_opener.h"
 #include "ui/platform/prompts.h"
 #include "ui/platform/volumes.h"
+#include "ui/publish/write_to_medium_form.h"
 
 #include <QAction>
 #include <QApplication>
@@ -233,6 +235,14 @@ int main(int argc, char** argv) {
             return 1;
         }
     writeFile(media + QStringLiteral("Welcome.mpg"), QByteArray(4096, 'v'));
+    // Most of the shop's media, some already on the medium from last time; the map is still missing.
+    for (const char* name :
+         {"SPRING_COLLECT.AVI", "NEW_ARRIVALS.MPG", "CAFE_MENU.JPG", "BACKGROUND.MP3", "LOYALTY_CARD.AVI",
+          "OPENING_HOURS.JPG", "XMAS_SALE.MPG", "GIFT_IDEAS.AVI", "JINGLE.MP3", "WRAPPING_DESK.JPG",
+          "BREAKFAST.JPG", "COFFEE_OFFER.MPG", "MARKET_DAY.MPG", "FRESH_BREAD.JPG", "WINTER_SALE.AVI"})
+        writeFile(media + QString::fromLatin1(name), QByteArray(1 << 16, 'm'));
+    writeFile(copyDir + QStringLiteral("/BACKGROUND.MP3"), QByteArray(1 << 16, 'm'));
+    writeFile(copyDir + QStringLiteral("/JINGLE.MP3"), QByteArray(1 << 15, 'o'));
 
     SeededRandomSource random(20261120);
     const Result written =
@@ -290,6 +300,12 @@ int main(int argc, char** argv) {
     {
         CopyForm copy(context, QStringLiteral("Welcome.mpg"), &form);
         ok = save(&copy, output + QStringLiteral("/copy-dialog%1.png").arg(suffix)) && ok;
+    }
+    {
+        PublishSettings settings;
+        WriteToMediumForm publish(context, settings, &form);
+        publish.resize(820, 640);
+        ok = save(&publish, output + QStringLiteral("/write-to-medium%1.png").arg(suffix)) && ok;
     }
     {
         AboutVelmoScheduleGeneratorForm about(context, &form);
