@@ -11,6 +11,7 @@
 // from the medium. Before each timed copy the benchmark waits a moment, so a virtual disk can finish
 // writing out the previous copy instead of charging it to the next one.
 
+#include "bench_support.h"
 #include "model/media_copy.h"
 
 #include <xxhash.h>
@@ -29,12 +30,12 @@
 #include <vector>
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using velmo::bench::Clock;
 
 namespace {
 
 double secondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
+    return velmo::bench::SecondsSince(start);
 }
 
 [[noreturn]] void fail(const std::string& what) {
@@ -43,19 +44,7 @@ double secondsSince(Clock::time_point start) {
 }
 
 void run(const std::vector<std::string>& command) {
-    const pid_t child = ::fork();
-    if (child < 0)
-        fail("cannot fork");
-    if (child == 0) {
-        std::vector<char*> argv;
-        for (const std::string& arg : command)
-            argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        ::execvp(argv[0], argv.data());
-        std::_Exit(127);
-    }
-    int status = 0;
-    if (::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    if (!velmo::bench::RunCommand(command))
         fail("command failed: " + command.front());
 }
 

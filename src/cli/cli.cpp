@@ -1,11 +1,13 @@
 #include "cli.h"
 
 #include "cli_args.h"
+#include "model/file_system.h"
 #include "model/product_version.h"
 #include "model/random_source.h"
 #include "model/safe_file.h"
 #include "model/schedule_file.h"
 #include "model/whole_file.h"
+#include "rules/publish.h"
 #include "rules/schedule_content.h"
 #include "rules/schedule_match.h"
 #include "rules/schedule_rules.h"
@@ -79,6 +81,8 @@ public:
             return check();
         case CliCommand::On:
             return on();
+        case CliCommand::Publish:
+            return publish();
         }
         return kStatusCannotRead;
     }
@@ -215,6 +219,67 @@ private:
                 env_.out << "  " << FormatFileRow(e.files[k]) << '\n';
         }
         return kStatusOk;
+    }
+
+    int publish() {
+        Schedule s;
+        if (const auto failed = load(s))
+            return *failed;
+        ScreenTexts texts;
+        texts.LoadEnglishTexts();
+        if (const auto refusal = ScheduleSaveRefusal(s, texts)) {
+            say(args_.input, *refusal);
+            return kStatusInvalid;
+        }
+        std::vector<std::string> media = args_.media;
+        if (media.empty())
+            media.push_back(PathDirectory(args_.input).empty() ? std::string("./")
+                                                               : PathDirectory(args_.input));
+        PublishOptions options;
+        options.checksum = args_.checksum;
+        options.removeUnlisted = args_.removeUnlisted;
+        const PublishPlan plan = PlanPublish(s, media, args_.to, PathFileName(args_.input), options);
+        for (const std::string& note : plan.notes)
+            env_.err << "velmo-schedule: " << note << '\n';
+        if (plan.refusal) {
+            say(args_.to, *plan.refusal);
+            return kStatusCannotRead;
+        }
+        for (const PublishItem& item : plan.items) {
+            env_.out << PublishActionWord(item.action) << "  " << item.name;
+            if (item.action == PublishAction::Copy || item.action == PublishAction::Replace)
+                env_.out << "  " << item.sourcePath();
+            env_.out << '\n';
+        }
+        for (const PublishItem& item : plan.items)
+            if (!item.note.empty())
+                say(item.name, item.note);
+        const int missing = plan.count(PublishAction::Missing);
+        if (args_.dryRun) {
+            env_.out << "dry run: " << plan.count(PublishAction::Copy) << " to copy, "
+                     << plan.count(PublishAction::Replace) << " to replace, "
+                     << plan.count(PublishAction::Keep) << " to keep, " << plan.count(PublishAction::Remove)
+                     << " to remove, " << missing << " missing; schedule file "
+                     << (plan.scheduleUnchanged ? "unchanged" : "to write") << "; nothing written\n";
+            return missing > 0 ? kStatusInvalid : kStatusOk;
+        }
+        SeededRandomSource random(env_.freshSeed());
+        const bool showProgress = env_.errIsTerminal && env_.errIsTerminal();
+        const PublishReport report = CarryOutPublish(plan, s, random, [&](const PublishProgress& p) {
+            if (showProgress)
+                env_.err << "\r" << (p.total == 0 ? 100 : p.done * 100 / p.total) << "% " << p.name
+                         << "\x1b[K" << std::flush;
+            return true;
+        });
+        if (showProgress)
+            env_.err << "\r\x1b[K" << std::flush;
+        const std::vector<std::string> lines = PublishReportLines(report);
+        for (std::size_t i = 0; i + 1 < lines.size(); ++i)
+            env_.err << lines[i] << '\n';
+        env_.out << lines.back() << '\n';
+        if (!report.complete())
+            return kStatusCannotRead;
+        return report.missing.empty() ? kStatusOk : kStatusInvalid;
     }
 
     const CliArgs& args_;

@@ -18,6 +18,8 @@ struct CliEnvironment {
     std::function<CivilDate()> today;
     // Seeds the random bytes of a written file when --seed is not given.
     std::function<std::uint64_t()> freshSeed;
+    // Whether progress may be drawn on `err`; unset means it may not.
+    std::function<bool()> errIsTerminal = {};
 };
 
 // Exit status of the tool.

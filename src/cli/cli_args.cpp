@@ -14,10 +14,9 @@ struct CommandShape {
 };
 
 constexpr CommandShape kCommands[] = {
-    {"dump", CliCommand::Dump, 1, 1},
-    {"build", CliCommand::Build, 2, 2},
-    {"check", CliCommand::Check, 1, 1},
-    {"on", CliCommand::On, 2, 3},
+    {"dump", CliCommand::Dump, 1, 1},       {"build", CliCommand::Build, 2, 2},
+    {"check", CliCommand::Check, 1, 1},     {"on", CliCommand::On, 2, 3},
+    {"publish", CliCommand::Publish, 1, 1},
 };
 
 ParsedCliArgs fail(std::string why) {
@@ -49,10 +48,18 @@ std::string CliUsage() {
            "      only with --strict\n"
            "  velmo-schedule on FILE.vlm YYYY-MM-DD [HH:MM:SS]\n"
            "      lists the advance entries in force on that day (and at that time)\n"
+           "  velmo-schedule publish FILE.vlm --to DIR [--media DIR]... [--dry-run] [--checksum]\n"
+           "                 [--remove-unlisted]\n"
+           "      writes the schedule file and every media file it names into DIR, media first, schedule\n"
+           "      last; media come from the --media folders (default: the schedule file's folder). A line\n"
+           "      per media name says copy, replace, keep, missing or remove; --dry-run writes nothing;\n"
+           "      --checksum compares content instead of size and time; --remove-unlisted removes media\n"
+           "      files in DIR that the schedule does not name, after the schedule file is written\n"
            "  velmo-schedule --help | --version\n"
            "\n"
            "Exit status: 0 done (check: clean); 1 the schedule or file is invalid or damaged (nothing is\n"
-           "written); 2 a file cannot be read or written, or the command line is wrong.\n";
+           "written; publish: media are missing, the rest was written); 2 a file cannot be read or written,\n"
+           "or the command line is wrong (publish: also the destination is no directory or too full).\n";
 }
 
 ParsedCliArgs ParseCliArgs(const std::vector<std::string>& words) {
@@ -121,6 +128,20 @@ ParsedCliArgs ParseCliArgs(const std::vector<std::string>& words) {
             if (!today)
                 return fail("--today needs a date YYYY-MM-DD");
             args.today = today;
+        } else if (shape->command == CliCommand::Publish && (name == "--to" || name == "--media")) {
+            const auto text = takeValue();
+            if (!text || text->empty())
+                return fail(name + " needs a directory");
+            if (name == "--to")
+                args.to = *text;
+            else
+                args.media.push_back(*text);
+        } else if (shape->command == CliCommand::Publish && name == "--dry-run" && !value) {
+            args.dryRun = true;
+        } else if (shape->command == CliCommand::Publish && name == "--checksum" && !value) {
+            args.checksum = true;
+        } else if (shape->command == CliCommand::Publish && name == "--remove-unlisted" && !value) {
+            args.removeUnlisted = true;
         } else {
             return fail("unknown option \"" + word + "\" for " + shape->name);
         }
@@ -130,6 +151,8 @@ ParsedCliArgs ParseCliArgs(const std::vector<std::string>& words) {
                     (shape->command == CliCommand::Build ? "INPUT.json OUTPUT.vlm"
                      : shape->command == CliCommand::On  ? "FILE.vlm YYYY-MM-DD [HH:MM:SS]"
                                                          : "one FILE.vlm"));
+    if (shape->command == CliCommand::Publish && args.to.empty())
+        return fail("publish needs --to DIR");
     args.input = operands[0];
     if (shape->command == CliCommand::Build)
         args.output = operands[1];

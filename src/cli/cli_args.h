@@ -9,7 +9,7 @@
 
 namespace velmo {
 
-enum class CliCommand { Help, Version, Dump, Build, Check, On };
+enum class CliCommand { Help, Version, Dump, Build, Check, On, Publish };
 
 struct CliArgs {
     CliCommand command = CliCommand::Help;
@@ -21,6 +21,11 @@ struct CliArgs {
     std::optional<CivilDate> today;    // check --today YYYY-MM-DD
     CivilDate date;                    // on
     std::optional<ClockTime> time;     // on
+    std::string to;                    // publish --to DIR
+    std::vector<std::string> media;    // publish --media DIR, in the order given
+    bool dryRun = false;               // publish --dry-run
+    bool checksum = false;             // publish --checksum
+    bool removeUnlisted = false;       // publish --remove-unlisted
 };
 
 struct ParsedCliArgs {

@@ -5,27 +5,77 @@
 #include <cstring>
 #include <iostream>
 #include <random>
+#include <streambuf>
 #include <unistd.h>
+
+namespace {
+
+// Standard output that remembers why its first write failed: the library's own buffer writes long
+// texts past itself, and errno has long moved on by the time the tool ends.
+class StandardOutput final : public std::streambuf {
+public:
+    StandardOutput() { setp(buffer_, buffer_ + sizeof buffer_); }
+    int error() const { return error_; }
+
+protected:
+    int_type overflow(int_type c) override {
+        if (!drain())
+            return traits_type::eof();
+        if (!traits_type::eq_int_type(c, traits_type::eof())) {
+            *pptr() = traits_type::to_char_type(c);
+            pbump(1);
+        }
+        return traits_type::not_eof(c);
+    }
+    int sync() override { return drain() ? 0 : -1; }
+
+private:
+    bool drain() {
+        for (const char* at = pbase(); at < pptr();) {
+            const ssize_t n = ::write(STDOUT_FILENO, at, static_cast<std::size_t>(pptr() - at));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                if (error_ == 0)
+                    error_ = n < 0 ? errno : EIO;
+                setp(buffer_, buffer_ + sizeof buffer_);
+                return false;
+            }
+            at += n;
+        }
+        setp(buffer_, buffer_ + sizeof buffer_);
+        return error_ == 0;
+    }
+
+    char buffer_[1 << 16];
+    int error_ = 0;
+};
+
+} // namespace
 
 int main(int argc, char** argv) {
     // Over a file-size limit a write then fails with EFBIG and is reported, instead of the signal
     // ending the tool with no word.
     std::signal(SIGXFSZ, SIG_IGN);
     std::ios::sync_with_stdio(false);
-    velmo::CliEnvironment env{std::cin, std::cout, std::cerr, &velmo::LocalToday, [] {
+    StandardOutput output;
+    std::ostream out(&output);
+    velmo::CliEnvironment env{std::cin,
+                              out,
+                              std::cerr,
+                              &velmo::LocalToday,
+                              [] {
                                   std::random_device entropy;
                                   return (static_cast<std::uint64_t>(entropy()) << 32) ^ entropy();
-                              }};
+                              },
+                              [] { return ::isatty(STDERR_FILENO) == 1; }};
     int status = velmo::RunCli(std::vector<std::string>(argv + 1, argv + argc), env);
     // Output lost on a full disk or a closed pipe is a failure, not a success with less text. A
     // standard output closed from the start has lost nothing if nothing was written to it.
-    errno = 0;
-    std::cout.flush();
-    const bool written = bool(std::cout);
-    const int flushError = errno;
-    if (!written || (::close(STDOUT_FILENO) != 0 && errno != EBADF && errno != EINTR)) {
+    out.flush();
+    if (output.error() != 0 || (::close(STDOUT_FILENO) != 0 && errno != EBADF && errno != EINTR)) {
         std::cerr << "velmo-schedule: cannot write standard output: "
-                  << std::strerror(written ? errno : (flushError != 0 ? flushError : EIO)) << '\n';
+                  << std::strerror(output.error() != 0 ? output.error() : errno) << '\n';
         status = velmo::kStatusCannotRead;
     }
     return status;

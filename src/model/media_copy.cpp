@@ -227,6 +227,8 @@ CopyResult CopyMediaFileTo(const std::string& sourcePath, const std::string& des
     // On a case-sensitive file system a file of the same name in other letter case would otherwise
     // stay beside the copy; the user agreed to replace it, as a case-insensitive medium does.
     AtomicFileWriter writer(destination + ExistingFileName(destination, destName).value_or(destName), io);
+    if (options.leaveDirectoryFlush)
+        writer.leaveDirectoryFlush();
     std::string oldPath;
     if (Result r = ResolveWriteTarget(writer.targetPath(), oldPath); !r)
         return failed(r.reason);

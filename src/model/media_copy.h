@@ -64,6 +64,9 @@ struct CopyOptions {
     // file is removed before copying. A copy that then fails leaves no file under the destination name.
     // Without this, or when the copy would not fit even then, the old file is never touched.
     bool mayRemoveOldFirst = false;
+    // The caller flushes destDir itself once after a batch of copies (FlushDirectory), before anything
+    // that must follow them, so each copy costs one flush, of its data, as cp and sync do.
+    bool leaveDirectoryFlush = false;
 };
 
 // Copies the regular file sourcePath into destDir under destName, replacing a file of that name (or

@@ -255,9 +255,17 @@ Result AtomicFileWriter::commit() {
     if (io_.close(fd) != 0)
         return systemFailure("cannot close", tempPath_);
 
+    const std::string directory = directoryOf(targetPath_);
+    if (!flushDirectory_) {
+        if (io_.rename(tempPath_, targetPath_) != 0)
+            return systemFailure("cannot replace", targetPath_);
+        committed_ = true;
+        tempPath_.clear();
+        return Result::success();
+    }
+
     // The directory is opened and flushed before the rename, so a directory that cannot be flushed
     // fails the save while the target still holds its old bytes.
-    const std::string directory = directoryOf(targetPath_);
     const int dirFd = io_.open(directory, O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
     if (dirFd < 0)
         return systemFailure("cannot open directory", directory);

@@ -35,6 +35,10 @@ public:
     Result commit();
     // Removes the temporary file; the target keeps its old content.
     void abort();
+    // commit() then only renames: a caller replacing many files in one directory flushes it once
+    // after the last (FlushDirectory), before anything that must come after them. Until then a power
+    // loss may bring back an old file, complete.
+    void leaveDirectoryFlush() { flushDirectory_ = false; }
 
     int fd() const { return fd_; }
     const std::string& tempPath() const { return tempPath_; }
@@ -49,6 +53,7 @@ private:
     int fd_ = -1;
     bool flushed_ = false;
     bool committed_ = false;
+    bool flushDirectory_ = true;
 };
 
 Result WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes,

@@ -136,7 +136,7 @@ std::string FileNameErrorMessage(const std::string& reason) {
 
 std::vector<Finding> CheckScheduleContent(const Schedule& s) {
     std::vector<Finding> out;
-    const auto add = [&out](const EntryRef& ref, const std::string& problem) {
+    const auto add = [&out](const EntryId& ref, const std::string& problem) {
         if (!problem.empty())
             out.push_back(Finding::about(ref, problem));
     };
@@ -145,22 +145,22 @@ std::vector<Finding> CheckScheduleContent(const Schedule& s) {
 
     // The Add commands stop at these counts, all with the same message.
     if (s.basicCount > kMaxBasicEntries)
-        add(EntryRef{}, tooManyBasic(s.basicCount));
+        add(EntryId{}, tooManyBasic(s.basicCount));
     if (s.advanceCount > kMaxAdvanceEntries)
-        add(EntryRef{}, tooMany(s.advanceCount, "advance entries", kMaxAdvanceEntries));
+        add(EntryId{}, tooMany(s.advanceCount, "advance entries", kMaxAdvanceEntries));
     for (int i = 0; i < basicCount; ++i)
-        add(EntryRef::basic(i), fileEntryProblem(s.basicEntries[i]));
+        add(EntryId::basic(i), fileEntryProblem(s.basicEntries[i]));
     for (int i = 0; i < advanceCount; ++i) {
         const AdvanceEntry& e = s.advanceEntries[i];
-        add(EntryRef::advance(i), advanceEntryProblem(e));
+        add(EntryId::advance(i), advanceEntryProblem(e));
         if (e.fileCount > kMaxDetailEntries)
-            add(EntryRef::advance(i), tooMany(e.fileCount, "detail entries", kMaxDetailEntries));
+            add(EntryId::advance(i), tooMany(e.fileCount, "detail entries", kMaxDetailEntries));
         const int fileCount = std::min<int>(e.fileCount, static_cast<int>(e.files.size()));
         for (int k = 0; k < fileCount; ++k)
-            add(EntryRef::detailOf(i, k), fileEntryProblem(e.files[k]));
+            add(EntryId::detailOf(i, k), fileEntryProblem(e.files[k]));
     }
     if (const auto refusal = ScheduleSaveRefusal(s, englishTexts()))
-        add(EntryRef{}, oneLine(*refusal));
+        add(EntryId{}, oneLine(*refusal));
     return out;
 }
 

@@ -39,7 +39,7 @@ std::string weekDayName(int weekDay) {
     return weekDay >= 0 && weekDay < 7 ? names[weekDay] : "All Day";
 }
 
-ScheduleProblem problem(ProblemKind kind, const EntryRef& entry) {
+ScheduleProblem problem(ProblemKind kind, const EntryId& entry) {
     ScheduleProblem p;
     p.kind = kind;
     p.entry = entry;
@@ -47,7 +47,7 @@ ScheduleProblem problem(ProblemKind kind, const EntryRef& entry) {
 }
 
 ScheduleProblem overlapProblem(int index, int other, const Overlap& overlap) {
-    ScheduleProblem p = problem(ProblemKind::Overlap, EntryRef::advance(index));
+    ScheduleProblem p = problem(ProblemKind::Overlap, EntryId::advance(index));
     p.other = other;
     p.overlap = overlap;
     return p;
@@ -57,14 +57,14 @@ ScheduleProblem overlapProblem(int index, int other, const Overlap& overlap) {
 void ownWarnings(const AdvanceEntry& e, int index, const CivilDate& today,
                  std::vector<ScheduleProblem>& out) {
     if (!DateRangeHoldsWeekDay(e)) {
-        ScheduleProblem p = problem(ProblemKind::WeekDayNeverOccurs, EntryRef::advance(index));
+        ScheduleProblem p = problem(ProblemKind::WeekDayNeverOccurs, EntryId::advance(index));
         p.overlap.weekDay = e.weekDay;
         p.overlap.firstDay = StartDateOf(e);
         p.overlap.lastDay = StopDateOf(e);
         out.push_back(p);
     }
     if (HasEnded(e, today)) {
-        ScheduleProblem p = problem(ProblemKind::Ended, EntryRef::advance(index));
+        ScheduleProblem p = problem(ProblemKind::Ended, EntryId::advance(index));
         p.overlap.lastDay = StopDateOf(e);
         p.today = today;
         out.push_back(p);
@@ -73,7 +73,7 @@ void ownWarnings(const AdvanceEntry& e, int index, const CivilDate& today,
 
 // The files of one list: names missing from the media folders, and a name played at another volume
 // than where the list named it first.
-void fileProblems(const std::vector<FileEntry>& files, int count, const std::function<EntryRef(int)>& ref,
+void fileProblems(const std::vector<FileEntry>& files, int count, const std::function<EntryId(int)>& ref,
                   const MediaLookup& mediaExists, std::vector<ScheduleProblem>& out) {
     std::map<std::string, int> firstUse;
     for (int k = 0; k < count; ++k) {
@@ -150,7 +150,7 @@ std::vector<ScheduleProblem> FindScheduleProblems(const Schedule& s, const Civil
                                                   const MediaLookup& mediaExists) {
     std::vector<ScheduleProblem> out;
     const int basicCount = std::min<int>(s.basicCount, static_cast<int>(s.basicEntries.size()));
-    fileProblems(s.basicEntries, basicCount, EntryRef::basic, mediaExists, out);
+    fileProblems(s.basicEntries, basicCount, EntryId::basic, mediaExists, out);
 
     const int count = advanceCountOf(s);
     std::vector<int> valid;
@@ -171,12 +171,12 @@ std::vector<ScheduleProblem> FindScheduleProblems(const Schedule& s, const Civil
                     out.push_back(overlapProblem(i, valid[b], *overlap));
             ++nextValid;
         } else {
-            out.push_back(problem(ProblemKind::ValueOutsideLists, EntryRef::advance(i)));
+            out.push_back(problem(ProblemKind::ValueOutsideLists, EntryId::advance(i)));
         }
         if (e.fileCount <= 0)
-            out.push_back(problem(ProblemKind::NoFiles, EntryRef::advance(i)));
+            out.push_back(problem(ProblemKind::NoFiles, EntryId::advance(i)));
         fileProblems(
-            e.files, fileCountOf(e), [i](int k) { return EntryRef::detailOf(i, k); }, mediaExists, out);
+            e.files, fileCountOf(e), [i](int k) { return EntryId::detailOf(i, k); }, mediaExists, out);
     }
     return out;
 }
@@ -209,16 +209,16 @@ std::string ShortClockTime(const ClockTime& time) {
     return buffer;
 }
 
-std::string EntryLabel(const EntryRef& entry, const ScreenTexts& texts) {
+std::string EntryLabel(const EntryId& entry, const ScreenTexts& texts) {
     const std::string number = std::to_string(entry.index + 1);
     switch (entry.kind) {
-    case EntryRef::Kind::Basic:
+    case EntryId::Kind::Basic:
         return fillIn(texts.text(TextId::TextEntryBasic), {number});
-    case EntryRef::Kind::Advance:
+    case EntryId::Kind::Advance:
         return fillIn(texts.text(TextId::TextEntryAdvance), {number});
-    case EntryRef::Kind::Detail:
+    case EntryId::Kind::Detail:
         return fillIn(texts.text(TextId::TextEntryDetail), {number, std::to_string(entry.detail + 1)});
-    case EntryRef::Kind::Schedule:
+    case EntryId::Kind::Schedule:
         break;
     }
     return {};
@@ -245,8 +245,8 @@ std::string ProblemText(const ScheduleProblem& p, const ScreenTexts& texts) {
     case ProblemKind::MediaMissing:
         return fillIn(texts.text(TextId::MsgProblemMediaMissing), {who, p.name});
     case ProblemKind::VolumesDiffer: {
-        EntryRef earlier = p.entry;
-        (earlier.kind == EntryRef::Kind::Basic ? earlier.index : earlier.detail) = p.other;
+        EntryId earlier = p.entry;
+        (earlier.kind == EntryId::Kind::Basic ? earlier.index : earlier.detail) = p.other;
         return fillIn(texts.text(TextId::MsgProblemVolumesDiffer),
                       {who, p.name, volumeText(p.volume, texts), volumeText(p.otherVolume, texts),
                        EntryLabel(earlier, texts)});
@@ -315,7 +315,7 @@ std::vector<Finding> CheckScheduleSense(const Schedule& s, const CivilDate& toda
         }
     }
     if (overlaps > kMaxReportedOverlaps)
-        out.push_back(Finding::about(EntryRef{},
+        out.push_back(Finding::about(EntryId{},
                                      std::to_string(overlaps - kMaxReportedOverlaps) +
                                          " more pairs of advance entries overlap",
                                      warning));

@@ -29,7 +29,7 @@ enum class ProblemKind {
 
 struct ScheduleProblem {
     ProblemKind kind = ProblemKind::ValueOutsideLists;
-    EntryRef entry;
+    EntryId entry;
     // Overlap: the other advance entry; VolumesDiffer: the earlier detail (or basic) entry.
     int other = -1;
     // Overlap: what the two share. WeekDayNeverOccurs: the entry's week day and dates. Ended: its stop
@@ -59,7 +59,7 @@ std::vector<ScheduleProblem> AdvanceEntryWarnings(const Schedule& schedule, int 
 // "Advance 3: overlaps advance 5 on Mondays 08:00-12:00".
 std::string ProblemText(const ScheduleProblem& problem, const ScreenTexts& texts);
 // "Basic 2", "Advance 3", "Advance 3, file 4".
-std::string EntryLabel(const EntryRef& entry, const ScreenTexts& texts);
+std::string EntryLabel(const EntryId& entry, const ScreenTexts& texts);
 // "08:00" or "08:00:01": seconds only when they are not zero.
 std::string ShortClockTime(const ClockTime& time);
 

@@ -1,6 +1,6 @@
 // Renders the windows of the editor to PNG files for the README: the main window holding a shop's
-// schedule, both entry editors, the copy dialog, the schedule overview and the About dialogs, built
-// and filled as a user would see them.
+// schedule, both entry editors, the copy dialog, the Write to Player Medium dialog, the schedule
+// overview and the About dialogs, built and filled as a user would see them.
 //
 // Usage: velmo-screenshots OUTPUT_DIR [--dark] [--work DIR]
 //   --dark      a dark palette, to check that everything stays readable
@@ -27,6 +27,7 @@
 #include "ui/platform/link_opener.h"
 #include "ui/platform/prompts.h"
 #include "ui/platform/volumes.h"
+#include "ui/publish/write_to_medium_form.h"
 
 #include <QAction>
 #include <QApplication>
@@ -235,18 +236,14 @@ int main(int argc, char** argv) {
             return 1;
         }
     writeFile(media + QStringLiteral("Welcome.mpg"), QByteArray(4096, 'v'));
-    // The shop's media, all but the winter sale's clip, which the overview then reports missing.
-    const Schedule shop = shopSchedule();
-    const auto lay = [&](const FileEntry& entry) {
-        const QString name = QString::fromStdString(StoredNameText(entry));
-        if (name != QStringLiteral("WINTER_SALE.AVI") && name != QStringLiteral("WELCOME.MPG"))
-            writeFile(media + name.toLower(), QByteArray(64, 'm'));
-    };
-    for (int i = 0; i < shop.basicCount; ++i)
-        lay(shop.basicEntries[static_cast<std::size_t>(i)]);
-    for (int i = 0; i < shop.advanceCount; ++i)
-        for (const FileEntry& entry : shop.advanceEntries[static_cast<std::size_t>(i)].files)
-            lay(entry);
+    // Most of the shop's media, some already on the medium from last time; the map is still missing.
+    for (const char* name :
+         {"SPRING_COLLECT.AVI", "NEW_ARRIVALS.MPG", "CAFE_MENU.JPG", "BACKGROUND.MP3", "LOYALTY_CARD.AVI",
+          "OPENING_HOURS.JPG", "XMAS_SALE.MPG", "GIFT_IDEAS.AVI", "JINGLE.MP3", "WRAPPING_DESK.JPG",
+          "BREAKFAST.JPG", "COFFEE_OFFER.MPG", "MARKET_DAY.MPG", "FRESH_BREAD.JPG", "WINTER_SALE.AVI"})
+        writeFile(media + QString::fromLatin1(name), QByteArray(1 << 16, 'm'));
+    writeFile(copyDir + QStringLiteral("/BACKGROUND.MP3"), QByteArray(1 << 16, 'm'));
+    writeFile(copyDir + QStringLiteral("/JINGLE.MP3"), QByteArray(1 << 15, 'o'));
 
     SeededRandomSource random(20261120);
     const Result written =
@@ -313,6 +310,12 @@ int main(int argc, char** argv) {
         overview->close();
     } else {
         ok = false;
+    }
+    {
+        PublishSettings settings;
+        WriteToMediumForm publish(context, settings, &form);
+        publish.resize(820, 640);
+        ok = save(&publish, output + QStringLiteral("/write-to-medium%1.png").arg(suffix)) && ok;
     }
     {
         AboutVelmoScheduleGeneratorForm about(context, &form);

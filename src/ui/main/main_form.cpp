@@ -18,6 +18,7 @@
 #include "ui/platform/prompts.h"
 #include "ui/platform/ui_text.h"
 #include "ui/platform/volumes.h"
+#include "ui/publish/write_to_medium_form.h"
 
 #include <QAction>
 #include <QApplication>
@@ -266,6 +267,10 @@ void MainForm::buildMenus() {
     subFile->addSeparator();
     subSave = subFile->addAction(QString());
     subSaveAs = subFile->addAction(QString());
+    subWriteToMedium = subFile->addAction(QString());
+    subWriteToMedium->setObjectName(QStringLiteral("subWriteToMedium"));
+    subWriteToMedium->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_W));
+    connect(subWriteToMedium, &QAction::triggered, this, &MainForm::subWriteToMedium_Click);
     subFile->addSeparator();
     subExit = subFile->addAction(QString());
 
@@ -422,6 +427,7 @@ void MainForm::InitMainFormOsd() {
     subOpen->setText(text(TextId::TextOpen));
     subSave->setText(text(TextId::TextSave));
     subSaveAs->setText(text(TextId::TextSaveAs));
+    subWriteToMedium->setText(text(TextId::TextWriteToMedium));
     subExit->setText(text(TextId::TextExit));
     subAboutVelmoScheduleGenerator->setText(text(TextId::TextAboutProduct));
     subAboutCompany->setText(text(TextId::TextAboutCompany));
@@ -847,6 +853,17 @@ void MainForm::subExit_Click() {
 void MainForm::subAboutVelmoScheduleGenerator_Click() {
     AboutVelmoScheduleGeneratorForm form(context_, this);
     form.exec();
+}
+
+void MainForm::subWriteToMedium_Click() {
+    if (!CheckScheduleSavable())
+        return;
+    const std::string& appPath = context_.state.appPath;
+    PublishSettings settings = ReadPublishSettings(appPath);
+    WriteToMediumForm form(context_, settings, this);
+    form.exec();
+    // Remembering is a convenience: a failure costs the next run its starting place only.
+    WritePublishSettings(appPath, settings);
 }
 
 void MainForm::subAboutCompany_Click() {

@@ -67,6 +67,7 @@ public:
     void subOpen_Click();
     void subSave_Click();
     void subSaveAs_Click();
+    void subWriteToMedium_Click();
     void subExit_Click();
     void subAboutVelmoScheduleGenerator_Click();
     void subAboutCompany_Click();
@@ -137,6 +138,7 @@ private:
     QAction* subOpen = nullptr;
     QAction* subSave = nullptr;
     QAction* subSaveAs = nullptr;
+    QAction* subWriteToMedium = nullptr;
     QAction* subExit = nullptr;
     QMenu* subHelp = nullptr;
     QAction* subAboutVelmoScheduleGenerator = nullptr;

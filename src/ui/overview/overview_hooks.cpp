@@ -162,21 +162,21 @@ void ScheduleOverviewHooks::openOverview(int index) {
     overview_->activateWindow();
 }
 
-void ScheduleOverviewHooks::selectEntry(const EntryRef& entry) {
+void ScheduleOverviewHooks::selectEntry(const EntryId& entry) {
     const auto list = [this](const char* name) {
         return mainWindow_.findChild<QListWidget*>(QString::fromLatin1(name));
     };
     QListWidget* target = nullptr;
     int row = entry.index;
-    if (entry.kind == EntryRef::Kind::Basic) {
+    if (entry.kind == EntryId::Kind::Basic) {
         target = list("NormalList");
-    } else if (entry.kind == EntryRef::Kind::Advance || entry.kind == EntryRef::Kind::Detail) {
+    } else if (entry.kind == EntryId::Kind::Advance || entry.kind == EntryId::Kind::Detail) {
         QListWidget* advance = list("AdvanceList");
         // Selecting the advance row refills the detail list for it.
         if (advance != nullptr && entry.index < advance->count())
             advance->setCurrentRow(entry.index);
         target = advance;
-        if (entry.kind == EntryRef::Kind::Detail) {
+        if (entry.kind == EntryId::Kind::Detail) {
             target = list("DetailList");
             row = entry.detail;
         }

@@ -39,7 +39,7 @@ public:
 
 private:
     void buildNotice();
-    void selectEntry(const EntryRef& entry);
+    void selectEntry(const EntryId& entry);
 
     AppContext& context_;
     QMainWindow& mainWindow_;

@@ -226,7 +226,7 @@ void ScheduleOverviewForm::showSelectedDay() {
         const AdvanceEntry& e = s.advanceEntries[static_cast<std::size_t>(i)];
         const int first = SecondOfDay(StartTimeOf(e));
         const int last = SecondOfDay(StopTimeOf(e));
-        const QString label = toQt(EntryLabel(EntryRef::advance(i), texts));
+        const QString label = toQt(EntryLabel(EntryId::advance(i), texts));
         bars.push_back({i, first, last,
                         label + QStringLiteral(": ") + toQt(FormatAdvanceRow(e)) + QStringLiteral("   ") +
                             timeWindow(first, last),
@@ -244,7 +244,7 @@ void ScheduleOverviewForm::showSelectedDay() {
     for (const PlaySpan& span : plan)
         spans << timeWindow(span.first, span.last) + QLatin1Char(' ') +
                      (span.advance < 0 ? screenText(texts, TextId::TextBasicSchedule)
-                                       : toQt(EntryLabel(EntryRef::advance(span.advance), texts)));
+                                       : toQt(EntryLabel(EntryId::advance(span.advance), texts)));
     Strip->setAccessibleDescription(spans.join(QStringLiteral("; ")));
 
     PlaysList->clear();
@@ -261,7 +261,7 @@ void ScheduleOverviewForm::showSelectedDay() {
         } else if (span.advance < advanceCountOf(s)) {
             const AdvanceEntry& e = s.advanceEntries[static_cast<std::size_t>(span.advance)];
             rows << timeWindow(span.first, span.last) + QStringLiteral("   ") +
-                        toQt(EntryLabel(EntryRef::advance(span.advance), texts)) + QStringLiteral(": ") +
+                        toQt(EntryLabel(EntryId::advance(span.advance), texts)) + QStringLiteral(": ") +
                         toQt(FormatAdvanceRow(e));
             files(e.files, e.fileCount);
         }
@@ -276,7 +276,7 @@ void ScheduleOverviewForm::showAdvanceEntry(int index) {
     int firstProblem = -1;
     for (std::size_t i = 0; i < problems_.size(); ++i) {
         const ScheduleProblem& p = problems_[i];
-        const bool about = (p.entry.kind == EntryRef::Kind::Advance && p.entry.index == index) ||
+        const bool about = (p.entry.kind == EntryId::Kind::Advance && p.entry.index == index) ||
                            (p.kind == ProblemKind::Overlap && p.other == index);
         if (about) {
             firstProblem = static_cast<int>(i);

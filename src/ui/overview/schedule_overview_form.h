@@ -38,7 +38,7 @@ public:
 
 signals:
     // A problem was double-clicked: select its entry in the main window.
-    void entryChosen(const EntryRef& entry);
+    void entryChosen(const EntryId& entry);
 
 private:
     void buildWindow();

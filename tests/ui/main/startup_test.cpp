@@ -206,7 +206,8 @@ TEST_F(MainFormTest, Captions_menusButtonsFramesAndColumnHeaders) {
     QStringList fileItems;
     for (const QAction* action : Menu(*form, "subFile")->actions())
         fileItems << (action->isSeparator() ? QStringLiteral("-") : action->text());
-    EXPECT_EQ(fileItems, QStringList({"New", "Open", "-", "Save", "Save As...", "-", "Exit"}));
+    EXPECT_EQ(fileItems, QStringList({"New", "Open", "-", "Save", "Save As...", "Write to Player Medium...",
+                                      "-", "Exit"}));
     QStringList helpItems;
     for (const QAction* action : Menu(*form, "subHelp")->actions())
         helpItems << action->text();

@@ -1,0 +1,132 @@
+#include "cli_runner.h"
+
+#include "model/random_source.h"
+#include "model/schedule_file.h"
+#include "rules/entry_rules.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <iterator>
+
+namespace velmo {
+namespace {
+
+using test::runCli;
+using test::TempDir;
+namespace fs = std::filesystem;
+
+void writeText(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string readText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+FileEntry entry(const std::string& name) {
+    FileEntry e;
+    EXPECT_TRUE(StoreFileEntry(e, name, 1, kVolumeDefault));
+    return e;
+}
+
+// A schedule file in media/ naming SONG.MP3 (there as song.mp3), CLIP.AVI (in extra/) and GONE.JPG.
+struct Stage {
+    TempDir dir;
+    std::string media = dir.file("media");
+    std::string extra = dir.file("extra");
+    std::string stick = dir.file("stick");
+    std::string schedule = dir.file("media/show.vlm");
+
+    explicit Stage(bool withMissing = true) {
+        for (const std::string& d : {media, extra, stick})
+            fs::create_directory(d);
+        writeText(media + "/song.mp3", "song");
+        writeText(extra + "/CLIP.AVI", "clip");
+        std::vector<FileEntry> basic = {entry("SONG.MP3"), entry("CLIP.AVI")};
+        if (withMissing)
+            basic.push_back(entry("GONE.JPG"));
+        SeededRandomSource random(1);
+        EXPECT_TRUE(WriteScheduleFile(media + "/", "show.vlm", MakeSchedule(basic, {}), random));
+    }
+};
+
+TEST(CliPublish, DryRunPrintsOneLinePerNameAndWritesNothing) {
+    Stage s;
+    const auto run =
+        runCli({"publish", s.schedule, "--to", s.stick, "--media", s.media, "--media", s.extra, "--dry-run"});
+    EXPECT_EQ(run.status, 1) << run.err; // a name is missing
+    EXPECT_EQ(run.out,
+              "copy  SONG.MP3  " + s.media + "/song.mp3\n" + "copy  CLIP.AVI  " + s.extra + "/CLIP.AVI\n" +
+                  "missing  GONE.JPG\n" +
+                  "dry run: 2 to copy, 0 to replace, 0 to keep, 0 to remove, 1 missing; schedule file to "
+                  "write; nothing written\n");
+    EXPECT_TRUE(fs::is_empty(s.stick));
+}
+
+TEST(CliPublish, WritesEverythingThenKeepsEverything) {
+    Stage s(false);
+    const auto first =
+        runCli({"publish", s.schedule, "--to", s.stick, "--media", s.media, "--media", s.extra});
+    EXPECT_EQ(first.status, 0) << first.err;
+    EXPECT_EQ(first.out.substr(first.out.rfind("2 copied")),
+              "2 copied, 0 replaced, 0 kept, 0 removed, 0 missing; schedule file written\n");
+    EXPECT_EQ(readText(s.stick + "/SONG.MP3"), "song");
+    EXPECT_EQ(readText(s.stick + "/CLIP.AVI"), "clip");
+    Schedule published, source;
+    ASSERT_TRUE(ReadScheduleFile(s.stick + "/", "show.vlm", published));
+    ASSERT_TRUE(ReadScheduleFile(s.media + "/", "show.vlm", source));
+    EXPECT_EQ(published, source);
+
+    const auto again =
+        runCli({"publish", s.schedule, "--to", s.stick, "--media", s.media, "--media", s.extra});
+    EXPECT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(again.out, "keep  SONG.MP3\nkeep  CLIP.AVI\n"
+                         "0 copied, 0 replaced, 2 kept, 0 removed, 0 missing; schedule file unchanged\n");
+}
+
+TEST(CliPublish, MissingMediaStillWriteTheRestAndSaySo) {
+    Stage s;
+    // Without --media the schedule file's own folder is the one media folder.
+    const auto run = runCli({"publish", s.schedule, "--to", s.stick});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find("missing  CLIP.AVI\nmissing  GONE.JPG\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("schedule file written, naming 2 missing files"), std::string::npos) << run.out;
+    EXPECT_TRUE(fs::exists(s.stick + "/show.vlm"));
+    EXPECT_TRUE(fs::exists(s.stick + "/SONG.MP3"));
+}
+
+TEST(CliPublish, BadDestinationsAndCommandLinesAreStatusTwo) {
+    Stage s;
+    writeText(s.dir.file("plain"), "x");
+    const auto notDir = runCli({"publish", s.schedule, "--to", s.dir.file("plain")});
+    EXPECT_EQ(notDir.status, 2);
+    EXPECT_NE(notDir.err.find("is not a directory"), std::string::npos) << notDir.err;
+    EXPECT_TRUE(notDir.out.empty());
+
+    EXPECT_EQ(runCli({"publish", s.schedule}).status, 2); // no --to
+    EXPECT_EQ(runCli({"publish", s.schedule, "--to", s.stick, "--bogus"}).status, 2);
+    EXPECT_EQ(runCli({"publish", s.dir.file("absent.vlm"), "--to", s.stick}).status, 2);
+
+    // An empty schedule fails the save checks, with Save's words, and nothing is written.
+    SeededRandomSource random(2);
+    ASSERT_TRUE(WriteScheduleFile(s.media + "/", "empty.vlm", Schedule{}, random));
+    const auto empty = runCli({"publish", s.media + "/empty.vlm", "--to", s.stick});
+    EXPECT_EQ(empty.status, 1);
+    EXPECT_NE(empty.err.find("No any schedule!"), std::string::npos) << empty.err;
+    EXPECT_TRUE(fs::is_empty(s.stick));
+}
+
+TEST(CliPublish, RemoveUnlistedGoesAfterTheSchedule) {
+    Stage s(false);
+    writeText(s.stick + "/OLD.JPG", "old");
+    const auto run = runCli({"publish", s.schedule, "--to", s.stick, "--media", s.media, "--media", s.extra,
+                             "--remove-unlisted"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out.substr(0, 15), "remove  OLD.JPG");
+    EXPECT_FALSE(fs::exists(s.stick + "/OLD.JPG"));
+}
+
+} // namespace
+} // namespace velmo

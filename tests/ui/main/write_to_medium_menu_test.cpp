@@ -1,0 +1,54 @@
+#include "main_form_fixture.h"
+
+#include "rules/publish.h"
+
+#include <QAction>
+#include <QMenu>
+
+namespace velmo::test {
+namespace {
+
+class WriteToMediumMenuTest : public MainFormTest {
+protected:
+    void SetUp() override { start(); }
+    QAction* action() const { return form->findChild<QAction*>(QStringLiteral("subWriteToMedium")); }
+};
+
+TEST_F(WriteToMediumMenuTest, StandsRightAfterSaveAsWithAShortcutOfItsOwn) {
+    auto* file = form->findChild<QMenu*>(QStringLiteral("subFile"));
+    ASSERT_NE(file, nullptr);
+    QStringList order;
+    for (const QAction* item : file->actions())
+        order << (item->isSeparator() ? QStringLiteral("-") : item->objectName());
+    EXPECT_EQ(order, (QStringList{"subNew", "subOpen", "-", "subSave", "subSaveAs", "subWriteToMedium", "-",
+                                  "subExit"}));
+    ASSERT_NE(action(), nullptr);
+    EXPECT_EQ(action()->text(), QStringLiteral("Write to Player Medium..."));
+    ASSERT_FALSE(action()->shortcut().isEmpty());
+    for (const QAction* other : form->findChildren<QAction*>()) {
+        if (other != action()) {
+            EXPECT_NE(other->shortcut(), action()->shortcut()) << other->objectName().toStdString();
+        }
+    }
+}
+
+TEST_F(WriteToMediumMenuTest, RunsTheSaveChecksFirstWithSavesMessage) {
+    EXPECT_EQ(OpenedDialog([this] { action()->trigger(); }), QString());
+    EXPECT_EQ(shownMessages(), QStringList{QStringLiteral("No any schedule!\r\nCan't save!")});
+    EXPECT_FALSE(Exists(app() + kPublishSettingsFileName));
+}
+
+TEST_F(WriteToMediumMenuTest, OpensTheDialogAndRemembersItsDestinationApart) {
+    Schedule s;
+    AddBasic(s, MakeFile("SONG", "MP3", 1, 13));
+    load(s);
+    const std::string stick = makeDir("stick");
+    state().copyDir = stick;
+    EXPECT_EQ(OpenedDialog([this] { action()->trigger(); }), QStringLiteral("velmo::WriteToMediumForm"));
+    EXPECT_TRUE(shownMessages().isEmpty());
+    EXPECT_EQ(ReadPublishSettings(app()).destination, stick);
+    EXPECT_FALSE(Exists(app() + "SystemInfo.txt")); // written at the end of the run only, as ever
+}
+
+} // namespace
+} // namespace velmo::test
