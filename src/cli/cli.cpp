@@ -8,11 +8,11 @@
 #include "model/schedule_file.h"
 #include "model/whole_file.h"
 #include "rules/publish.h"
+#include "rules/schedule_content.h"
+#include "rules/schedule_match.h"
 #include "rules/schedule_rules.h"
 #include "schedule_check.h"
-#include "schedule_content.h"
 #include "schedule_json.h"
-#include "schedule_match.h"
 #include "texts/screen_texts.h"
 
 #include <ctime>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "civil_date.h"
+#include "rules/civil_date.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,7 +1,8 @@
 #include "schedule_check.h"
 
 #include "model/schedule_file.h"
-#include "schedule_content.h"
+#include "rules/schedule_content.h"
+#include "rules/schedule_sense.h"
 
 #include <cstring>
 #include <map>
@@ -214,10 +215,10 @@ private:
         if (basicCount_ > 0) {
             marker("#1", "basic section");
             for (int i = 0; i < basicCount_; ++i)
-                fileRecord(EntryRef::basic(i).text());
+                fileRecord(EntryId::basic(i).text());
         }
         for (int i = 0; i < advanceCount_; ++i) {
-            const std::string what = EntryRef::advance(i).text();
+            const std::string what = EntryId::advance(i).text();
             marker("#2", what);
             for (int k = 0; k < kAdvanceRecordLength - 2; ++k)
                 next(what);
@@ -232,7 +233,7 @@ private:
             announced_ += static_cast<std::size_t>(*fileCount) * kFileRecordLength;
             announcedExact_ = i == advanceCount_ - 1;
             for (int k = 0; k < *fileCount; ++k)
-                fileRecord(EntryRef::detailOf(i, k).text());
+                fileRecord(EntryId::detailOf(i, k).text());
         }
         return true;
     }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "civil_date.h"
-#include "finding.h"
+#include "rules/civil_date.h"
+#include "rules/finding.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -2,7 +2,7 @@
 
 #include "model/code_page.h"
 #include "rules/entry_rules.h"
-#include "schedule_content.h"
+#include "rules/schedule_content.h"
 
 #include <nlohmann/json.hpp>
 
@@ -316,7 +316,7 @@ public:
             if (name == "basic")
                 readList(value, "/basic", "basic", [this](const Json& v, const std::string& p, int i) {
                     FileEntry entry;
-                    if (readFileEntry(v, p, EntryRef::basic(i), entry))
+                    if (readFileEntry(v, p, EntryId::basic(i), entry))
                         out_.schedule.basicEntries.push_back(entry);
                 });
             else if (name == "advance")
@@ -425,7 +425,7 @@ private:
         return false;
     }
 
-    bool readFileEntry(const Json& v, const std::string& pointer, const EntryRef& ref, FileEntry& entry) {
+    bool readFileEntry(const Json& v, const std::string& pointer, const EntryId& ref, FileEntry& entry) {
         const std::string context = ref.text();
         if (!isObject(v, pointer, context))
             return false;
@@ -465,7 +465,7 @@ private:
     }
 
     // A name as typed into the entry editor: checked, split and upper-cased by its own rules.
-    void storeTypedName(const std::string& typed, const EntryRef& ref, FileEntry& entry) {
+    void storeTypedName(const std::string& typed, const EntryId& ref, FileEntry& entry) {
         const FileNameFault fault = FileNameCheck(typed);
         if (fault != FileNameFault::None) {
             out_.names.push_back(Finding::about(ref, FileNameErrorMessage(FileNameFaultText(fault))));
@@ -479,7 +479,7 @@ private:
 
     // Stored fields are kept as given when they fit, and judged with everything else by
     // CheckScheduleContent; those that cannot even be stored are refused here.
-    void storeNameFields(const std::string& fileName, const std::string& fileExt, const EntryRef& ref,
+    void storeNameFields(const std::string& fileName, const std::string& fileExt, const EntryId& ref,
                          FileEntry& entry) {
         const auto name = Utf8ToCp1252(fileName);
         const auto ext = Utf8ToCp1252(fileExt);
@@ -526,7 +526,7 @@ private:
     }
 
     bool readAdvanceEntry(const Json& v, const std::string& pointer, int index, AdvanceEntry& entry) {
-        const EntryRef ref = EntryRef::advance(index);
+        const EntryId ref = EntryId::advance(index);
         const std::string context = ref.text();
         if (!isObject(v, pointer, context))
             return false;
@@ -544,7 +544,7 @@ private:
                 *targets[k] = *value;
         readList(v.at("files"), pointer + "/files", "files", [&](const Json& f, const std::string& p, int i) {
             FileEntry file;
-            if (readFileEntry(f, p, EntryRef::detailOf(index, i), file))
+            if (readFileEntry(f, p, EntryId::detailOf(index, i), file))
                 entry.files.push_back(file);
         });
         SetDetailEntries(entry, std::move(entry.files));

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "finding.h"
 #include "model/schedule.h"
+#include "rules/finding.h"
 
 #include <string>
 #include <string_view>

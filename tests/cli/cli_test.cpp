@@ -205,7 +205,7 @@ TEST(CliBuild, EveryRefusal_isReportedWithTheEditorsMessageAndWritesNothing) {
          {"advance entry 1: " + time + " (start time not before stop time: 01:00:00 and 01:00:00)"}},
         {basicOf(manyBasic), {EnglishText(TextId::MsgTooManyBasic) + " (251 basic entries, at most 250)"}},
         {advanceOf(when(7, 1, 1, 0, 0, 0, 7, 3, 1, 1, 0, 0, 7), manyFiles),
-         {"advance entry 1: " + EnglishText(TextId::MsgTooManyBasic) + " (101 detail entries, at most 100)"}},
+         {"advance entry 1: too many detail entries: 101, at most 100"}},
         {R"({"basic": [], "advance": []})",
          {EnglishText(TextId::MsgNoSchedule) + " " + EnglishText(TextId::MsgCantSave)}},
         {advanceOf(when(7, 1, 1, 0, 0, 0, 7, 3, 1, 1, 0, 0, 7), ""),

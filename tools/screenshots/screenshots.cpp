@@ -1,7 +1,6 @@
 // Renders the windows of the editor to PNG files for the README: the main window holding a shop's
-// schedule, both entry editors, the copy dialog, the Write to Player Medium dialog and the About
-// dialogs, built and filled as a user
-// would see them.
+// schedule, both entry editors, the copy dialog, the Write to Player Medium dialog, the schedule
+// overview and the About dialogs, built and filled as a user would see them.
 //
 // Usage: velmo-screenshots OUTPUT_DIR [--dark] [--work DIR]
 //   --dark      a dark palette, to check that everything stays readable
@@ -13,6 +12,7 @@
 #include "model/random_source.h"
 #include "model/schedule.h"
 #include "model/schedule_file.h"
+#include "rules/entry_rules.h"
 #include "texts/screen_texts.h"
 #include "ui/about/about_company_form.h"
 #include "ui/about/about_velmo_schedule_generator_form.h"
@@ -20,6 +20,7 @@
 #include "ui/editors/advance_schedule_edit_form.h"
 #include "ui/editors/schedule_edit_form.h"
 #include "ui/main/main_form.h"
+#include "ui/overview/schedule_overview_form.h"
 #include "ui/platform/accessibility.h"
 #include "ui/platform/app_context.h"
 #include "ui/platform/clock.h"
@@ -300,6 +301,15 @@ int main(int argc, char** argv) {
     {
         CopyForm copy(context, QStringLiteral("Welcome.mpg"), &form);
         ok = save(&copy, output + QStringLiteral("/copy-dialog%1.png").arg(suffix)) && ok;
+    }
+    // The overview, from the View menu, on the first Monday of the December sale.
+    form.findChild<QAction*>(QStringLiteral("subScheduleOverview"))->trigger();
+    if (auto* overview = form.findChild<ScheduleOverviewForm*>(QStringLiteral("ScheduleOverviewForm"))) {
+        overview->showDay({2026, 12, 7});
+        ok = save(overview, output + QStringLiteral("/schedule-overview%1.png").arg(suffix)) && ok;
+        overview->close();
+    } else {
+        ok = false;
     }
     {
         PublishSettings settings;

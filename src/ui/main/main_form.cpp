@@ -13,6 +13,7 @@
 #include "ui/about/about_velmo_schedule_generator_form.h"
 #include "ui/editors/advance_schedule_edit_form.h"
 #include "ui/editors/schedule_edit_form.h"
+#include "ui/overview/overview_hooks.h"
 #include "ui/platform/app_context.h"
 #include "ui/platform/prompts.h"
 #include "ui/platform/ui_text.h"
@@ -164,6 +165,7 @@ MainForm::MainForm(AppContext& context, const std::string& programDir, QWidget* 
                                [this] { UpdateMainCaption(); }, [this] { return SaveSchedule(false); }},
                               menuBar(), subFile);
     Form_Load(programDir);
+    overview_ = new ScheduleOverviewHooks(context_, *this);
     edits_->started();
     resize(minimumSizeHint().expandedTo(kInitialSize));
 }
@@ -738,6 +740,7 @@ bool MainForm::writeSchedule(const std::string& directory, const std::string& na
         showMessage(TextId::MsgFileSaveError);
         return false;
     }
+    overview_->scheduleSaved();
     return true;
 }
 
@@ -878,7 +881,8 @@ void MainForm::openScheduleEditor() {
 
 void MainForm::openAdvanceEditor() {
     AdvanceScheduleEditForm form(context_, mainLists(), this);
-    form.exec();
+    if (form.exec() == QDialog::Accepted)
+        overview_->advanceEntryStored(AdvanceList->currentRow());
 }
 
 void MainForm::NormalAddCmd_Click() {

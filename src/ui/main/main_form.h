@@ -19,6 +19,7 @@ namespace velmo {
 struct AdvanceEntry;
 struct AppContext;
 class EditCommands;
+class ScheduleOverviewHooks;
 class ShapeBar;
 enum class TextId;
 
@@ -129,6 +130,7 @@ private:
     AppContext& context_;
     bool unloaded_ = false;
     EditCommands* edits_ = nullptr; // owned by this window
+    ScheduleOverviewHooks* overview_ = nullptr;
 
     // Controls, named as the program's documentation names them; others find them by object name.
     QMenu* subFile = nullptr;

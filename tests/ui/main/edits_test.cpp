@@ -455,7 +455,8 @@ TEST_F(EditsTest, EditMenu_betweenFileAndHelp_standardShortcuts) {
     QStringList menus;
     for (const QAction* action : form->menuBar()->actions())
         menus << action->text();
-    EXPECT_EQ(menus, QStringList({"&File", "&Edit", "&Help"}));
+    EXPECT_EQ(menus,
+              QStringList({"&File", "&Edit", "&View", "&Help"})); // the overview's View menu sits before Help
     EXPECT_EQ(child<QAction>("subUndo")->shortcuts(), QKeySequence::keyBindings(QKeySequence::Undo));
     EXPECT_EQ(child<QAction>("subRedo")->shortcuts(), QKeySequence::keyBindings(QKeySequence::Redo));
     EXPECT_EQ(child<QAction>("subCopyEntry")->shortcuts(), QKeySequence::keyBindings(QKeySequence::Copy));

@@ -215,7 +215,7 @@ TEST_F(MainFormTest, Captions_menusButtonsFramesAndColumnHeaders) {
     QStringList menus;
     for (const QAction* action : form->menuBar()->actions())
         menus << action->text();
-    EXPECT_EQ(menus, QStringList({"&File", "&Edit", "&Help"}));
+    EXPECT_EQ(menus, QStringList({"&File", "&Edit", "&View", "&Help"}));
 
     EXPECT_EQ(Button(*form, "SaveAsCmd")->text(), QStringLiteral("Save As..."));
     EXPECT_EQ(Button(*form, "ExitCmd")->text(), QStringLiteral("Exit"));

@@ -39,5 +39,6 @@ long DayNumber(const CivilDate& date);
 CivilDate DateOfDayNumber(long dayNumber);
 // 0 Sunday .. 6 Saturday, the week-day codes of the schedule.
 int WeekDayOf(const CivilDate& date);
+int WeekDayOfDayNumber(long dayNumber);
 
 } // namespace velmo

@@ -91,8 +91,11 @@ CivilDate DateOfDayNumber(long dayNumber) {
 }
 
 int WeekDayOf(const CivilDate& date) {
+    return WeekDayOfDayNumber(DayNumber(date));
+}
+
+int WeekDayOfDayNumber(long n) {
     // 1970-01-01 was a Thursday (4).
-    const long n = DayNumber(date);
     return static_cast<int>(n >= -4 ? (n + 4) % 7 : (n + 5) % 7 + 6);
 }
 

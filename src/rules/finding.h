@@ -8,15 +8,15 @@
 namespace velmo {
 
 // Which part of a schedule a finding is about; entries are numbered from 1 as the editor numbers them.
-struct EntryRef {
+struct EntryId {
     enum class Kind { Schedule, Basic, Advance, Detail };
     Kind kind = Kind::Schedule;
     int index = 0;  // from 0: the basic or advance entry
     int detail = 0; // from 0: the detail entry of that advance entry
 
-    static EntryRef basic(int index) { return {Kind::Basic, index, 0}; }
-    static EntryRef advance(int index) { return {Kind::Advance, index, 0}; }
-    static EntryRef detailOf(int advance, int detail) { return {Kind::Detail, advance, detail}; }
+    static EntryId basic(int index) { return {Kind::Basic, index, 0}; }
+    static EntryId advance(int index) { return {Kind::Advance, index, 0}; }
+    static EntryId detailOf(int advance, int detail) { return {Kind::Detail, advance, detail}; }
 
     // "basic entry 3", "advance entry 2", "advance entry 2, detail entry 4"; empty for the whole schedule.
     std::string text() const;
@@ -34,7 +34,7 @@ struct Finding {
     static Finding error(std::string where, std::string what) {
         return {Severity::Error, std::move(where), std::move(what), {}};
     }
-    static Finding about(const EntryRef& ref, std::string what, Severity severity = Severity::Error) {
+    static Finding about(const EntryId& ref, std::string what, Severity severity = Severity::Error) {
         return {severity, ref.text(), std::move(what), ref.order()};
     }
 };

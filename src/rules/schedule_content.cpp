@@ -1,8 +1,8 @@
 #include "schedule_content.h"
 
 #include "rules/entry_rules.h"
+#include "rules/schedule_match.h"
 #include "rules/schedule_rules.h"
-#include "schedule_match.h"
 #include "texts/screen_texts.h"
 
 #include <algorithm>
@@ -10,8 +10,6 @@
 namespace velmo {
 
 namespace {
-
-constexpr int kMaxReportedOverlaps = 20;
 
 const std::string& text(TextId id) {
     return EnglishText(id);
@@ -118,15 +116,16 @@ std::string advanceEntryProblem(const AdvanceEntry& e) {
     return reason;
 }
 
-std::string tooMany(int count, const char* what, int limit) {
-    return text(TextId::MsgTooManyBasic) + " (" + std::to_string(count) + " " + what + ", at most " +
-           std::to_string(limit) + ")";
+// The editor refuses every full list with "Too many basic schedules!!", which names the right list
+// only for the basic one; the others say which count is too large.
+std::string tooManyBasic(int count) {
+    return text(TextId::MsgTooManyBasic) + " (" + std::to_string(count) + " basic entries, at most " +
+           std::to_string(kMaxBasicEntries) + ")";
 }
 
-std::string weekDayName(int weekDay) {
-    static const char* const names[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
-                                        "Thursday", "Friday", "Saturday"};
-    return weekDay >= 0 && weekDay < 7 ? names[weekDay] : "All Day";
+std::string tooMany(int count, const char* what, int limit) {
+    return std::string("too many ") + what + ": " + std::to_string(count) + ", at most " +
+           std::to_string(limit);
 }
 
 } // namespace
@@ -137,7 +136,7 @@ std::string FileNameErrorMessage(const std::string& reason) {
 
 std::vector<Finding> CheckScheduleContent(const Schedule& s) {
     std::vector<Finding> out;
-    const auto add = [&out](const EntryRef& ref, const std::string& problem) {
+    const auto add = [&out](const EntryId& ref, const std::string& problem) {
         if (!problem.empty())
             out.push_back(Finding::about(ref, problem));
     };
@@ -146,64 +145,22 @@ std::vector<Finding> CheckScheduleContent(const Schedule& s) {
 
     // The Add commands stop at these counts, all with the same message.
     if (s.basicCount > kMaxBasicEntries)
-        add(EntryRef{}, tooMany(s.basicCount, "basic entries", kMaxBasicEntries));
+        add(EntryId{}, tooManyBasic(s.basicCount));
     if (s.advanceCount > kMaxAdvanceEntries)
-        add(EntryRef{}, tooMany(s.advanceCount, "advance entries", kMaxAdvanceEntries));
+        add(EntryId{}, tooMany(s.advanceCount, "advance entries", kMaxAdvanceEntries));
     for (int i = 0; i < basicCount; ++i)
-        add(EntryRef::basic(i), fileEntryProblem(s.basicEntries[i]));
+        add(EntryId::basic(i), fileEntryProblem(s.basicEntries[i]));
     for (int i = 0; i < advanceCount; ++i) {
         const AdvanceEntry& e = s.advanceEntries[i];
-        add(EntryRef::advance(i), advanceEntryProblem(e));
+        add(EntryId::advance(i), advanceEntryProblem(e));
         if (e.fileCount > kMaxDetailEntries)
-            add(EntryRef::advance(i), tooMany(e.fileCount, "detail entries", kMaxDetailEntries));
+            add(EntryId::advance(i), tooMany(e.fileCount, "detail entries", kMaxDetailEntries));
         const int fileCount = std::min<int>(e.fileCount, static_cast<int>(e.files.size()));
         for (int k = 0; k < fileCount; ++k)
-            add(EntryRef::detailOf(i, k), fileEntryProblem(e.files[k]));
+            add(EntryId::detailOf(i, k), fileEntryProblem(e.files[k]));
     }
     if (const auto refusal = ScheduleSaveRefusal(s, englishTexts()))
-        add(EntryRef{}, oneLine(*refusal));
-    return out;
-}
-
-std::vector<Finding> CheckScheduleSense(const Schedule& s, const CivilDate& today) {
-    std::vector<Finding> out;
-    const int count = std::min<int>(s.advanceCount, static_cast<int>(s.advanceEntries.size()));
-    std::vector<int> valid;
-    for (int i = 0; i < count; ++i)
-        if (CheckStoredAdvanceEntry(s.advanceEntries[i]) == AdvanceEntryFault::None)
-            valid.push_back(i);
-
-    constexpr auto warning = Finding::Severity::Warning;
-    int overlaps = 0;
-    for (std::size_t a = 0; a < valid.size(); ++a) {
-        const int i = valid[a];
-        const AdvanceEntry& e = s.advanceEntries[i];
-        const EntryRef ref = EntryRef::advance(i);
-        if (!DateRangeHoldsWeekDay(e))
-            out.push_back(Finding::about(ref,
-                                         "its dates " + FormatIsoDate(StartDateOf(e)) + " to " +
-                                             FormatIsoDate(StopDateOf(e)) + " hold no " +
-                                             weekDayName(e.weekDay),
-                                         warning));
-        if (HasEnded(e, today))
-            out.push_back(Finding::about(
-                ref, "ended on " + FormatIsoDate(StopDateOf(e)) + " (today is " + FormatIsoDate(today) + ")",
-                warning));
-        for (std::size_t b = a + 1; b < valid.size(); ++b) {
-            const int k = valid[b];
-            if (!AdvanceEntriesOverlap(e, s.advanceEntries[k]))
-                continue;
-            if (++overlaps <= kMaxReportedOverlaps)
-                out.push_back(Finding::about(
-                    ref, "overlaps advance entry " + std::to_string(k + 1) + " in dates, week days and times",
-                    warning));
-        }
-    }
-    if (overlaps > kMaxReportedOverlaps)
-        out.push_back(Finding::about(EntryRef{},
-                                     std::to_string(overlaps - kMaxReportedOverlaps) +
-                                         " more pairs of advance entries overlap",
-                                     warning));
+        add(EntryId{}, oneLine(*refusal));
     return out;
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "civil_date.h"
-#include "finding.h"
 #include "model/schedule.h"
+#include "rules/civil_date.h"
+#include "rules/finding.h"
 
 #include <string>
 #include <vector>
@@ -23,10 +23,5 @@ std::string FileNameErrorMessage(const std::string& reason);
 // Everything in the schedule the editor could not have stored or would refuse to save, in list order:
 // per entry the first fault the editor's rules find, then the limits and the save checks.
 std::vector<Finding> CheckScheduleContent(const Schedule& schedule);
-
-// Warnings about entries that cannot play as meant: a date range without its week day, an entry that
-// ended before `today`, entries whose dates, week days and times overlap. Entries the editor could not
-// have stored are left to CheckScheduleContent.
-std::vector<Finding> CheckScheduleSense(const Schedule& schedule, const CivilDate& today);
 
 } // namespace velmo

@@ -4,7 +4,7 @@
 
 namespace velmo {
 
-std::string EntryRef::text() const {
+std::string EntryId::text() const {
     switch (kind) {
     case Kind::Basic:
         return "basic entry " + std::to_string(index + 1);
@@ -18,7 +18,7 @@ std::string EntryRef::text() const {
     return {};
 }
 
-std::array<int, 3> EntryRef::order() const {
+std::array<int, 3> EntryId::order() const {
     switch (kind) {
     case Kind::Basic:
         return {0, index, 0};

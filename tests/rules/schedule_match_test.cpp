@@ -1,5 +1,5 @@
-#include "cli/civil_date.h"
-#include "cli/schedule_match.h"
+#include "rules/civil_date.h"
+#include "rules/schedule_match.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,5 @@
-#include "cli/schedule_content.h"
+#include "rules/schedule_content.h"
+#include "rules/schedule_sense.h"
 
 #include "texts/screen_texts.h"
 
@@ -118,7 +119,7 @@ TEST(ScheduleContent, DatesAndTimes_withinTheListsAndInOrder) {
                                         " (start date after stop date: 2007-05-02 and 2007-05-01)"}));
 }
 
-TEST(ScheduleContent, Limits_useTheAddCommandsMessage) {
+TEST(ScheduleContent, Limits_nameTheCountThatIsTooLarge) {
     std::vector<FileEntry> many(251, file("A", "B"));
     EXPECT_EQ(lines(CheckScheduleContent(withBasic(many))),
               std::vector<std::string>{"s.json: " + kTooManyBasic + " (251 basic entries, at most 250)"});
@@ -127,10 +128,9 @@ TEST(ScheduleContent, Limits_useTheAddCommandsMessage) {
 
     std::vector<AdvanceEntry> entries(251, advance(kJan3, kDec31));
     EXPECT_EQ(lines(CheckScheduleContent(withAdvance(entries)))[0],
-              "s.json: " + kTooManyBasic + " (251 advance entries, at most 250)");
+              "s.json: too many advance entries: 251, at most 250");
     EXPECT_EQ(lines(CheckScheduleContent(withAdvance({advance(kJan3, kDec31, 7, 101)}))),
-              std::vector<std::string>{"s.json: advance entry 1: " + kTooManyBasic +
-                                       " (101 detail entries, at most 100)"});
+              std::vector<std::string>{"s.json: advance entry 1: too many detail entries: 101, at most 100"});
     EXPECT_TRUE(CheckScheduleContent(withAdvance({advance(kJan3, kDec31, 7, 100)})).empty());
 }
 

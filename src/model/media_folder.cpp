@@ -1,0 +1,37 @@
+#include "media_folder.h"
+
+#include <filesystem>
+
+namespace velmo {
+
+namespace {
+
+std::string upperCased(std::string text) {
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return text;
+}
+
+} // namespace
+
+MediaFolder::MediaFolder(const std::string& directory) {
+    if (directory.empty())
+        return;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(directory, error), end; !error && it != end;
+         it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        std::error_code statError;
+        // Follows links, so a link to a regular file counts as that file.
+        if (name.empty() || name[0] == '.' || !std::filesystem::is_regular_file(it->path(), statError))
+            continue;
+        names_.insert(upperCased(name));
+    }
+}
+
+bool MediaFolder::contains(const std::string& name) const {
+    return names_.count(upperCased(name)) > 0;
+}
+
+} // namespace velmo

@@ -1,0 +1,325 @@
+#include "schedule_sense.h"
+
+#include "rules/entry_rules.h"
+#include "texts/screen_texts.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+
+namespace velmo {
+
+namespace {
+
+constexpr int kMaxReportedOverlaps = 20;
+
+int advanceCountOf(const Schedule& s) {
+    return std::min<int>(s.advanceCount, static_cast<int>(s.advanceEntries.size()));
+}
+
+int fileCountOf(const AdvanceEntry& e) {
+    return std::max(0, std::min<int>(e.fileCount, static_cast<int>(e.files.size())));
+}
+
+bool storable(const AdvanceEntry& e) {
+    return CheckStoredAdvanceEntry(e) == AdvanceEntryFault::None;
+}
+
+// The name a media file on disk has: a stored name without extension has no dot either.
+std::string mediaFileName(const FileEntry& entry) {
+    std::string name = StoredNameText(entry);
+    if (!name.empty() && name.back() == '.')
+        name.pop_back();
+    return name;
+}
+
+std::string weekDayName(int weekDay) {
+    static const char* const names[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                        "Thursday", "Friday", "Saturday"};
+    return weekDay >= 0 && weekDay < 7 ? names[weekDay] : "All Day";
+}
+
+ScheduleProblem problem(ProblemKind kind, const EntryId& entry) {
+    ScheduleProblem p;
+    p.kind = kind;
+    p.entry = entry;
+    return p;
+}
+
+ScheduleProblem overlapProblem(int index, int other, const Overlap& overlap) {
+    ScheduleProblem p = problem(ProblemKind::Overlap, EntryId::advance(index));
+    p.other = other;
+    p.overlap = overlap;
+    return p;
+}
+
+// The warnings of one advance entry about itself alone, in the order the tool has always printed them.
+void ownWarnings(const AdvanceEntry& e, int index, const CivilDate& today,
+                 std::vector<ScheduleProblem>& out) {
+    if (!DateRangeHoldsWeekDay(e)) {
+        ScheduleProblem p = problem(ProblemKind::WeekDayNeverOccurs, EntryId::advance(index));
+        p.overlap.weekDay = e.weekDay;
+        p.overlap.firstDay = StartDateOf(e);
+        p.overlap.lastDay = StopDateOf(e);
+        out.push_back(p);
+    }
+    if (HasEnded(e, today)) {
+        ScheduleProblem p = problem(ProblemKind::Ended, EntryId::advance(index));
+        p.overlap.lastDay = StopDateOf(e);
+        p.today = today;
+        out.push_back(p);
+    }
+}
+
+// The files of one list: names missing from the media folders, and a name played at another volume
+// than where the list named it first.
+void fileProblems(const std::vector<FileEntry>& files, int count, const std::function<EntryId(int)>& ref,
+                  const MediaLookup& mediaExists, std::vector<ScheduleProblem>& out) {
+    std::map<std::string, int> firstUse;
+    for (int k = 0; k < count; ++k) {
+        const FileEntry& f = files[static_cast<std::size_t>(k)];
+        const std::string name = mediaFileName(f);
+        if (name.empty())
+            continue;
+        if (CheckStoredFileEntry(f) != FileEntryFault::None) {
+            out.push_back(problem(ProblemKind::ValueOutsideLists, ref(k)));
+            continue;
+        }
+        if (mediaExists && !mediaExists(name)) {
+            ScheduleProblem p = problem(ProblemKind::MediaMissing, ref(k));
+            p.name = name;
+            out.push_back(p);
+        }
+        const auto [first, isNew] = firstUse.emplace(name, k);
+        const FileEntry& earlier = files[static_cast<std::size_t>(first->second)];
+        if (!isNew && earlier.volume != f.volume) {
+            ScheduleProblem p = problem(ProblemKind::VolumesDiffer, ref(k));
+            p.other = first->second;
+            p.name = name;
+            p.volume = f.volume;
+            p.otherVolume = earlier.volume;
+            out.push_back(p);
+        }
+    }
+}
+
+// Replaces %1, %2, ... in one pass, so a value holding "%2" stays as it is.
+std::string fillIn(const std::string& pattern, const std::vector<std::string>& values) {
+    std::string out;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] >= '1' && pattern[i + 1] <= '9') {
+            const auto n = static_cast<std::size_t>(pattern[i + 1] - '1');
+            if (n < values.size()) {
+                out += values[n];
+                ++i;
+                continue;
+            }
+        }
+        out += pattern[i];
+    }
+    return out;
+}
+
+std::string shownDate(const CivilDate& d) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%04d/%02d/%02d", d.year, d.month, d.day);
+    return buffer;
+}
+
+std::string volumeText(int volume, const ScreenTexts& texts) {
+    return volume == kVolumeDefault ? texts.text(TextId::TextVolumeDefault) : std::to_string(volume);
+}
+
+TextId weekDayWord(int weekDay) {
+    static const TextId words[] = {TextId::TextSunday,    TextId::TextMonday,   TextId::TextTuesday,
+                                   TextId::TextWednesday, TextId::TextThursday, TextId::TextFriday,
+                                   TextId::TextSaturday};
+    return weekDay >= 0 && weekDay < 7 ? words[weekDay] : TextId::TextAllDay;
+}
+
+TextId everyWeekDay(int weekDay) {
+    static const TextId words[] = {TextId::TextOnSundays,    TextId::TextOnMondays,   TextId::TextOnTuesdays,
+                                   TextId::TextOnWednesdays, TextId::TextOnThursdays, TextId::TextOnFridays,
+                                   TextId::TextOnSaturdays};
+    return weekDay >= 0 && weekDay < 7 ? words[weekDay] : TextId::TextOnEveryDay;
+}
+
+} // namespace
+
+std::vector<ScheduleProblem> FindScheduleProblems(const Schedule& s, const CivilDate& today,
+                                                  const MediaLookup& mediaExists) {
+    std::vector<ScheduleProblem> out;
+    const int basicCount = std::min<int>(s.basicCount, static_cast<int>(s.basicEntries.size()));
+    fileProblems(s.basicEntries, basicCount, EntryId::basic, mediaExists, out);
+
+    const int count = advanceCountOf(s);
+    std::vector<int> valid;
+    std::vector<EntryWindow> windows;
+    for (int i = 0; i < count; ++i)
+        if (storable(s.advanceEntries[static_cast<std::size_t>(i)])) {
+            valid.push_back(i);
+            windows.push_back(EntryWindowOf(s.advanceEntries[static_cast<std::size_t>(i)]));
+        }
+
+    std::size_t nextValid = 0;
+    for (int i = 0; i < count; ++i) {
+        const AdvanceEntry& e = s.advanceEntries[static_cast<std::size_t>(i)];
+        if (nextValid < valid.size() && valid[nextValid] == i) {
+            ownWarnings(e, i, today, out);
+            for (std::size_t b = nextValid + 1; b < valid.size(); ++b)
+                if (const auto overlap = OverlapOf(windows[nextValid], windows[b]))
+                    out.push_back(overlapProblem(i, valid[b], *overlap));
+            ++nextValid;
+        } else {
+            out.push_back(problem(ProblemKind::ValueOutsideLists, EntryId::advance(i)));
+        }
+        if (e.fileCount <= 0)
+            out.push_back(problem(ProblemKind::NoFiles, EntryId::advance(i)));
+        fileProblems(
+            e.files, fileCountOf(e), [i](int k) { return EntryId::detailOf(i, k); }, mediaExists, out);
+    }
+    return out;
+}
+
+std::vector<ScheduleProblem> AdvanceEntryWarnings(const Schedule& s, int index, const CivilDate& today) {
+    std::vector<ScheduleProblem> out;
+    if (index < 0 || index >= advanceCountOf(s))
+        return out;
+    const AdvanceEntry& e = s.advanceEntries[static_cast<std::size_t>(index)];
+    if (!storable(e))
+        return out;
+    ownWarnings(e, index, today, out);
+    const EntryWindow window = EntryWindowOf(e);
+    for (int k = 0; k < advanceCountOf(s); ++k) {
+        const AdvanceEntry& other = s.advanceEntries[static_cast<std::size_t>(k)];
+        if (k == index || !storable(other))
+            continue;
+        if (const auto overlap = OverlapOf(window, EntryWindowOf(other)))
+            out.push_back(overlapProblem(index, k, *overlap));
+    }
+    return out;
+}
+
+std::string ShortClockTime(const ClockTime& time) {
+    char buffer[32];
+    if (time.second == 0)
+        std::snprintf(buffer, sizeof buffer, "%02d:%02d", time.hour, time.minute);
+    else
+        std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d", time.hour, time.minute, time.second);
+    return buffer;
+}
+
+std::string EntryLabel(const EntryId& entry, const ScreenTexts& texts) {
+    const std::string number = std::to_string(entry.index + 1);
+    switch (entry.kind) {
+    case EntryId::Kind::Basic:
+        return fillIn(texts.text(TextId::TextEntryBasic), {number});
+    case EntryId::Kind::Advance:
+        return fillIn(texts.text(TextId::TextEntryAdvance), {number});
+    case EntryId::Kind::Detail:
+        return fillIn(texts.text(TextId::TextEntryDetail), {number, std::to_string(entry.detail + 1)});
+    case EntryId::Kind::Schedule:
+        break;
+    }
+    return {};
+}
+
+std::string ProblemText(const ScheduleProblem& p, const ScreenTexts& texts) {
+    const std::string who = EntryLabel(p.entry, texts);
+    switch (p.kind) {
+    case ProblemKind::ValueOutsideLists:
+        return fillIn(texts.text(TextId::MsgProblemOutsideLists), {who});
+    case ProblemKind::NoFiles:
+        return fillIn(texts.text(TextId::MsgProblemNoFiles), {who});
+    case ProblemKind::WeekDayNeverOccurs:
+        return fillIn(texts.text(TextId::MsgProblemWeekDayNever),
+                      {who, texts.text(weekDayWord(p.overlap.weekDay)), shownDate(p.overlap.firstDay),
+                       shownDate(p.overlap.lastDay)});
+    case ProblemKind::Ended:
+        return fillIn(texts.text(TextId::MsgProblemEnded),
+                      {who, shownDate(p.overlap.lastDay), shownDate(p.today)});
+    case ProblemKind::Overlap:
+        return fillIn(texts.text(TextId::MsgProblemOverlap),
+                      {who, std::to_string(p.other + 1), texts.text(everyWeekDay(p.overlap.weekDay)),
+                       ShortClockTime(p.overlap.from), ShortClockTime(p.overlap.to)});
+    case ProblemKind::MediaMissing:
+        return fillIn(texts.text(TextId::MsgProblemMediaMissing), {who, p.name});
+    case ProblemKind::VolumesDiffer: {
+        EntryId earlier = p.entry;
+        (earlier.kind == EntryId::Kind::Basic ? earlier.index : earlier.detail) = p.other;
+        return fillIn(texts.text(TextId::MsgProblemVolumesDiffer),
+                      {who, p.name, volumeText(p.volume, texts), volumeText(p.otherVolume, texts),
+                       EntryLabel(earlier, texts)});
+    }
+    }
+    return who;
+}
+
+std::vector<DayMarks> MonthMarks(const Schedule& s, int year, int month, const CivilDate& today) {
+    std::vector<DayMarks> days;
+    const int count = advanceCountOf(s);
+    const int length = DaysOfMonth(year, month);
+    days.reserve(static_cast<std::size_t>(length));
+    for (int day = 1; day <= length; ++day) {
+        DayMarks marks;
+        marks.date = {year, month, day};
+        marks.today = marks.date == today;
+        const int weekDay = WeekDayOf(marks.date);
+        for (int i = 0; i < count; ++i) {
+            const AdvanceEntry& e = s.advanceEntries[static_cast<std::size_t>(i)];
+            if (!DateInRange(e, marks.date) || !WeekDayMatches(e, weekDay))
+                continue;
+            for (const int earlier : marks.advance) {
+                const AdvanceEntry& o = s.advanceEntries[static_cast<std::size_t>(earlier)];
+                if (std::max(StartTimeOf(e), StartTimeOf(o)) <= std::min(StopTimeOf(e), StopTimeOf(o))) {
+                    marks.overlap = true;
+                    break;
+                }
+            }
+            marks.advance.push_back(i);
+        }
+        days.push_back(std::move(marks));
+    }
+    return days;
+}
+
+std::vector<Finding> CheckScheduleSense(const Schedule& s, const CivilDate& today) {
+    std::vector<Finding> out;
+    constexpr auto warning = Finding::Severity::Warning;
+    int overlaps = 0;
+    for (const ScheduleProblem& p : FindScheduleProblems(s, today)) {
+        switch (p.kind) {
+        case ProblemKind::WeekDayNeverOccurs:
+            out.push_back(Finding::about(p.entry,
+                                         "its dates " + FormatIsoDate(p.overlap.firstDay) + " to " +
+                                             FormatIsoDate(p.overlap.lastDay) + " hold no " +
+                                             weekDayName(p.overlap.weekDay),
+                                         warning));
+            break;
+        case ProblemKind::Ended:
+            out.push_back(Finding::about(p.entry,
+                                         "ended on " + FormatIsoDate(p.overlap.lastDay) + " (today is " +
+                                             FormatIsoDate(p.today) + ")",
+                                         warning));
+            break;
+        case ProblemKind::Overlap:
+            if (++overlaps <= kMaxReportedOverlaps)
+                out.push_back(Finding::about(p.entry,
+                                             "overlaps advance entry " + std::to_string(p.other + 1) +
+                                                 " in dates, week days and times",
+                                             warning));
+            break;
+        default:
+            // The rest are errors CheckScheduleContent reports, or need the editor's media folders.
+            break;
+        }
+    }
+    if (overlaps > kMaxReportedOverlaps)
+        out.push_back(Finding::about(EntryId{},
+                                     std::to_string(overlaps - kMaxReportedOverlaps) +
+                                         " more pairs of advance entries overlap",
+                                     warning));
+    return out;
+}
+
+} // namespace velmo

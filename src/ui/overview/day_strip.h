@@ -1,0 +1,41 @@
+#pragma once
+
+#include "rules/schedule_match.h"
+
+#include <QString>
+#include <QWidget>
+
+namespace velmo {
+
+// One period's daily window on the strip, first to last second of the day.
+struct DayBar {
+    int advance = 0;
+    int first = 0;
+    int last = 0;
+    QString label;      // its row text
+    QString shortLabel; // "Advance 3", where it plays
+};
+
+// Twenty-four hours across: on top what plays (each period in its colour, the basic schedule where
+// none holds), below it one lane per period in force that day with its window as a labelled bar.
+class DayStrip : public QWidget {
+    Q_OBJECT
+public:
+    explicit DayStrip(QWidget* parent = nullptr);
+    void setDay(std::vector<PlaySpan> plan, std::vector<DayBar> bars, const QString& basicLabel);
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    int laneHeight() const;
+    int xOf(int second) const;
+
+    std::vector<PlaySpan> plan_;
+    std::vector<DayBar> bars_;
+    QString basicLabel_;
+};
+
+} // namespace velmo

@@ -1,0 +1,192 @@
+#include "overview_hooks.h"
+
+#include "advance_colours.h"
+#include "schedule_overview_form.h"
+
+#include "model/app_state.h"
+#include "model/media_folder.h"
+#include "rules/schedule_sense.h"
+#include "ui/platform/app_context.h"
+#include "ui/platform/clock.h"
+#include "ui/platform/ui_text.h"
+
+#include <QAction>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
+
+namespace velmo {
+
+namespace {
+
+constexpr int kSavedMessageMs = 15000;
+// The notice names this many problems; its tool tip names them all.
+constexpr int kNoticeProblems = 2;
+
+CivilDate todayOf(const AppContext& context) {
+    const QDate d = context.clock.today();
+    return {d.year(), d.month(), d.day()};
+}
+
+} // namespace
+
+ScheduleOverviewHooks::ScheduleOverviewHooks(AppContext& context, QMainWindow& mainWindow)
+    : QObject(&mainWindow), context_(context), mainWindow_(mainWindow) {
+    setObjectName(QStringLiteral("ScheduleOverviewHooks"));
+    const auto text = [this](TextId id) { return screenText(context_.texts, id); };
+
+    auto* view = new QMenu(text(TextId::TextMenuView), mainWindow.menuBar());
+    view->setObjectName(QStringLiteral("subView"));
+    QAction* open = view->addAction(text(TextId::TextScheduleOverview));
+    open->setObjectName(QStringLiteral("subScheduleOverview"));
+    open->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
+    connect(open, &QAction::triggered, this, [this] { openOverview(); });
+    if (auto* help = mainWindow.findChild<QMenu*>(QStringLiteral("subHelp")))
+        mainWindow.menuBar()->insertMenu(help->menuAction(), view);
+    else
+        mainWindow.menuBar()->addMenu(view);
+
+    if (auto* advance = mainWindow.findChild<QListWidget*>(QStringLiteral("AdvanceList")))
+        advance->setItemDelegate(new AdvanceColourDelegate(advance));
+    // Every change of the schedule shows in some row; the overview follows the rows.
+    for (const char* name : {"NormalList", "AdvanceList", "DetailList"}) {
+        auto* list = mainWindow.findChild<QListWidget*>(QString::fromLatin1(name));
+        if (list == nullptr)
+            continue;
+        QAbstractItemModel* model = list->model();
+        connect(model, &QAbstractItemModel::rowsInserted, this, &ScheduleOverviewHooks::scheduleChanged);
+        connect(model, &QAbstractItemModel::rowsRemoved, this, &ScheduleOverviewHooks::scheduleChanged);
+        connect(model, &QAbstractItemModel::dataChanged, this, &ScheduleOverviewHooks::scheduleChanged);
+        connect(model, &QAbstractItemModel::modelReset, this, &ScheduleOverviewHooks::scheduleChanged);
+    }
+}
+
+ScheduleOverviewHooks::~ScheduleOverviewHooks() = default;
+
+// Built when first needed, so a window that never shows a notice carries no hidden controls.
+void ScheduleOverviewHooks::buildNotice() {
+    const auto text = [this](TextId id) { return screenText(context_.texts, id); };
+    notice_ = new QWidget(&mainWindow_);
+    notice_->setObjectName(QStringLiteral("OverviewNotice"));
+    auto* layout = new QHBoxLayout(notice_);
+    layout->setContentsMargins(0, 0, 0, 0);
+    noticeLabel_ = new QLabel(notice_);
+    noticeLabel_->setObjectName(QStringLiteral("OverviewNoticeLabel"));
+    auto* show = new QPushButton(text(TextId::TextShowInOverview), notice_);
+    show->setObjectName(QStringLiteral("OverviewNoticeShowCmd"));
+    show->setAccessibleName(show->text());
+    auto* dismiss = new QPushButton(text(TextId::TextDismiss), notice_);
+    dismiss->setObjectName(QStringLiteral("OverviewNoticeDismissCmd"));
+    dismiss->setAccessibleName(dismiss->text());
+    layout->addWidget(noticeLabel_, 1);
+    layout->addWidget(show);
+    layout->addWidget(dismiss);
+    mainWindow_.statusBar()->addWidget(notice_, 1);
+    notice_->hide();
+    connect(show, &QPushButton::clicked, this, [this] {
+        openOverview(noticeEntry_);
+        notice_->hide();
+    });
+    connect(dismiss, &QPushButton::clicked, notice_, &QWidget::hide);
+}
+
+void ScheduleOverviewHooks::scheduleChanged() {
+    // A move or a removal changes many rows; the overview is recomputed once, after them.
+    if (overview_ == nullptr || !overview_->isVisible() || refreshPending_)
+        return;
+    refreshPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        refreshPending_ = false;
+        if (overview_ != nullptr && overview_->isVisible())
+            overview_->refresh();
+    });
+}
+
+void ScheduleOverviewHooks::advanceEntryStored(int index) {
+    // Times alone change no row text, so this is a change of its own.
+    if (overview_ != nullptr && overview_->isVisible())
+        overview_->refresh();
+    const std::vector<ScheduleProblem> warnings =
+        AdvanceEntryWarnings(context_.state.schedule, index, todayOf(context_));
+    if (warnings.empty()) {
+        if (notice_ != nullptr)
+            notice_->hide();
+        return;
+    }
+    if (notice_ == nullptr)
+        buildNotice();
+    QStringList all;
+    for (const ScheduleProblem& p : warnings)
+        all << toQt(ProblemText(p, context_.texts));
+    QString shown = all.mid(0, kNoticeProblems).join(QStringLiteral("; "));
+    if (all.size() > kNoticeProblems)
+        shown += QStringLiteral("; …");
+    noticeEntry_ = index;
+    noticeLabel_->setText(shown);
+    noticeLabel_->setToolTip(all.join(QLatin1Char('\n')));
+    notice_->setAccessibleName(shown);
+    // A save message would hide the notice; the notice is news.
+    mainWindow_.statusBar()->clearMessage();
+    notice_->show();
+}
+
+void ScheduleOverviewHooks::scheduleSaved() {
+    const MediaFolder media(context_.state.mediaDir);
+    const auto problems =
+        FindScheduleProblems(context_.state.schedule, todayOf(context_),
+                             [&media](const std::string& name) { return media.contains(name); });
+    const QString message = problems.empty()
+                                ? screenText(context_.texts, TextId::MsgSavedClean)
+                                : screenText(context_.texts, TextId::MsgSavedWithWarnings)
+                                      .replace(QStringLiteral("%1"), QString::number(problems.size()));
+    mainWindow_.statusBar()->showMessage(message, kSavedMessageMs);
+}
+
+void ScheduleOverviewHooks::openOverview(int index) {
+    if (overview_ == nullptr) {
+        overview_ = new ScheduleOverviewForm(context_, &mainWindow_);
+        connect(overview_, &ScheduleOverviewForm::entryChosen, this, &ScheduleOverviewHooks::selectEntry);
+    } else {
+        overview_->refresh();
+    }
+    if (index >= 0)
+        overview_->showAdvanceEntry(index);
+    overview_->show();
+    overview_->raise();
+    overview_->activateWindow();
+}
+
+void ScheduleOverviewHooks::selectEntry(const EntryId& entry) {
+    const auto list = [this](const char* name) {
+        return mainWindow_.findChild<QListWidget*>(QString::fromLatin1(name));
+    };
+    QListWidget* target = nullptr;
+    int row = entry.index;
+    if (entry.kind == EntryId::Kind::Basic) {
+        target = list("NormalList");
+    } else if (entry.kind == EntryId::Kind::Advance || entry.kind == EntryId::Kind::Detail) {
+        QListWidget* advance = list("AdvanceList");
+        // Selecting the advance row refills the detail list for it.
+        if (advance != nullptr && entry.index < advance->count())
+            advance->setCurrentRow(entry.index);
+        target = advance;
+        if (entry.kind == EntryId::Kind::Detail) {
+            target = list("DetailList");
+            row = entry.detail;
+        }
+    }
+    if (target == nullptr || row < 0 || row >= target->count())
+        return;
+    target->setCurrentRow(row);
+    target->setFocus();
+    mainWindow_.raise();
+    mainWindow_.activateWindow();
+}
+
+} // namespace velmo

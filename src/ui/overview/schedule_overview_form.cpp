@@ -1,0 +1,304 @@
+#include "schedule_overview_form.h"
+
+#include "day_strip.h"
+#include "month_calendar.h"
+
+#include "model/app_state.h"
+#include "model/media_folder.h"
+#include "rules/entry_rules.h"
+#include "rules/schedule_rules.h"
+#include "ui/platform/app_context.h"
+#include "ui/platform/clock.h"
+#include "ui/platform/ui_text.h"
+
+#include <QFontDatabase>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QShortcut>
+#include <QVBoxLayout>
+
+namespace velmo {
+
+namespace {
+
+constexpr TextId kWeekDayWords[] = {TextId::TextSunday,    TextId::TextMonday,   TextId::TextTuesday,
+                                    TextId::TextWednesday, TextId::TextThursday, TextId::TextFriday,
+                                    TextId::TextSaturday};
+
+QString shownDate(const CivilDate& d) {
+    return QStringLiteral("%1/%2/%3")
+        .arg(d.year, 4, 10, QLatin1Char('0'))
+        .arg(d.month, 2, 10, QLatin1Char('0'))
+        .arg(d.day, 2, 10, QLatin1Char('0'));
+}
+
+QString timeWindow(int first, int last) {
+    return toQt(ShortClockTime(TimeOfSecond(first)) + "-" + ShortClockTime(TimeOfSecond(last)));
+}
+
+int advanceCountOf(const Schedule& s) {
+    return std::min<int>(s.advanceCount, static_cast<int>(s.advanceEntries.size()));
+}
+
+} // namespace
+
+ScheduleOverviewForm::ScheduleOverviewForm(AppContext& context, QWidget* parent)
+    : QWidget(parent, Qt::Window), context_(context) {
+    buildWindow();
+    InitScheduleOverviewFormOsd();
+    const CivilDate now = today();
+    year_ = now.year;
+    month_ = now.month;
+    day_ = now.day;
+    refresh();
+    resize(1100, 760);
+}
+
+ScheduleOverviewForm::~ScheduleOverviewForm() = default;
+
+void ScheduleOverviewForm::buildWindow() {
+    setObjectName(QStringLiteral("ScheduleOverviewForm"));
+    auto* outer = new QVBoxLayout(this);
+    auto* top = new QHBoxLayout;
+
+    auto* left = new QVBoxLayout;
+    auto* navigation = new QHBoxLayout;
+    PreviousMonthCmd = new QPushButton(this);
+    PreviousMonthCmd->setObjectName(QStringLiteral("PreviousMonthCmd"));
+    MonthLabel = new QLabel(this);
+    MonthLabel->setObjectName(QStringLiteral("MonthLabel"));
+    MonthLabel->setAlignment(Qt::AlignCenter);
+    QFont big = MonthLabel->font();
+    big.setPointSizeF(big.pointSizeF() * 1.3);
+    big.setBold(true);
+    MonthLabel->setFont(big);
+    NextMonthCmd = new QPushButton(this);
+    NextMonthCmd->setObjectName(QStringLiteral("NextMonthCmd"));
+    navigation->addWidget(PreviousMonthCmd);
+    navigation->addWidget(MonthLabel, 1);
+    navigation->addWidget(NextMonthCmd);
+    left->addLayout(navigation);
+    Calendar = new MonthCalendar(this);
+    Calendar->setObjectName(QStringLiteral("MonthCalendar"));
+    left->addWidget(Calendar, 1);
+    top->addLayout(left, 1);
+
+    auto* right = new QVBoxLayout;
+    DayFrame = new QGroupBox(this);
+    DayFrame->setObjectName(QStringLiteral("DayFrame"));
+    auto* dayLayout = new QVBoxLayout(DayFrame);
+    Strip = new DayStrip(DayFrame);
+    Strip->setObjectName(QStringLiteral("DayStrip"));
+    StripArea = new QScrollArea(DayFrame);
+    StripArea->setObjectName(QStringLiteral("DayStripArea"));
+    StripArea->setWidget(Strip);
+    StripArea->setWidgetResizable(true);
+    StripArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    dayLayout->addWidget(StripArea, 1);
+    StripArea->setMinimumHeight(5 * (fontMetrics().height() + 8) + 2 * StripArea->frameWidth());
+    right->addWidget(DayFrame, 1);
+
+    PlaysFrame = new QGroupBox(this);
+    PlaysFrame->setObjectName(QStringLiteral("PlaysFrame"));
+    auto* playsLayout = new QVBoxLayout(PlaysFrame);
+    PlaysList = new QListWidget(PlaysFrame);
+    PlaysList->setObjectName(QStringLiteral("PlaysList"));
+    PlaysList->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    playsLayout->addWidget(PlaysList);
+    right->addWidget(PlaysFrame, 2);
+    top->addLayout(right, 1);
+    outer->addLayout(top, 3);
+
+    ProblemsFrame = new QGroupBox(this);
+    ProblemsFrame->setObjectName(QStringLiteral("ProblemsFrame"));
+    auto* problemsLayout = new QVBoxLayout(ProblemsFrame);
+    ProblemsList = new QListWidget(ProblemsFrame);
+    ProblemsList->setObjectName(QStringLiteral("ProblemsList"));
+    problemsLayout->addWidget(ProblemsList);
+    outer->addWidget(ProblemsFrame, 1);
+
+    auto* close = new QShortcut(QKeySequence::Close, this);
+    connect(close, &QShortcut::activated, this, &QWidget::close);
+    connect(PreviousMonthCmd, &QPushButton::clicked, this, [this] { stepMonth(-1); });
+    connect(NextMonthCmd, &QPushButton::clicked, this, [this] { stepMonth(1); });
+    connect(Calendar, &MonthCalendar::monthStepped, this, &ScheduleOverviewForm::stepMonth);
+    connect(Calendar, &MonthCalendar::daySelected, this, [this](int day) {
+        day_ = day;
+        showSelectedDay();
+    });
+    connect(ProblemsList, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+        const int row = ProblemsList->row(item);
+        if (row >= 0 && row < static_cast<int>(problems_.size()))
+            emit entryChosen(problems_[static_cast<std::size_t>(row)].entry);
+    });
+}
+
+void ScheduleOverviewForm::InitScheduleOverviewFormOsd() {
+    const ScreenTexts& texts = context_.texts;
+    const auto text = [&texts](TextId id) { return screenText(texts, id); };
+    setWindowTitle(text(TextId::TextScheduleOverview));
+    PreviousMonthCmd->setText(text(TextId::TextPreviousMonth));
+    NextMonthCmd->setText(text(TextId::TextNextMonth));
+    PlaysFrame->setTitle(text(TextId::TextWhatPlays));
+    ProblemsFrame->setTitle(text(TextId::TextProblems));
+    QStringList days;
+    for (const TextId id : kWeekDayWords)
+        days << text(id);
+    Calendar->setWeekDayNames(days);
+
+    // Buttons and frames speak their captions; the rest is named here.
+    PreviousMonthCmd->setAccessibleName(text(TextId::TextPreviousMonth));
+    NextMonthCmd->setAccessibleName(text(TextId::TextNextMonth));
+    Calendar->setAccessibleName(text(TextId::TextMonthCalendar));
+    Strip->setAccessibleName(text(TextId::TextDayStrip));
+    StripArea->setAccessibleName(text(TextId::TextDayStrip));
+    PlaysList->setAccessibleName(text(TextId::TextWhatPlays));
+    ProblemsList->setAccessibleName(text(TextId::TextProblems));
+}
+
+CivilDate ScheduleOverviewForm::today() const {
+    const QDate d = context_.clock.today();
+    return {d.year(), d.month(), d.day()};
+}
+
+void ScheduleOverviewForm::refresh() {
+    const AppState& state = context_.state;
+    const MediaFolder media(state.mediaDir);
+    problems_ = FindScheduleProblems(state.schedule, today(),
+                                     [&media](const std::string& name) { return media.contains(name); });
+    fillProblems();
+    showMonth();
+}
+
+void ScheduleOverviewForm::fillProblems() {
+    ProblemsList->clear();
+    QStringList rows;
+    rows.reserve(static_cast<qsizetype>(problems_.size()));
+    for (const ScheduleProblem& p : problems_)
+        rows << toQt(ProblemText(p, context_.texts));
+    if (rows.isEmpty()) {
+        ProblemsList->addItem(screenText(context_.texts, TextId::TextNoProblems));
+        return;
+    }
+    ProblemsList->addItems(rows);
+}
+
+void ScheduleOverviewForm::stepMonth(int step) {
+    month_ += step;
+    if (month_ < 1) {
+        month_ = 12;
+        --year_;
+    } else if (month_ > 12) {
+        month_ = 1;
+        ++year_;
+    }
+    showMonth();
+}
+
+void ScheduleOverviewForm::showDay(const CivilDate& date) {
+    year_ = date.year;
+    month_ = date.month;
+    day_ = date.day;
+    showMonth();
+}
+
+void ScheduleOverviewForm::showMonth() {
+    day_ = std::min(day_, DaysOfMonth(year_, month_));
+    MonthLabel->setText(QStringLiteral("%1/%2").arg(year_).arg(month_, 2, 10, QLatin1Char('0')));
+    Calendar->setMonth(MonthMarks(context_.state.schedule, year_, month_, today()), day_);
+    showSelectedDay();
+}
+
+void ScheduleOverviewForm::showSelectedDay() {
+    const Schedule& s = context_.state.schedule;
+    const ScreenTexts& texts = context_.texts;
+    const CivilDate date = shownDay();
+    const QString dayText =
+        shownDate(date) + QStringLiteral("   ") + screenText(texts, kWeekDayWords[WeekDayOf(date)]);
+    DayFrame->setTitle(dayText);
+
+    std::vector<DayBar> bars;
+    for (const int i : AdvanceEntriesInForce(s, date, std::nullopt)) {
+        const AdvanceEntry& e = s.advanceEntries[static_cast<std::size_t>(i)];
+        const int first = SecondOfDay(StartTimeOf(e));
+        const int last = SecondOfDay(StopTimeOf(e));
+        const QString label = toQt(EntryLabel(EntryId::advance(i), texts));
+        bars.push_back({i, first, last,
+                        label + QStringLiteral(": ") + toQt(FormatAdvanceRow(e)) + QStringLiteral("   ") +
+                            timeWindow(first, last),
+                        label});
+    }
+    const std::vector<PlaySpan> plan = DayPlan(s, date);
+    Strip->setDay(plan, bars, screenText(texts, TextId::TextBasicSchedule));
+
+    // The painted views say in words what they show.
+    QStringList inForce;
+    for (const DayBar& b : bars)
+        inForce << b.shortLabel;
+    Calendar->setAccessibleDescription(dayText + QStringLiteral(": ") + inForce.join(QStringLiteral(", ")));
+    QStringList spans;
+    for (const PlaySpan& span : plan)
+        spans << timeWindow(span.first, span.last) + QLatin1Char(' ') +
+                     (span.advance < 0 ? screenText(texts, TextId::TextBasicSchedule)
+                                       : toQt(EntryLabel(EntryId::advance(span.advance), texts)));
+    Strip->setAccessibleDescription(spans.join(QStringLiteral("; ")));
+
+    PlaysList->clear();
+    QStringList rows;
+    const auto files = [&rows](const std::vector<FileEntry>& entries, int count) {
+        for (int k = 0; k < count && k < static_cast<int>(entries.size()); ++k)
+            rows << QStringLiteral("    ") + toQt(FormatFileRow(entries[static_cast<std::size_t>(k)]));
+    };
+    for (const PlaySpan& span : plan) {
+        if (span.advance < 0) {
+            rows << timeWindow(span.first, span.last) + QStringLiteral("   ") +
+                        screenText(texts, TextId::TextBasicSchedule);
+            files(s.basicEntries, s.basicCount);
+        } else if (span.advance < advanceCountOf(s)) {
+            const AdvanceEntry& e = s.advanceEntries[static_cast<std::size_t>(span.advance)];
+            rows << timeWindow(span.first, span.last) + QStringLiteral("   ") +
+                        toQt(EntryLabel(EntryId::advance(span.advance), texts)) + QStringLiteral(": ") +
+                        toQt(FormatAdvanceRow(e));
+            files(e.files, e.fileCount);
+        }
+    }
+    PlaysList->addItems(rows);
+}
+
+void ScheduleOverviewForm::showAdvanceEntry(int index) {
+    const Schedule& s = context_.state.schedule;
+    if (index < 0 || index >= advanceCountOf(s))
+        return;
+    int firstProblem = -1;
+    for (std::size_t i = 0; i < problems_.size(); ++i) {
+        const ScheduleProblem& p = problems_[i];
+        const bool about = (p.entry.kind == EntryId::Kind::Advance && p.entry.index == index) ||
+                           (p.kind == ProblemKind::Overlap && p.other == index);
+        if (about) {
+            firstProblem = static_cast<int>(i);
+            break;
+        }
+    }
+    const AdvanceEntry& e = s.advanceEntries[static_cast<std::size_t>(index)];
+    CivilDate day = StartDateOf(e);
+    if (firstProblem >= 0 && problems_[static_cast<std::size_t>(firstProblem)].kind == ProblemKind::Overlap)
+        day = problems_[static_cast<std::size_t>(firstProblem)].overlap.firstDay;
+    else if (e.weekDay < kWeekDayAll)
+        // The first day of its range that is its week day, when there is one.
+        for (long n = DayNumber(StartDateOf(e));
+             n <= DayNumber(StopDateOf(e)) && n < DayNumber(StartDateOf(e)) + 7; ++n)
+            if (WeekDayOf(DateOfDayNumber(n)) == e.weekDay) {
+                day = DateOfDayNumber(n);
+                break;
+            }
+    if (IsValidCivilDate(day))
+        showDay(day);
+    if (firstProblem >= 0)
+        ProblemsList->setCurrentRow(firstProblem);
+}
+
+} // namespace velmo

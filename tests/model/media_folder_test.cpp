@@ -1,0 +1,32 @@
+#include "model/media_folder.h"
+
+#include "temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace velmo {
+namespace {
+
+TEST(MediaFolder, RegularVisibleFiles_letterCaseIgnored) {
+    const test::TempDir dir;
+    const std::filesystem::path& root = dir.path;
+    std::ofstream(root / "Song.mp3") << "x";
+    std::ofstream(root / ".HIDDEN.MP3") << "x";
+    std::filesystem::create_directory(root / "CLIP.AVI");
+    std::filesystem::create_symlink(root / "Song.mp3", root / "LINK.MP3");
+    const MediaFolder folder(dir.dir());
+    EXPECT_TRUE(folder.contains("SONG.MP3"));
+    EXPECT_TRUE(folder.contains("song.MP3"));
+    EXPECT_TRUE(folder.contains("LINK.MP3"));
+    EXPECT_FALSE(folder.contains("HIDDEN.MP3"));
+    EXPECT_FALSE(folder.contains(".HIDDEN.MP3"));
+    EXPECT_FALSE(folder.contains("CLIP.AVI"));
+    EXPECT_FALSE(MediaFolder(dir.file("missing")).contains("SONG.MP3"));
+    EXPECT_FALSE(MediaFolder("").contains("SONG.MP3"));
+}
+
+} // namespace
+} // namespace velmo

@@ -1,0 +1,216 @@
+#include "ui/main/main_form_fixture.h"
+
+#include "rules/schedule_rules.h"
+
+#include "ui/overview/advance_colours.h"
+#include "ui/overview/day_strip.h"
+#include "ui/overview/month_calendar.h"
+#include "ui/overview/schedule_overview_form.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QMenu>
+#include <QStatusBar>
+#include <QTest>
+
+namespace velmo::test {
+namespace {
+
+// Every day of May 2007 from 08:00 to 12:00 with two files; Thursdays all day (2007-05-31 is one).
+AdvanceEntry mornings() {
+    AdvanceEntry e = MakeAdvance(7, 5, 1, 7, 2);
+    e.stopDay = 31;
+    e.startHour = 8;
+    e.stopHour = 12;
+    return e;
+}
+
+AdvanceEntry thursdays() {
+    AdvanceEntry e = MakeAdvance(7, 5, 1, 4, 1, 10);
+    e.stopDay = 31;
+    e.stopMinute = 59;
+    e.stopSecond = 59;
+    return e;
+}
+
+class OverviewTest : public MainFormTest {
+protected:
+    void SetUp() override {
+        start();
+        Schedule s;
+        AddBasic(s, MakeFile("LOOP", "MPG", 1, 13));
+        AddAdvance(s, mornings());
+        AddAdvance(s, thursdays());
+        load(s);
+        // The media files the schedule names, all but D10.MP3.
+        for (const char* name : {"loop.mpg", "D0.MP3", "D1.MP3"})
+            WriteText(app() + name, "media");
+        state().mediaDir = app();
+    }
+
+    QListWidget* list(const char* name) { return form->findChild<QListWidget*>(QString::fromLatin1(name)); }
+
+    ScheduleOverviewForm* openOverview() {
+        form->findChild<QAction*>(QStringLiteral("subScheduleOverview"))->trigger();
+        auto* overview = form->findChild<ScheduleOverviewForm*>(QStringLiteral("ScheduleOverviewForm"));
+        EXPECT_NE(overview, nullptr);
+        return overview;
+    }
+
+    QStringList problemRows(ScheduleOverviewForm* overview) {
+        return Rows(overview->findChild<QListWidget*>(QStringLiteral("ProblemsList")));
+    }
+
+    // Adds an advance entry through the real editor with its defaults: today, all day, every day.
+    void addDefaultAdvance() {
+        QTimer::singleShot(0, qApp, [] {
+            if (QWidget* dialog = QApplication::activeModalWidget())
+                dialog->findChild<QPushButton*>(QStringLiteral("OKCmd"))->click();
+        });
+        form->findChild<QPushButton*>(QStringLiteral("AdvanceAddCmd"))->click();
+        QCoreApplication::processEvents();
+    }
+};
+
+TEST_F(OverviewTest, ViewMenu_opensANonModalWindowWithTheMonthsMarks) {
+    const QMenu* view = form->findChild<QMenu*>(QStringLiteral("subView"));
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->title(), QStringLiteral("&View"));
+    ScheduleOverviewForm* overview = openOverview();
+    ASSERT_NE(overview, nullptr);
+    EXPECT_TRUE(overview->isVisible());
+    EXPECT_FALSE(overview->isModal());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+
+    const auto* calendar = overview->findChild<MonthCalendar*>(QStringLiteral("MonthCalendar"));
+    const std::vector<DayMarks>& days = calendar->days();
+    ASSERT_EQ(days.size(), 31u);
+    EXPECT_EQ(days[0].date, (CivilDate{2007, 5, 1}));
+    for (const DayMarks& d : days) {
+        const bool thursday = WeekDayOf(d.date) == 4;
+        EXPECT_EQ(d.advance, thursday ? std::vector<int>({0, 1}) : std::vector<int>({0})) << d.date.day;
+        EXPECT_EQ(d.overlap, thursday) << d.date.day;
+        EXPECT_EQ(d.today, d.date.day == 31) << d.date.day;
+    }
+    EXPECT_EQ(problemRows(overview), QStringList({"Advance 1: overlaps advance 2 on Thursdays 08:00-12:00",
+                                                  "Advance 2, file 1: D10.MP3 is in no media folder"}));
+
+    // Today, a Thursday: the morning entry plays first, the Thursday one after it, nothing is left to
+    // the basic schedule.
+    EXPECT_EQ(overview->shownDay(), (CivilDate{2007, 5, 31}));
+    const QStringList plays = Rows(overview->findChild<QListWidget*>(QStringLiteral("PlaysList")));
+    ASSERT_GE(plays.size(), 5);
+    EXPECT_EQ(plays[0], "00:00-07:59:59   Advance 2: 2007/05/01   2007/05/31   Thursday");
+    EXPECT_EQ(plays[2], "08:00-12:00   Advance 1: 2007/05/01   2007/05/31   All Day");
+    EXPECT_TRUE(plays.last().startsWith("    D10.MP3")) << plays.last().toStdString();
+
+    // A Wednesday: the basic schedule plays outside the morning window.
+    overview->showDay({2007, 5, 30});
+    EXPECT_EQ(
+        Rows(overview->findChild<QListWidget*>(QStringLiteral("PlaysList"))),
+        QStringList({"00:00-07:59:59   Basic Schedule",
+                     "    " + QString::fromStdString(FormatFileRow(schedule().basicEntries[0])),
+                     "08:00-12:00   Advance 1: 2007/05/01   2007/05/31   All Day",
+                     "    " + QString::fromStdString(FormatFileRow(schedule().advanceEntries[0].files[0])),
+                     "    " + QString::fromStdString(FormatFileRow(schedule().advanceEntries[0].files[1])),
+                     "12:00:01-23:59:59   Basic Schedule",
+                     "    " + QString::fromStdString(FormatFileRow(schedule().basicEntries[0]))}));
+
+    overview->showDay({2007, 5, 31});
+    overview->resize(1100, 760);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(overview->grab().save(QStringLiteral("/tmp/velmo-overview-test.png")));
+}
+
+TEST_F(OverviewTest, EachAdvanceRowShowsItsCalendarColour) {
+    form->show();
+    QCoreApplication::processEvents();
+    QListWidget* advance = list("AdvanceList");
+    const QImage shot = advance->viewport()->grab().toImage();
+    for (int row = 0; row < 2; ++row) {
+        const QRect r = advance->visualItemRect(advance->item(row));
+        const int side = std::max(6, r.height() - 6);
+        const QPoint middle(r.right() - 4 - side / 2, r.center().y());
+        EXPECT_EQ(shot.pixel(middle * shot.devicePixelRatio()), AdvanceEntryColour(row).rgb()) << row;
+    }
+    EXPECT_NE(AdvanceEntryColour(0), AdvanceEntryColour(1));
+}
+
+TEST_F(OverviewTest, FollowsTheScheduleAsItChanges) {
+    ScheduleOverviewForm* overview = openOverview();
+    ASSERT_NE(overview, nullptr);
+    // Removing the Thursday entry takes the overlap away, with no refresh asked for.
+    list("AdvanceList")->setCurrentRow(1);
+    form->findChild<QPushButton*>(QStringLiteral("AdvanceRemoveCmd"))->click();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(problemRows(overview), QStringList({"No problems found"}));
+    const auto* calendar = overview->findChild<MonthCalendar*>(QStringLiteral("MonthCalendar"));
+    EXPECT_FALSE(calendar->days()[30].overlap);
+    EXPECT_EQ(calendar->days()[30].advance, std::vector<int>({0}));
+}
+
+TEST_F(OverviewTest, DoubleClickOnAProblem_selectsItsEntryInTheMainWindow) {
+    ScheduleOverviewForm* overview = openOverview();
+    ASSERT_NE(overview, nullptr);
+    auto* problems = overview->findChild<QListWidget*>(QStringLiteral("ProblemsList"));
+    list("AdvanceList")->setCurrentRow(0);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(overview));
+    const QRect second = problems->visualItemRect(problems->item(1));
+    int fired = 0;
+    QObject::connect(problems, &QListWidget::itemDoubleClicked, [&fired] { ++fired; });
+    QTest::mouseClick(problems->viewport(), Qt::LeftButton, {}, second.center());
+    QTest::mouseDClick(problems->viewport(), Qt::LeftButton, {}, second.center());
+    EXPECT_EQ(fired, 1);
+    EXPECT_EQ(list("AdvanceList")->currentRow(), 1);
+    EXPECT_EQ(list("DetailList")->currentRow(), 0);
+    EXPECT_EQ(Rows(list("DetailList")).size(), 1);
+}
+
+TEST_F(OverviewTest, OkOnAnOverlappingEntry_noticeInTheStatusBarOpensTheOverview) {
+    addDefaultAdvance();
+    EXPECT_EQ(schedule().advanceCount, 3);
+    EXPECT_TRUE(shownMessages().isEmpty());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    auto* notice = form->findChild<QWidget*>(QStringLiteral("OverviewNotice"));
+    ASSERT_NE(notice, nullptr);
+    EXPECT_FALSE(notice->isHidden());
+    EXPECT_EQ(form->findChild<QLabel*>(QStringLiteral("OverviewNoticeLabel"))->text(),
+              QStringLiteral("Advance 3: overlaps advance 1 on every day 08:00-12:00; "
+                             "Advance 3: overlaps advance 2 on Thursdays 00:00-23:59:59"));
+
+    form->findChild<QPushButton*>(QStringLiteral("OverviewNoticeShowCmd"))->click();
+    auto* overview = form->findChild<ScheduleOverviewForm*>(QStringLiteral("ScheduleOverviewForm"));
+    ASSERT_NE(overview, nullptr);
+    EXPECT_TRUE(overview->isVisible());
+    EXPECT_EQ(overview->shownDay(), (CivilDate{2007, 5, 31}));
+    const auto* problems = overview->findChild<QListWidget*>(QStringLiteral("ProblemsList"));
+    ASSERT_GE(problems->currentRow(), 0);
+    EXPECT_EQ(problems->currentItem()->text(),
+              QStringLiteral("Advance 1: overlaps advance 3 on every day 08:00-12:00"));
+    EXPECT_TRUE(notice->isHidden());
+
+    // An entry that overlaps nothing takes the notice away.
+    list("AdvanceList")->setCurrentRow(2);
+    QTimer::singleShot(0, qApp, [] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        dialog->findChild<QComboBox*>(QStringLiteral("StartYearCombo"))->setCurrentIndex(9);
+        dialog->findChild<QComboBox*>(QStringLiteral("StopYearCombo"))->setCurrentIndex(9);
+        dialog->findChild<QPushButton*>(QStringLiteral("OKCmd"))->click();
+    });
+    form->findChild<QPushButton*>(QStringLiteral("AdvanceModifyCmd"))->click();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(schedule().advanceEntries[2].startYear, 9);
+    EXPECT_TRUE(notice->isHidden());
+}
+
+TEST_F(OverviewTest, Save_countsTheWarningsInTheStatusBar) {
+    writeSchedule(state().scheduleDir, state().scheduleFileName, schedule());
+    form->findChild<QPushButton*>(QStringLiteral("SaveCmd"))->click();
+    EXPECT_TRUE(shownMessages().isEmpty());
+    EXPECT_EQ(form->statusBar()->currentMessage(),
+              QStringLiteral("Saved; the schedule overview shows 2 warnings"));
+}
+
+} // namespace
+} // namespace velmo::test
