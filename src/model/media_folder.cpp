@@ -16,6 +16,15 @@ std::string upperCased(std::string text) {
 } // namespace
 
 MediaFolder::MediaFolder(const std::string& directory) {
+    add(directory);
+}
+
+MediaFolder::MediaFolder(const std::vector<std::string>& directories) {
+    for (const std::string& directory : directories)
+        add(directory);
+}
+
+void MediaFolder::add(const std::string& directory) {
     if (directory.empty())
         return;
     std::error_code error;

@@ -2,6 +2,7 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 namespace velmo {
 
@@ -11,9 +12,13 @@ namespace velmo {
 class MediaFolder {
 public:
     explicit MediaFolder(const std::string& directory);
+    // The files of several folders as one, as the publish lookup sees them.
+    explicit MediaFolder(const std::vector<std::string>& directories);
     bool contains(const std::string& name) const;
 
 private:
+    void add(const std::string& directory);
+
     std::set<std::string> names_; // upper-cased
 };
 

@@ -547,6 +547,10 @@ bool plausibleDirectory(const std::string& text) {
 
 } // namespace
 
+std::vector<std::string> MediaFoldersOf(const PublishSettings& settings, const std::string& mediaDir) {
+    return settings.mediaDirs.empty() ? std::vector<std::string>{mediaDir} : settings.mediaDirs;
+}
+
 PublishSettings ReadPublishSettings(const std::string& appPath) {
     const std::string path = WithTrailingSeparator(appPath) + kPublishSettingsFileName;
     const std::optional<std::string> read = readSmallFile(path, kMaxPublishSettingsLength);

@@ -117,6 +117,8 @@ struct PublishSettings {
 
 // A missing, unreadable or damaged file gives empty settings.
 PublishSettings ReadPublishSettings(const std::string& appPath);
+// The folders media are looked up in: the remembered ones, or the last media folder picked.
+std::vector<std::string> MediaFoldersOf(const PublishSettings& settings, const std::string& mediaDir);
 Result WritePublishSettings(const std::string& appPath, const PublishSettings& settings,
                             FileIo& io = FileIo::system());
 

@@ -28,5 +28,16 @@ TEST(MediaFolder, RegularVisibleFiles_letterCaseIgnored) {
     EXPECT_FALSE(MediaFolder("").contains("SONG.MP3"));
 }
 
+TEST(MediaFolder, SeveralFolders_aNameInAnyOfThemCounts) {
+    const test::TempDir first;
+    const test::TempDir second;
+    std::ofstream(first.path / "intro.mpg") << "x";
+    std::ofstream(second.path / "SONG.MP3") << "x";
+    const MediaFolder folders(std::vector<std::string>{first.dir(), second.file("missing"), second.dir()});
+    EXPECT_TRUE(folders.contains("INTRO.MPG"));
+    EXPECT_TRUE(folders.contains("SONG.MP3"));
+    EXPECT_FALSE(folders.contains("GONE.AVI"));
+}
+
 } // namespace
 } // namespace velmo

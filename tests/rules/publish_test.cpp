@@ -342,6 +342,13 @@ TEST(PublishSettingsFile, RoundTripsAndADamagedFileGivesDefaults) {
     EXPECT_TRUE(ReadPublishSettings(app.dir() + "absent/").destination.empty());
 }
 
+TEST(PublishSettingsFile, MediaFoldersAreTheRememberedOnesElseTheLastMediaFolder) {
+    PublishSettings settings;
+    EXPECT_EQ(MediaFoldersOf(settings, "/home/u/media/"), std::vector<std::string>{"/home/u/media/"});
+    settings.mediaDirs = {"/home/u/a/", "/home/u/b/"};
+    EXPECT_EQ(MediaFoldersOf(settings, "/home/u/media/"), settings.mediaDirs);
+}
+
 namespace {
 
 // Stops the process for the parent to kill at the stopAt-th of its file-system steps.

@@ -5,6 +5,7 @@
 
 #include "model/app_state.h"
 #include "model/media_folder.h"
+#include "rules/publish.h"
 #include "rules/schedule_sense.h"
 #include "ui/platform/app_context.h"
 #include "ui/platform/clock.h"
@@ -137,7 +138,8 @@ void ScheduleOverviewHooks::advanceEntryStored(int index) {
 }
 
 void ScheduleOverviewHooks::scheduleSaved() {
-    const MediaFolder media(context_.state.mediaDir);
+    const MediaFolder media(
+        MediaFoldersOf(ReadPublishSettings(context_.state.appPath), context_.state.mediaDir));
     const auto problems =
         FindScheduleProblems(context_.state.schedule, todayOf(context_),
                              [&media](const std::string& name) { return media.contains(name); });

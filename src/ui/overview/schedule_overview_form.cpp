@@ -6,6 +6,7 @@
 #include "model/app_state.h"
 #include "model/media_folder.h"
 #include "rules/entry_rules.h"
+#include "rules/publish.h"
 #include "rules/schedule_rules.h"
 #include "ui/platform/app_context.h"
 #include "ui/platform/clock.h"
@@ -167,7 +168,7 @@ CivilDate ScheduleOverviewForm::today() const {
 
 void ScheduleOverviewForm::refresh() {
     const AppState& state = context_.state;
-    const MediaFolder media(state.mediaDir);
+    const MediaFolder media(MediaFoldersOf(ReadPublishSettings(state.appPath), state.mediaDir));
     problems_ = FindScheduleProblems(state.schedule, today(),
                                      [&media](const std::string& name) { return media.contains(name); });
     fillProblems();

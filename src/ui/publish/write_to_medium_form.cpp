@@ -162,8 +162,7 @@ WriteToMediumForm::~WriteToMediumForm() {
 void WriteToMediumForm::Form_Load() {
     InitWriteToMediumFormOsd();
     const AppState& state = context_.state;
-    for (const std::string& dir :
-         settings_.mediaDirs.empty() ? std::vector<std::string>{state.mediaDir} : settings_.mediaDirs)
+    for (const std::string& dir : MediaFoldersOf(settings_, state.mediaDir))
         MediaFolderList->addItem(toQt(dir));
     listsReady_ = false;
     for (const Volume& volume : context_.volumes.volumes())
