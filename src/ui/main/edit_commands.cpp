@@ -385,6 +385,11 @@ bool EditCommands::eventFilter(QObject* watched, QEvent* event) {
         }
         return false;
     }
+    // Only drops are ours; other events also reach the viewports while the lists are torn down,
+    // when asking a list for its viewport is no longer safe.
+    if (event->type() != QEvent::DragEnter && event->type() != QEvent::DragMove &&
+        event->type() != QEvent::Drop)
+        return false;
     QListWidget* target = nullptr;
     for (QListWidget* list : {lists.NormalList, lists.DetailList})
         if (watched == list->viewport())
