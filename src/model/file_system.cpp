@@ -82,6 +82,13 @@ private:
 
 } // namespace
 
+std::string UpperCase(std::string_view text) {
+    std::string result(text);
+    for (char& c : result)
+        c = foldCase(c);
+    return result;
+}
+
 bool FileExistsInDir(const std::string& directory, const std::string& pattern) {
     if (directory.empty() || pattern.empty() || pattern.find(kDirSeparator) != std::string::npos)
         return false;

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -9,6 +10,10 @@ namespace velmo {
 
 // The native directory separator; every directory value ends in it.
 inline constexpr char kDirSeparator = '/';
+
+// Upper-cases a-z and keeps every other character: the letter case the medium and the existence
+// test ignore, and the case names are stored in.
+std::string UpperCase(std::string_view text);
 
 // True when the directory holds a regular, non-hidden file matching the name or pattern
 // ('*' and '?' wildcards, letter case ignored). Any error gives false.

@@ -1,19 +1,10 @@
 #include "media_folder.h"
 
+#include "file_system.h"
+
 #include <filesystem>
 
 namespace velmo {
-
-namespace {
-
-std::string upperCased(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return text;
-}
-
-} // namespace
 
 MediaFolder::MediaFolder(const std::string& directory) {
     add(directory);
@@ -35,12 +26,12 @@ void MediaFolder::add(const std::string& directory) {
         // Follows links, so a link to a regular file counts as that file.
         if (name.empty() || name[0] == '.' || !std::filesystem::is_regular_file(it->path(), statError))
             continue;
-        names_.insert(upperCased(name));
+        names_.insert(UpperCase(name));
     }
 }
 
 bool MediaFolder::contains(const std::string& name) const {
-    return names_.count(upperCased(name)) > 0;
+    return names_.count(UpperCase(name)) > 0;
 }
 
 } // namespace velmo

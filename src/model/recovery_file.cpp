@@ -2,12 +2,11 @@
 
 #include "safe_file.h"
 #include "schedule_file.h"
+#include "whole_file.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 namespace velmo {
@@ -60,12 +59,12 @@ RecoveryRead ReadRecoveryFile(const std::string& path, RecoveredSchedule& kept) 
     std::error_code error;
     if (!std::filesystem::exists(path, error))
         return RecoveryRead::Absent;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    // Two texts and a schedule file at most; a pipe or device left under the name never blocks a start.
+    constexpr std::size_t limit = sizeof kRecoveryMagic + 2 * (6 + kMaxTextLength) + kMaxScheduleFileLength;
+    WholeFile file;
+    if (!ReadWholeFile(path, limit, file) || file.longer)
         return RecoveryRead::Damaged;
-    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
-    if (in.bad())
-        return RecoveryRead::Damaged;
+    const std::vector<std::uint8_t> bytes(file.bytes.begin(), file.bytes.end());
     const std::string magic = kRecoveryMagic;
     if (bytes.size() < magic.size() || !std::equal(magic.begin(), magic.end(), bytes.begin()))
         return RecoveryRead::Damaged;

@@ -12,9 +12,6 @@ namespace velmo {
 namespace {
 
 constexpr int kMaxCount = 255;
-// Header, the largest key region and every count at 255: no schedule file is longer.
-constexpr std::size_t kMaxScheduleFileLength = kScheduleHeaderLength + 255 + 2 + 255 * kFileRecordLength +
-                                               255 * (2 + kAdvanceRecordLength + 255 * kFileRecordLength);
 
 // What a byte belongs to, spelled out only when a message needs it: building the words for every
 // entry of every file read or written would cost more than the bytes themselves.

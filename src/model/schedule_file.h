@@ -18,6 +18,9 @@ constexpr int kScheduleHeaderLength = 50;
 constexpr int kFileRecordLength = 30;
 constexpr int kAdvanceRecordLength = 15;
 constexpr int kMarkerLength = 2;
+// Header, the largest key region and every count at 255: no schedule file is longer.
+constexpr std::size_t kMaxScheduleFileLength = kScheduleHeaderLength + 255 + 2 + 255 * kFileRecordLength +
+                                               255 * (2 + kAdvanceRecordLength + 255 * kFileRecordLength);
 
 // Header positions, counted from 1.
 constexpr int kPosKeyRegionLength = 31;

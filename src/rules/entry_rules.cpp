@@ -104,14 +104,6 @@ std::string TrimSpaces(std::string_view text) {
     return std::string(text.substr(first, last - first + 1));
 }
 
-std::string UpperCase(std::string_view text) {
-    std::string result(text);
-    for (char& c : result)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return result;
-}
-
 int CharacterCount(std::string_view text) {
     // Every byte but the continuation bytes of a sequence starts a character.
     return static_cast<int>(std::count_if(

@@ -3,6 +3,7 @@
 // The rules of the two entry editors, free of any toolkit so that the editors and the command-line
 // tool apply the very same checks, splits and row texts. Text is UTF-8; lengths count characters.
 
+#include "model/file_system.h"
 #include "model/schedule.h"
 
 #include <cstdint>
@@ -30,8 +31,6 @@ const char* FileNameFaultText(FileNameFault fault);
 
 // Removes leading and trailing spaces (spaces only, as the name box does).
 std::string TrimSpaces(std::string_view text);
-// Upper-cases a-z; every other character is kept.
-std::string UpperCase(std::string_view text);
 // The number of characters (code points) of UTF-8 text.
 int CharacterCount(std::string_view text);
 

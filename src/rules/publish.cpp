@@ -24,8 +24,6 @@ namespace {
 
 // FAT keeps modification times in 2-second steps.
 constexpr std::int64_t kTimeToleranceNs = 2'000'000'000;
-// A schedule file is far smaller; anything larger on the medium is not ours to compare.
-constexpr std::size_t kMaxScheduleFileLength = 4 << 20;
 
 struct FileFacts {
     bool found = false;
@@ -187,13 +185,9 @@ std::optional<std::string> readSmallFile(const std::string& path, std::size_t li
     return std::move(file.bytes);
 }
 
-bool mediumHoldsSchedule(const std::string& path, const Schedule& schedule) {
-    const std::optional<std::string> bytes = readSmallFile(path, kMaxScheduleFileLength);
-    if (!bytes)
-        return false;
+bool mediumHoldsSchedule(const std::string& directory, const std::string& name, const Schedule& schedule) {
     Schedule onMedium;
-    return DecodeSchedule(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size(), onMedium) &&
-           onMedium == schedule;
+    return ReadScheduleFile(directory, name, onMedium) && onMedium == schedule;
 }
 
 // Every distinct stored name, in the order the schedule first uses it.
@@ -297,7 +291,7 @@ PublishPlan PlanPublish(const Schedule& schedule, const std::vector<std::string>
         plan.refusal = "the destination " + destination + " cannot be listed: " + medium.error;
         return plan;
     }
-    plan.scheduleUnchanged = mediumHoldsSchedule(plan.destination + scheduleFileName, schedule);
+    plan.scheduleUnchanged = mediumHoldsSchedule(plan.destination, scheduleFileName, schedule);
 
     std::set<std::string> named;
     std::vector<PublishItem> items;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace velmo {
 namespace {
 
@@ -22,6 +24,13 @@ TEST(RecoveryFileTest, WrittenAndReadBack_withTheFileItBelongsTo_evenWhenItCould
     EXPECT_EQ(read.fileName, kept.fileName);
     EXPECT_EQ(read.schedule, kept.schedule);
     EXPECT_EQ(ReadRecoveryFile(dir.file("none"), read), RecoveryRead::Absent);
+}
+
+TEST(RecoveryFileTest, APipeUnderTheName_isDamagedAtOnce_neverBlocksTheStart) {
+    test::TempDir dir;
+    ASSERT_EQ(::mkfifo(dir.file("r").c_str(), 0600), 0);
+    RecoveredSchedule read;
+    EXPECT_EQ(ReadRecoveryFile(dir.file("r"), read), RecoveryRead::Damaged);
 }
 
 } // namespace
