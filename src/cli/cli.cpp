@@ -16,6 +16,7 @@
 #include "texts/screen_texts.h"
 
 #include <ctime>
+#include <functional>
 #include <istream>
 #include <ostream>
 #include <sys/stat.h>
@@ -207,16 +208,43 @@ private:
         return errors > 0 || (args_.strict && warnings > 0) ? kStatusInvalid : kStatusOk;
     }
 
+    // The entries in force, each marked with when it plays (the first in list order plays, the
+    // others are silent then), and the basic schedule when it plays.
     int on() {
         Schedule s;
         if (const auto failed = load(s))
             return *failed;
+        // At a moment: "plays" or nothing. On a whole day: the stretches of it, or nothing.
+        std::function<std::string(int)> plays;
+        if (args_.time) {
+            const InForce now = WhatIsInForce(s, args_.date, *args_.time);
+            plays = [now](int advance) { return advance == now.playing() ? "plays" : ""; };
+        } else {
+            plays = [day = DayPlan(s, args_.date)](int advance) {
+                std::string stretches;
+                for (const PlaySpan& span : day)
+                    if (span.advance == advance)
+                        stretches += (stretches.empty() ? " " : ", ") +
+                                     FormatClockTime(TimeOfSecond(span.first)) + "-" +
+                                     FormatClockTime(TimeOfSecond(span.last));
+                return stretches.empty() ? stretches : "plays" + stretches;
+            };
+        }
+        const auto files = [this](const std::vector<FileEntry>& list, int count) {
+            for (int k = 0; k < count; ++k)
+                env_.out << "  " << FormatFileRow(list[static_cast<std::size_t>(k)]) << '\n';
+        };
         for (const int i : AdvanceEntriesInForce(s, args_.date, args_.time)) {
-            const AdvanceEntry& e = s.advanceEntries[i];
+            const AdvanceEntry& e = s.advanceEntries[static_cast<std::size_t>(i)];
+            const std::string when = plays(i);
             env_.out << "advance entry " << i + 1 << ": " << FormatAdvanceRow(e) << "   "
-                     << FormatClockTime(StartTimeOf(e)) << "-" << FormatClockTime(StopTimeOf(e)) << '\n';
-            for (int k = 0; k < e.fileCount; ++k)
-                env_.out << "  " << FormatFileRow(e.files[k]) << '\n';
+                     << FormatClockTime(StartTimeOf(e)) << "-" << FormatClockTime(StopTimeOf(e)) << "   "
+                     << (when.empty() ? "silent" : when) << '\n';
+            files(e.files, e.fileCount);
+        }
+        if (const std::string when = plays(-1); !when.empty()) {
+            env_.out << "basic schedule   " << when << '\n';
+            files(s.basicEntries, s.basicCount);
         }
         return kStatusOk;
     }

@@ -46,8 +46,9 @@ std::string CliUsage() {
            "  velmo-schedule check FILE.vlm [--strict] [--today YYYY-MM-DD]\n"
            "      lists what is wrong with the file by byte position or entry; warnings count as faults\n"
            "      only with --strict\n"
-           "  velmo-schedule on FILE.vlm YYYY-MM-DD [HH:MM:SS]\n"
-           "      lists the advance entries in force on that day (and at that time)\n"
+           "  velmo-schedule on FILE.vlm YYYY-MM-DD [HH:MM[:SS]]\n"
+           "      lists the advance entries in force on that day (and at that time), which of them\n"
+           "      plays and when, and the basic schedule when it plays\n"
            "  velmo-schedule publish FILE.vlm --to DIR [--media DIR]... [--dry-run] [--checksum]\n"
            "                 [--remove-unlisted]\n"
            "      writes the schedule file and every media file it names into DIR, media first, schedule\n"
@@ -149,7 +150,7 @@ ParsedCliArgs ParseCliArgs(const std::vector<std::string>& words) {
     if (operands.size() < shape->minOperands || operands.size() > shape->maxOperands)
         return fail(std::string(shape->name) + " takes " +
                     (shape->command == CliCommand::Build ? "INPUT.json OUTPUT.vlm"
-                     : shape->command == CliCommand::On  ? "FILE.vlm YYYY-MM-DD [HH:MM:SS]"
+                     : shape->command == CliCommand::On  ? "FILE.vlm YYYY-MM-DD [HH:MM[:SS]]"
                                                          : "one FILE.vlm"));
     if (shape->command == CliCommand::Publish && args.to.empty())
         return fail("publish needs --to DIR");
@@ -164,7 +165,7 @@ ParsedCliArgs ParseCliArgs(const std::vector<std::string>& words) {
         if (operands.size() == 3) {
             const auto time = ParseClockTime(operands[2]);
             if (!time)
-                return fail("\"" + operands[2] + "\" is not a time HH:MM:SS");
+                return fail("\"" + operands[2] + "\" is not a time HH:MM or HH:MM:SS");
             args.time = time;
         }
     }

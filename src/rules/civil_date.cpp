@@ -44,11 +44,12 @@ std::optional<CivilDate> ParseIsoDate(std::string_view text) {
 }
 
 std::optional<ClockTime> ParseClockTime(std::string_view text) {
-    if (text.size() != 8 || text[2] != ':' || text[5] != ':')
+    const bool withSeconds = text.size() == 8 && text[5] == ':';
+    if ((!withSeconds && text.size() != 5) || text[2] != ':')
         return std::nullopt;
     const auto hour = digits(text, 0, 2);
     const auto minute = digits(text, 3, 2);
-    const auto second = digits(text, 6, 2);
+    const auto second = withSeconds ? digits(text, 6, 2) : std::optional<int>(0);
     if (!hour || !minute || !second || *hour > 23 || *minute > 59 || *second > 59)
         return std::nullopt;
     return ClockTime{*hour, *minute, *second};

@@ -26,7 +26,7 @@ struct ClockTime {
 
 // "YYYY-MM-DD" with four, two and two digits naming a real calendar day.
 std::optional<CivilDate> ParseIsoDate(std::string_view text);
-// "HH:MM:SS", 00..23, 00..59, 00..59.
+// "HH:MM:SS" or "HH:MM" (second 0), 00..23, 00..59, 00..59.
 std::optional<ClockTime> ParseClockTime(std::string_view text);
 
 std::string FormatIsoDate(const CivilDate& date);

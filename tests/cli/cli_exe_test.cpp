@@ -110,9 +110,10 @@ TEST(CliExecutable, BuildFromStandardInput_thenDumpCheckAndOn) {
 
     const ExeRun on = runExe({"on", "s.vlm", "2007-12-31", "23:59:59"}, dir);
     EXPECT_EQ(on.status, 0);
-    EXPECT_EQ(on.out, "advance entry 1: 2007/01/03   2007/12/31   All Day   00:00:00-23:59:59\n"
+    EXPECT_EQ(on.out, "advance entry 1: 2007/01/03   2007/12/31   All Day   00:00:00-23:59:59   plays\n"
                       "  CLIP01.AVI                2          5\n");
-    EXPECT_EQ(runExe({"on", "s.vlm", "2008-01-01"}, dir).out, "");
+    EXPECT_EQ(runExe({"on", "s.vlm", "2008-01-01"}, dir).out,
+              "basic schedule   plays 00:00:00-23:59:59\n  SONG.MP3                  1       Default\n");
 }
 
 TEST(CliExecutable, DamagedAndMissingFiles) {

@@ -287,25 +287,47 @@ TEST(CliDumpAndOn, DamagedAndMissingFiles) {
     }
 }
 
-TEST(CliOn, ListsTheEntriesInForceWithTheirFiles) {
+TEST(CliOn, ListsTheEntriesInForceMarkingWhichPlaysAndTheBasicScheduleWhenItPlays) {
     TempDir dir;
     Schedule s = MakeSchedule({file("SONG", "MP3")}, {advance(7, {file("A", "AVI")}),
                                                       advance(3, {file("B", "AVI"), file("C", "MP3")})});
     writeText(dir.file("in.json"), ScheduleToJson(s));
     ASSERT_EQ(runCli({"build", dir.file("in.json"), dir.file("s.vlm")}).status, 0);
-    const std::string first = "advance entry 1: " + FormatAdvanceRow(s.advanceEntries[0]) +
-                              "   08:00:00-23:59:59\n  " + FormatFileRow(s.advanceEntries[0].files[0]) + "\n";
+    const auto first = [&](const std::string& when) {
+        return "advance entry 1: " + FormatAdvanceRow(s.advanceEntries[0]) + "   08:00:00-23:59:59   " +
+               when + "\n  " + FormatFileRow(s.advanceEntries[0].files[0]) + "\n";
+    };
     const std::string second = "advance entry 2: " + FormatAdvanceRow(s.advanceEntries[1]) +
-                               "   08:00:00-23:59:59\n  " + FormatFileRow(s.advanceEntries[1].files[0]) +
-                               "\n  " + FormatFileRow(s.advanceEntries[1].files[1]) + "\n";
-    // 2007-01-10 was a Wednesday, 2007-01-11 a Thursday.
-    EXPECT_EQ(runCli({"on", dir.file("s.vlm"), "2007-01-10"}).out, first + second);
-    EXPECT_EQ(runCli({"on", dir.file("s.vlm"), "2007-01-11"}).out, first);
-    EXPECT_EQ(runCli({"on", dir.file("s.vlm"), "2007-01-10", "08:00:00"}).out, first + second);
-    EXPECT_EQ(runCli({"on", dir.file("s.vlm"), "2007-01-10", "07:59:59"}).out, "");
-    EXPECT_EQ(runCli({"on", dir.file("s.vlm"), "2007-01-02"}).out, "");
-    EXPECT_EQ(runCli({"on", dir.file("s.vlm"), "2007-12-31", "23:59:59"}).out, first);
-    EXPECT_EQ(runCli({"on", dir.file("s.vlm"), "2007-01-02"}).status, 0);
+                               "   08:00:00-23:59:59   silent\n  " +
+                               FormatFileRow(s.advanceEntries[1].files[0]) + "\n  " +
+                               FormatFileRow(s.advanceEntries[1].files[1]) + "\n";
+    const auto basic = [&](const std::string& when) {
+        return "basic schedule   " + when + "\n  " + FormatFileRow(s.basicEntries[0]) + "\n";
+    };
+    // 2007-01-10 was a Wednesday, 2007-01-11 a Thursday; both entries run 2007-01-03 to 2007-12-31.
+    const struct {
+        std::vector<std::string> when;
+        std::string out;
+    } cases[] = {
+        {{"2007-01-10"}, first("plays 08:00:00-23:59:59") + second + basic("plays 00:00:00-07:59:59")},
+        {{"2007-01-11"}, first("plays 08:00:00-23:59:59") + basic("plays 00:00:00-07:59:59")},
+        {{"2007-01-10", "08:00:00"}, first("plays") + second},
+        {{"2007-01-10", "08:00"}, first("plays") + second},
+        {{"2007-01-10", "07:59:59"}, basic("plays")},
+        {{"2007-01-10", "07:59"}, basic("plays")},
+        {{"2007-01-02"}, basic("plays 00:00:00-23:59:59")},
+        {{"2007-12-31", "23:59:59"}, first("plays")},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> words = {"on", dir.file("s.vlm")};
+        words.insert(words.end(), c.when.begin(), c.when.end());
+        const auto run = runCli(words);
+        EXPECT_EQ(run.status, 0) << c.when[0];
+        EXPECT_EQ(run.out, c.out) << c.when[0] << (c.when.size() > 1 ? " " + c.when[1] : "");
+    }
+    const auto badTime = runCli({"on", dir.file("s.vlm"), "2007-01-10", "8:00"});
+    EXPECT_EQ(badTime.status, 2);
+    EXPECT_NE(badTime.err.find("\"8:00\" is not a time HH:MM or HH:MM:SS"), std::string::npos) << badTime.err;
 }
 
 TEST(CliCheck, StatusFollowsErrorsAndStrictWarnings) {
@@ -330,7 +352,7 @@ TEST(CliCheck, StatusFollowsErrorsAndStrictWarnings) {
 TEST(CliArguments, UsageVersionAndMistakes) {
     const auto help = runCli({"--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.out.find("velmo-schedule on FILE.vlm YYYY-MM-DD [HH:MM:SS]"), std::string::npos);
+    EXPECT_NE(help.out.find("velmo-schedule on FILE.vlm YYYY-MM-DD [HH:MM[:SS]]"), std::string::npos);
     EXPECT_EQ(runCli({"dump", "--help"}).status, 0);
 
     const auto version = runCli({"--version"});

@@ -52,7 +52,10 @@ TEST(CivilDate, ParseIsoDate_acceptsRealDaysOnly) {
 TEST(CivilDate, ParseClockTime_acceptsTheDayFromFirstToLastSecond) {
     EXPECT_EQ(ParseClockTime("00:00:00"), (ClockTime{0, 0, 0}));
     EXPECT_EQ(ParseClockTime("23:59:59"), (ClockTime{23, 59, 59}));
-    for (const char* bad : {"24:00:00", "12:60:00", "12:00:60", "1:00:00", "12:00", "12-00-00", "12:00:00 "})
+    EXPECT_EQ(ParseClockTime("23:59"), (ClockTime{23, 59, 0}));
+    EXPECT_EQ(ParseClockTime("00:00"), (ClockTime{0, 0, 0}));
+    for (const char* bad : {"24:00:00", "12:60:00", "12:00:60", "1:00:00", "24:00", "12:60", "1:00", "12:0",
+                            "12-00-00", "12:00:00 ", "12:00 ", "12:00:", "12:00:0", "12.00"})
         EXPECT_FALSE(ParseClockTime(bad).has_value()) << bad;
 }
 
