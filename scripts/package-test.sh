@@ -56,6 +56,7 @@ check() { # check DESCRIPTION COMMAND...
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "package-test: Depends: $depends"
 check "Depends filled in from the binaries' libraries" grep -q 'libqt6widgets6' <<<"$depends"
+check "Depends brings a fixed-pitch font" grep -q 'fonts-dejavu-core' <<<"$depends"
 contents=$(dpkg-deb -c "$deb" | awk '{print $NF}')
 for file in ./usr/bin/velmo-schedule-generator ./usr/bin/velmo-schedule \
   ./usr/share/applications/com.example.VelmoScheduleGenerator.desktop \

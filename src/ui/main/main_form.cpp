@@ -15,6 +15,7 @@
 #include "ui/editors/schedule_edit_form.h"
 #include "ui/overview/overview_hooks.h"
 #include "ui/platform/app_context.h"
+#include "ui/platform/fixed_font.h"
 #include "ui/platform/prompts.h"
 #include "ui/platform/ui_text.h"
 #include "ui/platform/volumes.h"
@@ -23,7 +24,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFontDatabase>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
@@ -307,7 +307,7 @@ QGroupBox* MainForm::buildListFrame(const char* frameName, QListWidget*& list, c
 
     list = new QListWidget(frame);
     list->setObjectName(QString::fromLatin1(listName));
-    list->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    list->setFont(FixedPitchFont());
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     list->setSortingEnabled(false);
     list->setUniformItemSizes(true);

@@ -10,9 +10,9 @@
 #include "rules/schedule_rules.h"
 #include "ui/platform/app_context.h"
 #include "ui/platform/clock.h"
+#include "ui/platform/fixed_font.h"
 #include "ui/platform/ui_text.h"
 
-#include <QFontDatabase>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -108,7 +108,7 @@ void ScheduleOverviewForm::buildWindow() {
     auto* playsLayout = new QVBoxLayout(PlaysFrame);
     PlaysList = new QListWidget(PlaysFrame);
     PlaysList->setObjectName(QStringLiteral("PlaysList"));
-    PlaysList->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    PlaysList->setFont(FixedPitchFont());
     playsLayout->addWidget(PlaysList);
     right->addWidget(PlaysFrame, 2);
     top->addLayout(right, 1);
