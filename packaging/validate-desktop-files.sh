@@ -10,7 +10,7 @@ app_id=$2
 shift 2
 executables=("$@")
 
-for tool in desktop-file-validate appstreamcli; do
+for tool in desktop-file-validate appstreamcli update-mime-database; do
   if ! command -v "$tool" >/dev/null; then
     echo "SKIP: $tool is not installed (scripts/setup.sh installs it)"
     exit 77
@@ -30,8 +30,10 @@ fail() {
 desktop=$prefix/share/applications/$app_id.desktop
 metainfo=$prefix/share/metainfo/$app_id.metainfo.xml
 icon=$prefix/share/icons/hicolor/scalable/apps/$app_id.svg
+mime=$prefix/share/mime/packages/$app_id.xml
+mime_icon=$prefix/share/icons/hicolor/scalable/mimetypes/application-x-velmo-schedule.svg
 
-for file in "$desktop" "$metainfo" "$icon"; do
+for file in "$desktop" "$metainfo" "$icon" "$mime" "$mime_icon"; do
   [ -f "$file" ] || fail "not installed: ${file#"$prefix"/}"
 done
 for executable in "${executables[@]}"; do
@@ -51,6 +53,17 @@ exec_line=$(sed -n 's/^Exec=//p' "$desktop")
 grep -q "<launchable type=\"desktop-id\">$app_id.desktop</launchable>" "$metainfo" ||
   fail "the AppStream file does not launch $app_id.desktop"
 grep -q '<svg[^>]*viewBox="0 0 \([0-9]*\) \1"' "$icon" || fail "the icon is not square"
+
+# A double-clicked schedule file opens in the editor: the launcher takes a file and names the type
+# the package defines, and the mime database accepts the definition.
+case "$exec_line" in *" %f") ;; *) fail "Exec=$exec_line takes no file (%f)" ;; esac
+grep -qx 'MimeType=application/x-velmo-schedule;' "$desktop" || fail "the launcher names no schedule type"
+echo "update-mime-database $prefix/share/mime"
+update-mime-database "$prefix/share/mime" || fail "update-mime-database"
+built=$prefix/share/mime/application/x-velmo-schedule.xml
+[ -f "$built" ] || fail "the mime database holds no application/x-velmo-schedule"
+grep -q '<glob pattern="\*.vlm"/>' "$built" || fail "the schedule type has no *.vlm glob"
+grep -q 'VELMO' "$prefix/share/mime/magic" || fail "the schedule type has no VELMO magic"
 
 [ "$failed" -eq 0 ] && echo "desktop files valid"
 exit "$failed"

@@ -61,7 +61,9 @@ contents=$(dpkg-deb -c "$deb" | awk '{print $NF}')
 for file in ./usr/bin/velmo-schedule-generator ./usr/bin/velmo-schedule \
   ./usr/share/applications/com.example.VelmoScheduleGenerator.desktop \
   ./usr/share/icons/hicolor/scalable/apps/com.example.VelmoScheduleGenerator.svg \
-  ./usr/share/metainfo/com.example.VelmoScheduleGenerator.metainfo.xml; do
+  ./usr/share/metainfo/com.example.VelmoScheduleGenerator.metainfo.xml \
+  ./usr/share/mime/packages/com.example.VelmoScheduleGenerator.xml \
+  ./usr/share/icons/hicolor/scalable/mimetypes/application-x-velmo-schedule.svg; do
   check "package holds $file" grep -qxF "$file" <<<"$contents"
 done
 
@@ -70,6 +72,7 @@ $sudo dpkg -i "$deb"
 installed=1
 ls -A /usr/bin >"$work/bin-installed"
 check "$program installed" test -x "$program"
+check "the schedule file type is in the mime database" test -f /usr/share/mime/application/x-velmo-schedule.xml
 check "the installed command-line tool reads a schedule" \
   bash -c "/usr/bin/velmo-schedule dump tests/data/one-basic-r100.vlm | grep -q SONG.MP3"
 

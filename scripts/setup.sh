@@ -9,7 +9,7 @@ packages=(
   nlohmann-json3-dev libxxhash-dev
   clang-format
   desktop-file-utils appstream dpkg-dev
-  fonts-dejavu-core
+  fonts-dejavu-core shared-mime-info
 )
 
 missing=()

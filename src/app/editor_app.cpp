@@ -19,8 +19,10 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QFileInfo>
 #include <QIcon>
 #include <QTimer>
+#include <QUrl>
 
 #include <chrono>
 
@@ -65,6 +67,45 @@ void closeWindowsAfterStartIfAsked(QObject* owner) {
         new QuitAfterFirstFrame(milliseconds, owner);
 }
 
+// The schedule file named on the command line (a launcher's %f), absolute, so a running editor
+// started elsewhere finds it too; empty when none is named.
+QString startFile(const QStringList& arguments) {
+    bool optionsEnd = false;
+    for (const QString& argument : arguments.mid(1)) {
+        if (!optionsEnd && argument == QLatin1String("--")) {
+            optionsEnd = true;
+            continue;
+        }
+        if (!optionsEnd && argument.startsWith(QLatin1Char('-')))
+            continue;
+        const QString path =
+            argument.startsWith(QLatin1String("file:")) ? QUrl(argument).toLocalFile() : argument;
+        return path.isEmpty() ? path : QFileInfo(path).absoluteFilePath();
+    }
+    return {};
+}
+
+void bringForward(QWidget& window) {
+    if (window.isMinimized())
+        window.showNormal();
+    window.raise();
+    window.activateWindow();
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        modal->raise();
+        modal->activateWindow();
+    }
+}
+
+// A file handed over while a dialog or message is open waits until it is closed, so nothing the
+// user is in the middle of is replaced behind their back.
+void openWhenFree(velmo::MainForm& form, const QString& file) {
+    if (QApplication::activeModalWidget() != nullptr || QApplication::activePopupWidget() != nullptr) {
+        QTimer::singleShot(250, &form, [&form, file] { openWhenFree(form, file); });
+        return;
+    }
+    form.OpenScheduleFile(velmo::fromQt(file));
+}
+
 std::uint64_t clockSeed() {
     return static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()) ^
            static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
@@ -85,12 +126,16 @@ int RunEditor(QApplication& app) {
     closeWindowsAfterStartIfAsked(&app);
 
     QtPrompts prompts;
+    const QString file = startFile(QCoreApplication::arguments());
     SingleInstanceLock instanceLock;
     if (!instanceLock.tryLock()) {
-        // Before any screen text is loaded, and nothing is written.
-        prompts.messageUntitled(nullptr, toQt(EnglishText(TextId::MsgProgramRunning)));
+        // The running editor opens the file; without one it only comes forward, and this start
+        // says why it ends. Before any screen text is loaded, and nothing is written.
+        if (!InstanceHandOver::send(instanceLock.directory(), file) || file.isEmpty())
+            prompts.messageUntitled(nullptr, toQt(EnglishText(TextId::MsgProgramRunning)));
         return 0;
     }
+    InstanceHandOver handOver(instanceLock.directory());
 
     AppState state;
     ScreenTexts texts;
@@ -110,6 +155,15 @@ int RunEditor(QApplication& app) {
         form.EndSession();
         return 0;
     }
+    if (!file.isEmpty())
+        form.OpenScheduleFile(fromQt(file));
+    QObject::connect(&handOver, &InstanceHandOver::raiseRequested, &form, [&form] { bringForward(form); });
+    QObject::connect(&handOver, &InstanceHandOver::openRequested, &form, [&form](const QString& handed) {
+        bringForward(form);
+        openWhenFree(form, handed);
+    });
+    // Only now: a request taken while the start-up still asked something would reach no window.
+    handOver.listen();
     mainForm = &form;
     // A session manager may end the event loop without closing any window.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &form, [&form] { form.EndSession(); });

@@ -6,8 +6,9 @@ namespace velmo {
 
 // The editor's whole run inside an application object the caller made: the single-instance
 // refusal, the program context, the main window with its start-up, and the event loop. Returns the
-// program's exit code. The performance benchmarks run it under their own application object, so
-// they time exactly what the program does.
+// program's exit code. A schedule file named on the command line is opened after the start-up; a
+// second start hands its file (or only a request to come forward) to the running editor. The performance
+// benchmarks run it under their own application object, so they time exactly what the program does.
 //
 // Ending the program from outside: SIGTERM, SIGINT and SIGHUP close the windows as the close box
 // would, so the settings are written (a desktop session that logs out keeps them).

@@ -699,6 +699,11 @@ bool MainForm::OpenSchedule() {
     std::string name;
     if (!ShowOpenDialog(directory, name))
         return false;
+    return readSchedule(directory, name);
+}
+
+bool MainForm::readSchedule(const std::string& directory, const std::string& name) {
+    AppState& state = context_.state;
     // The model is replaced only by a file that decodes completely.
     if (!ReadScheduleFile(directory, name, state.schedule)) {
         showMessage(TextId::MsgFileReadError);
@@ -815,6 +820,23 @@ void MainForm::openCommand() {
         return;
     bool opened = false;
     edits_->record(TextId::TextOpen, EntryRef::List::None, [this, &opened] { opened = OpenSchedule(); });
+    if (opened)
+        edits_->markClean();
+}
+
+void MainForm::OpenScheduleFile(const std::string& path) {
+    if (!edits_->confirmClose())
+        return;
+    const std::string directory = PathDirectory(path);
+    std::string name = PathFileName(path);
+    if (!FileExistsInDir(directory, name)) {
+        showMessage(TextId::MsgFileNotFound);
+        return;
+    }
+    name = nameOnDisk(directory, name);
+    bool opened = false;
+    edits_->record(TextId::TextOpen, EntryRef::List::None,
+                   [&, this] { opened = readSchedule(directory, name); });
     if (opened)
         edits_->markClean();
 }

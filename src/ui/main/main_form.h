@@ -50,6 +50,9 @@ public:
 
     // True when a schedule was read.
     bool OpenSchedule();
+    // Opens the schedule file at `path` as Open would once it is chosen, asking about unsaved
+    // changes first: a file named at start or handed over by a second start.
+    void OpenScheduleFile(const std::string& path);
     bool ShowOpenDialog(std::string& directory, std::string& name);
     // True when the schedule was written.
     bool SaveSchedule(bool saveAs);
@@ -126,6 +129,8 @@ private:
 
     void newCommand();
     void openCommand();
+    // Reads the schedule into the window; on failure tells the user and leaves everything as it was.
+    bool readSchedule(const std::string& directory, const std::string& name);
 
     AppContext& context_;
     bool unloaded_ = false;

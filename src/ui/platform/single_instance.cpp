@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QStandardPaths>
 
 #include <cerrno>
@@ -138,6 +140,108 @@ bool SingleInstanceLock::tryLock() {
     if (fd_ != fd)
         ::close(fd);
     return !running;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Hand-over from a second start
+
+namespace {
+
+const QByteArray kHandOverGreeting = "velmo-schedule-generator 1\n";
+const QByteArray kOpenWord = "open ";
+const QByteArray kRaiseWord = "raise";
+const QByteArray kReceipt = "ok\n";
+// Far above any path; a peer that sends more is no start of this program.
+constexpr qint64 kMaxRequest = 64 * 1024;
+
+} // namespace
+
+InstanceHandOver::InstanceHandOver(const QString& directory, QObject* parent)
+    : QObject(parent), directory_(directory) {}
+
+InstanceHandOver::~InstanceHandOver() = default;
+
+QString InstanceHandOver::serverName(const QString& directory) {
+#ifdef _WIN32
+    // Named pipes live in one namespace per machine; the user's name keeps users apart.
+    Q_UNUSED(directory)
+    return QStringLiteral("velmo-schedule-generator-") + qEnvironmentVariable("USERNAME");
+#else
+    return directory.isEmpty() ? QString()
+                               : QDir(directory).filePath(QStringLiteral("velmo-schedule-generator.socket"));
+#endif
+}
+
+bool InstanceHandOver::listen() {
+    const QString name = serverName(directory_);
+    if (name.isEmpty())
+        return false;
+    delete server_;
+    server_ = new QLocalServer(this);
+    server_->setSocketOptions(QLocalServer::UserAccessOption);
+    // Only the lock's holder gets here, so a socket under the name is a crashed run's.
+    QLocalServer::removeServer(name);
+    if (!server_->listen(name))
+        return false;
+    connect(server_, &QLocalServer::newConnection, this, &InstanceHandOver::accept);
+    return true;
+}
+
+void InstanceHandOver::accept() {
+    while (QLocalSocket* socket = server_->nextPendingConnection()) {
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { read(socket); });
+        read(socket);
+    }
+}
+
+void InstanceHandOver::read(QLocalSocket* socket) {
+    if (socket->bytesAvailable() > kMaxRequest) {
+        socket->abort();
+        return;
+    }
+    // One request: the greeting, then one line.
+    const QByteArray pending = socket->peek(kMaxRequest);
+    const qsizetype end = pending.indexOf('\n', kHandOverGreeting.size());
+    if (!pending.startsWith(kHandOverGreeting.left(pending.size())) ||
+        (end < 0 && pending.size() >= kMaxRequest)) {
+        socket->abort();
+        return;
+    }
+    if (!pending.startsWith(kHandOverGreeting) || end < 0)
+        return; // more to come
+    socket->read(end + 1);
+    const QByteArray request = pending.mid(kHandOverGreeting.size(), end - kHandOverGreeting.size());
+    if (request == kRaiseWord) {
+        QMetaObject::invokeMethod(this, &InstanceHandOver::raiseRequested, Qt::QueuedConnection);
+    } else if (request.startsWith(kOpenWord) && request.size() > kOpenWord.size()) {
+        const QString file = QString::fromUtf8(request.mid(kOpenWord.size()));
+        // Answered before it is opened: opening may first ask about unsaved changes.
+        QMetaObject::invokeMethod(
+            this, [this, file] { emit openRequested(file); }, Qt::QueuedConnection);
+    } else {
+        socket->abort();
+        return;
+    }
+    socket->write(kReceipt);
+    socket->flush();
+}
+
+bool InstanceHandOver::send(const QString& directory, const QString& file, int timeoutMs) {
+    const QString name = serverName(directory);
+    if (name.isEmpty())
+        return false;
+    QLocalSocket socket;
+    socket.connectToServer(name);
+    if (!socket.waitForConnected(timeoutMs))
+        return false;
+    socket.write(kHandOverGreeting + (file.isEmpty() ? kRaiseWord : kOpenWord + file.toUtf8()) + '\n');
+    if (!socket.waitForBytesWritten(timeoutMs))
+        return false;
+    QByteArray answer;
+    while (answer.size() < kReceipt.size() && socket.waitForReadyRead(timeoutMs))
+        answer += socket.readAll();
+    return answer.startsWith(kReceipt);
 }
 
 } // namespace velmo

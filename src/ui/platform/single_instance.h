@@ -1,6 +1,10 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
+
+class QLocalServer;
+class QLocalSocket;
 
 namespace velmo {
 
@@ -19,6 +23,8 @@ public:
     // directory, a file system without locks), the editor starts unguarded rather than not at all.
     bool tryLock();
     QString path() const { return path_; }
+    // Where the lock lives; empty when no private directory was found.
+    QString directory() const { return directory_; }
 
     // The runtime directory when it is this user's own, else the per-user data directory (made if
     // need be); empty when neither is.
@@ -28,6 +34,38 @@ private:
     QString directory_;
     QString path_;
     int fd_ = -1;
+};
+
+// How a second start reaches the running editor: a local socket beside the lock, which only the
+// lock's holder listens on. A second start hands over the file it was asked to open, or only asks
+// the running editor to come forward.
+class InstanceHandOver final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(InstanceHandOver)
+public:
+    // `directory`: the lock's; empty leaves the hand-over off.
+    explicit InstanceHandOver(const QString& directory, QObject* parent = nullptr);
+    ~InstanceHandOver() override;
+
+    // The lock's holder starts listening, replacing a socket a crashed run left. False when it cannot.
+    bool listen();
+    // A second start: hands `file` (absolute; empty for "come forward") to the holder and waits for
+    // its receipt. False when no running editor took it.
+    static bool send(const QString& directory, const QString& file, int timeoutMs = 5000);
+
+    // The socket's name for a lock directory.
+    static QString serverName(const QString& directory);
+
+signals:
+    void raiseRequested();
+    void openRequested(const QString& file);
+
+private:
+    void accept();
+    void read(QLocalSocket* socket);
+
+    QString directory_;
+    QLocalServer* server_ = nullptr;
 };
 
 } // namespace velmo

@@ -44,7 +44,8 @@ protected:
         return QDir(runtimeDir.path()).filePath(QStringLiteral("velmo-schedule-generator.lock"));
     }
 
-    void start(QProcess& process, int quitAfterMs = -1, rlim_t fileSizeLimit = RLIM_INFINITY) {
+    void start(QProcess& process, int quitAfterMs = -1, rlim_t fileSizeLimit = RLIM_INFINITY,
+               const QStringList& arguments = {}) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir.path());
@@ -60,7 +61,7 @@ protected:
             ::setrlimit(RLIMIT_FSIZE, &limit);
             ::signal(SIGXFSZ, SIG_DFL); // as a shell leaves it, whatever this test process does
         });
-        process.start(exe, {});
+        process.start(exe, arguments);
         ASSERT_TRUE(process.waitForStarted(kPatienceMs));
     }
 
@@ -249,6 +250,56 @@ TEST_F(EndToEndTest, AFileSizeLimit_failsTheSettingsWriteAndTheEditorStillEndsNo
     EXPECT_FALSE(QFileInfo::exists(settingsPath()));
     EXPECT_EQ(QDir(appDir.path()).entryList(QDir::Files | QDir::Hidden),
               QStringList{QStringLiteral("velmo-schedule-generator")});
+}
+
+TEST_F(EndToEndTest, SecondStartWithAFile_handsItToTheRunningEditor_whichOpensIt) {
+    QTemporaryDir schedules;
+    const QString shop = schedules.filePath(QStringLiteral("shop.vlm"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(VELMO_TEST_DATA_DIR "/mixed-reserved.vlm"), shop));
+    QProcess first;
+    start(first);
+    ASSERT_TRUE(waitForLock(first));
+    const QString socket =
+        QDir(runtimeDir.path()).filePath(QStringLiteral("velmo-schedule-generator.socket"));
+    QDeadlineTimer deadline(kPatienceMs);
+    while (!QFileInfo::exists(socket) && !deadline.hasExpired())
+        QThread::msleep(10);
+    ASSERT_TRUE(QFileInfo::exists(socket));
+
+    // Named relative to where the second start runs, as a file manager or shell may name it. It
+    // shows nothing: a refusal box would keep it running until the test gives up.
+    QProcess second;
+    start(second, -1, RLIM_INFINITY, {QDir(QDir::tempPath()).relativeFilePath(shop)});
+    expectCleanEnd(second);
+    // Without a file, a start is still refused; the running editor takes its requests in order,
+    // so by now it has opened the handed file.
+    QProcess third;
+    start(third, 0);
+    expectCleanEnd(third);
+    EXPECT_EQ(first.state(), QProcess::Running);
+
+    first.terminate();
+    expectCleanEnd(first);
+    const QString dir = QFileInfo(schedules.path()).absoluteFilePath() + QStringLiteral("/");
+    EXPECT_EQ(settings().rfind("\"" + dir.toStdString() + "\"\r\n\"" + appPath() + "\"\r\n\"" +
+                                   dir.toStdString() + "\"\r\n\"shop.vlm\"\r\n",
+                               0),
+              0u)
+        << settings();
+}
+
+TEST_F(EndToEndTest, StartedWithAFile_opensItInsteadOfTheRememberedOne) {
+    QTemporaryDir schedules;
+    const QString shop = schedules.filePath(QStringLiteral("shop.vlm"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(VELMO_TEST_DATA_DIR "/mixed-reserved.vlm"), shop));
+    QProcess editor;
+    start(editor, 0, RLIM_INFINITY, {QStringLiteral("file://") + shop});
+    expectCleanEnd(editor);
+    const std::string dir = QFileInfo(schedules.path()).absoluteFilePath().toStdString() + "/";
+    EXPECT_EQ(settings().rfind(
+                  "\"" + dir + "\"\r\n\"" + appPath() + "\"\r\n\"" + dir + "\"\r\n\"shop.vlm\"\r\n", 0),
+              0u)
+        << settings();
 }
 
 } // namespace
