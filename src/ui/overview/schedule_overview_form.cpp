@@ -150,6 +150,19 @@ void ScheduleOverviewForm::InitScheduleOverviewFormOsd() {
     for (const TextId id : kWeekDayWords)
         days << text(id);
     Calendar->setWeekDayNames(days);
+    Calendar->setDayDescriber([&texts](const DayMarks& marks) {
+        QStringList parts;
+        if (marks.today)
+            parts << screenText(texts, TextId::TextToday);
+        QStringList inForce;
+        for (const int i : marks.advance)
+            inForce << toQt(EntryLabel(EntryId::advance(i), texts));
+        parts << (inForce.isEmpty() ? screenText(texts, TextId::TextBasicSchedule)
+                                    : inForce.join(QStringLiteral(", ")));
+        if (marks.overlap)
+            parts << screenText(texts, TextId::TextPeriodsOverlap);
+        return parts.join(QStringLiteral("; "));
+    });
 
     // Buttons and frames speak their captions; the rest is named here.
     PreviousMonthCmd->setAccessibleName(text(TextId::TextPreviousMonth));
