@@ -19,6 +19,7 @@
 #include "ui/platform/prompts.h"
 #include "ui/platform/ui_text.h"
 #include "ui/platform/volumes.h"
+#include "ui/platform/window_placement.h"
 #include "ui/publish/write_to_medium_form.h"
 
 #include <QAction>
@@ -34,6 +35,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QStyle>
 #include <QSvgRenderer>
 #include <QTimer>
@@ -58,9 +60,12 @@ constexpr std::array<QRgb, 8> kInitialStripColours = {qRgb(0, 0, 255),     qRgb(
 constexpr std::array<int, 3> kFileColumns = {23, 10, 10};
 constexpr std::array<int, 3> kAdvanceColumns = {12, 12, 12};
 constexpr int kRowCharacters = 43;
-constexpr int kVisibleRows = 8;
+// Rows a list shows at the least; the window's first size gives them more where the screen has room.
+constexpr int kVisibleRows = 4;
 constexpr int kCommandButtonWidth = 88;
 constexpr QSize kInitialSize(1040, 680);
+// What the status bar adds above and below the widgets in it.
+constexpr int kStatusBarMargins = 5;
 // Pixels from the list's edge to the first character of a row.
 constexpr int kRowTextIndent = 3;
 
@@ -166,11 +171,19 @@ MainForm::MainForm(AppContext& context, const std::string& programDir, QWidget* 
                               menuBar(), subFile);
     Form_Load(programDir);
     overview_ = new ScheduleOverviewHooks(context_, *this);
+    reserveStatusBarRoom();
     edits_->started();
-    resize(minimumSizeHint().expandedTo(kInitialSize));
+    FitIntoScreen(*this, minimumSizeHint().expandedTo(kInitialSize));
 }
 
 MainForm::~MainForm() = default;
+
+// A notice in the status bar carries buttons; room for them is kept from the start, so the lists do
+// not move when one comes and goes.
+void MainForm::reserveStatusBarRoom() {
+    const QPushButton probe(QStringLiteral("X"));
+    statusBar()->setMinimumHeight(probe.sizeHint().height() + kStatusBarMargins);
+}
 
 // ---------------------------------------------------------------------------------------------
 // Window composition

@@ -111,6 +111,7 @@ private:
                               const std::array<QPushButton**, 5>& commands,
                               const std::array<const char*, 5>& commandNames);
     void connectHandlers();
+    void reserveStatusBarRoom();
 
     void Form_Load(const std::string& programDir);
     void Form_Unload();

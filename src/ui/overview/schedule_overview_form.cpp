@@ -12,6 +12,7 @@
 #include "ui/platform/clock.h"
 #include "ui/platform/fixed_font.h"
 #include "ui/platform/ui_text.h"
+#include "ui/platform/window_placement.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -56,7 +57,10 @@ ScheduleOverviewForm::ScheduleOverviewForm(AppContext& context, QWidget* parent)
     month_ = now.month;
     day_ = now.day;
     refresh();
-    resize(1100, 760);
+    FitIntoScreen(*this, QSize(1100, 760));
+    // Beside the main window where the screen has room, so neither hides the other.
+    if (parentWidget() != nullptr && parentWidget()->window()->isVisible())
+        PlaceBeside(*this, *parentWidget()->window());
 }
 
 ScheduleOverviewForm::~ScheduleOverviewForm() = default;

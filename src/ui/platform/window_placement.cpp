@@ -1,0 +1,77 @@
+#include "window_placement.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+
+#include <algorithm>
+
+namespace velmo {
+
+namespace {
+
+// What a window manager's frame takes around a window that has none yet: a title bar and borders.
+constexpr QMargins kAssumedFrame(4, 32, 4, 4);
+
+QMargins frameOf(const QWidget& window) {
+    const QRect frame = window.frameGeometry();
+    const QRect inner = window.geometry();
+    if (!window.isVisible() || frame == inner)
+        return kAssumedFrame;
+    return {inner.left() - frame.left(), inner.top() - frame.top(), frame.right() - inner.right(),
+            frame.bottom() - inner.bottom()};
+}
+
+QRect availableFor(const QWidget& window) {
+    const QScreen* screen = window.screen() != nullptr ? window.screen() : QGuiApplication::primaryScreen();
+    return screen != nullptr ? screen->availableGeometry() : QRect();
+}
+
+// Moves a window whose inner rectangle would be `inner` so that with its frame it lies inside
+// `area`; a top-level window's position is that of its frame.
+void moveInside(QWidget& window, QRect inner, const QMargins& frame, const QRect& area) {
+    const QRect room = area.marginsRemoved(frame);
+    inner.moveLeft(
+        std::clamp(inner.left(), room.left(), std::max(room.left(), room.right() - inner.width() + 1)));
+    inner.moveTop(
+        std::clamp(inner.top(), room.top(), std::max(room.top(), room.bottom() - inner.height() + 1)));
+    window.move(inner.topLeft() - QPoint(frame.left(), frame.top()));
+}
+
+} // namespace
+
+void FitIntoScreen(QWidget& window, const QSize& preferred) {
+    const QRect area = availableFor(window);
+    if (area.isEmpty()) {
+        window.resize(preferred);
+        return;
+    }
+    const QMargins frame = frameOf(window);
+    const QSize room = area.marginsRemoved(frame).size();
+    window.resize(
+        preferred.boundedTo(room).expandedTo(window.minimumSizeHint()).expandedTo(window.minimumSize()));
+    moveInside(window, window.geometry(), frame, area);
+}
+
+void PlaceBeside(QWidget& window, const QWidget& anchor) {
+    const QRect area = availableFor(anchor);
+    const QMargins frame = frameOf(window);
+    const QRect beside = anchor.frameGeometry();
+    const QSize outer = window.size().grownBy(frame);
+    // Right of the anchor, else left of it, when the whole frame fits beside it.
+    const int right = beside.right() + 1;
+    const int left = beside.left() - outer.width();
+    int x = -1;
+    if (right + outer.width() <= area.right() + 1)
+        x = right;
+    else if (left >= area.left())
+        x = left;
+    if (x < 0) {
+        moveInside(window, window.geometry(), frame, area);
+        return;
+    }
+    moveInside(window, QRect(QPoint(x + frame.left(), beside.top() + frame.top()), window.size()), frame,
+               area);
+}
+
+} // namespace velmo
