@@ -13,6 +13,7 @@
 #include "rules/entry_rules.h"
 #include "rules/schedule_sense.h"
 
+#include <algorithm>
 #include <functional>
 #include <set>
 
@@ -77,6 +78,30 @@ int main(int argc, char** argv) {
             addName(largest.advanceEntries[static_cast<std::size_t>(i)].files[static_cast<std::size_t>(k)]);
     const MediaLookup lookup = [&media](const std::string& name) { return media.count(name) > 0; };
 
+    // The same schedule with every period over the same days and hours: all 31 125 pairs overlap.
+    Schedule overlapping = largest;
+    for (int i = 0; i < overlapping.advanceCount; ++i) {
+        AdvanceEntry& e = overlapping.advanceEntries[static_cast<std::size_t>(i)];
+        e = largest.advanceEntries[0];
+        e.files = largest.advanceEntries[static_cast<std::size_t>(i)].files;
+        e.fileCount = largest.advanceEntries[static_cast<std::size_t>(i)].fileCount;
+    }
+    std::size_t overlapFindings = 0;
+    std::size_t checkLines = 0;
+    const auto overlapsOnly = [&] {
+        const auto found = FindScheduleProblems(overlapping, today, lookup);
+        overlapFindings =
+            static_cast<std::size_t>(std::count_if(found.begin(), found.end(), [](const ScheduleProblem& p) {
+                return p.kind == ProblemKind::Overlap;
+            }));
+        Escape(found.data());
+    };
+    const auto checkOverlaps = [&] {
+        const auto lines = CheckScheduleSense(overlapping, today);
+        checkLines = lines.size();
+        Escape(lines.data());
+    };
+
     std::size_t problems = 0;
     const auto overview = [&] {
         const auto found = FindScheduleProblems(largest, today, lookup);
@@ -106,19 +131,23 @@ int main(int argc, char** argv) {
         findingsOnly();
         marksOnly();
         notice();
+        overlapsOnly();
+        checkOverlaps();
         copy();
         return 0;
     }
 
     constexpr std::int64_t kBlockNs = 50'000'000;
-    const std::function<void()> ops[] = {overview, findingsOnly, marksOnly, notice, copy};
-    int reps[5];
-    for (int k = 0; k < 5; ++k)
+    constexpr int kOps = 7;
+    const std::function<void()> ops[kOps] = {overview, findingsOnly, marksOnly,    notice,
+                                             copy,     overlapsOnly, checkOverlaps};
+    int reps[kOps];
+    for (int k = 0; k < kOps; ++k)
         reps[k] = RepsFor(ops[k], kBlockNs);
-    std::vector<double> samples[5];
+    std::vector<double> samples[kOps];
     for (int round = 0; round < rounds; ++round)
-        for (int k = 0; k < 5; ++k) {
-            const int which = (round + k) % 5;
+        for (int k = 0; k < kOps; ++k) {
+            const int which = (round + k) % kOps;
             samples[which].push_back(MillisecondsPerCall(ops[which], reps[which]));
         }
 
@@ -138,5 +167,14 @@ int main(int argc, char** argv) {
     std::printf("  yardstick: copy schedule  %s\n", Spread(samples[4], "%.4f").c_str());
     std::printf("  findings + marks / copy   %.1fx (median of per-round ratios); goal: under 16 ms\n",
                 MedianRatio(samples[0], samples[4]));
+    overlapsOnly();
+    checkOverlaps();
+    std::printf(
+        "  250 periods all overlapping: %zu overlap findings (one per pair); check prints %zu lines\n",
+        overlapFindings, checkLines);
+    std::printf("    findings                %s\n", Spread(samples[5], "%.3f").c_str());
+    std::printf("    check's warnings        %s\n", Spread(samples[6], "%.3f").c_str());
+    std::printf("    findings / copy         %.1fx (median of per-round ratios)\n",
+                MedianRatio(samples[5], samples[4]));
     return 0;
 }

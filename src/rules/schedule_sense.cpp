@@ -303,11 +303,18 @@ std::vector<Finding> CheckScheduleSense(const Schedule& s, const CivilDate& toda
                                          warning));
             break;
         case ProblemKind::Overlap:
+            // One line per pair, with the days and times the two share.
             if (++overlaps <= kMaxReportedOverlaps)
-                out.push_back(Finding::about(p.entry,
-                                             "overlaps advance entry " + std::to_string(p.other + 1) +
-                                                 " in dates, week days and times",
-                                             warning));
+                out.push_back(Finding::about(
+                    p.entry,
+                    "overlaps advance entry " + std::to_string(p.other + 1) + " on " +
+                        (p.overlap.weekDay >= 0 && p.overlap.weekDay < 7
+                             ? weekDayName(p.overlap.weekDay) + "s"
+                             : std::string("every day")) +
+                        " " + FormatClockTime(p.overlap.from) + "-" + FormatClockTime(p.overlap.to) +
+                        " from " + FormatIsoDate(p.overlap.firstDay) + " to " +
+                        FormatIsoDate(p.overlap.lastDay),
+                    warning));
             break;
         default:
             // The rest are errors CheckScheduleContent reports, or need the editor's media folders.

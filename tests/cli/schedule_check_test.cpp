@@ -303,7 +303,8 @@ TEST(CheckFile, ContentAndSense_followTheStructure) {
         lines(CheckScheduleFile(mixed.data(), mixed.size(), early)),
         (std::vector<std::string>{
             "f.vlm: No any schedule file in advance schedule! Can't Save!2 ! Can't save!",
-            "f.vlm: advance entry 1: warning: overlaps advance entry 2 in dates, week days and times"}));
+            "f.vlm: advance entry 1: warning: overlaps advance entry 2 on Sundays 00:00:00-23:59:59 from "
+            "2007-01-07 to 2007-12-30"}));
 
     // 2006-12-28 was a Thursday, not the Wednesday the entry names; it ended before 2007-01-01.
     const Bytes advance = reference("advance-only-l30");

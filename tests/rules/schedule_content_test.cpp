@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 namespace velmo {
 namespace {
 
@@ -176,8 +178,13 @@ TEST(ScheduleSenseWarnings, ManyOverlaps_areCountedAfterTwenty) {
     const Schedule s = withAdvance(std::vector<AdvanceEntry>(10, advance(kJan3, kDec31)));
     const std::vector<std::string> got = lines(CheckScheduleSense(s, CivilDate{2007, 1, 1}));
     ASSERT_EQ(got.size(), 21u);
-    EXPECT_EQ(got[0],
-              "s.json: advance entry 1: warning: overlaps advance entry 2 in dates, week days and times");
+    EXPECT_EQ(got[0], "s.json: advance entry 1: warning: overlaps advance entry 2 on every day "
+                      "00:00:00-23:59:59 from 2007-01-03 to 2007-12-31");
+    // One line per pair: never the same pair twice, nor a pair seen from its later entry.
+    std::set<std::string> seen(got.begin(), got.end() - 1);
+    EXPECT_EQ(seen.size(), got.size() - 1);
+    for (const std::string& line : got)
+        EXPECT_EQ(line.find("advance entry 10:"), std::string::npos) << line;
     EXPECT_EQ(got.back(), "s.json: warning: 25 more pairs of advance entries overlap"); // 45 pairs in all
 }
 

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+#include <utility>
+
 namespace velmo {
 namespace {
 
@@ -125,6 +128,27 @@ TEST(Problems, Overlap_namesTheSharedWeekDayAndWindow) {
     // Seen from the second entry, as the notice after its OK shows it.
     EXPECT_EQ(texts(AdvanceEntryWarnings(s, 1, kToday)),
               (Lines{"Advance 2: overlaps advance 1 on Mondays 08:00-12:00"}));
+}
+
+TEST(Problems, TheLargestScheduleOfOverlaps_oneFindingPerPairWithItsDays) {
+    // 250 periods over the same days, each a minute later into the day than the one before.
+    std::vector<AdvanceEntry> periods;
+    for (int i = 0; i < kMaxAdvanceEntries; ++i)
+        periods.push_back(
+            period({26, 11, 2, i / 60, i % 60, 0}, {27, 3, 31, 23, 59, 59}, i % 2 == 0 ? 7 : 1));
+    const Schedule s = schedule(periods);
+    std::set<std::pair<int, int>> pairs;
+    for (const ScheduleProblem& p : FindScheduleProblems(s, kToday)) {
+        ASSERT_EQ(p.kind, ProblemKind::Overlap);
+        EXPECT_LT(p.entry.index, p.other);
+        EXPECT_TRUE(pairs.emplace(p.entry.index, p.other).second) << p.entry.index << "/" << p.other;
+        // Every-day periods share all their days; with a Monday one, its Mondays.
+        const bool mondays = p.entry.index % 2 == 1 || p.other % 2 == 1;
+        EXPECT_EQ(p.overlap.firstDay, (CivilDate{2026, 11, 2}));
+        EXPECT_EQ(p.overlap.lastDay, (mondays ? CivilDate{2027, 3, 29} : CivilDate{2027, 3, 31}));
+        EXPECT_EQ(SecondOfDay(p.overlap.from), p.other * 60);
+    }
+    EXPECT_EQ(pairs.size(), static_cast<std::size_t>(kMaxAdvanceEntries * (kMaxAdvanceEntries - 1) / 2));
 }
 
 TEST(Problems, Ended_andWeekDayNeverOccurs) {
