@@ -838,14 +838,15 @@ void MainForm::openCommand() {
 }
 
 void MainForm::OpenScheduleFile(const std::string& path) {
-    if (!edits_->confirmClose())
-        return;
     const std::string directory = PathDirectory(path);
     std::string name = PathFileName(path);
+    // A file that is not there costs no question about the changes.
     if (!FileExistsInDir(directory, name)) {
         showMessage(TextId::MsgFileNotFound);
         return;
     }
+    if (!edits_->confirmClose())
+        return;
     name = nameOnDisk(directory, name);
     bool opened = false;
     edits_->record(TextId::TextOpen, EntryRef::List::None,

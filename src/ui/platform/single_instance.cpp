@@ -215,7 +215,8 @@ void InstanceHandOver::read(QLocalSocket* socket) {
     if (request == kRaiseWord) {
         QMetaObject::invokeMethod(this, &InstanceHandOver::raiseRequested, Qt::QueuedConnection);
     } else if (request.startsWith(kOpenWord) && request.size() > kOpenWord.size()) {
-        const QString file = QString::fromUtf8(request.mid(kOpenWord.size()));
+        const QString file =
+            QString::fromUtf8(QByteArray::fromPercentEncoding(request.mid(kOpenWord.size())));
         // Answered before it is opened: opening may first ask about unsaved changes.
         QMetaObject::invokeMethod(
             this, [this, file] { emit openRequested(file); }, Qt::QueuedConnection);
@@ -235,7 +236,9 @@ bool InstanceHandOver::send(const QString& directory, const QString& file, int t
     socket.connectToServer(name);
     if (!socket.waitForConnected(timeoutMs))
         return false;
-    socket.write(kHandOverGreeting + (file.isEmpty() ? kRaiseWord : kOpenWord + file.toUtf8()) + '\n');
+    // Percent-encoded: a file name may hold a line end.
+    socket.write(kHandOverGreeting +
+                 (file.isEmpty() ? kRaiseWord : kOpenWord + file.toUtf8().toPercentEncoding()) + '\n');
     if (!socket.waitForBytesWritten(timeoutMs))
         return false;
     QByteArray answer;

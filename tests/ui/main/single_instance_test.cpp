@@ -1,9 +1,15 @@
 #include "ui/platform/single_instance.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocalSocket>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -99,6 +105,55 @@ TEST(SingleInstanceLock, defaultDirectoryIsThePerUserRuntimeDirectory) {
         qunsetenv("XDG_RUNTIME_DIR");
     else
         qputenv("XDG_RUNTIME_DIR", saved);
+}
+
+} // namespace
+} // namespace velmo
+
+namespace velmo {
+namespace {
+
+// The running editor's side listens; a second start's send() blocks, so it runs on a thread of its own.
+TEST(InstanceHandOver, aFileOrARequestToComeForwardReachesTheRunningEditor_aStrangerIsDropped) {
+    QTemporaryDir dir;
+    InstanceHandOver running(dir.path());
+    ASSERT_TRUE(running.listen());
+    QSignalSpy opened(&running, &InstanceHandOver::openRequested);
+    QSignalSpy raised(&running, &InstanceHandOver::raiseRequested);
+    const auto sendFromAnotherStart = [&](const QString& file) {
+        std::atomic<int> taken{-1};
+        std::thread second([&] { taken = InstanceHandOver::send(dir.path(), file) ? 1 : 0; });
+        while (taken < 0)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        second.join();
+        QCoreApplication::processEvents();
+        return taken == 1;
+    };
+
+    // A name may hold any character a file name can, a line end too.
+    const QString odd = dir.filePath(QStringLiteral("Schaufenster\nmärz 100%.vlm"));
+    EXPECT_TRUE(sendFromAnotherStart(odd));
+    ASSERT_EQ(opened.count(), 1);
+    EXPECT_EQ(opened.takeFirst().at(0).toString(), odd);
+    EXPECT_TRUE(sendFromAnotherStart(QString()));
+    EXPECT_EQ(raised.count(), 1);
+    EXPECT_EQ(opened.count(), 0);
+    raised.clear();
+
+    // Another program on the socket gets no answer and asks for nothing.
+    QLocalSocket stranger;
+    stranger.connectToServer(InstanceHandOver::serverName(dir.path()));
+    ASSERT_TRUE(stranger.waitForConnected(5000));
+    stranger.write("GET / HTTP/1.0\r\n\r\n");
+    stranger.waitForBytesWritten(5000);
+    while (stranger.state() == QLocalSocket::ConnectedState)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_TRUE(stranger.readAll().isEmpty());
+    EXPECT_EQ(opened.count() + raised.count(), 0);
+
+    // No editor running: nothing takes the file.
+    QTemporaryDir empty;
+    EXPECT_FALSE(InstanceHandOver::send(empty.path(), odd, 1000));
 }
 
 } // namespace
