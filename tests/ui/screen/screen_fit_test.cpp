@@ -153,6 +153,12 @@ TEST_F(ScreenFitTest, EntryEditors_wholeOnScreenWithEveryButton) {
                          "detail-editor");
 }
 
+TEST_F(ScreenFitTest, AboutDialogs_wholeOnScreenWithEveryButton) {
+    for (const char* about : {"subAboutVelmoScheduleGenerator", "subAboutCompany"})
+        expectDialogOnScreen(
+            [this, about] { form->findChild<QAction*>(QString::fromLatin1(about))->trigger(); }, about);
+}
+
 TEST(WindowPlacement, BesideTheAnchorWhereThereIsRoom_elseWithinTheScreen) {
     QWidget anchor;
     anchor.resize(300, 200);
