@@ -49,7 +49,9 @@ protected:
         state().mediaDir = app();
     }
 
-    QListWidget* list(const char* name) { return form->findChild<QListWidget*>(QString::fromLatin1(name)); }
+    ScheduleListView* list(const char* name) {
+        return form->findChild<ScheduleListView*>(QString::fromLatin1(name));
+    }
 
     ScheduleOverviewForm* openOverview() {
         form->findChild<QAction*>(QStringLiteral("subScheduleOverview"))->trigger();
@@ -126,10 +128,10 @@ TEST_F(OverviewTest, ViewMenu_opensANonModalWindowWithTheMonthsMarks) {
 TEST_F(OverviewTest, EachAdvanceRowShowsItsCalendarColour) {
     form->show();
     QCoreApplication::processEvents();
-    QListWidget* advance = list("AdvanceList");
+    ScheduleListView* advance = list("AdvanceList");
     const QImage shot = advance->viewport()->grab().toImage();
     for (int row = 0; row < 2; ++row) {
-        const QRect r = advance->visualItemRect(advance->item(row));
+        const QRect r = RowRect(advance, row);
         const int side = std::max(6, r.height() - 6);
         const QPoint middle(r.right() - 4 - side / 2, r.center().y());
         EXPECT_EQ(shot.pixel(middle * shot.devicePixelRatio()), AdvanceEntryColour(row).rgb()) << row;
