@@ -21,6 +21,7 @@
 #include "ui/editors/advance_schedule_edit_form.h"
 #include "ui/editors/schedule_edit_form.h"
 #include "ui/main/main_form.h"
+#include "ui/overview/media_listing.h"
 #include "ui/overview/schedule_overview_form.h"
 #include "ui/platform/accessibility.h"
 #include "ui/platform/app_context.h"
@@ -33,6 +34,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
@@ -303,6 +305,12 @@ int main(int argc, char** argv) {
     // The overview, from the View menu, on the first Monday of the December sale.
     form.findChild<QAction*>(QStringLiteral("subScheduleOverview"))->trigger();
     if (auto* overview = form.findChild<ScheduleOverviewForm*>(QStringLiteral("ScheduleOverviewForm"))) {
+        // The missing files show once the media folders are listed.
+        if (overview->mediaListing()->pending()) {
+            QEventLoop wait;
+            QObject::connect(overview->mediaListing(), &MediaListing::arrived, &wait, &QEventLoop::quit);
+            wait.exec();
+        }
         overview->showDay({2026, 12, 7});
         ok = save(overview, output + QStringLiteral("/schedule-overview%1.png").arg(suffix)) && ok;
         overview->close();

@@ -1,11 +1,11 @@
 #include "overview_hooks.h"
 
 #include "advance_colours.h"
+#include "media_listing.h"
 #include "schedule_overview_form.h"
 
 #include "model/app_state.h"
 #include "model/media_folder.h"
-#include "rules/publish.h"
 #include "rules/schedule_sense.h"
 #include "ui/document/schedule_document.h"
 #include "ui/platform/app_context.h"
@@ -40,7 +40,8 @@ CivilDate todayOf(const AppContext& context) {
 ScheduleOverviewHooks::ScheduleOverviewHooks(AppContext& context, ScheduleDocument& document,
                                              QMainWindow& mainWindow, MainListViews lists,
                                              QAction* beforeMenu)
-    : QObject(&mainWindow), context_(context), document_(document), mainWindow_(mainWindow), lists_(lists) {
+    : QObject(&mainWindow), context_(context), document_(document), mainWindow_(mainWindow), lists_(lists),
+      media_(new MediaListing(this)) {
     setObjectName(QStringLiteral("ScheduleOverviewHooks"));
     const auto text = [this](TextId id) { return screenText(context_.texts, id); };
 
@@ -58,6 +59,7 @@ ScheduleOverviewHooks::ScheduleOverviewHooks(AppContext& context, ScheduleDocume
     connect(&document_, &ScheduleDocument::changed, this, &ScheduleOverviewHooks::scheduleChanged);
     connect(&document_, &ScheduleDocument::rowsChanged, this, &ScheduleOverviewHooks::rowsChanged);
     connect(&document_, &ScheduleDocument::wasSaved, this, &ScheduleOverviewHooks::scheduleSaved);
+    connect(media_, &MediaListing::arrived, this, &ScheduleOverviewHooks::showSavedMessage);
 }
 
 void ScheduleOverviewHooks::rowsChanged(const RowEdit& edit) {
@@ -138,8 +140,17 @@ void ScheduleOverviewHooks::advanceEntryStored(int index) {
 }
 
 void ScheduleOverviewHooks::scheduleSaved() {
-    const MediaFolder media(
-        MediaFoldersOf(ReadPublishSettings(context_.state.appPath), context_.state.mediaDir));
+    savedMessagePending_ = true;
+    // A listing still under way answers for this save too.
+    if (!media_->pending())
+        media_->request(context_.state.appPath, context_.state.mediaDir);
+}
+
+void ScheduleOverviewHooks::showSavedMessage() {
+    if (!savedMessagePending_ || media_->folder() == nullptr)
+        return;
+    savedMessagePending_ = false;
+    const MediaFolder& media = *media_->folder();
     const auto problems =
         FindScheduleProblems(document_.schedule(), todayOf(context_),
                              [&media](const std::string& name) { return media.contains(name); });

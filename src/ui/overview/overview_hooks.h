@@ -14,6 +14,7 @@ class QWidget;
 namespace velmo {
 
 struct AppContext;
+class MediaListing;
 class ScheduleDocument;
 class ScheduleOverviewForm;
 struct RowEdit;
@@ -33,7 +34,7 @@ public:
     // After OK in the advance editor stored entry `index`: says, without asking anything, when it
     // overlaps another entry, has ended or never meets its week day.
     void advanceEntryStored(int index);
-    // After a save that succeeded.
+    // After a save that succeeded: the count of warnings, once the media folders are listed.
     void scheduleSaved();
     // After any change of the schedule.
     void scheduleChanged();
@@ -41,16 +42,20 @@ public:
     // Opens the overview (or brings it up), on advance entry `index` when one is given.
     void openOverview(int index = -1);
     ScheduleOverviewForm* overview() const { return overview_; }
+    MediaListing* mediaListing() const { return media_; }
 
 private:
     void buildNotice();
     void rowsChanged(const RowEdit& edit);
+    void showSavedMessage();
     void selectEntry(const EntryId& entry);
 
     AppContext& context_;
     ScheduleDocument& document_;
     QMainWindow& mainWindow_;
     MainListViews lists_;
+    MediaListing* media_ = nullptr;
+    bool savedMessagePending_ = false;
     ScheduleOverviewForm* overview_ = nullptr;
     bool refreshPending_ = false;
     int noticeEntry_ = -1;
