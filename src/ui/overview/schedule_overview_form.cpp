@@ -31,10 +31,7 @@ constexpr TextId kWeekDayWords[] = {TextId::TextSunday,    TextId::TextMonday,  
                                     TextId::TextSaturday};
 
 QString shownDate(const CivilDate& d) {
-    return QStringLiteral("%1/%2/%3")
-        .arg(d.year, 4, 10, QLatin1Char('0'))
-        .arg(d.month, 2, 10, QLatin1Char('0'))
-        .arg(d.day, 2, 10, QLatin1Char('0'));
+    return toQt(FormatSlashDate(d));
 }
 
 QString timeWindow(int first, int last) {
