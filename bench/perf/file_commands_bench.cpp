@@ -19,7 +19,7 @@
 #include "ui/platform/prompts.h"
 #include "ui/platform/volumes.h"
 
-#include <QListWidget>
+#include "ui/document/schedule_list_view.h"
 #include <QTemporaryDir>
 
 #include <deque>
@@ -204,7 +204,7 @@ int main(int argc, char** argv) {
         }
     }
     const auto rows = [&form](const char* list) {
-        return form.findChild<QListWidget*>(QString::fromLatin1(list))->count();
+        return form.findChild<velmo::ScheduleListView*>(QString::fromLatin1(list))->count();
     };
     const bool shown = rows("NormalList") == 250 && rows("AdvanceList") == 250 && rows("DetailList") == 100;
     if (!prompts.messages.isEmpty() || !shown || !(state.schedule == velmo::bench::LargestSchedule())) {

@@ -5,7 +5,7 @@
 
 #include "app/editor_app.h"
 
-#include <QListWidget>
+#include "ui/document/schedule_list_view.h"
 
 #include <cstdio>
 
@@ -16,7 +16,7 @@ void printRows() {
     std::string rows = "rows";
     for (QWidget* window : QApplication::topLevelWidgets()) {
         for (const char* name : {"NormalList", "AdvanceList", "DetailList"})
-            if (const auto* list = window->findChild<QListWidget*>(QString::fromLatin1(name)))
+            if (const auto* list = window->findChild<velmo::ScheduleListView*>(QString::fromLatin1(name)))
                 rows.append(" ").append(name).append(" ").append(std::to_string(list->count()));
     }
     std::printf("%s\n", rows.c_str());

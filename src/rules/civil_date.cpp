@@ -55,10 +55,29 @@ std::optional<ClockTime> ParseClockTime(std::string_view text) {
     return ClockTime{*hour, *minute, *second};
 }
 
-std::string FormatIsoDate(const CivilDate& date) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", date.year, date.month, date.day);
+namespace {
+
+std::string formatDate(const CivilDate& date, char separator) {
+    char buffer[40];
+    std::snprintf(buffer, sizeof buffer, "%04d%c%02d%c%02d", date.year, separator, date.month, separator,
+                  date.day);
     return buffer;
+}
+
+} // namespace
+
+std::string FormatIsoDate(const CivilDate& date) {
+    return formatDate(date, '-');
+}
+
+std::string FormatSlashDate(const CivilDate& date) {
+    return formatDate(date, '/');
+}
+
+const char* WeekDayWord(int weekDay) {
+    static constexpr const char* words[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                            "Thursday", "Friday", "Saturday"};
+    return weekDay >= 0 && weekDay < 7 ? words[weekDay] : "All Day";
 }
 
 std::string FormatClockTime(const ClockTime& time) {

@@ -30,6 +30,8 @@ std::optional<CivilDate> ParseIsoDate(std::string_view text);
 std::optional<ClockTime> ParseClockTime(std::string_view text);
 
 std::string FormatIsoDate(const CivilDate& date);
+// "YYYY/MM/DD", as the lists, the overview and the messages show a date.
+std::string FormatSlashDate(const CivilDate& date);
 std::string FormatClockTime(const ClockTime& time);
 
 bool IsValidCivilDate(const CivilDate& date);
@@ -40,5 +42,7 @@ CivilDate DateOfDayNumber(long dayNumber);
 // 0 Sunday .. 6 Saturday, the week-day codes of the schedule.
 int WeekDayOf(const CivilDate& date);
 int WeekDayOfDayNumber(long dayNumber);
+// The fixed English word of a week-day code, whatever the screen language; "All Day" for any other.
+const char* WeekDayWord(int weekDay);
 
 } // namespace velmo

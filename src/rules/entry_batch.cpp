@@ -21,8 +21,8 @@ bool appendEntry(std::vector<Entry>& entries, std::int16_t& count, int limit, En
 
 } // namespace
 
-BatchAddResult AddFileEntries(std::vector<FileEntry>& entries, std::int16_t& count, int limit,
-                              const std::vector<FileCandidate>& candidates, int playTimes, int volume) {
+BatchAddResult NewFileEntries(int room, const std::vector<FileCandidate>& candidates, int playTimes,
+                              int volume) {
     BatchAddResult result;
     for (const FileCandidate& candidate : candidates) {
         FileEntry entry;
@@ -30,10 +30,11 @@ BatchAddResult AddFileEntries(std::vector<FileEntry>& entries, std::int16_t& cou
             result.refused.push_back(candidate.name);
             continue;
         }
-        if (!appendEntry(entries, count, limit, std::move(entry))) {
+        if (static_cast<int>(result.entries.size()) >= room) {
             result.full = true;
             break;
         }
+        result.entries.push_back(entry);
         result.added.push_back(candidate.name);
     }
     return result;

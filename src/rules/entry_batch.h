@@ -20,15 +20,16 @@ struct FileCandidate {
 };
 
 struct BatchAddResult {
-    std::vector<std::string> added;   // the names added, in order
+    std::vector<FileEntry> entries;   // the entries to append, in order
+    std::vector<std::string> added;   // their names as picked
     std::vector<std::string> refused; // folders, vanished files, names the player cannot take
     bool full = false;                // the list reached its limit before every file was added
 };
 
-// Appends one entry per usable candidate, in order, as the editor's Add stores it, until count
-// reaches limit. Refused candidates are skipped whole; nothing is half-added.
-BatchAddResult AddFileEntries(std::vector<FileEntry>& entries, std::int16_t& count, int limit,
-                              const std::vector<FileCandidate>& candidates, int playTimes, int volume);
+// One entry per usable candidate, in order, as the editor's Add stores it, until `room` entries are
+// made. Refused candidates are skipped whole; nothing is half-added.
+BatchAddResult NewFileEntries(int room, const std::vector<FileCandidate>& candidates, int playTimes,
+                              int volume);
 
 // What to tell the user after a batch, in the active screen texts; empty when all went in.
 std::string BatchAddMessage(const BatchAddResult& result, const ScreenTexts& texts);

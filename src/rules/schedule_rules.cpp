@@ -1,11 +1,11 @@
 #include "schedule_rules.h"
 
+#include "civil_date.h"
 #include "entry_rules.h"
 #include "model/file_system.h"
 #include "texts/screen_texts.h"
 
 #include <algorithm>
-#include <array>
 #include <charconv>
 #include <utility>
 
@@ -28,18 +28,7 @@ void appendNumber(std::string& out, int value, int minDigits = 1) {
 }
 
 void appendDate(std::string& out, std::uint8_t year, std::uint8_t month, std::uint8_t day) {
-    appendNumber(out, 2000 + year);
-    out += '/';
-    appendNumber(out, month, 2);
-    out += '/';
-    appendNumber(out, day, 2);
-}
-
-// The day words are fixed English texts, whatever the screen language.
-const char* weekDayWord(std::uint8_t weekDay) {
-    static constexpr std::array<const char*, 7> words = {"Sunday",   "Monday", "Tuesday", "Wednesday",
-                                                         "Thursday", "Friday", "Saturday"};
-    return weekDay < words.size() ? words[weekDay] : "All Day";
+    out += FormatSlashDate({2000 + year, month, day});
 }
 
 template <typename T> bool swapEntries(std::vector<T>& entries, int count, int a, int b) {
@@ -106,7 +95,7 @@ std::string FormatAdvanceRow(const AdvanceEntry& entry) {
     row += "   ";
     appendDate(row, entry.stopYear, entry.stopMonth, entry.stopDay);
     row += "   ";
-    row += weekDayWord(entry.weekDay);
+    row += WeekDayWord(entry.weekDay);
     return row;
 }
 

@@ -8,8 +8,8 @@
 namespace velmo {
 namespace {
 
-ScheduleDocument documentWith(int basicCount) {
-    ScheduleDocument document{{}, "/d/", "velmo.vlm"};
+DocumentState documentWith(int basicCount) {
+    DocumentState document{{}, "/d/", "velmo.vlm"};
     for (int i = 0; i < basicCount; ++i) {
         FileEntry entry;
         entry.fileName[0] = static_cast<std::uint8_t>('A' + i % 26);
@@ -46,20 +46,47 @@ TEST(ScheduleHistoryTest, NothingChanged_noStep_andANewChangeDropsTheRedoSteps) 
     EXPECT_FALSE(history.canRedo());
 }
 
+TEST(ScheduleHistoryTest, ByteCap_dropsTheOldestSteps_keepsOneStateEach_andUndoesTheRest) {
+    const std::size_t oneState = StateBytes(documentWith(40));
+    // Room for five states of this size: the base and four steps.
+    ScheduleHistory history(kHistorySteps, oneState * 5 + oneState / 2);
+    history.reset(documentWith(40));
+    for (int i = 0; i < 10; ++i) {
+        DocumentState after = documentWith(40);
+        after.schedule.basicEntries[0].playTimes = static_cast<std::uint8_t>(i + 1);
+        DocumentState before = documentWith(40);
+        before.schedule.basicEntries[0].playTimes = static_cast<std::uint8_t>(i);
+        ASSERT_TRUE(history.record(TextId::TextModify, before, {}, after, {}));
+        EXPECT_LE(history.bytes(), oneState * 5 + oneState / 2);
+    }
+    EXPECT_EQ(history.undoSteps(), 4u);
+    for (int played = 9; played >= 6; --played)
+        EXPECT_EQ(history.undo().document->schedule.basicEntries[0].playTimes, played);
+    EXPECT_FALSE(history.canUndo());
+    EXPECT_EQ(history.redo().document->schedule.basicEntries[0].playTimes, 7);
+}
+
+TEST(ScheduleHistoryTest, ChangeMadeOutsideTheHistory_isWhatTheNextUndoReturnsTo) {
+    ScheduleHistory history;
+    history.reset(documentWith(1));
+    history.record(TextId::TextAdd, documentWith(1), {}, documentWith(2), {});
+    DocumentState renamed = documentWith(2);
+    renamed.fileName = "saved-as.vlm";
+    history.record(TextId::TextAdd, renamed, {}, documentWith(3), {});
+    EXPECT_EQ(*history.undo().document, renamed);
+    EXPECT_EQ(*history.undo().document, documentWith(1));
+}
+
 TEST(EntryBatchTest, RefusedNamesListed_othersAdded_untilTheLimitWhichSaysHowMany) {
     ScreenTexts texts;
     texts.SelectScreenTexts(1);
-    ScheduleDocument document = documentWith(kMaxBasicEntries - 2);
-    Schedule& s = document.schedule;
-    const BatchAddResult result = AddFileEntries(
-        s.basicEntries, s.basicCount, kMaxBasicEntries,
-        {{"ok1.mp3"}, {"this-name-is-too-long.mp3"}, {"gone.avi", false}, {"ok2.jpg"}, {"ok3.jpg"}}, 4,
+    const BatchAddResult result = NewFileEntries(
+        2, {{"ok1.mp3"}, {"this-name-is-too-long.mp3"}, {"gone.avi", false}, {"ok2.jpg"}, {"ok3.jpg"}}, 4,
         kVolumeDefault);
-    EXPECT_EQ(s.basicCount, kMaxBasicEntries);
+    ASSERT_EQ(result.entries.size(), 2u);
     EXPECT_EQ(result.added, (std::vector<std::string>{"ok1.mp3", "ok2.jpg"}));
     EXPECT_TRUE(result.full);
-    EXPECT_EQ(s.basicEntries[kMaxBasicEntries - 1].fileExt[0], 'J');
-    EXPECT_EQ(s.basicEntries[kMaxBasicEntries - 1].playTimes, 4);
+    EXPECT_EQ(result.entries[1], MakeFileEntry("OK2", "JPG", 4, kVolumeDefault));
     EXPECT_EQ(BatchAddMessage(result, texts),
               "These files were not added:\r\nthis-name-is-too-long.mp3\r\ngone.avi\r\n\r\n"
               "Too many basic schedules!!\r\nFiles added: 2.");

@@ -17,9 +17,11 @@
 #include "ui/about/about_company_form.h"
 #include "ui/about/about_velmo_schedule_generator_form.h"
 #include "ui/copy/copy_form.h"
+#include "ui/document/schedule_list_view.h"
 #include "ui/editors/advance_schedule_edit_form.h"
 #include "ui/editors/schedule_edit_form.h"
 #include "ui/main/main_form.h"
+#include "ui/overview/media_listing.h"
 #include "ui/overview/schedule_overview_form.h"
 #include "ui/platform/accessibility.h"
 #include "ui/platform/app_context.h"
@@ -32,8 +34,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
-#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
@@ -264,8 +266,8 @@ int main(int argc, char** argv) {
     // Starts as the installed editor would, reading the settings and the schedule they name.
     MainForm form(context, appDir.toStdString());
     form.resize(form.minimumSizeHint().expandedTo(QSize(1040, 600)));
-    form.findChild<QListWidget*>(QStringLiteral("AdvanceList"))->setCurrentRow(0);
-    form.findChild<QListWidget*>(QStringLiteral("NormalList"))->setCurrentRow(0);
+    form.findChild<ScheduleListView*>(QStringLiteral("AdvanceList"))->setCurrentRow(0);
+    form.findChild<ScheduleListView*>(QStringLiteral("NormalList"))->setCurrentRow(0);
     const QString suffix = dark ? QStringLiteral("-dark") : QString();
     bool ok = save(&form, output + QStringLiteral("/main-window%1.png").arg(suffix));
 
@@ -287,15 +289,13 @@ int main(int argc, char** argv) {
     }
 
     // Modify the first basic entry.
-    state.editMode = 2;
     {
-        ScheduleEditForm editor(context, form.mainLists(), &form);
+        ScheduleEditForm editor(context, state.schedule.basicEntries[0], 0, &form);
         ok = save(&editor, output + QStringLiteral("/schedule-file-editor%1.png").arg(suffix)) && ok;
     }
     // Modify the December sale.
-    state.editMode = 2;
     {
-        AdvanceScheduleEditForm editor(context, form.mainLists(), &form);
+        AdvanceScheduleEditForm editor(context, state.schedule.advanceEntries[0], &form);
         ok = save(&editor, output + QStringLiteral("/advance-schedule-editor%1.png").arg(suffix)) && ok;
     }
     {
@@ -305,6 +305,12 @@ int main(int argc, char** argv) {
     // The overview, from the View menu, on the first Monday of the December sale.
     form.findChild<QAction*>(QStringLiteral("subScheduleOverview"))->trigger();
     if (auto* overview = form.findChild<ScheduleOverviewForm*>(QStringLiteral("ScheduleOverviewForm"))) {
+        // The missing files show once the media folders are listed.
+        if (overview->mediaListing()->pending()) {
+            QEventLoop wait;
+            QObject::connect(overview->mediaListing(), &MediaListing::arrived, &wait, &QEventLoop::quit);
+            wait.exec();
+        }
         overview->showDay({2026, 12, 7});
         ok = save(overview, output + QStringLiteral("/schedule-overview%1.png").arg(suffix)) && ok;
         overview->close();

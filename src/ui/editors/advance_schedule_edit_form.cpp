@@ -15,7 +15,6 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QListWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -69,8 +68,9 @@ QGroupBox* makeComboFrame(const char* objectName, QWidget* parent,
 
 } // namespace
 
-AdvanceScheduleEditForm::AdvanceScheduleEditForm(AppContext& context, MainLists lists, QWidget* parent)
-    : QDialog(parent), context_(context), lists_(std::move(lists)) {
+AdvanceScheduleEditForm::AdvanceScheduleEditForm(AppContext& context, std::optional<AdvanceEntry> entry,
+                                                 QWidget* parent)
+    : QDialog(parent), context_(context), entry_(std::move(entry)) {
     buildWindow();
     Form_Load();
 }
@@ -226,29 +226,13 @@ void AdvanceScheduleEditForm::alignColumns() {
 }
 
 bool AdvanceScheduleEditForm::addMode() const {
-    return context_.state.editMode == AppState::kEditAdd;
+    return !entry_.has_value();
 }
 
 void AdvanceScheduleEditForm::InitAdvanceEditor() {
-    AppState& state = context_.state;
     const QDate today = context_.clock.today();
-    AdvanceSetup setup = NewAdvanceSetup(today.year(), today.month(), today.day());
-
-    if (addMode()) {
-        SetupDateCombos(setup);
-        SetupTimeCombos(setup);
-        if (lists_.AdvanceList && lists_.AdvanceList->count() > 0)
-            state.editIndex = static_cast<std::int16_t>(selectedRow(lists_.AdvanceList));
-        return;
-    }
-
-    if (selectedRow(lists_.AdvanceList) == -1)
-        selectAdvanceRow(0);
-    state.editIndex = static_cast<std::int16_t>(selectedRow(lists_.AdvanceList));
-    const Schedule& schedule = state.schedule;
-    if (state.editIndex >= 0 && state.editIndex < schedule.advanceCount &&
-        state.editIndex < static_cast<int>(schedule.advanceEntries.size()))
-        setup = AdvanceSetupFromEntry(schedule.advanceEntries[state.editIndex]);
+    const AdvanceSetup setup =
+        entry_ ? AdvanceSetupFromEntry(*entry_) : NewAdvanceSetup(today.year(), today.month(), today.day());
     SetupDateCombos(setup);
     SetupTimeCombos(setup);
 }
@@ -342,35 +326,20 @@ bool AdvanceScheduleEditForm::CheckTimeSetup() const {
     return velmo::CheckTimeSetup(setup.startTime, setup.stopTime);
 }
 
-QString AdvanceScheduleEditForm::AdvanceRowText() const {
-    return toQt(velmo::AdvanceRowText(shownSetup(), fromQt(WeekdayCombo->currentText().trimmed())));
+std::string AdvanceScheduleEditForm::AdvanceRowText() const {
+    return velmo::AdvanceRowText(shownSetup(), fromQt(WeekdayCombo->currentText().trimmed()));
 }
 
 void AdvanceScheduleEditForm::StoreAdvanceEntry() {
-    Schedule& schedule = context_.state.schedule;
-    const int target = addMode() ? schedule.advanceCount : context_.state.editIndex;
-    velmo::StoreAdvanceEntry(schedule.advanceEntries[target], shownSetup(), addMode());
-}
-
-void AdvanceScheduleEditForm::AppendAdvanceRow() {
-    if (!lists_.AdvanceList)
-        return;
-    lists_.AdvanceList->addItem(AdvanceRowText());
-    selectAdvanceRow(lists_.AdvanceList->count() - 1);
-}
-
-void AdvanceScheduleEditForm::ReplaceAdvanceRow() {
-    const int row = context_.state.editIndex;
-    if (!lists_.AdvanceList || row < 0 || row >= lists_.AdvanceList->count())
-        return;
-    lists_.AdvanceList->item(row)->setText(AdvanceRowText());
-    // The row usually stays the one selected; the details are refilled all the same.
-    selectAdvanceRow(row);
-}
-
-void AdvanceScheduleEditForm::selectAdvanceRow(int row) {
-    if (lists_.SelectAdvanceRow)
-        lists_.SelectAdvanceRow(row);
+    if (entry_) {
+        result_ = *entry_;
+    } else {
+        // A new entry has no details yet, and the spare element a loaded one carries.
+        result_ = AdvanceEntry{};
+        result_.files.resize(1);
+    }
+    velmo::StoreAdvanceEntry(result_, shownSetup(), addMode());
+    row_ = AdvanceRowText();
 }
 
 void AdvanceScheduleEditForm::keyPressEvent(QKeyEvent* event) {
@@ -391,21 +360,7 @@ void AdvanceScheduleEditForm::OKCmd_Click() {
         return;
     }
 
-    AppState& state = context_.state;
-    Schedule& schedule = state.schedule;
-    if (addMode()) {
-        schedule.advanceEntries.resize(static_cast<std::size_t>(schedule.advanceCount) + 1);
-        StoreAdvanceEntry();
-        AppendAdvanceRow(); // its selection shows the new entry's (empty) details
-        ++schedule.advanceCount;
-        if (lists_.ButtonStatusSetup)
-            lists_.ButtonStatusSetup();
-    } else if (state.editMode == AppState::kEditModify && state.editIndex >= 0 &&
-               state.editIndex < schedule.advanceCount &&
-               state.editIndex < static_cast<int>(schedule.advanceEntries.size())) {
-        StoreAdvanceEntry();
-        ReplaceAdvanceRow();
-    }
+    StoreAdvanceEntry();
     accept();
 }
 

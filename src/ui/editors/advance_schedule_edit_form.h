@@ -1,8 +1,10 @@
 #pragma once
 
-#include "main_lists.h"
+#include "model/schedule.h"
 
 #include <QDialog>
+#include <optional>
+#include <string>
 
 class QComboBox;
 class QGroupBox;
@@ -15,14 +17,19 @@ namespace velmo {
 struct AppContext;
 struct AdvanceSetup;
 
-// The modal editor of one advance entry, in the mode set in editMode: 1 add, 2 modify. Only OK
-// writes, and it writes both the model and the main window's AdvanceList row.
+// The modal editor of one advance entry. It is handed the entry to modify, or none for an Add, and
+// after OK gives back the edited entry and its row as the list shows it. It changes nothing itself.
 class AdvanceScheduleEditForm : public QDialog {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(AdvanceScheduleEditForm)
 public:
-    AdvanceScheduleEditForm(AppContext& context, MainLists lists, QWidget* parent = nullptr);
+    AdvanceScheduleEditForm(AppContext& context, std::optional<AdvanceEntry> entry,
+                            QWidget* parent = nullptr);
     ~AdvanceScheduleEditForm() override;
+
+    // After OK: the entry to store (a new one has no details) and its row as shown.
+    const AdvanceEntry& entry() const { return result_; }
+    const std::string& row() const { return row_; }
 
 protected:
     // Neither Enter nor Esc answers the dialog: a stray key must not store or throw away an edit.
@@ -49,17 +56,15 @@ private:
     bool CheckDateSetup() const;
     bool CheckTimeSetup() const;
     void StoreAdvanceEntry();
-    void AppendAdvanceRow();
-    void ReplaceAdvanceRow();
 
     AdvanceSetup shownSetup() const;
-    QString AdvanceRowText() const;
+    std::string AdvanceRowText() const;
     bool addMode() const;
-    // Selects the row through the main window, which refills DetailList for it.
-    void selectAdvanceRow(int row);
 
     AppContext& context_;
-    MainLists lists_;
+    std::optional<AdvanceEntry> entry_; // the entry modified; none for an Add
+    AdvanceEntry result_;
+    std::string row_;
     bool formReady = false;
 
     QGroupBox* DateFrame = nullptr;

@@ -2,7 +2,6 @@
 
 #include <QComboBox>
 #include <QKeyEvent>
-#include <QListWidget>
 #include <QPushButton>
 
 namespace velmo {
@@ -40,17 +39,6 @@ bool isDialogAnswerKey(const QKeyEvent* event) {
     default:
         return false;
     }
-}
-
-int selectedRow(const QListWidget* list) {
-    return list ? list->currentRow() : -1;
-}
-
-void selectRow(QListWidget* list, int row) {
-    if (!list)
-        return;
-    list->setCurrentRow(row);
-    list->update();
 }
 
 } // namespace velmo

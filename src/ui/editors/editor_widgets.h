@@ -4,7 +4,6 @@
 
 class QComboBox;
 class QKeyEvent;
-class QListWidget;
 class QPushButton;
 class QWidget;
 
@@ -19,10 +18,5 @@ QComboBox* makeChoiceCombo(const QString& objectName, QWidget* parent);
 
 // Enter, Return or Esc: the keys a dialog would answer with.
 bool isDialogAnswerKey(const QKeyEvent* event);
-
-// The main window's selected row, -1 for none (or no list).
-int selectedRow(const QListWidget* list);
-// Selects a row, as a click would, so the main window's selection handler runs.
-void selectRow(QListWidget* list, int row);
 
 } // namespace velmo

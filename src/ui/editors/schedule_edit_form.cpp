@@ -6,6 +6,7 @@
 
 #include "model/app_state.h"
 #include "model/file_system.h"
+#include "model/schedule.h"
 #include "ui/platform/app_context.h"
 #include "ui/platform/prompts.h"
 #include "ui/platform/ui_text.h"
@@ -17,7 +18,6 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -30,14 +30,11 @@ namespace {
 const QString kMediaFileFilter = QStringLiteral(
     "Media File(*.jpg;*.avi;*.mpg;*.dat;*.vob;*.mp3)|*.jpg;*.avi;*.mpg;*.dat;*.vob;*.mp3|All File(*.*)|*.*");
 
-template <typename T> bool inUse(const std::vector<T>& sequence, int count, int index) {
-    return index >= 0 && index < count && index < static_cast<int>(sequence.size());
-}
-
 } // namespace
 
-ScheduleEditForm::ScheduleEditForm(AppContext& context, MainLists lists, QWidget* parent)
-    : QDialog(parent), context_(context), lists_(std::move(lists)) {
+ScheduleEditForm::ScheduleEditForm(AppContext& context, std::optional<FileEntry> entry, int room,
+                                   QWidget* parent)
+    : QDialog(parent), context_(context), entry_(std::move(entry)), room_(room) {
     buildWindow();
     Form_Load();
 }
@@ -137,60 +134,17 @@ void ScheduleEditForm::EditFieldSetup() {
         VolumeCombo->addItem(QString::number(level));
     VolumeCombo->addItem(screenText(context_.texts, TextId::TextDefault));
 
-    AppState& state = context_.state;
-    const auto loadAddDefaults = [this] {
-        FileNameText->clear();
-        PlayTimesCombo->setCurrentIndex(1);
-        VolumeCombo->setCurrentIndex(kVolumeDefault);
-    };
-
-    switch (state.editMode) {
-    case AppState::kEditModify:
-        if (selectedRow(lists_.NormalList) == -1)
-            selectRow(lists_.NormalList, 0);
-        state.editIndex = static_cast<std::int16_t>(selectedRow(lists_.NormalList));
-        break;
-    case AppState::kEditAddDetail:
-        state.editAdvanceIndex = static_cast<std::int16_t>(selectedRow(lists_.AdvanceList));
-        break;
-    case AppState::kEditModifyDetail:
-        if (selectedRow(lists_.DetailList) == -1)
-            selectRow(lists_.DetailList, 0);
-        state.editIndex = static_cast<std::int16_t>(selectedRow(lists_.DetailList));
-        state.editAdvanceIndex = static_cast<std::int16_t>(selectedRow(lists_.AdvanceList));
-        break;
-    default:
-        break;
-    }
-
-    loadAddDefaults();
-    if (state.editMode == AppState::kEditModify || state.editMode == AppState::kEditModifyDetail) {
-        if (const FileEntry* entry = modifiedEntry())
-            loadEntry(*entry);
-    }
+    FileNameText->clear();
+    PlayTimesCombo->setCurrentIndex(1);
+    VolumeCombo->setCurrentIndex(kVolumeDefault);
+    if (entry_)
+        loadEntry(*entry_);
 }
 
 void ScheduleEditForm::loadEntry(const FileEntry& entry) {
     FileNameText->setText(toQt(StoredNameText(entry)));
     PlayTimesCombo->setCurrentIndex(NearestPlayTimes(entry.playTimes));
     VolumeCombo->setCurrentIndex(NearestVolume(entry.volume));
-}
-
-// The entry a modify mode works on, or nothing when the selection points at no entry.
-FileEntry* ScheduleEditForm::modifiedEntry() {
-    Schedule& schedule = context_.state.schedule;
-    const int index = context_.state.editIndex;
-    if (context_.state.editMode == AppState::kEditModify)
-        return inUse(schedule.basicEntries, schedule.basicCount, index) ? &schedule.basicEntries[index]
-                                                                        : nullptr;
-    if (context_.state.editMode == AppState::kEditModifyDetail) {
-        const int advance = context_.state.editAdvanceIndex;
-        if (!inUse(schedule.advanceEntries, schedule.advanceCount, advance))
-            return nullptr;
-        AdvanceEntry& owner = schedule.advanceEntries[advance];
-        return inUse(owner.files, owner.fileCount, index) ? &owner.files[index] : nullptr;
-    }
-    return nullptr;
 }
 
 void ScheduleEditForm::keyPressEvent(QKeyEvent* event) {
@@ -211,8 +165,7 @@ void ScheduleEditForm::FileNameText_Change() {
 }
 
 bool ScheduleEditForm::addsEntries() const {
-    return context_.state.editMode == AppState::kEditAdd ||
-           context_.state.editMode == AppState::kEditAddDetail;
+    return !entry_.has_value();
 }
 
 void ScheduleEditForm::BrowseCmd_Click() {
@@ -286,58 +239,30 @@ void ScheduleEditForm::StoreFileEntry(FileEntry& target) const {
                           VolumeCombo->currentIndex());
 }
 
-QString ScheduleEditForm::rowText() const {
+std::string ScheduleEditForm::rowText() const {
     const bool defaultVolume = VolumeCombo->currentIndex() == kVolumeDefault;
-    return toQt(EditorFileRow(fromQt(FileNameText->text()), fromQt(PlayTimesCombo->currentText()),
-                              defaultVolume, fromQt(VolumeCombo->currentText())));
-}
-
-void ScheduleEditForm::AddListRow(QListWidget* list) {
-    if (!list)
-        return;
-    list->addItem(rowText());
-    selectRow(list, list->count() - 1);
-}
-
-void ScheduleEditForm::UpdateListRow(QListWidget* list) {
-    const int row = context_.state.editIndex;
-    if (!list || row < 0 || row >= list->count())
-        return;
-    list->item(row)->setText(rowText());
-    list->update();
+    return EditorFileRow(fromQt(FileNameText->text()), fromQt(PlayTimesCombo->currentText()), defaultVolume,
+                         fromQt(VolumeCombo->currentText()));
 }
 
 void ScheduleEditForm::addChosenFiles() {
-    AppState& state = context_.state;
-    Schedule& schedule = state.schedule;
     std::vector<FileCandidate> candidates;
     for (const QString& path : chosenFiles_)
         candidates.push_back({PathFileName(fromQt(path)), QFileInfo(path).isFile()});
-    const bool basic = state.editMode == AppState::kEditAdd;
-    if (!basic && !inUse(schedule.advanceEntries, schedule.advanceCount, state.editAdvanceIndex))
-        return;
-    AdvanceEntry* owner = basic ? nullptr : &schedule.advanceEntries[state.editAdvanceIndex];
-    const BatchAddResult result =
-        basic ? AddFileEntries(schedule.basicEntries, schedule.basicCount, kMaxBasicEntries, candidates,
-                               PlayTimesCombo->currentIndex(), VolumeCombo->currentIndex())
-              : AddFileEntries(owner->files, owner->fileCount, kMaxDetailEntries, candidates,
-                               PlayTimesCombo->currentIndex(), VolumeCombo->currentIndex());
-    QListWidget* list = basic ? lists_.NormalList : lists_.DetailList;
+    BatchAddResult result =
+        NewFileEntries(room_, candidates, PlayTimesCombo->currentIndex(), VolumeCombo->currentIndex());
+    entries_ = std::move(result.entries);
     const bool defaultVolume = VolumeCombo->currentIndex() == kVolumeDefault;
-    for (const std::string& name : result.added) {
-        if (list)
-            list->addItem(toQt(EditorFileRow(name, fromQt(PlayTimesCombo->currentText()), defaultVolume,
-                                             fromQt(VolumeCombo->currentText()))));
-    }
-    if (list && !result.added.empty())
-        selectRow(list, list->count() - 1);
-    if (lists_.ButtonStatusSetup)
-        lists_.ButtonStatusSetup();
+    for (const std::string& name : result.added)
+        rows_.push_back(EditorFileRow(name, fromQt(PlayTimesCombo->currentText()), defaultVolume,
+                                      fromQt(VolumeCombo->currentText())));
     if (const std::string message = BatchAddMessage(result, context_.texts); !message.empty())
         context_.prompts.message(this, toQt(message));
 }
 
 void ScheduleEditForm::OKCmd_Click() {
+    entries_.clear();
+    rows_.clear();
     if (chosenFiles_.size() > 1 && addsEntries()) {
         addChosenFiles();
         accept();
@@ -345,44 +270,10 @@ void ScheduleEditForm::OKCmd_Click() {
     }
     if (!FileNameCheck())
         return;
-
-    AppState& state = context_.state;
-    Schedule& schedule = state.schedule;
-    switch (state.editMode) {
-    case AppState::kEditAdd:
-        schedule.basicEntries.resize(static_cast<std::size_t>(schedule.basicCount) + 1);
-        StoreFileEntry(schedule.basicEntries[schedule.basicCount]);
-        AddListRow(lists_.NormalList);
-        ++schedule.basicCount;
-        if (lists_.ButtonStatusSetup)
-            lists_.ButtonStatusSetup();
-        break;
-    case AppState::kEditModify:
-        if (FileEntry* entry = modifiedEntry()) {
-            StoreFileEntry(*entry);
-            UpdateListRow(lists_.NormalList);
-        }
-        break;
-    case AppState::kEditAddDetail:
-        if (inUse(schedule.advanceEntries, schedule.advanceCount, state.editAdvanceIndex)) {
-            AdvanceEntry& owner = schedule.advanceEntries[state.editAdvanceIndex];
-            owner.files.resize(static_cast<std::size_t>(owner.fileCount) + 1);
-            StoreFileEntry(owner.files[owner.fileCount]);
-            AddListRow(lists_.DetailList);
-            ++owner.fileCount;
-            if (lists_.ButtonStatusSetup)
-                lists_.ButtonStatusSetup();
-        }
-        break;
-    case AppState::kEditModifyDetail:
-        if (FileEntry* entry = modifiedEntry()) {
-            StoreFileEntry(*entry);
-            UpdateListRow(lists_.DetailList);
-        }
-        break;
-    default:
-        break;
-    }
+    FileEntry entry = entry_.value_or(FileEntry{});
+    StoreFileEntry(entry);
+    entries_.push_back(entry);
+    rows_.push_back(rowText());
     accept();
 }
 

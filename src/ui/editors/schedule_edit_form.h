@@ -1,16 +1,17 @@
 #pragma once
 
-#include "main_lists.h"
+#include "model/schedule.h"
 
 #include <QDialog>
 #include <QStringList>
+#include <optional>
 #include <string>
+#include <vector>
 
 class QComboBox;
 class QGroupBox;
 class QKeyEvent;
 class QLineEdit;
-class QListWidget;
 class QPushButton;
 
 namespace velmo {
@@ -18,19 +19,25 @@ namespace velmo {
 struct AppContext;
 struct FileEntry;
 
-// The modal editor of one media-file entry (basic or detail), in the mode set in editMode:
-// AppState::kEditAdd, kEditModify, kEditAddDetail or kEditModifyDetail. Only OK writes, and it writes both
-// the model and the main window's list row.
+// The modal editor of one media-file entry (basic or detail). It is handed the entry to modify, or
+// none for an Add, and after OK gives back what to store: the edited entry, or for an Add one entry
+// per picked file, each with its row as the list shows it. It changes nothing itself.
 class ScheduleEditForm : public QDialog {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ScheduleEditForm)
 public:
-    ScheduleEditForm(AppContext& context, MainLists lists, QWidget* parent = nullptr);
+    // `room`: how many entries an Add may still append to its list.
+    ScheduleEditForm(AppContext& context, std::optional<FileEntry> entry, int room,
+                     QWidget* parent = nullptr);
     ~ScheduleEditForm() override;
 
     // The media file's name as typed, surrounding spaces removed and letter case kept: what the
     // copy dialog, opened with this form as its parent, copies from mediaDir.
     QString typedFileName() const;
+
+    // After OK: the entries to store and their rows as shown; empty after Cancel.
+    const std::vector<FileEntry>& entries() const { return entries_; }
+    const std::vector<std::string>& rows() const { return rows_; }
 
 protected:
     // Neither Enter nor Esc answers the dialog: a stray key must not store or throw away an edit.
@@ -53,19 +60,19 @@ private:
     static bool splitPickedPath(const QString& chosen, std::string& directory, std::string& fileName);
     bool FileNameCheck();
     void StoreFileEntry(FileEntry& target) const;
-    QString rowText() const;
-    void AddListRow(QListWidget* list);
-    void UpdateListRow(QListWidget* list);
+    std::string rowText() const;
 
     bool addsEntries() const;
     // Adds one entry per file of a Browse that picked several, and tells what was left out.
     void addChosenFiles();
 
     void loadEntry(const FileEntry& entry);
-    FileEntry* modifiedEntry();
 
     AppContext& context_;
-    MainLists lists_;
+    std::optional<FileEntry> entry_; // the entry modified; none for an Add
+    int room_ = 0;
+    std::vector<FileEntry> entries_;
+    std::vector<std::string> rows_;
     // The full paths of a Browse that picked more than one file; empty otherwise.
     QStringList chosenFiles_;
 

@@ -4,6 +4,7 @@
 #include "model/recovery_file.h"
 #include "rules/entry_batch.h"
 #include "rules/schedule_rules.h"
+#include "ui/document/schedule_document.h"
 #include "ui/platform/app_context.h"
 #include "ui/platform/prompts.h"
 #include "ui/platform/ui_text.h"
@@ -18,7 +19,6 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QKeySequence>
-#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -34,10 +34,6 @@ namespace {
 
 constexpr char kRecoveryFileName[] = "unsaved-schedule.recovery";
 
-int clampRow(int row, const QListWidget* list) {
-    return std::clamp(row, 0, list->count() - 1);
-}
-
 void removeRecoveryFile() {
     const std::string path = EditCommands::recoveryFilePath();
     if (!path.empty())
@@ -46,8 +42,10 @@ void removeRecoveryFile() {
 
 } // namespace
 
-EditCommands::EditCommands(AppContext& context, Window window, QMenuBar* menuBar, QMenu* fileMenu)
-    : QObject(window.widget), context_(context), state_(context.state), window_(std::move(window)) {
+EditCommands::EditCommands(AppContext& context, ScheduleDocument& document, Window window, QMenuBar* menuBar,
+                           QMenu* fileMenu)
+    : QObject(window.widget), context_(context), state_(context.state), document_(document),
+      window_(std::move(window)) {
     subEdit = new QMenu(window_.widget);
     subEdit->setObjectName(QStringLiteral("subEdit"));
     // Right after the File menu, whatever follows it.
@@ -76,14 +74,16 @@ EditCommands::EditCommands(AppContext& context, Window window, QMenuBar* menuBar
     subDuplicateEntry =
         addAction("subDuplicateEntry", {QKeySequence(Qt::CTRL | Qt::Key_D)}, &EditCommands::duplicate);
 
-    for (QListWidget* list : {window_.lists.NormalList, window_.lists.AdvanceList, window_.lists.DetailList})
+    for (ScheduleListView* list :
+         {window_.lists.NormalList, window_.lists.AdvanceList, window_.lists.DetailList})
         list->installEventFilter(this);
     // Files from a file manager may land on the basic and detail lists.
-    for (QListWidget* list : {window_.lists.NormalList, window_.lists.DetailList}) {
+    for (ScheduleListView* list : {window_.lists.NormalList, window_.lists.DetailList}) {
         list->setAcceptDrops(true);
         list->viewport()->setAcceptDrops(true);
         list->viewport()->installEventFilter(this);
     }
+    connect(&document_, &ScheduleDocument::historyChanged, this, &EditCommands::updateActions);
 #ifndef QT_NO_SESSIONMANAGER
     // A desktop logout asks first; the logout may still be cancelled, so nothing more than keeping.
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { keepUnsavedChanges(); });
@@ -104,82 +104,15 @@ void EditCommands::applyTexts() {
 void EditCommands::started() {
     // The screen texts are chosen during start-up, after the menu was built.
     applyTexts();
-    history_.reset(document());
-    updateActions();
     offerRecovery();
 }
 
-ScheduleDocument EditCommands::document() const {
-    return ScheduleDocument{state_.schedule, state_.scheduleDir, state_.scheduleFileName};
-}
-
-void EditCommands::record(TextId label, EntryRef::List list, const std::function<void()>& command) {
-    const ScheduleDocument before = document();
-    const EntryRef touchedBefore = selection(list);
-    command();
-    history_.record(label, before, touchedBefore, document(), selection(list));
-    updateActions();
-}
-
 void EditCommands::undo() {
-    show(history_.undo());
+    document_.undo();
 }
 
 void EditCommands::redo() {
-    show(history_.redo());
-}
-
-void EditCommands::show(const ScheduleHistory::Target& target) {
-    if (target.document == nullptr)
-        return;
-    const bool fileChanged = state_.scheduleDir != target.document->directory ||
-                             state_.scheduleFileName != target.document->fileName;
-    state_.schedule = target.document->schedule;
-    state_.scheduleDir = target.document->directory;
-    state_.scheduleFileName = target.document->fileName;
-    window_.refill();
-    select(target.touched);
-    if (fileChanged)
-        window_.updateCaption();
-    updateActions();
-}
-
-EntryRef EditCommands::selection(EntryRef::List list) const {
-    const MainLists& lists = window_.lists;
-    switch (list) {
-    case EntryRef::List::Basic:
-        return {list, -1, lists.NormalList->currentRow()};
-    case EntryRef::List::Advance:
-        return {list, lists.AdvanceList->currentRow(), -1};
-    case EntryRef::List::Detail:
-        return {list, lists.AdvanceList->currentRow(), lists.DetailList->currentRow()};
-    case EntryRef::List::None:
-        break;
-    }
-    return {};
-}
-
-void EditCommands::select(const EntryRef& ref) {
-    const MainLists& lists = window_.lists;
-    QListWidget* focus = nullptr;
-    if (ref.list == EntryRef::List::Basic && ref.index >= 0 && lists.NormalList->count() > 0) {
-        lists.NormalList->setCurrentRow(clampRow(ref.index, lists.NormalList));
-        focus = lists.NormalList;
-    }
-    if ((ref.list == EntryRef::List::Advance || ref.list == EntryRef::List::Detail) && ref.advance >= 0 &&
-        lists.AdvanceList->count() > 0) {
-        // A new row runs AdvanceList_Click, which refills the details.
-        lists.AdvanceList->setCurrentRow(clampRow(ref.advance, lists.AdvanceList));
-        focus = lists.AdvanceList;
-    }
-    if (ref.list == EntryRef::List::Detail && ref.index >= 0 && lists.DetailList->count() > 0) {
-        lists.DetailList->setCurrentRow(clampRow(ref.index, lists.DetailList));
-        focus = lists.DetailList;
-    }
-    if (lists.ButtonStatusSetup)
-        lists.ButtonStatusSetup();
-    if (focus != nullptr)
-        focus->setFocus();
+    document_.redo();
 }
 
 void EditCommands::updateActions() {
@@ -187,24 +120,19 @@ void EditCommands::updateActions() {
     const auto labelled = [&texts](TextId change, TextId label) {
         return toQt(FillPlaceholder(texts.text(change), texts.text(label)));
     };
-    subUndo->setEnabled(history_.canUndo());
-    subUndo->setText(history_.canUndo() ? labelled(TextId::TextUndoChange, history_.undoLabel())
-                                        : screenText(texts, TextId::TextUndo));
-    subRedo->setEnabled(history_.canRedo());
-    subRedo->setText(history_.canRedo() ? labelled(TextId::TextRedoChange, history_.redoLabel())
-                                        : screenText(texts, TextId::TextRedo));
+    subUndo->setEnabled(document_.canUndo());
+    subUndo->setText(document_.canUndo() ? labelled(TextId::TextUndoChange, document_.undoLabel())
+                                         : screenText(texts, TextId::TextUndo));
+    subRedo->setEnabled(document_.canRedo());
+    subRedo->setText(document_.canRedo() ? labelled(TextId::TextRedoChange, document_.redoLabel())
+                                         : screenText(texts, TextId::TextRedo));
     // Only where the platform marks a changed window without touching the caption text.
     if (QGuiApplication::platformName() == QLatin1String("cocoa"))
         window_.widget->setWindowModified(isModified());
 }
 
 bool EditCommands::isModified() const {
-    return history_.isModified(document());
-}
-
-void EditCommands::markClean() {
-    history_.markClean(document());
-    updateActions();
+    return document_.isModified();
 }
 
 bool EditCommands::confirmClose() {
@@ -227,16 +155,16 @@ bool EditCommands::confirmClose() {
 // ---------------------------------------------------------------------------------------------
 // Copy, paste and dropped files
 
-QListWidget* EditCommands::activeList() const {
-    const MainLists& lists = window_.lists;
+ScheduleListView* EditCommands::activeList() const {
+    const MainListViews& lists = window_.lists;
     QWidget* focus = QApplication::focusWidget();
-    for (QListWidget* list : {lists.NormalList, lists.AdvanceList, lists.DetailList})
+    for (ScheduleListView* list : {lists.NormalList, lists.AdvanceList, lists.DetailList})
         if (focus == list)
             return list;
     return lastList_ != nullptr ? lastList_ : lists.NormalList;
 }
 
-EntryRef::List EditCommands::listKind(const QListWidget* list) const {
+EntryRef::List EditCommands::listKind(const ScheduleListView* list) const {
     if (list == window_.lists.NormalList)
         return EntryRef::List::Basic;
     if (list == window_.lists.AdvanceList)
@@ -247,28 +175,22 @@ EntryRef::List EditCommands::listKind(const QListWidget* list) const {
 }
 
 void EditCommands::copy() {
-    QListWidget* list = activeList();
+    ScheduleListView* list = activeList();
     const int row = list->currentRow();
-    const Schedule& schedule = state_.schedule;
-    const auto inUse = [row](int count, std::size_t size) {
-        return row >= 0 && row < count && row < int(size);
-    };
+    const Schedule& schedule = document_.schedule();
     switch (listKind(list)) {
     case EntryRef::List::Basic:
-        if (inUse(schedule.basicCount, schedule.basicEntries.size()))
+        if (row >= 0 && row < document_.count(EntryRef::List::Basic))
             copied_ = schedule.basicEntries[static_cast<std::size_t>(row)];
         break;
     case EntryRef::List::Advance:
-        if (inUse(schedule.advanceCount, schedule.advanceEntries.size()))
-            copied_ = schedule.advanceEntries[static_cast<std::size_t>(row)];
+        if (const AdvanceEntry* entry = document_.advanceEntry(row))
+            copied_ = *entry;
         break;
     case EntryRef::List::Detail: {
         const int advance = window_.lists.AdvanceList->currentRow();
-        if (advance < 0 || advance >= schedule.advanceCount)
-            break;
-        const AdvanceEntry& owner = schedule.advanceEntries[static_cast<std::size_t>(advance)];
-        if (inUse(owner.fileCount, owner.files.size()))
-            copied_ = owner.files[static_cast<std::size_t>(row)];
+        if (row >= 0 && row < document_.count(EntryRef::List::Detail, advance))
+            copied_ = document_.advanceEntry(advance)->files[static_cast<std::size_t>(row)];
         break;
     }
     case EntryRef::List::None:
@@ -281,62 +203,44 @@ void EditCommands::paste() {
 }
 
 void EditCommands::duplicate() {
-    QListWidget* list = activeList();
+    ScheduleListView* list = activeList();
     copy();
     pasteInto(list, TextId::TextDuplicateEntry);
 }
 
-void EditCommands::pasteInto(QListWidget* list, TextId label) {
+void EditCommands::pasteInto(ScheduleListView* list, TextId label) {
     if (!copied_)
         return;
     const EntryRef::List kind = listKind(list);
     const auto full = [this] {
         context_.prompts.message(window_.widget, screenText(context_.texts, TextId::MsgTooManyBasic));
     };
-    record(label, kind, [&] {
-        Schedule& schedule = state_.schedule;
-        const MainLists& lists = window_.lists;
-        if (kind == EntryRef::List::Advance) {
-            const auto* entry = std::get_if<AdvanceEntry>(&*copied_);
-            if (entry == nullptr)
-                return;
-            if (!AppendEntry(schedule.advanceEntries, schedule.advanceCount, kMaxAdvanceEntries, *entry))
-                return full();
-            lists.AdvanceList->addItem(toQt(FormatAdvanceRow(*entry)));
-            lists.AdvanceList->setCurrentRow(lists.AdvanceList->count() - 1);
-        } else {
-            const auto* entry = std::get_if<FileEntry>(&*copied_);
-            if (entry == nullptr)
-                return;
-            if (kind == EntryRef::List::Basic) {
-                if (!AppendEntry(schedule.basicEntries, schedule.basicCount, kMaxBasicEntries, *entry))
-                    return full();
-            } else {
-                const int advance = lists.AdvanceList->currentRow();
-                if (advance < 0 || advance >= schedule.advanceCount)
-                    return;
-                AdvanceEntry& owner = schedule.advanceEntries[static_cast<std::size_t>(advance)];
-                if (!AppendEntry(owner.files, owner.fileCount, kMaxDetailEntries, *entry))
-                    return full();
-            }
-            list->addItem(toQt(FormatFileRow(*entry)));
-            list->setCurrentRow(list->count() - 1);
-        }
-        if (lists.ButtonStatusSetup)
-            lists.ButtonStatusSetup();
-    });
+    if (kind == EntryRef::List::Advance) {
+        const auto* entry = std::get_if<AdvanceEntry>(&*copied_);
+        if (entry == nullptr)
+            return;
+        if (document_.count(kind) >= kMaxAdvanceEntries)
+            return full();
+        document_.addAdvance(label, *entry, FormatAdvanceRow(*entry));
+        return;
+    }
+    const auto* entry = std::get_if<FileEntry>(&*copied_);
+    if (entry == nullptr)
+        return;
+    const int advance = kind == EntryRef::List::Detail ? window_.lists.AdvanceList->currentRow() : -1;
+    if (kind == EntryRef::List::Detail && document_.advanceEntry(advance) == nullptr)
+        return;
+    const int limit = kind == EntryRef::List::Detail ? kMaxDetailEntries : kMaxBasicEntries;
+    if (document_.count(kind, advance) >= limit)
+        return full();
+    document_.addFiles(label, kind, advance, {*entry}, {FormatFileRow(*entry)});
 }
 
-void EditCommands::dropFiles(QListWidget* list, const QList<QUrl>& urls) {
+void EditCommands::dropFiles(ScheduleListView* list, const QList<QUrl>& urls) {
     const EntryRef::List kind = listKind(list);
-    Schedule& schedule = state_.schedule;
-    AdvanceEntry* owner = nullptr;
-    if (kind == EntryRef::List::Detail) {
-        const int advance = window_.lists.AdvanceList->currentRow();
-        if (advance < 0 || advance >= schedule.advanceCount)
-            return;
-        owner = &schedule.advanceEntries[static_cast<std::size_t>(advance)];
-    }
+    const int advance = kind == EntryRef::List::Detail ? window_.lists.AdvanceList->currentRow() : -1;
+    if (kind == EntryRef::List::Detail && document_.advanceEntry(advance) == nullptr)
+        return;
     std::vector<FileCandidate> candidates;
     for (const QUrl& url : urls) {
         if (!url.isLocalFile()) {
@@ -346,28 +250,21 @@ void EditCommands::dropFiles(QListWidget* list, const QList<QUrl>& urls) {
         const QFileInfo info(QDir::cleanPath(url.toLocalFile()));
         candidates.push_back({fromQt(info.fileName()), info.isFile()});
     }
-    BatchAddResult result;
-    record(TextId::TextDropFiles, kind, [&] {
-        std::vector<FileEntry>& entries = owner ? owner->files : schedule.basicEntries;
-        std::int16_t& count = owner ? owner->fileCount : schedule.basicCount;
-        const int first = count;
-        result = AddFileEntries(entries, count, owner ? kMaxDetailEntries : kMaxBasicEntries, candidates, 1,
-                                kVolumeDefault);
-        for (int i = first; i < count; ++i)
-            list->addItem(toQt(FormatFileRow(entries[static_cast<std::size_t>(i)])));
-        if (count > first)
-            list->setCurrentRow(list->count() - 1);
-        if (window_.lists.ButtonStatusSetup)
-            window_.lists.ButtonStatusSetup();
-    });
+    const int limit = kind == EntryRef::List::Detail ? kMaxDetailEntries : kMaxBasicEntries;
+    const BatchAddResult result =
+        NewFileEntries(limit - document_.count(kind, advance), candidates, 1, kVolumeDefault);
+    std::vector<std::string> rows;
+    for (const FileEntry& entry : result.entries)
+        rows.push_back(FormatFileRow(entry));
+    document_.addFiles(TextId::TextDropFiles, kind, advance, result.entries, rows);
     if (const std::string message = BatchAddMessage(result, context_.texts); !message.empty())
         context_.prompts.message(window_.widget, toQt(message));
 }
 
 bool EditCommands::eventFilter(QObject* watched, QEvent* event) {
-    const MainLists& lists = window_.lists;
+    const MainListViews& lists = window_.lists;
     if (event->type() == QEvent::FocusIn) {
-        for (QListWidget* list : {lists.NormalList, lists.AdvanceList, lists.DetailList})
+        for (ScheduleListView* list : {lists.NormalList, lists.AdvanceList, lists.DetailList})
             if (watched == list)
                 lastList_ = list;
         return false;
@@ -390,8 +287,8 @@ bool EditCommands::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::DragEnter && event->type() != QEvent::DragMove &&
         event->type() != QEvent::Drop)
         return false;
-    QListWidget* target = nullptr;
-    for (QListWidget* list : {lists.NormalList, lists.DetailList})
+    ScheduleListView* target = nullptr;
+    for (ScheduleListView* list : {lists.NormalList, lists.DetailList})
         if (watched == list->viewport())
             target = list;
     if (target == nullptr)
@@ -486,13 +383,7 @@ void EditCommands::offerRecovery() {
         screenText(texts, TextId::TextCancel))) {
     case Prompts::Choice::Keep:
         // One undo step takes the restore back; the file stays until the schedule is dealt with.
-        record(TextId::TextRestore, EntryRef::List::None, [&] {
-            state_.schedule = kept.schedule;
-            state_.scheduleDir = kept.directory;
-            state_.scheduleFileName = kept.fileName;
-            window_.refill();
-            window_.updateCaption();
-        });
+        document_.replace(TextId::TextRestore, {kept.schedule, kept.directory, kept.fileName});
         return;
     case Prompts::Choice::Discard:
         removeRecoveryFile();

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "rules/schedule_history.h"
-#include "ui/editors/main_lists.h"
+#include "ui/document/schedule_list_view.h"
 
 #include <QObject>
 #include <functional>
@@ -10,7 +10,6 @@
 #include <variant>
 
 class QAction;
-class QListWidget;
 class QMenu;
 class QMenuBar;
 class QWidget;
@@ -19,10 +18,11 @@ namespace velmo {
 
 struct AppContext;
 struct AppState;
+class ScheduleDocument;
 
-// The main window's Edit menu and what keeps edits from being lost: the undo history of every
-// schedule change, copy and paste of entries, files dropped on the lists, the modified state with
-// its question before a schedule is closed, and the recovery file of a session that ends unsaved.
+// The main window's Edit menu and what keeps edits from being lost: undo and redo of the document's
+// changes, copy and paste of entries, files dropped on the lists, the question before a changed
+// schedule is closed, and the recovery file of a session that ends unsaved.
 class EditCommands : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(EditCommands)
@@ -30,13 +30,12 @@ public:
     // What the commands need of the main window besides its lists.
     struct Window {
         QWidget* widget = nullptr;
-        MainLists lists;
-        std::function<void()> refill;        // ShowBasicList, ShowAdvanceList, ShowDetailList, buttons
-        std::function<void()> updateCaption; // UpdateMainCaption
-        std::function<bool()> save;          // the Save command; true when the schedule was written
+        MainListViews lists;
+        std::function<bool()> save; // the Save command; true when the schedule was written
     };
 
-    EditCommands(AppContext& context, Window window, QMenuBar* menuBar, QMenu* fileMenu);
+    EditCommands(AppContext& context, ScheduleDocument& document, Window window, QMenuBar* menuBar,
+                 QMenu* fileMenu);
     ~EditCommands() override;
 
     void applyTexts();
@@ -44,9 +43,6 @@ public:
     // recovery file is offered.
     void started();
 
-    // Runs a command and records what it changed as one undo step, the touched entry read from
-    // `list`'s selection before and after.
-    void record(TextId label, EntryRef::List list, const std::function<void()>& command);
     void undo();
     void redo();
     void copy();
@@ -54,7 +50,6 @@ public:
     void duplicate();
 
     bool isModified() const;
-    void markClean();
     // Before the schedule is closed (New, Open, Exit): asks Save, Discard or Cancel when it changed.
     // True when the command may go on.
     bool confirmClose();
@@ -72,23 +67,19 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    ScheduleDocument document() const;
-    void show(const ScheduleHistory::Target& target);
-    EntryRef selection(EntryRef::List list) const;
-    void select(const EntryRef& ref);
     void updateActions();
-    QListWidget* activeList() const;
-    EntryRef::List listKind(const QListWidget* list) const;
-    void pasteInto(QListWidget* list, TextId label);
-    void dropFiles(QListWidget* list, const QList<class QUrl>& urls);
+    ScheduleListView* activeList() const;
+    EntryRef::List listKind(const ScheduleListView* list) const;
+    void pasteInto(ScheduleListView* list, TextId label);
+    void dropFiles(ScheduleListView* list, const QList<class QUrl>& urls);
     void offerRecovery();
 
     AppContext& context_;
     AppState& state_;
+    ScheduleDocument& document_;
     Window window_;
-    ScheduleHistory history_;
     std::optional<std::variant<FileEntry, AdvanceEntry>> copied_;
-    QListWidget* lastList_ = nullptr;
+    ScheduleListView* lastList_ = nullptr;
     bool sessionEnding_ = false;
     bool recoveryUnanswered_ = false;
 

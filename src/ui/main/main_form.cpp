@@ -11,8 +11,12 @@
 #include "texts/screen_texts.h"
 #include "ui/about/about_company_form.h"
 #include "ui/about/about_velmo_schedule_generator_form.h"
+#include "ui/document/entry_list_model.h"
+#include "ui/document/schedule_document.h"
+#include "ui/document/schedule_list_view.h"
 #include "ui/editors/advance_schedule_edit_form.h"
 #include "ui/editors/schedule_edit_form.h"
+#include "ui/overview/advance_colours.h"
 #include "ui/overview/overview_hooks.h"
 #include "ui/platform/app_context.h"
 #include "ui/platform/fixed_font.h"
@@ -30,7 +34,6 @@
 #include <QItemSelectionModel>
 #include <QKeySequence>
 #include <QLabel>
-#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
@@ -78,66 +81,25 @@ std::string nameOnDisk(const std::string& directory, const std::string& name) {
     return ExistingFileName(directory, name).value_or(name);
 }
 
-void swapRowTexts(QListWidget* list, int a, int b) {
-    const QString text = list->item(a)->text();
-    list->item(a)->setText(list->item(b)->text());
-    list->item(b)->setText(text);
-}
-
-// Swaps the selected entry with its neighbour (direction -1 up, +1 down), the model's records and
-// the rows' texts alike. The row the entry moved to, or -1 when nothing moved.
-template <typename Entry>
-int moveSelected(QListWidget* list, std::vector<Entry>& entries, int count, int direction) {
-    const int selected = list->currentRow();
-    const int rows = list->count();
-    const int target = selected + direction;
-    if (selected < 0 || rows <= 1 || target < 0 || target >= rows)
-        return -1;
-    if (!SwapEntries(entries, count, selected, target))
-        return -1;
-    swapRowTexts(list, selected, target);
-    return target;
-}
-
-// Removes the selected entry and its row; later rows move up. The row to select afterwards, -1 when
-// the list is now empty, -2 when nothing was removed.
-template <typename Entry>
-int removeSelected(QListWidget* list, std::vector<Entry>& entries, std::int16_t& count) {
-    const int selected = list->currentRow();
-    const int rows = list->count();
-    if (selected < 0 || rows < 1)
-        return -2;
-    if (!RemoveEntry(entries, count, selected))
-        return -2;
-    for (int i = selected; i < rows - 1; ++i)
-        list->item(i)->setText(list->item(i + 1)->text());
-    delete list->takeItem(rows - 1);
-    if (list->count() == 0)
-        return -1;
-    return std::min(selected, list->count() - 1);
-}
-
-void fillList(QListWidget* list, const std::vector<std::string>& rows) {
-    list->clear();
-    if (rows.empty())
-        return;
+void fillList(ScheduleListView* list, const std::vector<std::string>& rows) {
     QStringList texts;
     texts.reserve(static_cast<qsizetype>(rows.size()));
     for (const std::string& row : rows)
         texts.append(toQt(row));
-    // One insertion for all rows: the view then lays out and signals once instead of once a row.
-    list->addItems(texts);
-    list->setCurrentRow(0);
+    // One reset for all rows: the view then lays out and signals once instead of once a row.
+    list->rows()->setRows(texts);
+    list->setCurrentRow(texts.isEmpty() ? -1 : 0);
 }
 
 // The commands take the selected row as the entry index, so a row stays selected while any exists
 // (a Ctrl+click would otherwise clear it). Queued, so that it looks only once the list has settled.
-void keepOneRowSelected(QListWidget* list) {
+void keepOneRowSelected(ScheduleListView* list) {
     QObject::connect(
         list->selectionModel(), &QItemSelectionModel::selectionChanged, list,
         [list] {
-            if (list->selectedItems().isEmpty() && list->currentItem() != nullptr)
-                list->currentItem()->setSelected(true);
+            QItemSelectionModel* selection = list->selectionModel();
+            if (!selection->hasSelection() && list->currentIndex().isValid())
+                selection->select(list->currentIndex(), QItemSelectionModel::Select);
         },
         Qt::QueuedConnection);
 }
@@ -156,21 +118,17 @@ QPixmap logoPixmap(qreal devicePixelRatio) {
 } // namespace
 
 MainForm::MainForm(AppContext& context, const std::string& programDir, QWidget* parent)
-    : QMainWindow(parent), context_(context) {
+    : QMainWindow(parent), context_(context), document_(new ScheduleDocument(context.state, this)) {
     buildWindow();
     connectHandlers();
-    edits_ = new EditCommands(context_,
-                              {this, mainLists(),
-                               [this] {
-                                   ShowBasicList();
-                                   ShowAdvanceList();
-                                   ShowDetailList();
-                                   ButtonStatusSetup();
-                               },
-                               [this] { UpdateMainCaption(); }, [this] { return SaveSchedule(false); }},
-                              menuBar(), subFile);
+    edits_ = new EditCommands(
+        context_, *document_,
+        {this, {NormalList, AdvanceList, DetailList}, [this] { return SaveSchedule(false); }}, menuBar(),
+        subFile);
     Form_Load(programDir);
-    overview_ = new ScheduleOverviewHooks(context_, *this);
+    overview_ = new ScheduleOverviewHooks(context_, *document_, *this, {NormalList, AdvanceList, DetailList},
+                                          subHelp->menuAction());
+    AdvanceList->setItemDelegate(new AdvanceColourDelegate(AdvanceList));
     reserveStatusBarRoom();
     edits_->started();
     FitIntoScreen(*this, minimumSizeHint().expandedTo(kInitialSize));
@@ -307,7 +265,7 @@ void MainForm::buildMenus() {
     subExit->setShortcut(QKeySequence::Quit);
 }
 
-QGroupBox* MainForm::buildListFrame(const char* frameName, QListWidget*& list, const char* listName,
+QGroupBox* MainForm::buildListFrame(const char* frameName, ScheduleListView*& list, const char* listName,
                                     const std::array<QPushButton**, 3>& headers,
                                     const std::array<const char*, 3>& headerNames,
                                     const std::array<int, 3>& headerColumns,
@@ -318,12 +276,9 @@ QGroupBox* MainForm::buildListFrame(const char* frameName, QListWidget*& list, c
     auto* layout = new QVBoxLayout(frame);
     layout->setSpacing(4);
 
-    list = new QListWidget(frame);
+    list = new ScheduleListView(frame);
     list->setObjectName(QString::fromLatin1(listName));
     list->setFont(FixedPitchFont());
-    list->setSelectionMode(QAbstractItemView::SingleSelection);
-    list->setSortingEnabled(false);
-    list->setUniformItemSizes(true);
     keepOneRowSelected(list);
 
     // Column captions that stand above the fields of the row texts; they have no action. Their
@@ -376,46 +331,37 @@ void MainForm::connectHandlers() {
             &MainForm::subAboutVelmoScheduleGenerator_Click);
     connect(subAboutCompany, &QAction::triggered, this, &MainForm::subAboutCompany_Click);
 
-    // Every change to the schedule goes through the undo history.
-    const auto undoable = [this](TextId label, EntryRef::List list, void (MainForm::*handler)()) {
-        return [this, label, list, handler] {
-            edits_->record(label, list, [this, handler] { (this->*handler)(); });
-        };
-    };
-    connect(NormalAddCmd, &QPushButton::clicked, this,
-            undoable(TextId::TextAdd, EntryRef::List::Basic, &MainForm::NormalAddCmd_Click));
-    connect(NormalModifyCmd, &QPushButton::clicked, this,
-            undoable(TextId::TextModify, EntryRef::List::Basic, &MainForm::NormalModifyCmd_Click));
-    connect(NormalMoveUpCmd, &QPushButton::clicked, this,
-            undoable(TextId::TextMoveUp, EntryRef::List::Basic, &MainForm::NormalMoveUpCmd_Click));
-    connect(NormalMoveDownCmd, &QPushButton::clicked, this,
-            undoable(TextId::TextMoveDown, EntryRef::List::Basic, &MainForm::NormalMoveDownCmd_Click));
-    connect(NormalRemoveCmd, &QPushButton::clicked, this,
-            undoable(TextId::TextRemove, EntryRef::List::Basic, &MainForm::NormalRemoveCmd_Click));
-    connect(AdvanceAddCmd, &QPushButton::clicked, this,
-            undoable(TextId::TextAdd, EntryRef::List::Advance, &MainForm::AdvanceAddCmd_Click));
-    connect(AdvanceModifyCmd, &QPushButton::clicked, this,
-            undoable(TextId::TextModify, EntryRef::List::Advance, &MainForm::AdvanceModifyCmd_Click));
-    connect(AdvanceMoveUpCmd, &QPushButton::clicked, this,
-            undoable(TextId::TextMoveUp, EntryRef::List::Advance, &MainForm::AdvanceMoveUpCmd_Click));
-    connect(AdvanceMoveDownCmd, &QPushButton::clicked, this,
-            undoable(TextId::TextMoveDown, EntryRef::List::Advance, &MainForm::AdvanceMoveDownCmd_Click));
-    connect(AdvanceRemoveCmd, &QPushButton::clicked, this,
-            undoable(TextId::TextRemove, EntryRef::List::Advance, &MainForm::AdvanceRemoveCmd_Click));
-    connect(DetailAddCmd, &QPushButton::clicked, this,
-            undoable(TextId::TextAdd, EntryRef::List::Detail, &MainForm::DetailAddCmd_Click));
-    connect(DetailModifyCmd, &QPushButton::clicked, this,
-            undoable(TextId::TextModify, EntryRef::List::Detail, &MainForm::DetailModifyCmd_Click));
-    connect(DetailMoveUpCmd, &QPushButton::clicked, this,
-            undoable(TextId::TextMoveUp, EntryRef::List::Detail, &MainForm::DetailMoveUpCmd_Click));
-    connect(DetailMoveDownCmd, &QPushButton::clicked, this,
-            undoable(TextId::TextMoveDown, EntryRef::List::Detail, &MainForm::DetailMoveDownCmd_Click));
-    connect(DetailRemoveCmd, &QPushButton::clicked, this,
-            undoable(TextId::TextRemove, EntryRef::List::Detail, &MainForm::DetailRemoveCmd_Click));
+    connect(NormalAddCmd, &QPushButton::clicked, this, &MainForm::NormalAddCmd_Click);
+    connect(NormalModifyCmd, &QPushButton::clicked, this, &MainForm::NormalModifyCmd_Click);
+    connect(NormalMoveUpCmd, &QPushButton::clicked, this, &MainForm::NormalMoveUpCmd_Click);
+    connect(NormalMoveDownCmd, &QPushButton::clicked, this, &MainForm::NormalMoveDownCmd_Click);
+    connect(NormalRemoveCmd, &QPushButton::clicked, this, &MainForm::NormalRemoveCmd_Click);
+    connect(AdvanceAddCmd, &QPushButton::clicked, this, &MainForm::AdvanceAddCmd_Click);
+    connect(AdvanceModifyCmd, &QPushButton::clicked, this, &MainForm::AdvanceModifyCmd_Click);
+    connect(AdvanceMoveUpCmd, &QPushButton::clicked, this, &MainForm::AdvanceMoveUpCmd_Click);
+    connect(AdvanceMoveDownCmd, &QPushButton::clicked, this, &MainForm::AdvanceMoveDownCmd_Click);
+    connect(AdvanceRemoveCmd, &QPushButton::clicked, this, &MainForm::AdvanceRemoveCmd_Click);
+    connect(DetailAddCmd, &QPushButton::clicked, this, &MainForm::DetailAddCmd_Click);
+    connect(DetailModifyCmd, &QPushButton::clicked, this, &MainForm::DetailModifyCmd_Click);
+    connect(DetailMoveUpCmd, &QPushButton::clicked, this, &MainForm::DetailMoveUpCmd_Click);
+    connect(DetailMoveDownCmd, &QPushButton::clicked, this, &MainForm::DetailMoveDownCmd_Click);
+    connect(DetailRemoveCmd, &QPushButton::clicked, this, &MainForm::DetailRemoveCmd_Click);
+
+    // The lists, the buttons and the caption follow the document, whoever changed it.
+    document_->setSelectionSource([this](EntryRef::List list) { return selection(list); });
+    connect(document_, &ScheduleDocument::rowsChanged, this, &MainForm::rowsChanged);
+    connect(document_, &ScheduleDocument::reset, this, [this](const EntryRef& touched) {
+        ShowBasicList();
+        ShowAdvanceList();
+        ShowDetailList();
+        ButtonStatusSetup();
+        select(touched);
+    });
+    connect(document_, &ScheduleDocument::fileChanged, this, &MainForm::UpdateMainCaption);
 
     // A double click on a row does what the list's Modify button does, when that button would.
-    const auto modifyOnDoubleClick = [this](QListWidget* list, QPushButton* modify) {
-        connect(list, &QListWidget::itemDoubleClicked, this, [modify] {
+    const auto modifyOnDoubleClick = [this](ScheduleListView* list, QPushButton* modify) {
+        connect(list, &ScheduleListView::rowActivated, this, [modify] {
             if (modify->isEnabled())
                 modify->click();
         });
@@ -425,7 +371,7 @@ void MainForm::connectHandlers() {
     modifyOnDoubleClick(DetailList, DetailModifyCmd);
 
     // Whoever sets the row (a click, a refill, a move, an editor), the details follow.
-    connect(AdvanceList, &QListWidget::currentRowChanged, this, [this](int) { AdvanceList_Click(); });
+    connect(AdvanceList, &ScheduleListView::currentRowChanged, this, [this](int) { AdvanceList_Click(); });
 
     connect(KeepTimer, &QTimer::timeout, this, &MainForm::KeepTimer_Timer);
 }
@@ -532,20 +478,23 @@ void MainForm::InitPaths(const std::string& programDir) {
 
 void MainForm::LoadCurrentSchedule() {
     AppState& state = context_.state;
-    if (!FileExistsInDir(state.scheduleDir, state.scheduleFileName)) {
-        NewSchedule();
+    std::string directory = state.scheduleDir;
+    std::string name = state.scheduleFileName;
+    Schedule schedule;
+    if (!FileExistsInDir(directory, name)) {
+        document_->load(newDocument());
+        UpdateMainCaption();
         return;
     }
-    state.scheduleFileName = nameOnDisk(state.scheduleDir, state.scheduleFileName);
-    if (!ReadScheduleFile(state.scheduleDir, state.scheduleFileName, state.schedule)) {
+    name = nameOnDisk(directory, name);
+    if (!ReadScheduleFile(directory, name, schedule)) {
         // A damaged file is left alone; a later Save goes to a fresh name.
         showMessage(TextId::MsgFileReadError);
-        NewSchedule();
+        document_->load(newDocument());
+        UpdateMainCaption();
         return;
     }
-    ShowBasicList();
-    ShowAdvanceList();
-    ShowDetailList();
+    document_->load({std::move(schedule), directory, name});
     state.openDir = state.scheduleDir;
     UpdateMainCaption();
 }
@@ -592,20 +541,18 @@ void MainForm::KeepTimer_Timer() {
 // Lists
 
 void MainForm::ShowBasicList() {
-    const Schedule& schedule = context_.state.schedule;
+    const Schedule& schedule = document_->schedule();
     std::vector<std::string> rows;
-    const int count =
-        std::min(static_cast<int>(schedule.basicCount), static_cast<int>(schedule.basicEntries.size()));
+    const int count = document_->count(EntryRef::List::Basic);
     for (int i = 0; i < count; ++i)
         rows.push_back(FormatFileRow(schedule.basicEntries[static_cast<std::size_t>(i)]));
     fillList(NormalList, rows);
 }
 
 void MainForm::ShowAdvanceList() {
-    const Schedule& schedule = context_.state.schedule;
+    const Schedule& schedule = document_->schedule();
     std::vector<std::string> rows;
-    const int count =
-        std::min(static_cast<int>(schedule.advanceCount), static_cast<int>(schedule.advanceEntries.size()));
+    const int count = document_->count(EntryRef::List::Advance);
     for (int i = 0; i < count; ++i)
         rows.push_back(FormatAdvanceRow(schedule.advanceEntries[static_cast<std::size_t>(i)]));
     // Selecting row 0 runs AdvanceList_Click, which fills DetailList.
@@ -615,7 +562,7 @@ void MainForm::ShowAdvanceList() {
 void MainForm::ShowDetailList() {
     std::vector<std::string> rows;
     if (const AdvanceEntry* entry = selectedAdvanceEntry()) {
-        const int count = std::min(static_cast<int>(entry->fileCount), static_cast<int>(entry->files.size()));
+        const int count = document_->count(EntryRef::List::Detail, AdvanceList->currentRow());
         for (int i = 0; i < count; ++i)
             rows.push_back(FormatFileRow(entry->files[static_cast<std::size_t>(i)]));
     }
@@ -627,12 +574,8 @@ void MainForm::AdvanceList_Click() {
     ButtonStatusSetup();
 }
 
-AdvanceEntry* MainForm::selectedAdvanceEntry() {
-    Schedule& schedule = context_.state.schedule;
-    const int row = AdvanceList->currentRow();
-    if (row < 0 || row >= schedule.advanceCount || row >= static_cast<int>(schedule.advanceEntries.size()))
-        return nullptr;
-    return &schedule.advanceEntries[static_cast<std::size_t>(row)];
+const AdvanceEntry* MainForm::selectedAdvanceEntry() const {
+    return document_->advanceEntry(AdvanceList->currentRow());
 }
 
 void MainForm::selectAdvanceRow(int row) {
@@ -640,6 +583,90 @@ void MainForm::selectAdvanceRow(int row) {
     AdvanceList->setCurrentRow(row);
     if (unchanged)
         AdvanceList_Click();
+}
+
+ScheduleListView* MainForm::listOf(EntryRef::List list) const {
+    switch (list) {
+    case EntryRef::List::Basic:
+        return NormalList;
+    case EntryRef::List::Advance:
+        return AdvanceList;
+    case EntryRef::List::Detail:
+        return DetailList;
+    case EntryRef::List::None:
+        break;
+    }
+    return nullptr;
+}
+
+EntryRef MainForm::selection(EntryRef::List list) const {
+    switch (list) {
+    case EntryRef::List::Basic:
+        return {list, -1, NormalList->currentRow()};
+    case EntryRef::List::Advance:
+        return {list, AdvanceList->currentRow(), -1};
+    case EntryRef::List::Detail:
+        return {list, AdvanceList->currentRow(), DetailList->currentRow()};
+    case EntryRef::List::None:
+        break;
+    }
+    return {};
+}
+
+void MainForm::select(const EntryRef& ref) {
+    const auto clamped = [](int row, const ScheduleListView* list) {
+        return std::clamp(row, 0, list->count() - 1);
+    };
+    ScheduleListView* focus = nullptr;
+    if (ref.list == EntryRef::List::Basic && ref.index >= 0 && NormalList->count() > 0) {
+        NormalList->setCurrentRow(clamped(ref.index, NormalList));
+        focus = NormalList;
+    }
+    if ((ref.list == EntryRef::List::Advance || ref.list == EntryRef::List::Detail) && ref.advance >= 0 &&
+        AdvanceList->count() > 0) {
+        // A new row runs AdvanceList_Click, which refills the details.
+        AdvanceList->setCurrentRow(clamped(ref.advance, AdvanceList));
+        focus = AdvanceList;
+    }
+    if (ref.list == EntryRef::List::Detail && ref.index >= 0 && DetailList->count() > 0) {
+        DetailList->setCurrentRow(clamped(ref.index, DetailList));
+        focus = DetailList;
+    }
+    ButtonStatusSetup();
+    if (focus != nullptr)
+        focus->setFocus();
+}
+
+void MainForm::rowsChanged(const RowEdit& edit) {
+    ScheduleListView* list = listOf(edit.list);
+    // Details of an advance entry not shown are shown anew when it is selected.
+    if (list == nullptr || (edit.list == EntryRef::List::Detail && edit.advance != AdvanceList->currentRow()))
+        return;
+    list->rows()->applyEdit(edit);
+    int row = -1;
+    switch (edit.kind) {
+    case RowEdit::Kind::Insert:
+        row = edit.row + static_cast<int>(edit.texts.size()) - 1;
+        break;
+    case RowEdit::Kind::Replace:
+        row = edit.row;
+        break;
+    case RowEdit::Kind::Swap:
+        row = edit.other;
+        break;
+    case RowEdit::Kind::Remove:
+        row = std::min(edit.row, list->count() - 1);
+        break;
+    }
+    if (list == AdvanceList) {
+        if (row >= 0)
+            selectAdvanceRow(row);
+        else
+            ShowDetailList();
+    } else if (row >= 0) {
+        list->setCurrentRow(row);
+    }
+    ButtonStatusSetup();
 }
 
 void MainForm::ButtonStatusSetup() {
@@ -667,26 +694,20 @@ void MainForm::ButtonStatusSetup() {
     }
 }
 
-MainLists MainForm::mainLists() {
-    return MainLists{NormalList, AdvanceList, DetailList, [this] { ButtonStatusSetup(); },
-                     [this](int row) { selectAdvanceRow(row); }};
-}
-
 // ---------------------------------------------------------------------------------------------
 // New schedule and caption
 
-void MainForm::NewSchedule() {
-    AppState& state = context_.state;
-    state.scheduleDir = state.appPath;
+DocumentState MainForm::newDocument() const {
+    const std::string& directory = context_.state.appPath;
     // Listed once: a folder of thousands of earlier default names must not make this slow.
-    const DirectorySnapshot folder(state.scheduleDir);
-    state.scheduleFileName = FreeScheduleName(
-        [&folder](const std::string& name) { return folder.contains(name); }, processPendingEvents);
-    ClearSchedule(state.schedule);
-    NormalList->clear();
-    AdvanceList->clear();
-    DetailList->clear();
-    ButtonStatusSetup();
+    const DirectorySnapshot folder(directory);
+    std::string name = FreeScheduleName([&folder](const std::string& n) { return folder.contains(n); },
+                                        processPendingEvents);
+    return {Schedule{}, directory, std::move(name)};
+}
+
+void MainForm::NewSchedule() {
+    document_->replace(TextId::TextNew, newDocument());
     UpdateMainCaption();
 }
 
@@ -717,17 +738,14 @@ bool MainForm::OpenSchedule() {
 
 bool MainForm::readSchedule(const std::string& directory, const std::string& name) {
     AppState& state = context_.state;
-    // The model is replaced only by a file that decodes completely.
-    if (!ReadScheduleFile(directory, name, state.schedule)) {
+    // The document is replaced only by a file that decodes completely.
+    Schedule schedule;
+    if (!ReadScheduleFile(directory, name, schedule)) {
         showMessage(TextId::MsgFileReadError);
         return false;
     }
-    ShowBasicList();
-    ShowAdvanceList();
-    ShowDetailList();
     state.openDir = directory;
-    state.scheduleDir = directory;
-    state.scheduleFileName = name;
+    document_->replace(TextId::TextOpen, {std::move(schedule), directory, name});
     ButtonStatusSetup();
     UpdateMainCaption();
     return true;
@@ -753,12 +771,11 @@ bool MainForm::ShowOpenDialog(std::string& directory, std::string& name) {
 
 bool MainForm::writeSchedule(const std::string& directory, const std::string& name) {
     // The old file stays whole until the new one is complete, so nothing is deleted first.
-    const Result written = WriteScheduleFile(directory, name, context_.state.schedule, context_.random);
+    const Result written = WriteScheduleFile(directory, name, document_->schedule(), context_.random);
     if (!written) {
         showMessage(TextId::MsgFileSaveError);
         return false;
     }
-    overview_->scheduleSaved();
     return true;
 }
 
@@ -772,9 +789,8 @@ bool MainForm::SaveSchedule(bool saveAs) {
         name = nameOnDisk(directory, name);
         if (!writeSchedule(directory, name))
             return false;
-        state.scheduleFileName = name;
+        document_->saved(directory, name);
         UpdateMainCaption();
-        edits_->markClean();
         return true;
     }
     directory = state.saveDir;
@@ -783,17 +799,15 @@ bool MainForm::SaveSchedule(bool saveAs) {
         return false;
     if (!writeSchedule(directory, name))
         return false;
-    state.scheduleDir = directory;
-    state.scheduleFileName = name;
     state.saveDir = directory;
+    document_->saved(directory, name);
     UpdateMainCaption();
-    edits_->markClean();
     return true;
 }
 
 bool MainForm::CheckScheduleSavable() {
     if (const std::optional<std::string> refusal =
-            ScheduleSaveRefusal(context_.state.schedule, context_.texts)) {
+            ScheduleSaveRefusal(document_->schedule(), context_.texts)) {
         context_.prompts.message(this, toQt(*refusal));
         return false;
     }
@@ -822,19 +836,13 @@ bool MainForm::ShowSaveAsDialog(std::string& directory, std::string& name) {
 }
 
 void MainForm::newCommand() {
-    if (!edits_->confirmClose())
-        return;
-    edits_->record(TextId::TextNew, EntryRef::List::None, [this] { NewSchedule(); });
-    edits_->markClean();
+    if (edits_->confirmClose())
+        NewSchedule();
 }
 
 void MainForm::openCommand() {
-    if (!edits_->confirmClose())
-        return;
-    bool opened = false;
-    edits_->record(TextId::TextOpen, EntryRef::List::None, [this, &opened] { opened = OpenSchedule(); });
-    if (opened)
-        edits_->markClean();
+    if (edits_->confirmClose())
+        OpenSchedule();
 }
 
 void MainForm::OpenScheduleFile(const std::string& path) {
@@ -847,12 +855,7 @@ void MainForm::OpenScheduleFile(const std::string& path) {
     }
     if (!edits_->confirmClose())
         return;
-    name = nameOnDisk(directory, name);
-    bool opened = false;
-    edits_->record(TextId::TextOpen, EntryRef::List::None,
-                   [&, this] { opened = readSchedule(directory, name); });
-    if (opened)
-        edits_->markClean();
+    readSchedule(directory, nameOnDisk(directory, name));
 }
 
 void MainForm::NewCmd_Click() {
@@ -910,93 +913,135 @@ void MainForm::subAboutCompany_Click() {
 // ---------------------------------------------------------------------------------------------
 // List commands
 
-void MainForm::openScheduleEditor() {
-    ScheduleEditForm form(context_, mainLists(), this);
-    form.exec();
+void MainForm::openScheduleEditor(EntryRef::List list, bool add) {
+    AppState& state = context_.state;
+    ScheduleListView* view = listOf(list);
+    const int advance = list == EntryRef::List::Detail ? AdvanceList->currentRow() : -1;
+    if (list == EntryRef::List::Detail)
+        state.editAdvanceIndex = static_cast<std::int16_t>(advance);
+    std::optional<FileEntry> entry;
+    int index = -1;
+    if (!add) {
+        if (view->currentRow() == -1)
+            view->setCurrentRow(0);
+        index = view->currentRow();
+        state.editIndex = static_cast<std::int16_t>(index);
+        const std::vector<FileEntry>* entries = &document_->schedule().basicEntries;
+        if (list == EntryRef::List::Detail) {
+            const AdvanceEntry* owner = document_->advanceEntry(advance);
+            entries = owner != nullptr ? &owner->files : nullptr;
+        }
+        // The selection points at no entry: there is nothing to modify.
+        if (entries == nullptr || index < 0 || index >= document_->count(list, advance))
+            return;
+        entry = (*entries)[static_cast<std::size_t>(index)];
+    }
+    const int limit = list == EntryRef::List::Detail ? kMaxDetailEntries : kMaxBasicEntries;
+    ScheduleEditForm form(context_, entry, limit - document_->count(list, advance), this);
+    if (form.exec() != QDialog::Accepted || form.entries().empty())
+        return;
+    if (add)
+        document_->addFiles(TextId::TextAdd, list, advance, form.entries(), form.rows());
+    else
+        document_->replaceFile(list, advance, index, form.entries().front(), form.rows().front());
 }
 
-void MainForm::openAdvanceEditor() {
-    AdvanceScheduleEditForm form(context_, mainLists(), this);
-    if (form.exec() == QDialog::Accepted)
-        overview_->advanceEntryStored(AdvanceList->currentRow());
+void MainForm::openAdvanceEditor(bool add) {
+    AppState& state = context_.state;
+    std::optional<AdvanceEntry> entry;
+    if (add) {
+        if (AdvanceList->count() > 0)
+            state.editIndex = static_cast<std::int16_t>(AdvanceList->currentRow());
+    } else {
+        if (AdvanceList->currentRow() == -1)
+            selectAdvanceRow(0);
+        state.editIndex = static_cast<std::int16_t>(AdvanceList->currentRow());
+        const AdvanceEntry* selected = selectedAdvanceEntry();
+        if (selected == nullptr)
+            return;
+        entry = *selected;
+    }
+    AdvanceScheduleEditForm form(context_, entry, this);
+    if (form.exec() != QDialog::Accepted)
+        return;
+    if (add)
+        document_->addAdvance(TextId::TextAdd, form.entry(), form.row());
+    else
+        document_->replaceAdvance(state.editIndex, form.entry(), form.row());
+}
+
+void MainForm::moveSelected(EntryRef::List list, int direction) {
+    const ScheduleListView* view = listOf(list);
+    const int selected = view->currentRow();
+    const int target = selected + direction;
+    if (selected < 0 || view->count() <= 1 || target < 0 || target >= view->count())
+        return;
+    if (list == EntryRef::List::Detail && selectedAdvanceEntry() == nullptr)
+        return;
+    document_->moveEntry(list, list == EntryRef::List::Detail ? AdvanceList->currentRow() : -1, selected,
+                         direction);
+}
+
+void MainForm::removeSelected(EntryRef::List list) {
+    const ScheduleListView* view = listOf(list);
+    const int selected = view->currentRow();
+    if (selected < 0 || view->count() < 1)
+        return;
+    if (list == EntryRef::List::Detail && selectedAdvanceEntry() == nullptr)
+        return;
+    document_->removeEntry(list, list == EntryRef::List::Detail ? AdvanceList->currentRow() : -1, selected);
 }
 
 void MainForm::NormalAddCmd_Click() {
     context_.state.editMode = AppState::kEditAdd;
-    if (context_.state.schedule.basicCount >= kMaxBasicEntries) {
+    if (document_->count(EntryRef::List::Basic) >= kMaxBasicEntries) {
         showMessage(TextId::MsgTooManyBasic);
         return;
     }
-    openScheduleEditor();
+    openScheduleEditor(EntryRef::List::Basic, true);
 }
 
 void MainForm::NormalModifyCmd_Click() {
     context_.state.editMode = AppState::kEditModify;
-    openScheduleEditor();
+    openScheduleEditor(EntryRef::List::Basic, false);
 }
 
 void MainForm::NormalMoveUpCmd_Click() {
-    Schedule& schedule = context_.state.schedule;
-    const int row = moveSelected(NormalList, schedule.basicEntries, schedule.basicCount, -1);
-    if (row >= 0)
-        NormalList->setCurrentRow(row);
+    moveSelected(EntryRef::List::Basic, -1);
 }
 
 void MainForm::NormalMoveDownCmd_Click() {
-    Schedule& schedule = context_.state.schedule;
-    const int row = moveSelected(NormalList, schedule.basicEntries, schedule.basicCount, +1);
-    if (row >= 0)
-        NormalList->setCurrentRow(row);
+    moveSelected(EntryRef::List::Basic, +1);
 }
 
 void MainForm::NormalRemoveCmd_Click() {
-    Schedule& schedule = context_.state.schedule;
-    const int row = removeSelected(NormalList, schedule.basicEntries, schedule.basicCount);
-    if (row == -2)
-        return;
-    if (row >= 0)
-        NormalList->setCurrentRow(row);
-    ButtonStatusSetup();
+    removeSelected(EntryRef::List::Basic);
 }
 
 void MainForm::AdvanceAddCmd_Click() {
     context_.state.editMode = AppState::kEditAdd;
-    if (context_.state.schedule.advanceCount >= kMaxAdvanceEntries) {
+    if (document_->count(EntryRef::List::Advance) >= kMaxAdvanceEntries) {
         showMessage(TextId::MsgTooManyBasic);
         return;
     }
-    openAdvanceEditor();
+    openAdvanceEditor(true);
 }
 
 void MainForm::AdvanceModifyCmd_Click() {
     context_.state.editMode = AppState::kEditModify;
-    openAdvanceEditor();
+    openAdvanceEditor(false);
 }
 
 void MainForm::AdvanceMoveUpCmd_Click() {
-    Schedule& schedule = context_.state.schedule;
-    const int row = moveSelected(AdvanceList, schedule.advanceEntries, schedule.advanceCount, -1);
-    if (row >= 0)
-        selectAdvanceRow(row);
+    moveSelected(EntryRef::List::Advance, -1);
 }
 
 void MainForm::AdvanceMoveDownCmd_Click() {
-    Schedule& schedule = context_.state.schedule;
-    const int row = moveSelected(AdvanceList, schedule.advanceEntries, schedule.advanceCount, +1);
-    if (row >= 0)
-        selectAdvanceRow(row);
+    moveSelected(EntryRef::List::Advance, +1);
 }
 
 void MainForm::AdvanceRemoveCmd_Click() {
-    Schedule& schedule = context_.state.schedule;
-    const int row = removeSelected(AdvanceList, schedule.advanceEntries, schedule.advanceCount);
-    if (row == -2)
-        return;
-    if (row >= 0)
-        selectAdvanceRow(row);
-    else
-        DetailList->clear();
-    ButtonStatusSetup();
+    removeSelected(EntryRef::List::Advance);
 }
 
 void MainForm::DetailAddCmd_Click() {
@@ -1008,42 +1053,24 @@ void MainForm::DetailAddCmd_Click() {
         showMessage(TextId::MsgTooManyBasic);
         return;
     }
-    openScheduleEditor();
+    openScheduleEditor(EntryRef::List::Detail, true);
 }
 
 void MainForm::DetailModifyCmd_Click() {
     context_.state.editMode = AppState::kEditModifyDetail;
-    openScheduleEditor();
+    openScheduleEditor(EntryRef::List::Detail, false);
 }
 
 void MainForm::DetailMoveUpCmd_Click() {
-    AdvanceEntry* entry = selectedAdvanceEntry();
-    if (entry == nullptr)
-        return;
-    const int row = moveSelected(DetailList, entry->files, entry->fileCount, -1);
-    if (row >= 0)
-        DetailList->setCurrentRow(row);
+    moveSelected(EntryRef::List::Detail, -1);
 }
 
 void MainForm::DetailMoveDownCmd_Click() {
-    AdvanceEntry* entry = selectedAdvanceEntry();
-    if (entry == nullptr)
-        return;
-    const int row = moveSelected(DetailList, entry->files, entry->fileCount, +1);
-    if (row >= 0)
-        DetailList->setCurrentRow(row);
+    moveSelected(EntryRef::List::Detail, +1);
 }
 
 void MainForm::DetailRemoveCmd_Click() {
-    AdvanceEntry* entry = selectedAdvanceEntry();
-    if (entry == nullptr)
-        return;
-    const int row = removeSelected(DetailList, entry->files, entry->fileCount);
-    if (row == -2)
-        return;
-    if (row >= 0)
-        DetailList->setCurrentRow(row);
-    ButtonStatusSetup();
+    removeSelected(EntryRef::List::Detail);
 }
 
 } // namespace velmo

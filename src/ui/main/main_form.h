@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/editors/main_lists.h"
+#include "rules/schedule_history.h"
 
 #include <QMainWindow>
 #include <array>
@@ -9,7 +9,6 @@
 class QAction;
 class QGroupBox;
 class QLabel;
-class QListWidget;
 class QMenu;
 class QPushButton;
 class QTimer;
@@ -19,7 +18,10 @@ namespace velmo {
 struct AdvanceEntry;
 struct AppContext;
 class EditCommands;
+class ScheduleDocument;
+class ScheduleListView;
 class ScheduleOverviewHooks;
+struct RowEdit;
 class ShapeBar;
 enum class TextId;
 
@@ -35,7 +37,6 @@ public:
     MainForm(AppContext& context, const std::string& programDir, QWidget* parent = nullptr);
     ~MainForm() override;
 
-    // Called by the entry editors after they add an entry.
     void ButtonStatusSetup();
     void InitMainFormOsd();
 
@@ -45,6 +46,7 @@ public:
     // Runs whenever the selected row of AdvanceList is set, by the user or by the program.
     void AdvanceList_Click();
 
+    // Starts an empty schedule under the first free default name beside the program.
     void NewSchedule();
     void UpdateMainCaption();
 
@@ -91,8 +93,8 @@ public:
     void DetailMoveDownCmd_Click();
     void DetailRemoveCmd_Click();
 
-    // The lists and ButtonStatusSetup as the entry editors use them.
-    MainLists mainLists();
+    // The schedule being edited; every change to it goes through here.
+    ScheduleDocument& document() { return *document_; }
 
     // The session ends (a signal, a logout): no question is asked, unsaved changes are kept for the
     // next start, and the window closes.
@@ -104,7 +106,7 @@ protected:
 private:
     void buildWindow();
     void buildMenus();
-    QGroupBox* buildListFrame(const char* frameName, QListWidget*& list, const char* listName,
+    QGroupBox* buildListFrame(const char* frameName, ScheduleListView*& list, const char* listName,
                               const std::array<QPushButton**, 3>& headers,
                               const std::array<const char*, 3>& headerNames,
                               const std::array<int, 3>& headerColumns,
@@ -117,13 +119,24 @@ private:
     void Form_Unload();
     void InitPaths(const std::string& programDir);
     void LoadCurrentSchedule();
+    // An empty schedule under the first free default name beside the program.
+    DocumentState newDocument() const;
 
     // Sets the selected row of AdvanceList and runs AdvanceList_Click even when the row stays.
     void selectAdvanceRow(int row);
     // The advance entry whose details DetailList shows; null when none is selected.
-    AdvanceEntry* selectedAdvanceEntry();
-    void openScheduleEditor();
-    void openAdvanceEditor();
+    const AdvanceEntry* selectedAdvanceEntry() const;
+    ScheduleListView* listOf(EntryRef::List list) const;
+    EntryRef selection(EntryRef::List list) const;
+    // Selects the entry an undo or redo touched, and puts the focus on its list.
+    void select(const EntryRef& ref);
+    // The document changed some rows: the lists show it and select the entry the edit left.
+    void rowsChanged(const RowEdit& edit);
+    // Opens the file entry editor on the selected row of `list` (or for an Add) and stores its result.
+    void openScheduleEditor(EntryRef::List list, bool add);
+    void openAdvanceEditor(bool add);
+    void moveSelected(EntryRef::List list, int direction);
+    void removeSelected(EntryRef::List list);
     void showMessage(TextId id);
     // Writes the schedule safely; on failure tells the user and gives false.
     bool writeSchedule(const std::string& directory, const std::string& name);
@@ -135,7 +148,8 @@ private:
 
     AppContext& context_;
     bool unloaded_ = false;
-    EditCommands* edits_ = nullptr; // owned by this window
+    ScheduleDocument* document_ = nullptr; // owned by this window
+    EditCommands* edits_ = nullptr;        // owned by this window
     ScheduleOverviewHooks* overview_ = nullptr;
 
     // Controls, named as the program's documentation names them; others find them by object name.
@@ -159,9 +173,9 @@ private:
     QGroupBox* NormalFrame = nullptr;
     QGroupBox* AdvanceFrame = nullptr;
     QGroupBox* DetailFrame = nullptr;
-    QListWidget* NormalList = nullptr;
-    QListWidget* AdvanceList = nullptr;
-    QListWidget* DetailList = nullptr;
+    ScheduleListView* NormalList = nullptr;
+    ScheduleListView* AdvanceList = nullptr;
+    ScheduleListView* DetailList = nullptr;
 
     QPushButton* BasicFileNameCmd = nullptr;
     QPushButton* BasicPlayTimesCmd = nullptr;

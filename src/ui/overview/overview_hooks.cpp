@@ -1,12 +1,13 @@
 #include "overview_hooks.h"
 
 #include "advance_colours.h"
+#include "media_listing.h"
 #include "schedule_overview_form.h"
 
 #include "model/app_state.h"
 #include "model/media_folder.h"
-#include "rules/publish.h"
 #include "rules/schedule_sense.h"
+#include "ui/document/schedule_document.h"
 #include "ui/platform/app_context.h"
 #include "ui/platform/clock.h"
 #include "ui/platform/ui_text.h"
@@ -14,7 +15,6 @@
 #include <QAction>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QListWidget>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -37,8 +37,11 @@ CivilDate todayOf(const AppContext& context) {
 
 } // namespace
 
-ScheduleOverviewHooks::ScheduleOverviewHooks(AppContext& context, QMainWindow& mainWindow)
-    : QObject(&mainWindow), context_(context), mainWindow_(mainWindow) {
+ScheduleOverviewHooks::ScheduleOverviewHooks(AppContext& context, ScheduleDocument& document,
+                                             QMainWindow& mainWindow, MainListViews lists,
+                                             QAction* beforeMenu)
+    : QObject(&mainWindow), context_(context), document_(document), mainWindow_(mainWindow), lists_(lists),
+      media_(new MediaListing(this)) {
     setObjectName(QStringLiteral("ScheduleOverviewHooks"));
     const auto text = [this](TextId id) { return screenText(context_.texts, id); };
 
@@ -48,24 +51,23 @@ ScheduleOverviewHooks::ScheduleOverviewHooks(AppContext& context, QMainWindow& m
     open->setObjectName(QStringLiteral("subScheduleOverview"));
     open->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
     connect(open, &QAction::triggered, this, [this] { openOverview(); });
-    if (auto* help = mainWindow.findChild<QMenu*>(QStringLiteral("subHelp")))
-        mainWindow.menuBar()->insertMenu(help->menuAction(), view);
+    if (beforeMenu != nullptr)
+        mainWindow.menuBar()->insertMenu(beforeMenu, view);
     else
         mainWindow.menuBar()->addMenu(view);
 
-    if (auto* advance = mainWindow.findChild<QListWidget*>(QStringLiteral("AdvanceList")))
-        advance->setItemDelegate(new AdvanceColourDelegate(advance));
-    // Every change of the schedule shows in some row; the overview follows the rows.
-    for (const char* name : {"NormalList", "AdvanceList", "DetailList"}) {
-        auto* list = mainWindow.findChild<QListWidget*>(QString::fromLatin1(name));
-        if (list == nullptr)
-            continue;
-        QAbstractItemModel* model = list->model();
-        connect(model, &QAbstractItemModel::rowsInserted, this, &ScheduleOverviewHooks::scheduleChanged);
-        connect(model, &QAbstractItemModel::rowsRemoved, this, &ScheduleOverviewHooks::scheduleChanged);
-        connect(model, &QAbstractItemModel::dataChanged, this, &ScheduleOverviewHooks::scheduleChanged);
-        connect(model, &QAbstractItemModel::modelReset, this, &ScheduleOverviewHooks::scheduleChanged);
-    }
+    connect(&document_, &ScheduleDocument::changed, this, &ScheduleOverviewHooks::scheduleChanged);
+    connect(&document_, &ScheduleDocument::rowsChanged, this, &ScheduleOverviewHooks::rowsChanged);
+    connect(&document_, &ScheduleDocument::wasSaved, this, &ScheduleOverviewHooks::scheduleSaved);
+    connect(media_, &MediaListing::arrived, this, &ScheduleOverviewHooks::showSavedMessage);
+}
+
+void ScheduleOverviewHooks::rowsChanged(const RowEdit& edit) {
+    // Only the advance editor's OK stores an advance entry under these captions.
+    if (edit.list == EntryRef::List::Advance &&
+        (edit.kind == RowEdit::Kind::Insert || edit.kind == RowEdit::Kind::Replace) &&
+        (edit.label == TextId::TextAdd || edit.label == TextId::TextModify))
+        advanceEntryStored(edit.row);
 }
 
 ScheduleOverviewHooks::~ScheduleOverviewHooks() = default;
@@ -114,7 +116,7 @@ void ScheduleOverviewHooks::advanceEntryStored(int index) {
     if (overview_ != nullptr && overview_->isVisible())
         overview_->refresh();
     const std::vector<ScheduleProblem> warnings =
-        AdvanceEntryWarnings(context_.state.schedule, index, todayOf(context_));
+        AdvanceEntryWarnings(document_.schedule(), index, todayOf(context_));
     if (warnings.empty()) {
         if (notice_ != nullptr)
             notice_->hide();
@@ -138,10 +140,19 @@ void ScheduleOverviewHooks::advanceEntryStored(int index) {
 }
 
 void ScheduleOverviewHooks::scheduleSaved() {
-    const MediaFolder media(
-        MediaFoldersOf(ReadPublishSettings(context_.state.appPath), context_.state.mediaDir));
+    savedMessagePending_ = true;
+    // A listing still under way answers for this save too.
+    if (!media_->pending())
+        media_->request(context_.state.appPath, context_.state.mediaDir);
+}
+
+void ScheduleOverviewHooks::showSavedMessage() {
+    if (!savedMessagePending_ || media_->folder() == nullptr)
+        return;
+    savedMessagePending_ = false;
+    const MediaFolder& media = *media_->folder();
     const auto problems =
-        FindScheduleProblems(context_.state.schedule, todayOf(context_),
+        FindScheduleProblems(document_.schedule(), todayOf(context_),
                              [&media](const std::string& name) { return media.contains(name); });
     const QString message = problems.empty()
                                 ? screenText(context_.texts, TextId::MsgSavedClean)
@@ -165,21 +176,18 @@ void ScheduleOverviewHooks::openOverview(int index) {
 }
 
 void ScheduleOverviewHooks::selectEntry(const EntryId& entry) {
-    const auto list = [this](const char* name) {
-        return mainWindow_.findChild<QListWidget*>(QString::fromLatin1(name));
-    };
-    QListWidget* target = nullptr;
+    ScheduleListView* target = nullptr;
     int row = entry.index;
     if (entry.kind == EntryId::Kind::Basic) {
-        target = list("NormalList");
+        target = lists_.NormalList;
     } else if (entry.kind == EntryId::Kind::Advance || entry.kind == EntryId::Kind::Detail) {
-        QListWidget* advance = list("AdvanceList");
+        ScheduleListView* advance = lists_.AdvanceList;
         // Selecting the advance row refills the detail list for it.
         if (advance != nullptr && entry.index < advance->count())
             advance->setCurrentRow(entry.index);
         target = advance;
         if (entry.kind == EntryId::Kind::Detail) {
-            target = list("DetailList");
+            target = lists_.DetailList;
             row = entry.detail;
         }
     }

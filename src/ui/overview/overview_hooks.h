@@ -1,9 +1,11 @@
 #pragma once
 
 #include "rules/finding.h"
+#include "ui/document/schedule_list_view.h"
 
 #include <QObject>
 
+class QAction;
 class QLabel;
 class QMainWindow;
 class QPushButton;
@@ -12,37 +14,48 @@ class QWidget;
 namespace velmo {
 
 struct AppContext;
+class MediaListing;
+class ScheduleDocument;
 class ScheduleOverviewForm;
+struct RowEdit;
 
 // What the schedule overview adds to the main window, kept out of it: the View menu that opens the
-// overview, each advance row's colour, the status-bar notice after the advance editor's OK and the
-// count of warnings after a save. It finds the window's lists and menus by their object names.
+// overview, the status-bar notice after the advance editor's OK and the count of warnings after a
+// save. It follows the document; the lists it is handed are only selected in.
 class ScheduleOverviewHooks : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ScheduleOverviewHooks)
 public:
-    ScheduleOverviewHooks(AppContext& context, QMainWindow& mainWindow);
+    // The View menu goes before `beforeMenu` (at the end when null).
+    ScheduleOverviewHooks(AppContext& context, ScheduleDocument& document, QMainWindow& mainWindow,
+                          MainListViews lists, QAction* beforeMenu = nullptr);
     ~ScheduleOverviewHooks() override;
 
     // After OK in the advance editor stored entry `index`: says, without asking anything, when it
     // overlaps another entry, has ended or never meets its week day.
     void advanceEntryStored(int index);
-    // After a save that succeeded.
+    // After a save that succeeded: the count of warnings, once the media folders are listed.
     void scheduleSaved();
-    // After any change of the schedule; the rows' changes call it already, a change that leaves every
-    // row text as it was (an undone time window, say) has to.
+    // After any change of the schedule.
     void scheduleChanged();
 
     // Opens the overview (or brings it up), on advance entry `index` when one is given.
     void openOverview(int index = -1);
     ScheduleOverviewForm* overview() const { return overview_; }
+    MediaListing* mediaListing() const { return media_; }
 
 private:
     void buildNotice();
+    void rowsChanged(const RowEdit& edit);
+    void showSavedMessage();
     void selectEntry(const EntryId& entry);
 
     AppContext& context_;
+    ScheduleDocument& document_;
     QMainWindow& mainWindow_;
+    MainListViews lists_;
+    MediaListing* media_ = nullptr;
+    bool savedMessagePending_ = false;
     ScheduleOverviewForm* overview_ = nullptr;
     bool refreshPending_ = false;
     int noticeEntry_ = -1;

@@ -1,12 +1,12 @@
 #include "schedule_overview_form.h"
 
 #include "day_strip.h"
+#include "media_listing.h"
 #include "month_calendar.h"
 
 #include "model/app_state.h"
 #include "model/media_folder.h"
 #include "rules/entry_rules.h"
-#include "rules/publish.h"
 #include "rules/schedule_rules.h"
 #include "ui/platform/app_context.h"
 #include "ui/platform/clock.h"
@@ -32,10 +32,7 @@ constexpr TextId kWeekDayWords[] = {TextId::TextSunday,    TextId::TextMonday,  
                                     TextId::TextSaturday};
 
 QString shownDate(const CivilDate& d) {
-    return QStringLiteral("%1/%2/%3")
-        .arg(d.year, 4, 10, QLatin1Char('0'))
-        .arg(d.month, 2, 10, QLatin1Char('0'))
-        .arg(d.day, 2, 10, QLatin1Char('0'));
+    return toQt(FormatSlashDate(d));
 }
 
 QString timeWindow(int first, int last) {
@@ -49,7 +46,12 @@ int advanceCountOf(const Schedule& s) {
 } // namespace
 
 ScheduleOverviewForm::ScheduleOverviewForm(AppContext& context, QWidget* parent)
-    : QWidget(parent, Qt::Window), context_(context) {
+    : QWidget(parent, Qt::Window), context_(context), media_(new MediaListing(this)) {
+    // The listing came back: the files it finds missing join the problems.
+    connect(media_, &MediaListing::arrived, this, [this] {
+        findProblems();
+        fillProblems();
+    });
     buildWindow();
     InitScheduleOverviewFormOsd();
     const CivilDate now = today();
@@ -184,15 +186,27 @@ CivilDate ScheduleOverviewForm::today() const {
 }
 
 void ScheduleOverviewForm::refresh() {
-    const AppState& state = context_.state;
-    const MediaFolder media(MediaFoldersOf(ReadPublishSettings(state.appPath), state.mediaDir));
-    problems_ = FindScheduleProblems(state.schedule, today(),
-                                     [&media](const std::string& name) { return media.contains(name); });
+    findProblems();
     fillProblems();
     showMonth();
+    // The folders may have changed as well; their listing follows when it comes. One listing at a
+    // time: edits must not pile up threads behind a folder that does not answer.
+    if (!media_->pending())
+        media_->request(context_.state.appPath, context_.state.mediaDir);
+}
+
+void ScheduleOverviewForm::findProblems() {
+    const std::shared_ptr<const MediaFolder> media = media_->folder();
+    // Until the first listing comes back, no file counts as missing.
+    problems_ = FindScheduleProblems(context_.state.schedule, today(), [&media](const std::string& name) {
+        return media == nullptr || media->contains(name);
+    });
 }
 
 void ScheduleOverviewForm::fillProblems() {
+    // The problem the user selected stays selected when the list is filled anew.
+    const QString selected =
+        ProblemsList->currentItem() != nullptr ? ProblemsList->currentItem()->text() : QString();
     ProblemsList->clear();
     QStringList rows;
     rows.reserve(static_cast<qsizetype>(problems_.size()));
@@ -203,6 +217,8 @@ void ScheduleOverviewForm::fillProblems() {
         return;
     }
     ProblemsList->addItems(rows);
+    if (const qsizetype row = rows.indexOf(selected); !selected.isEmpty() && row >= 0)
+        ProblemsList->setCurrentRow(static_cast<int>(row));
 }
 
 void ScheduleOverviewForm::stepMonth(int step) {

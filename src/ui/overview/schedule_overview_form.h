@@ -14,6 +14,7 @@ namespace velmo {
 
 struct AppContext;
 class DayStrip;
+class MediaListing;
 class MonthCalendar;
 
 // The non-modal "Schedule Overview": a month of days with the periods in force, the selected day hour
@@ -34,6 +35,8 @@ public:
     void showAdvanceEntry(int index);
 
     const std::vector<ScheduleProblem>& problems() const { return problems_; }
+    // Lists the media folders off the window's thread; missing files are found once it answers.
+    MediaListing* mediaListing() const { return media_; }
     CivilDate shownDay() const { return {year_, month_, day_}; }
 
 signals:
@@ -46,10 +49,12 @@ private:
     void stepMonth(int step);
     void showMonth();
     void showSelectedDay();
+    void findProblems();
     void fillProblems();
     CivilDate today() const;
 
     AppContext& context_;
+    MediaListing* media_ = nullptr;
     int year_ = 2000;
     int month_ = 1;
     int day_ = 1;

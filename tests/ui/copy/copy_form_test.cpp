@@ -466,9 +466,7 @@ TEST(CopyForm, CopiesTheFileBrowsedInTheEntryEditorThatOpensIt) {
         form.show();
         form.findChild<QPushButton*>(QStringLiteral("CopyCmd"))->click();
     };
-    QListWidget normal, advance, detail;
-    c.t.state.editMode = 1;
-    ScheduleEditForm editor(c.t.context, MainLists{&normal, &advance, &detail, [] {}, {}});
+    ScheduleEditForm editor(c.t.context, std::nullopt, kMaxBasicEntries);
     editor.show();
     c.t.prompts.files = {c.media + QStringLiteral("/Clip.Avi")};
 

@@ -86,11 +86,9 @@ TEST_F(AccessibilityTest, NamesFollowTheActiveScreenTexts) {
     EXPECT_EQ(accessibleName(Label(*form, "VelmoLogoImage")),
               toQt(SecondLanguageText(TextId::TextProductName)));
 
-    state().editMode = 1;
-    ScheduleEditForm editor(tc.context, form->mainLists());
+    ScheduleEditForm editor(tc.context, std::nullopt, kMaxBasicEntries, form.get());
     EXPECT_EQ(accessibleName(&editor, "PlayTimesCombo"), toQt(SecondLanguageText(TextId::TextPlayTimes)));
-    state().editMode = 1;
-    AdvanceScheduleEditForm advance(tc.context, form->mainLists());
+    AdvanceScheduleEditForm advance(tc.context, std::nullopt, form.get());
     EXPECT_EQ(accessibleName(&advance, "StopMonthCombo"), toQt(SecondLanguageText(TextId::TextStopDay)) +
                                                               QStringLiteral(", ") +
                                                               toQt(SecondLanguageText(TextId::TextMonth)));
@@ -98,8 +96,7 @@ TEST_F(AccessibilityTest, NamesFollowTheActiveScreenTexts) {
 
 TEST_F(AccessibilityTest, FileEntryEditorNamesItsFieldsAndStillReportsTheChosenValues) {
     start();
-    state().editMode = 1;
-    ScheduleEditForm editor(tc.context, form->mainLists());
+    ScheduleEditForm editor(tc.context, std::nullopt, kMaxBasicEntries, form.get());
     EXPECT_EQ(accessibleName(&editor, "FileNameText"), QStringLiteral("File Name"));
     EXPECT_EQ(accessibleName(&editor, "PlayTimesCombo"), QStringLiteral("Play Times"));
     EXPECT_EQ(accessibleName(&editor, "VolumeCombo"), QStringLiteral("Volume"));
@@ -119,8 +116,7 @@ TEST_F(AccessibilityTest, FileEntryEditorNamesItsFieldsAndStillReportsTheChosenV
 
 TEST_F(AccessibilityTest, AdvanceEditorNamesEachListWithItsFrame) {
     start();
-    state().editMode = 1;
-    AdvanceScheduleEditForm editor(tc.context, form->mainLists());
+    AdvanceScheduleEditForm editor(tc.context, std::nullopt, form.get());
     EXPECT_EQ(accessibleName(&editor, "StartYearCombo"), QStringLiteral("Start Day, Year"));
     EXPECT_EQ(accessibleName(&editor, "StopDayCombo"), QStringLiteral("Stop Day, Day"));
     EXPECT_EQ(accessibleName(&editor, "StartMinuteCombo"), QStringLiteral("Start Time, Minute"));

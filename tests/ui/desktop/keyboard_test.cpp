@@ -24,8 +24,8 @@ protected:
     }
 
     // Double-clicks row `row` of `list` as a mouse would, and reports the dialog that opened.
-    QString doubleClickRow(QListWidget* list, int row) {
-        const QPoint at = list->visualItemRect(list->item(row)).center();
+    QString doubleClickRow(ScheduleListView* list, int row) {
+        const QPoint at = RowRect(list, row).center();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
         const QString opened =
             OpenedDialog([&] { QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at); });
@@ -67,7 +67,7 @@ TEST_F(KeyboardTest, DoubleClickOnARowModifiesThatRowsEntry) {
     EXPECT_EQ(state().editMode, 2);
     EXPECT_EQ(state().editIndex, 1);
     // The click that selected the second advance entry shows its details.
-    EXPECT_EQ(List(*form, "DetailList")->item(0)->text().left(3), QStringLiteral("D10"));
+    EXPECT_EQ(List(*form, "DetailList")->rowText(0).left(3), QStringLiteral("D10"));
 
     EXPECT_EQ(doubleClickRow(List(*form, "DetailList"), 1), QStringLiteral("velmo::ScheduleEditForm"));
     EXPECT_EQ(state().editMode, 4);
@@ -78,9 +78,9 @@ TEST_F(KeyboardTest, DoubleClickOnARowModifiesThatRowsEntry) {
 TEST_F(KeyboardTest, DoubleClickBesideTheRowsOpensNothing) {
     startWithFullLists();
     state().editMode = 0;
-    QListWidget* list = List(*form, "NormalList");
-    const QPoint below = list->visualItemRect(list->item(1)).bottomLeft() + QPoint(4, 30);
-    ASSERT_EQ(list->itemAt(below), nullptr);
+    ScheduleListView* list = List(*form, "NormalList");
+    const QPoint below = RowRect(list, 1).bottomLeft() + QPoint(4, 30);
+    ASSERT_FALSE(list->indexAt(below).isValid());
     EXPECT_EQ(OpenedDialog([&] { QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, below); }),
               QString());
     EXPECT_EQ(state().editMode, 0);

@@ -1,3 +1,4 @@
+#include "rules/entry_batch.h"
 #include "support/test_context.h"
 #include "ui/editors/advance_schedule_edit_form.h"
 
@@ -85,11 +86,38 @@ protected:
         });
     }
 
+    // Opens the editor as the main window's commands do (editMode 1 add, 2 modify), and after OK
+    // stores its result in the schedule and AdvanceList as they do.
     AdvanceScheduleEditForm& open(int editMode) {
-        t.state.editMode = static_cast<std::int16_t>(editMode);
-        form = std::make_unique<AdvanceScheduleEditForm>(
-            t.context, MainLists{&NormalList, &AdvanceList, &DetailList, [this] { ++buttonSetups; },
-                                 [this](int row) { AdvanceList.setCurrentRow(row); }});
+        AppState& state = t.state;
+        Schedule& schedule = state.schedule;
+        state.editMode = static_cast<std::int16_t>(editMode);
+        const bool add = editMode == AppState::kEditAdd;
+        std::optional<AdvanceEntry> entry;
+        if (add) {
+            if (AdvanceList.count() > 0)
+                state.editIndex = static_cast<std::int16_t>(AdvanceList.currentRow());
+        } else {
+            if (AdvanceList.currentRow() == -1)
+                AdvanceList.setCurrentRow(0);
+            state.editIndex = static_cast<std::int16_t>(AdvanceList.currentRow());
+            entry = schedule.advanceEntries[state.editIndex];
+        }
+        form = std::make_unique<AdvanceScheduleEditForm>(t.context, entry);
+        QObject::connect(form.get(), &QDialog::accepted, [this, add] {
+            Schedule& s = t.state.schedule;
+            const QString row = QString::fromStdString(form->row());
+            if (add) {
+                ASSERT_TRUE(AppendEntry(s.advanceEntries, s.advanceCount, kMaxAdvanceEntries, form->entry()));
+                AdvanceList.addItem(row);
+                AdvanceList.setCurrentRow(AdvanceList.count() - 1);
+                ++buttonSetups;
+            } else {
+                s.advanceEntries[t.state.editIndex] = form->entry();
+                AdvanceList.item(t.state.editIndex)->setText(row);
+                AdvanceList.setCurrentRow(t.state.editIndex);
+            }
+        });
         form->show();
         return *form;
     }
@@ -192,11 +220,10 @@ TEST_F(AdvanceScheduleEditFormTest, Add_OKAtOnceStoresTodayAndAppendsTheSelected
     EXPECT_EQ(AdvanceList.item(1)->text(), " 2007/05/31   2007/05/31   All Day");
     EXPECT_EQ(AdvanceList.item(0)->text(), "row 0");
     EXPECT_EQ(AdvanceList.currentRow(), 1);
-    // The selection ran before the count was raised, with the new element already in place.
+    // The row is selected once the entry is in the schedule, so its details can be shown.
     ASSERT_EQ(clicks.size(), 1u);
     EXPECT_EQ(clicks[0].row, 1);
-    EXPECT_EQ(clicks[0].advanceCount, 1);
-    EXPECT_GE(clicks[0].entries, 2);
+    EXPECT_EQ(clicks[0].advanceCount, 2);
     EXPECT_EQ(buttonSetups, 1);
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(form->result(), QDialog::Accepted);

@@ -1,3 +1,4 @@
+#include "rules/entry_batch.h"
 #include "support/modal_script.h"
 #include "support/test_context.h"
 #include "ui/editors/schedule_edit_form.h"
@@ -36,10 +37,45 @@ protected:
     int buttonSetups = 0;
     std::unique_ptr<ScheduleEditForm> form;
 
+    // Opens the editor as the main window's commands do (editMode 1 add, 2 modify, 3 add detail,
+    // 4 modify detail), and after OK stores its result in the schedule and the lists as they do.
     ScheduleEditForm& open(int editMode) {
-        t.state.editMode = static_cast<std::int16_t>(editMode);
-        form = std::make_unique<ScheduleEditForm>(
-            t.context, MainLists{&NormalList, &AdvanceList, &DetailList, [this] { ++buttonSetups; }, {}});
+        AppState& state = t.state;
+        Schedule& schedule = state.schedule;
+        state.editMode = static_cast<std::int16_t>(editMode);
+        const bool detail = editMode == AppState::kEditAddDetail || editMode == AppState::kEditModifyDetail;
+        const bool add = editMode == AppState::kEditAdd || editMode == AppState::kEditAddDetail;
+        QListWidget* list = detail ? &DetailList : &NormalList;
+        if (detail)
+            state.editAdvanceIndex = static_cast<std::int16_t>(AdvanceList.currentRow());
+        std::optional<FileEntry> entry;
+        if (!add) {
+            if (list->currentRow() == -1)
+                list->setCurrentRow(0);
+            state.editIndex = static_cast<std::int16_t>(list->currentRow());
+            entry = detail ? schedule.advanceEntries[state.editAdvanceIndex].files[state.editIndex]
+                           : schedule.basicEntries[state.editIndex];
+        }
+        std::vector<FileEntry>& entries =
+            detail ? schedule.advanceEntries[state.editAdvanceIndex].files : schedule.basicEntries;
+        std::int16_t& count =
+            detail ? schedule.advanceEntries[state.editAdvanceIndex].fileCount : schedule.basicCount;
+        const int limit = detail ? kMaxDetailEntries : kMaxBasicEntries;
+        form = std::make_unique<ScheduleEditForm>(t.context, entry, limit - count);
+        QObject::connect(form.get(), &QDialog::accepted, [this, add, list, &entries, &count, limit] {
+            for (std::size_t i = 0; i < form->entries().size(); ++i) {
+                if (add) {
+                    ASSERT_TRUE(AppendEntry(entries, count, limit, form->entries()[i]));
+                    list->addItem(QString::fromStdString(form->rows()[i]));
+                    list->setCurrentRow(list->count() - 1);
+                } else {
+                    entries[static_cast<std::size_t>(t.state.editIndex)] = form->entries()[i];
+                    list->item(t.state.editIndex)->setText(QString::fromStdString(form->rows()[i]));
+                }
+            }
+            if (add && !form->entries().empty())
+                ++buttonSetups;
+        });
         form->show();
         return *form;
     }
@@ -463,8 +499,7 @@ TEST_F(ScheduleEditFormTest, Browse_inQtsOwnDialog_filtersAsWrittenAndALongNameS
     AppContext context{t.state, t.texts, qtPrompts, t.clock, t.random, t.volumes, t.links, {}};
     const std::string name = "a_very_long_media_file_name.mp3";
     std::ofstream(t.appPath() + name) << "x";
-    t.state.editMode = AppState::kEditAdd;
-    ScheduleEditForm editor(context, MainLists{&NormalList, &AdvanceList, &DetailList, [] {}, {}});
+    ScheduleEditForm editor(context, std::nullopt, kMaxBasicEntries);
     editor.show();
     QStringList filters;
     test::ModalScript script({[&](QWidget* dialog) {

@@ -121,15 +121,25 @@ TEST_F(EditingCycleTest, AdvanceModify_refillsTheDetailListAndSelectsItsFirstRow
     Schedule s;
     AddAdvance(s, MakeAdvance(7, 1, 3, 2, 3));
     load(s);
-    QListWidget* details = List(*form, "DetailList");
-    // A row as the editor writes a name typed without a dot, and a later row selected.
-    details->item(0)->setText(QStringLiteral("D0"));
+    ScheduleListView* details = List(*form, "DetailList");
+    // Row 0 as the editor writes a name typed without a dot, and a later row selected.
+    details->setCurrentRow(0);
+    WithDialog(
+        [&] { Button(*form, "DetailModifyCmd")->click(); },
+        [](QWidget* dialog) {
+            dialog->findChild<QLineEdit*>(QStringLiteral("FileNameText"))->setText(QStringLiteral("d0"));
+            dialog->findChild<QPushButton*>(QStringLiteral("OKCmd"))->click();
+        });
+    ASSERT_EQ(Rows(details).at(0), QStringLiteral("D0") + QString(23, QLatin1Char(' ')) +
+                                       QStringLiteral("1  ") + QString(5, QLatin1Char(' ')) +
+                                       QStringLiteral("Default"));
     details->setCurrentRow(2);
 
     WithDialog([&] { Button(*form, "AdvanceModifyCmd")->click(); },
                [](QWidget* dialog) { dialog->findChild<QPushButton*>(QStringLiteral("OKCmd"))->click(); });
 
-    EXPECT_EQ(Rows(details).at(0), QString::fromStdString(FormatFileRow(s.advanceEntries[0].files[0])));
+    EXPECT_EQ(Rows(details).at(0),
+              QString::fromStdString(FormatFileRow(schedule().advanceEntries[0].files[0])));
     EXPECT_EQ(details->count(), 3);
     EXPECT_EQ(details->currentRow(), 0);
 }

@@ -59,7 +59,7 @@ protected:
         EXPECT_NE(found, nullptr) << name;
         return found;
     }
-    QListWidget* list(const char* name) const { return child<QListWidget>(name); }
+    ScheduleListView* list(const char* name) const { return child<ScheduleListView>(name); }
     void click(const char* name) const { child<QPushButton>(name)->click(); }
     void trigger(const char* name) const { child<QAction>(name)->trigger(); }
 
@@ -73,7 +73,7 @@ protected:
     }
 
     void focusRow(const char* name, int row) const {
-        QListWidget* l = list(name);
+        ScheduleListView* l = list(name);
         l->setFocus();
         l->setCurrentRow(row);
     }

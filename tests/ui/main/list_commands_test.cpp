@@ -120,7 +120,7 @@ TEST_F(ListCommandsTest, NormalMoveUp_row3Of5_tradesEntriesAndRowsAndSelectsRow2
     EXPECT_EQ(basicNames(), (std::vector<std::string>{"B0", "B1", "B3", "B2", "B4"}));
     EXPECT_EQ(Rows(List(*form, "NormalList")), QStringList({rows[0], rows[1], rows[3], rows[2], rows[4]}));
     EXPECT_EQ(List(*form, "NormalList")->currentRow(), 2);
-    EXPECT_TRUE(List(*form, "NormalList")->item(2)->isSelected());
+    EXPECT_TRUE(RowSelected(List(*form, "NormalList"), 2));
     EXPECT_EQ(schedule().basicEntries[2].playTimes, 3); // the whole record moved
 
     Button(*form, "NormalMoveDownCmd")->click();
@@ -155,11 +155,11 @@ TEST_F(ListCommandsTest, AdvanceMove_entryKeepsItsDetailsAndDetailListFollows) {
     List(*form, "AdvanceList")->setCurrentRow(1);
     const QStringList details = Rows(List(*form, "DetailList"));
     ASSERT_EQ(details.size(), 3);
-    const QString row1 = List(*form, "AdvanceList")->item(1)->text();
+    const QString row1 = List(*form, "AdvanceList")->rowText(1);
 
     Button(*form, "AdvanceMoveUpCmd")->click();
     EXPECT_EQ(List(*form, "AdvanceList")->currentRow(), 0);
-    EXPECT_EQ(List(*form, "AdvanceList")->item(0)->text(), row1);
+    EXPECT_EQ(List(*form, "AdvanceList")->rowText(0), row1);
     EXPECT_EQ(schedule().advanceEntries[0], s.advanceEntries[1]);
     EXPECT_EQ(schedule().advanceEntries[1], s.advanceEntries[0]);
     EXPECT_EQ(Rows(List(*form, "DetailList")), details);
@@ -203,7 +203,7 @@ TEST_F(ListCommandsTest, NormalRemove_middleAndLastRow) {
     EXPECT_EQ(basicNames(), (std::vector<std::string>{"B0", "B2"}));
     EXPECT_EQ(Rows(List(*form, "NormalList")), QStringList({rows[0], rows[2]}));
     EXPECT_EQ(List(*form, "NormalList")->currentRow(), 1);
-    EXPECT_TRUE(List(*form, "NormalList")->item(1)->isSelected());
+    EXPECT_TRUE(RowSelected(List(*form, "NormalList"), 1));
     EXPECT_EQ(schedule().basicCount, 2);
 
     load(basics(3));

@@ -61,16 +61,12 @@ TEST_F(ListsTest, AdvanceList_Click_userClickRefillsDetailsAndButtons) {
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     QWidget* viewport = List(*form, "AdvanceList")->viewport();
-    QTest::mouseClick(
-        viewport, Qt::LeftButton, {},
-        List(*form, "AdvanceList")->visualItemRect(List(*form, "AdvanceList")->item(1)).center());
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, RowRect(List(*form, "AdvanceList"), 1).center());
     EXPECT_EQ(List(*form, "AdvanceList")->currentRow(), 1);
     EXPECT_EQ(List(*form, "DetailList")->count(), 3);
     EXPECT_EQ(detailButtons(*form), kAll);
 
-    QTest::mouseClick(
-        viewport, Qt::LeftButton, {},
-        List(*form, "AdvanceList")->visualItemRect(List(*form, "AdvanceList")->item(0)).center());
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, RowRect(List(*form, "AdvanceList"), 0).center());
     EXPECT_EQ(List(*form, "DetailList")->count(), 0);
     EXPECT_EQ(detailButtons(*form), kAddOnly);
 }
@@ -78,12 +74,11 @@ TEST_F(ListsTest, AdvanceList_Click_userClickRefillsDetailsAndButtons) {
 TEST_F(ListsTest, Selection_aRowStaysSelectedWhenTheUserTriesToDeselectIt) {
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-    const QPoint row0 =
-        List(*form, "AdvanceList")->visualItemRect(List(*form, "AdvanceList")->item(0)).center();
+    const QPoint row0 = RowRect(List(*form, "AdvanceList"), 0).center();
     QTest::mouseClick(List(*form, "AdvanceList")->viewport(), Qt::LeftButton, Qt::ControlModifier, row0);
     QCoreApplication::processEvents();
     EXPECT_EQ(List(*form, "AdvanceList")->currentRow(), 0);
-    EXPECT_TRUE(List(*form, "AdvanceList")->item(0)->isSelected());
+    EXPECT_TRUE(RowSelected(List(*form, "AdvanceList"), 0));
 }
 
 TEST_F(ListsTest, ShowDetailList_withoutSelectedAdvanceRowShowsNothing) {

@@ -4,6 +4,7 @@
 
 #include "model/schedule.h"
 #include "model/schedule_file.h"
+#include "ui/document/schedule_list_view.h"
 #include "ui/main/main_form.h"
 #include "ui/main/shape_bar.h"
 
@@ -12,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -67,8 +69,8 @@ template <typename T> T* Control(const QObject& form, const QString& name) {
         ADD_FAILURE() << "no control named " << name.toStdString();
     return control;
 }
-inline QListWidget* List(const QObject& form, const char* name) {
-    return Control<QListWidget>(form, QString::fromLatin1(name));
+inline ScheduleListView* List(const QObject& form, const char* name) {
+    return Control<ScheduleListView>(form, QString::fromLatin1(name));
 }
 inline QPushButton* Button(const QObject& form, const char* name) {
     return Control<QPushButton>(form, QString::fromLatin1(name));
@@ -110,11 +112,28 @@ inline bool Exists(const std::string& path) {
     return std::filesystem::exists(path);
 }
 
+inline QStringList Rows(const ScheduleListView* list) {
+    QStringList rows;
+    for (int i = 0; i < list->count(); ++i)
+        rows << list->rowText(i);
+    return rows;
+}
+
+// The rows of one of the other windows' lists.
 inline QStringList Rows(const QListWidget* list) {
     QStringList rows;
     for (int i = 0; i < list->count(); ++i)
         rows << list->item(i)->text();
     return rows;
+}
+
+// Where row `row` of a list is drawn, for a click on it.
+inline QRect RowRect(const ScheduleListView* list, int row) {
+    return list->visualRect(list->model()->index(row, 0));
+}
+
+inline bool RowSelected(const ScheduleListView* list, int row) {
+    return list->selectionModel()->isSelected(list->model()->index(row, 0));
 }
 
 inline std::vector<bool> Enabled(std::initializer_list<const QPushButton*> buttons) {

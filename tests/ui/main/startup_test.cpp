@@ -87,10 +87,10 @@ TEST_F(MainFormTest, StartUp_rememberedSchedule_listsFilledRowZeroSelectedOpenDi
     EXPECT_EQ(Rows(List(*form, "DetailList")),
               QStringList(
                   {QString::fromStdString("NIGHT.VOB" + Spaces(12) + Spaces(5) + "5  " + Spaces(8) + "3")}));
-    for (const QListWidget* list :
+    for (const ScheduleListView* list :
          {List(*form, "NormalList"), List(*form, "AdvanceList"), List(*form, "DetailList")}) {
         EXPECT_EQ(list->currentRow(), 0) << list->objectName().toStdString();
-        EXPECT_TRUE(list->item(0)->isSelected()) << list->objectName().toStdString();
+        EXPECT_TRUE(RowSelected(list, 0)) << list->objectName().toStdString();
     }
     EXPECT_EQ(state().openDir, sched);
     EXPECT_EQ(state().saveDir, "/saved/");
@@ -238,11 +238,11 @@ TEST_F(MainFormTest, Captions_menusButtonsFramesAndColumnHeaders) {
 
 TEST_F(MainFormTest, Lists_fixedPitchSingleSelection) {
     start();
-    for (const QListWidget* list :
+    for (const ScheduleListView* list :
          {List(*form, "NormalList"), List(*form, "AdvanceList"), List(*form, "DetailList")}) {
         EXPECT_TRUE(QFontInfo(list->font()).fixedPitch()) << list->objectName().toStdString();
         EXPECT_EQ(list->selectionMode(), QAbstractItemView::SingleSelection);
-        EXPECT_FALSE(list->isSortingEnabled());
+        EXPECT_EQ(list->editTriggers(), QAbstractItemView::NoEditTriggers);
     }
 }
 
@@ -311,9 +311,9 @@ TEST_F(MainFormTest, Layout_noCaptionClippedAtTheSmallestSizeAndTheListsGrow) {
          {Frame(*form, "NormalFrame"), Frame(*form, "AdvanceFrame"), Frame(*form, "DetailFrame")})
         EXPECT_GT(frame->width(), frame->fontMetrics().horizontalAdvance(frame->title()) + 16);
     // A whole row is visible without scrolling sideways.
-    for (const QListWidget* list :
+    for (const ScheduleListView* list :
          {List(*form, "NormalList"), List(*form, "DetailList"), List(*form, "AdvanceList")}) {
-        const int rowWidth = list->fontMetrics().horizontalAdvance(list->item(0)->text());
+        const int rowWidth = list->fontMetrics().horizontalAdvance(list->rowText(0));
         EXPECT_GE(list->viewport()->width(), rowWidth) << list->objectName().toStdString();
     }
     EXPECT_FALSE(Label(*form, "VelmoLogoImage")->pixmap().isNull());

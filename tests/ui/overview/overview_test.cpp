@@ -4,13 +4,16 @@
 
 #include "ui/overview/advance_colours.h"
 #include "ui/overview/day_strip.h"
+#include "ui/overview/media_listing.h"
 #include "ui/overview/month_calendar.h"
+#include "ui/overview/overview_hooks.h"
 #include "ui/overview/schedule_overview_form.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
 #include <QMenu>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
 
@@ -49,13 +52,25 @@ protected:
         state().mediaDir = app();
     }
 
-    QListWidget* list(const char* name) { return form->findChild<QListWidget*>(QString::fromLatin1(name)); }
+    ScheduleListView* list(const char* name) {
+        return form->findChild<ScheduleListView*>(QString::fromLatin1(name));
+    }
 
-    ScheduleOverviewForm* openOverview() {
+    // Opens the overview and, unless told not to, waits for the listing of the media folders.
+    ScheduleOverviewForm* openOverview(bool waitForMedia = true) {
         form->findChild<QAction*>(QStringLiteral("subScheduleOverview"))->trigger();
         auto* overview = form->findChild<ScheduleOverviewForm*>(QStringLiteral("ScheduleOverviewForm"));
         EXPECT_NE(overview, nullptr);
+        if (overview != nullptr && waitForMedia)
+            answered(overview->mediaListing());
         return overview;
+    }
+
+    static void answered(MediaListing* lookup) {
+        if (!lookup->pending())
+            return;
+        QSignalSpy spy(lookup, &MediaListing::arrived);
+        EXPECT_TRUE(spy.wait(30000));
     }
 
     QStringList problemRows(ScheduleOverviewForm* overview) {
@@ -126,15 +141,26 @@ TEST_F(OverviewTest, ViewMenu_opensANonModalWindowWithTheMonthsMarks) {
 TEST_F(OverviewTest, EachAdvanceRowShowsItsCalendarColour) {
     form->show();
     QCoreApplication::processEvents();
-    QListWidget* advance = list("AdvanceList");
+    ScheduleListView* advance = list("AdvanceList");
     const QImage shot = advance->viewport()->grab().toImage();
     for (int row = 0; row < 2; ++row) {
-        const QRect r = advance->visualItemRect(advance->item(row));
+        const QRect r = RowRect(advance, row);
         const int side = std::max(6, r.height() - 6);
         const QPoint middle(r.right() - 4 - side / 2, r.center().y());
         EXPECT_EQ(shot.pixel(middle * shot.devicePixelRatio()), AdvanceEntryColour(row).rgb()) << row;
     }
     EXPECT_NE(AdvanceEntryColour(0), AdvanceEntryColour(1));
+}
+
+TEST_F(OverviewTest, MediaFolders_listedOffTheWindowsThread_missingFilesFollowTheAnswer) {
+    ScheduleOverviewForm* overview = openOverview(false);
+    ASSERT_NE(overview, nullptr);
+    // The window did not wait for the listing: until it answers, no file counts as missing.
+    EXPECT_TRUE(overview->mediaListing()->pending());
+    EXPECT_EQ(problemRows(overview), QStringList({"Advance 1: overlaps advance 2 on Thursdays 08:00-12:00"}));
+    answered(overview->mediaListing());
+    EXPECT_EQ(problemRows(overview), QStringList({"Advance 1: overlaps advance 2 on Thursdays 08:00-12:00",
+                                                  "Advance 2, file 1: D10.MP3 is in no media folder"}));
 }
 
 TEST_F(OverviewTest, FollowsTheScheduleAsItChanges) {
@@ -207,6 +233,8 @@ TEST_F(OverviewTest, OkOnAnOverlappingEntry_noticeInTheStatusBarOpensTheOverview
 TEST_F(OverviewTest, Save_countsTheWarningsInTheStatusBar) {
     writeSchedule(state().scheduleDir, state().scheduleFileName, schedule());
     form->findChild<QPushButton*>(QStringLiteral("SaveCmd"))->click();
+    answered(
+        form->findChild<ScheduleOverviewHooks*>(QStringLiteral("ScheduleOverviewHooks"))->mediaListing());
     EXPECT_TRUE(shownMessages().isEmpty());
     EXPECT_EQ(form->statusBar()->currentMessage(),
               QStringLiteral("Saved; the schedule overview shows 2 warnings"));

@@ -1,0 +1,265 @@
+#include "schedule_document.h"
+
+#include "model/app_state.h"
+#include "rules/entry_batch.h"
+#include "rules/schedule_rules.h"
+
+namespace velmo {
+
+namespace {
+
+template <typename Entry> bool inUse(const std::vector<Entry>& entries, int count, int index) {
+    return index >= 0 && index < count && index < static_cast<int>(entries.size());
+}
+
+EntryRef refOf(EntryRef::List list, int advance, int index) {
+    if (list == EntryRef::List::Advance)
+        return {list, index, -1};
+    return {list, list == EntryRef::List::Detail ? advance : -1, index};
+}
+
+} // namespace
+
+ScheduleDocument::ScheduleDocument(AppState& state, QObject* parent) : QObject(parent), state_(state) {
+    history_.reset(this->state());
+}
+
+ScheduleDocument::~ScheduleDocument() = default;
+
+const Schedule& ScheduleDocument::schedule() const {
+    return state_.schedule;
+}
+
+const std::string& ScheduleDocument::directory() const {
+    return state_.scheduleDir;
+}
+
+const std::string& ScheduleDocument::fileName() const {
+    return state_.scheduleFileName;
+}
+
+DocumentState ScheduleDocument::state() const {
+    return DocumentState{state_.schedule, state_.scheduleDir, state_.scheduleFileName};
+}
+
+const AdvanceEntry* ScheduleDocument::advanceEntry(int advance) const {
+    const Schedule& s = state_.schedule;
+    return inUse(s.advanceEntries, s.advanceCount, advance)
+               ? &s.advanceEntries[static_cast<std::size_t>(advance)]
+               : nullptr;
+}
+
+int ScheduleDocument::count(EntryRef::List list, int advance) const {
+    const Schedule& s = state_.schedule;
+    switch (list) {
+    case EntryRef::List::Basic:
+        return std::min(static_cast<int>(s.basicCount), static_cast<int>(s.basicEntries.size()));
+    case EntryRef::List::Advance:
+        return std::min(static_cast<int>(s.advanceCount), static_cast<int>(s.advanceEntries.size()));
+    case EntryRef::List::Detail:
+        if (const AdvanceEntry* owner = advanceEntry(advance))
+            return std::min(static_cast<int>(owner->fileCount), static_cast<int>(owner->files.size()));
+        return 0;
+    case EntryRef::List::None:
+        break;
+    }
+    return 0;
+}
+
+void ScheduleDocument::load(DocumentState loaded) {
+    const bool fileChanged =
+        loaded.directory != state_.scheduleDir || loaded.fileName != state_.scheduleFileName;
+    state_.schedule = std::move(loaded.schedule);
+    state_.scheduleDir = std::move(loaded.directory);
+    state_.scheduleFileName = std::move(loaded.fileName);
+    history_.reset(state());
+    emit reset({});
+    emit changed();
+    if (fileChanged)
+        emit this->fileChanged();
+    emit historyChanged();
+}
+
+void ScheduleDocument::replace(TextId label, DocumentState next) {
+    const DocumentState before = state();
+    history_.record(label, before, {}, next, {});
+    show({&next, {}});
+    // Whatever was opened or started counts as unchanged until it is edited.
+    if (label != TextId::TextRestore)
+        history_.markClean(state());
+    emit historyChanged();
+}
+
+void ScheduleDocument::saved(const std::string& directory, const std::string& fileName) {
+    const bool fileChanged = directory != state_.scheduleDir || fileName != state_.scheduleFileName;
+    state_.scheduleDir = directory;
+    state_.scheduleFileName = fileName;
+    history_.markClean(state());
+    if (fileChanged)
+        emit this->fileChanged();
+    emit wasSaved();
+    emit historyChanged();
+}
+
+bool ScheduleDocument::apply(TextId label, const RowEdit& rows, EntryRef before, EntryRef after,
+                             const std::function<bool(Schedule&)>& change) {
+    Schedule next = state_.schedule;
+    if (!change(next))
+        return false;
+    const DocumentState previous = state();
+    if (selection_)
+        before = selection_(rows.list);
+    state_.schedule = std::move(next);
+    history_.record(label, previous, before, state(), after);
+    RowEdit edit = rows;
+    edit.label = label;
+    emit rowsChanged(edit);
+    emit changed();
+    emit historyChanged();
+    return true;
+}
+
+bool ScheduleDocument::addFiles(TextId label, EntryRef::List list, int advance,
+                                const std::vector<FileEntry>& entries, const std::vector<std::string>& rows) {
+    if (entries.empty() || (list != EntryRef::List::Basic && list != EntryRef::List::Detail))
+        return false;
+    const int first = count(list, advance);
+    const int last = first + static_cast<int>(entries.size()) - 1;
+    return apply(label, {list, advance, RowEdit::Kind::Insert, first, -1, rows},
+                 refOf(list, advance, first - 1), refOf(list, advance, last), [&](Schedule& s) {
+                     std::vector<FileEntry>* target = &s.basicEntries;
+                     std::int16_t* targetCount = &s.basicCount;
+                     int limit = kMaxBasicEntries;
+                     if (list == EntryRef::List::Detail) {
+                         if (!inUse(s.advanceEntries, s.advanceCount, advance))
+                             return false;
+                         AdvanceEntry& owner = s.advanceEntries[static_cast<std::size_t>(advance)];
+                         target = &owner.files;
+                         targetCount = &owner.fileCount;
+                         limit = kMaxDetailEntries;
+                     }
+                     for (const FileEntry& entry : entries)
+                         if (!AppendEntry(*target, *targetCount, limit, entry))
+                             return false;
+                     return true;
+                 });
+}
+
+bool ScheduleDocument::replaceFile(EntryRef::List list, int advance, int index, const FileEntry& entry,
+                                   const std::string& row) {
+    const EntryRef ref = refOf(list, advance, index);
+    return apply(TextId::TextModify, {list, advance, RowEdit::Kind::Replace, index, -1, {row}}, ref, ref,
+                 [&](Schedule& s) {
+                     if (list == EntryRef::List::Basic) {
+                         if (!inUse(s.basicEntries, s.basicCount, index))
+                             return false;
+                         s.basicEntries[static_cast<std::size_t>(index)] = entry;
+                         return true;
+                     }
+                     if (list != EntryRef::List::Detail || !inUse(s.advanceEntries, s.advanceCount, advance))
+                         return false;
+                     AdvanceEntry& owner = s.advanceEntries[static_cast<std::size_t>(advance)];
+                     if (!inUse(owner.files, owner.fileCount, index))
+                         return false;
+                     owner.files[static_cast<std::size_t>(index)] = entry;
+                     return true;
+                 });
+}
+
+bool ScheduleDocument::addAdvance(TextId label, const AdvanceEntry& entry, const std::string& row) {
+    const int first = count(EntryRef::List::Advance);
+    return apply(label, {EntryRef::List::Advance, -1, RowEdit::Kind::Insert, first, -1, {row}},
+                 refOf(EntryRef::List::Advance, -1, first - 1), refOf(EntryRef::List::Advance, -1, first),
+                 [&](Schedule& s) {
+                     return AppendEntry(s.advanceEntries, s.advanceCount, kMaxAdvanceEntries, entry);
+                 });
+}
+
+bool ScheduleDocument::replaceAdvance(int index, const AdvanceEntry& entry, const std::string& row) {
+    const EntryRef ref = refOf(EntryRef::List::Advance, -1, index);
+    return apply(TextId::TextModify, {EntryRef::List::Advance, -1, RowEdit::Kind::Replace, index, -1, {row}},
+                 ref, ref, [&](Schedule& s) {
+                     if (!inUse(s.advanceEntries, s.advanceCount, index))
+                         return false;
+                     s.advanceEntries[static_cast<std::size_t>(index)] = entry;
+                     return true;
+                 });
+}
+
+bool ScheduleDocument::moveEntry(EntryRef::List list, int advance, int index, int direction) {
+    const int target = index + direction;
+    const TextId label = direction < 0 ? TextId::TextMoveUp : TextId::TextMoveDown;
+    return apply(label, {list, advance, RowEdit::Kind::Swap, index, target, {}}, refOf(list, advance, index),
+                 refOf(list, advance, target), [&](Schedule& s) {
+                     switch (list) {
+                     case EntryRef::List::Basic:
+                         return SwapEntries(s.basicEntries, s.basicCount, index, target);
+                     case EntryRef::List::Advance:
+                         return SwapEntries(s.advanceEntries, s.advanceCount, index, target);
+                     case EntryRef::List::Detail:
+                         if (!inUse(s.advanceEntries, s.advanceCount, advance))
+                             return false;
+                         return SwapEntries(s.advanceEntries[static_cast<std::size_t>(advance)].files,
+                                            s.advanceEntries[static_cast<std::size_t>(advance)].fileCount,
+                                            index, target);
+                     case EntryRef::List::None:
+                         break;
+                     }
+                     return false;
+                 });
+}
+
+bool ScheduleDocument::removeEntry(EntryRef::List list, int advance, int index) {
+    const int remaining = count(list, advance) - 1;
+    return apply(
+        TextId::TextRemove, {list, advance, RowEdit::Kind::Remove, index, -1, {}},
+        refOf(list, advance, index), refOf(list, advance, std::min(index, remaining - 1)), [&](Schedule& s) {
+            switch (list) {
+            case EntryRef::List::Basic:
+                return RemoveEntry(s.basicEntries, s.basicCount, index);
+            case EntryRef::List::Advance:
+                return RemoveEntry(s.advanceEntries, s.advanceCount, index);
+            case EntryRef::List::Detail:
+                if (!inUse(s.advanceEntries, s.advanceCount, advance))
+                    return false;
+                return RemoveEntry(s.advanceEntries[static_cast<std::size_t>(advance)].files,
+                                   s.advanceEntries[static_cast<std::size_t>(advance)].fileCount, index);
+            case EntryRef::List::None:
+                break;
+            }
+            return false;
+        });
+}
+
+void ScheduleDocument::undo() {
+    show(history_.undo());
+    emit historyChanged();
+}
+
+void ScheduleDocument::redo() {
+    show(history_.redo());
+    emit historyChanged();
+}
+
+void ScheduleDocument::show(const ScheduleHistory::Target& target) {
+    if (target.document == nullptr)
+        return;
+    const bool fileChanged = state_.scheduleDir != target.document->directory ||
+                             state_.scheduleFileName != target.document->fileName;
+    // Copied before assigning: the target may be a state the history drops meanwhile.
+    DocumentState next = *target.document;
+    const EntryRef touched = target.touched;
+    state_.schedule = std::move(next.schedule);
+    state_.scheduleDir = std::move(next.directory);
+    state_.scheduleFileName = std::move(next.fileName);
+    emit reset(touched);
+    emit changed();
+    if (fileChanged)
+        emit this->fileChanged();
+}
+
+bool ScheduleDocument::isModified() const {
+    return history_.isModified(state());
+}
+
+} // namespace velmo

@@ -1,0 +1,104 @@
+#pragma once
+
+#include "rules/schedule_history.h"
+
+#include <QObject>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace velmo {
+
+struct AppState;
+
+// What an edit did to the rows of one list, so its view changes only those rows. Texts are the rows
+// as shown, which the entry editors compose from what was typed.
+struct RowEdit {
+    enum class Kind { Insert, Replace, Swap, Remove };
+    EntryRef::List list = EntryRef::List::None;
+    int advance = -1; // the advance entry whose details changed (Detail)
+    Kind kind = Kind::Insert;
+    int row = -1;   // the first row inserted, the row replaced or removed, one row of a swap
+    int other = -1; // the other row of a swap
+    std::vector<std::string> texts;
+    TextId label = TextId::TextAdd; // the command's caption, as the undo menu names it
+};
+
+// The schedule being edited, with its file and its undo history. It is the only code that changes
+// them: every edit is one call here, recorded as one undo step, and announced by signals that the
+// lists, the overview, the caption and the recovery file follow. The schedule itself stays in
+// AppState, where the dialogs that only read it find it.
+class ScheduleDocument : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ScheduleDocument)
+public:
+    explicit ScheduleDocument(AppState& state, QObject* parent = nullptr);
+    ~ScheduleDocument() override;
+
+    const Schedule& schedule() const;
+    const std::string& directory() const;
+    const std::string& fileName() const;
+    DocumentState state() const;
+    // The details of advance entry `advance`, or null when there is none such.
+    const AdvanceEntry* advanceEntry(int advance) const;
+    // How many entries list `list` holds (the details of `advance` for Detail).
+    int count(EntryRef::List list, int advance = -1) const;
+
+    // Start-up: the schedule read (or a new one) is what counts as unchanged; nothing to undo.
+    void load(DocumentState loaded);
+    // New, Open, a restored recovery file: the whole document at once, as one undo step.
+    void replace(TextId label, DocumentState next);
+    // A save wrote the schedule to this file: no undo step, and the schedule counts as unchanged.
+    void saved(const std::string& directory, const std::string& fileName);
+
+    // Appends file entries to the basic list or to the details of `advance`, with their row texts.
+    bool addFiles(TextId label, EntryRef::List list, int advance, const std::vector<FileEntry>& entries,
+                  const std::vector<std::string>& rows);
+    bool replaceFile(EntryRef::List list, int advance, int index, const FileEntry& entry,
+                     const std::string& row);
+    bool addAdvance(TextId label, const AdvanceEntry& entry, const std::string& row);
+    bool replaceAdvance(int index, const AdvanceEntry& entry, const std::string& row);
+    // Swaps entry `index` with entry `index + direction` (-1 up, +1 down).
+    bool moveEntry(EntryRef::List list, int advance, int index, int direction);
+    bool removeEntry(EntryRef::List list, int advance, int index);
+
+    // Where the user is in each list, so an undo selects again what was selected before the edit.
+    void setSelectionSource(std::function<EntryRef(EntryRef::List)> source) {
+        selection_ = std::move(source);
+    }
+
+    bool canUndo() const { return history_.canUndo(); }
+    bool canRedo() const { return history_.canRedo(); }
+    TextId undoLabel() const { return history_.undoLabel(); }
+    TextId redoLabel() const { return history_.redoLabel(); }
+    void undo();
+    void redo();
+    bool isModified() const;
+    const ScheduleHistory& history() const { return history_; }
+
+signals:
+    // Some rows of one list changed; the schedule already holds the change.
+    void rowsChanged(const RowEdit& edit);
+    // The whole document changed (New, Open, undo, redo, restore): every list is shown anew, with
+    // `touched` selected.
+    void reset(const EntryRef& touched);
+    // After any change of the schedule, of either kind.
+    void changed();
+    // The file the schedule belongs to is another one.
+    void fileChanged();
+    // What undo and redo would do, or whether the schedule differs from its file, may have changed.
+    void historyChanged();
+    // A save succeeded.
+    void wasSaved();
+
+private:
+    bool apply(TextId label, const RowEdit& rows, EntryRef before, EntryRef after,
+               const std::function<bool(Schedule&)>& change);
+    void show(const ScheduleHistory::Target& target);
+
+    AppState& state_;
+    ScheduleHistory history_;
+    std::function<EntryRef(EntryRef::List)> selection_;
+};
+
+} // namespace velmo

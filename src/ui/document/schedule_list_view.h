@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QListView>
+
+namespace velmo {
+
+class EntryListModel;
+
+// One of the main window's lists: a single-selection, fixed-pitch view over the rows of its model.
+// The selected row is the entry every command of the list works on.
+class ScheduleListView : public QListView {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ScheduleListView)
+public:
+    explicit ScheduleListView(QWidget* parent = nullptr);
+    ~ScheduleListView() override;
+
+    EntryListModel* rows() const { return model_; }
+    int count() const;
+    // The selected row, -1 for none.
+    int currentRow() const;
+    // Makes `row` the selected row, as a click would; -1 selects none.
+    void setCurrentRow(int row);
+    QString rowText(int row) const;
+
+signals:
+    // The selected row is another one, whoever set it.
+    void currentRowChanged(int row);
+    // A row was double-clicked.
+    void rowActivated(int row);
+
+private:
+    void noteCurrentRow();
+
+    EntryListModel* model_ = nullptr;
+    int lastRow_ = -1;
+};
+
+// The main window's three lists, for those that follow or select their rows.
+struct MainListViews {
+    ScheduleListView* NormalList = nullptr;
+    ScheduleListView* AdvanceList = nullptr;
+    ScheduleListView* DetailList = nullptr;
+};
+
+} // namespace velmo
