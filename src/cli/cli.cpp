@@ -86,6 +86,8 @@ public:
             return publish();
         case CliCommand::Media:
             return RunMediaCommand(args_, env_);
+        case CliCommand::Convert:
+            return RunConvertCommand(args_, env_);
         }
         return kStatusCannotRead;
     }

@@ -15,9 +15,13 @@ struct CommandShape {
 };
 
 constexpr CommandShape kCommands[] = {
-    {"dump", CliCommand::Dump, 1, 1},       {"build", CliCommand::Build, 2, 2},
-    {"check", CliCommand::Check, 1, 1},     {"on", CliCommand::On, 2, 3},
-    {"publish", CliCommand::Publish, 1, 1}, {"media", CliCommand::Media, 1, SIZE_MAX},
+    {"dump", CliCommand::Dump, 1, 1},
+    {"build", CliCommand::Build, 2, 2},
+    {"check", CliCommand::Check, 1, 1},
+    {"on", CliCommand::On, 2, 3},
+    {"publish", CliCommand::Publish, 1, 1},
+    {"media", CliCommand::Media, 1, SIZE_MAX},
+    {"convert", CliCommand::Convert, 1, SIZE_MAX},
 };
 
 ParsedCliArgs fail(std::string why) {
@@ -60,6 +64,10 @@ std::string CliUsage() {
            "  velmo-schedule media [--json] FILE...\n"
            "      says for each media file whether the player plays it, what it is, how long it runs and\n"
            "      its player name, and why it will not play; --json prints a JSON array\n"
+           "  velmo-schedule convert FILE... --to DIR [--tv pal|ntsc]\n"
+           "      makes in DIR a copy of each file that the player plays, under its player name: pictures\n"
+           "      as baseline JPEG within 1920x1080, video as DVD MPEG-2 (.MPG, PAL by default), sound as\n"
+           "      MP3; a file that plays already is copied. One line per file: converted, copied or failed\n"
            "  velmo-schedule --help | --version\n"
            "\n"
            "Exit status: 0 done (check: clean; media: every file plays); 1 the schedule or file is invalid "
@@ -137,7 +145,8 @@ ParsedCliArgs ParseCliArgs(const std::vector<std::string>& words) {
                 return fail("--today needs a date YYYY-MM-DD");
             args.today = today;
         } else if ((shape->command == CliCommand::Publish && (name == "--to" || name == "--media")) ||
-                   (shape->command == CliCommand::Check && name == "--media")) {
+                   (shape->command == CliCommand::Check && name == "--media") ||
+                   (shape->command == CliCommand::Convert && name == "--to")) {
             const auto text = takeValue();
             if (!text || text->empty())
                 return fail(name + " needs a directory");
@@ -145,6 +154,11 @@ ParsedCliArgs ParseCliArgs(const std::vector<std::string>& words) {
                 args.to = *text;
             else
                 args.media.push_back(*text);
+        } else if (shape->command == CliCommand::Convert && name == "--tv") {
+            const auto text = takeValue();
+            if (!text || (*text != "pal" && *text != "ntsc"))
+                return fail("--tv needs pal or ntsc");
+            args.ntsc = *text == "ntsc";
         } else if (shape->command == CliCommand::Publish && name == "--dry-run" && !value) {
             args.dryRun = true;
         } else if (shape->command == CliCommand::Publish && name == "--checksum" && !value) {
@@ -157,14 +171,15 @@ ParsedCliArgs ParseCliArgs(const std::vector<std::string>& words) {
     }
     if (operands.size() < shape->minOperands || operands.size() > shape->maxOperands)
         return fail(std::string(shape->name) + " takes " +
-                    (shape->command == CliCommand::Build   ? "INPUT.json OUTPUT.vlm"
-                     : shape->command == CliCommand::On    ? "FILE.vlm YYYY-MM-DD [HH:MM:SS]"
-                     : shape->command == CliCommand::Media ? "one or more media files"
-                                                           : "one FILE.vlm"));
-    if (shape->command == CliCommand::Publish && args.to.empty())
-        return fail("publish needs --to DIR");
+                    (shape->command == CliCommand::Build ? "INPUT.json OUTPUT.vlm"
+                     : shape->command == CliCommand::On  ? "FILE.vlm YYYY-MM-DD [HH:MM:SS]"
+                     : shape->command == CliCommand::Media || shape->command == CliCommand::Convert
+                         ? "one or more media files"
+                         : "one FILE.vlm"));
+    if ((shape->command == CliCommand::Publish || shape->command == CliCommand::Convert) && args.to.empty())
+        return fail(std::string(shape->name) + " needs --to DIR");
     args.input = operands[0];
-    if (shape->command == CliCommand::Media)
+    if (shape->command == CliCommand::Media || shape->command == CliCommand::Convert)
         args.files = operands;
     if (shape->command == CliCommand::Build)
         args.output = operands[1];

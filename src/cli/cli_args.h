@@ -9,7 +9,7 @@
 
 namespace velmo {
 
-enum class CliCommand { Help, Version, Dump, Build, Check, On, Publish, Media };
+enum class CliCommand { Help, Version, Dump, Build, Check, On, Publish, Media, Convert };
 
 struct CliArgs {
     CliCommand command = CliCommand::Help;
@@ -21,12 +21,13 @@ struct CliArgs {
     std::optional<CivilDate> today;    // check --today YYYY-MM-DD
     CivilDate date;                    // on
     std::optional<ClockTime> time;     // on
-    std::string to;                    // publish --to DIR
+    std::string to;                    // publish, convert --to DIR
     std::vector<std::string> media;    // publish, check --media DIR, in the order given
     bool dryRun = false;               // publish --dry-run
     bool checksum = false;             // publish --checksum
     bool removeUnlisted = false;       // publish --remove-unlisted
-    std::vector<std::string> files;    // media: the media files, as given
+    std::vector<std::string> files;    // media, convert: the media files, as given
+    bool ntsc = false;                 // convert --tv ntsc
 };
 
 struct ParsedCliArgs {

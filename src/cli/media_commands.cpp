@@ -1,5 +1,6 @@
 #include "media_commands.h"
 
+#include "media/media_convert.h"
 #include "media/media_probe.h"
 #include "model/file_system.h"
 #include "rules/entry_rules.h"
@@ -7,6 +8,7 @@
 #include "texts/screen_texts.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <ostream>
@@ -102,6 +104,43 @@ int RunMediaCommand(const CliArgs& args, CliEnvironment& env) {
     if (!env.out)
         return kStatusCannotRead;
     return allPlay ? kStatusOk : kStatusInvalid;
+}
+
+int RunConvertCommand(const CliArgs& args, CliEnvironment& env) {
+    if (!std::filesystem::is_directory(args.to)) {
+        env.err << "velmo-schedule: " << args.to << ": not a directory\n";
+        return kStatusCannotRead;
+    }
+    ConvertOptions options;
+    options.tv = args.ntsc ? TvStandard::Ntsc : TvStandard::Pal;
+    const bool showProgress = env.errIsTerminal && env.errIsTerminal();
+    bool allMade = true;
+    for (const std::string& file : args.files) {
+        const ConvertOutcome made = MakePlayerCopy(file, args.to, options, [&](const ConvertProgress& p) {
+            if (showProgress)
+                env.err << "\r" << static_cast<int>(p.fraction * 100) << "% " << p.source << "\x1b[K"
+                        << std::flush;
+            return true;
+        });
+        if (showProgress)
+            env.err << "\r\x1b[K" << std::flush;
+        switch (made.action) {
+        case ConvertOutcome::Action::Converted:
+            env.out << "converted  " << file << " -> " << made.name << '\n';
+            break;
+        case ConvertOutcome::Action::Copied:
+            env.out << "copied  " << file << " -> " << made.name << '\n';
+            break;
+        case ConvertOutcome::Action::Failed:
+            allMade = false;
+            env.out << "failed  " << file << ": " << MediaReasonText(*made.reason, englishTexts()) << '\n';
+            break;
+        }
+    }
+    env.out.flush();
+    if (!env.out)
+        return kStatusCannotRead;
+    return allMade ? kStatusOk : kStatusInvalid;
 }
 
 std::vector<Finding> CheckScheduleMedia(const Schedule& schedule, const std::vector<std::string>& folders) {

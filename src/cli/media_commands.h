@@ -14,6 +14,7 @@
 namespace velmo {
 
 int RunMediaCommand(const CliArgs& args, CliEnvironment& env);
+int RunConvertCommand(const CliArgs& args, CliEnvironment& env);
 
 // Each file the schedule names that is in none of the folders, or is there but will not play, as a
 // warning about the first entry naming it.

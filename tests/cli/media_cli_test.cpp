@@ -88,5 +88,22 @@ TEST_F(MediaCli, CheckMedia_reportsMissingAndUnplayableNamesOnly) {
     EXPECT_EQ(runCli({"check", other.file("s.vlm"), "--strict", "--media", dir_.path()}).status, 1);
 }
 
+TEST_F(MediaCli, Convert_printsOneLinePerFileAndStatusFollowsFailures) {
+    TempDir target;
+    const std::string croissant = dir_.file("Croissant Special Offer.jpg");
+    const auto run =
+        runCli({"convert", croissant, dir_.file("logo.png"), dir_.file("none.mpg"), "--to", target.path()});
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_EQ(run.out, "copied  " + croissant + " -> CROISSANT_SPECIA.JPG\n" + "converted  " +
+                           dir_.file("logo.png") + " -> LOGO.JPG\n" + "failed  " + dir_.file("none.mpg") +
+                           ": cannot be read: No such file or directory\n");
+    EXPECT_EQ(runCli({"media", target.file("CROISSANT_SPECIA.JPG"), target.file("LOGO.JPG")}).status, 0);
+    EXPECT_EQ(runCli({"convert", dir_.file("song.mp3"), "--to", target.path(), "--tv", "ntsc"}).status, 0);
+
+    EXPECT_EQ(runCli({"convert", croissant}).status, 2);
+    EXPECT_EQ(runCli({"convert", croissant, "--to", target.path(), "--tv", "secam"}).status, 2);
+    EXPECT_EQ(runCli({"convert", croissant, "--to", target.file("none")}).status, 2);
+}
+
 } // namespace
 } // namespace velmo

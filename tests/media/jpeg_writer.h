@@ -10,7 +10,9 @@
 
 namespace velmo::test {
 
-inline bool WriteTestJpeg(const std::string& path, int width, int height, bool progressive, bool cmyk) {
+// orientation: an EXIF orientation (1..8) written in an APP1 segment; 0 writes none.
+inline bool WriteTestJpeg(const std::string& path, int width, int height, bool progressive, bool cmyk,
+                          int orientation = 0) {
     FILE* file = std::fopen(path.c_str(), "wb");
     if (!file)
         return false;
@@ -27,6 +29,14 @@ inline bool WriteTestJpeg(const std::string& path, int width, int height, bool p
     if (progressive)
         jpeg_simple_progression(&info);
     jpeg_start_compress(&info, TRUE);
+    if (orientation > 0) {
+        // "Exif", a big-endian TIFF header, one IFD entry: tag 0x0112, SHORT, count 1, the value.
+        const unsigned char exif[] = {
+            'E', 'x', 'i', 'f',  0,    0, 'M', 'M', 0, 42, 0, 0, 0,
+            8,   0,   1,   0x01, 0x12, 0, 3,   0,   0, 0,  1, 0, static_cast<unsigned char>(orientation),
+            0,   0,   0,   0,    0,    0};
+        jpeg_write_marker(&info, JPEG_APP0 + 1, exif, sizeof exif);
+    }
     std::vector<JSAMPLE> row(static_cast<std::size_t>(width * info.input_components));
     for (int y = 0; y < height; ++y) {
         for (std::size_t x = 0; x < row.size(); ++x)
