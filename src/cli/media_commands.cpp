@@ -17,19 +17,10 @@ namespace velmo {
 
 namespace {
 
-const ScreenTexts& englishTexts() {
-    static const ScreenTexts texts = [] {
-        ScreenTexts t;
-        t.LoadEnglishTexts();
-        return t;
-    }();
-    return texts;
-}
-
 std::vector<std::string> reasonTexts(const MediaVerdict& verdict) {
     std::vector<std::string> out;
     for (const MediaReason& reason : verdict.reasons)
-        out.push_back(MediaReasonText(reason, englishTexts()));
+        out.push_back(MediaReasonText(reason, EnglishTexts()));
     return out;
 }
 
@@ -133,7 +124,7 @@ int RunConvertCommand(const CliArgs& args, CliEnvironment& env) {
             break;
         case ConvertOutcome::Action::Failed:
             allMade = false;
-            env.out << "failed  " << file << ": " << MediaReasonText(*made.reason, englishTexts()) << '\n';
+            env.out << "failed  " << file << ": " << MediaReasonText(*made.reason, EnglishTexts()) << '\n';
             break;
         }
     }
@@ -162,7 +153,7 @@ std::vector<Finding> CheckScheduleMedia(const Schedule& schedule, const std::vec
     std::vector<std::string> paths;
     std::vector<std::string> pathNames;
     std::vector<Finding> findings;
-    const ScreenTexts& texts = englishTexts();
+    const ScreenTexts& texts = EnglishTexts();
     for (const std::string& name : order) {
         std::optional<std::string> found;
         for (const std::string& folder : folders)

@@ -91,11 +91,13 @@ void ReadFfprobeReport(std::string_view report, MediaFacts& facts) {
                     tag.clear();
                 facts.video = VideoFacts{text(stream, "codec_name"), tag, whole(stream, "width"),
                                          whole(stream, "height")};
+                // FFmpeg decodes an Adobe CMYK JPEG to gbrap; its profile names the process.
                 if (facts.video->codec == "mjpeg" && isPictureFormat(facts.container)) {
                     const std::string pixels = text(stream, "pix_fmt");
                     const std::string profile = text(stream, "profile");
                     facts.jpeg = JpegFacts{
-                        profile == "Progressive", pixels.find("cmyk") != std::string::npos,
+                        profile == "Progressive",
+                        pixels.find("cmyk") != std::string::npos || pixels == "gbrap",
                         whole(stream, "bits_per_raw_sample") == 0 ? 8 : whole(stream, "bits_per_raw_sample"),
                         facts.video->width, facts.video->height};
                 }

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 
 namespace velmo {
 
@@ -25,9 +26,14 @@ constexpr int kMaxNameVariants = 99;
 class WorkDirectory {
 public:
     explicit WorkDirectory(const std::string& targetDir) {
-        std::string pattern = WithTrailingSeparator(targetDir) + ".velmo-convert-XXXXXX";
-        if (::mkdtemp(pattern.data()))
-            path_ = pattern;
+        std::random_device random;
+        for (int attempt = 0; attempt < 16 && path_.empty(); ++attempt) {
+            const std::string candidate =
+                WithTrailingSeparator(targetDir) + ".velmo-convert-" + std::to_string(random());
+            std::error_code error;
+            if (std::filesystem::create_directory(candidate, error))
+                path_ = candidate;
+        }
     }
     ~WorkDirectory() {
         std::error_code ignored;

@@ -12,11 +12,11 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
+#include <filesystem>
 #include <thread>
-#include <unistd.h>
 
 namespace velmo {
 
@@ -30,17 +30,27 @@ struct FileStamp {
 
 // The stamp of a regular file; the reason it cannot be probed otherwise.
 std::optional<FileStamp> stampOf(const std::string& path, std::optional<MediaReason>& failure) {
-    struct stat status {};
-    if (::stat(path.c_str(), &status) != 0) {
-        failure = MediaReason{TextId::MsgMediaUnreadable, {std::strerror(errno)}};
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::file_status status = fs::status(path, error);
+    if (error || !fs::exists(status)) {
+        failure = MediaReason{TextId::MsgMediaUnreadable, {error ? error.message() : std::strerror(ENOENT)}};
         return std::nullopt;
     }
-    if (!S_ISREG(status.st_mode)) {
+    if (!fs::is_regular_file(status)) {
         failure = MediaReason{TextId::MsgMediaUnreadable, {"not a regular file"}};
         return std::nullopt;
     }
-    return FileStamp{static_cast<std::uint64_t>(status.st_size),
-                     static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec};
+    const auto size = fs::file_size(path, error);
+    const auto modified = fs::last_write_time(path, error);
+    if (error) {
+        failure = MediaReason{TextId::MsgMediaUnreadable, {error.message()}};
+        return std::nullopt;
+    }
+    return FileStamp{
+        static_cast<std::uint64_t>(size),
+        static_cast<std::int64_t>(
+            std::chrono::duration_cast<std::chrono::nanoseconds>(modified.time_since_epoch()).count())};
 }
 
 MediaReason unreadable() {
@@ -49,21 +59,12 @@ MediaReason unreadable() {
 
 // The first bytes of a file, up to limit.
 bool readHead(const std::string& path, std::size_t limit, std::string& bytes) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
         return false;
     bytes.resize(limit);
-    std::size_t have = 0;
-    while (have < limit) {
-        const ssize_t got = ::read(fd, bytes.data() + have, limit - have);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            break;
-        have += static_cast<std::size_t>(got);
-    }
-    ::close(fd);
-    bytes.resize(have);
+    bytes.resize(std::fread(bytes.data(), 1, limit, file));
+    std::fclose(file);
     return true;
 }
 
@@ -98,8 +99,8 @@ MediaFacts ProbeMediaFile(const std::string& path, const MediaProbeOptions& opti
         facts.failure = MediaReason{TextId::MsgMediaEmpty, {}};
         return facts;
     }
-    if (const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC); fd >= 0) {
-        ::close(fd);
+    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+        std::fclose(file);
     } else {
         facts.failure = unreadable();
         return facts;

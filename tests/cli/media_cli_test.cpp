@@ -1,6 +1,5 @@
 #include "cli_runner.h"
-#include "media/ffprobe_output.h"
-#include "media/process.h"
+#include "media/media_files.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -11,25 +10,16 @@ namespace {
 using test::runCli;
 using test::TempDir;
 
-bool makeMedia(const std::string& path, std::vector<std::string> args) {
-    ProcessRequest request;
-    request.argv = {FfmpegProgram(), "-v", "error", "-y"};
-    request.argv.insert(request.argv.end(), args.begin(), args.end());
-    request.argv.push_back(path);
-    request.timeoutSeconds = 120;
-    return RunProcess(request).succeeded();
-}
-
 class MediaCli : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!makeMedia(dir_.file("Croissant Special Offer.jpg"),
-                       {"-f", "lavfi", "-i", "testsrc=size=320x240", "-frames:v", "1"}))
+        if (!test::MakeWithFfmpeg(dir_.file("Croissant Special Offer.jpg"),
+                                  {"-f", "lavfi", "-i", "testsrc=size=320x240", "-frames:v", "1"}))
             GTEST_SKIP() << "ffmpeg is not installed";
-        ASSERT_TRUE(
-            makeMedia(dir_.file("logo.png"), {"-f", "lavfi", "-i", "testsrc=size=64x64", "-frames:v", "1"}));
-        ASSERT_TRUE(makeMedia(dir_.file("song.mp3"),
-                              {"-f", "lavfi", "-i", "sine", "-t", "1.5", "-c:a", "libmp3lame"}));
+        ASSERT_TRUE(test::MakeWithFfmpeg(dir_.file("logo.png"),
+                                         {"-f", "lavfi", "-i", "testsrc=size=64x64", "-frames:v", "1"}));
+        ASSERT_TRUE(test::MakeWithFfmpeg(dir_.file("song.mp3"),
+                                         {"-f", "lavfi", "-i", "sine", "-t", "1.5", "-c:a", "libmp3lame"}));
     }
     TempDir dir_;
 };

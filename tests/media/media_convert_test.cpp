@@ -1,6 +1,7 @@
 #include "media/media_convert.h"
 #include "media/media_probe.h"
 #include "media_files.h"
+#include "model/temp_dir.h"
 
 #ifdef VELMO_HAVE_MEDIA_LIBRARIES
 #include "jpeg_writer.h"

@@ -1,11 +1,9 @@
 #pragma once
 
-// Real media files for the tests, made with the ffmpeg program (and libjpeg-turbo for the JPEG
-// kinds ffmpeg cannot write) into one directory per test suite.
+// Real media files for the tests, made with the ffmpeg program at test time.
 
 #include "media/ffprobe_output.h"
 #include "media/process.h"
-#include "model/temp_dir.h"
 
 #include <fstream>
 #include <map>
