@@ -7,6 +7,7 @@ packages=(
   qt6-base-dev qt6-svg-dev libqt6svg6 libgl1-mesa-dev
   libgtest-dev libgmock-dev
   nlohmann-json3-dev libxxhash-dev
+  ffmpeg libavformat-dev libavcodec-dev libavutil-dev libjpeg62-turbo-dev
   clang-format
   desktop-file-utils appstream dpkg-dev
   fonts-dejavu-core shared-mime-info

@@ -1,6 +1,7 @@
 #include "cli.h"
 
 #include "cli_args.h"
+#include "media_commands.h"
 #include "model/file_system.h"
 #include "model/product_version.h"
 #include "model/random_source.h"
@@ -84,6 +85,10 @@ public:
             return on();
         case CliCommand::Publish:
             return publish();
+        case CliCommand::Media:
+            return RunMediaCommand(args_, env_);
+        case CliCommand::Convert:
+            return RunConvertCommand(args_, env_);
         }
         return kStatusCannotRead;
     }
@@ -110,6 +115,13 @@ private:
             return kStatusInvalid;
         }
         return std::nullopt;
+    }
+
+    // The --media folders; the schedule file's own folder when none is given.
+    std::vector<std::string> mediaFolders() const {
+        if (!args_.media.empty())
+            return args_.media;
+        return {PathDirectory(args_.input).empty() ? std::string("./") : PathDirectory(args_.input)};
     }
 
     int dump() {
@@ -188,7 +200,12 @@ private:
             return kStatusCannotRead;
         const CivilDate today = args_.today ? *args_.today : env_.today();
         const auto* data = reinterpret_cast<const std::uint8_t*>(input.bytes.data());
-        const std::vector<Finding> findings = CheckScheduleFile(data, input.bytes.size(), today);
+        std::vector<Finding> findings = CheckScheduleFile(data, input.bytes.size(), today);
+        if (Schedule s; DecodeSchedule(data, input.bytes.size(), s)) {
+            const std::vector<Finding> media = CheckScheduleMedia(s, mediaFolders());
+            findings.insert(findings.end(), media.begin(), media.end());
+            SortByEntry(findings);
+        }
         int errors = 0;
         int warnings = 0;
         for (const Finding& f : findings) {

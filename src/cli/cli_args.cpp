@@ -1,6 +1,7 @@
 #include "cli_args.h"
 
 #include <charconv>
+#include <cstdint>
 
 namespace velmo {
 
@@ -14,9 +15,13 @@ struct CommandShape {
 };
 
 constexpr CommandShape kCommands[] = {
-    {"dump", CliCommand::Dump, 1, 1},       {"build", CliCommand::Build, 2, 2},
-    {"check", CliCommand::Check, 1, 1},     {"on", CliCommand::On, 2, 3},
+    {"dump", CliCommand::Dump, 1, 1},
+    {"build", CliCommand::Build, 2, 2},
+    {"check", CliCommand::Check, 1, 1},
+    {"on", CliCommand::On, 2, 3},
     {"publish", CliCommand::Publish, 1, 1},
+    {"media", CliCommand::Media, 1, SIZE_MAX},
+    {"convert", CliCommand::Convert, 1, SIZE_MAX},
 };
 
 ParsedCliArgs fail(std::string why) {
@@ -43,9 +48,10 @@ std::string CliUsage() {
            "  velmo-schedule build INPUT.json OUTPUT.vlm [--seed N]\n"
            "      writes a schedule file from JSON (INPUT - reads standard input); --seed makes the random\n"
            "      bytes reproducible\n"
-           "  velmo-schedule check FILE.vlm [--strict] [--today YYYY-MM-DD]\n"
-           "      lists what is wrong with the file by byte position or entry; warnings count as faults\n"
-           "      only with --strict\n"
+           "  velmo-schedule check FILE.vlm [--strict] [--today YYYY-MM-DD] [--media DIR]...\n"
+           "      lists what is wrong with the file by byte position or entry, and each media file it\n"
+           "      names that is in none of the --media folders (default: the schedule file's folder) or\n"
+           "      will not play; warnings count as faults only with --strict\n"
            "  velmo-schedule on FILE.vlm YYYY-MM-DD [HH:MM[:SS]]\n"
            "      lists the advance entries in force on that day (and at that time), which of them\n"
            "      plays and when, and the basic schedule when it plays\n"
@@ -56,10 +62,19 @@ std::string CliUsage() {
            "      per media name says copy, replace, keep, missing or remove; --dry-run writes nothing;\n"
            "      --checksum compares content instead of size and time; --remove-unlisted removes media\n"
            "      files in DIR that the schedule does not name, after the schedule file is written\n"
+           "  velmo-schedule media [--json] FILE...\n"
+           "      says for each media file whether the player plays it, what it is, how long it runs and\n"
+           "      its player name, and why it will not play; --json prints a JSON array\n"
+           "  velmo-schedule convert FILE... --to DIR [--tv pal|ntsc]\n"
+           "      makes in DIR a copy of each file that the player plays, under its player name: pictures\n"
+           "      as baseline JPEG within 1920x1080, video as DVD MPEG-2 (.MPG, PAL by default), sound as\n"
+           "      MP3; a file that plays already is copied. One line per file: converted, copied or failed\n"
            "  velmo-schedule --help | --version\n"
            "\n"
-           "Exit status: 0 done (check: clean); 1 the schedule or file is invalid or damaged (nothing is\n"
-           "written; publish: media are missing, the rest was written); 2 a file cannot be read or written,\n"
+           "Exit status: 0 done (check: clean; media: every file plays); 1 the schedule or file is invalid "
+           "or\n"
+           "damaged (nothing is written; publish: media are missing, the rest was written; media: a file\n"
+           "will not play); 2 a file cannot be read or written,\n"
            "or the command line is wrong (publish: also the destination is no directory or too full).\n";
 }
 
@@ -113,7 +128,8 @@ ParsedCliArgs ParseCliArgs(const std::vector<std::string>& words) {
                 return words[++i];
             return std::nullopt;
         };
-        if (shape->command == CliCommand::Dump && name == "--json" && !value) {
+        if ((shape->command == CliCommand::Dump || shape->command == CliCommand::Media) && name == "--json" &&
+            !value) {
             args.json = true;
         } else if (shape->command == CliCommand::Check && name == "--strict" && !value) {
             args.strict = true;
@@ -129,7 +145,9 @@ ParsedCliArgs ParseCliArgs(const std::vector<std::string>& words) {
             if (!today)
                 return fail("--today needs a date YYYY-MM-DD");
             args.today = today;
-        } else if (shape->command == CliCommand::Publish && (name == "--to" || name == "--media")) {
+        } else if ((shape->command == CliCommand::Publish && (name == "--to" || name == "--media")) ||
+                   (shape->command == CliCommand::Check && name == "--media") ||
+                   (shape->command == CliCommand::Convert && name == "--to")) {
             const auto text = takeValue();
             if (!text || text->empty())
                 return fail(name + " needs a directory");
@@ -137,6 +155,11 @@ ParsedCliArgs ParseCliArgs(const std::vector<std::string>& words) {
                 args.to = *text;
             else
                 args.media.push_back(*text);
+        } else if (shape->command == CliCommand::Convert && name == "--tv") {
+            const auto text = takeValue();
+            if (!text || (*text != "pal" && *text != "ntsc"))
+                return fail("--tv needs pal or ntsc");
+            args.ntsc = *text == "ntsc";
         } else if (shape->command == CliCommand::Publish && name == "--dry-run" && !value) {
             args.dryRun = true;
         } else if (shape->command == CliCommand::Publish && name == "--checksum" && !value) {
@@ -151,10 +174,14 @@ ParsedCliArgs ParseCliArgs(const std::vector<std::string>& words) {
         return fail(std::string(shape->name) + " takes " +
                     (shape->command == CliCommand::Build ? "INPUT.json OUTPUT.vlm"
                      : shape->command == CliCommand::On  ? "FILE.vlm YYYY-MM-DD [HH:MM[:SS]]"
-                                                         : "one FILE.vlm"));
-    if (shape->command == CliCommand::Publish && args.to.empty())
-        return fail("publish needs --to DIR");
+                     : shape->command == CliCommand::Media || shape->command == CliCommand::Convert
+                         ? "one or more media files"
+                         : "one FILE.vlm"));
+    if ((shape->command == CliCommand::Publish || shape->command == CliCommand::Convert) && args.to.empty())
+        return fail(std::string(shape->name) + " needs --to DIR");
     args.input = operands[0];
+    if (shape->command == CliCommand::Media || shape->command == CliCommand::Convert)
+        args.files = operands;
     if (shape->command == CliCommand::Build)
         args.output = operands[1];
     if (shape->command == CliCommand::On) {

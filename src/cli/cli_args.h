@@ -9,23 +9,25 @@
 
 namespace velmo {
 
-enum class CliCommand { Help, Version, Dump, Build, Check, On, Publish };
+enum class CliCommand { Help, Version, Dump, Build, Check, On, Publish, Media, Convert };
 
 struct CliArgs {
     CliCommand command = CliCommand::Help;
     std::string input;  // dump, check, on: the schedule file; build: the JSON ("-" for standard input)
     std::string output; // build: the schedule file to write
-    bool json = false;  // dump --json
+    bool json = false;  // dump --json, media --json
     std::optional<std::uint64_t> seed; // build --seed N
     bool strict = false;               // check --strict
     std::optional<CivilDate> today;    // check --today YYYY-MM-DD
     CivilDate date;                    // on
     std::optional<ClockTime> time;     // on
-    std::string to;                    // publish --to DIR
-    std::vector<std::string> media;    // publish --media DIR, in the order given
+    std::string to;                    // publish, convert --to DIR
+    std::vector<std::string> media;    // publish, check --media DIR, in the order given
     bool dryRun = false;               // publish --dry-run
     bool checksum = false;             // publish --checksum
     bool removeUnlisted = false;       // publish --remove-unlisted
+    std::vector<std::string> files;    // media, convert: the media files, as given
+    bool ntsc = false;                 // convert --tv ntsc
 };
 
 struct ParsedCliArgs {

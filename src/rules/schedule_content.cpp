@@ -15,15 +15,6 @@ const std::string& text(TextId id) {
     return EnglishText(id);
 }
 
-const ScreenTexts& englishTexts() {
-    static const ScreenTexts texts = [] {
-        ScreenTexts english;
-        english.LoadEnglishTexts();
-        return english;
-    }();
-    return texts;
-}
-
 std::string withReason(TextId message, const std::string& reason) {
     return text(message) + " (" + reason + ")";
 }
@@ -159,7 +150,7 @@ std::vector<Finding> CheckScheduleContent(const Schedule& s) {
         for (int k = 0; k < fileCount; ++k)
             add(EntryId::detailOf(i, k), fileEntryProblem(e.files[k]));
     }
-    if (const auto refusal = ScheduleSaveRefusal(s, englishTexts()))
+    if (const auto refusal = ScheduleSaveRefusal(s, EnglishTexts()))
         add(EntryId{}, oneLine(*refusal));
     return out;
 }

@@ -103,23 +103,6 @@ void fileProblems(const std::vector<FileEntry>& files, int count, const std::fun
     }
 }
 
-// Replaces %1, %2, ... in one pass, so a value holding "%2" stays as it is.
-std::string fillIn(const std::string& pattern, const std::vector<std::string>& values) {
-    std::string out;
-    for (std::size_t i = 0; i < pattern.size(); ++i) {
-        if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] >= '1' && pattern[i + 1] <= '9') {
-            const auto n = static_cast<std::size_t>(pattern[i + 1] - '1');
-            if (n < values.size()) {
-                out += values[n];
-                ++i;
-                continue;
-            }
-        }
-        out += pattern[i];
-    }
-    return out;
-}
-
 std::string shownDate(const CivilDate& d) {
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%04d/%02d/%02d", d.year, d.month, d.day);
@@ -145,6 +128,22 @@ TextId everyWeekDay(int weekDay) {
 }
 
 } // namespace
+
+std::string FillIn(const std::string& pattern, const std::vector<std::string>& values) {
+    std::string out;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] >= '1' && pattern[i + 1] <= '9') {
+            const auto n = static_cast<std::size_t>(pattern[i + 1] - '1');
+            if (n < values.size()) {
+                out += values[n];
+                ++i;
+                continue;
+            }
+        }
+        out += pattern[i];
+    }
+    return out;
+}
 
 std::vector<ScheduleProblem> FindScheduleProblems(const Schedule& s, const CivilDate& today,
                                                   const MediaLookup& mediaExists) {
@@ -213,11 +212,11 @@ std::string EntryLabel(const EntryId& entry, const ScreenTexts& texts) {
     const std::string number = std::to_string(entry.index + 1);
     switch (entry.kind) {
     case EntryId::Kind::Basic:
-        return fillIn(texts.text(TextId::TextEntryBasic), {number});
+        return FillIn(texts.text(TextId::TextEntryBasic), {number});
     case EntryId::Kind::Advance:
-        return fillIn(texts.text(TextId::TextEntryAdvance), {number});
+        return FillIn(texts.text(TextId::TextEntryAdvance), {number});
     case EntryId::Kind::Detail:
-        return fillIn(texts.text(TextId::TextEntryDetail), {number, std::to_string(entry.detail + 1)});
+        return FillIn(texts.text(TextId::TextEntryDetail), {number, std::to_string(entry.detail + 1)});
     case EntryId::Kind::Schedule:
         break;
     }
@@ -228,26 +227,26 @@ std::string ProblemText(const ScheduleProblem& p, const ScreenTexts& texts) {
     const std::string who = EntryLabel(p.entry, texts);
     switch (p.kind) {
     case ProblemKind::ValueOutsideLists:
-        return fillIn(texts.text(TextId::MsgProblemOutsideLists), {who});
+        return FillIn(texts.text(TextId::MsgProblemOutsideLists), {who});
     case ProblemKind::NoFiles:
-        return fillIn(texts.text(TextId::MsgProblemNoFiles), {who});
+        return FillIn(texts.text(TextId::MsgProblemNoFiles), {who});
     case ProblemKind::WeekDayNeverOccurs:
-        return fillIn(texts.text(TextId::MsgProblemWeekDayNever),
+        return FillIn(texts.text(TextId::MsgProblemWeekDayNever),
                       {who, texts.text(weekDayWord(p.overlap.weekDay)), shownDate(p.overlap.firstDay),
                        shownDate(p.overlap.lastDay)});
     case ProblemKind::Ended:
-        return fillIn(texts.text(TextId::MsgProblemEnded),
+        return FillIn(texts.text(TextId::MsgProblemEnded),
                       {who, shownDate(p.overlap.lastDay), shownDate(p.today)});
     case ProblemKind::Overlap:
-        return fillIn(texts.text(TextId::MsgProblemOverlap),
+        return FillIn(texts.text(TextId::MsgProblemOverlap),
                       {who, std::to_string(p.other + 1), texts.text(everyWeekDay(p.overlap.weekDay)),
                        ShortClockTime(p.overlap.from), ShortClockTime(p.overlap.to)});
     case ProblemKind::MediaMissing:
-        return fillIn(texts.text(TextId::MsgProblemMediaMissing), {who, p.name});
+        return FillIn(texts.text(TextId::MsgProblemMediaMissing), {who, p.name});
     case ProblemKind::VolumesDiffer: {
         EntryId earlier = p.entry;
         (earlier.kind == EntryId::Kind::Basic ? earlier.index : earlier.detail) = p.other;
-        return fillIn(texts.text(TextId::MsgProblemVolumesDiffer),
+        return FillIn(texts.text(TextId::MsgProblemVolumesDiffer),
                       {who, p.name, volumeText(p.volume, texts), volumeText(p.otherVolume, texts),
                        EntryLabel(earlier, texts)});
     }

@@ -56,6 +56,15 @@ const std::string& SecondLanguageText(TextId id) {
     return secondLanguageTable()[static_cast<std::size_t>(id)];
 }
 
+const ScreenTexts& EnglishTexts() {
+    static const ScreenTexts texts = [] {
+        ScreenTexts english;
+        english.LoadEnglishTexts();
+        return english;
+    }();
+    return texts;
+}
+
 const char* TextIdName(TextId id) {
     return kRows[static_cast<std::size_t>(id)].name;
 }

@@ -34,6 +34,8 @@ private:
 // A text of the English table, for the messages shown before the table is filled.
 const std::string& EnglishText(TextId id);
 const std::string& SecondLanguageText(TextId id);
+// The English table, filled once, for reports in English (the command-line tool).
+const ScreenTexts& EnglishTexts();
 
 // The identifier as written in code, e.g. "TextMenuFile".
 const char* TextIdName(TextId id);

@@ -1,0 +1,49 @@
+#pragma once
+
+// Player copies: for each file, a copy the player plays, under the player's name, in a target
+// folder. Pictures, video and audio are converted by the ffmpeg program; a file that already plays
+// is copied unchanged. Originals are never changed, and no partial file ever bears a player name.
+
+#include "media/media_facts.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace velmo {
+
+enum class TvStandard { Pal, Ntsc };
+
+struct ConvertOptions {
+    TvStandard tv = TvStandard::Pal;
+    double probeTimeoutSeconds = 10;
+    double convertTimeoutSeconds = 6 * 3600; // a converter that hangs is killed at last
+};
+
+struct ConvertProgress {
+    std::string source;
+    double fraction = 0; // 0..1 for this file
+};
+// Called as the work goes on; false cancels.
+using ConvertProgressCallback = std::function<bool(const ConvertProgress&)>;
+
+struct ConvertOutcome {
+    enum class Action { Converted, Copied, Failed };
+    Action action = Action::Failed;
+    std::string source;
+    std::string name;                  // the player name it was written under
+    std::optional<MediaReason> reason; // Failed: why
+    bool cancelled = false;
+};
+
+// Makes the player copy of one file in targetDir. A name taken there by a different file gets a
+// suffix ("NAME-2.JPG"); a name holding the very same bytes already is left as it is.
+ConvertOutcome MakePlayerCopy(const std::string& source, const std::string& targetDir,
+                              const ConvertOptions& options = {},
+                              const ConvertProgressCallback& progress = {});
+
+// The ffmpeg arguments between the input and the output for each kind of copy, so the benchmark
+// can run the very same command.
+std::vector<std::string> VideoCopyArguments(TvStandard tv);
+
+} // namespace velmo

@@ -1,0 +1,36 @@
+#pragma once
+
+// The player's formats, as data: the one place to change when a real player disagrees.
+
+#include "media/media_facts.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velmo {
+
+struct PlayerFormat {
+    std::vector<std::string> extensions; // upper case, without the dot
+    MediaKind kind = MediaKind::Unknown;
+    std::vector<std::string> containers; // FFmpeg's format names
+    std::vector<std::string> videoCodecs;
+    std::string videoCodecsText;        // how the reasons name them: "MPEG-1 and MPEG-2"
+    std::vector<std::string> videoTags; // when not empty, the four-character codes it decodes
+    int maxWidth = 0;                   // 0: no video or picture
+    int maxHeight = 0;
+    std::vector<std::string> audioCodecs;
+    std::string audioCodecsText;
+    bool jpegRules = false; // baseline, 8-bit, not CMYK
+};
+
+// The rows, in the order the table in the README lists them.
+const std::vector<PlayerFormat>& PlayerFormats();
+
+// The row for an extension (any letter case, without the dot); null when the player plays none.
+const PlayerFormat* PlayerFormatFor(std::string_view extension);
+
+// The verdict on a file named `fileName` with these facts, every reason the table gives.
+MediaVerdict JudgeMedia(const std::string& fileName, const MediaFacts& facts);
+
+} // namespace velmo

@@ -1,0 +1,43 @@
+#include "rules/player_name.h"
+
+#include <gtest/gtest.h>
+
+namespace velmo {
+namespace {
+
+TEST(PlayerName, MakePlayerName_anyFileName_givesANameThePlayerTakes) {
+    struct Case {
+        const char* file;
+        std::optional<std::string_view> extension;
+        const char* expected; // "" for none
+    };
+    const Case cases[] = {
+        {"Croissant Special Offer.jpg", std::nullopt, "CROISSANT_SPECIA.JPG"},
+        {"/home/anna/Pictures/Croissant Special Offer.jpg", std::nullopt, "CROISSANT_SPECIA.JPG"},
+        {"Crème brûlée à la carte.jpeg", std::nullopt, "CREME_BRULEE_A_L.JPEG"},
+        {"Straße & Größe.png", "JPG", "STRASSE_GROSSE.JPG"},
+        {"ŁÓDŹ  --  Œuvre.mp4", "MPG", "LODZ_--_OEUVRE.MPG"},
+        {"song.mp3", std::nullopt, "SONG.MP3"},
+        {"clip.final.v2.avi", std::nullopt, "CLIP_FINAL_V2.AVI"},
+        {"  (draft) poster!.PNG", "JPG", "DRAFT_POSTER.JPG"},
+        {"ABCDEFGHIJKLMNOP_QRS.mpeg2", std::nullopt, "ABCDEFGHIJKLMNOP.MPEG"},
+        {"ABCDEFGHIJKLMNO QRS.mpg", std::nullopt, "ABCDEFGHIJKLMNO.MPG"},
+        {"写真.jpg", std::nullopt, ""},
+        {"写真 2.jpg", std::nullopt, "2.JPG"},
+        {"README", std::nullopt, ""},
+        {".hidden", std::nullopt, ""},
+        {"bad\xff\xfe.mp3", std::nullopt, "BAD.MP3"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        EXPECT_EQ(MakePlayerName(c.file, c.extension).value_or(""), c.expected);
+    }
+}
+
+TEST(PlayerName, PlayerNameVariant_cutsTheBaseSoTheSuffixFits) {
+    EXPECT_EQ(PlayerNameVariant("CROISSANT_SPECIA.JPG", 2), "CROISSANT_SPEC-2.JPG");
+    EXPECT_EQ(PlayerNameVariant("SONG.MP3", 12), "SONG-12.MP3");
+}
+
+} // namespace
+} // namespace velmo
