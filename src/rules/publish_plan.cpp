@@ -1,11 +1,11 @@
 #include "publish.h"
 
 #include "entry_rules.h"
+#include "publish_detail.h"
 #include "model/file_system.h"
 #include "model/media_copy.h"
 #include "model/safe_file.h"
 #include "model/schedule_file.h"
-#include "model/whole_file.h"
 #include "schedule_rules.h"
 
 #include <algorithm>
@@ -20,35 +20,12 @@
 
 namespace velmo {
 
+using namespace publish_detail;
+
 namespace {
 
 // FAT keeps modification times in 2-second steps.
 constexpr std::int64_t kTimeToleranceNs = 2'000'000'000;
-
-struct FileFacts {
-    bool found = false;
-    std::uint64_t size = 0;
-    std::int64_t mtimeNs = 0;
-    dev_t device = 0;
-    ino_t inode = 0;
-};
-
-std::optional<FileFacts> regularFile(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
-        return std::nullopt;
-    FileFacts facts;
-    facts.found = true;
-    facts.size = static_cast<std::uint64_t>(info.st_size);
-    facts.mtimeNs = std::int64_t{info.st_mtim.tv_sec} * 1'000'000'000 + info.st_mtim.tv_nsec;
-    facts.device = info.st_dev;
-    facts.inode = info.st_ino;
-    return facts;
-}
-
-std::string errnoText() {
-    return std::strerror(errno);
-}
 
 // The regular, visible files of a directory by upper-cased name. Where a case-sensitive directory
 // holds several spellings of one name, the exact upper-case one wins, else the first in byte order.
@@ -164,27 +141,6 @@ bool isScheduleFileName(const std::string& name) {
            upper.compare(upper.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-// Upper bound of the schedule file's length: header, the largest key region, markers and records.
-std::uint64_t scheduleFileBound(const Schedule& schedule) {
-    std::uint64_t length = kScheduleHeaderLength + 255;
-    if (schedule.basicCount > 0)
-        length += kMarkerLength +
-                  std::uint64_t{kFileRecordLength} * static_cast<std::uint64_t>(schedule.basicCount);
-    for (int i = 0; i < schedule.advanceCount; ++i)
-        length += kMarkerLength + kAdvanceRecordLength +
-                  std::uint64_t{kFileRecordLength} *
-                      static_cast<std::uint64_t>(std::max<int>(0, schedule.advanceEntries[i].fileCount));
-    return length;
-}
-
-// A small regular file whole; nothing when it is missing, larger than limit or cannot be read.
-std::optional<std::string> readSmallFile(const std::string& path, std::size_t limit) {
-    WholeFile file;
-    if (!ReadWholeFile(path, limit, file) || file.longer)
-        return std::nullopt;
-    return std::move(file.bytes);
-}
-
 bool mediumHoldsSchedule(const std::string& directory, const std::string& name, const Schedule& schedule) {
     Schedule onMedium;
     return ReadScheduleFile(directory, name, onMedium) && onMedium == schedule;
@@ -207,28 +163,6 @@ std::vector<std::string> namesUsed(const Schedule& schedule) {
             add(entry.files[static_cast<std::size_t>(k)]);
     }
     return names;
-}
-
-// One media file onto the medium under its stored name, with the source's modification time so the
-// next publish can tell it is there already. The copy replaces a file of that name in other letter
-// case in place; the rename after it leaves the one file under the stored name.
-CopyResult copyItem(const PublishItem& item, const std::string& destination, bool mayRemoveOldFirst,
-                    const CopyProgressCallback& progress, FileIo& io) {
-    CopyOptions options;
-    options.keepModificationTime = true;
-    options.mayRemoveOldFirst = mayRemoveOldFirst;
-    // One flush of the directory after all media files, instead of two for each.
-    options.leaveDirectoryFlush = true;
-    CopyResult result = CopyMediaFileTo(item.sourcePath(), destination, item.name, options, progress, io);
-    if (!result || item.mediumName.empty() || item.mediumName == item.name)
-        return result;
-    const std::string landed = destination + item.mediumName;
-    const std::string target = destination + item.name;
-    if (regularFile(landed) && io.rename(landed, target) != 0) {
-        result.ok = false;
-        result.reason = "cannot rename " + landed + " to " + item.name + ": " + errnoText();
-    }
-    return result;
 }
 
 } // namespace
@@ -410,206 +344,6 @@ PublishPlan PlanPublish(const Schedule& schedule, const std::vector<std::string>
         }
     }
     return plan;
-}
-
-} // namespace velmo
-
-namespace velmo {
-
-PublishReport CarryOutPublish(const PublishPlan& plan, const Schedule& schedule, RandomSource& random,
-                              const PublishProgressCallback& progress, FileIo& io) {
-    PublishReport report;
-    if (plan.refusal) {
-        report.failures.push_back({plan.destination, *plan.refusal});
-        return report;
-    }
-    // Leftovers of a killed publish go even when nothing needs copying this time.
-    RemoveStaleTemporaryFiles(plan.destination, io);
-    const std::uint64_t scheduleBytes = plan.scheduleUnchanged ? 0 : scheduleFileBound(schedule);
-    PublishProgress state;
-    state.total = plan.bytesToWrite + scheduleBytes;
-    const auto tell = [&](const std::string& name) {
-        state.name = name;
-        return !progress || progress(state);
-    };
-
-    // Media files first: until the schedule file is replaced, the medium's old schedule is the one
-    // the player reads, and every file it names stays in place.
-    bool stopped = false;
-    for (const PublishItem& item : plan.items) {
-        switch (item.action) {
-        case PublishAction::Keep:
-            report.kept.push_back(item.name);
-            continue;
-        case PublishAction::Missing:
-            report.missing.push_back(item.name);
-            continue;
-        case PublishAction::Remove:
-            continue;
-        case PublishAction::Copy:
-        case PublishAction::Replace:
-            break;
-        }
-        if (!tell(item.name)) {
-            report.cancelled = true;
-            stopped = true;
-            break;
-        }
-        const std::uint64_t before = state.done;
-        const CopyResult copied = copyItem(
-            item, plan.destination, plan.removeOldFirst,
-            [&](const CopyProgress& file) {
-                state.done =
-                    before + static_cast<std::uint64_t>(file.fraction() * static_cast<double>(file.total));
-                state.checking = file.checking;
-                return tell(item.name);
-            },
-            io);
-        if (copied.cancelled) {
-            report.cancelled = true;
-            stopped = true;
-            break;
-        }
-        if (!copied) {
-            report.failures.push_back({item.name, copied.reason});
-            stopped = true;
-            break;
-        }
-        state.done = before + item.size;
-        state.checking = false;
-        (item.action == PublishAction::Copy ? report.copied : report.replaced).push_back(item.name);
-    }
-    // The renames above reach the medium before the schedule's rename can overtake them.
-    if (!report.copied.empty() || !report.replaced.empty()) {
-        if (Result flushed = FlushDirectory(plan.destination, io); !flushed) {
-            report.failures.push_back({plan.destination, flushed.reason});
-            stopped = true;
-        }
-    }
-    if (stopped)
-        return report;
-
-    // Then the schedule, whole or not at all.
-    if (plan.scheduleUnchanged) {
-        report.scheduleUnchanged = true;
-    } else {
-        if (!tell(plan.scheduleName)) {
-            report.cancelled = true;
-            return report;
-        }
-        std::vector<std::uint8_t> bytes;
-        Result written = EncodeSchedule(schedule, random, bytes);
-        if (written)
-            written = WriteFileAtomically(plan.destination + plan.scheduleName, bytes, io);
-        if (!written) {
-            report.failures.push_back({plan.scheduleName, written.reason});
-            return report;
-        }
-        report.scheduleWritten = true;
-        state.done += scheduleBytes;
-        tell(plan.scheduleName);
-    }
-
-    // Only now may files the new schedule no longer names go.
-    for (const PublishItem& item : plan.items) {
-        if (item.action != PublishAction::Remove)
-            continue;
-        if (io.unlink(plan.destination + item.mediumName) == 0)
-            report.removed.push_back(item.name);
-        else
-            report.failures.push_back({item.name, "cannot remove: " + errnoText()});
-    }
-    return report;
-}
-
-namespace {
-
-constexpr char kPublishSettingsHeader[] = "velmo publish 1";
-constexpr char kDestinationKey[] = "to=";
-constexpr char kMediaKey[] = "media=";
-constexpr std::size_t kMaxPublishSettingsLength = 64 << 10;
-
-bool startsWith(const std::string& text, const char* prefix) {
-    return text.rfind(prefix, 0) == 0;
-}
-
-// A remembered directory is an absolute path on one line, nothing else.
-bool plausibleDirectory(const std::string& text) {
-    return !text.empty() && text[0] == '/' &&
-           std::none_of(text.begin(), text.end(), [](unsigned char c) { return c < 0x20 || c == 0x7f; });
-}
-
-} // namespace
-
-std::vector<std::string> MediaFoldersOf(const PublishSettings& settings, const std::string& mediaDir) {
-    return settings.mediaDirs.empty() ? std::vector<std::string>{mediaDir} : settings.mediaDirs;
-}
-
-PublishSettings ReadPublishSettings(const std::string& appPath) {
-    const std::string path = WithTrailingSeparator(appPath) + kPublishSettingsFileName;
-    const std::optional<std::string> read = readSmallFile(path, kMaxPublishSettingsLength);
-    if (!read)
-        return {};
-    const std::string& text = *read;
-
-    PublishSettings settings;
-    std::size_t at = 0;
-    bool header = true;
-    while (at < text.size()) {
-        const std::size_t end = text.find('\n', at);
-        if (end == std::string::npos)
-            return {}; // cut short
-        const std::string line = text.substr(at, end - at);
-        at = end + 1;
-        if (header) {
-            if (line != kPublishSettingsHeader)
-                return {};
-            header = false;
-        } else if (startsWith(line, kDestinationKey) && settings.destination.empty() &&
-                   plausibleDirectory(line.substr(sizeof kDestinationKey - 1))) {
-            settings.destination = line.substr(sizeof kDestinationKey - 1);
-        } else if (startsWith(line, kMediaKey) && plausibleDirectory(line.substr(sizeof kMediaKey - 1))) {
-            settings.mediaDirs.push_back(line.substr(sizeof kMediaKey - 1));
-        } else {
-            return {};
-        }
-    }
-    return header ? PublishSettings{} : settings;
-}
-
-Result WritePublishSettings(const std::string& appPath, const PublishSettings& settings, FileIo& io) {
-    std::string text = std::string(kPublishSettingsHeader) + "\n";
-    if (plausibleDirectory(settings.destination))
-        text += kDestinationKey + settings.destination + "\n";
-    for (const std::string& dir : settings.mediaDirs)
-        if (plausibleDirectory(dir))
-            text += kMediaKey + dir + "\n";
-    return WriteFileAtomically(WithTrailingSeparator(appPath) + kPublishSettingsFileName,
-                               std::vector<std::uint8_t>(text.begin(), text.end()), io);
-}
-
-std::vector<std::string> PublishReportLines(const PublishReport& report) {
-    std::vector<std::string> lines;
-    for (const PublishFailure& failure : report.failures)
-        lines.push_back(failure.name + ": " + failure.reason);
-    std::string summary = std::to_string(report.copied.size()) + " copied, " +
-                          std::to_string(report.replaced.size()) + " replaced, " +
-                          std::to_string(report.kept.size()) + " kept, " +
-                          std::to_string(report.removed.size()) + " removed, " +
-                          std::to_string(report.missing.size()) + " missing";
-    if (report.cancelled)
-        summary += "; cancelled, the schedule file on the medium is the old one";
-    else if (report.scheduleWritten)
-        summary += "; schedule file written";
-    else if (report.scheduleUnchanged)
-        summary += "; schedule file unchanged";
-    else
-        summary += "; the schedule file on the medium is the old one";
-    if (!report.missing.empty() && (report.scheduleWritten || report.scheduleUnchanged))
-        summary += ", naming " + std::to_string(report.missing.size()) + " missing file" +
-                   (report.missing.size() == 1 ? "" : "s");
-    lines.push_back(summary);
-    return lines;
 }
 
 } // namespace velmo
