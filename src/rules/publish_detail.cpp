@@ -9,9 +9,10 @@
 
 namespace velmo::publish_detail {
 
-std::optional<FileFacts> regularFile(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+namespace {
+
+std::optional<FileFacts> factsOf(const struct stat& info) {
+    if (!S_ISREG(info.st_mode))
         return std::nullopt;
     FileFacts facts;
     facts.found = true;
@@ -20,6 +21,29 @@ std::optional<FileFacts> regularFile(const std::string& path) {
     facts.device = info.st_dev;
     facts.inode = info.st_ino;
     return facts;
+}
+
+} // namespace
+
+std::optional<FileFacts> regularFile(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 ? factsOf(info) : std::nullopt;
+}
+
+std::optional<FileFacts> mediumFile(const std::string& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0 ? factsOf(info) : std::nullopt;
+}
+
+std::string nonRegularKind(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0)
+        return "gone";
+    if (S_ISDIR(info.st_mode))
+        return "a directory";
+    if (S_ISLNK(info.st_mode))
+        return "a symbolic link";
+    return S_ISREG(info.st_mode) ? "a regular file" : "a device, pipe or socket";
 }
 
 std::string errnoText() {

@@ -19,9 +19,13 @@ struct FileFacts {
     ino_t inode = 0;
 };
 
-
 // The regular file at path; nothing when it is missing or anything else.
 std::optional<FileFacts> regularFile(const std::string& path);
+
+// The same, looked at without following a link: the medium's files.
+std::optional<FileFacts> mediumFile(const std::string& path);
+// "a directory", "a symbolic link", ... for what lies at path.
+std::string nonRegularKind(const std::string& path);
 
 std::string errnoText();
 
