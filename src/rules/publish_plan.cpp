@@ -3,6 +3,7 @@
 #include "entry_rules.h"
 #include "model/file_system.h"
 #include "model/media_copy.h"
+#include "model/media_folder.h"
 #include "model/safe_file.h"
 #include "model/schedule_file.h"
 #include "publish_detail.h"
@@ -12,7 +13,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <map>
 #include <set>
@@ -28,12 +28,13 @@ namespace {
 // FAT keeps modification times in 2-second steps; other file systems keep them exactly.
 constexpr std::int64_t kFatTimeToleranceNs = 2'000'000'000;
 
-// The regular, visible files of a directory by upper-cased name. Where a case-sensitive directory
-// holds several spellings of one name, the exact upper-case one wins, else the first in byte order.
-struct Folder {
+// The medium's visible files by upper-cased name, looked at with lstat: regular files in
+// `byUpperName` (the exact upper-case spelling wins, else the first in byte order), and whatever else
+// lies under a name (a directory, a link) in `others`.
+struct Medium {
     std::string dir;
     std::map<std::string, std::string> byUpperName;
-    std::map<std::string, std::string> others; // the medium's directories, links and the like
+    std::map<std::string, std::string> others;
     bool readable = false;
     std::string error;
 
@@ -45,35 +46,24 @@ struct Folder {
     }
 };
 
-// Media folders follow links to the user's files; the medium is looked at with lstat, and whatever
-// is not a regular file under a name (a directory, a link) is kept apart in `others`.
-Folder listFolder(const std::string& directory, bool isMedium = false) {
-    Folder folder;
-    folder.dir = WithTrailingSeparator(directory);
-    DIR* dir = ::opendir(folder.dir.c_str());
-    if (dir == nullptr) {
-        folder.error = errnoText();
-        return folder;
-    }
-    folder.readable = true;
-    std::vector<std::string> names;
-    while (const dirent* entry = ::readdir(dir))
-        if (entry->d_name[0] != '.')
-            names.emplace_back(entry->d_name);
-    ::closedir(dir);
-    std::sort(names.begin(), names.end());
-    for (const std::string& name : names) {
+Medium listMedium(const std::string& directory) {
+    Medium medium;
+    medium.dir = WithTrailingSeparator(directory);
+    const std::optional<std::vector<std::string>> names = VisibleNames(medium.dir, medium.error);
+    if (!names)
+        return medium;
+    medium.readable = true;
+    for (const std::string& name : *names) {
         const std::string upper = UpperCase(name);
-        if (!(isMedium ? mediumFile(folder.dir + name) : regularFile(folder.dir + name))) {
-            if (isMedium)
-                folder.others.emplace(upper, name);
+        if (!mediumFile(medium.dir + name)) {
+            medium.others.emplace(upper, name);
             continue;
         }
-        auto [it, inserted] = folder.byUpperName.emplace(upper, name);
+        auto [it, inserted] = medium.byUpperName.emplace(upper, name);
         if (!inserted && name == upper)
             it->second = name;
     }
-    return folder;
+    return medium;
 }
 
 // Two read buffers for all comparisons of one plan, not two fresh ones per file.
@@ -335,7 +325,7 @@ PublishPlan PlanPublish(const Schedule& schedule, const std::vector<std::string>
         plan.refusal = "\"" + scheduleFileName + "\" cannot be the schedule file's name";
         return plan;
     }
-    const Folder medium = listFolder(plan.destination, true);
+    const Medium medium = listMedium(plan.destination);
     if (!medium.readable) {
         plan.refusal = "the destination " + destination + " cannot be listed: " + medium.error;
         return plan;
@@ -346,14 +336,15 @@ PublishPlan PlanPublish(const Schedule& schedule, const std::vector<std::string>
             plan.refusal = std::move(why);
     };
 
-    std::vector<Folder> folders;
+    const MediaFolder media(mediaDirs);
+    std::vector<const MediaFolder::Listing*> folders;
     std::vector<std::string> unreadable;
-    for (const std::string& dir : mediaDirs) {
-        Folder folder = listFolder(dir);
+    for (std::size_t i = 0; i < mediaDirs.size(); ++i) {
+        const MediaFolder::Listing& folder = media.folders()[i];
         if (!folder.readable)
-            unreadable.push_back(dir + " (" + folder.error + ")");
+            unreadable.push_back(mediaDirs[i] + " (" + folder.error + ")");
         else
-            folders.push_back(std::move(folder));
+            folders.push_back(&folder);
     }
     // A schedule whose every file would be missing must not replace a working one.
     if (folders.empty()) {
@@ -394,7 +385,8 @@ PublishPlan PlanPublish(const Schedule& schedule, const std::vector<std::string>
             item.note = "stored as " + stored + "; written as " + upper;
         }
         std::optional<FileFacts> source;
-        for (const Folder& folder : folders) {
+        for (const MediaFolder::Listing* listing : folders) {
+            const MediaFolder::Listing& folder = *listing;
             const std::optional<std::string> found = folder.find(upper);
             if (!found)
                 continue;

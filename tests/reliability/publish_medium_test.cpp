@@ -9,7 +9,6 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 
@@ -17,25 +16,6 @@ using namespace velmo;
 using namespace velmo::test;
 
 namespace {
-
-constexpr char kSkip[] = "SKIP: ";
-
-std::string MountTmpfs(const TempDir& dir, const std::string& options) {
-    if (::unshare(CLONE_NEWNS) != 0)
-        return kSkip + std::string("no private mount namespace: ") + std::strerror(errno);
-    if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
-        return kSkip + std::string("cannot make mounts private: ") + std::strerror(errno);
-    if (::mount("velmo-test", dir.path.c_str(), "tmpfs", 0, options.c_str()) != 0)
-        return kSkip + std::string("cannot mount a tmpfs: ") + std::strerror(errno);
-    return {};
-}
-
-Bytes Pattern(std::size_t size, std::uint8_t seed) {
-    Bytes bytes(size);
-    for (std::size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<std::uint8_t>((i * 31 + seed * 17 + i / 4096) & 0xff);
-    return bytes;
-}
 
 FileEntry Named(const std::string& name, int playTimes) {
     FileEntry e;
@@ -72,25 +52,6 @@ std::string MissingOnCard(const TempDir& card) {
     }
     return missing;
 }
-
-// Stops the process for the parent to kill at the stopAt-th of its file-system steps.
-class StoppingIo final : public FileIo {
-public:
-    explicit StoppingIo(long stopAt) : stopAt_(stopAt) {}
-    int open(const std::string& p, int f, mode_t m) override { return point(), FileIo::open(p, f, m); }
-    ssize_t write(int fd, const void* b, std::size_t n) override { return point(), FileIo::write(fd, b, n); }
-    int fsync(int fd) override { return point(), FileIo::fsync(fd); }
-    int rename(const std::string& a, const std::string& b) override { return point(), FileIo::rename(a, b); }
-    int unlink(const std::string& p) override { return point(), FileIo::unlink(p); }
-
-private:
-    void point() {
-        if (points_++ == stopAt_)
-            ::raise(SIGSTOP);
-    }
-    long stopAt_;
-    long points_ = 0;
-};
 
 constexpr std::size_t kOldBig = 4 << 20;
 constexpr std::size_t kNewBig = (4 << 20) + (512 << 10);
@@ -162,7 +123,7 @@ std::string PublishOntoNearlyFullCard(const TempDir& media, const TempDir& card)
             return problems + "refused with leave given: " + *plan.refusal;
         const pid_t child = ::fork();
         if (child == 0) {
-            StoppingIo io(stopAt);
+            StoppingAtStepIo io(stopAt);
             SeededRandomSource childRandom(static_cast<std::uint64_t>(stopAt));
             std::_Exit(CarryOutPublish(plan, fresh, childRandom, {}, io).complete() ? 0 : 1);
         }
@@ -253,27 +214,16 @@ std::string MediumUnmountedPartWay(const TempDir& media, const TempDir& card) {
     return problems;
 }
 
-std::string InChild(std::string (*scenario)(const TempDir&, const TempDir&)) {
-    TempDir media, card;
-    return RunInChild([&] { return scenario(media, card); });
-}
-
-void ExpectHeldUp(const std::string& report) {
-    if (report.rfind(kSkip, 0) == 0)
-        GTEST_SKIP() << report.substr(sizeof kSkip - 1);
-    EXPECT_EQ(report, "");
-}
-
 } // namespace
 
 TEST(PublishMedium, NearlyFullCardNeverNamesAMissingFileWhateverStopsTheWrite) {
-    ExpectHeldUp(InChild(PublishOntoNearlyFullCard));
+    ExpectHeldUp(CopyInChild(PublishOntoNearlyFullCard));
 }
 
 TEST(PublishMedium, SpaceIsJudgedInAllocationUnits) {
-    ExpectHeldUp(InChild(SpaceCountsAllocationUnits));
+    ExpectHeldUp(CopyInChild(SpaceCountsAllocationUnits));
 }
 
 TEST(PublishMedium, AMediumUnmountedPartWayIsAFailureAndNothingLandsOnTheMountPoint) {
-    ExpectHeldUp(InChild(MediumUnmountedPartWay));
+    ExpectHeldUp(CopyInChild(MediumUnmountedPartWay));
 }

@@ -2,6 +2,7 @@
 
 #include "model/schedule_file.h"
 #include "model/temp_dir.h"
+#include "reliability/reliability_support.h"
 #include "rules/entry_rules.h"
 
 #include <algorithm>
@@ -353,29 +354,6 @@ TEST(PublishSettingsFile, MediaFoldersAreTheRememberedOnesElseTheLastMediaFolder
     EXPECT_EQ(MediaFoldersOf(settings, "/home/u/media/"), settings.mediaDirs);
 }
 
-namespace {
-
-// Stops the process for the parent to kill at the stopAt-th of its file-system steps.
-class StoppingIo final : public FileIo {
-public:
-    explicit StoppingIo(long stopAt) : stopAt_(stopAt) {}
-    int open(const std::string& p, int f, mode_t m) override { return point(), FileIo::open(p, f, m); }
-    ssize_t write(int fd, const void* b, std::size_t n) override { return point(), FileIo::write(fd, b, n); }
-    int fsync(int fd) override { return point(), FileIo::fsync(fd); }
-    int rename(const std::string& a, const std::string& b) override { return point(), FileIo::rename(a, b); }
-    int unlink(const std::string& p) override { return point(), FileIo::unlink(p); }
-
-private:
-    void point() {
-        if (points_++ == stopAt_)
-            ::raise(SIGSTOP);
-    }
-    long stopAt_;
-    long points_ = 0;
-};
-
-} // namespace
-
 TEST(PublishCarryOut, AKillAtAnyStepLeavesAScheduleWhoseFilesAreThere) {
     Media m;
     put(m.a() + "ONE.MP3", std::string(300000, '1'));
@@ -395,7 +373,7 @@ TEST(PublishCarryOut, AKillAtAnyStepLeavesAScheduleWhoseFilesAreThere) {
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            StoppingIo io(stopAt);
+            test::StoppingAtStepIo io(stopAt);
             const PublishReport report = CarryOutPublish(plan, fresh, random, {}, io);
             std::_Exit(report.complete() ? 0 : 1);
         }
@@ -639,4 +617,48 @@ TEST(PublishCarryOut, AnotherPublishHoldingTheMediumRefusesThisOne) {
         CarryOutPublish(PlanPublish(s, {m.a()}, m.stick(), "show.vlm", options), s, random);
     EXPECT_TRUE(fresh.complete()) << reportText(fresh);
     EXPECT_EQ(visibleNames(m.stick()), (std::vector<std::string>{"ONE.MP3", "show.vlm"}));
+}
+
+// Two publishes of different versions to one medium at the same moment: the medium ends with one
+// version's schedule and that version's files, never a mixture.
+TEST(PublishCarryOut, TwoPublishesAtOnceLeaveOneVersionWhole) {
+    Media m;
+    std::vector<std::string> names;
+    for (int i = 0; i < 20; ++i) {
+        names.push_back("F" + std::to_string(i) + ".MP3");
+        put(m.a() + names.back(), std::string(20000, 'a'));
+        put(m.b() + names.back(), std::string(20000, 'b'));
+    }
+    const Schedule fromA = scheduleOf(names);
+    Schedule fromB = fromA;
+    fromB.basicEntries[0].playTimes = 7;
+    for (int round = 0; round < 5; ++round) {
+        fs::remove_all(m.stick());
+        fs::create_directory(m.stick());
+        std::vector<pid_t> children;
+        for (const auto& [dir, schedule] :
+             {std::pair{m.a(), &fromA}, std::pair{m.b(), static_cast<const Schedule*>(&fromB)}}) {
+            const pid_t child = ::fork();
+            ASSERT_GE(child, 0);
+            if (child == 0) {
+                SeededRandomSource random(static_cast<std::uint64_t>(round));
+                const PublishPlan plan = PlanPublish(*schedule, {dir}, m.stick(), "show.vlm");
+                std::_Exit(CarryOutPublish(plan, *schedule, random).complete() ? 0 : 1);
+            }
+            children.push_back(child);
+        }
+        int succeeded = 0;
+        for (const pid_t child : children) {
+            int status = 0;
+            ASSERT_EQ(::waitpid(child, &status, 0), child);
+            succeeded += WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        }
+        EXPECT_GE(succeeded, 1) << "round " << round;
+        const Schedule onStick = readBack(m.stick(), "show.vlm");
+        ASSERT_TRUE(onStick == fromA || onStick == fromB) << "round " << round;
+        const char version = onStick == fromA ? 'a' : 'b';
+        for (const std::string& name : names)
+            EXPECT_EQ(test::ReadText(m.stick() + name), std::string(20000, version))
+                << name << " round " << round;
+    }
 }
