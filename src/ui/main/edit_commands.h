@@ -82,6 +82,8 @@ private:
     void pasteInto(QListWidget* list, TextId label);
     void dropFiles(QListWidget* list, const QList<class QUrl>& urls);
     void offerRecovery();
+    // Offers one kept schedule; false when the user put the question off (Cancel).
+    bool offerRecoveryFile(const std::string& path);
 
     AppContext& context_;
     AppState& state_;
@@ -91,6 +93,10 @@ private:
     QListWidget* lastList_ = nullptr;
     bool sessionEnding_ = false;
     bool recoveryUnanswered_ = false;
+    // The recovery file this session writes: never one an earlier session left unanswered.
+    std::string ownRecoveryFile_;
+    std::string ownRecoveryPath();
+    void removeRecoveryFile();
 
     QMenu* subEdit = nullptr;
     QAction* subUndo = nullptr;
