@@ -26,6 +26,7 @@ struct CliArgs {
     bool dryRun = false;               // publish --dry-run
     bool checksum = false;             // publish --checksum
     bool removeUnlisted = false;       // publish --remove-unlisted
+    bool allowRemoveFirst = false;     // publish --allow-remove-first
     std::vector<std::string> files;    // media, convert: the media files, as given
     bool ntsc = false;                 // convert --tv ntsc
 };

@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 namespace velmo {
 
@@ -165,6 +167,29 @@ std::string PathDirectory(const std::string& path) {
 std::string PathFileName(const std::string& path) {
     const auto separator = path.find_last_of(kDirSeparator);
     return separator == std::string::npos ? path : path.substr(separator + 1);
+}
+
+std::optional<std::vector<std::string>> VisibleNames(const std::string& directory, std::string& error) {
+    DIR* dir = ::opendir(directory.c_str());
+    if (dir == nullptr) {
+        error = std::strerror(errno);
+        return std::nullopt;
+    }
+    std::vector<std::string> names;
+    while (const dirent* entry = ::readdir(dir))
+        if (entry->d_name[0] != '.')
+            names.emplace_back(entry->d_name);
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool IsPlayerMediaFileName(const std::string& name) {
+    const auto dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0)
+        return false;
+    const std::string ext = UpperCase(std::string_view(name).substr(dot + 1));
+    return ext == "JPG" || ext == "AVI" || ext == "MPG" || ext == "DAT" || ext == "VOB" || ext == "MP3";
 }
 
 bool DeleteFileInDir(const std::string& directory, const std::string& name) {

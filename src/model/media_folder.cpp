@@ -2,7 +2,8 @@
 
 #include "file_system.h"
 
-#include <filesystem>
+#include <algorithm>
+#include <sys/stat.h>
 
 namespace velmo {
 
@@ -16,22 +17,38 @@ MediaFolder::MediaFolder(const std::vector<std::string>& directories) {
 }
 
 void MediaFolder::add(const std::string& directory) {
-    if (directory.empty())
+    Listing& folder = folders_.emplace_back();
+    if (directory.empty()) {
+        folder.error = "no folder given";
         return;
-    std::error_code error;
-    for (std::filesystem::directory_iterator it(directory, error), end; !error && it != end;
-         it.increment(error)) {
-        const std::string name = it->path().filename().string();
-        std::error_code statError;
+    }
+    folder.dir = WithTrailingSeparator(directory);
+    const std::optional<std::vector<std::string>> names = VisibleNames(folder.dir, folder.error);
+    if (!names)
+        return;
+    folder.readable = true;
+    for (const std::string& name : *names) {
         // Follows links, so a link to a regular file counts as that file.
-        if (name.empty() || name[0] == '.' || !std::filesystem::is_regular_file(it->path(), statError))
+        struct stat info {};
+        if (::stat((folder.dir + name).c_str(), &info) != 0 || !S_ISREG(info.st_mode))
             continue;
-        names_.insert(UpperCase(name));
+        const std::string upper = UpperCase(name);
+        auto [it, inserted] = folder.byUpperName.emplace(upper, name);
+        if (!inserted && name == upper)
+            it->second = name;
     }
 }
 
+std::optional<std::string> MediaFolder::Listing::find(const std::string& name) const {
+    const auto it = byUpperName.find(UpperCase(name));
+    if (it == byUpperName.end())
+        return std::nullopt;
+    return it->second;
+}
+
 bool MediaFolder::contains(const std::string& name) const {
-    return names_.count(UpperCase(name)) > 0;
+    return std::any_of(folders_.begin(), folders_.end(),
+                       [&name](const Listing& folder) { return folder.find(name).has_value(); });
 }
 
 } // namespace velmo

@@ -39,5 +39,23 @@ TEST(MediaFolder, SeveralFolders_aNameInAnyOfThemCounts) {
     EXPECT_FALSE(folders.contains("GONE.AVI"));
 }
 
+TEST(MediaFolder, Listings_sayWhichFolderCannotBeRead_andPreferTheUpperCaseSpelling) {
+    const test::TempDir dir;
+    std::ofstream(dir.path / "song.mp3") << "x";
+    std::ofstream(dir.path / "SONG.MP3") << "x";
+    std::ofstream(dir.path / "Clip.avi") << "x";
+    const MediaFolder folders(std::vector<std::string>{dir.file("missing"), dir.dir(), ""});
+    ASSERT_EQ(folders.folders().size(), 3u);
+    EXPECT_FALSE(folders.folders()[0].readable);
+    EXPECT_NE(folders.folders()[0].error.find("No such file"), std::string::npos)
+        << folders.folders()[0].error;
+    EXPECT_FALSE(folders.folders()[2].readable);
+    const MediaFolder::Listing& listing = folders.folders()[1];
+    EXPECT_EQ(listing.dir, dir.dir());
+    EXPECT_EQ(listing.find("song.mp3"), std::optional<std::string>("SONG.MP3"));
+    EXPECT_EQ(listing.find("CLIP.AVI"), std::optional<std::string>("Clip.avi"));
+    EXPECT_EQ(listing.find("GONE.AVI"), std::nullopt);
+}
+
 } // namespace
 } // namespace velmo

@@ -19,8 +19,6 @@ using namespace velmo::test;
 
 namespace {
 
-constexpr char kSkip[] = "SKIP: ";
-
 // Checks a failed save from inside a child; empty when it held up.
 std::string CheckRefused(const Saver& saver, const TempDir& dir, const Bytes& old, const Result& result,
                          int expectedErrno, const std::string& when) {
@@ -61,17 +59,6 @@ std::string SaveUnderFileSizeLimits(const Saver& saver, const TempDir& dir) {
     return problems;
 }
 
-// Mounts a small tmpfs over dir in a mount namespace of this (child) process only.
-std::string MountTinyTmpfs(const TempDir& dir, const std::string& options) {
-    if (::unshare(CLONE_NEWNS) != 0)
-        return kSkip + std::string("no private mount namespace: ") + std::strerror(errno);
-    if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
-        return kSkip + std::string("cannot make mounts private: ") + std::strerror(errno);
-    if (::mount("velmo-test", dir.path.c_str(), "tmpfs", 0, options.c_str()) != 0)
-        return kSkip + std::string("cannot mount a tmpfs: ") + std::strerror(errno);
-    return {};
-}
-
 // Fills the file system with one file until it is full; returns false when that failed otherwise.
 bool Fill(const std::string& path) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -93,7 +80,7 @@ unsigned long FreeBlocks(const TempDir& dir) {
 }
 
 std::string SaveOnFullTmpfs(const Saver& saver, const TempDir& dir) {
-    if (std::string skip = MountTinyTmpfs(dir, "size=256k,nr_inodes=64"); !skip.empty())
+    if (std::string skip = MountTmpfs(dir, "size=256k,nr_inodes=64"); !skip.empty())
         return skip;
     if (!saver.save(dir.dir(), 1, FileIo::system()))
         return "cannot write the old file on the tmpfs";
@@ -125,7 +112,7 @@ std::string SaveOnFullTmpfs(const Saver& saver, const TempDir& dir) {
 }
 
 std::string SaveWithoutFreeInode(const Saver& saver, const TempDir& dir) {
-    if (std::string skip = MountTinyTmpfs(dir, "size=1m,nr_inodes=8"); !skip.empty())
+    if (std::string skip = MountTmpfs(dir, "size=1m,nr_inodes=8"); !skip.empty())
         return skip;
     if (!saver.save(dir.dir(), 1, FileIo::system()))
         return "cannot write the old file on the tmpfs";
@@ -151,7 +138,7 @@ std::string SaveWithoutFreeInode(const Saver& saver, const TempDir& dir) {
 std::string SaveOnDiskFullOfLeftovers(const Saver& saver, const TempDir& dir) {
     const std::size_t size = saver.bytesOf(2).size();
     // Room for the old file, the new one and a little; the leftovers take all but the old file's.
-    if (std::string skip = MountTinyTmpfs(dir, "size=" + std::to_string((2 * size / 4096 + 4) * 4) + "k");
+    if (std::string skip = MountTmpfs(dir, "size=" + std::to_string((2 * size / 4096 + 4) * 4) + "k");
         !skip.empty())
         return skip;
     if (!saver.save(dir.dir(), 1, FileIo::system()))
@@ -167,13 +154,6 @@ std::string SaveOnDiskFullOfLeftovers(const Saver& saver, const TempDir& dir) {
     if (dir.names() != std::vector<std::string>{saver.name})
         problems += "leftovers not removed\n";
     return problems;
-}
-
-Bytes Pattern(std::size_t size, std::uint8_t seed) {
-    Bytes bytes(size);
-    for (std::size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<std::uint8_t>((i * 31 + seed) >> 3);
-    return bytes;
 }
 
 // Fails every write once this many bytes went out: a medium that breaks during the copy.
@@ -195,7 +175,7 @@ std::string ReplaceOnNearlyFullCard(const TempDir& media, const TempDir& card) {
     const Bytes old = Pattern(size, 1), fresh = Pattern(size, 2), tooLarge = Pattern(1100 * 1024, 3);
     WriteBytes(media.file("clip.avi"), fresh);
     WriteBytes(media.file("huge.avi"), tooLarge);
-    if (std::string skip = MountTinyTmpfs(card, "size=1m"); !skip.empty())
+    if (std::string skip = MountTmpfs(card, "size=1m"); !skip.empty())
         return skip;
     WriteBytes(card.file("CLIP.AVI"), old);
     if (ReadBytes(card.file("CLIP.AVI")) != old)
@@ -238,7 +218,7 @@ std::string ReplaceOnNearlyFullCard(const TempDir& media, const TempDir& card) {
 std::string CopyOnCardFullOfLeftovers(const TempDir& media, const TempDir& card) {
     const Bytes clip = Pattern(300 * 1024, 4);
     WriteBytes(media.file("clip.avi"), clip);
-    if (std::string skip = MountTinyTmpfs(card, "size=1m"); !skip.empty())
+    if (std::string skip = MountTmpfs(card, "size=1m"); !skip.empty())
         return skip;
     const std::string running = card.file(".SONG.MP3.tmp-77");
     const int held = ::open(running.c_str(), O_RDWR | O_CREAT, 0644);
@@ -257,17 +237,6 @@ std::string CopyOnCardFullOfLeftovers(const TempDir& media, const TempDir& card)
         problems += "the card does not hold the running copy's file and the new clip alone\n";
     ::close(held);
     return problems;
-}
-
-std::string CopyInChild(std::string (*scenario)(const TempDir&, const TempDir&)) {
-    TempDir media, card;
-    return RunInChild([&] { return scenario(media, card); });
-}
-
-void ExpectHeldUp(const std::string& report) {
-    if (report.rfind(kSkip, 0) == 0)
-        GTEST_SKIP() << report.substr(sizeof kSkip - 1);
-    EXPECT_EQ(report, "");
 }
 
 } // namespace

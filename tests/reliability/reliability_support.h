@@ -10,8 +10,11 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <gtest/gtest.h>
 #include <map>
+#include <sched.h>
 #include <string>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <utility>
@@ -168,5 +171,57 @@ inline std::string RunInChild(const std::function<std::string()>& body) {
         report += "\nchild ended abnormally (status " + std::to_string(status) + ")";
     return report;
 }
+
+// A report that begins with this says why the scenario could not run here.
+constexpr char kSkip[] = "SKIP: ";
+
+// Mounts a small tmpfs over dir in a mount namespace of this (child) process only.
+inline std::string MountTmpfs(const TempDir& dir, const std::string& options) {
+    if (::unshare(CLONE_NEWNS) != 0)
+        return kSkip + std::string("no private mount namespace: ") + std::strerror(errno);
+    if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+        return kSkip + std::string("cannot make mounts private: ") + std::strerror(errno);
+    if (::mount("velmo-test", dir.path.c_str(), "tmpfs", 0, options.c_str()) != 0)
+        return kSkip + std::string("cannot mount a tmpfs: ") + std::strerror(errno);
+    return {};
+}
+
+inline Bytes Pattern(std::size_t size, std::uint8_t seed) {
+    Bytes bytes(size);
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<std::uint8_t>((i * 31 + seed) >> 3);
+    return bytes;
+}
+
+// Runs a scenario on two fresh directories (media and card) in a child: limits and mounts stay there.
+inline std::string CopyInChild(std::string (*scenario)(const TempDir&, const TempDir&)) {
+    TempDir media, card;
+    return RunInChild([&] { return scenario(media, card); });
+}
+
+inline void ExpectHeldUp(const std::string& report) {
+    if (report.rfind(kSkip, 0) == 0)
+        GTEST_SKIP() << report.substr(sizeof kSkip - 1);
+    EXPECT_EQ(report, "");
+}
+
+// Stops the process for the parent to kill at the stopAt-th of its file-system steps.
+class StoppingAtStepIo final : public FileIo {
+public:
+    explicit StoppingAtStepIo(long stopAt) : stopAt_(stopAt) {}
+    int open(const std::string& p, int f, mode_t m) override { return point(), FileIo::open(p, f, m); }
+    ssize_t write(int fd, const void* b, std::size_t n) override { return point(), FileIo::write(fd, b, n); }
+    int fsync(int fd) override { return point(), FileIo::fsync(fd); }
+    int rename(const std::string& a, const std::string& b) override { return point(), FileIo::rename(a, b); }
+    int unlink(const std::string& p) override { return point(), FileIo::unlink(p); }
+
+private:
+    void point() {
+        if (points_++ == stopAt_)
+            ::raise(SIGSTOP);
+    }
+    long stopAt_;
+    long points_ = 0;
+};
 
 } // namespace velmo::test

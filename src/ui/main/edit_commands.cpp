@@ -34,12 +34,6 @@ namespace {
 
 constexpr char kRecoveryFileName[] = "unsaved-schedule.recovery";
 
-void removeRecoveryFile() {
-    const std::string path = EditCommands::recoveryFilePath();
-    if (!path.empty())
-        QFile::remove(toQt(path));
-}
-
 } // namespace
 
 EditCommands::EditCommands(AppContext& context, ScheduleDocument& document, Window window, QMenuBar* menuBar,
@@ -328,6 +322,20 @@ std::string EditCommands::recoveryFilePath() {
     return fromQt(QDir(directory).filePath(QString::fromLatin1(kRecoveryFileName)));
 }
 
+std::string EditCommands::ownRecoveryPath() {
+    if (ownRecoveryFile_.empty()) {
+        const std::string path = recoveryFilePath();
+        ownRecoveryFile_ = path.empty() || !recoveryUnanswered_ ? path : FreeRecoveryPath(path);
+    }
+    return ownRecoveryFile_;
+}
+
+void EditCommands::removeRecoveryFile() {
+    const std::string path = ownRecoveryPath();
+    if (!path.empty())
+        QFile::remove(toQt(path));
+}
+
 void EditCommands::endSession() {
     sessionEnding_ = true;
     keepUnsavedChanges();
@@ -337,42 +345,65 @@ void EditCommands::keepUnsavedChanges() {
     const std::string path = recoveryFilePath();
     if (path.empty())
         return;
+    // An offer not yet answered stays for the next start, beside this session's own file.
     if (!isModified()) {
-        // An offer not yet answered stays for the next start.
-        if (!recoveryUnanswered_)
-            removeRecoveryFile();
+        removeRecoveryFile();
         return;
     }
     QDir().mkpath(QFileInfo(toQt(path)).absolutePath());
     const Result written = WriteRecoveryFile(
-        path, RecoveredSchedule{state_.scheduleDir, state_.scheduleFileName, state_.schedule},
+        ownRecoveryPath(), RecoveredSchedule{state_.scheduleDir, state_.scheduleFileName, state_.schedule},
         context_.random);
-    if (!written)
+    if (!written) {
         std::fprintf(stderr, "velmo-schedule-generator: unsaved schedule not kept: %s\n",
                      written.reason.c_str());
+        NoteRecoveryFailure(path, written.reason);
+    }
 }
 
 void EditCommands::closedNormally() {
-    if (!recoveryUnanswered_)
-        removeRecoveryFile();
+    removeRecoveryFile();
 }
 
 void EditCommands::offerRecovery() {
-    const std::string path = recoveryFilePath();
-    if (path.empty())
+    const std::string base = recoveryFilePath();
+    if (base.empty())
         return;
+    const ScreenTexts& texts = context_.texts;
+    // Said before any older schedule is offered, which is then not last time's.
+    if (const std::optional<std::string> failure = TakeRecoveryFailure(base))
+        context_.prompts.message(window_.widget,
+                                 toQt(FillPlaceholder(texts.text(TextId::MsgRecoveryNotKept), *failure)));
+    const std::vector<std::string> paths = RecoveryFilesNewestFirst(base);
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        if (!offerRecoveryFile(paths[i]))
+            return;
+        if (!ownRecoveryFile_.empty()) {
+            // Restored: the older ones wait for the next start.
+            recoveryUnanswered_ = recoveryUnanswered_ || i + 1 < paths.size();
+            return;
+        }
+    }
+}
+
+bool EditCommands::offerRecoveryFile(const std::string& path) {
     RecoveredSchedule kept;
     const ScreenTexts& texts = context_.texts;
     switch (ReadRecoveryFile(path, kept)) {
     case RecoveryRead::Absent:
-        return;
+        return true;
     case RecoveryRead::Damaged: {
         // Said once: set aside, it is not offered again.
         const std::string aside = SetRecoveryFileAside(path);
         context_.prompts.message(window_.widget, toQt(FillPlaceholder(texts.text(TextId::MsgRecoveryDamaged),
                                                                       aside.empty() ? path : aside)));
-        return;
+        return true;
     }
+    case RecoveryRead::Newer:
+        context_.prompts.message(window_.widget,
+                                 toQt(FillPlaceholder(texts.text(TextId::MsgRecoveryNewer), path)));
+        recoveryUnanswered_ = true;
+        return true;
     case RecoveryRead::Read:
         break;
     }
@@ -384,14 +415,16 @@ void EditCommands::offerRecovery() {
     case Prompts::Choice::Keep:
         // One undo step takes the restore back; the file stays until the schedule is dealt with.
         document_.replace(TextId::TextRestore, {kept.schedule, kept.directory, kept.fileName});
-        return;
+        ownRecoveryFile_ = path;
+        return true;
     case Prompts::Choice::Discard:
-        removeRecoveryFile();
-        return;
+        QFile::remove(toQt(path));
+        return true;
     case Prompts::Choice::Cancel:
         recoveryUnanswered_ = true;
-        return;
+        return false;
     }
+    return false;
 }
 
 } // namespace velmo

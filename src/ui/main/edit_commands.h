@@ -73,6 +73,8 @@ private:
     void pasteInto(ScheduleListView* list, TextId label);
     void dropFiles(ScheduleListView* list, const QList<class QUrl>& urls);
     void offerRecovery();
+    // Offers one kept schedule; false when the user put the question off (Cancel).
+    bool offerRecoveryFile(const std::string& path);
 
     AppContext& context_;
     AppState& state_;
@@ -82,6 +84,10 @@ private:
     ScheduleListView* lastList_ = nullptr;
     bool sessionEnding_ = false;
     bool recoveryUnanswered_ = false;
+    // The recovery file this session writes: never one an earlier session left unanswered.
+    std::string ownRecoveryFile_;
+    std::string ownRecoveryPath();
+    void removeRecoveryFile();
 
     QMenu* subEdit = nullptr;
     QAction* subUndo = nullptr;

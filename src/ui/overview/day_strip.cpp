@@ -3,6 +3,7 @@
 #include "advance_colours.h"
 
 #include <QPainter>
+#include <algorithm>
 
 namespace velmo {
 
@@ -68,6 +69,9 @@ void DayStrip::paintEvent(QPaintEvent*) {
     }
 
     const auto bar = [&](int row, int first, int last, const QColor& fill, const QString& label) {
+        // A stop time out of range (a foreign file's hour 30) still ends the bar at midnight.
+        first = std::clamp(first, 0, kSecondsPerDay - 1);
+        last = std::clamp(last, first, kSecondsPerDay - 1);
         const QRect r(xOf(first), kMargin + row * lane + 2, std::max(2, xOf(last + 1) - xOf(first)),
                       lane - 4);
         painter.fillRect(r, fill);

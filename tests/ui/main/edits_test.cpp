@@ -19,6 +19,8 @@
 #include <QUrl>
 
 #include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace velmo::test {
 namespace {
@@ -51,8 +53,19 @@ Schedule threeBasicTwoAdvance() {
 
 class EditsTest : public MainFormTest {
 protected:
-    void SetUp() override { QFile::remove(QString::fromStdString(EditCommands::recoveryFilePath())); }
-    void TearDown() override { QFile::remove(QString::fromStdString(EditCommands::recoveryFilePath())); }
+    void SetUp() override { removeRecoveryFiles(); }
+    void TearDown() override { removeRecoveryFiles(); }
+    static void removeRecoveryFiles() {
+        for (const std::string& path : RecoveryFilesNewestFirst(EditCommands::recoveryFilePath()))
+            QFile::remove(QString::fromStdString(path));
+        (void)TakeRecoveryFailure(EditCommands::recoveryFilePath());
+    }
+    // Ends the session as a logout does.
+    void sigterm() {
+        const TerminationSignals terminationSignals([this] { form->EndSession(); });
+        ASSERT_EQ(::raise(SIGTERM), 0);
+        EXPECT_TRUE(QTest::qWaitFor([this] { return !form->isVisible(); }, 5000));
+    }
 
     template <typename T> T* child(const char* name) const {
         T* found = form->findChild<T*>(QString::fromLatin1(name));
@@ -351,6 +364,56 @@ TEST_F(EditsTest, Sigterm_closesWithoutAQuestion_nextStartOffersTheChangesBack) 
     start();
     EXPECT_EQ(schedule(), threeBasicTwoAdvance());
     EXPECT_FALSE(Exists(recovery));
+}
+
+// Put off at the start, the kept schedule survives a later session that keeps its own: both are
+// offered at the next start, newest first.
+TEST_F(EditsTest, RecoveryPutOff_aLaterSessionKeepsItsOwnBeside_bothOfferedNewestFirst) {
+    startOn(threeBasicTwoAdvance());
+    focusRow("DetailList", 0);
+    click("DetailRemoveCmd");
+    const Schedule first = schedule();
+    sigterm();
+
+    form.reset();
+    tc.prompts.choices = {Choice::Cancel};
+    start();
+    form->show();
+    EXPECT_EQ(schedule(), threeBasicTwoAdvance());
+    focusRow("DetailList", 0);
+    click("DetailRemoveCmd");
+    focusRow("DetailList", 0);
+    click("DetailRemoveCmd");
+    ASSERT_NE(schedule(), first);
+    const Schedule second = schedule();
+    sigterm();
+
+    const std::string base = EditCommands::recoveryFilePath();
+    ASSERT_TRUE(Exists(base));
+    ASSERT_TRUE(Exists(base + ".2"));
+    const timespec older[2] = {{1'000'000'000, 0}, {1'000'000'000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, base.c_str(), older, 0), 0);
+    RecoveredSchedule kept;
+    ASSERT_EQ(ReadRecoveryFile(base, kept), RecoveryRead::Read);
+    EXPECT_EQ(kept.schedule, first);
+
+    // The newest is discarded, the older one restored.
+    form.reset();
+    tc.prompts.shown.clear();
+    tc.prompts.choices = {Choice::Discard, Choice::Keep};
+    start();
+    EXPECT_EQ(tc.prompts.shown.size(), 2u);
+    EXPECT_EQ(schedule(), first);
+    EXPECT_FALSE(Exists(base + ".2"));
+    EXPECT_NE(second, first);
+}
+
+TEST_F(EditsTest, RecoveryFileThatCouldNotBeWritten_isSaidAtTheNextStart) {
+    NoteRecoveryFailure(EditCommands::recoveryFilePath(), "No space left on device");
+    startOn(threeBasicTwoAdvance());
+    EXPECT_EQ(shownMessages(),
+              QStringList({QStringLiteral(
+                  "The unsaved changes of the last session could not be kept (No space left on device).")}));
 }
 
 TEST_F(EditsTest, DropOfSeveralFiles_refusedOnesListedOnce_oneUndoTakesTheBatchBack) {
