@@ -9,7 +9,11 @@
 namespace velmo {
 
 // The native directory separator; every directory value ends in it.
+#ifdef _WIN32
+inline constexpr char kDirSeparator = '\\';
+#else
 inline constexpr char kDirSeparator = '/';
+#endif
 
 // Upper-cases a-z and keeps every other character: the letter case the medium and the existence
 // test ignore, and the case names are stored in.
