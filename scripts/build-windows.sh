@@ -42,6 +42,25 @@ if command -v ccache >/dev/null; then
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 fi
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELMO_WERROR=ON \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DVELMO_QT_KIT="$kit" \
+  -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DVELMO_QT_KIT="$kit" \
   -DVELMO_BUILD_BENCH=OFF "${launcher[@]}" ${VELMO_WINDOWS_CMAKE_ARGS:-}
 nice cmake --build "$build" "$@"
+
+# The runnable folder: the programs, the Qt DLLs they link and the plugins Qt loads, the MinGW runtime.
+dist=$build/dist
+rm -rf "$dist"
+mkdir -p "$dist/platforms" "$dist/styles" "$dist/imageformats"
+cp "$build/src/app/velmo-schedule-generator.exe" "$build/src/cli/velmo-schedule.exe" "$dist/"
+for dll in Qt6Core Qt6Gui Qt6Widgets; do cp "$kit/bin/$dll.dll" "$dist/"; done
+cp "$kit/plugins/platforms/qwindows.dll" "$kit/plugins/platforms/qoffscreen.dll" "$dist/platforms/"
+cp "$kit"/plugins/styles/*.dll "$dist/styles/"
+cp "$kit"/plugins/imageformats/*.dll "$dist/imageformats/"
+cp /usr/lib/gcc/x86_64-w64-mingw32/12-posix/libstdc++-6.dll /usr/lib/gcc/x86_64-w64-mingw32/12-posix/libgcc_s_seh-1.dll \
+   /usr/x86_64-w64-mingw32/lib/libwinpthread-1.dll "$dist/"
+
+if [ "$installer" -eq 1 ]; then
+  version=$(sed -n 's/^project(VelmoScheduleGenerator VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+  makensis -V2 -DVERSION="$version" -DDIST="$dist" \
+    -DOUTFILE="$build/velmo-schedule-generator-$version-setup.exe" packaging/windows/installer.nsi
+  echo "Installer: build-windows/velmo-schedule-generator-$version-setup.exe"
+fi

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <cwchar>
 #include <string>
 
@@ -361,4 +362,28 @@ bool velmo_volume_is_fat(const char* path) {
         !GetVolumeInformationW(volume, nullptr, 0, nullptr, nullptr, nullptr, system, MAX_PATH))
         return false;
     return std::wcscmp(system, L"FAT") == 0 || std::wcscmp(system, L"FAT32") == 0;
+}
+
+char* mkdtemp(char* pattern) {
+    const std::size_t length = std::strlen(pattern);
+    if (length < 6 || std::strcmp(pattern + length - 6, "XXXXXX") != 0) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        unsigned long long bits = GetTickCount64() ^
+                                  (static_cast<unsigned long long>(GetCurrentProcessId()) << 20) ^
+                                  (static_cast<unsigned long long>(attempt) * 0x9e3779b97f4a7c15ULL);
+        for (std::size_t i = length - 6; i < length; ++i, bits /= 36)
+            pattern[i] = kLetters[bits % 36];
+        if (CreateDirectoryW(velmo_wide(pattern).c_str(), nullptr))
+            return pattern;
+        if (GetLastError() != ERROR_ALREADY_EXISTS) {
+            failWith(GetLastError());
+            return nullptr;
+        }
+    }
+    errno = EEXIST;
+    return nullptr;
 }

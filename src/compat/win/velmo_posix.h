@@ -84,6 +84,9 @@ int futimens(int fd, const struct timespec times[2]);
 #define SYNC_FILE_RANGE_WAIT_AFTER 4
 int sync_file_range(int fd, off64_t offset, off64_t length, unsigned int flags);
 
+// A new directory named by the template, its trailing XXXXXX replaced.
+char* mkdtemp(char* pattern);
+
 // True when the volume holding path has a FAT file system (FAT12, FAT16, FAT32).
 bool velmo_volume_is_fat(const char* path);
 

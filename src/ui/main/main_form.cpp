@@ -35,7 +35,9 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QStyle>
+#ifndef VELMO_NO_SVG
 #include <QSvgRenderer>
+#endif
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -137,6 +139,17 @@ void keepOneRowSelected(QListWidget* list) {
         Qt::QueuedConnection);
 }
 
+#ifdef VELMO_NO_SVG
+// Without the SVG module: the logo as a bitmap drawn from the same SVG at twice its size.
+QPixmap logoPixmap(qreal devicePixelRatio) {
+    QImage image(QStringLiteral(":/velmo/velmo_logo@2x.png"), "PNG");
+    const QSize size = image.size() / 2;
+    QPixmap pixmap = QPixmap::fromImage(
+        image.scaled(size * devicePixelRatio, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    pixmap.setDevicePixelRatio(devicePixelRatio);
+    return pixmap;
+}
+#else
 QPixmap logoPixmap(qreal devicePixelRatio) {
     QSvgRenderer renderer(QStringLiteral(":/velmo/velmo_logo.svg"));
     const QSize size = renderer.defaultSize();
@@ -147,6 +160,7 @@ QPixmap logoPixmap(qreal devicePixelRatio) {
     renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
     return pixmap;
 }
+#endif
 
 } // namespace
 

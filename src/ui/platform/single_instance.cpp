@@ -1,3 +1,4 @@
+#ifndef _WIN32
 #include "single_instance.h"
 
 #include <QDir>
@@ -141,3 +142,4 @@ bool SingleInstanceLock::tryLock() {
 }
 
 } // namespace velmo
+#endif

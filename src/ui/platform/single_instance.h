@@ -28,6 +28,9 @@ private:
     QString directory_;
     QString path_;
     int fd_ = -1;
+#ifdef _WIN32
+    void* mutex_ = nullptr;
+#endif
 };
 
 } // namespace velmo
