@@ -57,6 +57,7 @@ cp "$kit"/plugins/styles/*.dll "$dist/styles/"
 cp "$kit"/plugins/imageformats/*.dll "$dist/imageformats/"
 cp /usr/lib/gcc/x86_64-w64-mingw32/12-posix/libstdc++-6.dll /usr/lib/gcc/x86_64-w64-mingw32/12-posix/libgcc_s_seh-1.dll \
    /usr/x86_64-w64-mingw32/lib/libwinpthread-1.dll "$dist/"
+x86_64-w64-mingw32-strip --strip-unneeded "$dist"/*.exe "$dist"/lib*.dll
 
 if [ "$installer" -eq 1 ]; then
   version=$(sed -n 's/^project(VelmoScheduleGenerator VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)

@@ -1,7 +1,8 @@
 ; The Windows installer: the runnable folder build-windows/dist/ into Program Files, a Start menu
 ; entry, an uninstaller listed in Apps & features, and .vlm files opened by the editor.
+; 64-bit installer, so it runs wherever the 64-bit program does (and under a 64-bit-only Wine).
 ; makensis -DVERSION=1.0.0 -DDIST=.../dist -DOUTFILE=...-setup.exe installer.nsi
-Unicode true
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 !include "MUI2.nsh"

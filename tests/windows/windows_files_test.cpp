@@ -49,7 +49,7 @@ struct WindowsTempDir {
         std::error_code ignored;
         std::filesystem::remove_all(path, ignored);
     }
-    std::string dir() const { return WithTrailingSeparator(path.u8string()); }
+    std::string dir() const { return WithTrailingSeparator(velmo_utf8(path.c_str())); }
     std::vector<std::wstring> names() const {
         std::vector<std::wstring> result;
         for (const auto& entry : std::filesystem::directory_iterator(path))
@@ -89,7 +89,7 @@ TEST(WindowsFiles, replacingAFileAnotherProgramHoldsOpenFailsAndKeepsTheOldBytes
     ASSERT_TRUE(WriteFileAtomically(path, bytesOf("old")).ok);
     // As a program that opened it without FILE_SHARE_DELETE (most do): Windows refuses the rename
     // that Linux would allow. The save then fails, saying so, and the file keeps its old bytes.
-    const HANDLE holder = CreateFileW(std::filesystem::u8path(path).c_str(), GENERIC_READ,
+    const HANDLE holder = CreateFileW(velmo_wide(path.c_str()).c_str(), GENERIC_READ,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(holder, INVALID_HANDLE_VALUE);
     const Result refused = WriteFileAtomically(path, bytesOf("new"));
@@ -100,7 +100,7 @@ TEST(WindowsFiles, replacingAFileAnotherProgramHoldsOpenFailsAndKeepsTheOldBytes
     EXPECT_EQ(temp.names().size(), 1u) << "the temporary file was left behind";
 
     // A reader that shares deletion, as this program's own readers do, does not stop a save.
-    const HANDLE sharing = CreateFileW(std::filesystem::u8path(path).c_str(), GENERIC_READ,
+    const HANDLE sharing = CreateFileW(velmo_wide(path.c_str()).c_str(), GENERIC_READ,
                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                        OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(sharing, INVALID_HANDLE_VALUE);
@@ -113,12 +113,12 @@ TEST(WindowsFiles, aReadOnlyFileIsNeitherReplacedNorDeleted) {
     WindowsTempDir temp;
     const std::string path = temp.dir() + "LOCKED.VLM";
     ASSERT_TRUE(WriteFileAtomically(path, bytesOf("kept")).ok);
-    ASSERT_TRUE(SetFileAttributesW(std::filesystem::u8path(path).c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(SetFileAttributesW(velmo_wide(path.c_str()).c_str(), FILE_ATTRIBUTE_READONLY));
     EXPECT_TRUE(IsReadOnlyFile(path));
     EXPECT_FALSE(WriteFileAtomically(path, bytesOf("new")).ok);
     EXPECT_FALSE(DeleteFileInDir(temp.dir(), "locked.vlm"));
     EXPECT_EQ(contentOf(path), "kept");
-    SetFileAttributesW(std::filesystem::u8path(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+    SetFileAttributesW(velmo_wide(path.c_str()).c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_TRUE(DeleteFileInDir(temp.dir(), "locked.vlm"));
 }
 
