@@ -11,8 +11,11 @@ namespace velmo {
 // The native directory separator; every directory value ends in it.
 #ifdef _WIN32
 inline constexpr char kDirSeparator = '\\';
+// Windows also takes "/", as typed on a command line.
+inline constexpr char kPathSeparators[] = "\\/";
 #else
 inline constexpr char kDirSeparator = '/';
+inline constexpr char kPathSeparators[] = "/";
 #endif
 
 // Upper-cases a-z and keeps every other character: the letter case the medium and the existence

@@ -255,6 +255,10 @@ DIR* opendir(const char* path) {
         const DWORD error = GetLastError();
         delete dir;
         failWith(error);
+        // A file named as a directory: say so, as POSIX does.
+        const DWORD attributes = GetFileAttributesW(velmo_wide(path).c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+            errno = ENOTDIR;
         return nullptr;
     }
     dir->path = path;
