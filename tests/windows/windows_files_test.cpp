@@ -71,9 +71,6 @@ std::string contentOf(const std::string& path) {
 template <std::size_t N> std::vector<std::uint8_t> bytesOf(const char (&text)[N]) {
     return {text, text + N - 1};
 }
-std::vector<std::uint8_t> bytesOf(const std::string& text) {
-    return {text.begin(), text.end()};
-}
 
 TEST(WindowsFiles, atomicWriteReplacesInPlaceUnderAnyNameAndLeavesNoTemporary) {
     WindowsTempDir temp;
