@@ -56,7 +56,9 @@ private:
 int main(int argc, char** argv) {
     // Over a file-size limit a write then fails with EFBIG and is reported, instead of the signal
     // ending the tool with no word.
+#ifdef SIGXFSZ
     std::signal(SIGXFSZ, SIG_IGN);
+#endif
     std::ios::sync_with_stdio(false);
     StandardOutput output;
     std::ostream out(&output);

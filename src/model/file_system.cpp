@@ -160,12 +160,12 @@ std::string WithTrailingSeparator(std::string directory) {
 }
 
 std::string PathDirectory(const std::string& path) {
-    const auto separator = path.find_last_of(kDirSeparator);
+    const auto separator = path.find_last_of(kPathSeparators);
     return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
 }
 
 std::string PathFileName(const std::string& path) {
-    const auto separator = path.find_last_of(kDirSeparator);
+    const auto separator = path.find_last_of(kPathSeparators);
     return separator == std::string::npos ? path : path.substr(separator + 1);
 }
 

@@ -9,7 +9,14 @@
 namespace velmo {
 
 // The native directory separator; every directory value ends in it.
+#ifdef _WIN32
+inline constexpr char kDirSeparator = '\\';
+// Windows also takes "/", as typed on a command line.
+inline constexpr char kPathSeparators[] = "\\/";
+#else
 inline constexpr char kDirSeparator = '/';
+inline constexpr char kPathSeparators[] = "/";
+#endif
 
 // Upper-cases a-z and keeps every other character: the letter case the medium and the existence
 // test ignore, and the case names are stored in.

@@ -16,15 +16,28 @@ namespace velmo {
 
 namespace {
 
+#ifdef _WIN32
+// Windows takes either separator; a drive's root keeps its own ("C:\\", not "C:").
+constexpr char kSeparators[] = "\\/";
+bool isRootSeparator(const std::string& path, std::size_t slash) {
+    return slash == 0 || (slash == 2 && path[1] == ':');
+}
+#else
+constexpr char kSeparators[] = "/";
+bool isRootSeparator(const std::string&, std::size_t slash) {
+    return slash == 0;
+}
+#endif
+
 std::string directoryOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
+    const auto slash = path.find_last_of(kSeparators);
     if (slash == std::string::npos)
         return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
+    return isRootSeparator(path, slash) ? path.substr(0, slash + 1) : path.substr(0, slash);
 }
 
 std::string baseNameOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
+    const auto slash = path.find_last_of(kSeparators);
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 

@@ -1,7 +1,9 @@
 #include "velmo_logo.h"
 
 #include <QPainter>
+#ifndef VELMO_NO_SVG
 #include <QSvgRenderer>
+#endif
 
 // The resource lives in a static library, which drops it unless something asks for it.
 static void initAboutResources() {
@@ -15,9 +17,16 @@ QPixmap VelmoLogo(int size, qreal devicePixelRatio) {
     const int pixels = qRound(size * devicePixelRatio);
     QPixmap pixmap(pixels, pixels);
     pixmap.fill(Qt::transparent);
-    QSvgRenderer renderer(QStringLiteral(":/about/velmo_logo.svg"));
     QPainter painter(&pixmap);
+#ifndef VELMO_NO_SVG
+    QSvgRenderer renderer(QStringLiteral(":/about/velmo_logo.svg"));
     renderer.render(&painter);
+#else
+    // A 512-pixel bitmap drawn from the same SVG, for Qt builds without the SVG module.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(QRect(0, 0, pixels, pixels),
+                      QImage(QStringLiteral(":/about/velmo_logo_512.png"), "PNG"));
+#endif
     painter.end();
     pixmap.setDevicePixelRatio(devicePixelRatio);
     return pixmap;

@@ -6,7 +6,11 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
+#ifdef _WIN32
+#include <QTemporaryFile>
+#else
 #include <unistd.h>
+#endif
 
 namespace velmo {
 
@@ -19,21 +23,27 @@ bool sameDirectory(const QString& a, const QString& b) {
 
 // QFileInfo::isWritable() would ask about the directory entry only; a new file needs write and search.
 bool canCreateFilesIn(const QString& directory) {
+#ifdef _WIN32
+    // Access rights on Windows are the folder's ACL (Program Files is no read-only folder): try it.
+    QTemporaryFile probe(QDir(directory).filePath(QStringLiteral("velmo-write-test-XXXXXX")));
+    return probe.open();
+#else
     return ::access(QFile::encodeName(directory).constData(), W_OK | X_OK) == 0;
+#endif
 }
 
 std::string userDataDirectory() {
     const QString directory = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     if (directory.isEmpty() || !QDir().mkpath(directory))
         return {};
-    return directory.toStdString();
+    return QDir::toNativeSeparators(directory).toStdString();
 }
 
 } // namespace
 
 std::string ApplicationDirectory() {
     const QString programDir = QCoreApplication::applicationDirPath();
-    return ChooseAppPath(programDir.toStdString(),
+    return ChooseAppPath(QDir::toNativeSeparators(programDir).toStdString(),
                          sameDirectory(programDir, QStringLiteral(VELMO_INSTALL_BINDIR)),
                          canCreateFilesIn(programDir), userDataDirectory);
 }

@@ -40,7 +40,9 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QStyle>
+#ifndef VELMO_NO_SVG
 #include <QSvgRenderer>
+#endif
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -104,6 +106,17 @@ void keepOneRowSelected(ScheduleListView* list) {
         Qt::QueuedConnection);
 }
 
+#ifdef VELMO_NO_SVG
+// Without the SVG module: the logo as a bitmap drawn from the same SVG at twice its size.
+QPixmap logoPixmap(qreal devicePixelRatio) {
+    QImage image(QStringLiteral(":/velmo/velmo_logo@2x.png"), "PNG");
+    const QSize size = image.size() / 2;
+    QPixmap pixmap = QPixmap::fromImage(
+        image.scaled(size * devicePixelRatio, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    pixmap.setDevicePixelRatio(devicePixelRatio);
+    return pixmap;
+}
+#else
 QPixmap logoPixmap(qreal devicePixelRatio) {
     QSvgRenderer renderer(QStringLiteral(":/velmo/velmo_logo.svg"));
     const QSize size = renderer.defaultSize();
@@ -114,6 +127,7 @@ QPixmap logoPixmap(qreal devicePixelRatio) {
     renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
     return pixmap;
 }
+#endif
 
 } // namespace
 

@@ -27,7 +27,11 @@ QStringList runFileDialog(QWidget* parent, QFileDialog::AcceptMode mode, QFileDi
         dialog.selectFile(fileName);
     if (dialog.exec() != QDialog::Accepted)
         return {};
-    return dialog.selectedFiles();
+    // The model keeps the system's own separators ("\\" on Windows).
+    QStringList files = dialog.selectedFiles();
+    for (QString& file : files)
+        file = QDir::toNativeSeparators(file);
+    return files;
 }
 
 std::optional<QString> firstFile(const QStringList& files) {

@@ -1,3 +1,4 @@
+#ifndef _WIN32
 #include "single_instance.h"
 
 #include <QDir>
@@ -248,3 +249,4 @@ bool InstanceHandOver::send(const QString& directory, const QString& file, int t
 }
 
 } // namespace velmo
+#endif

@@ -34,6 +34,9 @@ private:
     QString directory_;
     QString path_;
     int fd_ = -1;
+#ifdef _WIN32
+    void* mutex_ = nullptr;
+#endif
 };
 
 // How a second start reaches the running editor: a local socket beside the lock, which only the

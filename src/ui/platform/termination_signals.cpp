@@ -1,3 +1,4 @@
+#ifndef _WIN32
 #include "termination_signals.h"
 
 #include <QSocketNotifier>
@@ -54,3 +55,4 @@ TerminationSignals::~TerminationSignals() {
 }
 
 } // namespace velmo
+#endif

@@ -16,6 +16,10 @@ class TerminationSignals : public QObject {
 public:
     explicit TerminationSignals(std::function<void()> onSignal, QObject* parent = nullptr);
     ~TerminationSignals() override;
+#ifdef _WIN32
+    // The console handler's request, on the event loop.
+    void deliver();
+#endif
 
 private:
     std::function<void()> onSignal_;

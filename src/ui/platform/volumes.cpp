@@ -3,6 +3,11 @@
 #include <QDir>
 #include <QStorageInfo>
 
+#ifdef _WIN32
+#include <algorithm>
+#include <windows.h>
+#endif
+
 namespace velmo {
 
 namespace {
@@ -20,8 +25,18 @@ std::vector<Volume> SystemVolumeList::volumes() {
     for (const QStorageInfo& info : QStorageInfo::mountedVolumes()) {
         if (!info.isValid() || !info.isReady() || isPseudoFileSystem(info.fileSystemType()))
             continue;
-        result.push_back({info.rootPath(), QString::fromLatin1(info.fileSystemType())});
+        result.push_back(
+            {QDir::toNativeSeparators(info.rootPath()), QString::fromLatin1(info.fileSystemType())});
     }
+#ifdef _WIN32
+    // Drive letters, removable drives (the player's stick or card) first, each group in letter order.
+    std::stable_sort(result.begin(), result.end(), [](const Volume& a, const Volume& b) {
+        const auto removable = [](const Volume& v) {
+            return GetDriveTypeW(reinterpret_cast<const wchar_t*>(v.mountPoint.utf16())) == DRIVE_REMOVABLE;
+        };
+        return removable(a) && !removable(b);
+    });
+#endif
     return result;
 }
 

@@ -46,7 +46,7 @@ QString dataSize(std::uint64_t bytes) {
 }
 
 std::string directoryValue(const QString& path) {
-    return WithTrailingSeparator(fromQt(path));
+    return WithTrailingSeparator(fromQt(QDir::toNativeSeparators(path)));
 }
 
 } // namespace

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# The Windows build, made on Debian: the editor, the command-line tool and the tests cross-compiled
+# with MinGW-w64 against the Qt kit beside the repository, a runnable folder build-windows/dist/ and
+# the NSIS installer build-windows/velmo-schedule-generator-VERSION-setup.exe.
+#   scripts/build-windows.sh [--no-installer] [cmake --build arguments...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+build=$root/build-windows
+kit_archive=$root/../shared/windows/qt6-mingw64-kit.tar.xz
+kit=$build/qt6-mingw64
+
+installer=1
+if [ "${1:-}" = "--no-installer" ]; then
+  installer=0
+  shift
+fi
+
+packages=(g++-mingw-w64-x86-64-posix wine wine64 nsis xvfb xauth qt6-base-dev-tools googletest
+          libxxhash-dev nlohmann-json3-dev cmake ninja-build)
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  echo "Installing: ${missing[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+mkdir -p "$build"
+if [ ! -f "$kit/lib/cmake/Qt6/Qt6Config.cmake" ] || [ "$kit_archive" -nt "$kit/lib/cmake/Qt6/Qt6Config.cmake" ]; then
+  rm -rf "$kit"
+  tar -xJf "$kit_archive" -C "$build"
+  touch "$kit/lib/cmake/Qt6/Qt6Config.cmake"
+fi
+
+launcher=()
+if command -v ccache >/dev/null; then
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELMO_WERROR=ON \
+  -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DVELMO_QT_KIT="$kit" \
+  -DVELMO_BUILD_BENCH=OFF "${launcher[@]}" ${VELMO_WINDOWS_CMAKE_ARGS:-}
+nice cmake --build "$build" "$@"
+
+# The runnable folder: the programs, the Qt DLLs they link and the plugins Qt loads, the MinGW runtime.
+dist=$build/dist
+rm -rf "$dist"
+mkdir -p "$dist/platforms" "$dist/styles" "$dist/imageformats"
+cp "$build/src/app/velmo-schedule-generator.exe" "$build/src/cli/velmo-schedule.exe" "$dist/"
+for dll in Qt6Core Qt6Gui Qt6Widgets; do cp "$kit/bin/$dll.dll" "$dist/"; done
+cp "$kit/plugins/platforms/qwindows.dll" "$kit/plugins/platforms/qoffscreen.dll" "$dist/platforms/"
+cp "$kit"/plugins/styles/*.dll "$dist/styles/"
+cp "$kit"/plugins/imageformats/*.dll "$dist/imageformats/"
+cp /usr/lib/gcc/x86_64-w64-mingw32/12-posix/libstdc++-6.dll /usr/lib/gcc/x86_64-w64-mingw32/12-posix/libgcc_s_seh-1.dll \
+   /usr/x86_64-w64-mingw32/lib/libwinpthread-1.dll "$dist/"
+x86_64-w64-mingw32-strip --strip-unneeded "$dist"/*.exe "$dist"/lib*.dll
+
+if [ "$installer" -eq 1 ]; then
+  version=$(sed -n 's/^project(VelmoScheduleGenerator VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+  makensis -V2 -DVERSION="$version" -DDIST="$dist" \
+    -DOUTFILE="$build/velmo-schedule-generator-$version-setup.exe" packaging/windows/installer.nsi
+  echo "Installer: build-windows/velmo-schedule-generator-$version-setup.exe"
+fi

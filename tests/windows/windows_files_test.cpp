@@ -1,0 +1,125 @@
+// The file rules as Windows has them: "\" separators, drive letters, UNC paths, UTF-8 names through
+// the wide API, and a replacement Windows refuses while another program holds the file open.
+#include "model/file_system.h"
+#include "model/safe_file.h"
+#include "model/whole_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+#include <windows.h>
+
+namespace velmo {
+namespace {
+
+TEST(WindowsPaths, separatorsDrivesAndUncPathsSplitAsOnWindows) {
+    struct Case {
+        std::string path, directory, name;
+    };
+    const std::vector<Case> cases = {
+        {"C:\\velmo.vlm", "C:\\", "velmo.vlm"},
+        {"C:\\Users\\Shop\\Documents\\velmo.vlm", "C:\\Users\\Shop\\Documents\\", "velmo.vlm"},
+        {"E:\\", "E:\\", ""},
+        {"\\\\server\\share\\schedules\\spring.vlm", "\\\\server\\share\\schedules\\", "spring.vlm"},
+        {"velmo.vlm", "", "velmo.vlm"},
+        // Typed on a command line, "/" separates too.
+        {"D:/schedules/spring.vlm", "D:/schedules/", "spring.vlm"},
+        {"C:\\shop/velmo.vlm", "C:\\shop/", "velmo.vlm"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(PathDirectory(c.path), c.directory) << c.path;
+        EXPECT_EQ(PathFileName(c.path), c.name) << c.path;
+    }
+    EXPECT_EQ(kDirSeparator, '\\');
+    EXPECT_EQ(WithTrailingSeparator("E:"), "E:\\");
+    EXPECT_EQ(WithTrailingSeparator("E:\\"), "E:\\");
+    EXPECT_EQ(WithTrailingSeparator("\\\\server\\share"), "\\\\server\\share\\");
+}
+
+// A fresh directory in the system's temporary folder, named the Windows way and ending in "\".
+struct WindowsTempDir {
+    std::filesystem::path path;
+    WindowsTempDir() {
+        wchar_t base[MAX_PATH + 1] = {};
+        GetTempPathW(MAX_PATH, base);
+        path = std::filesystem::path(base) / (L"velmo-win-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                              std::to_wstring(GetTickCount64()));
+        std::filesystem::create_directories(path);
+    }
+    ~WindowsTempDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+    std::string dir() const { return WithTrailingSeparator(velmo_utf8(path.c_str())); }
+    std::vector<std::wstring> names() const {
+        std::vector<std::wstring> result;
+        for (const auto& entry : std::filesystem::directory_iterator(path))
+            result.push_back(entry.path().filename().wstring());
+        return result;
+    }
+};
+
+std::string contentOf(const std::string& path) {
+    WholeFile file;
+    if (!ReadWholeFile(path, 1 << 20, file))
+        return "(unreadable)";
+    return std::string(file.bytes.begin(), file.bytes.end());
+}
+
+template <std::size_t N> std::vector<std::uint8_t> bytesOf(const char (&text)[N]) {
+    return {text, text + N - 1};
+}
+
+TEST(WindowsFiles, atomicWriteReplacesInPlaceUnderAnyNameAndLeavesNoTemporary) {
+    WindowsTempDir temp;
+    // Plain, upper-case drive path, and a Japanese name that only the wide API can spell.
+    for (const std::string& name : {std::string("velmo.vlm"), std::string("\xE6\x98\xA5.vlm")}) {
+        const std::string path = temp.dir() + name;
+        ASSERT_TRUE(WriteFileAtomically(path, bytesOf("old\r\n\x1a")).ok) << name;
+        ASSERT_TRUE(WriteFileAtomically(path, bytesOf("new\n\x00\xff")).ok) << name;
+        // Binary: no line ends changed, no end-of-file mark honoured.
+        EXPECT_EQ(contentOf(path), std::string("new\n\x00\xff", 6)) << name;
+        EXPECT_TRUE(FileExistsInDir(temp.dir(), UpperCase(name)) || name != "velmo.vlm");
+    }
+    EXPECT_EQ(temp.names().size(), 2u);
+}
+
+TEST(WindowsFiles, replacingAFileAnotherProgramHoldsOpenFailsAndKeepsTheOldBytes) {
+    WindowsTempDir temp;
+    const std::string path = temp.dir() + "velmo.vlm";
+    ASSERT_TRUE(WriteFileAtomically(path, bytesOf("old")).ok);
+    // As a program that holds it open (a player's software, an editor): Windows refuses the rename
+    // that Linux would allow. The save then fails, saying so, and the file keeps its old bytes.
+    const HANDLE holder = CreateFileW(velmo_wide(path.c_str()).c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    const Result refused = WriteFileAtomically(path, bytesOf("new"));
+    EXPECT_FALSE(refused.ok);
+    EXPECT_NE(refused.reason.find("cannot replace"), std::string::npos) << refused.reason;
+    CloseHandle(holder);
+    EXPECT_EQ(contentOf(path), "old");
+    EXPECT_EQ(temp.names().size(), 1u) << "the temporary file was left behind";
+
+    // Windows keeps a file's name taken while any handle is open, even one that shares deletion; once
+    // the other program lets go, the same save goes through.
+    EXPECT_TRUE(WriteFileAtomically(path, bytesOf("new")).ok);
+    EXPECT_EQ(contentOf(path), "new");
+}
+
+TEST(WindowsFiles, aReadOnlyFileIsNeitherReplacedNorDeleted) {
+    WindowsTempDir temp;
+    const std::string path = temp.dir() + "LOCKED.VLM";
+    ASSERT_TRUE(WriteFileAtomically(path, bytesOf("kept")).ok);
+    ASSERT_TRUE(SetFileAttributesW(velmo_wide(path.c_str()).c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_TRUE(IsReadOnlyFile(path));
+    EXPECT_FALSE(WriteFileAtomically(path, bytesOf("new")).ok);
+    EXPECT_FALSE(DeleteFileInDir(temp.dir(), "locked.vlm"));
+    EXPECT_EQ(contentOf(path), "kept");
+    SetFileAttributesW(velmo_wide(path.c_str()).c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_TRUE(DeleteFileInDir(temp.dir(), "locked.vlm"));
+}
+
+} // namespace
+} // namespace velmo
