@@ -1,7 +1,16 @@
 #include "volumes.h"
 
+#include "off_thread.h"
+#include "ui_text.h"
+
 #include <QDir>
+#include <QLabel>
 #include <QStorageInfo>
+
+#ifdef __linux__
+#include <mntent.h>
+#include <sys/statvfs.h>
+#endif
 
 namespace velmo {
 
@@ -17,17 +26,105 @@ bool isPseudoFileSystem(const QByteArray& type) {
 
 std::vector<Volume> SystemVolumeList::volumes() {
     std::vector<Volume> result;
-    for (const QStorageInfo& info : QStorageInfo::mountedVolumes()) {
-        if (!info.isValid() || !info.isReady() || isPseudoFileSystem(info.fileSystemType()))
-            continue;
-        result.push_back({info.rootPath(), QString::fromLatin1(info.fileSystemType())});
+    const auto add = [&result](const QString& mountPoint, const QByteArray& type) {
+        if (isPseudoFileSystem(type))
+            return;
+        // A mount point mounted over again is one drive, the one on top.
+        for (Volume& volume : result)
+            if (volume.mountPoint == mountPoint) {
+                volume.fileSystemType = QString::fromLatin1(type);
+                return;
+            }
+        const bool removable = mountPoint.startsWith(QStringLiteral("/media/")) ||
+                               mountPoint.startsWith(QStringLiteral("/run/media/"));
+        result.push_back({mountPoint, QString::fromLatin1(type), removable});
+    };
+#ifdef __linux__
+    // The mount table only: QStorageInfo asks every volume for its size, and one that does not
+    // answer would hold up the whole list.
+    if (FILE* table = ::setmntent("/proc/self/mounts", "r")) {
+        while (const mntent* mount = ::getmntent(table))
+            add(QString::fromLocal8Bit(mount->mnt_dir), QByteArray(mount->mnt_type));
+        ::endmntent(table);
+        return result;
     }
+#endif
+    for (const QStorageInfo& info : QStorageInfo::mountedVolumes())
+        add(info.rootPath(), info.fileSystemType());
     return result;
 }
 
 bool SystemVolumeList::isReady(const QString& mountPoint) {
     QStorageInfo info(mountPoint);
     return info.isValid() && info.isReady() && QDir(mountPoint).isReadable();
+}
+
+void ShowNotAnswering(QLabel* label, const ScreenTexts& texts, const QStringList& notAnswering) {
+    label->setText(
+        screenText(texts, TextId::TextDrivesNotAnswering).arg(notAnswering.join(QStringLiteral(", "))));
+    label->setVisible(!notAnswering.isEmpty());
+}
+
+QString FirstRemovableMedium(const VolumeScan& scan) {
+    for (const Volume& volume : scan.listed)
+        if (volume.removable && scan.ready.contains(volume.mountPoint))
+            return volume.mountPoint;
+    return {};
+}
+
+void VolumeScanner::start() {
+    const int generation = ++generation_;
+    scan_ = {};
+    asked_.clear();
+    answers_.clear();
+    pending_ = 1;
+    auto listed = std::make_shared<std::vector<Volume>>();
+    VolumeList* list = &list_;
+    RunWithDeadline(
+        [list, listed] {
+            *listed = list->volumes();
+            return true;
+        },
+        kVolumeAnswerTime, this,
+        [this, generation, listed, list](std::optional<bool> answer) {
+            if (generation != generation_)
+                return;
+            // Without the mount table there is nothing to offer; the worker may still be writing it.
+            if (answer)
+                asked_ = *listed;
+            answers_.assign(asked_.size(), std::nullopt);
+            pending_ = static_cast<int>(asked_.size());
+            if (pending_ == 0) {
+                emit finished();
+                return;
+            }
+            for (std::size_t i = 0; i < asked_.size(); ++i) {
+                const QString mountPoint = asked_[i].mountPoint;
+                RunWithDeadline([list, mountPoint] { return list->isReady(mountPoint); }, kVolumeAnswerTime,
+                                this,
+                                [this, generation, i](std::optional<bool> ready) {
+                                    if (generation == generation_)
+                                        answered(i, ready);
+                                });
+            }
+        });
+}
+
+void VolumeScanner::answered(std::size_t index, std::optional<bool> ready) {
+    answers_[index] = ready.has_value() ? ready : std::optional<bool>();
+    if (!ready)
+        scan_.notAnswering << asked_[index].mountPoint;
+    if (--pending_ > 0)
+        return;
+    for (std::size_t i = 0; i < asked_.size(); ++i) {
+        if (!answers_[i])
+            continue;
+        scan_.listed.push_back(asked_[i]);
+        if (*answers_[i])
+            scan_.ready << asked_[i].mountPoint;
+    }
+    scan_.notAnswering.sort();
+    emit finished();
 }
 
 } // namespace velmo

@@ -1,3 +1,4 @@
+#include "support/gated_io.h"
 #include "support/test_context.h"
 
 #include "model/file_io.h"
@@ -12,11 +13,13 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -56,6 +59,11 @@ QStringList fileNames(const QString& directory) {
     return QDir(directory).entryList(QDir::Files | QDir::Hidden, QDir::Name);
 }
 
+// The drives are asked off the window's thread; a hanging one is given up on after two seconds.
+void waitForDrives(const CopyForm& form) {
+    EXPECT_TRUE(QTest::qWaitFor([&form] { return form.volumesListed(); }, 10000));
+}
+
 // An application directory with a media directory holding Clip.Avi, and a stick mounted inside it
 // that holds a music directory.
 struct CopyCase {
@@ -82,6 +90,7 @@ struct CopyCase {
         form = std::make_unique<CopyForm>(t.context, name);
         form->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        waitForDrives(*form);
         return *form;
     }
     template <typename T> T* control(const char* name) const {
@@ -115,7 +124,9 @@ struct CopyCase {
         QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
     }
     void selectDrive(const QString& drive) const {
+        QSignalSpy answered(form.get(), &CopyForm::volumesAnswered);
         CopyDrive()->setCurrentIndex(CopyDrive()->findText(drive));
+        EXPECT_TRUE(answered.wait(10000));
     }
     // Where the dialog shows its destination, all three views of it.
     void expectDestination(const QString& drive, const QString& directory) const {
@@ -404,36 +415,36 @@ TEST(CopyForm, CancelInTheProgressDialogLeavesTheOldFileAndNoTemporary) {
     writeAll(c.music + "/Clip.Avi", "old");
     c.rememberDestination(c.stick, c.music);
     CopyForm& form = c.open();
-    // Presses the progress dialog's Cancel once half the file is on its way.
-    struct CancellingIo : FileIo {
-        QWidget* form = nullptr;
-        std::size_t read_ = 0;
-        QString label;
-        int value = -1;
-        ssize_t read(int fd, void* buffer, std::size_t size) override {
-            const ssize_t n = FileIo::read(fd, buffer, size);
-            read_ += n > 0 ? static_cast<std::size_t>(n) : 0;
-            auto* progress = form->findChild<QProgressDialog*>();
-            if (progress != nullptr && value < 0 && read_ >= 3 * 1024 * 1024) {
-                label = progress->labelText();
-                value = progress->value();
-                progress->cancel();
-            }
-            return n;
-        }
-    } io;
-    io.form = &form;
+    // The copy stops half way, as on a slow medium; the dialog still repaints and takes Cancel.
+    test::GatedIo io;
+    io.stopAfter = 3 * 1024 * 1024;
     form.setFileIo(io);
     c.t.prompts.answers = {true};
+    struct Seen {
+        QString label;
+        int value = -1;
+    } seen;
+    std::function<void()> cancelHalfWay = [&] {
+        auto* progress = form.findChild<QProgressDialog*>();
+        if (!io.stopped || progress == nullptr || !progress->isVisible()) {
+            QTimer::singleShot(10, qApp, cancelHalfWay);
+            return;
+        }
+        QCoreApplication::processEvents(); // what the copy posted before it stopped
+        seen = {progress->labelText(), progress->value()};
+        QTest::keyClick(progress, Qt::Key_Escape);
+        io.release();
+    };
+    QTimer::singleShot(0, qApp, cancelHalfWay);
 
     c.CopyCmd()->click();
 
     EXPECT_EQ(c.kinds(), std::vector{ScriptedPrompts::Shown::OkCancel});
-    EXPECT_TRUE(io.label.startsWith(QStringLiteral("Copying Clip.Avi"))) << io.label.toStdString();
-    EXPECT_TRUE(io.label.contains(QStringLiteral("MiB of 6.0 MiB written"))) << io.label.toStdString();
+    EXPECT_TRUE(seen.label.startsWith(QStringLiteral("Copying Clip.Avi"))) << seen.label.toStdString();
+    EXPECT_TRUE(seen.label.contains(QStringLiteral("MiB of 6.0 MiB written"))) << seen.label.toStdString();
     // The bar is updated at most about ten times a second, so it may still show an earlier chunk.
-    EXPECT_GT(io.value, 0);
-    EXPECT_LT(io.value, 500);
+    EXPECT_GT(seen.value, 0);
+    EXPECT_LT(seen.value, 500);
     EXPECT_EQ(readAll(c.music + "/Clip.Avi"), QByteArray("old"));
     EXPECT_EQ(fileNames(c.music), QStringList{QStringLiteral("Clip.Avi")});
     EXPECT_TRUE(c.CopyCmd()->isEnabled());
@@ -464,6 +475,7 @@ TEST(CopyForm, CopiesTheFileBrowsedInTheEntryEditorThatOpensIt) {
     c.t.context.showCopyForm = [&c](QWidget* parent, const QString& fileName) {
         CopyForm form(c.t.context, fileName, parent);
         form.show();
+        waitForDrives(form);
         form.findChild<QPushButton*>(QStringLiteral("CopyCmd"))->click();
     };
     QListWidget normal, advance, detail;
@@ -490,6 +502,7 @@ TEST(CopyForm, HiddenFileOfTheSameNameGetsTheRealOverwriteQuestion) {
     CopyForm form(context, QStringLiteral(".intro.mp3"));
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    waitForDrives(form);
     // Answers every message box with Escape (Cancel, or OK where that is the only button).
     QStringList seen;
     QTimer answer;
@@ -506,4 +519,48 @@ TEST(CopyForm, HiddenFileOfTheSameNameGetsTheRealOverwriteQuestion) {
 
     EXPECT_EQ(seen, QStringList{QStringLiteral("Message: ") + kOverwrite});
     EXPECT_EQ(readAll(c.music + "/.intro.mp3"), QByteArray("old"));
+}
+
+TEST(CopyForm, DriveThatNeverAnswersIsLeftOutAndNamedWhileTheDialogTakesInput) {
+    CopyCase c;
+    const QString stuck = c.app + QStringLiteral("/stuck");
+    QDir().mkpath(stuck);
+    c.t.volumes.list.push_back({stuck, QStringLiteral("fuse.sshfs")});
+    c.t.volumes.hanging = QStringList{stuck};
+    c.rememberDestination(c.stick, c.music);
+
+    c.form = std::make_unique<CopyForm>(c.t.context, QStringLiteral("Clip.Avi"));
+    c.form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(c.form.get()));
+    // The stuck drive is still being waited for, and the dialog repaints and takes keys meanwhile.
+    EXPECT_FALSE(c.form->volumesListed());
+    QTest::keyClick(c.CancelCmd(), Qt::Key_Tab);
+    c.form->repaint();
+    auto* note = c.control<QLabel>("NotAnsweringLabel");
+    EXPECT_FALSE(note->isVisible());
+
+    waitForDrives(*c.form);
+    EXPECT_EQ(c.CopyDrive()->count(), 2);
+    EXPECT_EQ(c.CopyDrive()->findText(stuck), -1);
+    EXPECT_TRUE(note->isVisible());
+    EXPECT_EQ(note->text(), QStringLiteral("Not answering, left out: ") + stuck);
+    EXPECT_EQ(note->accessibleName(), QStringLiteral("Drives not answering"));
+    c.expectDestination(c.stick, c.music);
+
+    c.CopyCmd()->click();
+    EXPECT_EQ(c.messages(), QStringList{kCopied});
+    EXPECT_EQ(readAll(c.music + "/Clip.Avi"), c.clip);
+}
+
+TEST(CopyForm, RememberedPlaceGone_aMountedRemovableMediumIsOfferedFirst) {
+    CopyCase c;
+    c.t.volumes.list = {{QStringLiteral("/"), QStringLiteral("ext4"), false},
+                        {c.stick, QStringLiteral("vfat"), true}};
+    c.rememberDestination(c.app + "/usb", c.app + "/usb");
+    c.open();
+
+    c.expectDestination(c.stick, c.stick);
+    EXPECT_EQ(c.t.state.copyDrive, fromQt(c.stick));
+    EXPECT_EQ(c.t.state.copyDir, fromQt(c.stick + QLatin1Char('/')));
+    EXPECT_TRUE(c.t.prompts.shown.empty());
 }
