@@ -179,7 +179,7 @@ void CopyForm::ShowApplicationDirectory() {
     if (const QString medium = FirstRemovableMedium(scanner_->result());
         !medium.isEmpty() && ShowDestination(medium, medium)) {
         state.copyDrive = fromQt(medium);
-        state.copyDir = fromQt(withSeparator(CopyDir->path()));
+        state.copyDir = fromQt(CopyDir->path());
         listsReady = wasReady;
         return;
     }

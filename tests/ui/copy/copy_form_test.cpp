@@ -561,6 +561,6 @@ TEST(CopyForm, RememberedPlaceGone_aMountedRemovableMediumIsOfferedFirst) {
 
     c.expectDestination(c.stick, c.stick);
     EXPECT_EQ(c.t.state.copyDrive, fromQt(c.stick));
-    EXPECT_EQ(c.t.state.copyDir, fromQt(c.stick + QLatin1Char('/')));
+    EXPECT_EQ(c.t.state.copyDir, fromQt(c.stick));
     EXPECT_TRUE(c.t.prompts.shown.empty());
 }
