@@ -221,6 +221,12 @@ private:
         return kStatusOk;
     }
 
+    static std::string refusalText(const PublishPlan& plan) {
+        if (plan.refusedOnlyForRemoveFirst())
+            return *plan.refusal + " (--allow-remove-first allows it)";
+        return *plan.refusal;
+    }
+
     int publish() {
         Schedule s;
         if (const auto failed = load(s))
@@ -238,23 +244,31 @@ private:
         PublishOptions options;
         options.checksum = args_.checksum;
         options.removeUnlisted = args_.removeUnlisted;
+        options.allowRemoveFirst = args_.allowRemoveFirst;
         const PublishPlan plan = PlanPublish(s, media, args_.to, PathFileName(args_.input), options);
         for (const std::string& note : plan.notes)
             env_.err << "velmo-schedule: " << note << '\n';
-        if (plan.refusal) {
-            say(args_.to, *plan.refusal);
+        // A refused plan is shown all the same on a dry run, so the user sees what stands in the way.
+        if (plan.refusal && !args_.dryRun) {
+            say(args_.to, refusalText(plan));
             return kStatusCannotRead;
         }
         for (const PublishItem& item : plan.items) {
             env_.out << PublishActionWord(item.action) << "  " << item.name;
             if (item.action == PublishAction::Copy || item.action == PublishAction::Replace)
                 env_.out << "  " << item.sourcePath();
+            if (item.removeFirst)
+                env_.out << "  (old copy removed first)";
             env_.out << '\n';
         }
         for (const PublishItem& item : plan.items)
             if (!item.note.empty())
                 say(item.name, item.note);
         const int missing = plan.count(PublishAction::Missing);
+        if (args_.dryRun && plan.refusal) {
+            env_.out << "dry run: the write would be refused: " << refusalText(plan) << "; nothing written\n";
+            return kStatusCannotRead;
+        }
         if (args_.dryRun) {
             env_.out << "dry run: " << plan.count(PublishAction::Copy) << " to copy, "
                      << plan.count(PublishAction::Replace) << " to replace, "

@@ -49,12 +49,14 @@ std::string CliUsage() {
            "  velmo-schedule on FILE.vlm YYYY-MM-DD [HH:MM:SS]\n"
            "      lists the advance entries in force on that day (and at that time)\n"
            "  velmo-schedule publish FILE.vlm --to DIR [--media DIR]... [--dry-run] [--checksum]\n"
-           "                 [--remove-unlisted]\n"
+           "                 [--remove-unlisted] [--allow-remove-first]\n"
            "      writes the schedule file and every media file it names into DIR, media first, schedule\n"
            "      last; media come from the --media folders (default: the schedule file's folder). A line\n"
            "      per media name says copy, replace, keep, missing or remove; --dry-run writes nothing;\n"
            "      --checksum compares content instead of size and time; --remove-unlisted removes media\n"
-           "      files in DIR that the schedule does not name, after the schedule file is written\n"
+           "      files (.jpg .avi .mpg .dat .vob .mp3) in DIR that the schedule does not name, after the\n"
+           "      schedule file is written; --allow-remove-first lets a file that fits only without its\n"
+           "      old copy replace it, the medium's schedule first rewritten without that file\n"
            "  velmo-schedule --help | --version\n"
            "\n"
            "Exit status: 0 done (check: clean); 1 the schedule or file is invalid or damaged (nothing is\n"
@@ -132,6 +134,8 @@ ParsedCliArgs ParseCliArgs(const std::vector<std::string>& words) {
             const auto text = takeValue();
             if (!text || text->empty())
                 return fail(name + " needs a directory");
+            if (name == "--to" && !args.to.empty())
+                return fail("--to given twice");
             if (name == "--to")
                 args.to = *text;
             else
@@ -142,6 +146,8 @@ ParsedCliArgs ParseCliArgs(const std::vector<std::string>& words) {
             args.checksum = true;
         } else if (shape->command == CliCommand::Publish && name == "--remove-unlisted" && !value) {
             args.removeUnlisted = true;
+        } else if (shape->command == CliCommand::Publish && name == "--allow-remove-first" && !value) {
+            args.allowRemoveFirst = true;
         } else {
             return fail("unknown option \"" + word + "\" for " + shape->name);
         }

@@ -26,6 +26,7 @@ struct CliArgs {
     bool dryRun = false;               // publish --dry-run
     bool checksum = false;             // publish --checksum
     bool removeUnlisted = false;       // publish --remove-unlisted
+    bool allowRemoveFirst = false;     // publish --allow-remove-first
 };
 
 struct ParsedCliArgs {

@@ -45,6 +45,10 @@ std::string PathDirectory(const std::string& path);
 // The text after the last separator; the whole text when there is none.
 std::string PathFileName(const std::string& path);
 
+// Whether the name ends in an extension the player plays (.jpg, .avi, .mpg, .dat, .vob, .mp3, in any
+// letter case): the files a clean-up of the player's medium may touch, and no others.
+bool IsPlayerMediaFileName(const std::string& name);
+
 // Deletes directory + name; false when it is missing, read-only (no owner write permission) or
 // cannot be deleted.
 bool DeleteFileInDir(const std::string& directory, const std::string& name);

@@ -157,6 +157,9 @@ std::optional<VolumeSpace> QueryVolumeSpace(const std::string& directory) {
         return std::nullopt;
     VolumeSpace space;
     space.available = std::uint64_t{info.f_bavail} * std::uint64_t{info.f_frsize};
+    // The fragment size is the unit files are given; the preferred transfer size can be far larger.
+    if (info.f_frsize > 0 || info.f_bsize > 0)
+        space.allocationUnit = info.f_frsize > 0 ? info.f_frsize : info.f_bsize;
     // A volume without block figures says nothing about its space.
     space.availableKnown = info.f_blocks != 0;
 #if defined(__linux__)
@@ -172,6 +175,11 @@ std::optional<VolumeSpace> QueryVolumeSpace(const std::string& directory) {
     }
 #endif
     return space;
+}
+
+std::uint64_t AllocatedSize(std::uint64_t size, const VolumeSpace& space) {
+    const std::uint64_t unit = std::max<std::uint64_t>(space.allocationUnit, 1);
+    return (size + unit - 1) / unit * unit;
 }
 
 Result CheckCopyFits(std::uint64_t size, const VolumeSpace& space) {
@@ -229,11 +237,15 @@ CopyResult CopyMediaFileTo(const std::string& sourcePath, const std::string& des
     AtomicFileWriter writer(destination + ExistingFileName(destination, destName).value_or(destName), io);
     if (options.leaveDirectoryFlush)
         writer.leaveDirectoryFlush();
-    std::string oldPath;
-    if (Result r = ResolveWriteTarget(writer.targetPath(), oldPath); !r)
-        return failed(r.reason);
+    if (options.refuseLinks)
+        writer.refuseLinks();
+    std::string oldPath = writer.targetPath();
+    if (!options.refuseLinks) {
+        if (Result r = ResolveWriteTarget(writer.targetPath(), oldPath); !r)
+            return failed(r.reason);
+    }
     struct stat oldInfo {};
-    const bool oldExists = ::stat(oldPath.c_str(), &oldInfo) == 0 && S_ISREG(oldInfo.st_mode);
+    const bool oldExists = ::lstat(oldPath.c_str(), &oldInfo) == 0 && S_ISREG(oldInfo.st_mode);
     // Replacing the source by itself would read what is being written (or removed).
     if (oldExists && oldInfo.st_dev == sourceInfo.st_dev && oldInfo.st_ino == sourceInfo.st_ino)
         return failed("the destination is the source itself: " + oldPath);

@@ -40,7 +40,12 @@ struct VolumeSpace {
     std::uint64_t available = 0; // bytes an ordinary user may still write
     bool fat = false;            // vfat/msdos, also through FUSE: files stop at kFatMaxFileSize
     bool availableKnown = true;  // false when the volume gives no usable figure: the copy is tried
+    // Every file takes whole units of this many bytes (FAT's cluster, a block elsewhere).
+    std::uint64_t allocationUnit = 4096;
 };
+
+// The room a file of this size takes on the volume: whole allocation units.
+std::uint64_t AllocatedSize(std::uint64_t size, const VolumeSpace& space);
 
 // Whether a mount table type ("vfat", "fuse.fat", "fuseblk.vfat", ...) is FAT, whose files stop at
 // kFatMaxFileSize.
@@ -67,6 +72,9 @@ struct CopyOptions {
     // The caller flushes destDir itself once after a batch of copies (FlushDirectory), before anything
     // that must follow them, so each copy costs one flush, of its data, as cp and sync do.
     bool leaveDirectoryFlush = false;
+    // The destination is a medium the program owns: a link under the destination name is refused
+    // as "not a regular file" instead of followed, so nothing is written outside the medium.
+    bool refuseLinks = false;
 };
 
 // Copies the regular file sourcePath into destDir under destName, replacing a file of that name (or

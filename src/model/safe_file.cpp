@@ -77,8 +77,9 @@ bool isAnyTemporary(const std::string& name) {
 // temporary file until it is renamed or removed, and the lock dies with the process, so a temporary
 // that can be locked belongs to nobody and is removed. Nothing here can fail the write: whatever
 // cannot be checked is left alone.
-template <typename IsTemporary>
-void removeStaleTemporaries(const std::string& directory, const IsTemporary& isTemporary, FileIo& io) {
+template <typename IsTemporary, typename Found>
+void forEachStaleTemporary(const std::string& directory, const IsTemporary& isTemporary, FileIo& io,
+                           const Found& found) {
     std::vector<std::string> candidates;
     if (DIR* listing = ::opendir(directory.c_str())) {
         while (const dirent* entry = ::readdir(listing))
@@ -98,14 +99,31 @@ void removeStaleTemporaries(const std::string& directory, const IsTemporary& isT
             continue;
         // Still the same file under that name, not one renamed away and replaced meanwhile.
         if (::lstat(path.c_str(), &named) == 0 && named.st_dev == held.st_dev && named.st_ino == held.st_ino)
-            io.unlink(path);
+            found(path, held);
     }
+}
+
+template <typename IsTemporary>
+void removeStaleTemporaries(const std::string& directory, const IsTemporary& isTemporary, FileIo& io) {
+    forEachStaleTemporary(directory, isTemporary, io,
+                          [&io](const std::string& path, const struct stat&) { io.unlink(path); });
 }
 
 } // namespace
 
 void RemoveStaleTemporaryFiles(const std::string& directory, FileIo& io) {
     removeStaleTemporaries(directory, isAnyTemporary, io);
+}
+
+std::uint64_t StaleTemporaryBytes(const std::string& directory) {
+    std::uint64_t bytes = 0;
+    forEachStaleTemporary(directory, isAnyTemporary, FileIo::system(),
+                          [&bytes](const std::string&, const struct stat& info) {
+                              // Removing a file gives back its blocks only when no other name keeps it.
+                              if (info.st_nlink == 1)
+                                  bytes += static_cast<std::uint64_t>(info.st_blocks) * 512u;
+                          });
+    return bytes;
 }
 
 Result ResolveWriteTarget(const std::string& path, std::string& resolved) {
@@ -163,10 +181,13 @@ AtomicFileWriter::~AtomicFileWriter() {
 Result AtomicFileWriter::open() {
     abort();
     // Replacing a link would leave the file it names, which is the one meant, with its old bytes.
-    if (Result r = ResolveWriteTarget(requestedPath_, targetPath_); !r)
-        return r;
+    targetPath_ = requestedPath_;
+    if (followLinks_) {
+        if (Result r = ResolveWriteTarget(requestedPath_, targetPath_); !r)
+            return r;
+    }
     struct stat target {};
-    const bool targetExists = ::stat(targetPath_.c_str(), &target) == 0;
+    const bool targetExists = ::lstat(targetPath_.c_str(), &target) == 0;
     // Never more open than the file it replaces, not even for a moment; a new file gets the usual mode.
     const mode_t createMode = targetExists ? (target.st_mode & 0777) : errno == ENOENT ? 0666 : 0600;
     if (targetExists && !S_ISREG(target.st_mode))
@@ -300,8 +321,11 @@ void AtomicFileWriter::abort() {
     flushed_ = false;
 }
 
-Result WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes, FileIo& io) {
+Result WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes, FileIo& io,
+                           LinkPolicy links) {
     AtomicFileWriter writer(path, io);
+    if (links == LinkPolicy::Refuse)
+        writer.refuseLinks();
     if (Result r = writer.open(); !r)
         return r;
     if (Result r = writer.write(bytes.data(), bytes.size()); !r)

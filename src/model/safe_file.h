@@ -39,6 +39,9 @@ public:
     // after the last (FlushDirectory), before anything that must come after them. Until then a power
     // loss may bring back an old file, complete.
     void leaveDirectoryFlush() { flushDirectory_ = false; }
+    // open() refuses a link under the target's name as "not a regular file" instead of following it,
+    // for directories of a medium, where a link may lead anywhere.
+    void refuseLinks() { followLinks_ = false; }
 
     int fd() const { return fd_; }
     const std::string& tempPath() const { return tempPath_; }
@@ -54,10 +57,13 @@ private:
     bool flushed_ = false;
     bool committed_ = false;
     bool flushDirectory_ = true;
+    bool followLinks_ = true;
 };
 
+enum class LinkPolicy { Follow, Refuse };
+
 Result WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes,
-                           FileIo& io = FileIo::system());
+                           FileIo& io = FileIo::system(), LinkPolicy links = LinkPolicy::Follow);
 
 // The file a write to path replaces: path itself unless it is a symbolic link, else the end of its
 // chain of links, which need not exist yet (a dangling link is written through). Fails when the
@@ -67,6 +73,8 @@ Result ResolveWriteTarget(const std::string& path, std::string& resolved);
 // Removes the temporary files that killed writers of this program left in the directory. Only files
 // no live writer holds are removed; nothing here fails.
 void RemoveStaleTemporaryFiles(const std::string& directory, FileIo& io = FileIo::system());
+// The room those files take, which RemoveStaleTemporaryFiles would give back; nothing is removed.
+std::uint64_t StaleTemporaryBytes(const std::string& directory);
 
 // True when path names an existing file without the owner's write permission.
 bool IsReadOnlyFile(const std::string& path);

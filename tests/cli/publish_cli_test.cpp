@@ -107,6 +107,9 @@ TEST(CliPublish, BadDestinationsAndCommandLinesAreStatusTwo) {
 
     EXPECT_EQ(runCli({"publish", s.schedule}).status, 2); // no --to
     EXPECT_EQ(runCli({"publish", s.schedule, "--to", s.stick, "--bogus"}).status, 2);
+    const auto twice = runCli({"publish", s.schedule, "--to", s.stick, "--to", s.extra});
+    EXPECT_EQ(twice.status, 2);
+    EXPECT_NE(twice.err.find("--to given twice"), std::string::npos) << twice.err;
     EXPECT_EQ(runCli({"publish", s.dir.file("absent.vlm"), "--to", s.stick}).status, 2);
 
     // An empty schedule fails the save checks, with Save's words, and nothing is written.
@@ -126,6 +129,27 @@ TEST(CliPublish, RemoveUnlistedGoesAfterTheSchedule) {
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out.substr(0, 15), "remove  OLD.JPG");
     EXPECT_FALSE(fs::exists(s.stick + "/OLD.JPG"));
+}
+
+// A dry run shows the plan even when the write would be refused, then says why.
+TEST(CliPublish, DryRunOfARefusedWriteShowsThePlanThenTheReason) {
+    Stage s(false);
+    fs::create_directory(s.stick + "/CLIP.AVI");
+    const auto run =
+        runCli({"publish", s.schedule, "--to", s.stick, "--media", s.media, "--media", s.extra, "--dry-run"});
+    EXPECT_EQ(run.status, 2) << run.err;
+    EXPECT_NE(run.out.find("copy  SONG.MP3"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("fail  CLIP.AVI"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("dry run: the write would be refused: 1 file cannot be written: CLIP.AVI"),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.err.find("is not a regular file (a directory)"), std::string::npos) << run.err;
+    // Without --dry-run the same plan is refused before anything is written.
+    const auto real =
+        runCli({"publish", s.schedule, "--to", s.stick, "--media", s.media, "--media", s.extra});
+    EXPECT_EQ(real.status, 2);
+    EXPECT_FALSE(fs::exists(s.stick + "/SONG.MP3"));
+    EXPECT_FALSE(fs::exists(s.stick + "/show.vlm"));
 }
 
 } // namespace

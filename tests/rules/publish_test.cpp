@@ -9,7 +9,9 @@
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -124,7 +126,7 @@ TEST(PublishPlan, TrickyFoldersCaseDuplicatesMissingAndAlreadyThere) {
     put(m.b() + "CLIP.AVI", "clip");
     put(m.stick() + "CLIP.AVI", "clip");
     setTime(m.b() + "CLIP.AVI", 1'000'000'000);
-    setTime(m.stick() + "CLIP.AVI", 1'000'000'001);
+    setTime(m.stick() + "CLIP.AVI", 1'000'000'000);
     put(m.stick() + "only.jpg", "only on the stick");
 
     const Schedule s = scheduleOf({"SONG.MP3", "Clip.avi", "GONE.JPG", "ONLY.JPG", "song.mp3"});
@@ -149,14 +151,15 @@ TEST(PublishPlan, TrickyFoldersCaseDuplicatesMissingAndAlreadyThere) {
     EXPECT_EQ(plan.count(PublishAction::Missing), 1);
 }
 
-TEST(PublishPlan, QuickCheckAllowsFatTwoSecondTimesOnly) {
+// Off FAT times are kept exactly, so a copy one second off is another version.
+TEST(PublishPlan, QuickCheckIsExactOffFat) {
     Media m;
     for (const char* name : {"NEAR.MP3", "FAR.MP3", "SAME.MP3"}) {
         put(m.a() + name, "0123456789");
         setTime(m.a() + name, 1'000'000'000, 900'000'000);
     }
     put(m.stick() + "NEAR.MP3", "0123456789");
-    setTime(m.stick() + "NEAR.MP3", 1'000'000'002); // 1.1 s earlier than the source, as FAT rounds
+    setTime(m.stick() + "NEAR.MP3", 1'000'000'002); // 1.1 s off, as FAT would round
     put(m.stick() + "FAR.MP3", "0123456789");
     setTime(m.stick() + "FAR.MP3", 1'000'000'003, 900'000'001);
     put(m.stick() + "SAME.MP3", "9876543210"); // same size and time, other bytes
@@ -164,7 +167,7 @@ TEST(PublishPlan, QuickCheckAllowsFatTwoSecondTimesOnly) {
 
     const Schedule s = scheduleOf({"NEAR.MP3", "FAR.MP3", "SAME.MP3"});
     const PublishPlan quick = PlanPublish(s, {m.a()}, m.stick(), "show.vlm");
-    EXPECT_EQ(find(quick, "NEAR.MP3")->action, PublishAction::Keep);
+    EXPECT_EQ(find(quick, "NEAR.MP3")->action, PublishAction::Replace);
     EXPECT_EQ(find(quick, "FAR.MP3")->action, PublishAction::Replace);
     EXPECT_EQ(find(quick, "SAME.MP3")->action, PublishAction::Keep);
 
@@ -172,6 +175,7 @@ TEST(PublishPlan, QuickCheckAllowsFatTwoSecondTimesOnly) {
     checksum.checksum = true;
     const PublishPlan full = PlanPublish(s, {m.a()}, m.stick(), "show.vlm", checksum);
     EXPECT_EQ(find(full, "NEAR.MP3")->action, PublishAction::Keep);
+    EXPECT_EQ(find(full, "FAR.MP3")->action, PublishAction::Keep);
     EXPECT_EQ(find(full, "SAME.MP3")->action, PublishAction::Replace);
 }
 
@@ -462,4 +466,177 @@ TEST(PublishCarryOut, AFileSizeLimitPartWayNamesTheFileAndKeepsTheOldSchedule) {
     EXPECT_EQ(readBack(m.stick(), "show.vlm"), old);
     EXPECT_EQ(visibleNames(m.stick()), (std::vector<std::string>{"SMALL.MP3", "show.vlm"}));
     EXPECT_EQ(test::ReadText(m.stick() + "SMALL.MP3"), std::string(1000, 's'));
+}
+
+namespace {
+
+std::string reportText(const PublishReport& report) {
+    std::string text;
+    for (const std::string& line : PublishReportLines(report))
+        text += line + "\n";
+    return text;
+}
+
+} // namespace
+
+// A link or a directory under a needed name on the medium is a failure in the plan; nothing is
+// written through it, and nothing is written at all.
+TEST(PublishPlan, ALinkOrDirectoryOnTheMediumIsAFailureAndNeverFollowed) {
+    struct Case {
+        const char* what;
+        std::function<void(const Media&)> make;
+        const char* kind;
+    };
+    const std::vector<Case> cases = {
+        {"link to a file outside",
+         [](const Media& m) { fs::create_symlink(m.dir() + "victim.txt", m.stick() + "F1.MP3"); },
+         "a symbolic link"},
+        {"dangling link",
+         [](const Media& m) { fs::create_symlink(m.dir() + "nowhere.txt", m.stick() + "f1.mp3"); },
+         "a symbolic link"},
+        {"directory", [](const Media& m) { fs::create_directory(m.stick() + "F1.MP3"); }, "a directory"},
+    };
+    for (const Case& c : cases) {
+        Media m;
+        put(m.dir() + "victim.txt", "the user's own file");
+        put(m.a() + "F1.MP3", "f1");
+        put(m.a() + "F2.MP3", "f2");
+        c.make(m);
+        const Schedule s = scheduleOf({"F1.MP3", "F2.MP3"});
+        const PublishPlan plan = PlanPublish(s, {m.a()}, m.stick(), "show.vlm");
+        ASSERT_NE(find(plan, "F1.MP3"), nullptr) << c.what;
+        EXPECT_EQ(find(plan, "F1.MP3")->action, PublishAction::Fail) << c.what;
+        EXPECT_NE(find(plan, "F1.MP3")->note.find(c.kind), std::string::npos) << find(plan, "F1.MP3")->note;
+        ASSERT_TRUE(plan.refusal) << c.what;
+        EXPECT_NE(plan.refusal->find("F1.MP3"), std::string::npos) << *plan.refusal;
+        SeededRandomSource random(1);
+        EXPECT_FALSE(CarryOutPublish(plan, s, random).complete()) << c.what;
+        EXPECT_EQ(test::ReadText(m.dir() + "victim.txt"), "the user's own file") << c.what;
+        EXPECT_FALSE(fs::exists(m.stick() + "F2.MP3")) << c.what;
+        EXPECT_FALSE(fs::exists(m.dir() + "nowhere.txt")) << c.what;
+    }
+
+    // The schedule file's own name as a link is refused too.
+    Media m;
+    put(m.dir() + "victim.txt", "the user's own file");
+    put(m.a() + "F1.MP3", "f1");
+    fs::create_symlink(m.dir() + "victim.txt", m.stick() + "show.vlm");
+    const PublishPlan plan = PlanPublish(scheduleOf({"F1.MP3"}), {m.a()}, m.stick(), "show.vlm");
+    ASSERT_TRUE(plan.refusal);
+    EXPECT_NE(plan.refusal->find("show.vlm"), std::string::npos) << *plan.refusal;
+}
+
+// --remove-unlisted takes only files the player plays, and never sweeps a media folder.
+TEST(PublishPlan, RemoveUnlistedTakesOnlyPlayerMediaAndNeverAMediaFolder) {
+    Media m;
+    put(m.a() + "KEEP.MP3", "k");
+    for (const char* name :
+         {"OLD.MP3", "old2.jpg", "Clip.Vob", "NOTES.TXT", "readme.md", "other.vlm", "NOEXT"})
+        put(m.stick() + name, "x");
+    const Schedule s = scheduleOf({"KEEP.MP3"});
+    PublishOptions options;
+    options.removeUnlisted = true;
+    const PublishPlan plan = PlanPublish(s, {m.a()}, m.stick(), "show.vlm", options);
+    ASSERT_FALSE(plan.refusal) << *plan.refusal;
+    std::vector<std::string> removed;
+    for (const PublishItem& item : plan.items)
+        if (item.action == PublishAction::Remove)
+            removed.push_back(item.name);
+    std::sort(removed.begin(), removed.end());
+    EXPECT_EQ(removed, (std::vector<std::string>{"Clip.Vob", "OLD.MP3", "old2.jpg"}));
+    fs::permissions(m.stick() + "Clip.Vob", fs::perms::owner_read);
+    SeededRandomSource random(2);
+    const PublishReport report = CarryOutPublish(plan, s, random);
+    EXPECT_EQ(report.removed, (std::vector<std::string>{"OLD.MP3", "old2.jpg"}));
+    // A read-only file stays, and says so.
+    ASSERT_EQ(report.failures.size(), 1u) << reportText(report);
+    EXPECT_EQ(report.failures[0].name, "Clip.Vob");
+    EXPECT_EQ(visibleNames(m.stick()), (std::vector<std::string>{"Clip.Vob", "KEEP.MP3", "NOEXT", "NOTES.TXT",
+                                                                 "other.vlm", "readme.md", "show.vlm"}));
+
+    // The destination equal to, inside or around a media folder: refused, nothing touched.
+    fs::create_directory(m.a() + "sub");
+    put(m.a() + "sub/SUB.MP3", "s");
+    for (const auto& [media, destination] : std::vector<std::pair<std::string, std::string>>{
+             {m.a(), m.a()}, {m.a(), m.a() + "sub/"}, {m.a() + "sub/", m.a()}, {m.a(), m.a() + "sub/../"}}) {
+        const PublishPlan refused = PlanPublish(s, {media}, destination, "show.vlm", options);
+        ASSERT_TRUE(refused.refusal) << media << " " << destination;
+        EXPECT_NE(refused.refusal->find("--remove-unlisted"), std::string::npos) << *refused.refusal;
+        EXPECT_FALSE(CarryOutPublish(refused, s, random).complete());
+    }
+    EXPECT_TRUE(fs::exists(m.a() + "sub/SUB.MP3"));
+    EXPECT_TRUE(fs::exists(m.a() + "KEEP.MP3"));
+}
+
+// A typo in the only media folder must not replace a working schedule with one whose every file
+// is missing.
+TEST(PublishPlan, NoReadableMediaFolderIsRefusedAndNothingWritten) {
+    Media m;
+    put(m.a() + "ONE.MP3", "one");
+    const Schedule s = scheduleOf({"ONE.MP3"});
+    SeededRandomSource random(4);
+    ASSERT_TRUE(CarryOutPublish(PlanPublish(s, {m.a()}, m.stick(), "show.vlm"), s, random).complete());
+    const std::string before = test::ReadText(m.stick() + "show.vlm");
+    const Schedule other = scheduleOf({"ONE.MP3", "TWO.MP3"});
+    for (const std::vector<std::string>& folders :
+         {std::vector<std::string>{m.dir() + "a-typo/"},
+          std::vector<std::string>{m.dir() + "x/", m.dir() + "y/"}, std::vector<std::string>{}}) {
+        const PublishPlan plan = PlanPublish(other, folders, m.stick(), "show.vlm");
+        ASSERT_TRUE(plan.refusal);
+        EXPECT_NE(plan.refusal->find("no media folder can be read"), std::string::npos) << *plan.refusal;
+        EXPECT_FALSE(CarryOutPublish(plan, other, random).complete());
+        EXPECT_EQ(test::ReadText(m.stick() + "show.vlm"), before);
+    }
+}
+
+// A name a foreign file stores in lower case goes onto the medium in upper case, with a note.
+TEST(PublishPlan, ALowerCaseStoredNameIsWrittenInUpperCase) {
+    Media m;
+    put(m.a() + "song.mp3", "song");
+    FileEntry e;
+    const std::string name = "song";
+    std::copy(name.begin(), name.end(), e.fileName.begin());
+    std::copy_n("mp3", 3, e.fileExt.begin());
+    const Schedule s = MakeSchedule({e, entry("SONG.MP3")}, {});
+    const PublishPlan plan = PlanPublish(s, {m.a()}, m.stick(), "show.vlm");
+    ASSERT_EQ(plan.items.size(), 1u);
+    EXPECT_EQ(plan.items[0].name, "SONG.MP3");
+    EXPECT_NE(plan.items[0].note.find("song.mp3"), std::string::npos) << plan.items[0].note;
+    SeededRandomSource random(6);
+    EXPECT_TRUE(CarryOutPublish(plan, s, random).complete());
+    EXPECT_EQ(visibleNames(m.stick()), (std::vector<std::string>{"SONG.MP3", "show.vlm"}));
+}
+
+// One publish at a time: a held lock makes the next one wait, then refuse; a plan the medium no
+// longer matches is refused under the lock; the lock file goes with the publish.
+TEST(PublishCarryOut, AnotherPublishHoldingTheMediumRefusesThisOne) {
+    Media m;
+    put(m.a() + "ONE.MP3", "one");
+    const Schedule s = scheduleOf({"ONE.MP3"});
+    PublishOptions options;
+    options.lockWaitMs = 300;
+    SeededRandomSource random(8);
+    {
+        const int held = ::open((m.stick() + ".velmo-publish.lock").c_str(), O_RDWR | O_CREAT, 0644);
+        ASSERT_GE(held, 0);
+        ASSERT_EQ(::flock(held, LOCK_EX), 0);
+        const PublishReport report =
+            CarryOutPublish(PlanPublish(s, {m.a()}, m.stick(), "show.vlm", options), s, random);
+        ::close(held);
+        ASSERT_EQ(report.failures.size(), 1u);
+        EXPECT_NE(report.failures[0].reason.find("another write"), std::string::npos) << reportText(report);
+        EXPECT_EQ(visibleNames(m.stick()), std::vector<std::string>{".velmo-publish.lock"});
+    }
+    // A lock file left by a killed publish is taken over, and removed afterwards.
+    const PublishPlan plan = PlanPublish(s, {m.a()}, m.stick(), "show.vlm", options);
+    put(m.stick() + "ONE.MP3", "changed meanwhile by someone else");
+    const PublishReport stale = CarryOutPublish(plan, s, random);
+    ASSERT_EQ(stale.failures.size(), 1u) << reportText(stale);
+    EXPECT_NE(stale.failures[0].reason.find("changed since the plan"), std::string::npos)
+        << reportText(stale);
+    EXPECT_FALSE(fs::exists(m.stick() + "show.vlm"));
+    const PublishReport fresh =
+        CarryOutPublish(PlanPublish(s, {m.a()}, m.stick(), "show.vlm", options), s, random);
+    EXPECT_TRUE(fresh.complete()) << reportText(fresh);
+    EXPECT_EQ(visibleNames(m.stick()), (std::vector<std::string>{"ONE.MP3", "show.vlm"}));
 }

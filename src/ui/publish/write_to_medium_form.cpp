@@ -381,6 +381,8 @@ QString WriteToMediumForm::ActionText(PublishAction action) const {
         return screenText(context_.texts, TextId::TextActionMissing);
     case PublishAction::Remove:
         return screenText(context_.texts, TextId::TextActionRemove);
+    case PublishAction::Fail:
+        return screenText(context_.texts, TextId::TextActionFail);
     }
     return {};
 }

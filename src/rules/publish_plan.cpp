@@ -1,0 +1,494 @@
+#include "publish.h"
+
+#include "entry_rules.h"
+#include "model/file_system.h"
+#include "model/media_copy.h"
+#include "model/safe_file.h"
+#include "model/schedule_file.h"
+#include "publish_detail.h"
+#include "schedule_rules.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <map>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace velmo {
+
+using namespace publish_detail;
+
+namespace {
+
+// FAT keeps modification times in 2-second steps; other file systems keep them exactly.
+constexpr std::int64_t kFatTimeToleranceNs = 2'000'000'000;
+
+// The regular, visible files of a directory by upper-cased name. Where a case-sensitive directory
+// holds several spellings of one name, the exact upper-case one wins, else the first in byte order.
+struct Folder {
+    std::string dir;
+    std::map<std::string, std::string> byUpperName;
+    std::map<std::string, std::string> others; // the medium's directories, links and the like
+    bool readable = false;
+    std::string error;
+
+    std::optional<std::string> find(const std::string& upperName) const {
+        const auto it = byUpperName.find(upperName);
+        if (it == byUpperName.end())
+            return std::nullopt;
+        return it->second;
+    }
+};
+
+// Media folders follow links to the user's files; the medium is looked at with lstat, and whatever
+// is not a regular file under a name (a directory, a link) is kept apart in `others`.
+Folder listFolder(const std::string& directory, bool isMedium = false) {
+    Folder folder;
+    folder.dir = WithTrailingSeparator(directory);
+    DIR* dir = ::opendir(folder.dir.c_str());
+    if (dir == nullptr) {
+        folder.error = errnoText();
+        return folder;
+    }
+    folder.readable = true;
+    std::vector<std::string> names;
+    while (const dirent* entry = ::readdir(dir))
+        if (entry->d_name[0] != '.')
+            names.emplace_back(entry->d_name);
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) {
+        const std::string upper = UpperCase(name);
+        if (!(isMedium ? mediumFile(folder.dir + name) : regularFile(folder.dir + name))) {
+            if (isMedium)
+                folder.others.emplace(upper, name);
+            continue;
+        }
+        auto [it, inserted] = folder.byUpperName.emplace(upper, name);
+        if (!inserted && name == upper)
+            it->second = name;
+    }
+    return folder;
+}
+
+// Two read buffers for all comparisons of one plan, not two fresh ones per file.
+struct CompareBuffers {
+    std::vector<char> a = std::vector<char>(kMediaCopyChunkSize);
+    std::vector<char> b = std::vector<char>(kMediaCopyChunkSize);
+};
+
+// Reads both files whole and compares; false also when either cannot be read.
+bool sameContent(const std::string& a, const std::string& b, CompareBuffers& buffers) {
+    const int fa = ::open(a.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fa < 0)
+        return false;
+    const int fb = ::open(b.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fb < 0) {
+        ::close(fa);
+        return false;
+    }
+    std::vector<char>& bufferA = buffers.a;
+    std::vector<char>& bufferB = buffers.b;
+    bool same = true;
+    for (;;) {
+        const ssize_t na = ::read(fa, bufferA.data(), bufferA.size());
+        if (na < 0 && errno == EINTR)
+            continue;
+        if (na < 0) {
+            same = false;
+            break;
+        }
+        ssize_t nb = 0;
+        while (nb < na) {
+            const ssize_t n = ::read(fb, bufferB.data() + nb, static_cast<std::size_t>(na - nb));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            nb += n;
+        }
+        if (nb != na || std::memcmp(bufferA.data(), bufferB.data(), static_cast<std::size_t>(na)) != 0) {
+            same = false;
+            break;
+        }
+        if (na == 0) {
+            char extra;
+            ssize_t tail;
+            do
+                tail = ::read(fb, &extra, 1);
+            while (tail < 0 && errno == EINTR);
+            same = tail == 0;
+            break;
+        }
+    }
+    ::close(fa);
+    ::close(fb);
+    return same;
+}
+
+// rsync's quick check, with FAT's coarse clock allowed for there only; or, when asked, the content.
+bool identical(const std::string& source, const FileFacts& sourceFacts, const std::string& medium,
+               const FileFacts& mediumFacts, bool checksum, bool fat, CompareBuffers& buffers) {
+    if (sourceFacts.size != mediumFacts.size)
+        return false;
+    if (checksum)
+        return sameContent(source, medium, buffers);
+    const std::int64_t tolerance = fat ? kFatTimeToleranceNs : 0;
+    const std::int64_t difference = sourceFacts.mtimeNs - mediumFacts.mtimeNs;
+    return difference <= tolerance && difference >= -tolerance;
+}
+
+// The canonical form of a directory, for telling whether one lies inside another.
+std::string canonicalDirectory(const std::string& dir) {
+    char* resolved = ::realpath(dir.c_str(), nullptr);
+    if (resolved == nullptr)
+        return {};
+    std::string path = WithTrailingSeparator(resolved);
+    std::free(resolved);
+    return path;
+}
+
+bool inside(const std::string& inner, const std::string& outer) {
+    return !inner.empty() && !outer.empty() && inner.compare(0, outer.size(), outer) == 0;
+}
+
+// Directory entries a new file may add, counted as room when judging space (FAT: a long name
+// takes several 32-byte entries).
+constexpr std::uint64_t kDirectoryEntryBytes = 128;
+
+// A stored name that cannot be used as a file name in one directory (a foreign file's bytes).
+bool usableFileName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+           name.find('\0') == std::string::npos;
+}
+
+bool mediumHoldsSchedule(const std::string& directory, const std::string& name, const Schedule& schedule) {
+    Schedule onMedium;
+    return ReadScheduleFile(directory, name, onMedium) && onMedium == schedule;
+}
+
+// Every distinct stored name (letter case ignored), in the order the schedule first uses it.
+std::vector<std::string> namesUsed(const Schedule& schedule) {
+    std::vector<std::string> names;
+    std::set<std::string> seen;
+    const auto add = [&](const FileEntry& entry) {
+        std::string name = StoredNameText(entry);
+        if (seen.insert(UpperCase(name)).second)
+            names.push_back(std::move(name));
+    };
+    for (int i = 0; i < schedule.basicCount && i < static_cast<int>(schedule.basicEntries.size()); ++i)
+        add(schedule.basicEntries[static_cast<std::size_t>(i)]);
+    for (int i = 0; i < schedule.advanceCount && i < static_cast<int>(schedule.advanceEntries.size()); ++i) {
+        const AdvanceEntry& entry = schedule.advanceEntries[static_cast<std::size_t>(i)];
+        for (int k = 0; k < entry.fileCount && k < static_cast<int>(entry.files.size()); ++k)
+            add(entry.files[static_cast<std::size_t>(k)]);
+    }
+    return names;
+}
+
+} // namespace
+
+const char* PublishActionWord(PublishAction action) {
+    switch (action) {
+    case PublishAction::Copy:
+        return "copy";
+    case PublishAction::Replace:
+        return "replace";
+    case PublishAction::Keep:
+        return "keep";
+    case PublishAction::Missing:
+        return "missing";
+    case PublishAction::Remove:
+        return "remove";
+    case PublishAction::Fail:
+        return "fail";
+    }
+    return "";
+}
+
+int PublishPlan::count(PublishAction action) const {
+    return static_cast<int>(std::count_if(
+        items.begin(), items.end(), [action](const PublishItem& item) { return item.action == action; }));
+}
+
+std::vector<std::string> PublishPlan::removeFirstNames() const {
+    std::vector<std::string> names;
+    for (const PublishItem& item : items)
+        if (item.removeFirst)
+            names.push_back(item.name);
+    return names;
+}
+
+namespace {
+
+bool readable(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    return true;
+}
+
+std::string joined(const std::vector<std::string>& names) {
+    std::string text;
+    for (const std::string& name : names)
+        text += (text.empty() ? "" : ", ") + name;
+    return text;
+}
+
+// Whether the write fits: simulated in the order it is carried out, every file in whole allocation
+// units, the stale temporary files of killed writes counted as free. Marks the replacements that
+// fit only when their old copy is removed first.
+void judgeSpace(PublishPlan& plan, const Schedule& schedule, const std::optional<VolumeSpace>& space) {
+    std::uint64_t newEntries = plan.scheduleUnchanged ? 0 : 1;
+    for (const PublishItem& item : plan.items) {
+        if (item.action != PublishAction::Copy && item.action != PublishAction::Replace)
+            continue;
+        plan.bytesToWrite += item.size;
+        ++newEntries;
+        if (plan.fat && item.size > kFatMaxFileSize && !plan.refusal)
+            plan.refusal = item.name + " is " + std::to_string(item.size) +
+                           " bytes long; a FAT medium cannot hold a file of 4 GiB or more";
+    }
+    if (!space || !space->availableKnown) {
+        plan.spaceKnown = false;
+        plan.notes.push_back("the free space of " + plan.destination +
+                             (space ? " is not known" : " cannot be asked") + "; the write is tried");
+        return;
+    }
+    plan.freeSpace = space->available + StaleTemporaryBytes(plan.destination);
+    const auto units = [&space](std::uint64_t bytes) {
+        return static_cast<std::int64_t>(AllocatedSize(bytes, *space));
+    };
+    const std::int64_t room = static_cast<std::int64_t>(plan.freeSpace);
+    const std::int64_t directory = units(newEntries * kDirectoryEntryBytes);
+    std::int64_t used = directory;
+    std::int64_t peak = used;
+    for (PublishItem& item : plan.items) {
+        if (item.action == PublishAction::Copy) {
+            used += units(item.size);
+        } else if (item.action == PublishAction::Replace) {
+            const std::optional<FileFacts> old = mediumFile(plan.destination + item.mediumName);
+            const std::int64_t oldUnits = old ? units(old->size) : 0;
+            const std::int64_t beside = used + units(item.size);
+            if (beside <= room) {
+                peak = std::max(peak, beside);
+                used = beside - oldUnits;
+            } else {
+                item.removeFirst = true;
+                used += units(item.size) - oldUnits;
+            }
+        }
+        peak = std::max(peak, used);
+    }
+    const std::int64_t scheduleUnits = plan.scheduleUnchanged ? 0 : units(scheduleFileBound(schedule));
+    peak = std::max(peak, used + scheduleUnits);
+    plan.bytesNeeded = static_cast<std::uint64_t>(std::max<std::int64_t>(peak, 0));
+
+    const std::vector<std::string> removeFirst = plan.removeFirstNames();
+    if (plan.bytesNeeded > plan.freeSpace) {
+        if (!plan.refusal)
+            plan.refusal = "not enough free space on " + plan.destination + ": " +
+                           std::to_string(plan.bytesNeeded) + " bytes needed, " +
+                           std::to_string(plan.freeSpace) + " free";
+    } else if (!removeFirst.empty() && !plan.options.allowRemoveFirst) {
+        if (!plan.refusal) {
+            plan.refusal = "the medium is nearly full: " + joined(removeFirst) +
+                           " fits only when its old copy is removed first, and that was not allowed";
+            plan.removeFirstRefusal = true;
+        }
+    } else if (!removeFirst.empty()) {
+        plan.notes.push_back("the medium is nearly full: the old copy of " + joined(removeFirst) +
+                             " is removed before its new copy is written; until the write ends, the "
+                             "medium's schedule does not name it");
+    }
+}
+
+} // namespace
+
+PublishPlan PlanPublish(const Schedule& schedule, const std::vector<std::string>& mediaDirs,
+                        const std::string& destination, const std::string& scheduleFileName,
+                        const PublishOptions& options) {
+    PublishPlan plan;
+    plan.destination = WithTrailingSeparator(destination);
+    plan.scheduleName = scheduleFileName;
+    plan.mediaDirs = mediaDirs;
+    plan.options = options;
+
+    struct stat destInfo {};
+    const bool found = !destination.empty() && ::stat(plan.destination.c_str(), &destInfo) == 0;
+    if ((found && !S_ISDIR(destInfo.st_mode)) || (!found && !destination.empty() && errno == ENOTDIR)) {
+        plan.refusal = "the destination " + destination + " is not a directory";
+        return plan;
+    }
+    if (!found) {
+        plan.refusal = "the destination " + destination + " cannot be opened: " +
+                       (destination.empty() ? std::string("no directory given") : errnoText());
+        return plan;
+    }
+    if (!usableFileName(scheduleFileName)) {
+        plan.refusal = "\"" + scheduleFileName + "\" cannot be the schedule file's name";
+        return plan;
+    }
+    const Folder medium = listFolder(plan.destination, true);
+    if (!medium.readable) {
+        plan.refusal = "the destination " + destination + " cannot be listed: " + medium.error;
+        return plan;
+    }
+    // Refusals from here on still leave the plan filled in, so a caller can show what would happen.
+    const auto refuse = [&plan](std::string why) {
+        if (!plan.refusal)
+            plan.refusal = std::move(why);
+    };
+
+    std::vector<Folder> folders;
+    std::vector<std::string> unreadable;
+    for (const std::string& dir : mediaDirs) {
+        Folder folder = listFolder(dir);
+        if (!folder.readable)
+            unreadable.push_back(dir + " (" + folder.error + ")");
+        else
+            folders.push_back(std::move(folder));
+    }
+    // A schedule whose every file would be missing must not replace a working one.
+    if (folders.empty()) {
+        std::string why = "no media folder can be read";
+        for (std::size_t i = 0; i < unreadable.size(); ++i)
+            why += (i == 0 ? ": " : ", ") + unreadable[i];
+        refuse(why);
+    } else {
+        for (const std::string& dir : unreadable)
+            plan.notes.push_back("media folder " + dir + " cannot be read; the others are used");
+    }
+
+    if (const auto other = medium.others.find(UpperCase(scheduleFileName)); other != medium.others.end())
+        refuse("on the medium, " + other->second + " is not a regular file (" +
+               nonRegularKind(plan.destination + other->second) + "); the schedule file cannot be written");
+    plan.scheduleUnchanged = mediumHoldsSchedule(plan.destination, scheduleFileName, schedule);
+
+    std::optional<VolumeSpace> space = QueryVolumeSpace(plan.destination);
+    if (space)
+        plan.fat = space->fat;
+
+    CompareBuffers buffers;
+    std::set<std::string> named;
+    std::vector<PublishItem> items;
+    for (const std::string& stored : namesUsed(schedule)) {
+        PublishItem item;
+        const std::string upper = UpperCase(stored);
+        item.name = stored;
+        named.insert(upper);
+        if (!usableFileName(stored)) {
+            item.note = "not a usable file name";
+            items.push_back(std::move(item));
+            continue;
+        }
+        // The player looks names up in upper case; a foreign file may store them otherwise.
+        if (upper != stored) {
+            item.name = upper;
+            item.note = "stored as " + stored + "; written as " + upper;
+        }
+        std::optional<FileFacts> source;
+        for (const Folder& folder : folders) {
+            const std::optional<std::string> found = folder.find(upper);
+            if (!found)
+                continue;
+            const std::optional<FileFacts> facts = regularFile(folder.dir + *found);
+            if (!facts)
+                continue;
+            if (!source) {
+                source = facts;
+                item.sourceDir = folder.dir;
+                item.sourceName = *found;
+                continue;
+            }
+            const bool sameFile = facts->device == source->device && facts->inode == source->inode;
+            if (!sameFile && (facts->size != source->size ||
+                              !sameContent(item.sourcePath(), folder.dir + *found, buffers)))
+                item.note = folder.dir + *found + " differs; " + item.sourcePath() + " is used";
+        }
+        if (const auto other = medium.others.find(upper); other != medium.others.end()) {
+            // Never written through: a link could lead off the medium, a directory holds the user's files.
+            item.action = PublishAction::Fail;
+            item.mediumName = other->second;
+            item.note = "on the medium, " + other->second + " is not a regular file (" +
+                        nonRegularKind(plan.destination + other->second) + ")";
+            items.push_back(std::move(item));
+            continue;
+        }
+        if (const std::optional<std::string> onMedium = medium.find(upper))
+            item.mediumName = *onMedium;
+        const FileFacts mediumFacts =
+            item.mediumName.empty() ? FileFacts{}
+                                    : mediumFile(plan.destination + item.mediumName).value_or(FileFacts{});
+
+        if (!source) {
+            item.action = mediumFacts.found ? PublishAction::Keep : PublishAction::Missing;
+            if (mediumFacts.found) {
+                item.size = mediumFacts.size;
+                item.note = "in no media folder, only on the medium";
+            }
+        } else {
+            item.size = source->size;
+            const std::string mediumPath = plan.destination + item.mediumName;
+            if (!mediumFacts.found)
+                item.action = PublishAction::Copy;
+            else if ((mediumFacts.device == source->device && mediumFacts.inode == source->inode) ||
+                     identical(item.sourcePath(), *source, mediumPath, mediumFacts, options.checksum,
+                               plan.fat, buffers))
+                item.action = PublishAction::Keep;
+            else
+                item.action = PublishAction::Replace;
+            if (item.action != PublishAction::Keep && !readable(item.sourcePath())) {
+                item.action = PublishAction::Fail;
+                item.note = item.sourcePath() + " cannot be read: " + errnoText();
+            }
+        }
+        items.push_back(std::move(item));
+    }
+
+    if (options.removeUnlisted) {
+        // The clean-up is for a medium; a folder of the user's library must never be swept.
+        const std::string destinationPath = canonicalDirectory(plan.destination);
+        for (const std::string& dir : mediaDirs) {
+            const std::string mediaPath = canonicalDirectory(dir);
+            if (inside(destinationPath, mediaPath) || inside(mediaPath, destinationPath)) {
+                refuse("--remove-unlisted is refused: the destination " + destination +
+                       " and the media folder " + dir + " are one, or one lies inside the other");
+                break;
+            }
+        }
+        for (const auto& [upper, actual] : medium.byUpperName) {
+            if (named.count(upper) != 0 || !IsPlayerMediaFileName(actual))
+                continue;
+            PublishItem item;
+            item.name = actual;
+            item.mediumName = actual;
+            item.action = PublishAction::Remove;
+            if (const std::optional<FileFacts> facts = mediumFile(plan.destination + actual))
+                item.size = facts->size;
+            plan.items.push_back(std::move(item));
+        }
+    }
+    plan.items.insert(plan.items.end(), std::make_move_iterator(items.begin()),
+                      std::make_move_iterator(items.end()));
+
+    std::vector<std::string> failing;
+    for (const PublishItem& item : plan.items)
+        if (item.action == PublishAction::Fail)
+            failing.push_back(item.name);
+    if (!failing.empty()) {
+        refuse(std::to_string(failing.size()) + (failing.size() == 1 ? " file" : " files") +
+               " cannot be written: " + joined(failing));
+    }
+
+    judgeSpace(plan, schedule, space);
+    return plan;
+}
+
+} // namespace velmo
