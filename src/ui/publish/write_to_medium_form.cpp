@@ -322,22 +322,25 @@ void WriteToMediumForm::RemoveFolderCmd_Click() {
     RefreshPlan();
 }
 
-PublishOptions WriteToMediumForm::Options() const {
+PublishOptions WriteToMediumForm::Options(bool allowRemoveFirst) const {
     PublishOptions options;
     options.removeUnlisted = RemoveUnusedCheck->isChecked();
+    options.allowRemoveFirst = allowRemoveFirst;
     return options;
 }
 
-std::function<PublishPlan()> WriteToMediumForm::PlanWork() const {
+std::function<PublishPlan()> WriteToMediumForm::PlanWork(bool allowRemoveFirst) const {
     // Copies of all it reads, so the window may change them (or close) meanwhile.
     return [schedule = context_.state.schedule, folders = settings_.mediaDirs,
             destination = settings_.destination, name = context_.state.scheduleFileName,
-            options = Options()] { return PlanPublish(schedule, folders, destination, name, options); };
+            options = Options(allowRemoveFirst)] {
+        return PlanPublish(schedule, folders, destination, name, options);
+    };
 }
 
-PublishPlan WriteToMediumForm::MakePlan() {
+PublishPlan WriteToMediumForm::MakePlan(bool allowRemoveFirst) {
     PublishPlan plan;
-    const std::function<PublishPlan()> work = PlanWork();
+    const std::function<PublishPlan()> work = PlanWork(allowRemoveFirst);
     RunOffThread([&] { plan = work(); });
     return plan;
 }
@@ -423,11 +426,9 @@ void WriteToMediumForm::ShowPlan() {
     // Two replacements among sixty rows are easy to miss in the table; the counts say it at once.
     QStringList counts;
     const std::pair<PublishAction, TextId> countTexts[] = {
-        {PublishAction::Keep, TextId::TextCountKeep},
-        {PublishAction::Copy, TextId::TextCountCopy},
-        {PublishAction::Replace, TextId::TextCountReplace},
-        {PublishAction::Remove, TextId::TextCountRemove},
-        {PublishAction::Missing, TextId::TextCountMissing}};
+        {PublishAction::Keep, TextId::TextCountKeep},       {PublishAction::Copy, TextId::TextCountCopy},
+        {PublishAction::Replace, TextId::TextCountReplace}, {PublishAction::Remove, TextId::TextCountRemove},
+        {PublishAction::Missing, TextId::TextCountMissing}, {PublishAction::Fail, TextId::TextCountFail}};
     for (const auto& [action, text] : countTexts)
         if (const int count = plan_.count(action); count > 0)
             counts << screenText(texts, text).arg(count);
@@ -448,7 +449,9 @@ void WriteToMediumForm::ShowPlan() {
     for (const std::string& note : plan_.notes)
         summary << toQt(note);
     PlanSummary->setText(summary.join(QLatin1Char('\n')));
-    WriteCmd->setEnabled(chosen && !plan_.refusal && !busy_ && !planPending_);
+    // A plan refused only for want of leave to remove old copies first can still be written: Write asks.
+    WriteCmd->setEnabled(chosen && (!plan_.refusal || plan_.refusedOnlyForRemoveFirst()) && !busy_ &&
+                         !planPending_);
 }
 
 void WriteToMediumForm::FitPlanColumns() {
@@ -474,7 +477,7 @@ bool WriteToMediumForm::ConfirmPlan() {
                 found << toQt(item.name);
         return found.join(QLatin1Char('\n'));
     };
-    if (plan_.refusal) {
+    if (plan_.refusal && !plan_.refusedOnlyForRemoveFirst()) {
         context_.prompts.message(this, PlanSummary->text());
         return false;
     }
@@ -484,13 +487,26 @@ bool WriteToMediumForm::ConfirmPlan() {
                 this, screenText(texts, TextId::MsgMediaMissing).arg(QString::number(missing))) ||
             !isVisible())
             return false;
-    if (plan_.removeOldFirst) {
+    if (plan_.refusedOnlyForRemoveFirst()) {
+        QStringList removeFirst;
+        for (const std::string& name : plan_.removeFirstNames())
+            removeFirst << toQt(name);
         const bool agreed = context_.prompts.askYesNo(
-            this, screenText(texts, TextId::MsgRemoveOldFirst).arg(names(PublishAction::Replace)));
+            this, screenText(texts, TextId::MsgRemoveOldFirst).arg(removeFirst.join(QLatin1Char('\n'))));
         if (!isVisible())
             return false;
         if (!agreed) {
             context_.prompts.message(this, screenText(texts, TextId::MsgRemoveOldFirstRefused));
+            return false;
+        }
+        SetBusy(true);
+        plan_ = MakePlan(true);
+        SetBusy(false);
+        if (endWhenDone_ || !isVisible())
+            return false;
+        ShowPlan();
+        if (plan_.refusal) {
+            context_.prompts.message(this, PlanSummary->text());
             return false;
         }
     }
@@ -584,7 +600,12 @@ void WriteToMediumForm::ShowReport(const PublishReport& report, bool removalAske
                      .arg(report.replaced.size())
                      .arg(report.kept.size())
                      .arg(report.missing.size());
-    if (report.scheduleWritten)
+    if (!report.scheduleNarrowed.empty()) {
+        QStringList narrowed;
+        for (const std::string& name : report.scheduleNarrowed)
+            narrowed << toQt(name);
+        lines << screenText(texts, TextId::MsgScheduleNarrowed).arg(narrowed.join(QStringLiteral(", ")));
+    } else if (report.scheduleWritten)
         lines << screenText(texts, TextId::MsgScheduleWritten);
     else if (report.scheduleUnchanged)
         lines << screenText(texts, TextId::MsgScheduleAlreadyThere);

@@ -71,11 +71,12 @@ private:
     void ChooseNoDestination();
     void RefreshPlan();
     // The plan for the destination and folders shown, made off the window's thread.
-    PublishPlan MakePlan();
-    std::function<PublishPlan()> PlanWork() const;
+    // allowRemoveFirst: the user agreed that old copies may be removed before their new versions.
+    PublishPlan MakePlan(bool allowRemoveFirst = false);
+    std::function<PublishPlan()> PlanWork(bool allowRemoveFirst = false) const;
     void RememberDestination();
     void ShowProgress(const PublishProgress& progress);
-    PublishOptions Options() const;
+    PublishOptions Options(bool allowRemoveFirst) const;
     void ShowPlan();
     void FitPlanColumns();
     // Asks what the plan needs asked; false when the user said no.

@@ -25,10 +25,14 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <sched.h>
+#include <sys/mount.h>
 
 using namespace velmo;
 using velmo::test::TestContext;
@@ -197,6 +201,9 @@ struct PublishCase {
     QString media = app + QStringLiteral("/media");
     QString stick = app + QStringLiteral("/stick");
     PublishSettings settings;
+    QtPrompts realPrompts;
+    // With the real message boxes instead of the scripted ones.
+    AppContext realContext{t.state, t.texts, realPrompts, t.clock, t.random, t.volumes, t.links, {}};
     std::unique_ptr<WriteToMediumForm> form;
 
     explicit PublishCase(const QStringList& names = {QStringLiteral("A.MP3"), QStringLiteral("B.MP3"),
@@ -213,8 +220,8 @@ struct PublishCase {
         t.volumes.list = {{QStringLiteral("/"), QStringLiteral("ext4"), false},
                           {stick, QStringLiteral("vfat"), true}};
     }
-    WriteToMediumForm& open(bool settle = true) {
-        form = std::make_unique<WriteToMediumForm>(t.context, settings);
+    WriteToMediumForm& open(bool settle = true, bool realMessageBoxes = false) {
+        form = std::make_unique<WriteToMediumForm>(realMessageBoxes ? realContext : t.context, settings);
         form->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
         if (settle)
@@ -364,12 +371,7 @@ TEST(WriteToMediumForm, CancelAfterAReplacement_theRealReportSaysWhatIsOnTheMedi
     PublishCase p;
     for (const char* name : {"A.MP3", "B.MP3", "C.MP3"})
         writeAll(p.stick + QLatin1Char('/') + QLatin1String(name), QByteArray(50000, 'x'));
-    QtPrompts prompts;
-    AppContext context{p.t.state, p.t.texts, prompts, p.t.clock, p.t.random, p.t.volumes, p.t.links, {}};
-    WriteToMediumForm form(context, p.settings);
-    form.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    waitSettled(form);
+    WriteToMediumForm& form = p.open(true, true);
     EXPECT_EQ(form.findChild<QLabel*>(QStringLiteral("PlanCounts"))->text(), QStringLiteral("3 replace"));
 
     // A.MP3 is written and read back whole; the write stops inside B.MP3, and Cancel is pressed there.
@@ -407,12 +409,7 @@ TEST(WriteToMediumForm, RemovingUnusedFiles_listedInTheRealQuestion_onlyAfterYes
     PublishCase p({QStringLiteral("A.MP3")});
     writeAll(p.stick + QStringLiteral("/OLD.MP3"), QByteArray("old"));
     writeAll(p.stick + QStringLiteral("/GONE.JPG"), QByteArray("gone"));
-    QtPrompts prompts;
-    AppContext context{p.t.state, p.t.texts, prompts, p.t.clock, p.t.random, p.t.volumes, p.t.links, {}};
-    WriteToMediumForm form(context, p.settings);
-    form.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    waitSettled(form);
+    WriteToMediumForm& form = p.open(true, true);
     auto* counts = form.findChild<QLabel*>(QStringLiteral("PlanCounts"));
     auto* check = form.findChild<QCheckBox*>(QStringLiteral("RemoveUnusedCheck"));
     auto* write = form.findChild<QPushButton*>(QStringLiteral("WriteCmd"));
@@ -484,4 +481,65 @@ TEST(WriteToMediumForm, TerminationSignalDuringTheWrite_cancelsSilentlyAndCloses
     EXPECT_TRUE(p.t.prompts.shown.empty());
     // Nothing half-written, and no schedule naming a file that is not there.
     EXPECT_EQ(QDir(p.stick).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+TEST(WriteToMediumForm, NoMediaFolderCanBeRead_refusedWithTheReasonAndNothingWritten) {
+    PublishCase p;
+    p.settings.mediaDirs = {fromQt(p.app + QStringLiteral("/medai/"))};
+    p.open();
+    EXPECT_TRUE(p.summary().startsWith(QStringLiteral("Cannot write here: no media folder can be read: ") +
+                                       p.app + QStringLiteral("/medai/")))
+        << p.summary().toStdString();
+    EXPECT_FALSE(p.write()->isEnabled());
+    EXPECT_EQ(QDir(p.stick).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+TEST(WriteToMediumForm, NearlyFullMedium_asksOnceNamingTheFile_noMeansNothingWritten_yesReplacesIt) {
+    PublishCase p({QStringLiteral("BIG.MP3")});
+    // A 4 MiB medium in a mount namespace of this thread's own (and of the workers it starts).
+    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+        GTEST_SKIP() << "no private mount namespace";
+    if (::mount("velmo-test", p.stick.toLocal8Bit().constData(), "tmpfs", 0, "size=4m") != 0)
+        GTEST_SKIP() << "cannot mount tmpfs: " << std::strerror(errno);
+    struct Unmount {
+        QString at;
+        ~Unmount() { ::umount2(at.toLocal8Bit().constData(), MNT_DETACH); }
+    } unmount{p.stick};
+    writeAll(p.stick + QStringLiteral("/BIG.MP3"), QByteArray(2000000, 'o'));
+    writeAll(p.stick + QStringLiteral("/FILL.DAT"), QByteArray(1000000, 'f'));
+    writeAll(p.media + QStringLiteral("/BIG.MP3"), QByteArray(2100000, 'n'));
+    const QString question = QStringLiteral("The medium is nearly full: the old copies of these files have "
+                                            "to be removed before their new versions "
+                                            "are written:\nBIG.MP3\nUntil the write is complete, the "
+                                            "medium's schedule leaves them out. Remove the "
+                                            "old copies first?");
+
+    const auto shown = [&p] {
+        QStringList texts;
+        for (const auto& one : p.t.prompts.shown)
+            texts << one.text;
+        return texts;
+    };
+    p.open();
+    EXPECT_EQ(p.counts(), QStringLiteral("1 replace"));
+    ASSERT_TRUE(p.write()->isEnabled()) << p.summary().toStdString();
+
+    p.t.prompts.answers = {false};
+    p.write()->click();
+    EXPECT_EQ(
+        shown(),
+        (QStringList{question, QStringLiteral("Nothing was written: the new versions fit on the medium only "
+                                              "after their old copies are removed.")}));
+    EXPECT_EQ(readAll(p.stick + QStringLiteral("/BIG.MP3")), QByteArray(2000000, 'o'));
+    EXPECT_FALSE(QFile::exists(p.stick + QStringLiteral("/velmo.vlm")));
+
+    p.t.prompts.shown.clear();
+    p.t.prompts.answers = {true};
+    p.write()->click();
+    ASSERT_EQ(shown().size(), 2);
+    EXPECT_EQ(shown()[0], question);
+    EXPECT_TRUE(shown()[1].startsWith(QStringLiteral("Written to the player medium.")))
+        << shown()[1].toStdString();
+    EXPECT_EQ(readAll(p.stick + QStringLiteral("/BIG.MP3")), QByteArray(2100000, 'n'));
+    EXPECT_TRUE(QFile::exists(p.stick + QStringLiteral("/velmo.vlm")));
 }
