@@ -1,3 +1,4 @@
+#include "support/find_control.h"
 #include "support/gated_io.h"
 #include "support/test_context.h"
 
@@ -94,10 +95,7 @@ struct CopyCase {
         return *form;
     }
     template <typename T> T* control(const char* name) const {
-        T* found = form->findChild<T*>(QLatin1String(name));
-        if (found == nullptr)
-            ADD_FAILURE() << "no control " << name;
-        return found;
+        return test::FindControl<T>(form.get(), name);
     }
     QComboBox* CopyDrive() const { return control<QComboBox>("CopyDrive"); }
     DirectoryList* CopyDir() const { return control<DirectoryList>("CopyDir"); }

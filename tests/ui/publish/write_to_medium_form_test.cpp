@@ -1,3 +1,4 @@
+#include "support/find_control.h"
 #include "support/gated_io.h"
 #include "support/test_context.h"
 
@@ -229,10 +230,7 @@ struct PublishCase {
         return *form;
     }
     template <typename T> T* control(const char* name) const {
-        T* found = form->findChild<T*>(QLatin1String(name));
-        if (found == nullptr)
-            ADD_FAILURE() << "no control " << name;
-        return found;
+        return test::FindControl<T>(form.get(), name);
     }
     QString summary() const { return control<QLabel>("PlanSummary")->text(); }
     QString counts() const { return control<QLabel>("PlanCounts")->text(); }
