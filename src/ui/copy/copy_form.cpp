@@ -248,8 +248,17 @@ void CopyForm::CopyCmd_Click() {
     const QString copyError = screenText(context_.texts, TextId::MsgFileCopyError);
 
     // Hidden files do not count for the existence test, but one is still never replaced unasked.
-    const bool exists = FileExistsInDir(fromQt(destination), fromQt(name)) ||
-                        CopyWouldReplace(fromQt(withSeparator(destination)), fromQt(name));
+    // The destination is looked at off the window's thread; a second press meanwhile is ignored.
+    if (checking_)
+        return;
+    checking_ = true;
+    bool exists = false;
+    RunOffThread([&exists, directory = fromQt(destination), file = fromQt(name)] {
+        exists = FileExistsInDir(directory, file) || CopyWouldReplace(WithTrailingSeparator(directory), file);
+    });
+    checking_ = false;
+    if (!isVisible())
+        return;
     if (exists) {
         if (comparableDirectory(destination) == comparableDirectory(toQt(context_.state.mediaDir))) {
             context_.prompts.message(this, copyError);

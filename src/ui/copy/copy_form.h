@@ -62,6 +62,7 @@ private:
     bool listsReady = false;
     bool busy_ = false;
     bool volumesListed_ = false;
+    bool checking_ = false;
     VolumeScanner* scanner_ = nullptr;
 
     QComboBox* CopyDrive = nullptr;

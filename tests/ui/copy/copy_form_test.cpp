@@ -1,4 +1,5 @@
 #include "support/find_control.h"
+#include "support/fuse_server.h"
 #include "support/gated_io.h"
 #include "support/test_context.h"
 
@@ -8,6 +9,7 @@
 #include "ui/editors/schedule_edit_form.h"
 #include "ui/platform/prompts.h"
 #include "ui/platform/ui_text.h"
+#include "ui/platform/volumes.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -23,8 +25,14 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <memory>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <thread>
 
 // Readable failures.
 inline void PrintTo(const QString& text, std::ostream* out) {
@@ -561,4 +569,55 @@ TEST(CopyForm, RememberedPlaceGone_aMountedRemovableMediumIsOfferedFirst) {
     EXPECT_EQ(c.t.state.copyDrive, fromQt(c.stick));
     EXPECT_EQ(c.t.state.copyDir, fromQt(c.stick));
     EXPECT_TRUE(c.t.prompts.shown.empty());
+}
+
+TEST(CopyForm, RealFuseMountThatNeverAnswersStatfs_isLeftOutAndNamed_theDialogStaysResponsive) {
+    CopyCase c;
+    const QString stuck = c.app + QStringLiteral("/stuck");
+    QDir().mkpath(stuck);
+    const QByteArray at = stuck.toLocal8Bit();
+    // In a mount namespace of this thread's own (and of the workers it starts).
+    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+        GTEST_SKIP() << "no private mount namespace";
+    const int device = ::open("/dev/fuse", O_RDWR | O_CLOEXEC);
+    if (device < 0)
+        GTEST_SKIP() << "no /dev/fuse";
+    const std::string options = "fd=" + std::to_string(device) + ",rootmode=40000,user_id=0,group_id=0";
+    if (::mount("velmo-test", at.constData(), "fuse.stuck", MS_NOSUID | MS_NODEV, options.c_str()) != 0) {
+        ::close(device);
+        GTEST_SKIP() << "cannot mount FUSE: " << std::strerror(errno);
+    }
+    std::thread(test::ServeFuse, device, false).detach();
+    struct stat mounted {};
+    ASSERT_EQ(::stat(at.constData(), &mounted), 0);
+    // Afterwards the connection is aborted, so the call still waiting for an answer returns.
+    struct Abort {
+        QByteArray at;
+        dev_t device;
+        ~Abort() {
+            const QByteArray control = "/sys/fs/fuse/connections";
+            ::mount("fusectl", control.constData(), "fusectl", 0, nullptr);
+            QFile abort(QString::fromLatin1(control) + QStringLiteral("/%1/abort").arg(minor(device)));
+            if (abort.open(QIODevice::WriteOnly))
+                abort.write("1");
+            ::umount2(at.constData(), MNT_DETACH);
+        }
+    } abort{at, mounted.st_dev};
+
+    // The program's own list of the mounted volumes, not a scripted one.
+    static SystemVolumeList system;
+    AppContext context{c.t.state, c.t.texts, c.t.prompts, c.t.clock, c.t.random, system, c.t.links, {}};
+    c.rememberDestination(c.stick, c.music);
+    c.form = std::make_unique<CopyForm>(context, QStringLiteral("Clip.Avi"));
+    c.form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(c.form.get()));
+    EXPECT_FALSE(c.form->volumesListed());
+    QTest::keyClick(c.CancelCmd(), Qt::Key_Tab);
+    waitForDrives(*c.form);
+
+    EXPECT_EQ(c.CopyDrive()->findText(stuck), -1);
+    EXPECT_NE(c.CopyDrive()->findText(QStringLiteral("/")), -1);
+    auto* note = c.control<QLabel>("NotAnsweringLabel");
+    EXPECT_TRUE(note->isVisible());
+    EXPECT_TRUE(note->text().contains(stuck)) << note->text().toStdString();
 }
