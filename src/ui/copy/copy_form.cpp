@@ -213,26 +213,23 @@ void CopyForm::CopyDrive_Change() {
     // The drive is asked off the window's thread; meanwhile nothing can be chosen or copied.
     for (QWidget* control : std::initializer_list<QWidget*>{CopyDrive, CopyDir, CopyCmd})
         control->setEnabled(false);
-    VolumeList* volumes = &context_.volumes;
-    RunWithDeadline([volumes, drive] { return volumes->isReady(drive); }, kVolumeAnswerTime, this,
-                    [this, drive](std::optional<bool> ready) {
-                        for (QWidget* control : std::initializer_list<QWidget*>{CopyDrive, CopyDir, CopyCmd})
-                            control->setEnabled(true);
-                        // A drive's own directory is its mount point.
-                        if (ready.value_or(false) && CopyDir->setPath(drive, drive)) {
-                            context_.state.copyDrive = fromQt(drive);
-                            context_.state.copyDir = fromQt(CopyDir->path());
-                            emit volumesAnswered();
-                            return;
-                        }
-                        context_.prompts.message(this, QStringLiteral("Device[") + drive +
-                                                           QStringLiteral("] Error!"));
-                        listsReady = false;
-                        if (!ShowDestination(toQt(context_.state.copyDrive), toQt(context_.state.copyDir)))
-                            ShowApplicationDirectory();
-                        listsReady = true;
-                        emit volumesAnswered();
-                    });
+    scanner_->askReady(drive, [this, drive](std::optional<bool> ready) {
+        for (QWidget* control : std::initializer_list<QWidget*>{CopyDrive, CopyDir, CopyCmd})
+            control->setEnabled(true);
+        // A drive's own directory is its mount point.
+        if (ready.value_or(false) && CopyDir->setPath(drive, drive)) {
+            context_.state.copyDrive = fromQt(drive);
+            context_.state.copyDir = fromQt(CopyDir->path());
+            emit volumesAnswered();
+            return;
+        }
+        context_.prompts.message(this, QStringLiteral("Device[") + drive + QStringLiteral("] Error!"));
+        listsReady = false;
+        if (!ShowDestination(toQt(context_.state.copyDrive), toQt(context_.state.copyDir)))
+            ShowApplicationDirectory();
+        listsReady = true;
+        emit volumesAnswered();
+    });
 }
 
 void CopyForm::CopyDir_Change() {

@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QLabel>
 #include <QStorageInfo>
+#include <condition_variable>
+#include <mutex>
 
 #ifdef __linux__
 #include <mntent.h>
@@ -72,6 +74,45 @@ QString FirstRemovableMedium(const VolumeScan& scan) {
     return {};
 }
 
+struct VolumeScanner::InFlight {
+    std::mutex mutex;
+    std::condition_variable ended;
+    int calls = 0;
+    // A call still running after its time is up is taken as hanging, and is no longer waited for.
+    std::chrono::steady_clock::time_point lastGivenUp;
+};
+
+VolumeScanner::~VolumeScanner() {
+    if (!inFlight_)
+        return;
+    std::unique_lock<std::mutex> lock(inFlight_->mutex);
+    inFlight_->ended.wait_until(lock, inFlight_->lastGivenUp, [this] { return inFlight_->calls == 0; });
+}
+
+void VolumeScanner::ask(std::function<bool(VolumeList&)> call,
+                        std::function<void(std::optional<bool>)> done) {
+    if (!inFlight_)
+        inFlight_ = std::make_shared<InFlight>();
+    {
+        const std::lock_guard<std::mutex> lock(inFlight_->mutex);
+        ++inFlight_->calls;
+        inFlight_->lastGivenUp = std::chrono::steady_clock::now() + kVolumeAnswerTime;
+    }
+    RunWithDeadline(
+        [list = &list_, call = std::move(call), inFlight = inFlight_] {
+            const bool answer = call(*list);
+            const std::lock_guard<std::mutex> lock(inFlight->mutex);
+            --inFlight->calls;
+            inFlight->ended.notify_all();
+            return answer;
+        },
+        kVolumeAnswerTime, this, std::move(done));
+}
+
+void VolumeScanner::askReady(const QString& mountPoint, std::function<void(std::optional<bool>)> done) {
+    ask([mountPoint](VolumeList& list) { return list.isReady(mountPoint); }, std::move(done));
+}
+
 void VolumeScanner::start() {
     const int generation = ++generation_;
     scan_ = {};
@@ -79,14 +120,12 @@ void VolumeScanner::start() {
     answers_.clear();
     pending_ = 1;
     auto listed = std::make_shared<std::vector<Volume>>();
-    VolumeList* list = &list_;
-    RunWithDeadline(
-        [list, listed] {
-            *listed = list->volumes();
+    ask(
+        [listed](VolumeList& list) {
+            *listed = list.volumes();
             return true;
         },
-        kVolumeAnswerTime, this,
-        [this, generation, listed, list](std::optional<bool> answer) {
+        [this, generation, listed](std::optional<bool> answer) {
             if (generation != generation_)
                 return;
             // Without the mount table there is nothing to offer; the worker may still be writing it.
@@ -98,15 +137,11 @@ void VolumeScanner::start() {
                 emit finished();
                 return;
             }
-            for (std::size_t i = 0; i < asked_.size(); ++i) {
-                const QString mountPoint = asked_[i].mountPoint;
-                RunWithDeadline([list, mountPoint] { return list->isReady(mountPoint); }, kVolumeAnswerTime,
-                                this,
-                                [this, generation, i](std::optional<bool> ready) {
-                                    if (generation == generation_)
-                                        answered(i, ready);
-                                });
-            }
+            for (std::size_t i = 0; i < asked_.size(); ++i)
+                askReady(asked_[i].mountPoint, [this, generation, i](std::optional<bool> ready) {
+                    if (generation == generation_)
+                        answered(i, ready);
+                });
         });
 }
 

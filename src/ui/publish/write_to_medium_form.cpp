@@ -280,21 +280,18 @@ void WriteToMediumForm::PublishDrive_Change() {
     // The drive is asked off the window's thread; meanwhile nothing can be chosen or written.
     for (QWidget* control : std::initializer_list<QWidget*>{PublishDrive, PublishDir, WriteCmd})
         control->setEnabled(false);
-    VolumeList* volumes = &context_.volumes;
-    RunWithDeadline([volumes, drive] { return volumes->isReady(drive); }, kVolumeAnswerTime, this,
-                    [this, drive](std::optional<bool> ready) {
-                        PublishDrive->setEnabled(!busy_);
-                        PublishDir->setEnabled(!busy_);
-                        if (ready.value_or(false) && PublishDir->setPath(drive, drive))
-                            return; // PublishDir_Change follows
-                        context_.prompts.message(this, QStringLiteral("Device[") + drive +
-                                                           QStringLiteral("] Error!"));
-                        listsReady_ = false;
-                        if (!ShowDestination(toQt(settings_.destination)))
-                            ChooseNoDestination();
-                        listsReady_ = true;
-                        RefreshPlan();
-                    });
+    scanner_->askReady(drive, [this, drive](std::optional<bool> ready) {
+        PublishDrive->setEnabled(!busy_);
+        PublishDir->setEnabled(!busy_);
+        if (ready.value_or(false) && PublishDir->setPath(drive, drive))
+            return; // PublishDir_Change follows
+        context_.prompts.message(this, QStringLiteral("Device[") + drive + QStringLiteral("] Error!"));
+        listsReady_ = false;
+        if (!ShowDestination(toQt(settings_.destination)))
+            ChooseNoDestination();
+        listsReady_ = true;
+        RefreshPlan();
+    });
 }
 
 void WriteToMediumForm::PublishDir_Change() {
