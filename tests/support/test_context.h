@@ -13,7 +13,11 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QUrl>
+#include <atomic>
+#include <condition_variable>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -25,17 +29,46 @@ public:
     QDate today() const override { return date; }
 };
 
-// Volumes as a test sets them; a mount point listed in `notReady` cannot be listed.
+// Volumes as a test sets them; a mount point listed in `notReady` cannot be listed, and one listed
+// in `hanging` never answers whether it is ready (as a stuck network or FUSE mount), until the list
+// is destroyed.
 class ScriptedVolumeList final : public VolumeList {
 public:
     std::vector<Volume> list;
     QStringList notReady;
-    int listings = 0; // calls of volumes()
+    QStringList hanging;
+    std::atomic<int> listings{0}; // calls of volumes()
+    ~ScriptedVolumeList() override { gate_->open(); }
     std::vector<Volume> volumes() override {
         ++listings;
         return list;
     }
-    bool isReady(const QString& mountPoint) override { return !notReady.contains(mountPoint); }
+    bool isReady(const QString& mountPoint) override {
+        if (hanging.contains(mountPoint)) {
+            // Only the gate is touched from here on: the list may be gone when it opens.
+            const std::shared_ptr<Gate> gate = gate_;
+            gate->wait();
+            return false;
+        }
+        return !notReady.contains(mountPoint);
+    }
+
+private:
+    struct Gate {
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool opened = false;
+        void open() {
+            const std::lock_guard<std::mutex> lock(mutex);
+            opened = true;
+            changed.notify_all();
+        }
+        void wait() {
+            std::unique_lock<std::mutex> lock(mutex);
+            changed.wait(lock, [this] { return opened; });
+        }
+    };
+    std::shared_ptr<Gate> gate_ = std::make_shared<Gate>();
 };
 
 class RecordingLinkOpener final : public LinkOpener {

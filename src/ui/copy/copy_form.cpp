@@ -6,6 +6,7 @@
 #include "model/file_system.h"
 #include "model/media_copy.h"
 #include "ui/platform/app_context.h"
+#include "ui/platform/off_thread.h"
 #include "ui/platform/prompts.h"
 #include "ui/platform/ui_text.h"
 #include "ui/platform/volumes.h"
@@ -15,10 +16,12 @@
 #include <QElapsedTimer>
 #include <QGridLayout>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <atomic>
 
 namespace velmo {
 
@@ -68,6 +71,10 @@ CopyForm::CopyForm(AppContext& context, const QString& fileName, QWidget* parent
     yellow.setColor(QPalette::Base, QColor(255, 255, 128));
     yellow.setColor(QPalette::Text, Qt::black);
     CopyText->setPalette(yellow);
+    NotAnsweringLabel = new QLabel(this);
+    NotAnsweringLabel->setObjectName(QStringLiteral("NotAnsweringLabel"));
+    NotAnsweringLabel->setWordWrap(true);
+    NotAnsweringLabel->hide();
     CopyCmd = new QPushButton(QStringLiteral("Copy"), this);
     CopyCmd->setObjectName(QStringLiteral("CopyCmd"));
     CancelCmd = new QPushButton(this);
@@ -86,6 +93,7 @@ CopyForm::CopyForm(AppContext& context, const QString& fileName, QWidget* parent
     layout->addWidget(CopyCmd, 0, 1);
     layout->addWidget(CancelCmd, 1, 1, Qt::AlignTop);
     layout->addWidget(CopyText, 3, 0, 1, 2);
+    layout->addWidget(NotAnsweringLabel, 4, 0, 1, 2);
     layout->setRowStretch(2, 1);
     layout->setColumnStretch(0, 1);
     resize(480, 340);
@@ -94,6 +102,7 @@ CopyForm::CopyForm(AppContext& context, const QString& fileName, QWidget* parent
     CopyDrive->setAccessibleName(QStringLiteral("Drive"));
     CopyDir->setAccessibleName(QStringLiteral("Directory"));
     CopyText->setAccessibleName(QStringLiteral("Destination"));
+    NotAnsweringLabel->setAccessibleName(screenText(context_.texts, TextId::TextDrivesNotAnsweringName));
 
     setTabOrder(CopyDrive, CopyDir);
     setTabOrder(CopyDir, CancelCmd);
@@ -119,14 +128,30 @@ void CopyForm::done(int result) {
 void CopyForm::Form_Load() {
     InitCopyFormOsd();
     listsReady = false;
-    for (const Volume& volume : context_.volumes.volumes())
+    // Until every drive has answered, or its time is up, there is nothing to choose or copy to.
+    for (QWidget* control : std::initializer_list<QWidget*>{CopyDrive, CopyDir, CopyCmd})
+        control->setEnabled(false);
+    scanner_ = new VolumeScanner(context_.volumes, this);
+    connect(scanner_, &VolumeScanner::finished, this, &CopyForm::ShowVolumes);
+    scanner_->start();
+}
+
+void CopyForm::ShowVolumes() {
+    const VolumeScan& scan = scanner_->result();
+    for (const Volume& volume : scan.listed)
         CopyDrive->addItem(volume.mountPoint);
+    for (QWidget* control : std::initializer_list<QWidget*>{CopyDrive, CopyDir, CopyCmd})
+        control->setEnabled(!busy_);
+    ShowNotAnswering(NotAnsweringLabel, context_.texts, scan.notAnswering);
     const bool shown = ShowDestination(toQt(context_.state.copyDrive), toQt(context_.state.copyDir));
     listsReady = true;
-    // The remembered place is gone: start, without a word, at the application directory.
+    // The remembered place is gone: start, without a word, on a removable medium or at the application
+    // directory.
     if (!shown)
         ShowApplicationDirectory();
+    volumesListed_ = true;
     CopyDrive->setFocus();
+    emit volumesAnswered();
 }
 
 void CopyForm::InitCopyFormOsd() {
@@ -138,7 +163,7 @@ bool CopyForm::ShowDestination(const QString& drive, const QString& directory) {
     for (int i = 0; i < CopyDrive->count() && index < 0 && !drive.isEmpty(); ++i)
         if (QDir::cleanPath(CopyDrive->itemText(i)) == QDir::cleanPath(drive))
             index = i;
-    if (index < 0 || !context_.volumes.isReady(CopyDrive->itemText(index)))
+    if (index < 0 || !scanner_->result().ready.contains(CopyDrive->itemText(index)))
         return false;
     CopyDrive->setCurrentIndex(index);
     if (!CopyDir->setPath(directory, CopyDrive->itemText(index)))
@@ -149,10 +174,17 @@ bool CopyForm::ShowDestination(const QString& drive, const QString& directory) {
 
 void CopyForm::ShowApplicationDirectory() {
     AppState& state = context_.state;
-    state.copyDrive = fromQt(DriveHolding(toQt(state.appPath)));
-    state.copyDir = state.appPath;
     const bool wasReady = listsReady;
     listsReady = false;
+    if (const QString medium = FirstRemovableMedium(scanner_->result());
+        !medium.isEmpty() && ShowDestination(medium, medium)) {
+        state.copyDrive = fromQt(medium);
+        state.copyDir = fromQt(CopyDir->path());
+        listsReady = wasReady;
+        return;
+    }
+    state.copyDrive = fromQt(DriveHolding(toQt(state.appPath)));
+    state.copyDir = state.appPath;
     if (!ShowDestination(toQt(state.copyDrive), toQt(state.copyDir))) {
         // No listed drive holds the application directory: show it below the file-system root.
         CopyDrive->setCurrentIndex(-1);
@@ -178,17 +210,26 @@ void CopyForm::CopyDrive_Change() {
     if (!listsReady || CopyDrive->currentIndex() < 0)
         return;
     const QString drive = CopyDrive->currentText();
-    // A drive's own directory is its mount point.
-    if (context_.volumes.isReady(drive) && CopyDir->setPath(drive, drive)) {
-        context_.state.copyDrive = fromQt(drive);
-        context_.state.copyDir = fromQt(CopyDir->path());
-        return;
-    }
-    context_.prompts.message(this, QStringLiteral("Device[") + drive + QStringLiteral("] Error!"));
-    listsReady = false;
-    if (!ShowDestination(toQt(context_.state.copyDrive), toQt(context_.state.copyDir)))
-        ShowApplicationDirectory();
-    listsReady = true;
+    // The drive is asked off the window's thread; meanwhile nothing can be chosen or copied.
+    for (QWidget* control : std::initializer_list<QWidget*>{CopyDrive, CopyDir, CopyCmd})
+        control->setEnabled(false);
+    scanner_->askReady(drive, [this, drive](std::optional<bool> ready) {
+        for (QWidget* control : std::initializer_list<QWidget*>{CopyDrive, CopyDir, CopyCmd})
+            control->setEnabled(true);
+        // A drive's own directory is its mount point.
+        if (ready.value_or(false) && CopyDir->setPath(drive, drive)) {
+            context_.state.copyDrive = fromQt(drive);
+            context_.state.copyDir = fromQt(CopyDir->path());
+            emit volumesAnswered();
+            return;
+        }
+        context_.prompts.message(this, QStringLiteral("Device[") + drive + QStringLiteral("] Error!"));
+        listsReady = false;
+        if (!ShowDestination(toQt(context_.state.copyDrive), toQt(context_.state.copyDir)))
+            ShowApplicationDirectory();
+        listsReady = true;
+        emit volumesAnswered();
+    });
 }
 
 void CopyForm::CopyDir_Change() {
@@ -204,8 +245,17 @@ void CopyForm::CopyCmd_Click() {
     const QString copyError = screenText(context_.texts, TextId::MsgFileCopyError);
 
     // Hidden files do not count for the existence test, but one is still never replaced unasked.
-    const bool exists = FileExistsInDir(fromQt(destination), fromQt(name)) ||
-                        CopyWouldReplace(fromQt(withSeparator(destination)), fromQt(name));
+    // The destination is looked at off the window's thread; a second press meanwhile is ignored.
+    if (checking_)
+        return;
+    checking_ = true;
+    bool exists = false;
+    RunOffThread([&exists, directory = fromQt(destination), file = fromQt(name)] {
+        exists = FileExistsInDir(directory, file) || CopyWouldReplace(WithTrailingSeparator(directory), file);
+    });
+    checking_ = false;
+    if (!isVisible())
+        return;
     if (exists) {
         if (comparableDirectory(destination) == comparableDirectory(toQt(context_.state.mediaDir))) {
             context_.prompts.message(this, copyError);
@@ -241,23 +291,36 @@ CopyForm::Outcome CopyForm::RunCopy(const QString& name, const QString& destinat
 
     CopyOptions options;
     options.mayRemoveOldFirst = overwriteConfirmed;
+    std::atomic<bool> cancelled{false};
+    connect(&progress, &QProgressDialog::canceled, this, [&cancelled] { cancelled = true; });
     // Repainting after every chunk would cost fast media a noticeable share of the copy.
     QElapsedTimer sinceShown;
     bool shownChecking = false;
-    const CopyResult result = CopyMediaFileTo(
-        fromQt(withSeparator(toQt(context_.state.mediaDir)) + name), fromQt(withSeparator(destination)),
-        fromQt(name), options,
-        [&](const CopyProgress& state) {
-            if (!sinceShown.isValid() || sinceShown.elapsed() >= kProgressIntervalMs ||
-                state.checking != shownChecking) {
-                sinceShown.start();
-                shownChecking = state.checking;
-                progress.setLabelText(progressText(name, state));
-                progress.setValue(static_cast<int>(state.fraction() * 1000.0));
-            }
-            return !progress.wasCanceled();
-        },
-        *io_);
+    const std::string source = fromQt(withSeparator(toQt(context_.state.mediaDir)) + name);
+    const std::string target = fromQt(withSeparator(destination));
+    CopyResult result;
+    FileIo& io = *io_;
+    // The copy runs on a worker; the dialog's progress is set on this thread from what it posts.
+    RunOffThread([&] {
+        result = CopyMediaFileTo(
+            source, target, fromQt(name), options,
+            [&](const CopyProgress& state) {
+                if (!sinceShown.isValid() || sinceShown.elapsed() >= kProgressIntervalMs ||
+                    state.checking != shownChecking) {
+                    sinceShown.start();
+                    shownChecking = state.checking;
+                    QMetaObject::invokeMethod(
+                        &progress,
+                        [&progress, name, state] {
+                            progress.setLabelText(progressText(name, state));
+                            progress.setValue(static_cast<int>(state.fraction() * 1000.0));
+                        },
+                        Qt::QueuedConnection);
+                }
+                return !cancelled;
+            },
+            io);
+    });
     if (result.cancelled)
         return Outcome::Cancelled;
     return result ? Outcome::Copied : Outcome::Failed;

@@ -4,6 +4,7 @@
 #include <QString>
 
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -12,6 +13,7 @@ namespace velmo {
 struct AppContext;
 class DirectoryList;
 class FileIo;
+class VolumeScanner;
 
 // The modal dialog that copies the media file chosen in the entry editor to a drive and directory.
 class CopyForm : public QDialog {
@@ -27,8 +29,15 @@ public:
 
     void done(int result) override;
 
+    // The drives have been asked (off the window's thread) and the lists are filled.
+    bool volumesListed() const { return volumesListed_; }
+
+signals:
+    void volumesAnswered();
+
 private:
     void Form_Load();
+    void ShowVolumes();
     void InitCopyFormOsd();
     void CopyDrive_Change();
     void CopyDir_Change();
@@ -38,7 +47,8 @@ private:
 
     // Selects the drive and opens the directory in the lists, and shows it in CopyText.
     bool ShowDestination(const QString& drive, const QString& directory);
-    // The application directory on its drive, as at load when the remembered place is gone.
+    // A removable medium when one is mounted, else the application directory on its drive, as at
+    // load when the remembered place is gone.
     void ShowApplicationDirectory();
     QString DriveHolding(const QString& path) const;
     // The copy itself, with its progress dialog. overwriteConfirmed: the user agreed to lose the old file.
@@ -51,10 +61,14 @@ private:
     FileIo* io_;
     bool listsReady = false;
     bool busy_ = false;
+    bool volumesListed_ = false;
+    bool checking_ = false;
+    VolumeScanner* scanner_ = nullptr;
 
     QComboBox* CopyDrive = nullptr;
     DirectoryList* CopyDir = nullptr;
     QLineEdit* CopyText = nullptr;
+    QLabel* NotAnsweringLabel = nullptr;
     QPushButton* CopyCmd = nullptr;
     QPushButton* CancelCmd = nullptr;
 };

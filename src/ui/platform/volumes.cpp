@@ -1,7 +1,18 @@
 #include "volumes.h"
 
+#include "off_thread.h"
+#include "ui_text.h"
+
 #include <QDir>
+#include <QLabel>
 #include <QStorageInfo>
+#include <condition_variable>
+#include <mutex>
+
+#ifdef __linux__
+#include <mntent.h>
+#include <sys/statvfs.h>
+#endif
 
 #ifdef _WIN32
 #include <algorithm>
@@ -22,20 +33,47 @@ bool isPseudoFileSystem(const QByteArray& type) {
 
 std::vector<Volume> SystemVolumeList::volumes() {
     std::vector<Volume> result;
+    const auto add = [&result](const QString& rootPath, const QByteArray& type) {
+        if (isPseudoFileSystem(type))
+            return;
+        const QString mountPoint = QDir::toNativeSeparators(rootPath);
+        // A mount point mounted over again is one drive, the one on top.
+        for (Volume& volume : result)
+            if (volume.mountPoint == mountPoint) {
+                volume.fileSystemType = QString::fromLatin1(type);
+                return;
+            }
+#ifdef _WIN32
+        const bool removable =
+            GetDriveTypeW(reinterpret_cast<const wchar_t*>(mountPoint.utf16())) == DRIVE_REMOVABLE;
+#else
+        const bool removable = mountPoint.startsWith(QStringLiteral("/media/")) ||
+                               mountPoint.startsWith(QStringLiteral("/run/media/"));
+#endif
+        result.push_back({mountPoint, QString::fromLatin1(type), removable});
+    };
+#ifdef __linux__
+    // The mount table only: QStorageInfo asks every volume for its size, and one that does not
+    // answer would hold up the whole list.
+    if (FILE* table = ::setmntent("/proc/self/mounts", "r")) {
+        while (const mntent* mount = ::getmntent(table))
+            add(QString::fromLocal8Bit(mount->mnt_dir), QByteArray(mount->mnt_type));
+        ::endmntent(table);
+        return result;
+    }
+#endif
     for (const QStorageInfo& info : QStorageInfo::mountedVolumes()) {
-        if (!info.isValid() || !info.isReady() || isPseudoFileSystem(info.fileSystemType()))
+#ifdef _WIN32
+        // An empty card reader or a disconnected network drive is no place to write to.
+        if (!info.isValid() || !info.isReady())
             continue;
-        result.push_back(
-            {QDir::toNativeSeparators(info.rootPath()), QString::fromLatin1(info.fileSystemType())});
+#endif
+        add(info.rootPath(), info.fileSystemType());
     }
 #ifdef _WIN32
     // Drive letters, removable drives (the player's stick or card) first, each group in letter order.
-    std::stable_sort(result.begin(), result.end(), [](const Volume& a, const Volume& b) {
-        const auto removable = [](const Volume& v) {
-            return GetDriveTypeW(reinterpret_cast<const wchar_t*>(v.mountPoint.utf16())) == DRIVE_REMOVABLE;
-        };
-        return removable(a) && !removable(b);
-    });
+    std::stable_sort(result.begin(), result.end(),
+                     [](const Volume& a, const Volume& b) { return a.removable && !b.removable; });
 #endif
     return result;
 }
@@ -43,6 +81,107 @@ std::vector<Volume> SystemVolumeList::volumes() {
 bool SystemVolumeList::isReady(const QString& mountPoint) {
     QStorageInfo info(mountPoint);
     return info.isValid() && info.isReady() && QDir(mountPoint).isReadable();
+}
+
+void ShowNotAnswering(QLabel* label, const ScreenTexts& texts, const QStringList& notAnswering) {
+    label->setText(
+        screenText(texts, TextId::TextDrivesNotAnswering).arg(notAnswering.join(QStringLiteral(", "))));
+    label->setVisible(!notAnswering.isEmpty());
+}
+
+QString FirstRemovableMedium(const VolumeScan& scan) {
+    for (const Volume& volume : scan.listed)
+        if (volume.removable && scan.ready.contains(volume.mountPoint))
+            return volume.mountPoint;
+    return {};
+}
+
+struct VolumeScanner::InFlight {
+    std::mutex mutex;
+    std::condition_variable ended;
+    int calls = 0;
+    // A call still running after its time is up is taken as hanging, and is no longer waited for.
+    std::chrono::steady_clock::time_point lastGivenUp;
+};
+
+VolumeScanner::~VolumeScanner() {
+    if (!inFlight_)
+        return;
+    std::unique_lock<std::mutex> lock(inFlight_->mutex);
+    inFlight_->ended.wait_until(lock, inFlight_->lastGivenUp, [this] { return inFlight_->calls == 0; });
+}
+
+void VolumeScanner::ask(std::function<bool(VolumeList&)> call,
+                        std::function<void(std::optional<bool>)> done) {
+    if (!inFlight_)
+        inFlight_ = std::make_shared<InFlight>();
+    {
+        const std::lock_guard<std::mutex> lock(inFlight_->mutex);
+        ++inFlight_->calls;
+        inFlight_->lastGivenUp = std::chrono::steady_clock::now() + kVolumeAnswerTime;
+    }
+    RunWithDeadline(
+        [list = &list_, call = std::move(call), inFlight = inFlight_] {
+            const bool answer = call(*list);
+            const std::lock_guard<std::mutex> lock(inFlight->mutex);
+            --inFlight->calls;
+            inFlight->ended.notify_all();
+            return answer;
+        },
+        kVolumeAnswerTime, this, std::move(done));
+}
+
+void VolumeScanner::askReady(const QString& mountPoint, std::function<void(std::optional<bool>)> done) {
+    ask([mountPoint](VolumeList& list) { return list.isReady(mountPoint); }, std::move(done));
+}
+
+void VolumeScanner::start() {
+    const int generation = ++generation_;
+    scan_ = {};
+    asked_.clear();
+    answers_.clear();
+    pending_ = 1;
+    auto listed = std::make_shared<std::vector<Volume>>();
+    ask(
+        [listed](VolumeList& list) {
+            *listed = list.volumes();
+            return true;
+        },
+        [this, generation, listed](std::optional<bool> answer) {
+            if (generation != generation_)
+                return;
+            // Without the mount table there is nothing to offer; the worker may still be writing it.
+            if (answer)
+                asked_ = *listed;
+            answers_.assign(asked_.size(), std::nullopt);
+            pending_ = static_cast<int>(asked_.size());
+            if (pending_ == 0) {
+                emit finished();
+                return;
+            }
+            for (std::size_t i = 0; i < asked_.size(); ++i)
+                askReady(asked_[i].mountPoint, [this, generation, i](std::optional<bool> ready) {
+                    if (generation == generation_)
+                        answered(i, ready);
+                });
+        });
+}
+
+void VolumeScanner::answered(std::size_t index, std::optional<bool> ready) {
+    answers_[index] = ready.has_value() ? ready : std::optional<bool>();
+    if (!ready)
+        scan_.notAnswering << asked_[index].mountPoint;
+    if (--pending_ > 0)
+        return;
+    for (std::size_t i = 0; i < asked_.size(); ++i) {
+        if (!answers_[i])
+            continue;
+        scan_.listed.push_back(asked_[i]);
+        if (*answers_[i])
+            scan_.ready << asked_[i].mountPoint;
+    }
+    scan_.notAnswering.sort();
+    emit finished();
 }
 
 } // namespace velmo

@@ -6,10 +6,13 @@
 #include "rules/schedule_rules.h"
 #include "ui/copy/directory_list.h"
 #include "ui/platform/app_context.h"
+#include "ui/platform/off_thread.h"
 #include "ui/platform/prompts.h"
 #include "ui/platform/ui_text.h"
 #include "ui/platform/volumes.h"
 
+#include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
@@ -69,10 +72,15 @@ WriteToMediumForm::WriteToMediumForm(AppContext& context, PublishSettings& setti
     PublishText = new QLineEdit(destinationBox);
     PublishText->setObjectName(QStringLiteral("PublishText"));
     PublishText->setReadOnly(true);
+    NotAnsweringLabel = new QLabel(destinationBox);
+    NotAnsweringLabel->setObjectName(QStringLiteral("NotAnsweringLabel"));
+    NotAnsweringLabel->setWordWrap(true);
+    NotAnsweringLabel->hide();
     auto* destinationLayout = new QVBoxLayout(destinationBox);
     destinationLayout->addWidget(PublishDrive);
     destinationLayout->addWidget(PublishDir, 1);
     destinationLayout->addWidget(PublishText);
+    destinationLayout->addWidget(NotAnsweringLabel);
 
     auto* foldersBox = new QGroupBox(this);
     foldersBox->setObjectName(QStringLiteral("MediaFolderFrame"));
@@ -89,6 +97,14 @@ WriteToMediumForm::WriteToMediumForm(AppContext& context, PublishSettings& setti
     auto* foldersLayout = new QVBoxLayout(foldersBox);
     foldersLayout->addWidget(MediaFolderList, 1);
     foldersLayout->addLayout(folderButtons);
+
+    PlanCounts = new QLabel(this);
+    PlanCounts->setObjectName(QStringLiteral("PlanCounts"));
+    RemoveUnusedCheck = new QCheckBox(this);
+    RemoveUnusedCheck->setObjectName(QStringLiteral("RemoveUnusedCheck"));
+    auto* aboveTable = new QHBoxLayout;
+    aboveTable->addWidget(PlanCounts, 1);
+    aboveTable->addWidget(RemoveUnusedCheck);
 
     PlanTable = new QTableWidget(0, 4, this);
     PlanTable->setObjectName(QStringLiteral("PlanTable"));
@@ -126,11 +142,12 @@ WriteToMediumForm::WriteToMediumForm(AppContext& context, PublishSettings& setti
     auto* layout = new QGridLayout(this);
     layout->addWidget(destinationBox, 0, 0);
     layout->addWidget(foldersBox, 0, 1);
-    layout->addWidget(PlanTable, 1, 0, 1, 2);
-    layout->addWidget(PlanSummary, 2, 0, 1, 2);
-    layout->addLayout(commands, 3, 0, 1, 2);
+    layout->addLayout(aboveTable, 1, 0, 1, 2);
+    layout->addWidget(PlanTable, 2, 0, 1, 2);
+    layout->addWidget(PlanSummary, 3, 0, 1, 2);
+    layout->addLayout(commands, 4, 0, 1, 2);
     layout->setRowStretch(0, 2);
-    layout->setRowStretch(1, 3);
+    layout->setRowStretch(2, 3);
     layout->setColumnStretch(0, 1);
     layout->setColumnStretch(1, 1);
     resize(760, 600);
@@ -142,9 +159,12 @@ WriteToMediumForm::WriteToMediumForm(AppContext& context, PublishSettings& setti
     PlanTable->setAccessibleName(QStringLiteral("Plan"));
     PlanSummary->setAccessibleName(QStringLiteral("Plan summary"));
     PublishProgressBar->setAccessibleName(QStringLiteral("Progress"));
+    NotAnsweringLabel->setAccessibleName(screenText(context_.texts, TextId::TextDrivesNotAnsweringName));
+    PlanCounts->setAccessibleName(screenText(context_.texts, TextId::TextPlanCountsName));
 
     connect(PublishDrive, &QComboBox::currentIndexChanged, this, &WriteToMediumForm::PublishDrive_Change);
     connect(PublishDir, &DirectoryList::pathChanged, this, &WriteToMediumForm::PublishDir_Change);
+    connect(RemoveUnusedCheck, &QCheckBox::toggled, this, &WriteToMediumForm::RefreshPlan);
     connect(AddFolderCmd, &QPushButton::clicked, this, &WriteToMediumForm::AddFolderCmd_Click);
     connect(RemoveFolderCmd, &QPushButton::clicked, this, &WriteToMediumForm::RemoveFolderCmd_Click);
     connect(WriteCmd, &QPushButton::clicked, this, &WriteToMediumForm::WriteCmd_Click);
@@ -161,20 +181,62 @@ WriteToMediumForm::~WriteToMediumForm() {
 
 void WriteToMediumForm::Form_Load() {
     InitWriteToMediumFormOsd();
-    const AppState& state = context_.state;
-    for (const std::string& dir : MediaFoldersOf(settings_, state.mediaDir))
+    for (const std::string& dir : MediaFoldersOf(settings_, context_.state.mediaDir))
         MediaFolderList->addItem(toQt(dir));
     listsReady_ = false;
-    for (const Volume& volume : context_.volumes.volumes())
-        PublishDrive->addItem(volume.mountPoint);
-    const bool shown = (!settings_.destination.empty() && ShowDestination(toQt(settings_.destination))) ||
-                       ShowDestination(toQt(state.copyDir)) || ShowDestination(toQt(state.appPath));
-    if (!shown && PublishDir->setPath(toQt(state.appPath), QStringLiteral("/")))
-        PublishText->setText(PublishDir->path());
-    listsReady_ = true;
-    settings_.destination = directoryValue(PublishDir->path());
-    RefreshPlan();
+    // Until every drive has answered, or its time is up, there is nothing to choose or write to.
+    for (QWidget* control : std::initializer_list<QWidget*>{PublishDrive, PublishDir, WriteCmd})
+        control->setEnabled(false);
+    PlanSummary->setText(screenText(context_.texts, TextId::TextPlanPending));
+    scanner_ = new VolumeScanner(context_.volumes, this);
+    connect(scanner_, &VolumeScanner::finished, this, &WriteToMediumForm::ShowVolumes);
+    scanner_->start();
     PublishDrive->setFocus();
+}
+
+void WriteToMediumForm::ShowVolumes() {
+    const VolumeScan& scan = scanner_->result();
+    for (const Volume& volume : scan.listed)
+        PublishDrive->addItem(volume.mountPoint);
+    PublishDrive->setEnabled(!busy_);
+    PublishDir->setEnabled(!busy_);
+    ShowNotAnswering(NotAnsweringLabel, context_.texts, scan.notAnswering);
+    // The destination remembered with Copy to..., unless that is the program's own folder, where no
+    // player reads; else the first removable medium; else none until the user picks one.
+    const AppState& state = context_.state;
+    const QString own = QDir::cleanPath(toQt(state.appPath));
+    bool shown = false;
+    for (const std::string& remembered : {settings_.destination, state.copyDir})
+        shown = shown || (!remembered.empty() && QDir::cleanPath(toQt(remembered)) != own &&
+                          ShowDestination(toQt(remembered)));
+    if (!shown) {
+        const QString medium = FirstRemovableMedium(scan);
+        shown = !medium.isEmpty() && ShowDestination(medium);
+    }
+    listsReady_ = true;
+    volumesListed_ = true;
+    if (shown)
+        RememberDestination();
+    else
+        ChooseNoDestination();
+    RefreshPlan();
+}
+
+void WriteToMediumForm::RememberDestination() {
+    settings_.destination = directoryValue(PublishDir->path());
+    // Copy to... starts from the same place next time.
+    context_.state.copyDrive = fromQt(PublishDrive->currentText());
+    context_.state.copyDir = fromQt(PublishDir->path());
+}
+
+void WriteToMediumForm::ChooseNoDestination() {
+    const bool wasReady = listsReady_;
+    listsReady_ = false;
+    PublishDrive->setCurrentIndex(-1);
+    PublishDir->clear();
+    PublishText->clear();
+    listsReady_ = wasReady;
+    settings_.destination.clear();
 }
 
 void WriteToMediumForm::InitWriteToMediumFormOsd() {
@@ -185,6 +247,7 @@ void WriteToMediumForm::InitWriteToMediumFormOsd() {
     WriteCmd->setText(screenText(texts, TextId::TextWrite));
     CancelWriteCmd->setText(screenText(texts, TextId::TextCancel));
     CloseCmd->setText(screenText(texts, TextId::TextExit));
+    RemoveUnusedCheck->setText(screenText(texts, TextId::TextRemoveUnused));
     PlanTable->setHorizontalHeaderLabels(
         {screenText(texts, TextId::TextPlanName), screenText(texts, TextId::TextPlanSize),
          screenText(texts, TextId::TextPlanAction), screenText(texts, TextId::TextPlanSource)});
@@ -198,7 +261,7 @@ bool WriteToMediumForm::ShowDestination(const QString& directory) {
         mounts.push_back(fromQt(PublishDrive->itemText(i)));
     const QString drive = toQt(MountPointOf(fromQt(QDir::cleanPath(directory)), mounts));
     const int index = PublishDrive->findText(drive);
-    if (index < 0 || !context_.volumes.isReady(drive))
+    if (index < 0 || !scanner_->result().ready.contains(drive))
         return false;
     const bool wasReady = listsReady_;
     listsReady_ = false;
@@ -214,19 +277,28 @@ void WriteToMediumForm::PublishDrive_Change() {
     if (!listsReady_ || PublishDrive->currentIndex() < 0)
         return;
     const QString drive = PublishDrive->currentText();
-    if (context_.volumes.isReady(drive) && PublishDir->setPath(drive, drive))
-        return; // PublishDir_Change follows
-    context_.prompts.message(this, QStringLiteral("Device[") + drive + QStringLiteral("] Error!"));
-    listsReady_ = false;
-    ShowDestination(toQt(settings_.destination));
-    listsReady_ = true;
+    // The drive is asked off the window's thread; meanwhile nothing can be chosen or written.
+    for (QWidget* control : std::initializer_list<QWidget*>{PublishDrive, PublishDir, WriteCmd})
+        control->setEnabled(false);
+    scanner_->askReady(drive, [this, drive](std::optional<bool> ready) {
+        PublishDrive->setEnabled(!busy_);
+        PublishDir->setEnabled(!busy_);
+        if (ready.value_or(false) && PublishDir->setPath(drive, drive))
+            return; // PublishDir_Change follows
+        context_.prompts.message(this, QStringLiteral("Device[") + drive + QStringLiteral("] Error!"));
+        listsReady_ = false;
+        if (!ShowDestination(toQt(settings_.destination)))
+            ChooseNoDestination();
+        listsReady_ = true;
+        RefreshPlan();
+    });
 }
 
 void WriteToMediumForm::PublishDir_Change() {
     if (!listsReady_)
         return;
     PublishText->setText(PublishDir->path());
-    settings_.destination = directoryValue(PublishDir->path());
+    RememberDestination();
     RefreshPlan();
 }
 
@@ -247,14 +319,54 @@ void WriteToMediumForm::RemoveFolderCmd_Click() {
     RefreshPlan();
 }
 
+PublishOptions WriteToMediumForm::Options(bool allowRemoveFirst) const {
+    PublishOptions options;
+    options.removeUnlisted = RemoveUnusedCheck->isChecked();
+    options.allowRemoveFirst = allowRemoveFirst;
+    return options;
+}
+
+std::function<PublishPlan()> WriteToMediumForm::PlanWork(bool allowRemoveFirst) const {
+    // Copies of all it reads, so the window may change them (or close) meanwhile.
+    return [schedule = context_.state.schedule, folders = settings_.mediaDirs,
+            destination = settings_.destination, name = context_.state.scheduleFileName,
+            options = Options(allowRemoveFirst)] {
+        return PlanPublish(schedule, folders, destination, name, options);
+    };
+}
+
+PublishPlan WriteToMediumForm::MakePlan(bool allowRemoveFirst) {
+    PublishPlan plan;
+    const std::function<PublishPlan()> work = PlanWork(allowRemoveFirst);
+    RunOffThread([&] { plan = work(); });
+    return plan;
+}
+
 void WriteToMediumForm::RefreshPlan() {
     settings_.mediaDirs.clear();
     for (int i = 0; i < MediaFolderList->count(); ++i)
         settings_.mediaDirs.push_back(fromQt(MediaFolderList->item(i)->text()));
     RemoveFolderCmd->setEnabled(MediaFolderList->count() > 0 && !busy_);
-    plan_ = PlanPublish(context_.state.schedule, settings_.mediaDirs, settings_.destination,
-                        context_.state.scheduleFileName);
-    ShowPlan();
+    const int generation = ++planGeneration_;
+    if (settings_.destination.empty()) {
+        plan_ = PublishPlan{};
+        planPending_ = false;
+        ShowPlan();
+        emit planShown();
+        return;
+    }
+    planPending_ = true;
+    WriteCmd->setEnabled(false);
+    PlanSummary->setText(screenText(context_.texts, TextId::TextPlanPending));
+    RunInBackground<PublishPlan>(PlanWork(), this, [this, generation](PublishPlan plan) {
+        // A plan for a destination or folders no longer shown is dropped.
+        if (generation != planGeneration_)
+            return;
+        plan_ = std::move(plan);
+        planPending_ = false;
+        ShowPlan();
+        emit planShown();
+    });
 }
 
 QString WriteToMediumForm::ActionText(PublishAction action) const {
@@ -305,56 +417,163 @@ void WriteToMediumForm::ShowPlan() {
         if (missing)
             PlanTable->item(row, 0)->setIcon(warning);
     }
-    PlanTable->resizeColumnsToContents();
+    FitPlanColumns();
 
+    const ScreenTexts& texts = context_.texts;
+    // Two replacements among sixty rows are easy to miss in the table; the counts say it at once.
+    QStringList counts;
+    const std::pair<PublishAction, TextId> countTexts[] = {
+        {PublishAction::Keep, TextId::TextCountKeep},       {PublishAction::Copy, TextId::TextCountCopy},
+        {PublishAction::Replace, TextId::TextCountReplace}, {PublishAction::Remove, TextId::TextCountRemove},
+        {PublishAction::Missing, TextId::TextCountMissing}, {PublishAction::Fail, TextId::TextCountFail}};
+    for (const auto& [action, text] : countTexts)
+        if (const int count = plan_.count(action); count > 0)
+            counts << screenText(texts, text).arg(count);
+    PlanCounts->setText(counts.join(screenText(texts, TextId::TextCountSeparator)));
+
+    const bool chosen = !settings_.destination.empty();
     QStringList summary;
-    if (plan_.refusal)
-        summary << screenText(context_.texts, TextId::TextPlanRefused) + QLatin1Char(' ') +
-                       toQt(*plan_.refusal);
+    if (!chosen)
+        summary << screenText(texts, TextId::TextChooseMedium);
+    else if (plan_.refusal)
+        summary << screenText(texts, TextId::TextPlanRefused) + QLatin1Char(' ') + toQt(*plan_.refusal);
+    else if (plan_.bytesToWrite == 0 && plan_.count(PublishAction::Remove) == 0)
+        summary << screenText(texts, plan_.scheduleUnchanged ? TextId::TextPlanNothing
+                                                             : TextId::TextPlanOnlySchedule);
     else
-        summary << screenText(context_.texts, TextId::TextPlanSpace)
+        summary << screenText(texts, TextId::TextPlanSpace)
                        .arg(dataSize(plan_.bytesToWrite), dataSize(plan_.freeSpace));
     for (const std::string& note : plan_.notes)
         summary << toQt(note);
     PlanSummary->setText(summary.join(QLatin1Char('\n')));
-    WriteCmd->setEnabled(!plan_.refusal && !busy_);
+    // A plan refused only for want of leave to remove old copies first can still be written: Write asks.
+    WriteCmd->setEnabled(chosen && (!plan_.refusal || plan_.refusedOnlyForRemoveFirst()) && !busy_ &&
+                         !planPending_);
+}
+
+void WriteToMediumForm::FitPlanColumns() {
+    // Fitted to the rows, each column still shows its whole heading, and a long name or folder does
+    // not push the action off the table: the source folder takes what is left.
+    QHeaderView* header = PlanTable->horizontalHeader();
+    PlanTable->resizeColumnsToContents();
+    const int widest =
+        std::max(PlanTable->viewport()->width() / 3, header->fontMetrics().averageCharWidth() * 16);
+    for (int column = 0; column + 1 < PlanTable->columnCount(); ++column) {
+        const int least = header->sectionSizeHint(column);
+        header->resizeSection(column,
+                              std::clamp(header->sectionSize(column), least, std::max(least, widest)));
+    }
+}
+
+bool WriteToMediumForm::ConfirmPlan() {
+    const ScreenTexts& texts = context_.texts;
+    const auto names = [this](PublishAction action) {
+        QStringList found;
+        for (const PublishItem& item : plan_.items)
+            if (item.action == action)
+                found << toQt(item.name);
+        return found.join(QLatin1Char('\n'));
+    };
+    if (plan_.refusal && !plan_.refusedOnlyForRemoveFirst()) {
+        context_.prompts.message(this, PlanSummary->text());
+        return false;
+    }
+    // Each question may be ended by the program closing every window: then nothing more is asked.
+    if (const int missing = plan_.count(PublishAction::Missing); missing > 0)
+        if (!context_.prompts.askYesNo(
+                this, screenText(texts, TextId::MsgMediaMissing).arg(QString::number(missing))) ||
+            !isVisible())
+            return false;
+    if (plan_.refusedOnlyForRemoveFirst()) {
+        QStringList removeFirst;
+        for (const std::string& name : plan_.removeFirstNames())
+            removeFirst << toQt(name);
+        const bool agreed = context_.prompts.askYesNo(
+            this, screenText(texts, TextId::MsgRemoveOldFirst).arg(removeFirst.join(QLatin1Char('\n'))));
+        if (!isVisible())
+            return false;
+        if (!agreed) {
+            context_.prompts.message(this, screenText(texts, TextId::MsgRemoveOldFirstRefused));
+            return false;
+        }
+        SetBusy(true);
+        plan_ = MakePlan(true);
+        SetBusy(false);
+        if (endWhenDone_ || !isVisible())
+            return false;
+        ShowPlan();
+        if (plan_.refusal) {
+            context_.prompts.message(this, PlanSummary->text());
+            return false;
+        }
+    }
+    if (plan_.count(PublishAction::Remove) > 0)
+        if (!context_.prompts.askYesNo(
+                this, screenText(texts, TextId::MsgRemoveUnused).arg(names(PublishAction::Remove))) ||
+            !isVisible())
+            return false;
+    return true;
+}
+
+void WriteToMediumForm::ShowProgress(const PublishProgress& progress) {
+    const double fraction =
+        progress.total == 0 ? 1.0 : static_cast<double>(progress.done) / static_cast<double>(progress.total);
+    PublishProgressBar->setValue(static_cast<int>(fraction * kProgressSteps));
+    PublishProgressBar->setFormat(toQt(progress.name) + QStringLiteral("  %p%"));
 }
 
 void WriteToMediumForm::WriteCmd_Click() {
-    RefreshPlan(); // the medium may have changed since it was shown
-    if (plan_.refusal) {
-        context_.prompts.message(this, PlanSummary->text());
+    // The medium may have changed since the plan was shown; a plan still on its way is outdated too.
+    SetBusy(true);
+    ++planGeneration_;
+    plan_ = MakePlan();
+    planPending_ = false;
+    const bool ending = endWhenDone_;
+    SetBusy(false);
+    if (ending) {
+        done(QDialog::Rejected);
         return;
     }
-    if (const int missing = plan_.count(PublishAction::Missing); missing > 0)
-        if (!context_.prompts.askYesNo(
-                this, screenText(context_.texts, TextId::MsgMediaMissing).arg(QString::number(missing))))
-            return;
+    ShowPlan();
+    if (!ConfirmPlan())
+        return;
 
     SetBusy(true);
     PublishProgressBar->setValue(0);
-    const PublishReport report = CarryOutPublish(
-        plan_, context_.state.schedule, context_.random,
-        [this](const PublishProgress& progress) {
-            const double fraction = progress.total == 0 ? 1.0
-                                                        : static_cast<double>(progress.done) /
-                                                              static_cast<double>(progress.total);
-            PublishProgressBar->setValue(static_cast<int>(fraction * kProgressSteps));
-            PublishProgressBar->setFormat(toQt(progress.name) + QStringLiteral("  %p%"));
-            // Lets Cancel be pressed while the copy runs on this thread.
-            QCoreApplication::processEvents();
-            return !cancelRequested_;
-        },
-        *io_);
+    const bool removalAsked = RemoveUnusedCheck->isChecked();
+    const PublishPlan plan = plan_;
+    const Schedule schedule = context_.state.schedule;
+    RandomSource& random = context_.random;
+    FileIo& io = *io_;
+    PublishReport report;
+    // The write runs on a worker; Cancel, repaints and the progress bar go on here.
+    RunOffThread([&] {
+        report = CarryOutPublish(
+            plan, schedule, random,
+            [this](const PublishProgress& progress) {
+                QMetaObject::invokeMethod(
+                    this, [this, progress] { ShowProgress(progress); }, Qt::QueuedConnection);
+                return !cancelRequested_;
+            },
+            io);
+    });
+    // Progress posted before the end must not overwrite the final state of the bar.
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
     PublishProgressBar->setFormat(QStringLiteral("%p%"));
     if (report.complete())
         PublishProgressBar->setValue(kProgressSteps);
-    ShowReport(report);
+    if (endWhenDone_) {
+        // The program is ending: the write has stopped where the medium is consistent; nothing to say.
+        SetBusy(false);
+        done(QDialog::Rejected);
+        return;
+    }
+    ShowReport(report, removalAsked);
     SetBusy(false);
     RefreshPlan();
 }
 
-void WriteToMediumForm::ShowReport(const PublishReport& report) {
+void WriteToMediumForm::ShowReport(const PublishReport& report, bool removalAsked) {
     const ScreenTexts& texts = context_.texts;
     QStringList lines;
     if (report.cancelled)
@@ -365,14 +584,34 @@ void WriteToMediumForm::ShowReport(const PublishReport& report) {
         lines << screenText(texts, TextId::MsgPublishDone);
     for (const PublishFailure& failure : report.failures)
         lines << toQt(failure.name) + QStringLiteral(": ") + toQt(failure.reason);
-    lines << screenText(texts, TextId::MsgPublishCounts)
-                 .arg(report.copied.size())
-                 .arg(report.replaced.size())
-                 .arg(report.kept.size())
-                 .arg(report.removed.size())
-                 .arg(report.missing.size());
-    if (!report.scheduleWritten && !report.scheduleUnchanged)
-        lines << screenText(texts, TextId::MsgOldScheduleKept);
+    if (removalAsked)
+        lines << screenText(texts, TextId::MsgPublishCounts)
+                     .arg(report.copied.size())
+                     .arg(report.replaced.size())
+                     .arg(report.kept.size())
+                     .arg(report.removed.size())
+                     .arg(report.missing.size());
+    else
+        lines << screenText(texts, TextId::MsgPublishCountsNoRemove)
+                     .arg(report.copied.size())
+                     .arg(report.replaced.size())
+                     .arg(report.kept.size())
+                     .arg(report.missing.size());
+    if (!report.scheduleNarrowed.empty()) {
+        QStringList narrowed;
+        for (const std::string& name : report.scheduleNarrowed)
+            narrowed << toQt(name);
+        lines << screenText(texts, TextId::MsgScheduleNarrowed).arg(narrowed.join(QStringLiteral(", ")));
+    } else if (report.scheduleWritten)
+        lines << screenText(texts, TextId::MsgScheduleWritten);
+    else if (report.scheduleUnchanged)
+        lines << screenText(texts, TextId::MsgScheduleAlreadyThere);
+    else if (!report.replaced.empty())
+        // The old schedule now plays some files' new versions: say so, not that nothing changed.
+        lines << screenText(texts, TextId::MsgReplacedScheduleNotWritten).arg(report.replaced.size());
+    else
+        lines << screenText(texts, TextId::MsgScheduleNotWritten) + QLatin1Char(' ') +
+                     screenText(texts, TextId::MsgOldScheduleKept);
     context_.prompts.message(this, lines.join(QLatin1Char('\n')));
 }
 
@@ -381,6 +620,19 @@ void WriteToMediumForm::reject() {
         cancelRequested_ = true;
     else
         QDialog::reject();
+}
+
+void WriteToMediumForm::closeEvent(QCloseEvent* event) {
+    if (!busy_) {
+        QDialog::closeEvent(event);
+        return;
+    }
+    // The user's close box only cancels, as Esc does; the program closing every window (a termination
+    // signal, the session's end) also ends the dialog once the write has stopped.
+    if (!event->spontaneous())
+        endWhenDone_ = true;
+    cancelRequested_ = true;
+    event->ignore();
 }
 
 void WriteToMediumForm::CancelWriteCmd_Click() {
@@ -396,8 +648,9 @@ void WriteToMediumForm::SetBusy(bool busy) {
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     else
         QGuiApplication::restoreOverrideCursor();
-    for (QWidget* control : std::initializer_list<QWidget*>{
-             PublishDrive, PublishDir, MediaFolderList, AddFolderCmd, RemoveFolderCmd, WriteCmd, CloseCmd})
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{PublishDrive, PublishDir, MediaFolderList, AddFolderCmd,
+                                         RemoveFolderCmd, RemoveUnusedCheck, WriteCmd, CloseCmd})
         control->setEnabled(!busy);
     CancelWriteCmd->setEnabled(busy);
 }

@@ -1,3 +1,6 @@
+#include "support/find_control.h"
+#include "support/fuse_server.h"
+#include "support/gated_io.h"
 #include "support/test_context.h"
 
 #include "model/file_io.h"
@@ -6,21 +9,30 @@
 #include "ui/editors/schedule_edit_form.h"
 #include "ui/platform/prompts.h"
 #include "ui/platform/ui_text.h"
+#include "ui/platform/volumes.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <memory>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <thread>
 
 // Readable failures.
 inline void PrintTo(const QString& text, std::ostream* out) {
@@ -56,6 +68,11 @@ QStringList fileNames(const QString& directory) {
     return QDir(directory).entryList(QDir::Files | QDir::Hidden, QDir::Name);
 }
 
+// The drives are asked off the window's thread; a hanging one is given up on after two seconds.
+void waitForDrives(const CopyForm& form) {
+    EXPECT_TRUE(QTest::qWaitFor([&form] { return form.volumesListed(); }, 10000));
+}
+
 // An application directory with a media directory holding Clip.Avi, and a stick mounted inside it
 // that holds a music directory.
 struct CopyCase {
@@ -82,13 +99,11 @@ struct CopyCase {
         form = std::make_unique<CopyForm>(t.context, name);
         form->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        waitForDrives(*form);
         return *form;
     }
     template <typename T> T* control(const char* name) const {
-        T* found = form->findChild<T*>(QLatin1String(name));
-        if (found == nullptr)
-            ADD_FAILURE() << "no control " << name;
-        return found;
+        return test::FindControl<T>(form.get(), name);
     }
     QComboBox* CopyDrive() const { return control<QComboBox>("CopyDrive"); }
     DirectoryList* CopyDir() const { return control<DirectoryList>("CopyDir"); }
@@ -115,7 +130,9 @@ struct CopyCase {
         QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
     }
     void selectDrive(const QString& drive) const {
+        QSignalSpy answered(form.get(), &CopyForm::volumesAnswered);
         CopyDrive()->setCurrentIndex(CopyDrive()->findText(drive));
+        EXPECT_TRUE(answered.wait(10000));
     }
     // Where the dialog shows its destination, all three views of it.
     void expectDestination(const QString& drive, const QString& directory) const {
@@ -404,36 +421,36 @@ TEST(CopyForm, CancelInTheProgressDialogLeavesTheOldFileAndNoTemporary) {
     writeAll(c.music + "/Clip.Avi", "old");
     c.rememberDestination(c.stick, c.music);
     CopyForm& form = c.open();
-    // Presses the progress dialog's Cancel once half the file is on its way.
-    struct CancellingIo : FileIo {
-        QWidget* form = nullptr;
-        std::size_t read_ = 0;
-        QString label;
-        int value = -1;
-        ssize_t read(int fd, void* buffer, std::size_t size) override {
-            const ssize_t n = FileIo::read(fd, buffer, size);
-            read_ += n > 0 ? static_cast<std::size_t>(n) : 0;
-            auto* progress = form->findChild<QProgressDialog*>();
-            if (progress != nullptr && value < 0 && read_ >= 3 * 1024 * 1024) {
-                label = progress->labelText();
-                value = progress->value();
-                progress->cancel();
-            }
-            return n;
-        }
-    } io;
-    io.form = &form;
+    // The copy stops half way, as on a slow medium; the dialog still repaints and takes Cancel.
+    test::GatedIo io;
+    io.stopAfter = 3 * 1024 * 1024;
     form.setFileIo(io);
     c.t.prompts.answers = {true};
+    struct Seen {
+        QString label;
+        int value = -1;
+    } seen;
+    std::function<void()> cancelHalfWay = [&] {
+        auto* progress = form.findChild<QProgressDialog*>();
+        if (!io.stopped || progress == nullptr || !progress->isVisible()) {
+            QTimer::singleShot(10, qApp, cancelHalfWay);
+            return;
+        }
+        QCoreApplication::processEvents(); // what the copy posted before it stopped
+        seen = {progress->labelText(), progress->value()};
+        QTest::keyClick(progress, Qt::Key_Escape);
+        io.release();
+    };
+    QTimer::singleShot(0, qApp, cancelHalfWay);
 
     c.CopyCmd()->click();
 
     EXPECT_EQ(c.kinds(), std::vector{ScriptedPrompts::Shown::OkCancel});
-    EXPECT_TRUE(io.label.startsWith(QStringLiteral("Copying Clip.Avi"))) << io.label.toStdString();
-    EXPECT_TRUE(io.label.contains(QStringLiteral("MiB of 6.0 MiB written"))) << io.label.toStdString();
+    EXPECT_TRUE(seen.label.startsWith(QStringLiteral("Copying Clip.Avi"))) << seen.label.toStdString();
+    EXPECT_TRUE(seen.label.contains(QStringLiteral("MiB of 6.0 MiB written"))) << seen.label.toStdString();
     // The bar is updated at most about ten times a second, so it may still show an earlier chunk.
-    EXPECT_GT(io.value, 0);
-    EXPECT_LT(io.value, 500);
+    EXPECT_GT(seen.value, 0);
+    EXPECT_LT(seen.value, 500);
     EXPECT_EQ(readAll(c.music + "/Clip.Avi"), QByteArray("old"));
     EXPECT_EQ(fileNames(c.music), QStringList{QStringLiteral("Clip.Avi")});
     EXPECT_TRUE(c.CopyCmd()->isEnabled());
@@ -464,6 +481,7 @@ TEST(CopyForm, CopiesTheFileBrowsedInTheEntryEditorThatOpensIt) {
     c.t.context.showCopyForm = [&c](QWidget* parent, const QString& fileName) {
         CopyForm form(c.t.context, fileName, parent);
         form.show();
+        waitForDrives(form);
         form.findChild<QPushButton*>(QStringLiteral("CopyCmd"))->click();
     };
     ScheduleEditForm editor(c.t.context, std::nullopt, kMaxBasicEntries);
@@ -488,6 +506,7 @@ TEST(CopyForm, HiddenFileOfTheSameNameGetsTheRealOverwriteQuestion) {
     CopyForm form(context, QStringLiteral(".intro.mp3"));
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    waitForDrives(form);
     // Answers every message box with Escape (Cancel, or OK where that is the only button).
     QStringList seen;
     QTimer answer;
@@ -504,4 +523,99 @@ TEST(CopyForm, HiddenFileOfTheSameNameGetsTheRealOverwriteQuestion) {
 
     EXPECT_EQ(seen, QStringList{QStringLiteral("Message: ") + kOverwrite});
     EXPECT_EQ(readAll(c.music + "/.intro.mp3"), QByteArray("old"));
+}
+
+TEST(CopyForm, DriveThatNeverAnswersIsLeftOutAndNamedWhileTheDialogTakesInput) {
+    CopyCase c;
+    const QString stuck = c.app + QStringLiteral("/stuck");
+    QDir().mkpath(stuck);
+    c.t.volumes.list.push_back({stuck, QStringLiteral("fuse.sshfs")});
+    c.t.volumes.hanging = QStringList{stuck};
+    c.rememberDestination(c.stick, c.music);
+
+    c.form = std::make_unique<CopyForm>(c.t.context, QStringLiteral("Clip.Avi"));
+    c.form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(c.form.get()));
+    // The stuck drive is still being waited for, and the dialog repaints and takes keys meanwhile.
+    EXPECT_FALSE(c.form->volumesListed());
+    QTest::keyClick(c.CancelCmd(), Qt::Key_Tab);
+    c.form->repaint();
+    auto* note = c.control<QLabel>("NotAnsweringLabel");
+    EXPECT_FALSE(note->isVisible());
+
+    waitForDrives(*c.form);
+    EXPECT_EQ(c.CopyDrive()->count(), 2);
+    EXPECT_EQ(c.CopyDrive()->findText(stuck), -1);
+    EXPECT_TRUE(note->isVisible());
+    EXPECT_EQ(note->text(), QStringLiteral("Not answering, left out: ") + stuck);
+    EXPECT_EQ(note->accessibleName(), QStringLiteral("Drives not answering"));
+    c.expectDestination(c.stick, c.music);
+
+    c.CopyCmd()->click();
+    EXPECT_EQ(c.messages(), QStringList{kCopied});
+    EXPECT_EQ(readAll(c.music + "/Clip.Avi"), c.clip);
+}
+
+TEST(CopyForm, RememberedPlaceGone_aMountedRemovableMediumIsOfferedFirst) {
+    CopyCase c;
+    c.t.volumes.list = {{QStringLiteral("/"), QStringLiteral("ext4"), false},
+                        {c.stick, QStringLiteral("vfat"), true}};
+    c.rememberDestination(c.app + "/usb", c.app + "/usb");
+    c.open();
+
+    c.expectDestination(c.stick, c.stick);
+    EXPECT_EQ(c.t.state.copyDrive, fromQt(c.stick));
+    EXPECT_EQ(c.t.state.copyDir, fromQt(c.stick));
+    EXPECT_TRUE(c.t.prompts.shown.empty());
+}
+
+TEST(CopyForm, RealFuseMountThatNeverAnswersStatfs_isLeftOutAndNamed_theDialogStaysResponsive) {
+    CopyCase c;
+    const QString stuck = c.app + QStringLiteral("/stuck");
+    QDir().mkpath(stuck);
+    const QByteArray at = stuck.toLocal8Bit();
+    // In a mount namespace of this thread's own (and of the workers it starts).
+    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+        GTEST_SKIP() << "no private mount namespace";
+    const int device = ::open("/dev/fuse", O_RDWR | O_CLOEXEC);
+    if (device < 0)
+        GTEST_SKIP() << "no /dev/fuse";
+    const std::string options = "fd=" + std::to_string(device) + ",rootmode=40000,user_id=0,group_id=0";
+    if (::mount("velmo-test", at.constData(), "fuse.stuck", MS_NOSUID | MS_NODEV, options.c_str()) != 0) {
+        ::close(device);
+        GTEST_SKIP() << "cannot mount FUSE: " << std::strerror(errno);
+    }
+    std::thread(test::ServeFuse, device, false).detach();
+    struct stat mounted {};
+    ASSERT_EQ(::stat(at.constData(), &mounted), 0);
+    // Afterwards the connection is aborted, so the call still waiting for an answer returns.
+    struct Abort {
+        QByteArray at;
+        dev_t device;
+        ~Abort() {
+            const QByteArray control = "/sys/fs/fuse/connections";
+            ::mount("fusectl", control.constData(), "fusectl", 0, nullptr);
+            QFile abort(QString::fromLatin1(control) + QStringLiteral("/%1/abort").arg(minor(device)));
+            if (abort.open(QIODevice::WriteOnly))
+                abort.write("1");
+            ::umount2(at.constData(), MNT_DETACH);
+        }
+    } abort{at, mounted.st_dev};
+
+    // The program's own list of the mounted volumes, not a scripted one.
+    static SystemVolumeList system;
+    AppContext context{c.t.state, c.t.texts, c.t.prompts, c.t.clock, c.t.random, system, c.t.links, {}};
+    c.rememberDestination(c.stick, c.music);
+    c.form = std::make_unique<CopyForm>(context, QStringLiteral("Clip.Avi"));
+    c.form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(c.form.get()));
+    EXPECT_FALSE(c.form->volumesListed());
+    QTest::keyClick(c.CancelCmd(), Qt::Key_Tab);
+    waitForDrives(*c.form);
+
+    EXPECT_EQ(c.CopyDrive()->findText(stuck), -1);
+    EXPECT_NE(c.CopyDrive()->findText(QStringLiteral("/")), -1);
+    auto* note = c.control<QLabel>("NotAnsweringLabel");
+    EXPECT_TRUE(note->isVisible());
+    EXPECT_TRUE(note->text().contains(stuck)) << note->text().toStdString();
 }

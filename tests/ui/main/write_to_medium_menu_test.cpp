@@ -1,6 +1,7 @@
 #include "main_form_fixture.h"
 
 #include "rules/publish.h"
+#include "ui/publish/write_to_medium_form.h"
 
 #include <QAction>
 #include <QMenu>
@@ -44,7 +45,18 @@ TEST_F(WriteToMediumMenuTest, OpensTheDialogAndRemembersItsDestinationApart) {
     load(s);
     const std::string stick = makeDir("stick");
     state().copyDir = stick;
-    EXPECT_EQ(OpenedDialog([this] { action()->trigger(); }), QStringLiteral("velmo::WriteToMediumForm"));
+    // Closed once it has asked the drives and settled on its destination, off the window's thread.
+    QString opened;
+    std::function<void()> closeWhenSettled = [&] {
+        auto* dialog = qobject_cast<WriteToMediumForm*>(QApplication::activeModalWidget());
+        if (dialog == nullptr || !dialog->settled())
+            return QTimer::singleShot(10, qApp, closeWhenSettled);
+        opened = QString::fromLatin1(dialog->metaObject()->className());
+        dialog->close();
+    };
+    QTimer::singleShot(0, qApp, closeWhenSettled);
+    action()->trigger();
+    EXPECT_EQ(opened, QStringLiteral("velmo::WriteToMediumForm"));
     EXPECT_TRUE(shownMessages().isEmpty());
     EXPECT_EQ(ReadPublishSettings(app()).destination, stick);
     EXPECT_FALSE(Exists(app() + "SystemInfo.txt")); // written at the end of the run only, as ever

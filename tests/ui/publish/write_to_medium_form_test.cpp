@@ -1,25 +1,39 @@
+#include "support/find_control.h"
+#include "support/gated_io.h"
 #include "support/test_context.h"
 
 #include "model/schedule_file.h"
 #include "rules/entry_rules.h"
 #include "ui/copy/directory_list.h"
 #include "ui/platform/prompts.h"
+#include "ui/platform/termination_signals.h"
 #include "ui/platform/ui_text.h"
 #include "ui/publish/write_to_medium_form.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
+#include <memory>
+#include <sched.h>
+#include <sys/mount.h>
 
 using namespace velmo;
 using velmo::test::TestContext;
@@ -58,6 +72,12 @@ template <typename T> void whenShown(QWidget* except, std::function<void(T*)> ac
     });
 }
 
+// The drives are asked and the plan made off the window's thread; a hanging drive is given up on
+// after two seconds.
+void waitSettled(const WriteToMediumForm& form) {
+    EXPECT_TRUE(QTest::qWaitFor([&form] { return form.settled(); }, 10000));
+}
+
 QStringList column(const QTableWidget* table, int c) {
     QStringList cells;
     for (int row = 0; row < table->rowCount(); ++row)
@@ -90,6 +110,7 @@ TEST(WriteToMediumForm, EndToEndWithTheRealQuestionFolderDialogAndReport) {
     WriteToMediumForm form(context, settings);
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    waitSettled(form);
 
     auto* table = form.findChild<QTableWidget*>(QStringLiteral("PlanTable"));
     auto* dir = form.findChild<DirectoryList*>(QStringLiteral("PublishDir"));
@@ -109,6 +130,7 @@ TEST(WriteToMediumForm, EndToEndWithTheRealQuestionFolderDialogAndReport) {
             dir->setCurrentRow(i);
     dir->setFocus();
     QTest::keyClick(dir, Qt::Key_Return);
+    waitSettled(form);
     ASSERT_EQ(dir->path(), stick + QStringLiteral("/player"));
     EXPECT_EQ(settings.destination, fromQt(stick + QStringLiteral("/player/")));
 
@@ -134,7 +156,8 @@ TEST(WriteToMediumForm, EndToEndWithTheRealQuestionFolderDialogAndReport) {
     });
     write->click();
     EXPECT_TRUE(report.startsWith(QStringLiteral("Written to the player medium.\n"))) << report.toStdString();
-    EXPECT_TRUE(report.contains(QStringLiteral("Copied 1, replaced 0, kept 0, removed 0, missing 1.")))
+    EXPECT_TRUE(report.contains(QStringLiteral("Copied 1, replaced 0, kept 0, missing 1.\n"
+                                               "The schedule file was written.")))
         << report.toStdString();
     EXPECT_EQ(readAll(stick + QStringLiteral("/player/SONG.MP3")), QByteArray(200000, 's'));
     Schedule onStick;
@@ -149,6 +172,7 @@ TEST(WriteToMediumForm, EndToEndWithTheRealQuestionFolderDialogAndReport) {
         QTest::keyClick(name, Qt::Key_Return);
     });
     add->click();
+    waitSettled(form);
     EXPECT_EQ(settings.mediaDirs,
               (std::vector<std::string>{fromQt(media + QLatin1Char('/')), fromQt(more + QLatin1Char('/'))}));
     EXPECT_EQ(column(table, 2), (QStringList{QStringLiteral("Keep"), QStringLiteral("Copy")}));
@@ -163,7 +187,357 @@ TEST(WriteToMediumForm, EndToEndWithTheRealQuestionFolderDialogAndReport) {
         shown->button(QMessageBox::Ok)->click();
     });
     write->click(); // no question this time
-    EXPECT_TRUE(report.contains(QStringLiteral("Copied 1, replaced 0, kept 1, removed 0, missing 0.")))
+    EXPECT_TRUE(report.contains(QStringLiteral("Copied 1, replaced 0, kept 1, missing 0.")))
         << report.toStdString();
     EXPECT_EQ(readAll(stick + QStringLiteral("/player/GONE.JPG")), QByteArray("picture"));
+}
+
+namespace {
+
+// A media folder holding the schedule's files and a stick to write them to, with every message box
+// answered by the script unless a test brings the real ones.
+struct PublishCase {
+    TestContext t;
+    QString app = QDir::cleanPath(t.dir.path());
+    QString media = app + QStringLiteral("/media");
+    QString stick = app + QStringLiteral("/stick");
+    PublishSettings settings;
+    QtPrompts realPrompts;
+    // With the real message boxes instead of the scripted ones.
+    AppContext realContext{t.state, t.texts, realPrompts, t.clock, t.random, t.volumes, t.links, {}};
+    std::unique_ptr<WriteToMediumForm> form;
+
+    explicit PublishCase(const QStringList& names = {QStringLiteral("A.MP3"), QStringLiteral("B.MP3"),
+                                                     QStringLiteral("C.MP3")}) {
+        QDir().mkpath(media);
+        QDir().mkpath(stick);
+        std::vector<FileEntry> entries;
+        for (const QString& name : names) {
+            writeAll(media + QLatin1Char('/') + name, QByteArray(100000, name.at(0).toLatin1()));
+            entries.push_back(entry(fromQt(name)));
+        }
+        t.state.mediaDir = fromQt(media + QLatin1Char('/'));
+        t.state.schedule = MakeSchedule(entries, {});
+        t.volumes.list = {{QStringLiteral("/"), QStringLiteral("ext4"), false},
+                          {stick, QStringLiteral("vfat"), true}};
+    }
+    WriteToMediumForm& open(bool settle = true, bool realMessageBoxes = false) {
+        form = std::make_unique<WriteToMediumForm>(realMessageBoxes ? realContext : t.context, settings);
+        form->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        if (settle)
+            waitSettled(*form);
+        return *form;
+    }
+    template <typename T> T* control(const char* name) const {
+        return test::FindControl<T>(form.get(), name);
+    }
+    QString summary() const { return control<QLabel>("PlanSummary")->text(); }
+    QString counts() const { return control<QLabel>("PlanCounts")->text(); }
+    QPushButton* write() const { return control<QPushButton>("WriteCmd"); }
+};
+
+} // namespace
+
+TEST(WriteToMediumForm, FirstDestination_rememberedElseRemovableElseNone_neverTheProgramsFolder) {
+    struct Case {
+        const char* what;
+        bool removable;
+        QString remembered; // below the stick, or the program's folder when empty
+        QString expected;   // below the stick, or none
+    };
+    const std::vector<Case> cases = {
+        {"a removable medium is mounted", true, QString(), QStringLiteral("/")},
+        {"none is mounted", false, QString(), QString()},
+        {"the place remembered with Copy to...", false, QStringLiteral("/player"), QStringLiteral("/player")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        PublishCase p;
+        QDir().mkpath(p.stick + QStringLiteral("/player"));
+        p.t.volumes.list[1].removable = c.removable;
+        if (!c.remembered.isEmpty())
+            p.t.state.copyDir = fromQt(p.stick + c.remembered);
+        p.open();
+        auto* text = p.control<QLineEdit>("PublishText");
+        if (c.expected.isEmpty()) {
+            EXPECT_EQ(text->text(), QString());
+            EXPECT_FALSE(p.write()->isEnabled());
+            EXPECT_EQ(p.summary(), QStringLiteral("Choose the medium to write to."));
+            EXPECT_EQ(p.settings.destination, "");
+            // Picking the drive chooses it.
+            QSignalSpy shown(p.form.get(), &WriteToMediumForm::planShown);
+            auto* drive = p.control<QComboBox>("PublishDrive");
+            drive->setCurrentIndex(drive->findText(p.stick));
+            ASSERT_TRUE(shown.wait(10000));
+        }
+        const QString chosen =
+            QDir::cleanPath(p.stick + (c.expected.isEmpty() ? QStringLiteral("/") : c.expected));
+        EXPECT_EQ(text->text(), chosen);
+        EXPECT_TRUE(p.write()->isEnabled());
+        EXPECT_EQ(p.settings.destination, fromQt(chosen + QLatin1Char('/')));
+        // Copy to... starts from the same place.
+        EXPECT_EQ(p.t.state.copyDir, fromQt(chosen));
+        EXPECT_EQ(p.t.state.copyDrive, fromQt(p.stick));
+    }
+}
+
+TEST(WriteToMediumForm, DriveThatNeverAnswersIsLeftOutAndNamed_theDialogTakesInputMeanwhile) {
+    PublishCase p;
+    const QString stuck = p.app + QStringLiteral("/stuck");
+    QDir().mkpath(stuck);
+    p.t.volumes.list.insert(p.t.volumes.list.begin() + 1, {stuck, QStringLiteral("fuse.sshfs"), true});
+    p.t.volumes.hanging = QStringList{stuck};
+    p.open(false);
+    EXPECT_FALSE(p.form->settled());
+    // The window repaints and takes keys while the stuck drive is waited for.
+    p.form->repaint();
+    auto* check = p.control<QCheckBox>("RemoveUnusedCheck");
+    check->setFocus();
+    QTest::keyClick(check, Qt::Key_Space);
+    EXPECT_TRUE(check->isChecked());
+    QTest::keyClick(check, Qt::Key_Space);
+
+    waitSettled(*p.form);
+    auto* drive = p.control<QComboBox>("PublishDrive");
+    EXPECT_EQ(drive->findText(stuck), -1);
+    EXPECT_EQ(drive->currentText(), p.stick);
+    auto* note = p.control<QLabel>("NotAnsweringLabel");
+    EXPECT_TRUE(note->isVisible());
+    EXPECT_EQ(note->text(), QStringLiteral("Not answering, left out: ") + stuck);
+    EXPECT_EQ(p.counts(), QStringLiteral("3 copy"));
+
+    p.write()->click();
+    ASSERT_EQ(p.t.prompts.messages().size(), 1);
+    EXPECT_TRUE(p.t.prompts.messages()[0].startsWith(QStringLiteral("Written to the player medium.")));
+    EXPECT_EQ(readAll(p.stick + QStringLiteral("/C.MP3")), QByteArray(100000, 'C'));
+}
+
+TEST(WriteToMediumForm, CountsAboveTheTableAndASummaryThatSaysWhatChanges) {
+    PublishCase p;
+    p.open();
+    EXPECT_EQ(p.counts(), QStringLiteral("3 copy"));
+    p.write()->click();
+    waitSettled(*p.form);
+    EXPECT_EQ(p.counts(), QStringLiteral("3 keep"));
+    EXPECT_EQ(p.summary(),
+              QStringLiteral("Nothing to write: the medium already holds this schedule and its files."));
+    p.form.reset();
+
+    // Another play count: only the schedule file changes.
+    p.t.state.schedule.basicEntries[0].playTimes = 2;
+    p.open();
+    EXPECT_EQ(p.counts(), QStringLiteral("3 keep"));
+    EXPECT_EQ(p.summary(), QStringLiteral("Only the schedule file changes."));
+    p.form.reset();
+
+    writeAll(p.media + QStringLiteral("/B.MP3"), QByteArray(120000, 'b'));
+    p.open();
+    EXPECT_EQ(p.counts(), QStringLiteral("2 keep, 1 replace"));
+    EXPECT_TRUE(p.summary().startsWith(QStringLiteral("117.2 KiB to write"))) << p.summary().toStdString();
+}
+
+TEST(WriteToMediumForm, PlanColumnsKeepTheirHeadingsAndTheActionInViewWhenTheDestinationChanges) {
+    PublishCase p;
+    const QString deep = p.app + QStringLiteral("/a-media-folder-with-a-rather-long-name/and-deeper-still");
+    QDir().mkpath(deep);
+    writeAll(deep + QStringLiteral("/D.MP3"), QByteArray(10, 'd'));
+    p.settings.mediaDirs = {fromQt(p.media + QLatin1Char('/')), fromQt(deep + QLatin1Char('/'))};
+    p.t.state.schedule.basicEntries.push_back(entry("D.MP3"));
+    ++p.t.state.schedule.basicCount;
+    p.open();
+    auto* table = p.control<QTableWidget>("PlanTable");
+    for (const QString& where : {p.stick, p.app}) {
+        SCOPED_TRACE(where.toStdString());
+        if (where != p.stick) {
+            QSignalSpy shown(p.form.get(), &WriteToMediumForm::planShown);
+            auto* dir = p.control<DirectoryList>("PublishDir");
+            dir->setPath(where, QStringLiteral("/"));
+            ASSERT_TRUE(shown.wait(10000));
+        }
+        QHeaderView* header = table->horizontalHeader();
+        int used = 0;
+        for (int c = 0; c < 3; ++c) {
+            EXPECT_GE(header->sectionSize(c), header->sectionSizeHint(c)) << c;
+            used += header->sectionSize(c);
+        }
+        EXPECT_LT(used, table->viewport()->width());
+    }
+}
+
+TEST(WriteToMediumForm, CancelAfterAReplacement_theRealReportSaysWhatIsOnTheMediumNow) {
+    PublishCase p;
+    for (const char* name : {"A.MP3", "B.MP3", "C.MP3"})
+        writeAll(p.stick + QLatin1Char('/') + QLatin1String(name), QByteArray(50000, 'x'));
+    WriteToMediumForm& form = p.open(true, true);
+    EXPECT_EQ(form.findChild<QLabel*>(QStringLiteral("PlanCounts"))->text(), QStringLiteral("3 replace"));
+
+    // A.MP3 is written and read back whole; the write stops inside B.MP3, and Cancel is pressed there.
+    test::GatedIo io;
+    io.stopAfter = 250000;
+    form.setFileIo(io);
+    auto* cancel = form.findChild<QPushButton*>(QStringLiteral("CancelWriteCmd"));
+    std::function<void()> cancelWhenStopped = [&] {
+        if (!io.stopped)
+            return QTimer::singleShot(10, qApp, cancelWhenStopped);
+        EXPECT_TRUE(cancel->isEnabled());
+        cancel->click();
+        io.release();
+    };
+    QTimer::singleShot(0, qApp, cancelWhenStopped);
+    QString report;
+    whenShown<QMessageBox>(&form, [&](QMessageBox* box) {
+        report = box->text();
+        box->button(QMessageBox::Ok)->click();
+    });
+    form.findChild<QPushButton*>(QStringLiteral("WriteCmd"))->click();
+
+    EXPECT_EQ(report,
+              QStringLiteral("Write cancelled.\n"
+                             "Copied 0, replaced 1, kept 0, missing 0.\n"
+                             "1 files were replaced with their new versions; the schedule file was not "
+                             "written; the player still reads the old schedule."));
+    EXPECT_EQ(readAll(p.stick + QStringLiteral("/A.MP3")), QByteArray(100000, 'A'));
+    EXPECT_EQ(readAll(p.stick + QStringLiteral("/B.MP3")), QByteArray(50000, 'x'));
+    EXPECT_EQ(QDir(p.stick).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+              (QStringList{QStringLiteral("A.MP3"), QStringLiteral("B.MP3"), QStringLiteral("C.MP3")}));
+}
+
+TEST(WriteToMediumForm, RemovingUnusedFiles_listedInTheRealQuestion_onlyAfterYes) {
+    PublishCase p({QStringLiteral("A.MP3")});
+    writeAll(p.stick + QStringLiteral("/OLD.MP3"), QByteArray("old"));
+    writeAll(p.stick + QStringLiteral("/GONE.JPG"), QByteArray("gone"));
+    WriteToMediumForm& form = p.open(true, true);
+    auto* counts = form.findChild<QLabel*>(QStringLiteral("PlanCounts"));
+    auto* check = form.findChild<QCheckBox*>(QStringLiteral("RemoveUnusedCheck"));
+    auto* write = form.findChild<QPushButton*>(QStringLiteral("WriteCmd"));
+    EXPECT_EQ(counts->text(), QStringLiteral("1 copy"));
+    EXPECT_EQ(check->text(), QStringLiteral("Remove files the schedule no longer uses"));
+
+    QSignalSpy shown(&form, &WriteToMediumForm::planShown);
+    check->click();
+    ASSERT_TRUE(shown.wait(10000));
+    EXPECT_EQ(counts->text(), QStringLiteral("1 copy, 2 remove"));
+    auto* table = form.findChild<QTableWidget*>(QStringLiteral("PlanTable"));
+    EXPECT_EQ(column(table, 2),
+              (QStringList{QStringLiteral("Remove"), QStringLiteral("Remove"), QStringLiteral("Copy")}));
+
+    const QString question = QStringLiteral("These files on the medium are not used by the schedule:\n"
+                                            "GONE.JPG\nOLD.MP3\nRemove them from the medium?");
+    for (const bool yes : {false, true}) {
+        SCOPED_TRACE(yes);
+        QStringList seen;
+        whenShown<QMessageBox>(&form, [&](QMessageBox* box) {
+            seen << box->text();
+            box->button(yes ? QMessageBox::Yes : QMessageBox::No)->click();
+            if (yes)
+                whenShown<QMessageBox>(&form, [&](QMessageBox* report) {
+                    seen << report->text();
+                    report->button(QMessageBox::Ok)->click();
+                });
+        });
+        write->click();
+        ASSERT_FALSE(seen.isEmpty());
+        EXPECT_EQ(seen[0], question);
+        if (!yes) {
+            EXPECT_EQ(seen.size(), 1);
+            EXPECT_TRUE(QFile::exists(p.stick + QStringLiteral("/OLD.MP3")));
+            EXPECT_FALSE(QFile::exists(p.stick + QStringLiteral("/A.MP3")));
+            continue;
+        }
+        ASSERT_EQ(seen.size(), 2);
+        EXPECT_EQ(seen[1], QStringLiteral("Written to the player medium.\n"
+                                          "Copied 1, replaced 0, kept 0, removed 2, missing 0.\n"
+                                          "The schedule file was written."));
+        EXPECT_EQ(QDir(p.stick).entryList(QDir::Files, QDir::Name),
+                  (QStringList{QStringLiteral("A.MP3"), QStringLiteral("velmo.vlm")}));
+    }
+}
+
+TEST(WriteToMediumForm, TerminationSignalDuringTheWrite_cancelsSilentlyAndClosesWithTheMediumConsistent) {
+    PublishCase p;
+    p.open();
+    test::GatedIo io;
+    io.stopAfter = 150000; // inside A.MP3
+    p.form->setFileIo(io);
+    // As the program does on a termination signal; the write waits on the medium until then.
+    const TerminationSignals terminationSignals([&io] {
+        QApplication::closeAllWindows();
+        io.release();
+    });
+    std::function<void()> signalWhenStopped = [&] {
+        if (!io.stopped)
+            return QTimer::singleShot(10, qApp, signalWhenStopped);
+        ASSERT_EQ(::raise(SIGTERM), 0);
+    };
+    QTimer::singleShot(0, qApp, signalWhenStopped);
+
+    p.write()->click();
+
+    EXPECT_FALSE(p.form->isVisible());
+    EXPECT_EQ(p.form->result(), QDialog::Rejected);
+    EXPECT_TRUE(p.t.prompts.shown.empty());
+    // Nothing half-written, and no schedule naming a file that is not there.
+    EXPECT_EQ(QDir(p.stick).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+TEST(WriteToMediumForm, NoMediaFolderCanBeRead_refusedWithTheReasonAndNothingWritten) {
+    PublishCase p;
+    p.settings.mediaDirs = {fromQt(p.app + QStringLiteral("/medai/"))};
+    p.open();
+    EXPECT_TRUE(p.summary().startsWith(QStringLiteral("Cannot write here: no media folder can be read: ") +
+                                       p.app + QStringLiteral("/medai/")))
+        << p.summary().toStdString();
+    EXPECT_FALSE(p.write()->isEnabled());
+    EXPECT_EQ(QDir(p.stick).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+TEST(WriteToMediumForm, NearlyFullMedium_asksOnceNamingTheFile_noMeansNothingWritten_yesReplacesIt) {
+    PublishCase p({QStringLiteral("BIG.MP3")});
+    // A 4 MiB medium in a mount namespace of this thread's own (and of the workers it starts).
+    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+        GTEST_SKIP() << "no private mount namespace";
+    if (::mount("velmo-test", p.stick.toLocal8Bit().constData(), "tmpfs", 0, "size=4m") != 0)
+        GTEST_SKIP() << "cannot mount tmpfs: " << std::strerror(errno);
+    struct Unmount {
+        QString at;
+        ~Unmount() { ::umount2(at.toLocal8Bit().constData(), MNT_DETACH); }
+    } unmount{p.stick};
+    writeAll(p.stick + QStringLiteral("/BIG.MP3"), QByteArray(2000000, 'o'));
+    writeAll(p.stick + QStringLiteral("/FILL.DAT"), QByteArray(1000000, 'f'));
+    writeAll(p.media + QStringLiteral("/BIG.MP3"), QByteArray(2100000, 'n'));
+    const QString question = QStringLiteral("The medium is nearly full: the old copies of these files have "
+                                            "to be removed before their new versions "
+                                            "are written:\nBIG.MP3\nUntil the write is complete, the "
+                                            "medium's schedule leaves them out. Remove the "
+                                            "old copies first?");
+
+    const auto shown = [&p] {
+        QStringList texts;
+        for (const auto& one : p.t.prompts.shown)
+            texts << one.text;
+        return texts;
+    };
+    p.open();
+    EXPECT_EQ(p.counts(), QStringLiteral("1 replace"));
+    ASSERT_TRUE(p.write()->isEnabled()) << p.summary().toStdString();
+
+    p.t.prompts.answers = {false};
+    p.write()->click();
+    EXPECT_EQ(
+        shown(),
+        (QStringList{question, QStringLiteral("Nothing was written: the new versions fit on the medium only "
+                                              "after their old copies are removed.")}));
+    EXPECT_EQ(readAll(p.stick + QStringLiteral("/BIG.MP3")), QByteArray(2000000, 'o'));
+    EXPECT_FALSE(QFile::exists(p.stick + QStringLiteral("/velmo.vlm")));
+
+    p.t.prompts.shown.clear();
+    p.t.prompts.answers = {true};
+    p.write()->click();
+    ASSERT_EQ(shown().size(), 2);
+    EXPECT_EQ(shown()[0], question);
+    EXPECT_TRUE(shown()[1].startsWith(QStringLiteral("Written to the player medium.")))
+        << shown()[1].toStdString();
+    EXPECT_EQ(readAll(p.stick + QStringLiteral("/BIG.MP3")), QByteArray(2100000, 'n'));
+    EXPECT_TRUE(QFile::exists(p.stick + QStringLiteral("/velmo.vlm")));
 }

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QObject>
+#include <QPointer>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <thread>
+
+namespace velmo {
+
+// Runs `work` on a thread of its own and hands its answer to `done` on the receiver's thread, or
+// nothing once `deadline` has passed first. A call that never returns costs only its thread; nothing
+// is delivered once the receiver is gone.
+void RunWithDeadline(std::function<bool()> work, std::chrono::milliseconds deadline, QObject* receiver,
+                     std::function<void(std::optional<bool>)> done);
+
+// Runs `work` on a thread of its own and returns when it is done, handling the window's events
+// meanwhile, so it repaints and takes input (Cancel) throughout.
+void RunOffThread(std::function<void()> work);
+
+// Runs `work` on a thread of its own and hands its result to `done` on the receiver's thread, unless
+// the receiver is gone by then. `work` owns copies of all it needs.
+template <typename T>
+void RunInBackground(std::function<T()> work, QObject* receiver, std::function<void(T)> done) {
+    const QPointer<QObject> guard(receiver);
+    std::thread([work = std::move(work), done = std::move(done), guard]() mutable {
+        auto result = std::make_shared<T>(work());
+        QMetaObject::invokeMethod(
+            qApp,
+            [done, guard, result] {
+                if (guard)
+                    done(std::move(*result));
+            },
+            Qt::QueuedConnection);
+    }).detach();
+}
+
+} // namespace velmo

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "model/file_io.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <mutex>
+
+namespace velmo::test {
+
+// File calls that stop, once `stopAfter` bytes have been read, until the test lets them go on: the
+// work then hangs in the middle, as on a slow medium, while the window's thread goes on.
+class GatedIo final : public FileIo {
+public:
+    std::size_t stopAfter = 0;
+    std::atomic<bool> stopped{false}; // the work is waiting
+
+    ssize_t read(int fd, void* buffer, std::size_t size) override {
+        const ssize_t n = FileIo::read(fd, buffer, size);
+        read_ += n > 0 ? static_cast<std::size_t>(n) : 0;
+        if (read_ >= stopAfter && !released_) {
+            std::unique_lock<std::mutex> lock(mutex_);
+            stopped = true;
+            changed_.wait(lock, [this] { return released_; });
+        }
+        return n;
+    }
+    void release() {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        released_ = true;
+        changed_.notify_all();
+    }
+    ~GatedIo() override { release(); }
+
+private:
+    std::size_t read_ = 0;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool released_ = false;
+};
+
+} // namespace velmo::test
