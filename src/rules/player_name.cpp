@@ -90,7 +90,9 @@ std::optional<std::string> MakePlayerName(std::string_view fileName,
 
 std::string PlayerNameVariant(const std::string& playerName, int n) {
     const FileNameParts parts = SplitFileName(playerName);
-    const std::string suffix = "-" + std::to_string(n);
+    // Appended, not "-" + std::string: GCC 12 at -O3 reports a false -Wrestrict for that form.
+    std::string suffix(1, '-');
+    suffix += std::to_string(n);
     std::string base = parts.base;
     if (base.size() + suffix.size() > kPlayerNameBaseLimit)
         base.resize(kPlayerNameBaseLimit - suffix.size());
