@@ -57,6 +57,7 @@ MediaReason unreadable() {
     return {TextId::MsgMediaUnreadable, {std::strerror(errno)}};
 }
 
+#ifdef VELMO_HAVE_MEDIA_LIBRARIES
 // The first bytes of a file, up to limit.
 bool readHead(const std::string& path, std::size_t limit, std::string& bytes) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
@@ -68,7 +69,6 @@ bool readHead(const std::string& path, std::size_t limit, std::string& bytes) {
     return true;
 }
 
-#ifdef VELMO_HAVE_MEDIA_LIBRARIES
 void readJpegFacts(const std::string& path, MediaFacts& facts) {
     std::string head;
     if (!readHead(path, kJpegHeaderReadLimit, head)) {

@@ -5,6 +5,10 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#ifdef _WIN32
+struct velmo_stat;
+#endif
+
 namespace velmo {
 
 // The system calls the core's writers use, behind one seam so tests can make any step fail.
@@ -16,7 +20,13 @@ public:
     virtual ssize_t write(int fd, const void* buffer, std::size_t size);
     virtual int fsync(int fd);
     virtual int close(int fd);
+#ifdef _WIN32
+    // Spelled as the Qt-free core's forced compat header renames it, so that Qt code, which never
+    // sees that header, derives from the same class.
+    virtual int velmo_fstat(int fd, struct velmo_stat& info);
+#else
     virtual int fstat(int fd, struct stat& info);
+#endif
     virtual int rename(const std::string& from, const std::string& to);
     virtual int unlink(const std::string& path);
     // Drops the cached pages of a file so the next read comes from the medium.

@@ -203,7 +203,12 @@ PublishReport CarryOutPublish(const PublishPlan& plan, const Schedule& schedule,
     }
     // The directory is opened once and everything is done inside it: a medium unmounted part way
     // cannot turn the rest of the write into files in the bare mount point on another disk.
+#ifdef _WIN32
+    // Only the compat open gives a handle on a directory.
+    const Descriptor dir(::velmo_open(plan.destination.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
+#else
     const Descriptor dir(::open(plan.destination.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+#endif
     struct stat opened {};
     if (dir.get() < 0 || ::fstat(dir.get(), &opened) != 0) {
         report.failures.push_back({plan.destination, "cannot open the destination: " + errnoText()});

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <string>
@@ -291,9 +292,81 @@ int dirfd(DIR*) {
     return -1;
 }
 
-int fstatat(int, const char*, struct velmo_stat*, int) {
-    errno = ENOSYS;
-    return -1;
+namespace {
+
+// The path of an entry of the directory dirFd holds, or false with errno.
+bool pathAt(int dirFd, const char* name, std::string& path) {
+    if (dirFd == AT_FDCWD) {
+        path = name;
+        return true;
+    }
+    if (dirFd < 0) {
+        errno = ENOSYS;
+        return false;
+    }
+    const HANDLE handle = handleOf(dirFd);
+    if (handle == INVALID_HANDLE_VALUE) {
+        errno = EBADF;
+        return false;
+    }
+    std::wstring dir(MAX_PATH, L'\0');
+    DWORD length = GetFinalPathNameByHandleW(handle, dir.data(), static_cast<DWORD>(dir.size()), 0);
+    if (length >= dir.size()) {
+        dir.resize(length + 1);
+        length = GetFinalPathNameByHandleW(handle, dir.data(), static_cast<DWORD>(dir.size()), 0);
+    }
+    if (length == 0 || length >= dir.size()) {
+        failWith(GetLastError());
+        return false;
+    }
+    dir.resize(length);
+    if (dir.back() != L'\\')
+        dir += L'\\';
+    path = velmo_utf8(dir.c_str()) + name;
+    return true;
+}
+
+} // namespace
+
+int fstatat(int dirFd, const char* name, struct velmo_stat* info, int) {
+    std::string path;
+    return pathAt(dirFd, name, path) ? velmo_stat(path.c_str(), info) : -1;
+}
+
+int openat(int dirFd, const char* name, int flags, int mode) {
+    std::string path;
+    return pathAt(dirFd, name, path) ? velmo_open(path.c_str(), flags, mode) : -1;
+}
+
+int unlinkat(int dirFd, const char* name, int) {
+    std::string path;
+    if (!pathAt(dirFd, name, path))
+        return -1;
+    return DeleteFileW(velmo_wide(path.c_str()).c_str()) ? 0 : failWith(GetLastError());
+}
+
+char* realpath(const char* path, char* resolved) {
+    const std::wstring wide = velmo_wide(path);
+    wchar_t* full = _wfullpath(nullptr, wide.c_str(), 0);
+    if (full == nullptr) {
+        errno = ENOENT;
+        return nullptr;
+    }
+    const DWORD attributes = GetFileAttributesW(full);
+    const std::string utf8 = velmo_utf8(full);
+    std::free(full);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        failWith(GetLastError());
+        return nullptr;
+    }
+    if (resolved == nullptr)
+        return _strdup(utf8.c_str());
+    if (utf8.size() >= MAX_PATH) {
+        errno = ENAMETOOLONG;
+        return nullptr;
+    }
+    std::memcpy(resolved, utf8.c_str(), utf8.size() + 1);
+    return resolved;
 }
 
 ssize_t readlink(const char*, char*, std::size_t) {

@@ -68,7 +68,15 @@ int velmo_open(const char* path, int flags, int mode);
 
 int fsync(int fd);
 int fchmod(int fd, unsigned int mode);
+// The *at calls work through the path of the directory a descriptor holds (links are not followed
+// on Windows anyway); a dirFd of -1, a listing's, has no path and fails with ENOSYS.
+#define AT_FDCWD (-100)
+#define AT_SYMLINK_NOFOLLOW 0x100
 int fstatat(int dirFd, const char* name, struct velmo_stat* info, int flags);
+int openat(int dirFd, const char* name, int flags, int mode);
+int unlinkat(int dirFd, const char* name, int flags);
+// The absolute form of an existing path (malloc'ed), or null with errno.
+char* realpath(const char* path, char* resolved);
 ssize_t readlink(const char* path, char* buffer, std::size_t size);
 struct tm* localtime_r(const std::time_t* time, struct tm* result);
 

@@ -1,4 +1,3 @@
-#ifndef _WIN32
 #include "single_instance.h"
 
 #include <QDir>
@@ -8,14 +7,19 @@
 #include <QLocalSocket>
 #include <QStandardPaths>
 
+// The lock itself is single_instance_win.cpp's on Windows; the hand-over below serves both.
+#ifndef _WIN32
 #include <cerrno>
 #include <fcntl.h>
 #include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace velmo {
+
+#ifndef _WIN32
 
 namespace {
 
@@ -142,6 +146,7 @@ bool SingleInstanceLock::tryLock() {
         ::close(fd);
     return !running;
 }
+#endif
 
 // ---------------------------------------------------------------------------------------------
 // Hand-over from a second start
@@ -249,4 +254,3 @@ bool InstanceHandOver::send(const QString& directory, const QString& file, int t
 }
 
 } // namespace velmo
-#endif
