@@ -839,6 +839,12 @@ bool MainForm::CheckScheduleSavable() {
     if (const std::optional<std::string> refusal =
             ScheduleSaveRefusal(document_->schedule(), context_.texts)) {
         context_.prompts.message(this, toQt(*refusal));
+        // The message names no place a user can find at a glance; the list and the status bar do.
+        if (const int empty = FirstAdvanceWithoutFiles(document_->schedule()); empty >= 0) {
+            AdvanceList->setCurrentRow(empty);
+            AdvanceList->setFocus();
+            statusBar()->showMessage(screenText(context_.texts, TextId::MsgAdvanceHasNoFiles).arg(empty + 1));
+        }
         return false;
     }
     return true;

@@ -15,6 +15,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QStatusBar>
 #include <QTest>
 #include <QUrl>
 
@@ -337,6 +338,29 @@ TEST_F(EditsTest, NewOpenExitClose_eachWithSaveDiscardAndCancel) {
                 EXPECT_EQ(closed, goesOn);
             }
         }
+    }
+}
+
+// The refusal's words stay; the list and the status bar show which period it means.
+TEST_F(EditsTest, SaveRefusedForAnEmptyPeriod_periodSelectedAndNamedInTheStatusBar) {
+    Schedule s = threeBasicTwoAdvance();
+    AddAdvance(s, MakeAdvance(9, 3, 4, 2, 0));
+    std::swap(s.advanceEntries[1], s.advanceEntries[2]); // advance 2 is the one without files
+    for (const char* save : {"SaveCmd", "SaveAsCmd"}) {
+        SCOPED_TRACE(save);
+        form.reset();
+        tc.prompts.shown.clear();
+        startOn(s);
+        list("AdvanceList")->setCurrentRow(0);
+        click(save);
+        EXPECT_EQ(shownMessages(),
+                  QStringList({QStringLiteral("No any schedule file in advance schedule! Can't "
+                                              "Save!2 !\r\n") +
+                               QString(25, QLatin1Char(' ')) + QStringLiteral("Can't save!")}));
+        EXPECT_EQ(list("AdvanceList")->currentRow(), 1);
+        EXPECT_TRUE(RowSelected(list("AdvanceList"), 1));
+        EXPECT_EQ(form->statusBar()->currentMessage(), QStringLiteral("Advance 2 has no files"));
+        EXPECT_EQ(readBack(app(), "velmo.vlm"), s);
     }
 }
 
