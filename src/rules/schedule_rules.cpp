@@ -117,16 +117,21 @@ std::optional<std::string> ScheduleSaveRefusal(const Schedule& schedule, const S
     const std::string& cantSave = texts.text(TextId::MsgCantSave);
     if (schedule.basicCount == 0 && schedule.advanceCount == 0)
         return texts.text(TextId::MsgNoSchedule) + "\r\n" + cantSave;
-    const int advanceInUse =
-        std::min(static_cast<int>(schedule.advanceCount), static_cast<int>(schedule.advanceEntries.size()));
-    for (int i = 0; i < advanceInUse; ++i) {
-        if (schedule.advanceEntries[i].fileCount == 0)
-            return texts.text(TextId::MsgNoFileInAdvance) + std::to_string(i + 1) + " !\r\n" +
-                   std::string(25, ' ') + cantSave;
-    }
+    if (const int empty = FirstAdvanceWithoutFiles(schedule); empty >= 0)
+        return texts.text(TextId::MsgNoFileInAdvance) + std::to_string(empty + 1) + " !\r\n" +
+               std::string(25, ' ') + cantSave;
     if (!CheckScheduleSize(schedule))
         return texts.text(TextId::MsgTooManySchedules);
     return std::nullopt;
+}
+
+int FirstAdvanceWithoutFiles(const Schedule& schedule) {
+    const int advanceInUse =
+        std::min(static_cast<int>(schedule.advanceCount), static_cast<int>(schedule.advanceEntries.size()));
+    for (int i = 0; i < advanceInUse; ++i)
+        if (schedule.advanceEntries[i].fileCount == 0)
+            return i;
+    return -1;
 }
 
 std::string FreeScheduleName(const std::function<bool(const std::string&)>& taken,

@@ -34,6 +34,8 @@ std::string ApplyScheduleExtension(const std::string& name);
 
 // Why the schedule cannot be saved, in the words of the active screen texts; nothing when it can.
 std::optional<std::string> ScheduleSaveRefusal(const Schedule& schedule, const ScreenTexts& texts);
+// The first advance entry that lists no files, which the save checks refuse; -1 for none.
+int FirstAdvanceWithoutFiles(const Schedule& schedule);
 
 // The first of velmo.vlm, velmo1.vlm, velmo2.vlm, ... for which taken() is false. betweenAttempts
 // runs after each name found taken.

@@ -59,7 +59,11 @@ EditCommands::EditCommands(AppContext& context, ScheduleDocument& document, Wind
         return action;
     };
     subUndo = addAction("subUndo", QKeySequence::keyBindings(QKeySequence::Undo), &EditCommands::undo);
-    subRedo = addAction("subRedo", QKeySequence::keyBindings(QKeySequence::Redo), &EditCommands::redo);
+    // Ctrl+Y as well, wherever the platform's own redo key is another.
+    QList<QKeySequence> redoKeys = QKeySequence::keyBindings(QKeySequence::Redo);
+    if (!redoKeys.contains(QKeySequence(Qt::CTRL | Qt::Key_Y)))
+        redoKeys << QKeySequence(Qt::CTRL | Qt::Key_Y);
+    subRedo = addAction("subRedo", redoKeys, &EditCommands::redo);
     subEdit->addSeparator();
     subCopyEntry =
         addAction("subCopyEntry", QKeySequence::keyBindings(QKeySequence::Copy), &EditCommands::copy);

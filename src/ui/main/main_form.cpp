@@ -38,6 +38,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QStyle>
 #ifndef VELMO_NO_SVG
@@ -373,16 +374,31 @@ void MainForm::connectHandlers() {
     });
     connect(document_, &ScheduleDocument::fileChanged, this, &MainForm::UpdateMainCaption);
 
-    // A double click on a row does what the list's Modify button does, when that button would.
-    const auto modifyOnDoubleClick = [this](ScheduleListView* list, QPushButton* modify) {
-        connect(list, &ScheduleListView::rowActivated, this, [modify] {
-            if (modify->isEnabled())
-                modify->click();
-        });
+    // A double click on a row, and the keys of a list, do what the list's buttons do, when they would.
+    const auto clickIfEnabled = [](QPushButton* button) {
+        if (button->isEnabled())
+            button->click();
     };
-    modifyOnDoubleClick(NormalList, NormalModifyCmd);
-    modifyOnDoubleClick(AdvanceList, AdvanceModifyCmd);
-    modifyOnDoubleClick(DetailList, DetailModifyCmd);
+    const auto listKeys = [this, clickIfEnabled](ScheduleListView* list, QPushButton* modify,
+                                                 QPushButton* remove, QPushButton* up, QPushButton* down) {
+        connect(list, &ScheduleListView::rowActivated, this,
+                [clickIfEnabled, modify] { clickIfEnabled(modify); });
+        const std::array<std::pair<QKeySequence, QPushButton*>, 5> keys = {{
+            {QKeySequence(Qt::Key_Delete), remove},
+            {QKeySequence(Qt::Key_Return), modify},
+            {QKeySequence(Qt::Key_Enter), modify},
+            {QKeySequence(Qt::CTRL | Qt::Key_Up), up},
+            {QKeySequence(Qt::CTRL | Qt::Key_Down), down},
+        }};
+        for (const auto& [key, button] : keys) {
+            auto* shortcut = new QShortcut(key, list, nullptr, nullptr, Qt::WidgetShortcut);
+            connect(shortcut, &QShortcut::activated, button,
+                    [clickIfEnabled, button] { clickIfEnabled(button); });
+        }
+    };
+    listKeys(NormalList, NormalModifyCmd, NormalRemoveCmd, NormalMoveUpCmd, NormalMoveDownCmd);
+    listKeys(AdvanceList, AdvanceModifyCmd, AdvanceRemoveCmd, AdvanceMoveUpCmd, AdvanceMoveDownCmd);
+    listKeys(DetailList, DetailModifyCmd, DetailRemoveCmd, DetailMoveUpCmd, DetailMoveDownCmd);
 
     // Whoever sets the row (a click, a refill, a move, an editor), the details follow.
     connect(AdvanceList, &ScheduleListView::currentRowChanged, this, [this](int) { AdvanceList_Click(); });
@@ -823,6 +839,12 @@ bool MainForm::CheckScheduleSavable() {
     if (const std::optional<std::string> refusal =
             ScheduleSaveRefusal(document_->schedule(), context_.texts)) {
         context_.prompts.message(this, toQt(*refusal));
+        // The message names no place a user can find at a glance; the list and the status bar do.
+        if (const int empty = FirstAdvanceWithoutFiles(document_->schedule()); empty >= 0) {
+            AdvanceList->setCurrentRow(empty);
+            AdvanceList->setFocus();
+            statusBar()->showMessage(screenText(context_.texts, TextId::MsgAdvanceHasNoFiles).arg(empty + 1));
+        }
         return false;
     }
     return true;

@@ -58,6 +58,8 @@ ScheduleOverviewHooks::ScheduleOverviewHooks(AppContext& context, ScheduleDocume
 
     connect(&document_, &ScheduleDocument::changed, this, &ScheduleOverviewHooks::scheduleChanged);
     connect(&document_, &ScheduleDocument::rowsChanged, this, &ScheduleOverviewHooks::rowsChanged);
+    // New, Open, undo and redo make another schedule of it; a notice about a period no longer holds.
+    connect(&document_, &ScheduleDocument::reset, this, [this] { hideNotice(); });
     connect(&document_, &ScheduleDocument::wasSaved, this, &ScheduleOverviewHooks::scheduleSaved);
     connect(media_, &MediaListing::arrived, this, &ScheduleOverviewHooks::showSavedMessage);
 }
@@ -66,8 +68,23 @@ void ScheduleOverviewHooks::rowsChanged(const RowEdit& edit) {
     // Only the advance editor's OK stores an advance entry under these captions.
     if (edit.list == EntryRef::List::Advance &&
         (edit.kind == RowEdit::Kind::Insert || edit.kind == RowEdit::Kind::Replace) &&
-        (edit.label == TextId::TextAdd || edit.label == TextId::TextModify))
+        (edit.label == TextId::TextAdd || edit.label == TextId::TextModify)) {
         advanceEntryStored(edit.row);
+        return;
+    }
+    // Any other change of the period the notice is about (or of where it stands) makes it stale.
+    if (notice_ == nullptr || notice_->isHidden())
+        return;
+    const bool aboutIt = edit.list == EntryRef::List::Advance
+                             ? edit.kind != RowEdit::Kind::Replace || edit.row == noticeEntry_
+                             : edit.list == EntryRef::List::Detail && edit.advance == noticeEntry_;
+    if (aboutIt)
+        hideNotice();
+}
+
+void ScheduleOverviewHooks::hideNotice() {
+    if (notice_ != nullptr)
+        notice_->hide();
 }
 
 ScheduleOverviewHooks::~ScheduleOverviewHooks() = default;

@@ -47,6 +47,7 @@ public:
 private:
     void buildNotice();
     void rowsChanged(const RowEdit& edit);
+    void hideNotice();
     void showSavedMessage();
     void selectEntry(const EntryId& entry);
 

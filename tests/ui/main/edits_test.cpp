@@ -15,6 +15,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QStatusBar>
 #include <QTest>
 #include <QUrl>
 
@@ -228,6 +229,57 @@ TEST_F(EditsTest, Remove_undoneWithCtrlZ_entryBackInItsPlaceAndSelected) {
     EXPECT_EQ(child<QAction>("subRedo")->text(), QStringLiteral("Redo Remove"));
 }
 
+// The keys of a list do what its buttons do, each as one undo step, and Ctrl+Y redoes as Ctrl+Shift+Z does.
+TEST_F(EditsTest, ListKeys_deleteAndCtrlUpDown_oneUndoStepEach_redoneWithCtrlYOrCtrlShiftZ) {
+    struct Case {
+        const char* list;
+        int row;
+        QKeyCombination key;
+        QKeyCombination redo;
+        int selectedAfter;
+    };
+    const QKeyCombination ctrlY = Qt::CTRL | Qt::Key_Y;
+    const QKeyCombination ctrlShiftZ = Qt::CTRL | Qt::SHIFT | Qt::Key_Z;
+    const Case cases[] = {
+        {"NormalList", 1, QKeyCombination(Qt::Key_Delete), ctrlY, 1},
+        {"NormalList", 1, Qt::CTRL | Qt::Key_Up, ctrlShiftZ, 0},
+        {"NormalList", 1, Qt::CTRL | Qt::Key_Down, ctrlY, 2},
+        {"AdvanceList", 0, Qt::CTRL | Qt::Key_Down, ctrlY, 1},
+        {"AdvanceList", 1, QKeyCombination(Qt::Key_Delete), ctrlShiftZ, 0},
+        {"DetailList", 0, Qt::CTRL | Qt::Key_Down, ctrlY, 1},
+    };
+    const auto press = [](QWidget* target, QKeyCombination key) {
+        QTest::keyClick(target, key.key(), key.keyboardModifiers());
+    };
+    startOn(threeBasicTwoAdvance());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.list) + " row " + std::to_string(c.row) + " " +
+                     QKeySequence(c.key).toString().toStdString());
+        if (std::string(c.list) == "DetailList")
+            list("AdvanceList")->setCurrentRow(0);
+        focusRow(c.list, c.row);
+        press(list(c.list), c.key);
+        const Schedule changed = schedule();
+        EXPECT_NE(changed, threeBasicTwoAdvance());
+        EXPECT_EQ(list(c.list)->currentRow(), c.selectedAfter);
+        press(list(c.list), Qt::CTRL | Qt::Key_Z);
+        EXPECT_EQ(schedule(), threeBasicTwoAdvance());
+        press(list(c.list), c.redo);
+        EXPECT_EQ(schedule(), changed);
+        press(list(c.list), Qt::CTRL | Qt::Key_Z);
+        EXPECT_EQ(schedule(), threeBasicTwoAdvance());
+    }
+    // Enter opens the list's editor, as Modify does.
+    focusRow("NormalList", 0);
+    EXPECT_EQ(OpenedDialog([&] { press(list("NormalList"), QKeyCombination(Qt::Key_Enter)); }),
+              QStringLiteral("velmo::ScheduleEditForm"));
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    focusRow("AdvanceList", 0);
+    EXPECT_EQ(OpenedDialog([&] { press(list("AdvanceList"), QKeyCombination(Qt::Key_Return)); }),
+              QStringLiteral("velmo::AdvanceScheduleEditForm"));
+}
+
 TEST_F(EditsTest, ModifiedState_throughSaveUndoPastTheSaveAndRedo) {
     startOn(threeBasicTwoAdvance());
     EXPECT_FALSE(asksBeforeOpen());
@@ -286,6 +338,29 @@ TEST_F(EditsTest, NewOpenExitClose_eachWithSaveDiscardAndCancel) {
                 EXPECT_EQ(closed, goesOn);
             }
         }
+    }
+}
+
+// The refusal's words stay; the list and the status bar show which period it means.
+TEST_F(EditsTest, SaveRefusedForAnEmptyPeriod_periodSelectedAndNamedInTheStatusBar) {
+    Schedule s = threeBasicTwoAdvance();
+    AddAdvance(s, MakeAdvance(9, 3, 4, 2, 0));
+    std::swap(s.advanceEntries[1], s.advanceEntries[2]); // advance 2 is the one without files
+    for (const char* save : {"SaveCmd", "SaveAsCmd"}) {
+        SCOPED_TRACE(save);
+        form.reset();
+        tc.prompts.shown.clear();
+        startOn(s);
+        list("AdvanceList")->setCurrentRow(0);
+        click(save);
+        EXPECT_EQ(shownMessages(),
+                  QStringList({QStringLiteral("No any schedule file in advance schedule! Can't "
+                                              "Save!2 !\r\n") +
+                               QString(25, QLatin1Char(' ')) + QStringLiteral("Can't save!")}));
+        EXPECT_EQ(list("AdvanceList")->currentRow(), 1);
+        EXPECT_TRUE(RowSelected(list("AdvanceList"), 1));
+        EXPECT_EQ(form->statusBar()->currentMessage(), QStringLiteral("Advance 2 has no files"));
+        EXPECT_EQ(readBack(app(), "velmo.vlm"), s);
     }
 }
 
@@ -521,7 +596,9 @@ TEST_F(EditsTest, EditMenu_betweenFileAndHelp_standardShortcuts) {
     EXPECT_EQ(menus,
               QStringList({"&File", "&Edit", "&View", "&Help"})); // the overview's View menu sits before Help
     EXPECT_EQ(child<QAction>("subUndo")->shortcuts(), QKeySequence::keyBindings(QKeySequence::Undo));
-    EXPECT_EQ(child<QAction>("subRedo")->shortcuts(), QKeySequence::keyBindings(QKeySequence::Redo));
+    EXPECT_TRUE(child<QAction>("subRedo")->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_Y)));
+    for (const QKeySequence& key : QKeySequence::keyBindings(QKeySequence::Redo))
+        EXPECT_TRUE(child<QAction>("subRedo")->shortcuts().contains(key)) << key.toString().toStdString();
     EXPECT_EQ(child<QAction>("subCopyEntry")->shortcuts(), QKeySequence::keyBindings(QKeySequence::Copy));
     EXPECT_EQ(child<QAction>("subPasteEntry")->shortcuts(), QKeySequence::keyBindings(QKeySequence::Paste));
     EXPECT_EQ(child<QAction>("subDuplicateEntry")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_D));

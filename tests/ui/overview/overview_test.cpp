@@ -8,6 +8,7 @@
 #include "ui/overview/month_calendar.h"
 #include "ui/overview/overview_hooks.h"
 #include "ui/overview/schedule_overview_form.h"
+#include "ui/platform/prompts.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -228,6 +229,43 @@ TEST_F(OverviewTest, OkOnAnOverlappingEntry_noticeInTheStatusBarOpensTheOverview
     QCoreApplication::processEvents();
     EXPECT_EQ(schedule().advanceEntries[2].startYear, 9);
     EXPECT_TRUE(notice->isHidden());
+}
+
+// A notice about a period goes once that period, or the whole schedule, is another one.
+TEST_F(OverviewTest, NoticeAboutAPeriod_goesWhenThePeriodOrTheScheduleChanges) {
+    const std::vector<std::pair<const char*, std::function<void()>>> changes = {
+        {"remove",
+         [&] {
+             list("AdvanceList")->setCurrentRow(2);
+             form->findChild<QPushButton*>(QStringLiteral("AdvanceRemoveCmd"))->click();
+         }},
+        {"undo", [&] { form->findChild<QAction*>(QStringLiteral("subUndo"))->trigger(); }},
+        {"new",
+         [&] {
+             tc.prompts.choices = {Prompts::Choice::Discard};
+             form->findChild<QPushButton*>(QStringLiteral("NewCmd"))->click();
+         }},
+        {"move",
+         [&] {
+             list("AdvanceList")->setCurrentRow(2);
+             form->findChild<QPushButton*>(QStringLiteral("AdvanceMoveUpCmd"))->click();
+         }},
+    };
+    for (const auto& [name, change] : changes) {
+        SCOPED_TRACE(name);
+        Schedule s;
+        AddBasic(s, MakeFile("LOOP", "MPG", 1, 13));
+        AddAdvance(s, mornings());
+        AddAdvance(s, thursdays());
+        load(s);
+        addDefaultAdvance();
+        auto* notice = form->findChild<QWidget*>(QStringLiteral("OverviewNotice"));
+        ASSERT_NE(notice, nullptr);
+        ASSERT_FALSE(notice->isHidden());
+        change();
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(notice->isHidden());
+    }
 }
 
 TEST_F(OverviewTest, Save_countsTheWarningsInTheStatusBar) {
