@@ -18,17 +18,8 @@ fi
 
 packages=(g++-mingw-w64-x86-64-posix wine wine64 nsis xvfb xauth qt6-base-dev-tools googletest
           libxxhash-dev nlohmann-json3-dev cmake ninja-build)
-missing=()
-for package in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  echo "Installing: ${missing[*]}"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+source scripts/apt-packages.sh
+install_missing_packages "${packages[@]}"
 
 mkdir -p "$build"
 if [ ! -f "$kit/lib/cmake/Qt6/Qt6Config.cmake" ] || [ "$kit_archive" -nt "$kit/lib/cmake/Qt6/Qt6Config.cmake" ]; then

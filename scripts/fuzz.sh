@@ -19,17 +19,8 @@ prefix="${FUZZ_LOG_PREFIX:-}"
 timeout="${FUZZ_TIMEOUT:-25}"
 
 packages=(clang libclang-rt-14-dev cmake ninja-build)
-missing=()
-for package in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  echo "Installing: ${missing[*]}"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+source scripts/apt-packages.sh
+install_missing_packages "${packages[@]}"
 
 # Several runs may share one build directory; only one of them builds at a time.
 mkdir -p "$build" "$logs"

@@ -13,16 +13,5 @@ packages=(
   fonts-dejavu-core shared-mime-info
 )
 
-missing=()
-for package in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
-done
-if [ ${#missing[@]} -eq 0 ]; then
-  exit 0
-fi
-
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
-echo "Installing: ${missing[*]}"
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+source "$(dirname "$0")/apt-packages.sh"
+install_missing_packages "${packages[@]}"
