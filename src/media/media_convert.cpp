@@ -9,7 +9,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <random>
 
 namespace velmo {
@@ -47,24 +46,6 @@ public:
 private:
     std::string path_;
 };
-
-bool sameBytes(const std::string& a, const std::string& b) {
-    std::error_code error;
-    if (std::filesystem::file_size(a, error) != std::filesystem::file_size(b, error) || error)
-        return false;
-    std::ifstream first(a, std::ios::binary);
-    std::ifstream second(b, std::ios::binary);
-    std::string x(1 << 16, '\0');
-    std::string y(1 << 16, '\0');
-    while (first && second) {
-        first.read(x.data(), static_cast<std::streamsize>(x.size()));
-        second.read(y.data(), static_cast<std::streamsize>(y.size()));
-        if (first.gcount() != second.gcount() || x.compare(0, static_cast<std::size_t>(first.gcount()), y, 0,
-                                                           static_cast<std::size_t>(second.gcount())) != 0)
-            return false;
-    }
-    return first.eof() && second.eof();
-}
 
 // The filters that turn a picture upright as its EXIF orientation says.
 std::string uprightFilter(int orientation) {
@@ -252,7 +233,7 @@ ConvertOutcome MakePlayerCopy(const std::string& source, const std::string& targ
             name = tried;
             break;
         }
-        if (sameBytes(candidate, target + *existing)) {
+        if (SameFileContent(candidate, target + *existing)) {
             outcome.name = *existing;
             report(1.0);
             return outcome;

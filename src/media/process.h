@@ -39,4 +39,15 @@ struct ProcessOutcome {
 
 ProcessOutcome RunProcess(const ProcessRequest& request);
 
+// Shared by each system's implementation.
+namespace process_detail {
+// Starts request.argv (never empty) and waits for it as RunProcess says.
+ProcessOutcome SpawnAndWait(const ProcessRequest& request);
+// Keeps what the request asks for of one piece of standard output and, unless the program is
+// already being killed, hands it to onOutput; true when the program is to be cancelled now.
+bool KeepOutput(const ProcessRequest& request, ProcessOutcome& outcome, std::string_view piece, bool killed);
+// Appends to standard error kept so far, keeping only its tail.
+void KeepErrors(std::string& errors, std::string_view piece);
+} // namespace process_detail
+
 } // namespace velmo

@@ -16,8 +16,6 @@ namespace velmo {
 
 namespace {
 
-constexpr std::size_t kErrorTail = 4096;
-
 struct Pipe {
     int read = -1;
     int write = -1;
@@ -52,12 +50,8 @@ std::string signalName(int signal) {
 
 } // namespace
 
-ProcessOutcome RunProcess(const ProcessRequest& request) {
+ProcessOutcome process_detail::SpawnAndWait(const ProcessRequest& request) {
     ProcessOutcome outcome;
-    if (request.argv.empty()) {
-        outcome.error = "no program given";
-        return outcome;
-    }
     Pipe out;
     Pipe err;
     if (!out.open() || !err.open()) {
@@ -124,14 +118,10 @@ ProcessOutcome RunProcess(const ProcessRequest& request) {
             }
             const std::string_view piece(buffer, static_cast<std::size_t>(got));
             if (i == 0) {
-                if (outcome.out.size() < request.maxOutput)
-                    outcome.out.append(piece.substr(0, request.maxOutput - outcome.out.size()));
-                if (request.onOutput && !killed && !request.onOutput(piece))
+                if (process_detail::KeepOutput(request, outcome, piece, killed))
                     kill(ProcessOutcome::Status::Cancelled);
             } else {
-                outcome.err.append(piece);
-                if (outcome.err.size() > kErrorTail)
-                    outcome.err.erase(0, outcome.err.size() - kErrorTail);
+                process_detail::KeepErrors(outcome.err, piece);
             }
         }
     }

@@ -8,8 +8,6 @@ namespace velmo {
 
 namespace {
 
-constexpr std::size_t kErrorTail = 4096;
-
 std::wstring wide(const std::string& text) {
     if (text.empty())
         return {};
@@ -74,12 +72,8 @@ bool drain(HANDLE pipe, std::string& into) {
 
 } // namespace
 
-ProcessOutcome RunProcess(const ProcessRequest& request) {
+ProcessOutcome process_detail::SpawnAndWait(const ProcessRequest& request) {
     ProcessOutcome outcome;
-    if (request.argv.empty()) {
-        outcome.error = "no program given";
-        return outcome;
-    }
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     Handle outRead, outWrite, errRead, errWrite, nul;
     if (!::CreatePipe(&outRead.value, &outWrite.value, &inherit, 0) ||
@@ -123,29 +117,25 @@ ProcessOutcome RunProcess(const ProcessRequest& request) {
     bool killed = false;
     ProcessOutcome::Status killedFor = ProcessOutcome::Status::TimedOut;
     std::string piece;
-    std::string errors;
     for (bool running = true; running;) {
         running = ::WaitForSingleObject(child.value, 20) == WAIT_TIMEOUT;
         piece.clear();
         drain(outRead.value, piece);
         if (!piece.empty()) {
-            if (outcome.out.size() < request.maxOutput)
-                outcome.out.append(piece.substr(0, request.maxOutput - outcome.out.size()));
-            if (request.onOutput && !killed && !request.onOutput(piece)) {
+            if (process_detail::KeepOutput(request, outcome, piece, killed)) {
                 ::TerminateProcess(child.value, 1);
                 killed = true;
                 killedFor = ProcessOutcome::Status::Cancelled;
             }
         }
-        drain(errRead.value, errors);
-        if (errors.size() > kErrorTail)
-            errors.erase(0, errors.size() - kErrorTail);
+        piece.clear();
+        drain(errRead.value, piece);
+        process_detail::KeepErrors(outcome.err, piece);
         if (running && !killed && request.timeoutSeconds > 0 && Clock::now() >= deadline) {
             ::TerminateProcess(child.value, 1);
             killed = true;
         }
     }
-    outcome.err = errors;
     DWORD code = 0;
     ::GetExitCodeProcess(child.value, &code);
     if (killed) {

@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 #include <vector>
 #include <xxhash.h>
 #if defined(__linux__)
@@ -359,6 +360,59 @@ CopyResult CopyMediaFileTo(const std::string& sourcePath, const std::string& des
     if (Result r = writer.commit(); !r)
         return failed(r.reason);
     return {};
+}
+
+bool SameFileContent(const std::string& a, const std::string& b, ContentCompareBuffers& buffers) {
+    const int fa = ::open(a.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fa < 0)
+        return false;
+    const int fb = ::open(b.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fb < 0) {
+        ::close(fa);
+        return false;
+    }
+    std::vector<char>& bufferA = buffers.a;
+    std::vector<char>& bufferB = buffers.b;
+    bool same = true;
+    for (;;) {
+        const ssize_t na = ::read(fa, bufferA.data(), bufferA.size());
+        if (na < 0 && errno == EINTR)
+            continue;
+        if (na < 0) {
+            same = false;
+            break;
+        }
+        ssize_t nb = 0;
+        while (nb < na) {
+            const ssize_t n = ::read(fb, bufferB.data() + nb, static_cast<std::size_t>(na - nb));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            nb += n;
+        }
+        if (nb != na || std::memcmp(bufferA.data(), bufferB.data(), static_cast<std::size_t>(na)) != 0) {
+            same = false;
+            break;
+        }
+        if (na == 0) {
+            char extra;
+            ssize_t tail;
+            do
+                tail = ::read(fb, &extra, 1);
+            while (tail < 0 && errno == EINTR);
+            same = tail == 0;
+            break;
+        }
+    }
+    ::close(fa);
+    ::close(fb);
+    return same;
+}
+
+bool SameFileContent(const std::string& a, const std::string& b) {
+    ContentCompareBuffers buffers;
+    return SameFileContent(a, b, buffers);
 }
 
 } // namespace velmo

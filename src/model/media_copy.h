@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace velmo {
 
@@ -76,6 +77,16 @@ struct CopyOptions {
     // as "not a regular file" instead of followed, so nothing is written outside the medium.
     bool refuseLinks = false;
 };
+
+// Read buffers for comparing files, kept across many comparisons rather than made per file.
+struct ContentCompareBuffers {
+    std::vector<char> a = std::vector<char>(kMediaCopyChunkSize);
+    std::vector<char> b = std::vector<char>(kMediaCopyChunkSize);
+};
+
+// Reads both files whole and compares; false also when either cannot be read.
+bool SameFileContent(const std::string& a, const std::string& b, ContentCompareBuffers& buffers);
+bool SameFileContent(const std::string& a, const std::string& b);
 
 // Copies the regular file sourcePath into destDir under destName, replacing a file of that name (or
 // of that name in other letter case, as a case-insensitive medium would; a link is followed to the

@@ -66,68 +66,13 @@ Medium listMedium(const std::string& directory) {
     return medium;
 }
 
-// Two read buffers for all comparisons of one plan, not two fresh ones per file.
-struct CompareBuffers {
-    std::vector<char> a = std::vector<char>(kMediaCopyChunkSize);
-    std::vector<char> b = std::vector<char>(kMediaCopyChunkSize);
-};
-
-// Reads both files whole and compares; false also when either cannot be read.
-bool sameContent(const std::string& a, const std::string& b, CompareBuffers& buffers) {
-    const int fa = ::open(a.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fa < 0)
-        return false;
-    const int fb = ::open(b.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fb < 0) {
-        ::close(fa);
-        return false;
-    }
-    std::vector<char>& bufferA = buffers.a;
-    std::vector<char>& bufferB = buffers.b;
-    bool same = true;
-    for (;;) {
-        const ssize_t na = ::read(fa, bufferA.data(), bufferA.size());
-        if (na < 0 && errno == EINTR)
-            continue;
-        if (na < 0) {
-            same = false;
-            break;
-        }
-        ssize_t nb = 0;
-        while (nb < na) {
-            const ssize_t n = ::read(fb, bufferB.data() + nb, static_cast<std::size_t>(na - nb));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            nb += n;
-        }
-        if (nb != na || std::memcmp(bufferA.data(), bufferB.data(), static_cast<std::size_t>(na)) != 0) {
-            same = false;
-            break;
-        }
-        if (na == 0) {
-            char extra;
-            ssize_t tail;
-            do
-                tail = ::read(fb, &extra, 1);
-            while (tail < 0 && errno == EINTR);
-            same = tail == 0;
-            break;
-        }
-    }
-    ::close(fa);
-    ::close(fb);
-    return same;
-}
-
 // rsync's quick check, with FAT's coarse clock allowed for there only; or, when asked, the content.
 bool identical(const std::string& source, const FileFacts& sourceFacts, const std::string& medium,
-               const FileFacts& mediumFacts, bool checksum, bool fat, CompareBuffers& buffers) {
+               const FileFacts& mediumFacts, bool checksum, bool fat, ContentCompareBuffers& buffers) {
     if (sourceFacts.size != mediumFacts.size)
         return false;
     if (checksum)
-        return sameContent(source, medium, buffers);
+        return SameFileContent(source, medium, buffers);
     const std::int64_t tolerance = fat ? kFatTimeToleranceNs : 0;
     const std::int64_t difference = sourceFacts.mtimeNs - mediumFacts.mtimeNs;
     return difference <= tolerance && difference >= -tolerance;
@@ -366,7 +311,7 @@ PublishPlan PlanPublish(const Schedule& schedule, const std::vector<std::string>
     if (space)
         plan.fat = space->fat;
 
-    CompareBuffers buffers;
+    ContentCompareBuffers buffers;
     std::set<std::string> named;
     std::vector<PublishItem> items;
     for (const std::string& stored : namesUsed(schedule)) {
@@ -401,7 +346,7 @@ PublishPlan PlanPublish(const Schedule& schedule, const std::vector<std::string>
             }
             const bool sameFile = facts->device == source->device && facts->inode == source->inode;
             if (!sameFile && (facts->size != source->size ||
-                              !sameContent(item.sourcePath(), folder.dir + *found, buffers)))
+                              !SameFileContent(item.sourcePath(), folder.dir + *found, buffers)))
                 item.note = folder.dir + *found + " differs; " + item.sourcePath() + " is used";
         }
         if (const auto other = medium.others.find(upper); other != medium.others.end()) {
