@@ -525,18 +525,13 @@ TEST(CopyForm, HiddenFileOfTheSameNameGetsTheRealOverwriteQuestion) {
     EXPECT_EQ(readAll(c.music + "/.intro.mp3"), QByteArray("old"));
 }
 
-TEST(CopyForm, DriveThatNeverAnswersIsLeftOutAndNamedWhileTheDialogTakesInput) {
-    CopyCase c;
-    const QString stuck = c.app + QStringLiteral("/stuck");
-    QDir().mkpath(stuck);
-    c.t.volumes.list.push_back({stuck, QStringLiteral("fuse.sshfs")});
-    c.t.volumes.hanging = QStringList{stuck};
+// Opens the dialog while the drive at stuck never answers: the dialog repaints and takes keys while
+// it waits, then leaves that drive out and names it.
+void expectStuckDriveLeftOut(CopyCase& c, AppContext& context, const QString& stuck) {
     c.rememberDestination(c.stick, c.music);
-
-    c.form = std::make_unique<CopyForm>(c.t.context, QStringLiteral("Clip.Avi"));
+    c.form = std::make_unique<CopyForm>(context, QStringLiteral("Clip.Avi"));
     c.form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(c.form.get()));
-    // The stuck drive is still being waited for, and the dialog repaints and takes keys meanwhile.
     EXPECT_FALSE(c.form->volumesListed());
     QTest::keyClick(c.CancelCmd(), Qt::Key_Tab);
     c.form->repaint();
@@ -544,11 +539,23 @@ TEST(CopyForm, DriveThatNeverAnswersIsLeftOutAndNamedWhileTheDialogTakesInput) {
     EXPECT_FALSE(note->isVisible());
 
     waitForDrives(*c.form);
-    EXPECT_EQ(c.CopyDrive()->count(), 2);
     EXPECT_EQ(c.CopyDrive()->findText(stuck), -1);
     EXPECT_TRUE(note->isVisible());
-    EXPECT_EQ(note->text(), QStringLiteral("Not answering, left out: ") + stuck);
+    EXPECT_TRUE(note->text().startsWith(QStringLiteral("Not answering, left out: ")))
+        << note->text().toStdString();
+    EXPECT_TRUE(note->text().contains(stuck)) << note->text().toStdString();
     EXPECT_EQ(note->accessibleName(), QStringLiteral("Drives not answering"));
+}
+
+TEST(CopyForm, DriveThatNeverAnswersIsLeftOutAndNamedWhileTheDialogTakesInput) {
+    CopyCase c;
+    const QString stuck = c.app + QStringLiteral("/stuck");
+    QDir().mkpath(stuck);
+    c.t.volumes.list.push_back({stuck, QStringLiteral("fuse.sshfs")});
+    c.t.volumes.hanging = QStringList{stuck};
+
+    expectStuckDriveLeftOut(c, c.t.context, stuck);
+    EXPECT_EQ(c.CopyDrive()->count(), 2);
     c.expectDestination(c.stick, c.music);
 
     c.CopyCmd()->click();
@@ -605,17 +612,6 @@ TEST(CopyForm, RealFuseMountThatNeverAnswersStatfs_isLeftOutAndNamed_theDialogSt
     // The program's own list of the mounted volumes, not a scripted one.
     static SystemVolumeList system;
     AppContext context{c.t.state, c.t.texts, c.t.prompts, c.t.clock, c.t.random, system, c.t.links, {}};
-    c.rememberDestination(c.stick, c.music);
-    c.form = std::make_unique<CopyForm>(context, QStringLiteral("Clip.Avi"));
-    c.form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(c.form.get()));
-    EXPECT_FALSE(c.form->volumesListed());
-    QTest::keyClick(c.CancelCmd(), Qt::Key_Tab);
-    waitForDrives(*c.form);
-
-    EXPECT_EQ(c.CopyDrive()->findText(stuck), -1);
+    expectStuckDriveLeftOut(c, context, stuck);
     EXPECT_NE(c.CopyDrive()->findText(QStringLiteral("/")), -1);
-    auto* note = c.control<QLabel>("NotAnsweringLabel");
-    EXPECT_TRUE(note->isVisible());
-    EXPECT_TRUE(note->text().contains(stuck)) << note->text().toStdString();
 }
