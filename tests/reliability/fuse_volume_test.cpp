@@ -21,15 +21,9 @@ namespace {
 std::string QueryFuseFat(const TempDir& dir) {
     // A server that stops answering would hang the child; this ends it instead.
     ::alarm(20);
-    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
-        return "SKIP: no private mount namespace";
-    const int device = ::open("/dev/fuse", O_RDWR | O_CLOEXEC);
-    if (device < 0)
-        return "SKIP: no /dev/fuse";
-    const std::string options = "fd=" + std::to_string(device) + ",rootmode=40000,user_id=0,group_id=0";
-    if (::mount("velmo-test", dir.path.c_str(), "fuse.fat", MS_NOSUID | MS_NODEV, options.c_str()) != 0)
-        return std::string("SKIP: cannot mount FUSE: ") + std::strerror(errno);
-    std::thread(ServeFuse, device, true).detach();
+    const FuseMount mount(dir.path, "fuse.fat", FuseStuck::Nothing);
+    if (!mount.error().empty())
+        return "SKIP: " + mount.error();
 
     const std::optional<VolumeSpace> space = QueryVolumeSpace(dir.dir());
     if (!space)

@@ -1,14 +1,22 @@
 #pragma once
 
 // The smallest FUSE file system, served from the test itself: an empty root directory on a volume
-// with blocks but none free, or one that never answers when asked for its size (a stuck mount).
+// with blocks but none free, or one that never answers when asked for its size or its listing (a
+// stuck mount).
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <fcntl.h>
+#include <fstream>
 #include <linux/fuse.h>
+#include <sched.h>
+#include <string>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -27,8 +35,11 @@ inline void FuseReplyError(int device, std::uint64_t unique, int error) {
     ::write(device, &header, sizeof header);
 }
 
+// What the server never answers.
+enum class FuseStuck { Nothing, Statfs, Listing };
+
 // Serves requests until the device is closed or the mount goes away.
-inline void ServeFuse(int device, bool answerStatfs) {
+inline void ServeFuse(int device, FuseStuck stuck) {
     std::vector<char> buffer(FUSE_MIN_READ_BUFFER + 65536);
     for (;;) {
         const ssize_t n = ::read(device, buffer.data(), buffer.size());
@@ -53,17 +64,71 @@ inline void ServeFuse(int device, bool answerStatfs) {
             out.attr.nlink = 2;
             FuseReply(device, in.unique, out);
         } else if (in.opcode == FUSE_STATFS) {
-            if (!answerStatfs)
+            if (stuck == FuseStuck::Statfs)
                 continue; // asked, and never answered
             fuse_statfs_out out{};
             out.st.blocks = 1 << 20;
             out.st.bsize = out.st.frsize = 4096;
             out.st.namelen = 255;
             FuseReply(device, in.unique, out);
+        } else if (in.opcode == FUSE_OPENDIR && stuck == FuseStuck::Listing) {
+            continue;
         } else if (in.opcode != FUSE_FORGET && in.opcode != FUSE_BATCH_FORGET) {
             FuseReplyError(device, in.unique, ENOSYS);
         }
     }
 }
+
+// The file system mounted at a directory, in a mount namespace of the calling thread's own (and of
+// the threads it starts). Unmounted with the object, after aborting the connection so that calls
+// still waiting for an answer return.
+class FuseMount {
+public:
+    FuseMount(const std::string& at, const char* type, FuseStuck stuck) : at_(at) {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+            error_ = "no private mount namespace";
+            return;
+        }
+        const int device = ::open("/dev/fuse", O_RDWR | O_CLOEXEC);
+        if (device < 0) {
+            error_ = "no /dev/fuse";
+            return;
+        }
+        const std::string options = "fd=" + std::to_string(device) + ",rootmode=40000,user_id=0,group_id=0";
+        if (::mount("velmo-test", at.c_str(), type, MS_NOSUID | MS_NODEV, options.c_str()) != 0) {
+            error_ = std::string("cannot mount FUSE: ") + std::strerror(errno);
+            ::close(device);
+            return;
+        }
+        std::thread(ServeFuse, device, stuck).detach();
+        struct stat mounted {};
+        if (::stat(at.c_str(), &mounted) != 0) {
+            error_ = "the mount cannot be looked at";
+            return;
+        }
+        device_ = mounted.st_dev;
+        mounted_ = true;
+    }
+    ~FuseMount() {
+        if (!mounted_)
+            return;
+        const std::string control = "/sys/fs/fuse/connections";
+        ::mount("fusectl", control.c_str(), "fusectl", 0, nullptr);
+        std::ofstream(control + "/" + std::to_string(minor(device_)) + "/abort") << "1";
+        ::umount2(at_.c_str(), MNT_DETACH);
+    }
+    FuseMount(const FuseMount&) = delete;
+    FuseMount& operator=(const FuseMount&) = delete;
+
+    // Why it is not mounted (a reason to skip the test); empty once mounted.
+    const std::string& error() const { return error_; }
+
+private:
+    std::string at_;
+    std::string error_;
+    dev_t device_ = 0;
+    bool mounted_ = false;
+};
 
 } // namespace velmo::test

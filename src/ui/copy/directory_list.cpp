@@ -1,5 +1,8 @@
 #include "directory_list.h"
 
+#include "ui/platform/off_thread.h"
+#include "ui/platform/volumes.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -51,11 +54,31 @@ bool DirectoryList::setPath(const QString& path, const QString& top) {
         return false;
     const QString directory = normalized(path);
     const QString root = normalized(top);
-    const QFileInfo info(directory);
-    if (!isAtOrBelow(directory, root) || !info.isDir() || !info.isReadable() || !info.isExecutable())
+    // One listing at a time: the window takes clicks while it waits.
+    if (listing_ || !isAtOrBelow(directory, root))
         return false;
-    const QFileInfoList children =
-        QDir(directory).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+    // A medium that stops answering must not freeze the window: the listing runs on a thread of its
+    // own, and one that takes longer than a volume may is taken as a directory that cannot be listed.
+    struct Listing {
+        bool listed = false;
+        QStringList children;
+    };
+    auto listing = std::make_shared<Listing>();
+    listing_ = true;
+    const bool answered = RunOffThreadWithin(
+        [listing, directory] {
+            const QFileInfo info(directory);
+            if (!info.isDir() || !info.isReadable() || !info.isExecutable())
+                return;
+            for (const QFileInfo& child : QDir(directory).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot,
+                                                                        QDir::Name | QDir::IgnoreCase))
+                listing->children.push_back(normalized(child.absoluteFilePath()));
+            listing->listed = true;
+        },
+        kVolumeAnswerTime);
+    listing_ = false;
+    if (!answered || !listing->listed)
+        return false;
 
     clear();
     const QIcon opened = style()->standardIcon(QStyle::SP_DirOpenIcon);
@@ -81,8 +104,8 @@ bool DirectoryList::setPath(const QString& path, const QString& top) {
     QFont bold = current->font();
     bold.setBold(true);
     current->setFont(bold);
-    for (const QFileInfo& child : children)
-        add(closed, child.fileName(), normalized(child.absoluteFilePath()), depth + 1);
+    for (const QString& child : listing->children)
+        add(closed, QFileInfo(child).fileName(), child, depth + 1);
     setCurrentItem(current);
     scrollToItem(current);
 

@@ -21,7 +21,7 @@ public:
     QString top() const { return top_; }
 
     // Opens `path`, listed below `top`. False, changing nothing, when path is not a directory at or
-    // below top that can be listed.
+    // below top that can be listed, or its medium does not answer in time.
     bool setPath(const QString& path, const QString& top);
 
 signals:
@@ -35,6 +35,7 @@ private:
 
     QString path_;
     QString top_;
+    bool listing_ = false;
 };
 
 } // namespace velmo

@@ -21,6 +21,10 @@ void RunWithDeadline(std::function<bool()> work, std::chrono::milliseconds deadl
 // meanwhile, so it repaints and takes input (Cancel) throughout.
 void RunOffThread(std::function<void()> work);
 
+// As RunOffThread, but stops waiting once `deadline` has passed: true when `work` finished in time.
+// A call that never returns costs only its thread, so `work` must own copies of all it touches.
+bool RunOffThreadWithin(std::function<void()> work, std::chrono::milliseconds deadline);
+
 // Runs `work` on a thread of its own and hands its result to `done` on the receiver's thread, unless
 // the receiver is gone by then. `work` owns copies of all it needs.
 template <typename T>

@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <fcntl.h>
@@ -580,38 +581,34 @@ TEST(CopyForm, RealFuseMountThatNeverAnswersStatfs_isLeftOutAndNamed_theDialogSt
     CopyCase c;
     const QString stuck = c.app + QStringLiteral("/stuck");
     QDir().mkpath(stuck);
-    const QByteArray at = stuck.toLocal8Bit();
-    // In a mount namespace of this thread's own (and of the workers it starts).
-    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
-        GTEST_SKIP() << "no private mount namespace";
-    const int device = ::open("/dev/fuse", O_RDWR | O_CLOEXEC);
-    if (device < 0)
-        GTEST_SKIP() << "no /dev/fuse";
-    const std::string options = "fd=" + std::to_string(device) + ",rootmode=40000,user_id=0,group_id=0";
-    if (::mount("velmo-test", at.constData(), "fuse.stuck", MS_NOSUID | MS_NODEV, options.c_str()) != 0) {
-        ::close(device);
-        GTEST_SKIP() << "cannot mount FUSE: " << std::strerror(errno);
-    }
-    std::thread(test::ServeFuse, device, false).detach();
-    struct stat mounted {};
-    ASSERT_EQ(::stat(at.constData(), &mounted), 0);
-    // Afterwards the connection is aborted, so the call still waiting for an answer returns.
-    struct Abort {
-        QByteArray at;
-        dev_t device;
-        ~Abort() {
-            const QByteArray control = "/sys/fs/fuse/connections";
-            ::mount("fusectl", control.constData(), "fusectl", 0, nullptr);
-            QFile abort(QString::fromLatin1(control) + QStringLiteral("/%1/abort").arg(minor(device)));
-            if (abort.open(QIODevice::WriteOnly))
-                abort.write("1");
-            ::umount2(at.constData(), MNT_DETACH);
-        }
-    } abort{at, mounted.st_dev};
+    const test::FuseMount mount(fromQt(stuck), "fuse.stuck", test::FuseStuck::Statfs);
+    if (!mount.error().empty())
+        GTEST_SKIP() << mount.error();
 
     // The program's own list of the mounted volumes, not a scripted one.
     static SystemVolumeList system;
     AppContext context{c.t.state, c.t.texts, c.t.prompts, c.t.clock, c.t.random, system, c.t.links, {}};
     expectStuckDriveLeftOut(c, context, stuck);
     EXPECT_NE(c.CopyDrive()->findText(QStringLiteral("/")), -1);
+}
+
+TEST(DirectoryList, ADirectoryWhoseMediumNeverAnswersStaysClosedWhileTheWindowRuns) {
+    QTemporaryDir dir;
+    const QString top = QDir(dir.path()).canonicalPath();
+    const QString stuck = top + QStringLiteral("/stuck");
+    QDir().mkpath(stuck);
+    const test::FuseMount mount(fromQt(stuck), "fuse.stuck", test::FuseStuck::Listing);
+    if (!mount.error().empty())
+        GTEST_SKIP() << mount.error();
+
+    DirectoryList list;
+    ASSERT_TRUE(list.setPath(top, top));
+    ASSERT_EQ(list.count(), 2);
+    bool eventsHandled = false;
+    QTimer::singleShot(0, [&] { eventsHandled = true; });
+
+    EXPECT_FALSE(list.setPath(stuck, top));
+    EXPECT_TRUE(eventsHandled);
+    EXPECT_EQ(list.path(), top);
+    EXPECT_EQ(list.count(), 2);
 }
