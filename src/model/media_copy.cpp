@@ -174,6 +174,8 @@ std::optional<VolumeSpace> QueryVolumeSpace(const std::string& directory) {
             space.fat = IsFatMountType(mountTypeOf(directory));
         }
     }
+#elif defined(_WIN32)
+    space.fat = velmo_volume_is_fat(directory.c_str());
 #endif
     return space;
 }

@@ -422,13 +422,22 @@ int sync_file_range(int, off64_t, off64_t, unsigned int) {
 
 int statvfs(const char* path, struct statvfs* info) {
     ULARGE_INTEGER available{}, total{}, free{};
-    if (!GetDiskFreeSpaceExW(velmo_wide(path).c_str(), &available, &total, &free))
+    const std::wstring wide = velmo_wide(path);
+    if (!GetDiskFreeSpaceExW(wide.c_str(), &available, &total, &free))
         return failWith(GetLastError());
+    // Files are given whole clusters; the figures are counted in them, as statvfs counts fragments.
+    unsigned long cluster = 1;
+    wchar_t volume[MAX_PATH + 1] = {};
+    DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
+    if (GetVolumePathNameW(wide.c_str(), volume, MAX_PATH) &&
+        GetDiskFreeSpaceW(volume, &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters) &&
+        sectorsPerCluster * bytesPerSector > 0)
+        cluster = sectorsPerCluster * bytesPerSector;
     *info = {};
-    info->f_bsize = info->f_frsize = 1;
-    info->f_blocks = total.QuadPart;
-    info->f_bfree = free.QuadPart;
-    info->f_bavail = available.QuadPart;
+    info->f_bsize = info->f_frsize = cluster;
+    info->f_blocks = total.QuadPart / cluster;
+    info->f_bfree = free.QuadPart / cluster;
+    info->f_bavail = available.QuadPart / cluster;
     return 0;
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// Free space from GetDiskFreeSpaceExW, in bytes (a fragment of one byte).
+// Free space from GetDiskFreeSpaceExW, counted in the volume's clusters.
 struct statvfs {
     unsigned long long f_bsize;
     unsigned long long f_frsize;
