@@ -1,8 +1,8 @@
 #ifdef _WIN32
 #include "termination_signals.h"
 
+#include <QCoreApplication>
 #include <QMetaObject>
-#include <QPointer>
 
 #include <atomic>
 #include <chrono>
@@ -20,15 +20,17 @@ std::atomic<TerminationSignals*> current{nullptr};
 // console, logging off and shutting down end the process once this returns, so those wait (a few
 // seconds at most, as Windows allows) until the event loop has closed the windows.
 BOOL WINAPI onConsoleEvent(DWORD event) {
-    TerminationSignals* target = current.load();
-    if (target == nullptr)
+    if (current.load() == nullptr)
         return FALSE;
     auto done = std::make_shared<std::promise<void>>();
     std::future<void> closed = done->get_future();
+    // The receiver is looked up again on the window's thread, where it is destroyed, so it cannot go
+    // away between the look-up and the call.
     QMetaObject::invokeMethod(
-        target,
-        [target, done] {
-            target->deliver();
+        qApp,
+        [done] {
+            if (TerminationSignals* target = current.load())
+                target->deliver();
             done->set_value();
         },
         Qt::QueuedConnection);
