@@ -194,17 +194,25 @@ bool IsPlayerMediaFileName(const std::string& name) {
 
 bool DeleteFileInDir(const std::string& directory, const std::string& name) {
     // An empty directory would otherwise turn the name into a path at the file-system root.
-    if (directory.empty() || name.empty())
+    if (directory.empty() || name.empty()) {
+        errno = EINVAL;
         return false;
+    }
     // The file the existence test found, whatever letter case it is stored in.
     const std::string path =
         WithTrailingSeparator(directory) + ExistingFileName(directory, name).value_or(name);
     struct stat info {};
-    if (::lstat(path.c_str(), &info) != 0 || S_ISDIR(info.st_mode))
+    if (::lstat(path.c_str(), &info) != 0)
         return false;
+    if (S_ISDIR(info.st_mode)) {
+        errno = EISDIR;
+        return false;
+    }
     // Root may delete anything, so the read-only rule is checked here rather than left to the system.
-    if (S_ISREG(info.st_mode) && (info.st_mode & S_IWUSR) == 0)
+    if (S_ISREG(info.st_mode) && (info.st_mode & S_IWUSR) == 0) {
+        errno = EACCES;
         return false;
+    }
     return ::unlink(path.c_str()) == 0;
 }
 

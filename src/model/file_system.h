@@ -61,7 +61,7 @@ std::optional<std::vector<std::string>> VisibleNames(const std::string& director
 bool IsPlayerMediaFileName(const std::string& name);
 
 // Deletes directory + name; false when it is missing, read-only (no owner write permission) or
-// cannot be deleted.
+// cannot be deleted, with errno saying which (EACCES for read-only).
 bool DeleteFileInDir(const std::string& directory, const std::string& name);
 
 } // namespace velmo

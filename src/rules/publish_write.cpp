@@ -358,7 +358,7 @@ PublishReport CarryOutPublish(const PublishPlan& plan, const Schedule& schedule,
         if (DeleteFileInDir(workDir, item.mediumName))
             report.removed.push_back(item.name);
         else
-            fail(item.name, "cannot remove: it is read-only or " + errnoText());
+            fail(item.name, "cannot remove: " + errnoText());
     }
     stillThere();
     return report;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
@@ -529,6 +530,7 @@ TEST(PublishPlan, RemoveUnlistedTakesOnlyPlayerMediaAndNeverAMediaFolder) {
     // A read-only file stays, and says so.
     ASSERT_EQ(report.failures.size(), 1u) << reportText(report);
     EXPECT_EQ(report.failures[0].name, "Clip.Vob");
+    EXPECT_EQ(report.failures[0].reason, "cannot remove: " + std::string(std::strerror(EACCES)));
     EXPECT_EQ(visibleNames(m.stick()), (std::vector<std::string>{"Clip.Vob", "KEEP.MP3", "NOEXT", "NOTES.TXT",
                                                                  "other.vlm", "readme.md", "show.vlm"}));
 
