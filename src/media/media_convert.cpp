@@ -115,6 +115,9 @@ struct Conversion {
 
 } // namespace
 
+namespace {
+
+// The ffmpeg arguments between the input and the output of a video copy.
 std::vector<std::string> VideoCopyArguments(TvStandard tv) {
     const bool pal = tv == TvStandard::Pal;
     const std::string width = "720";
@@ -129,6 +132,8 @@ std::vector<std::string> VideoCopyArguments(TvStandard tv) {
     return {"-map", "0:v:0", "-map", "0:a:0?", "-vf", fit,     "-target", pal ? "pal-dvd" : "ntsc-dvd",
             "-c:a", "mp2",   "-b:a", "224k",   "-ar", "48000", "-ac",     "2"};
 }
+
+} // namespace
 
 ConvertOutcome MakePlayerCopy(const std::string& source, const std::string& targetDir,
                               const ConvertOptions& options, const ConvertProgressCallback& progress) {

@@ -42,8 +42,4 @@ ConvertOutcome MakePlayerCopy(const std::string& source, const std::string& targ
                               const ConvertOptions& options = {},
                               const ConvertProgressCallback& progress = {});
 
-// The ffmpeg arguments between the input and the output for each kind of copy, so the benchmark
-// can run the very same command.
-std::vector<std::string> VideoCopyArguments(TvStandard tv);
-
 } // namespace velmo

@@ -127,6 +127,10 @@ MediaFacts ProbeMediaFile(const std::string& path, const MediaProbeOptions& opti
     return facts;
 }
 
+namespace {
+
+// The player name a file gets: its own extension when it plays as it is, else the extension of the
+// copy its kind is converted to (.JPG, .MPG, .MP3).
 std::optional<std::string> PlayerNameFor(const std::string& path, const MediaFacts& facts, bool plays) {
     if (plays || facts.failure)
         return MakePlayerName(path);
@@ -142,6 +146,8 @@ std::optional<std::string> PlayerNameFor(const std::string& path, const MediaFac
     }
     return MakePlayerName(path);
 }
+
+} // namespace
 
 ExaminedMedia ExamineMedia(const std::string& path, const MediaProbeOptions& options) {
     ExaminedMedia out;

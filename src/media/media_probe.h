@@ -36,10 +36,6 @@ struct ExaminedMedia {
     std::optional<std::string> playerName; // the name a player copy gets; none when none can be made
 };
 
-// The player name a file gets: its own extension when it plays as it is, else the extension of the
-// copy its kind is converted to (.JPG, .MPG, .MP3).
-std::optional<std::string> PlayerNameFor(const std::string& path, const MediaFacts& facts, bool plays);
-
 ExaminedMedia ExamineMedia(const std::string& path, const MediaProbeOptions& options = {});
 
 // Results by path, kept while the file's size and modification time stay the same.

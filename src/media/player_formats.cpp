@@ -117,10 +117,6 @@ std::string dotted(const std::vector<std::string>& extensions) {
 
 } // namespace
 
-const std::vector<PlayerFormat>& PlayerFormats() {
-    return kFormats;
-}
-
 const PlayerFormat* PlayerFormatFor(std::string_view extension) {
     const std::string wanted = UpperCase(extension);
     for (const PlayerFormat& format : kFormats)

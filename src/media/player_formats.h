@@ -24,9 +24,6 @@ struct PlayerFormat {
     bool jpegRules = false; // baseline, 8-bit, not CMYK
 };
 
-// The rows, in the order the table in the README lists them.
-const std::vector<PlayerFormat>& PlayerFormats();
-
 // The row for an extension (any letter case, without the dot); null when the player plays none.
 const PlayerFormat* PlayerFormatFor(std::string_view extension);
 

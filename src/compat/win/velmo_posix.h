@@ -33,7 +33,6 @@
 #define S_IFSOCK 0xC000
 #define S_ISLNK(m) (((m)&S_IFMT) == S_IFLNK)
 #define S_ISSOCK(m) (((m)&S_IFMT) == S_IFSOCK)
-#define S_ISCHR_OR_FIFO(m) (S_ISCHR(m) || S_ISFIFO(m))
 
 using nlink_t = unsigned int;
 using blkcnt_t = long long;

@@ -168,7 +168,7 @@ void VolumeScanner::start() {
 }
 
 void VolumeScanner::answered(std::size_t index, std::optional<bool> ready) {
-    answers_[index] = ready.has_value() ? ready : std::optional<bool>();
+    answers_[index] = ready;
     if (!ready)
         scan_.notAnswering << asked_[index].mountPoint;
     if (--pending_ > 0)

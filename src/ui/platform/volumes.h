@@ -67,7 +67,6 @@ public:
     void start();
     // Asks one drive whether it is ready; `done` gets nothing when it does not answer in time.
     void askReady(const QString& mountPoint, std::function<void(std::optional<bool>)> done);
-    bool running() const { return pending_ > 0; }
     const VolumeScan& result() const { return scan_; }
 
 signals:
