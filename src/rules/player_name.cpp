@@ -2,12 +2,17 @@
 
 #include "entry_rules.h"
 #include "model/file_system.h"
+#include "model/schedule.h"
 
 #include <array>
 
 namespace velmo {
 
 namespace {
+
+// The schedule file's fields hold the name.
+constexpr std::size_t kBaseLimit = kFileNameWidth;
+constexpr std::size_t kExtensionLimit = kFileExtWidth;
 
 // U+00C0 to U+017F as the capitals the player's names take; "" for the signs × and ÷.
 constexpr std::array<const char*, 0x180 - 0xC0> kLatinLetters = {
@@ -78,11 +83,11 @@ std::optional<std::string> MakePlayerName(std::string_view fileName,
     const std::string name = PathFileName(std::string(fileName));
     const FileNameParts parts = SplitFileName(name);
     std::string base = trimmedUnderscores(playerCharacters(parts.base));
-    if (base.size() > kPlayerNameBaseLimit)
-        base = trimmedUnderscores(base.substr(0, kPlayerNameBaseLimit));
+    if (base.size() > kBaseLimit)
+        base = trimmedUnderscores(base.substr(0, kBaseLimit));
     std::string ext = trimmedUnderscores(playerCharacters(extension ? *extension : parts.extension));
-    if (ext.size() > kPlayerNameExtensionLimit)
-        ext.resize(kPlayerNameExtensionLimit);
+    if (ext.size() > kExtensionLimit)
+        ext.resize(kExtensionLimit);
     if (base.empty() || ext.empty())
         return std::nullopt;
     return base + "." + ext;
@@ -94,8 +99,8 @@ std::string PlayerNameVariant(const std::string& playerName, int n) {
     std::string suffix(1, '-');
     suffix += std::to_string(n);
     std::string base = parts.base;
-    if (base.size() + suffix.size() > kPlayerNameBaseLimit)
-        base.resize(kPlayerNameBaseLimit - suffix.size());
+    if (base.size() + suffix.size() > kBaseLimit)
+        base.resize(kBaseLimit - suffix.size());
     return base + suffix + "." + parts.extension;
 }
 

@@ -10,9 +10,6 @@
 
 namespace velmo {
 
-inline constexpr std::size_t kPlayerNameBaseLimit = 16;
-inline constexpr std::size_t kPlayerNameExtensionLimit = 4;
-
 // "Croissant Special Offer.jpg" -> "CROISSANT_SPECIA.JPG": the file name (directories dropped) split
 // at its last dot; accents dropped from Latin letters, spaces and other marks made '_' (one for a
 // run), other characters left out, upper-cased and cut to the limits. `extension` (without the

@@ -1,14 +1,13 @@
 #include "schedule_list_view.h"
 
 #include "entry_list_model.h"
-
-#include <QFontDatabase>
+#include "ui/platform/fixed_font.h"
 
 namespace velmo {
 
 ScheduleListView::ScheduleListView(QWidget* parent) : QListView(parent), model_(new EntryListModel(this)) {
     setModel(model_);
-    setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    setFont(FixedPitchFont());
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformItemSizes(true);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
