@@ -154,7 +154,8 @@ bool DirectorySnapshot::contains(const std::string& pattern) const {
 }
 
 std::string WithTrailingSeparator(std::string directory) {
-    if (directory.empty() || directory.back() != kDirSeparator)
+    if (directory.empty() ||
+        std::string_view(kPathSeparators).find(directory.back()) == std::string_view::npos)
         directory += kDirSeparator;
     return directory;
 }
@@ -170,16 +171,15 @@ std::string PathFileName(const std::string& path) {
 }
 
 std::optional<std::vector<std::string>> VisibleNames(const std::string& directory, std::string& error) {
-    DIR* dir = ::opendir(directory.c_str());
-    if (dir == nullptr) {
+    const DirectoryListing listing(directory);
+    if (!listing.get()) {
         error = std::strerror(errno);
         return std::nullopt;
     }
     std::vector<std::string> names;
-    while (const dirent* entry = ::readdir(dir))
+    while (const dirent* entry = ::readdir(listing.get()))
         if (entry->d_name[0] != '.')
             names.emplace_back(entry->d_name);
-    ::closedir(dir);
     std::sort(names.begin(), names.end());
     return names;
 }

@@ -67,12 +67,6 @@ std::string mountTypeOf(const std::string& directory) {
 }
 #endif
 
-std::string withSeparator(std::string directory) {
-    if (!directory.empty() && directory.back() != '/')
-        directory += '/';
-    return directory;
-}
-
 CopyResult failed(std::string why) {
     CopyResult result;
     result.ok = false;
@@ -195,7 +189,7 @@ Result CheckCopyFits(std::uint64_t size, const VolumeSpace& space) {
 }
 
 bool CopyWouldReplace(const std::string& destDir, const std::string& destName) {
-    const std::string destination = withSeparator(destDir);
+    const std::string destination = WithTrailingSeparator(destDir);
     return ExistingFileName(destination, destName).has_value();
 }
 
@@ -203,7 +197,7 @@ CopyResult CopyMediaFile(const std::string& sourceDir, const std::string& name, 
                          const CopyProgressCallback& progress, FileIo& io) {
     if (name.empty() || name.find('/') != std::string::npos)
         return failed("invalid file name: " + name);
-    return CopyMediaFileTo(withSeparator(sourceDir) + name, destDir, name, {}, progress, io);
+    return CopyMediaFileTo(WithTrailingSeparator(sourceDir) + name, destDir, name, {}, progress, io);
 }
 
 CopyResult CopyMediaFileTo(const std::string& sourcePath, const std::string& destDir,
@@ -211,7 +205,7 @@ CopyResult CopyMediaFileTo(const std::string& sourcePath, const std::string& des
                            const CopyProgressCallback& progress, FileIo& io) {
     if (destName.empty() || destName.find('/') != std::string::npos)
         return failed("invalid file name: " + destName);
-    const std::string destination = withSeparator(destDir);
+    const std::string destination = WithTrailingSeparator(destDir);
 
     struct stat destInfo {};
     if (::stat(destination.c_str(), &destInfo) != 0 || !S_ISDIR(destInfo.st_mode))
