@@ -1,5 +1,7 @@
 #include "safe_file.h"
 
+#include "file_system.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -16,33 +18,21 @@ namespace velmo {
 
 namespace {
 
-#ifdef _WIN32
-// Windows takes either separator; a drive's root keeps its own ("C:\\", not "C:").
-constexpr char kSeparators[] = "\\/";
-bool isRootSeparator(const std::string& path, std::size_t slash) {
-    return slash == 0 || (slash == 2 && path[1] == ':');
-}
-#else
-constexpr char kSeparators[] = "/";
-bool isRootSeparator(const std::string&, std::size_t slash) {
-    return slash == 0;
-}
-#endif
-
+// The directory a file is in, as a path to open: "." for a bare name, and without the final
+// separator except at a root ("/", "C:\").
 std::string directoryOf(const std::string& path) {
-    const auto slash = path.find_last_of(kSeparators);
-    if (slash == std::string::npos)
+    std::string directory = PathDirectory(path);
+    if (directory.empty())
         return ".";
-    return isRootSeparator(path, slash) ? path.substr(0, slash + 1) : path.substr(0, slash);
-}
-
-std::string baseNameOf(const std::string& path) {
-    const auto slash = path.find_last_of(kSeparators);
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+    const bool root = directory.size() == 1 || (directory.size() == 3 && directory[1] == ':');
+    if (!root)
+        directory.pop_back();
+    return directory;
 }
 
 Result systemFailure(const std::string& what, const std::string& path) {
-    return Result::failure(what + " " + path + ": " + std::strerror(errno));
+    const int error = errno;
+    return Result::failure(what + " " + path + ": " + std::strerror(error), FailureKindOfErrno(error));
 }
 
 // Some file systems cannot flush a directory at all and say so with EINVAL; there is nothing more to do
@@ -204,15 +194,15 @@ Result AtomicFileWriter::open() {
     // Never more open than the file it replaces, not even for a moment; a new file gets the usual mode.
     const mode_t createMode = targetExists ? (target.st_mode & 0777) : errno == ENOENT ? 0666 : 0600;
     if (targetExists && !S_ISREG(target.st_mode))
-        return Result::failure("not a regular file: " + targetPath_);
+        return Result::failure("not a regular file: " + targetPath_, FailureKind::NotAFile);
     if (targetExists && (target.st_mode & S_IWUSR) == 0)
-        return Result::failure("read-only file: " + targetPath_);
+        return Result::failure("read-only file: " + targetPath_, FailureKind::ReadOnly);
 
     // A dot name keeps the temporary file out of the program's own file listings.
     const std::string directory = directoryOf(targetPath_);
     // Appended, not "." + std::string: GCC 12 at -O3 reports a false -Wrestrict for that form.
     std::string prefix = ".";
-    prefix += baseNameOf(targetPath_);
+    prefix += PathFileName(targetPath_);
     prefix += ".tmp-";
     // Before the new file takes space, so a disk filled by killed writers gets it back.
     removeStaleTemporaries(

@@ -113,6 +113,27 @@ std::string ApplyScheduleExtension(const std::string& name) {
     return name[position] == '.' ? name : withExtension;
 }
 
+TextId SaveFailureText(FailureKind kind) {
+    switch (kind) {
+    case FailureKind::NotFound:
+        return TextId::MsgSaveFailedNotFound;
+    case FailureKind::NoPermission:
+        return TextId::MsgSaveFailedNoPermission;
+    case FailureKind::ReadOnly:
+        return TextId::MsgSaveFailedReadOnly;
+    case FailureKind::NoSpace:
+        return TextId::MsgSaveFailedNoSpace;
+    case FailureKind::TooLarge:
+        return TextId::MsgSaveFailedTooLarge;
+    case FailureKind::NotAFile:
+        return TextId::MsgSaveFailedNotAFile;
+    case FailureKind::None:
+    case FailureKind::Other:
+        break;
+    }
+    return TextId::MsgSaveFailedOther;
+}
+
 std::optional<std::string> ScheduleSaveRefusal(const Schedule& schedule, const ScreenTexts& texts) {
     const std::string& cantSave = texts.text(TextId::MsgCantSave);
     if (schedule.basicCount == 0 && schedule.advanceCount == 0)

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "model/code_page.h"
+#include "model/result.h"
 
 // The main window's rules that need no widget: row texts, the save checks, the extension rule, the
 // default-name search, moving and removing entries, and the choice of the application directory.
 // Free of Qt so that tests and the command-line tool use them as they are.
 
 #include "model/schedule.h"
+#include "texts/screen_texts.h"
 
 #include <cstdint>
 #include <functional>
@@ -34,6 +36,8 @@ std::string ApplyScheduleExtension(const std::string& name);
 
 // Why the schedule cannot be saved, in the words of the active screen texts; nothing when it can.
 std::optional<std::string> ScheduleSaveRefusal(const Schedule& schedule, const ScreenTexts& texts);
+// Why a write of the schedule file failed, as the status bar says it after "File Save Error!".
+TextId SaveFailureText(FailureKind kind);
 // The first advance entry that lists no files, which the save checks refuse; -1 for none.
 int FirstAdvanceWithoutFiles(const Schedule& schedule);
 

@@ -19,7 +19,6 @@
 #include "ui/overview/advance_colours.h"
 #include "ui/overview/overview_hooks.h"
 #include "ui/platform/app_context.h"
-#include "ui/platform/fixed_font.h"
 #include "ui/platform/prompts.h"
 #include "ui/platform/ui_text.h"
 #include "ui/platform/volumes.h"
@@ -293,7 +292,6 @@ QGroupBox* MainForm::buildListFrame(const char* frameName, ScheduleListView*& li
 
     list = new ScheduleListView(frame);
     list->setObjectName(QString::fromLatin1(listName));
-    list->setFont(FixedPitchFont());
     keepOneRowSelected(list);
 
     // Column captions that stand above the fields of the row texts; they have no action. Their
@@ -804,6 +802,7 @@ bool MainForm::writeSchedule(const std::string& directory, const std::string& na
     const Result written = WriteScheduleFile(directory, name, document_->schedule(), context_.random);
     if (!written) {
         showMessage(TextId::MsgFileSaveError);
+        statusBar()->showMessage(screenText(context_.texts, SaveFailureText(written.kind)));
         return false;
     }
     return true;
@@ -938,7 +937,9 @@ void MainForm::subWriteToMedium_Click() {
     WriteToMediumForm form(context_, settings, this);
     form.exec();
     // Remembering is a convenience: a failure costs the next run its starting place only.
-    WritePublishSettings(appPath, settings);
+    if (const Result written = WritePublishSettings(appPath, settings); !written)
+        std::fprintf(stderr, "velmo-schedule-generator: publish settings not saved: %s\n",
+                     written.reason.c_str());
 }
 
 void MainForm::subAboutCompany_Click() {

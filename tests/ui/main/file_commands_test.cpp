@@ -1,6 +1,7 @@
 #include "main_form_fixture.h"
 
 #include <QAction>
+#include <QStatusBar>
 #include <sys/stat.h>
 
 namespace velmo::test {
@@ -258,6 +259,8 @@ TEST_F(FileCommandsTest, Save_readOnlyCurrentFile_reportedAndOldBytesKept) {
 
     Button(*form, "SaveCmd")->click();
     EXPECT_EQ(shownMessages(), QStringList({QStringLiteral("File Save Error!")}));
+    EXPECT_EQ(form->statusBar()->currentMessage(),
+              QStringLiteral("Not saved: the file or its medium is read-only."));
     EXPECT_EQ(ReadBytes(file), before);
     EXPECT_EQ(namesIn(app()), std::vector<std::string>{"velmo.vlm"});
     EXPECT_EQ(caption(), captionBefore);
@@ -274,6 +277,7 @@ TEST_F(FileCommandsTest, SaveAs_targetThatCannotBeReplaced_reportedAndStateKept)
     Button(*form, "SaveAsCmd")->click();
 
     EXPECT_EQ(shownMessages(), QStringList({QStringLiteral("File Save Error!")}));
+    EXPECT_EQ(form->statusBar()->currentMessage(), QStringLiteral("Not saved: that name is not a file."));
     EXPECT_EQ(state().scheduleDir, app());
     EXPECT_EQ(state().scheduleFileName, "velmo.vlm");
     EXPECT_EQ(state().saveDir, out);
