@@ -209,6 +209,30 @@ bool ScheduleDocument::moveEntry(EntryRef::List list, int advance, int index, in
                  });
 }
 
+bool ScheduleDocument::moveEntryTo(EntryRef::List list, int advance, int from, int to) {
+    if (from == to)
+        return false;
+    const TextId label = to < from ? TextId::TextMoveUp : TextId::TextMoveDown;
+    return apply(label, {list, advance, RowEdit::Kind::Move, from, to, {}}, refOf(list, advance, from),
+                 refOf(list, advance, to), [&](Schedule& s) {
+                     switch (list) {
+                     case EntryRef::List::Basic:
+                         return MoveEntry(s.basicEntries, s.basicCount, from, to);
+                     case EntryRef::List::Advance:
+                         return MoveEntry(s.advanceEntries, s.advanceCount, from, to);
+                     case EntryRef::List::Detail:
+                         if (!inUse(s.advanceEntries, s.advanceCount, advance))
+                             return false;
+                         return MoveEntry(s.advanceEntries[static_cast<std::size_t>(advance)].files,
+                                          s.advanceEntries[static_cast<std::size_t>(advance)].fileCount, from,
+                                          to);
+                     case EntryRef::List::None:
+                         break;
+                     }
+                     return false;
+                 });
+}
+
 bool ScheduleDocument::removeEntry(EntryRef::List list, int advance, int index) {
     const int remaining = count(list, advance) - 1;
     return apply(
