@@ -943,11 +943,14 @@ void MainForm::subWriteToMedium_Click() {
     if (!CheckScheduleSavable())
         return;
     const std::string& appPath = context_.state.appPath;
-    PublishSettings settings = ReadPublishSettings(appPath);
+    const PublishSettings read = ReadPublishSettings(appPath);
+    PublishSettings settings = read;
     WriteToMediumForm form(context_, settings, this);
     form.exec();
-    // Remembering is a convenience: a failure costs the next run its starting place only.
-    WritePublishSettings(appPath, settings);
+    // Remembering is a convenience: a failure costs the next run its starting place only. A file
+    // nothing changed is left as it is (its time, a medium that is read-only).
+    if (settings != read)
+        (void)WritePublishSettings(appPath, settings);
 }
 
 void MainForm::subAboutCompany_Click() {
