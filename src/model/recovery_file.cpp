@@ -72,14 +72,22 @@ bool readText(const std::vector<std::uint8_t>& bytes, std::size_t& pos, std::str
 
 } // namespace
 
-Result WriteRecoveryFile(const std::string& path, const RecoveredSchedule& kept, RandomSource& random) {
+Result EncodeRecoveryFile(const RecoveredSchedule& kept, RandomSource& random,
+                          std::vector<std::uint8_t>& bytes) {
     std::vector<std::uint8_t> encoded;
     if (Result r = EncodeSchedule(kept.schedule, random, encoded); !r)
         return r;
-    std::vector<std::uint8_t> bytes(kRecoveryMagic, kRecoveryMagic + sizeof kRecoveryMagic - 1);
+    bytes.assign(kRecoveryMagic, kRecoveryMagic + sizeof kRecoveryMagic - 1);
     appendText(bytes, kept.directory);
     appendText(bytes, kept.fileName);
     bytes.insert(bytes.end(), encoded.begin(), encoded.end());
+    return Result::success();
+}
+
+Result WriteRecoveryFile(const std::string& path, const RecoveredSchedule& kept, RandomSource& random) {
+    std::vector<std::uint8_t> bytes;
+    if (Result r = EncodeRecoveryFile(kept, random, bytes); !r)
+        return r;
     return WriteFileAtomically(path, bytes);
 }
 

@@ -8,6 +8,7 @@
 #include "result.h"
 #include "schedule.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,6 +21,9 @@ struct RecoveredSchedule {
     Schedule schedule;
 };
 
+// The file's bytes, for a caller that writes them elsewhere (off the window's thread).
+Result EncodeRecoveryFile(const RecoveredSchedule& kept, RandomSource& random,
+                          std::vector<std::uint8_t>& bytes);
 Result WriteRecoveryFile(const std::string& path, const RecoveredSchedule& kept, RandomSource& random);
 
 // Newer: a later version of the program wrote it; it is left as it is for that version.

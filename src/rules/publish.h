@@ -153,6 +153,7 @@ inline constexpr char kPublishSettingsFileName[] = "PublishInfo.txt";
 struct PublishSettings {
     std::string destination;            // empty: none remembered
     std::vector<std::string> mediaDirs; // empty: none remembered
+    bool operator==(const PublishSettings&) const = default;
 };
 
 // A missing, unreadable or damaged file gives empty settings.

@@ -40,6 +40,18 @@ template <typename T> bool swapEntries(std::vector<T>& entries, int count, int a
     return true;
 }
 
+template <typename T> bool moveEntry(std::vector<T>& entries, int count, int from, int to) {
+    const int inUse = std::min(count, static_cast<int>(entries.size()));
+    if (from < 0 || to < 0 || from >= inUse || to >= inUse)
+        return false;
+    const auto at = [&entries](int i) { return entries.begin() + i; };
+    if (from < to)
+        std::rotate(at(from), at(from + 1), at(to + 1));
+    else
+        std::rotate(at(to), at(from), at(from + 1));
+    return true;
+}
+
 template <typename T> bool removeEntry(std::vector<T>& entries, std::int16_t& count, int index) {
     const int inUse = std::min(static_cast<int>(count), static_cast<int>(entries.size()));
     if (index < 0 || index >= inUse)
@@ -173,6 +185,12 @@ bool SwapEntries(std::vector<FileEntry>& entries, int count, int a, int b) {
 }
 bool SwapEntries(std::vector<AdvanceEntry>& entries, int count, int a, int b) {
     return swapEntries(entries, count, a, b);
+}
+bool MoveEntry(std::vector<FileEntry>& entries, int count, int from, int to) {
+    return moveEntry(entries, count, from, to);
+}
+bool MoveEntry(std::vector<AdvanceEntry>& entries, int count, int from, int to) {
+    return moveEntry(entries, count, from, to);
 }
 bool RemoveEntry(std::vector<FileEntry>& entries, std::int16_t& count, int index) {
     return removeEntry(entries, count, index);

@@ -51,6 +51,11 @@ std::string FreeScheduleName(const std::function<bool(const std::string&)>& take
 bool SwapEntries(std::vector<FileEntry>& entries, int count, int a, int b);
 bool SwapEntries(std::vector<AdvanceEntry>& entries, int count, int a, int b);
 
+// Move entry `from` to place `to`, the entries between shifting by one towards `from`'s old place.
+// False, with nothing changed, unless both lie among the count entries in use.
+bool MoveEntry(std::vector<FileEntry>& entries, int count, int from, int to);
+bool MoveEntry(std::vector<AdvanceEntry>& entries, int count, int from, int to);
+
 // Remove entry index: later entries move up by one, count drops by one and the storage shrinks to
 // count + 1 elements, the spare one empty. False, with nothing changed, for an index not in use.
 bool RemoveEntry(std::vector<FileEntry>& entries, std::int16_t& count, int index);

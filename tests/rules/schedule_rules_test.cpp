@@ -230,6 +230,28 @@ TEST(SwapEntries, advanceEntriesTakeTheirOwnDetails) {
     EXPECT_EQ(entries[0].files[0].playTimes, 0);
 }
 
+TEST(MoveEntry, theEntryTakesItsNewPlaceAndThoseBetweenShift) {
+    const struct {
+        int from;
+        int to;
+        std::vector<int> order; // of the five entries afterwards
+    } moves[] = {
+        {0, 3, {1, 2, 3, 0, 4}}, {4, 1, {0, 4, 1, 2, 3}}, {2, 3, {0, 1, 3, 2, 4}}, {2, 2, {0, 1, 2, 3, 4}}};
+    for (const auto& m : moves) {
+        SCOPED_TRACE(testing::Message() << m.from << " to " << m.to);
+        std::vector<FileEntry> entries = fiveFiles();
+        const std::vector<FileEntry> before = entries;
+        ASSERT_TRUE(MoveEntry(entries, 5, m.from, m.to));
+        for (std::size_t i = 0; i < m.order.size(); ++i)
+            EXPECT_EQ(entries[i], before[static_cast<std::size_t>(m.order[i])]) << i;
+        EXPECT_EQ(entries[5], before[5]);
+    }
+    std::vector<FileEntry> entries = fiveFiles();
+    EXPECT_FALSE(MoveEntry(entries, 5, 0, 5)); // element 5 is storage, not an entry
+    EXPECT_FALSE(MoveEntry(entries, 5, -1, 0));
+    EXPECT_EQ(entries, fiveFiles());
+}
+
 TEST(RemoveEntry, laterEntriesMoveUpAndTheCountDrops) {
     std::vector<FileEntry> entries = fiveFiles();
     const std::vector<FileEntry> before = entries;

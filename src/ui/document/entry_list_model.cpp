@@ -2,7 +2,16 @@
 
 #include "schedule_document.h"
 
+#include <QMimeData>
+
 namespace velmo {
+
+namespace {
+
+// "<model> <row>": a row is only ever dropped back into the list it came from.
+const QString kRowType = QStringLiteral("application/x-velmo-schedule-row");
+
+} // namespace
 
 EntryListModel::EntryListModel(QObject* parent) : QAbstractListModel(parent) {}
 
@@ -21,7 +30,39 @@ QVariant EntryListModel::data(const QModelIndex& index, int role) const {
 }
 
 Qt::ItemFlags EntryListModel::flags(const QModelIndex& index) const {
-    return index.isValid() ? Qt::ItemIsSelectable | Qt::ItemIsEnabled : Qt::NoItemFlags;
+    // A row may be dragged to another place between the rows, never onto one.
+    return index.isValid() ? Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsDragEnabled
+                           : Qt::ItemIsDropEnabled;
+}
+
+Qt::DropActions EntryListModel::supportedDropActions() const {
+    return Qt::MoveAction;
+}
+
+QStringList EntryListModel::mimeTypes() const {
+    return {kRowType};
+}
+
+QMimeData* EntryListModel::mimeData(const QModelIndexList& indexes) const {
+    if (indexes.size() != 1 || !indexes.front().isValid())
+        return nullptr;
+    auto* data = new QMimeData;
+    data->setData(kRowType, QByteArray::number(reinterpret_cast<quintptr>(this)) + ' ' +
+                                QByteArray::number(indexes.front().row()));
+    return data;
+}
+
+int EntryListModel::draggedRow(const QMimeData* data) const {
+    if (data == nullptr)
+        return -1;
+    const QList<QByteArray> parts = data->data(kRowType).split(' ');
+    if (parts.size() != 2)
+        return -1;
+    bool isNumber = false;
+    bool isRow = false;
+    const bool fromHere = parts[0].toULongLong(&isNumber) == reinterpret_cast<quintptr>(this) && isNumber;
+    const int row = parts[1].toInt(&isRow);
+    return fromHere && isRow && row >= 0 && row < rows_.size() ? row : -1;
 }
 
 void EntryListModel::setRows(const QStringList& rows) {
@@ -59,6 +100,15 @@ void EntryListModel::applyEdit(const RowEdit& edit) {
         // The rows stay where they are and trade texts, as the entries trade places.
         rows_.swapItemsAt(edit.row, edit.other);
         emit dataChanged(index(std::min(edit.row, edit.other)), index(std::max(edit.row, edit.other)));
+        return;
+    case RowEdit::Kind::Move:
+        if (edit.row < 0 || edit.row >= rows || edit.other < 0 || edit.other >= rows ||
+            edit.row == edit.other)
+            return;
+        // Qt names the place before which the row lands, counted before it leaves.
+        beginMoveRows({}, edit.row, edit.row, {}, edit.other > edit.row ? edit.other + 1 : edit.other);
+        rows_.move(edit.row, edit.other);
+        endMoveRows();
         return;
     case RowEdit::Kind::Remove:
         if (edit.row < 0 || edit.row >= rows)

@@ -19,6 +19,11 @@ public:
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    Qt::DropActions supportedDropActions() const override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    // The row that `data` carries when it was dragged out of this model, else -1.
+    int draggedRow(const QMimeData* data) const;
 
     // Every row anew.
     void setRows(const QStringList& rows);

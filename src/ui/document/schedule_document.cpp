@@ -12,6 +12,25 @@ template <typename Entry> bool inUse(const std::vector<Entry>& entries, int coun
     return index >= 0 && index < count && index < static_cast<int>(entries.size());
 }
 
+// Runs `change` on the entries of one list and their count: the details of `advance` for Detail.
+template <typename Change>
+bool changeEntries(Schedule& s, EntryRef::List list, int advance, Change&& change) {
+    switch (list) {
+    case EntryRef::List::Basic:
+        return change(s.basicEntries, s.basicCount);
+    case EntryRef::List::Advance:
+        return change(s.advanceEntries, s.advanceCount);
+    case EntryRef::List::Detail:
+        if (!inUse(s.advanceEntries, s.advanceCount, advance))
+            return false;
+        return change(s.advanceEntries[static_cast<std::size_t>(advance)].files,
+                      s.advanceEntries[static_cast<std::size_t>(advance)].fileCount);
+    case EntryRef::List::None:
+        break;
+    }
+    return false;
+}
+
 EntryRef refOf(EntryRef::List list, int advance, int index) {
     if (list == EntryRef::List::Advance)
         return {list, index, -1};
@@ -191,21 +210,21 @@ bool ScheduleDocument::moveEntry(EntryRef::List list, int advance, int index, in
     const TextId label = direction < 0 ? TextId::TextMoveUp : TextId::TextMoveDown;
     return apply(label, {list, advance, RowEdit::Kind::Swap, index, target, {}}, refOf(list, advance, index),
                  refOf(list, advance, target), [&](Schedule& s) {
-                     switch (list) {
-                     case EntryRef::List::Basic:
-                         return SwapEntries(s.basicEntries, s.basicCount, index, target);
-                     case EntryRef::List::Advance:
-                         return SwapEntries(s.advanceEntries, s.advanceCount, index, target);
-                     case EntryRef::List::Detail:
-                         if (!inUse(s.advanceEntries, s.advanceCount, advance))
-                             return false;
-                         return SwapEntries(s.advanceEntries[static_cast<std::size_t>(advance)].files,
-                                            s.advanceEntries[static_cast<std::size_t>(advance)].fileCount,
-                                            index, target);
-                     case EntryRef::List::None:
-                         break;
-                     }
-                     return false;
+                     return changeEntries(s, list, advance, [&](auto& entries, std::int16_t count) {
+                         return SwapEntries(entries, count, index, target);
+                     });
+                 });
+}
+
+bool ScheduleDocument::moveEntryTo(EntryRef::List list, int advance, int from, int to) {
+    if (from == to)
+        return false;
+    const TextId label = to < from ? TextId::TextMoveUp : TextId::TextMoveDown;
+    return apply(label, {list, advance, RowEdit::Kind::Move, from, to, {}}, refOf(list, advance, from),
+                 refOf(list, advance, to), [&](Schedule& s) {
+                     return changeEntries(s, list, advance, [&](auto& entries, std::int16_t count) {
+                         return MoveEntry(entries, count, from, to);
+                     });
                  });
 }
 

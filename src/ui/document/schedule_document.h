@@ -14,12 +14,12 @@ struct AppState;
 // What an edit did to the rows of one list, so its view changes only those rows. Texts are the rows
 // as shown, which the entry editors compose from what was typed.
 struct RowEdit {
-    enum class Kind { Insert, Replace, Swap, Remove };
+    enum class Kind { Insert, Replace, Swap, Move, Remove };
     EntryRef::List list = EntryRef::List::None;
     int advance = -1; // the advance entry whose details changed (Detail)
     Kind kind = Kind::Insert;
     int row = -1;   // the first row inserted, the row replaced or removed, one row of a swap
-    int other = -1; // the other row of a swap
+    int other = -1; // the other row of a swap, or where a moved row went
     std::vector<std::string> texts;
     TextId label = TextId::TextAdd; // the command's caption, as the undo menu names it
 };
@@ -60,6 +60,8 @@ public:
     bool replaceAdvance(int index, const AdvanceEntry& entry, const std::string& row);
     // Swaps entry `index` with entry `index + direction` (-1 up, +1 down).
     bool moveEntry(EntryRef::List list, int advance, int index, int direction);
+    // Moves entry `from` to place `to` in its list, as a row dragged there.
+    bool moveEntryTo(EntryRef::List list, int advance, int from, int to);
     bool removeEntry(EntryRef::List list, int advance, int index);
 
     // Where the user is in each list, so an undo selects again what was selected before the edit.

@@ -3,6 +3,8 @@
 #include "entry_list_model.h"
 #include "ui/platform/fixed_font.h"
 
+#include <QDropEvent>
+
 namespace velmo {
 
 ScheduleListView::ScheduleListView(QWidget* parent) : QListView(parent), model_(new EntryListModel(this)) {
@@ -11,6 +13,9 @@ ScheduleListView::ScheduleListView(QWidget* parent) : QListView(parent), model_(
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformItemSizes(true);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setDragDropMode(QAbstractItemView::DragDrop);
+    setDefaultDropAction(Qt::MoveAction);
+    setDropIndicatorShown(true);
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] { noteCurrentRow(); });
     // A reset forgets the selected row without a word; the rows that follow it must hear of it.
     connect(model_, &QAbstractItemModel::modelReset, this, [this] { noteCurrentRow(); });
@@ -41,6 +46,39 @@ void ScheduleListView::setCurrentRow(int row) {
 
 QString ScheduleListView::rowText(int row) const {
     return model_->rowText(row);
+}
+
+void ScheduleListView::dragEnterEvent(QDragEnterEvent* event) {
+    if (model_->draggedRow(event->mimeData()) < 0)
+        return event->ignore();
+    QListView::dragEnterEvent(event);
+}
+
+void ScheduleListView::dragMoveEvent(QDragMoveEvent* event) {
+    if (model_->draggedRow(event->mimeData()) < 0)
+        return event->ignore();
+    QListView::dragMoveEvent(event);
+}
+
+void ScheduleListView::dropEvent(QDropEvent* event) {
+    const int from = model_->draggedRow(event->mimeData());
+    if (from < 0)
+        return event->ignore();
+    // Dropped on the upper half of a row: before it; on the lower half: after it; below all: last.
+    const QPoint at = event->position().toPoint();
+    const QModelIndex onto = indexAt(at);
+    int before = count();
+    if (onto.isValid())
+        before = onto.row() + (at.y() > visualRect(onto).center().y() ? 1 : 0);
+    const int to = before > from ? before - 1 : before;
+    // Accepted as a copy, so the end of the drag removes nothing: the document moves the row.
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    stopAutoScroll();
+    setState(NoState);
+    viewport()->update();
+    if (to != from)
+        emit rowDropped(from, to);
 }
 
 void ScheduleListView::noteCurrentRow() {

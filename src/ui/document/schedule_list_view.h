@@ -28,6 +28,15 @@ signals:
     void currentRowChanged(int row);
     // A row was double-clicked.
     void rowActivated(int row);
+    // Row `from` was dragged to place `to` in this list; the view itself changes nothing.
+    void rowDropped(int from, int to);
+
+protected:
+    // Only rows of this list are taken in, to another place in it; files from a file manager are
+    // the window's (an event filter on the viewport).
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void noteCurrentRow();

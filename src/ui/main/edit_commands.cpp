@@ -6,6 +6,7 @@
 #include "rules/schedule_rules.h"
 #include "ui/document/schedule_document.h"
 #include "ui/platform/app_context.h"
+#include "ui/platform/background_file_writer.h"
 #include "ui/platform/prompts.h"
 #include "ui/platform/ui_text.h"
 
@@ -23,6 +24,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QUrl>
 
 #include <algorithm>
@@ -33,6 +35,12 @@ namespace velmo {
 namespace {
 
 constexpr char kRecoveryFileName[] = "unsaved-schedule.recovery";
+
+// Noted where the next start looks, whichever of the numbered files was meant.
+void reportNotKept(const std::string& base, const std::string& reason) {
+    std::fprintf(stderr, "velmo-schedule-generator: unsaved schedule not kept: %s\n", reason.c_str());
+    NoteRecoveryFailure(base, reason);
+}
 
 } // namespace
 
@@ -82,6 +90,25 @@ EditCommands::EditCommands(AppContext& context, ScheduleDocument& document, Wind
         list->viewport()->installEventFilter(this);
     }
     connect(&document_, &ScheduleDocument::historyChanged, this, &EditCommands::updateActions);
+
+    recoveryWriter_ = std::make_unique<BackgroundFileWriter>(
+        [base = recoveryFilePath(), noted = false](const std::string&, bool removal,
+                                                   const Result& result) mutable {
+            // A file that stays behind is only offered once more.
+            if (!result && !removal) {
+                reportNotKept(base, result.reason);
+                noted = true;
+            } else if (result && noted) {
+                // A later write or a save made up for it.
+                (void)TakeRecoveryFailure(base);
+                noted = false;
+            }
+        });
+    // Not restarted by further edits: steady typing still reaches the file every interval.
+    recoveryTimer_ = new QTimer(this);
+    recoveryTimer_->setSingleShot(true);
+    recoveryTimer_->setInterval(kRecoveryDelayMs);
+    connect(recoveryTimer_, &QTimer::timeout, this, &EditCommands::askToKeepUnsavedChanges);
 #ifndef QT_NO_SESSIONMANAGER
     // A desktop logout asks first; the logout may still be cancelled, so nothing more than keeping.
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { keepUnsavedChanges(); });
@@ -103,6 +130,7 @@ void EditCommands::started() {
     // The screen texts are chosen during start-up, after the menu was built.
     applyTexts();
     offerRecovery();
+    followDocument();
 }
 
 void EditCommands::undo() {
@@ -335,9 +363,25 @@ std::string EditCommands::ownRecoveryPath() {
 }
 
 void EditCommands::removeRecoveryFile() {
+    recoveryTimer_->stop();
     const std::string path = ownRecoveryPath();
     if (!path.empty())
-        QFile::remove(toQt(path));
+        recoveryWriter_->remove(path);
+}
+
+void EditCommands::followDocument() {
+    connect(&document_, &ScheduleDocument::changed, this, &EditCommands::documentChanged);
+    connect(&document_, &ScheduleDocument::historyChanged, this, &EditCommands::documentChanged);
+}
+
+void EditCommands::documentChanged() {
+    if (sessionEnding_)
+        return;
+    // Saved, discarded or undone back to the file: nothing is left to keep.
+    if (!isModified())
+        removeRecoveryFile();
+    else if (!recoveryTimer_->isActive())
+        recoveryTimer_->start();
 }
 
 void EditCommands::endSession() {
@@ -346,6 +390,12 @@ void EditCommands::endSession() {
 }
 
 void EditCommands::keepUnsavedChanges() {
+    askToKeepUnsavedChanges();
+    recoveryWriter_->wait();
+}
+
+void EditCommands::askToKeepUnsavedChanges() {
+    recoveryTimer_->stop();
     const std::string path = recoveryFilePath();
     if (path.empty())
         return;
@@ -354,19 +404,20 @@ void EditCommands::keepUnsavedChanges() {
         removeRecoveryFile();
         return;
     }
-    QDir().mkpath(QFileInfo(toQt(path)).absolutePath());
-    const Result written = WriteRecoveryFile(
-        ownRecoveryPath(), RecoveredSchedule{state_.scheduleDir, state_.scheduleFileName, state_.schedule},
-        context_.random);
-    if (!written) {
-        std::fprintf(stderr, "velmo-schedule-generator: unsaved schedule not kept: %s\n",
-                     written.reason.c_str());
-        NoteRecoveryFailure(path, written.reason);
-    }
+    if (!recoveryDirectoryMade_)
+        recoveryDirectoryMade_ = QDir().mkpath(QFileInfo(toQt(path)).absolutePath());
+    std::vector<std::uint8_t> bytes;
+    const Result encoded =
+        EncodeRecoveryFile(RecoveredSchedule{state_.scheduleDir, state_.scheduleFileName, state_.schedule},
+                           context_.random, bytes);
+    if (!encoded)
+        return reportNotKept(path, encoded.reason);
+    recoveryWriter_->write(ownRecoveryPath(), std::move(bytes));
 }
 
 void EditCommands::closedNormally() {
     removeRecoveryFile();
+    recoveryWriter_->wait();
 }
 
 void EditCommands::offerRecovery() {

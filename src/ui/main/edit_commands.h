@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <variant>
@@ -12,12 +13,14 @@
 class QAction;
 class QMenu;
 class QMenuBar;
+class QTimer;
 class QWidget;
 
 namespace velmo {
 
 struct AppContext;
 struct AppState;
+class BackgroundFileWriter;
 class ScheduleDocument;
 
 // The main window's Edit menu and what keeps edits from being lost: undo and redo of the document's
@@ -55,11 +58,14 @@ public:
     bool confirmClose();
     // The session ends and no question can wait: keeps an unsaved schedule in the recovery file.
     void endSession();
-    // Writes the recovery file when the schedule differs from its saved state, removes it otherwise.
+    // Writes the recovery file when the schedule differs from its saved state, removes it otherwise,
+    // and returns when that is done.
     void keepUnsavedChanges();
     bool sessionEnding() const { return sessionEnding_; }
     // A normal end after the user's answer: the recovery file has served its purpose.
     void closedNormally();
+    // How soon after a change the recovery file holds it; a crash loses at most this much editing.
+    static constexpr int kRecoveryDelayMs = 1000;
 
     static std::string recoveryFilePath();
 
@@ -88,6 +94,14 @@ private:
     std::string ownRecoveryFile_;
     std::string ownRecoveryPath();
     void removeRecoveryFile();
+    // Follows the document once the offer of an earlier session's file is answered.
+    void followDocument();
+    void documentChanged();
+    // Hands the recovery file's new state to the writer and returns at once.
+    void askToKeepUnsavedChanges();
+    QTimer* recoveryTimer_ = nullptr;
+    bool recoveryDirectoryMade_ = false;
+    std::unique_ptr<BackgroundFileWriter> recoveryWriter_;
 
     QMenu* subEdit = nullptr;
     QAction* subUndo = nullptr;

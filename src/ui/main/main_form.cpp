@@ -397,6 +397,14 @@ void MainForm::connectHandlers() {
     listKeys(NormalList, NormalModifyCmd, NormalRemoveCmd, NormalMoveUpCmd, NormalMoveDownCmd);
     listKeys(AdvanceList, AdvanceModifyCmd, AdvanceRemoveCmd, AdvanceMoveUpCmd, AdvanceMoveDownCmd);
     listKeys(DetailList, DetailModifyCmd, DetailRemoveCmd, DetailMoveUpCmd, DetailMoveDownCmd);
+    // A row dragged to another place in its list is one move, as a button's is.
+    for (const EntryRef::List kind : {EntryRef::List::Basic, EntryRef::List::Advance, EntryRef::List::Detail})
+        connect(listOf(kind), &ScheduleListView::rowDropped, this, [this, kind](int from, int to) {
+            if (kind != EntryRef::List::Detail)
+                document_->moveEntryTo(kind, -1, from, to);
+            else if (selectedAdvanceEntry() != nullptr)
+                document_->moveEntryTo(kind, AdvanceList->currentRow(), from, to);
+        });
 
     // Whoever sets the row (a click, a refill, a move, an editor), the details follow.
     connect(AdvanceList, &ScheduleListView::currentRowChanged, this, [this](int) { AdvanceList_Click(); });
@@ -680,6 +688,7 @@ void MainForm::rowsChanged(const RowEdit& edit) {
         row = edit.row;
         break;
     case RowEdit::Kind::Swap:
+    case RowEdit::Kind::Move:
         row = edit.other;
         break;
     case RowEdit::Kind::Remove:
@@ -933,10 +942,14 @@ void MainForm::subWriteToMedium_Click() {
     if (!CheckScheduleSavable())
         return;
     const std::string& appPath = context_.state.appPath;
-    PublishSettings settings = ReadPublishSettings(appPath);
+    const PublishSettings read = ReadPublishSettings(appPath);
+    PublishSettings settings = read;
     WriteToMediumForm form(context_, settings, this);
     form.exec();
-    // Remembering is a convenience: a failure costs the next run its starting place only.
+    // Remembering is a convenience: a failure costs the next run its starting place only. A file
+    // nothing changed is left as it is (its time, a medium that is read-only).
+    if (settings == read)
+        return;
     if (const Result written = WritePublishSettings(appPath, settings); !written)
         std::fprintf(stderr, "velmo-schedule-generator: publish settings not saved: %s\n",
                      written.reason.c_str());

@@ -40,17 +40,22 @@ void moveInside(QWidget& window, QRect inner, const QMargins& frame, const QRect
 
 } // namespace
 
-void FitIntoScreen(QWidget& window, const QSize& preferred) {
+void FitSizeIntoScreen(QWidget& window, const QSize& preferred) {
     const QRect area = availableFor(window);
     if (area.isEmpty()) {
         window.resize(preferred);
         return;
     }
-    const QMargins frame = frameOf(window);
-    const QSize room = area.marginsRemoved(frame).size();
+    const QSize room = area.marginsRemoved(frameOf(window)).size();
     window.resize(
         preferred.boundedTo(room).expandedTo(window.minimumSizeHint()).expandedTo(window.minimumSize()));
-    moveInside(window, window.geometry(), frame, area);
+}
+
+void FitIntoScreen(QWidget& window, const QSize& preferred) {
+    FitSizeIntoScreen(window, preferred);
+    const QRect area = availableFor(window);
+    if (!area.isEmpty())
+        moveInside(window, window.geometry(), frameOf(window), area);
 }
 
 void PlaceBeside(QWidget& window, const QWidget& anchor) {

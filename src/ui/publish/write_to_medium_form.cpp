@@ -10,6 +10,7 @@
 #include "ui/platform/prompts.h"
 #include "ui/platform/ui_text.h"
 #include "ui/platform/volumes.h"
+#include "ui/platform/window_placement.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -150,7 +151,6 @@ WriteToMediumForm::WriteToMediumForm(AppContext& context, PublishSettings& setti
     layout->setRowStretch(2, 3);
     layout->setColumnStretch(0, 1);
     layout->setColumnStretch(1, 1);
-    resize(760, 600);
 
     PublishDrive->setAccessibleName(QStringLiteral("Drive"));
     PublishDir->setAccessibleName(QStringLiteral("Directory"));
@@ -173,6 +173,8 @@ WriteToMediumForm::WriteToMediumForm(AppContext& context, PublishSettings& setti
     destinationBox->setTitle(screenText(context_.texts, TextId::TextDestination));
     foldersBox->setTitle(screenText(context_.texts, TextId::TextMediaFolders));
     Form_Load();
+    // Once the captions are in: a laptop at 125 % leaves less than 600 pixels of height.
+    FitSizeIntoScreen(*this, QSize(760, 600));
 }
 
 WriteToMediumForm::~WriteToMediumForm() {

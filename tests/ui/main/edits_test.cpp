@@ -441,6 +441,51 @@ TEST_F(EditsTest, Sigterm_closesWithoutAQuestion_nextStartOffersTheChangesBack) 
     EXPECT_FALSE(Exists(recovery));
 }
 
+// Kept soon after each edit, so a crash loses at most the last moments; gone once nothing is unsaved.
+TEST_F(EditsTest, RecoveryFile_keptSoonAfterAnEdit_goneAfterSaveUndoOrClose) {
+    const struct {
+        const char* settle;
+        std::function<void()> act;
+    } cases[] = {
+        {"Save", [this] { trigger("subSave"); }},
+        {"undo back to the file",
+         [this] {
+             trigger("subUndo");
+             trigger("subUndo");
+         }},
+        {"close, discarding the changes",
+         [this] {
+             tc.prompts.choices = {Choice::Discard};
+             EXPECT_TRUE(form->close());
+         }},
+    };
+    const std::string path = EditCommands::recoveryFilePath();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.settle);
+        startOn(threeBasicTwoAdvance());
+        focusRow("NormalList", 0);
+        click("NormalRemoveCmd");
+        focusRow("DetailList", 1);
+        click("DetailRemoveCmd");
+        // Only the patience of a slow machine, not a measure of the delay.
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&path] {
+                RecoveredSchedule read;
+                return ReadRecoveryFile(path, read) == RecoveryRead::Read &&
+                       read.schedule.advanceEntries[0].fileCount == 1;
+            },
+            30000));
+        RecoveredSchedule kept;
+        ASSERT_EQ(ReadRecoveryFile(path, kept), RecoveryRead::Read);
+        EXPECT_EQ(kept.schedule, schedule());
+        EXPECT_EQ(kept.directory + kept.fileName, app() + "velmo.vlm");
+        c.act();
+        EXPECT_TRUE(QTest::qWaitFor([&path] { return !Exists(path); }, 30000));
+        form.reset();
+        EXPECT_FALSE(Exists(path));
+    }
+}
+
 // Put off at the start, the kept schedule survives a later session that keeps its own: both are
 // offered at the next start, newest first.
 TEST_F(EditsTest, RecoveryPutOff_aLaterSessionKeepsItsOwnBeside_bothOfferedNewestFirst) {

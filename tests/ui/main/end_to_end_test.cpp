@@ -3,6 +3,8 @@
 
 #include "model/random_source.h"
 #include "model/recovery_file.h"
+#include "model/schedule_file.h"
+#include "rules/schedule_rules.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -215,6 +217,36 @@ TEST_F(EndToEndTest, RecoveryFile_secondInstanceNeverTouchesIt_sessionEndDuringT
     expectCleanEnd(first);
     EXPECT_EQ(contentOf(recoveryPath()), bytes);
     EXPECT_FALSE(QFileInfo::exists(appDir.filePath(QStringLiteral("velmo.vlm"))));
+}
+
+TEST_F(EndToEndTest, EditThenSigkill_theRecoveryFileHoldsTheEdit) {
+    ASSERT_TRUE(QFile::copy(QStringLiteral(VELMO_TEST_DATA_DIR "/mixed-reserved.vlm"),
+                            appDir.filePath(QStringLiteral("velmo.vlm"))));
+    velmo::Schedule edited;
+    ASSERT_TRUE(velmo::ReadScheduleFile(appPath(), "velmo.vlm", edited).ok);
+    ASSERT_GT(edited.basicCount, 1);
+    ASSERT_TRUE(velmo::RemoveEntry(edited.basicEntries, edited.basicCount, 0));
+    // The editor that removes the first basic entry as soon as its window shows.
+    ASSERT_TRUE(QFile::remove(exe));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(VELMO_EDITED_EDITOR_EXE), exe));
+    QFile::setPermissions(exe, QFile::permissions(exe) | QFile::ExeOwner);
+
+    QProcess editor;
+    start(editor);
+    velmo::RecoveredSchedule kept;
+    QDeadlineTimer deadline(kPatienceMs);
+    while (velmo::ReadRecoveryFile(recoveryPath().toStdString(), kept) != velmo::RecoveryRead::Read &&
+           editor.state() == QProcess::Running && !deadline.hasExpired())
+        QThread::msleep(10);
+    editor.kill(); // as a crash or a power cut: nothing more is written
+    ASSERT_TRUE(editor.waitForFinished(kPatienceMs));
+
+    ASSERT_EQ(velmo::ReadRecoveryFile(recoveryPath().toStdString(), kept), velmo::RecoveryRead::Read);
+    EXPECT_EQ(kept.schedule, edited);
+    EXPECT_EQ(kept.directory + kept.fileName, appPath() + "velmo.vlm");
+    velmo::Schedule onDisk;
+    ASSERT_TRUE(velmo::ReadScheduleFile(appPath(), "velmo.vlm", onDisk).ok);
+    EXPECT_NE(onDisk, edited);
 }
 
 TEST_F(EndToEndTest, DamagedRecoveryFile_saidOnceAtStartAndSetAside) {

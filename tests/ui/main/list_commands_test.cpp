@@ -1,6 +1,10 @@
 #include "main_form_fixture.h"
 
+#include "rules/schedule_rules.h"
+
 #include <QAction>
+#include <QDropEvent>
+#include <QMimeData>
 
 namespace velmo::test {
 namespace {
@@ -191,6 +195,74 @@ TEST_F(ListCommandsTest, DetailMove_movesWithinTheSelectedAdvanceEntry) {
     EXPECT_EQ(List(*form, "DetailList")->currentRow(), 1);
     EXPECT_EQ(schedule().advanceEntries[1].files[1], s.advanceEntries[1].files[2]);
     EXPECT_EQ(schedule().advanceEntries[0], s.advanceEntries[0]);
+}
+
+// Drags row `from` of `source` to the upper or lower half of row `onto` of `target`, through the
+// events a drag delivers to the target list; true when the list took the drop.
+bool DragRow(ScheduleListView* source, int from, ScheduleListView* target, int onto, bool lowerHalf) {
+    const std::unique_ptr<QMimeData> data(source->model()->mimeData({source->model()->index(from, 0)}));
+    const QRect row = target->visualRect(target->model()->index(onto, 0));
+    const QPoint at(row.center().x(), row.center().y() + (lowerHalf ? 1 : -1) * row.height() / 4);
+    QWidget* viewport = target->viewport();
+    QDragEnterEvent enter(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &enter);
+    QDragMoveEvent move(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &move);
+    QDropEvent drop(QPointF(at), Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &drop);
+    return enter.isAccepted() && drop.isAccepted();
+}
+
+TEST_F(ListCommandsTest, DraggedRow_takesItsNewPlaceInItsList_eachDragOneUndoStep) {
+    Schedule s = basics(4);
+    AddAdvance(s, MakeAdvance(7, 1, 1, 0, 3, 10));
+    AddAdvance(s, MakeAdvance(7, 1, 2, 1, 1, 20));
+    AddAdvance(s, MakeAdvance(7, 1, 3, 2, 2, 30));
+    const struct {
+        const char* list;
+        int from;
+        int onto;
+        bool lowerHalf;
+        int to; // where the entry is afterwards
+    } drags[] = {
+        {"NormalList", 0, 2, true, 2},  {"NormalList", 3, 0, false, 0}, {"NormalList", 0, 3, true, 3},
+        {"AdvanceList", 2, 0, true, 1}, {"AdvanceList", 0, 2, true, 2}, {"DetailList", 0, 2, true, 2},
+        {"DetailList", 2, 1, false, 1},
+    };
+    for (const auto& d : drags) {
+        SCOPED_TRACE(testing::Message() << d.list << " " << d.from << " onto " << d.onto);
+        load(s);
+        ScheduleListView* list = List(*form, d.list);
+        const QStringList rows = Rows(list);
+        Schedule expected = s;
+        const std::string name = d.list;
+        if (name == "NormalList")
+            ASSERT_TRUE(MoveEntry(expected.basicEntries, expected.basicCount, d.from, d.to));
+        else if (name == "AdvanceList")
+            ASSERT_TRUE(MoveEntry(expected.advanceEntries, expected.advanceCount, d.from, d.to));
+        else
+            ASSERT_TRUE(MoveEntry(expected.advanceEntries[0].files, expected.advanceEntries[0].fileCount,
+                                  d.from, d.to));
+
+        EXPECT_TRUE(DragRow(list, d.from, list, d.onto, d.lowerHalf));
+        EXPECT_EQ(schedule(), expected);
+        EXPECT_EQ(list->rowText(d.to), rows[d.from]);
+        EXPECT_EQ(list->currentRow(), d.to);
+        // The moved period stays selected, its own details shown.
+        if (name == "AdvanceList") {
+            EXPECT_EQ(Rows(List(*form, "DetailList")).size(), expected.advanceEntries[d.to].fileCount);
+        }
+        Action(*form, "subUndo")->trigger();
+        EXPECT_EQ(schedule(), s);
+        EXPECT_EQ(Rows(list), rows);
+    }
+
+    // A row of another list, and a drop on the row's own place, change nothing.
+    load(s);
+    EXPECT_FALSE(DragRow(List(*form, "DetailList"), 0, List(*form, "NormalList"), 0, false));
+    DragRow(List(*form, "NormalList"), 1, List(*form, "NormalList"), 1, true);
+    EXPECT_EQ(schedule(), s);
+    EXPECT_FALSE(Action(*form, "subUndo")->isEnabled());
 }
 
 // --- Remove -------------------------------------------------------------------------------------

@@ -4,6 +4,8 @@
 #include "ui/publish/write_to_medium_form.h"
 
 #include <QAction>
+#include <QDateTime>
+#include <QFileInfo>
 #include <QMenu>
 
 namespace velmo::test {
@@ -39,7 +41,7 @@ TEST_F(WriteToMediumMenuTest, RunsTheSaveChecksFirstWithSavesMessage) {
     EXPECT_FALSE(Exists(app() + kPublishSettingsFileName));
 }
 
-TEST_F(WriteToMediumMenuTest, OpensTheDialogAndRemembersItsDestinationApart) {
+TEST_F(WriteToMediumMenuTest, OpensTheDialogAndRemembersItsDestinationApart_rewrittenOnlyWhenChanged) {
     Schedule s;
     AddBasic(s, MakeFile("SONG", "MP3", 1, 13));
     load(s);
@@ -60,6 +62,21 @@ TEST_F(WriteToMediumMenuTest, OpensTheDialogAndRemembersItsDestinationApart) {
     EXPECT_TRUE(shownMessages().isEmpty());
     EXPECT_EQ(ReadPublishSettings(app()).destination, stick);
     EXPECT_FALSE(Exists(app() + "SystemInfo.txt")); // written at the end of the run only, as ever
+
+    // Opened again and closed with nothing changed: the file is not written again.
+    const QString remembered = QString::fromStdString(app() + kPublishSettingsFileName);
+    const QDateTime old = QDateTime::fromSecsSinceEpoch(1'000'000'000);
+    {
+        QFile file(remembered);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(old, QFileDevice::FileModificationTime));
+    }
+    opened.clear();
+    QTimer::singleShot(0, qApp, closeWhenSettled);
+    action()->trigger();
+    EXPECT_EQ(opened, QStringLiteral("velmo::WriteToMediumForm"));
+    EXPECT_EQ(QFileInfo(remembered).lastModified(), old);
+    EXPECT_EQ(ReadPublishSettings(app()).destination, stick);
 }
 
 } // namespace

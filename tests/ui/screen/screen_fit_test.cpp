@@ -5,10 +5,12 @@
 
 #include "ui/overview/schedule_overview_form.h"
 #include "ui/platform/window_placement.h"
+#include "ui/publish/write_to_medium_form.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QPushButton>
 #include <QScreen>
@@ -83,29 +85,7 @@ protected:
         form->show();
         QCoreApplication::processEvents();
     }
-
-    ScheduleOverviewForm* openOverview() {
-        form->findChild<QAction*>(QStringLiteral("subScheduleOverview"))->trigger();
-        QCoreApplication::processEvents();
-        return form->findChild<ScheduleOverviewForm*>(QStringLiteral("ScheduleOverviewForm"));
-    }
 };
-
-TEST_F(ScreenFitTest, MainWindow_wholeOnScreenWithEveryButton) {
-    expectOnScreen(*form);
-    saveScreenshot(*form, "main");
-}
-
-TEST_F(ScreenFitTest, Overview_wholeOnScreenWithEveryButtonAndItsProblems) {
-    ScheduleOverviewForm* overview = openOverview();
-    ASSERT_NE(overview, nullptr);
-    expectOnScreen(*overview);
-    auto* problems = overview->findChild<QWidget*>(QStringLiteral("ProblemsList"));
-    ASSERT_NE(problems, nullptr);
-    EXPECT_TRUE(overview->rect().contains(QRect(problems->mapTo(overview, QPoint(0, 0)), problems->size())));
-    EXPECT_GE(problems->height(), 2 * problems->fontMetrics().height());
-    saveScreenshot(*overview, "overview");
-}
 
 TEST_F(ScreenFitTest, StatusBarNotice_leavesTheLayoutWhereItWas) {
     const QRect listBefore = List(*form, "AdvanceList")->geometry();
@@ -126,37 +106,73 @@ TEST_F(ScreenFitTest, StatusBarNotice_leavesTheLayoutWhereItWas) {
     expectOnScreen(*form);
 }
 
-// Opens a dialog through `open`, checks it while it is up, then closes it.
-void expectDialogOnScreen(const std::function<void()>& open, const char* what) {
-    bool checked = false;
-    QTimer::singleShot(0, qApp, [&checked, what] {
-        QWidget* dialog = QApplication::activeModalWidget();
-        if (dialog == nullptr)
-            return;
-        expectOnScreen(*dialog);
-        saveScreenshot(*dialog, what);
-        checked = true;
-        dialog->close();
-    });
-    open();
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(checked) << what;
-}
-
-TEST_F(ScreenFitTest, EntryEditors_wholeOnScreenWithEveryButton) {
-    expectDialogOnScreen([this] { form->findChild<QPushButton*>(QStringLiteral("NormalAddCmd"))->click(); },
-                         "basic-editor");
-    expectDialogOnScreen([this] { form->findChild<QPushButton*>(QStringLiteral("AdvanceAddCmd"))->click(); },
-                         "advance-editor");
-    List(*form, "AdvanceList")->setCurrentRow(0);
-    expectDialogOnScreen([this] { form->findChild<QPushButton*>(QStringLiteral("DetailAddCmd"))->click(); },
-                         "detail-editor");
-}
-
-TEST_F(ScreenFitTest, AboutDialogs_wholeOnScreenWithEveryButton) {
-    for (const char* about : {"subAboutVelmoScheduleGenerator", "subAboutCompany"})
-        expectDialogOnScreen(
-            [this, about] { form->findChild<QAction*>(QString::fromLatin1(about))->trigger(); }, about);
+// Every window, opened as a user opens it and checked once it is ready; dialogs are closed again.
+TEST_F(ScreenFitTest, EveryWindow_wholeOnScreenWithEveryButton) {
+    const auto modal = [] { return QApplication::activeModalWidget(); };
+    const auto click = [this](const char* button) {
+        return [this, button] { form->findChild<QPushButton*>(QString::fromLatin1(button))->click(); };
+    };
+    const auto trigger = [this](const char* action) {
+        return [this, action] { form->findChild<QAction*>(QString::fromLatin1(action))->trigger(); };
+    };
+    const struct {
+        const char* what;
+        std::function<void()> open;
+        std::function<QWidget*()> ready; // the window once it can be checked, else null
+        std::function<void(QWidget&)> alsoWhole = [](QWidget&) {};
+    } windows[] = {
+        {"main", [] {}, [this]() -> QWidget* { return form.get(); }},
+        {"overview", trigger("subScheduleOverview"),
+         [this]() -> QWidget* {
+             return form->findChild<ScheduleOverviewForm*>(QStringLiteral("ScheduleOverviewForm"));
+         },
+         [](QWidget& overview) {
+             auto* problems = overview.findChild<QWidget*>(QStringLiteral("ProblemsList"));
+             ASSERT_NE(problems, nullptr);
+             EXPECT_TRUE(
+                 overview.rect().contains(QRect(problems->mapTo(&overview, QPoint(0, 0)), problems->size())));
+             EXPECT_GE(problems->height(), 2 * problems->fontMetrics().height());
+         }},
+        {"basic-editor", click("NormalAddCmd"), modal},
+        {"advance-editor", click("AdvanceAddCmd"), modal},
+        {"detail-editor",
+         [this, click] {
+             List(*form, "AdvanceList")->setCurrentRow(0);
+             click("DetailAddCmd")();
+         },
+         modal},
+        {"about-program", trigger("subAboutVelmoScheduleGenerator"), modal},
+        {"about-company", trigger("subAboutCompany"), modal},
+        // Checked once it has listed the drives and shown its plan.
+        {"write-to-medium", trigger("subWriteToMedium"),
+         []() -> QWidget* {
+             auto* dialog = qobject_cast<WriteToMediumForm*>(QApplication::activeModalWidget());
+             return dialog != nullptr && dialog->settled() ? dialog : nullptr;
+         }},
+    };
+    for (const auto& window : windows) {
+        SCOPED_TRACE(window.what);
+        bool checked = false;
+        // A window that never becomes ready is closed, so a dialog's own loop cannot hold the test.
+        QDeadlineTimer patience(30000);
+        std::function<void()> check = [&] {
+            QWidget* shown = window.ready();
+            if (shown == nullptr && !patience.hasExpired())
+                return QTimer::singleShot(10, qApp, check);
+            if (shown != nullptr) {
+                expectOnScreen(*shown);
+                window.alsoWhole(*shown);
+                saveScreenshot(*shown, window.what);
+                checked = true;
+            }
+            if (QWidget* dialog = shown != nullptr ? shown : modal();
+                dialog != nullptr && dialog != form.get())
+                dialog->close();
+        };
+        QTimer::singleShot(0, qApp, check);
+        window.open();
+        EXPECT_TRUE(QTest::qWaitFor([&checked] { return checked; }, 30000));
+    }
 }
 
 TEST(WindowPlacement, BesideTheAnchorWhereThereIsRoom_elseWithinTheScreen) {
