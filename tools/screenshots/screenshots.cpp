@@ -228,9 +228,9 @@ bool mediaPictures(MainForm& form, AppContext& context, const QString& work, con
             "-t", seconds};
     };
     const bool made =
-        makeMedia(shop + "COFFEE_OFFER.MPG",
+        makeMedia(shop + "CROISSANTS.MPG",
                   lasting("20", "352x288") + QStringList{"-c:v", "mpeg2video", "-c:a", "mp2", "-f", "dvd"}) &&
-        makeMedia(shop + "CAFE_MENU.JPG", picture) && makeMedia(shop + "LOGO.PNG", picture) &&
+        makeMedia(shop + "PASTRY_MENU.JPG", picture) && makeMedia(shop + "LOGO.PNG", picture) &&
         makeMedia(shop + "Croissant Special Offer.jpg", picture) &&
         makeMedia(shop + "JINGLE.MP3",
                   QStringList{"-f", "lavfi", "-i", "sine=frequency=660", "-t", "8", "-c:a", "libmp3lame"}) &&
@@ -242,8 +242,8 @@ bool mediaPictures(MainForm& form, AppContext& context, const QString& work, con
         return true;
     }
     Schedule schedule =
-        MakeSchedule({MakeFileEntry("COFFEE_OFFER", "MPG", 2, 13), MakeFileEntry("CAFE_MENU", "JPG", 1, 13),
-                      MakeFileEntry("JINGLE", "MP3", 3, 13), MakeFileEntry("LOGO", "PNG", 1, 13),
+        MakeSchedule({MakeFileEntry("CROISSANTS", "MPG", 2, 13), MakeFileEntry("PASTRY_MENU", "JPG", 1, 13),
+                      MakeFileEntry("SHOP_JINGLE", "MP3", 3, 13), MakeFileEntry("LOGO", "PNG", 1, 13),
                       MakeFileEntry("STREET_MAP", "JPG", 1, 13)},
                      {});
     form.document().replace(TextId::TextOpen, DocumentState{schedule, shop.toStdString(), "media-shop.vlm"});
