@@ -153,13 +153,19 @@ inline constexpr char kPublishSettingsFileName[] = "PublishInfo.txt";
 struct PublishSettings {
     std::string destination;            // empty: none remembered
     std::vector<std::string> mediaDirs; // empty: none remembered
+    std::string playerCopiesDir;        // where the editor makes player copies; empty: not chosen yet
     bool operator==(const PublishSettings&) const = default;
 };
 
 // A missing, unreadable or damaged file gives empty settings.
 PublishSettings ReadPublishSettings(const std::string& appPath);
-// The folders media are looked up in: the remembered ones, or the last media folder picked.
+// The folders media are looked up in: the remembered ones, or the last media folder picked, and the
+// folder of player copies.
 std::vector<std::string> MediaFoldersOf(const PublishSettings& settings, const std::string& mediaDir);
+// The folders the editor looks a schedule's media up in: MediaFoldersOf, and the schedule's own
+// folder, where media kept beside it count as found.
+std::vector<std::string> ScheduleMediaFolders(const PublishSettings& settings, const std::string& mediaDir,
+                                              const std::string& scheduleDir);
 Result WritePublishSettings(const std::string& appPath, const PublishSettings& settings,
                             FileIo& io = FileIo::system());
 

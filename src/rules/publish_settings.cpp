@@ -22,6 +22,7 @@ std::optional<std::string> readSmallFile(const std::string& path, std::size_t li
 constexpr char kPublishSettingsHeader[] = "velmo publish 1";
 constexpr char kDestinationKey[] = "to=";
 constexpr char kMediaKey[] = "media=";
+constexpr char kCopiesKey[] = "copies=";
 constexpr std::size_t kMaxPublishSettingsLength = 64 << 10;
 
 bool startsWith(const std::string& text, const char* prefix) {
@@ -37,7 +38,23 @@ bool plausibleDirectory(const std::string& text) {
 } // namespace
 
 std::vector<std::string> MediaFoldersOf(const PublishSettings& settings, const std::string& mediaDir) {
-    return settings.mediaDirs.empty() ? std::vector<std::string>{mediaDir} : settings.mediaDirs;
+    std::vector<std::string> folders =
+        settings.mediaDirs.empty() ? std::vector<std::string>{mediaDir} : settings.mediaDirs;
+    if (!settings.playerCopiesDir.empty() &&
+        std::find(folders.begin(), folders.end(), settings.playerCopiesDir) == folders.end())
+        folders.push_back(settings.playerCopiesDir);
+    return folders;
+}
+
+std::vector<std::string> ScheduleMediaFolders(const PublishSettings& settings, const std::string& mediaDir,
+                                              const std::string& scheduleDir) {
+    std::vector<std::string> folders = MediaFoldersOf(settings, mediaDir);
+    if (!scheduleDir.empty() &&
+        std::none_of(folders.begin(), folders.end(), [&scheduleDir](const std::string& folder) {
+            return WithTrailingSeparator(folder) == WithTrailingSeparator(scheduleDir);
+        }))
+        folders.push_back(scheduleDir);
+    return folders;
 }
 
 PublishSettings ReadPublishSettings(const std::string& appPath) {
@@ -65,6 +82,9 @@ PublishSettings ReadPublishSettings(const std::string& appPath) {
             settings.destination = line.substr(sizeof kDestinationKey - 1);
         } else if (startsWith(line, kMediaKey) && plausibleDirectory(line.substr(sizeof kMediaKey - 1))) {
             settings.mediaDirs.push_back(line.substr(sizeof kMediaKey - 1));
+        } else if (startsWith(line, kCopiesKey) && settings.playerCopiesDir.empty() &&
+                   plausibleDirectory(line.substr(sizeof kCopiesKey - 1))) {
+            settings.playerCopiesDir = line.substr(sizeof kCopiesKey - 1);
         } else {
             return {};
         }
@@ -79,6 +99,8 @@ Result WritePublishSettings(const std::string& appPath, const PublishSettings& s
     for (const std::string& dir : settings.mediaDirs)
         if (plausibleDirectory(dir))
             text += kMediaKey + dir + "\n";
+    if (plausibleDirectory(settings.playerCopiesDir))
+        text += kCopiesKey + settings.playerCopiesDir + "\n";
     return WriteFileAtomically(WithTrailingSeparator(appPath) + kPublishSettingsFileName,
                                std::vector<std::uint8_t>(text.begin(), text.end()), io);
 }

@@ -25,14 +25,6 @@ bool storable(const AdvanceEntry& e) {
     return CheckStoredAdvanceEntry(e) == AdvanceEntryFault::None;
 }
 
-// The name a media file on disk has: a stored name without extension has no dot either.
-std::string mediaFileName(const FileEntry& entry) {
-    std::string name = StoredNameText(entry);
-    if (!name.empty() && name.back() == '.')
-        name.pop_back();
-    return name;
-}
-
 std::string weekDayName(int weekDay) {
     static const char* const names[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                         "Thursday", "Friday", "Saturday"};
@@ -74,11 +66,12 @@ void ownWarnings(const AdvanceEntry& e, int index, const CivilDate& today,
 // The files of one list: names missing from the media folders, and a name played at another volume
 // than where the list named it first.
 void fileProblems(const std::vector<FileEntry>& files, int count, const std::function<EntryId(int)>& ref,
-                  const MediaLookup& mediaExists, std::vector<ScheduleProblem>& out) {
+                  const MediaLookup& mediaExists, const MediaJudge& willNotPlay,
+                  std::vector<ScheduleProblem>& out) {
     std::map<std::string, int> firstUse;
     for (int k = 0; k < count; ++k) {
         const FileEntry& f = files[static_cast<std::size_t>(k)];
-        const std::string name = mediaFileName(f);
+        const std::string name = MediaFileName(f);
         if (name.empty())
             continue;
         if (CheckStoredFileEntry(f) != FileEntryFault::None) {
@@ -88,6 +81,11 @@ void fileProblems(const std::vector<FileEntry>& files, int count, const std::fun
         if (mediaExists && !mediaExists(name)) {
             ScheduleProblem p = problem(ProblemKind::MediaMissing, ref(k));
             p.name = name;
+            out.push_back(p);
+        } else if (const std::optional<std::string> why = willNotPlay ? willNotPlay(name) : std::nullopt) {
+            ScheduleProblem p = problem(ProblemKind::MediaWillNotPlay, ref(k));
+            p.name = name;
+            p.why = *why;
             out.push_back(p);
         }
         const auto [first, isNew] = firstUse.emplace(name, k);
@@ -145,11 +143,19 @@ std::string FillIn(const std::string& pattern, const std::vector<std::string>& v
     return out;
 }
 
+std::string MediaFileName(const FileEntry& entry) {
+    std::string name = StoredNameText(entry);
+    if (!name.empty() && name.back() == '.')
+        name.pop_back();
+    return name;
+}
+
 std::vector<ScheduleProblem> FindScheduleProblems(const Schedule& s, const CivilDate& today,
-                                                  const MediaLookup& mediaExists) {
+                                                  const MediaLookup& mediaExists,
+                                                  const MediaJudge& willNotPlay) {
     std::vector<ScheduleProblem> out;
     const int basicCount = std::min<int>(s.basicCount, static_cast<int>(s.basicEntries.size()));
-    fileProblems(s.basicEntries, basicCount, EntryId::basic, mediaExists, out);
+    fileProblems(s.basicEntries, basicCount, EntryId::basic, mediaExists, willNotPlay, out);
 
     const int count = advanceCountOf(s);
     std::vector<int> valid;
@@ -175,7 +181,8 @@ std::vector<ScheduleProblem> FindScheduleProblems(const Schedule& s, const Civil
         if (e.fileCount <= 0)
             out.push_back(problem(ProblemKind::NoFiles, EntryId::advance(i)));
         fileProblems(
-            e.files, fileCountOf(e), [i](int k) { return EntryId::detailOf(i, k); }, mediaExists, out);
+            e.files, fileCountOf(e), [i](int k) { return EntryId::detailOf(i, k); }, mediaExists, willNotPlay,
+            out);
     }
     return out;
 }
@@ -243,6 +250,8 @@ std::string ProblemText(const ScheduleProblem& p, const ScreenTexts& texts) {
                        ShortClockTime(p.overlap.from), ShortClockTime(p.overlap.to)});
     case ProblemKind::MediaMissing:
         return FillIn(texts.text(TextId::MsgProblemMediaMissing), {who, p.name});
+    case ProblemKind::MediaWillNotPlay:
+        return FillIn(texts.text(TextId::MsgProblemMediaWillNotPlay), {who, p.name, p.why});
     case ProblemKind::VolumesDiffer: {
         EntryId earlier = p.entry;
         (earlier.kind == EntryId::Kind::Basic ? earlier.index : earlier.detail) = p.other;

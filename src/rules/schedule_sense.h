@@ -10,6 +10,7 @@
 #include "rules/schedule_match.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,7 @@ enum class ProblemKind {
     Ended,              // its stop date lies before today
     Overlap,            // in force at the same moments as a later entry
     MediaMissing,       // the named file is in none of the media folders
+    MediaWillNotPlay,   // the named file is there, but the player does not play it
     VolumesDiffer,      // the same file with another volume earlier in the same list
 };
 
@@ -36,19 +38,28 @@ struct ScheduleProblem {
     // date as lastDay.
     Overlap overlap;
     CivilDate today;  // Ended
-    std::string name; // MediaMissing, VolumesDiffer: the file name on disk ("SONG.MP3")
+    std::string name; // MediaMissing, MediaWillNotPlay, VolumesDiffer: the file name on disk ("SONG.MP3")
+    std::string why;  // MediaWillNotPlay: the reasons, in the texts of whoever judged it
     int volume = 0;   // VolumesDiffer: this entry's volume and the earlier one's
     int otherVolume = 0;
 };
 
+// The name a media file on disk has ("SONG.MP3"): a stored name without extension has no dot either.
+std::string MediaFileName(const FileEntry& entry);
+
 // Tells whether a media file of this name ("SONG.MP3") is in one of the media folders.
 using MediaLookup = std::function<bool(const std::string& name)>;
 
+// Why a media file of this name that is in a media folder will not play; nothing when it plays or
+// is not known yet.
+using MediaJudge = std::function<std::optional<std::string>(const std::string& name)>;
+
 // Every problem, entry by entry in list order: the basic entries, then each advance entry followed
 // by its files. Dates are judged only on entries whose values the editor could have stored. Without
-// a lookup the media files are not looked for.
+// a lookup the media files are not looked for; without a judge they are not judged.
 std::vector<ScheduleProblem> FindScheduleProblems(const Schedule& schedule, const CivilDate& today,
-                                                  const MediaLookup& mediaExists = {});
+                                                  const MediaLookup& mediaExists = {},
+                                                  const MediaJudge& willNotPlay = {});
 
 // The warnings that matter right after advance entry `index` was stored: its overlaps with any other
 // entry (seen from it), its end before today and a week day that never occurs.

@@ -56,6 +56,11 @@ bool ScriptedPrompts::askOkCancel(QWidget*, const QString& text) {
     return nextAnswer(Shown::OkCancel, text);
 }
 
+std::optional<QString> ScriptedPrompts::chooseFolder(QWidget*, const QString& title,
+                                                     const QString& directory) {
+    return nextFile(Shown::Folder, title, directory, QString());
+}
+
 std::optional<QString> ScriptedPrompts::openFile(QWidget*, const QString& filter, const QString& directory,
                                                  const QString& fileName) {
     return nextFile(Shown::OpenFile, filter, directory, fileName);

@@ -15,14 +15,14 @@ namespace velmo::test {
 class ScriptedPrompts final : public Prompts {
 public:
     struct Shown {
-        enum Kind { Message, Untitled, YesNo, OkCancel, OpenFile, SaveFile, Choice, OpenFiles } kind;
+        enum Kind { Message, Untitled, YesNo, OkCancel, OpenFile, SaveFile, Choice, OpenFiles, Folder } kind;
         QString text; // message text, or the filter of a file dialog
         QString directory;
         QString fileName;
     };
 
     std::deque<bool> answers;                 // for askYesNo / askOkCancel
-    std::deque<std::optional<QString>> files; // for openFile / saveFile
+    std::deque<std::optional<QString>> files; // for openFile / saveFile / chooseFolder
     std::deque<Prompts::Choice> choices;      // for askKeepDiscardCancel
     std::deque<QStringList> fileLists;        // for openFiles
     std::vector<Shown> shown;                 // everything shown, in order
@@ -41,6 +41,8 @@ public:
     Choice askKeepDiscardCancel(QWidget* parent, const QString& text, const QString& keep,
                                 const QString& discard, const QString& cancel) override;
     QStringList openFiles(QWidget* parent, const QString& filter, const QString& directory) override;
+    std::optional<QString> chooseFolder(QWidget* parent, const QString& title,
+                                        const QString& directory) override;
 
 private:
     bool nextAnswer(Shown::Kind kind, const QString& text);

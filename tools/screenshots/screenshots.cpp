@@ -17,8 +17,11 @@
 #include "ui/about/about_company_form.h"
 #include "ui/about/about_velmo_schedule_generator_form.h"
 #include "ui/copy/copy_form.h"
+#include "ui/document/schedule_document.h"
 #include "ui/document/schedule_list_view.h"
+#include "ui/document/schedule_media.h"
 #include "ui/editors/advance_schedule_edit_form.h"
+#include "ui/editors/media_add_question.h"
 #include "ui/editors/schedule_edit_form.h"
 #include "ui/main/main_form.h"
 #include "ui/overview/media_listing.h"
@@ -40,10 +43,12 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPalette>
+#include <QProcess>
 #include <QPushButton>
 #include <QStyleFactory>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QTimer>
 
 #include <cstdio>
 #include <string>
@@ -201,6 +206,78 @@ bool save(QWidget* window, const QString& path) {
     return true;
 }
 
+// ffmpeg -v error -y ARGUMENTS PATH; false when it is missing or fails.
+bool makeMedia(const QString& path, const QStringList& arguments) {
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"), QStringList{"-v", "error", "-y"} + arguments + QStringList{path});
+    return ffmpeg.waitForFinished(120000) && ffmpeg.exitStatus() == QProcess::NormalExit &&
+           ffmpeg.exitCode() == 0;
+}
+
+// A list with its media marks and length, and the question when a phone video is added, on real
+// media made with ffmpeg; left out where ffmpeg is not installed.
+bool mediaPictures(MainForm& form, AppContext& context, const QString& work, const QString& output,
+                   const QString& suffix) {
+    const QString shop = work + QStringLiteral("/Media shop/");
+    QDir().mkpath(shop);
+    const QStringList picture{"-f", "lavfi", "-i", "testsrc=size=640x480", "-frames:v", "1"};
+    const auto lasting = [](const char* seconds, const char* size) {
+        return QStringList{
+            "-f", "lavfi", "-i", QStringLiteral("testsrc=size=%1:rate=25").arg(QLatin1String(size)),
+            "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=48000",
+            "-t", seconds};
+    };
+    const bool made =
+        makeMedia(shop + "CROISSANTS.MPG",
+                  lasting("20", "352x288") + QStringList{"-c:v", "mpeg2video", "-c:a", "mp2", "-f", "dvd"}) &&
+        makeMedia(shop + "PASTRY_MENU.JPG", picture) && makeMedia(shop + "LOGO.PNG", picture) &&
+        makeMedia(shop + "Croissant Special Offer.jpg", picture) &&
+        makeMedia(shop + "JINGLE.MP3",
+                  QStringList{"-f", "lavfi", "-i", "sine=frequency=660", "-t", "8", "-c:a", "libmp3lame"}) &&
+        makeMedia(shop + "Instagram Reel.mp4",
+                  lasting("3", "720x1280") +
+                      QStringList{"-c:v", "libx264", "-pix_fmt", "yuv420p", "-c:a", "aac"});
+    if (!made) {
+        std::fprintf(stderr, "velmo-screenshots: ffmpeg could not make media; no media pictures\n");
+        return true;
+    }
+    Schedule schedule =
+        MakeSchedule({MakeFileEntry("CROISSANTS", "MPG", 2, 13), MakeFileEntry("PASTRY_MENU", "JPG", 1, 13),
+                      MakeFileEntry("SHOP_JINGLE", "MP3", 3, 13), MakeFileEntry("LOGO", "PNG", 1, 13),
+                      MakeFileEntry("STREET_MAP", "JPG", 1, 13)},
+                     {});
+    form.document().replace(TextId::TextOpen, DocumentState{schedule, shop.toStdString(), "media-shop.vlm"});
+    while (form.media().pending()) {
+        QEventLoop wait;
+        QObject::connect(&form.media(), &ScheduleMedia::updated, &wait, &QEventLoop::quit);
+        wait.exec();
+    }
+    auto* list = form.findChild<ScheduleListView*>(QStringLiteral("NormalList"));
+    list->setCurrentRow(3);
+    bool ok = save(form.findChild<QWidget*>(QStringLiteral("NormalFrame")),
+                   output + "media-marks" + suffix + ".png");
+
+    // The real question, pictured as it opens and answered Cancel.
+    QtPrompts prompts;
+    AppContext asking{context.state,  context.texts,   prompts,       context.clock,
+                      context.random, context.volumes, context.links, {}};
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        if (box == nullptr || !box->isVisible())
+            return;
+        poll.stop();
+        ok = save(box, output + "media-question" + suffix + ".png") && ok;
+        if (auto* cancel = box->findChild<QPushButton*>(QStringLiteral("CancelChoice")))
+            cancel->click();
+    });
+    poll.start(50);
+    AskAboutAddedMedia(
+        &form, asking,
+        {shop + "Instagram Reel.mp4", shop + "LOGO.PNG", shop + "Croissant Special Offer.jpg"});
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -331,6 +408,7 @@ int main(int argc, char** argv) {
         AboutCompanyForm company(context, &form);
         ok = save(&company, output + QStringLiteral("/about-company%1.png").arg(suffix)) && ok;
     }
+    ok = mediaPictures(form, context, work, output + QStringLiteral("/"), suffix) && ok;
     // The settings stay in the work directory, never beside this program.
     form.close();
     return ok ? 0 : 1;

@@ -26,6 +26,12 @@ QVariant EntryListModel::data(const QModelIndex& index, int role) const {
         return {};
     if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole)
         return rows_[index.row()];
+    if (media_ && (role == Qt::ToolTipRole || role == Qt::AccessibleDescriptionRole || role == VerdictRole)) {
+        const RowMedia media = media_(index.row());
+        if (role == VerdictRole)
+            return static_cast<int>(media.verdict);
+        return media.facts.isEmpty() ? QVariant() : QVariant(media.facts);
+    }
     return {};
 }
 
@@ -73,6 +79,12 @@ void EntryListModel::setRows(const QStringList& rows) {
 
 QString EntryListModel::rowText(int row) const {
     return row >= 0 && row < rows_.size() ? rows_[row] : QString();
+}
+
+void EntryListModel::mediaChanged() {
+    if (!rows_.isEmpty())
+        emit dataChanged(index(0), index(static_cast<int>(rows_.size()) - 1),
+                         {Qt::ToolTipRole, Qt::AccessibleDescriptionRole, VerdictRole});
 }
 
 void EntryListModel::applyEdit(const RowEdit& edit) {

@@ -2,10 +2,18 @@
 
 #include <QAbstractListModel>
 #include <QStringList>
+#include <functional>
 
 namespace velmo {
 
 struct RowEdit;
+
+// What a file row's marker shows of its media file, and its facts for the tooltip and screen readers.
+struct RowMedia {
+    enum class Verdict { None, Plays, WillNotPlay, Missing };
+    Verdict verdict = Verdict::None; // None: not a file row, or not examined yet
+    QString facts;
+};
 
 // The rows of one of the main window's lists, as shown: the row texts of the document's entries.
 // A row's text is also its name for a screen reader.
@@ -31,8 +39,16 @@ public:
     void applyEdit(const RowEdit& edit);
     QString rowText(int row) const;
 
+    // The role under which data() gives a row's RowMedia::Verdict, as an int.
+    static constexpr int VerdictRole = Qt::UserRole + 1;
+    // Where the rows' media facts come from; asked on every look, so they follow the rows.
+    void setMediaSource(std::function<RowMedia(int row)> source) { media_ = std::move(source); }
+    // The facts changed: every row is painted and described anew, its text unchanged.
+    void mediaChanged();
+
 private:
     QStringList rows_;
+    std::function<RowMedia(int row)> media_;
 };
 
 } // namespace velmo

@@ -1,6 +1,7 @@
 #include "schedule_edit_form.h"
 
 #include "editor_widgets.h"
+#include "media_add_question.h"
 #include "rules/entry_batch.h"
 #include "rules/entry_rules.h"
 
@@ -8,6 +9,7 @@
 #include "model/file_system.h"
 #include "model/schedule.h"
 #include "ui/platform/app_context.h"
+#include "ui/platform/off_thread.h"
 #include "ui/platform/prompts.h"
 #include "ui/platform/ui_text.h"
 
@@ -143,6 +145,7 @@ void ScheduleEditForm::EditFieldSetup() {
 
 void ScheduleEditForm::loadEntry(const FileEntry& entry) {
     FileNameText->setText(toQt(StoredNameText(entry)));
+    askedName_ = typedFileName(); // the entry's own file is not asked about again
     PlayTimesCombo->setCurrentIndex(NearestPlayTimes(entry.playTimes));
     VolumeCombo->setCurrentIndex(NearestVolume(entry.volume));
 }
@@ -177,7 +180,8 @@ void ScheduleEditForm::BrowseMediaFile() {
     std::string fileName;
     if (addsEntries()) {
         // An Add may take several files at once; one file goes on as a single pick.
-        const QStringList chosen = context_.prompts.openFiles(this, kMediaFileFilter, toQt(directory));
+        const QStringList chosen = AskAboutAddedMedia(
+            this, context_, context_.prompts.openFiles(this, kMediaFileFilter, toQt(directory)));
         if (chosen.size() > 1) {
             FileNameText->clear();
             chosenFiles_ = chosen;
@@ -191,12 +195,19 @@ void ScheduleEditForm::BrowseMediaFile() {
             return;
     } else if (!OpenMediaFileDialog(directory, fileName)) {
         return;
+    } else {
+        // A file that will not play, or its player copy, as for an Add.
+        const QStringList asked =
+            AskAboutAddedMedia(this, context_, {toQt(WithTrailingSeparator(directory) + fileName)});
+        if (asked.isEmpty() || !splitPickedPath(asked.constFirst(), directory, fileName))
+            return;
     }
     const QString picked = toQt(TrimSpaces(fileName));
     // The typing limit does not cut a picked name: the user sees the name of the file picked, and
     // OK and Copy refuse it if it is too long.
     FileNameText->setMaxLength(std::max(kFileNameTextLimit, static_cast<int>(picked.size())));
     FileNameText->setText(picked);
+    askedName_ = picked;
     context_.state.mediaDir = directory;
     CopyCmd->setEnabled(true);
 }
@@ -234,6 +245,30 @@ bool ScheduleEditForm::FileNameCheck() {
     return false;
 }
 
+bool ScheduleEditForm::TypedMediaCheck() {
+    const QString typed = typedFileName();
+    if (typed == askedName_)
+        return true;
+    const std::string directory = context_.state.mediaDir;
+    std::optional<std::string> existing;
+    RunOffThread(
+        [&existing, directory, name = fromQt(typed)] { existing = ExistingFileName(directory, name); });
+    if (!existing)
+        return true; // a name for a file still to come
+    const QStringList asked =
+        AskAboutAddedMedia(this, context_, {toQt(WithTrailingSeparator(directory) + *existing)});
+    if (asked.isEmpty())
+        return false;
+    std::string fileName;
+    std::string folder;
+    if (!splitPickedPath(asked.constFirst(), folder, fileName))
+        return false;
+    askedName_ = toQt(fileName);
+    FileNameText->setText(askedName_);
+    context_.state.mediaDir = folder;
+    return true;
+}
+
 void ScheduleEditForm::StoreFileEntry(FileEntry& target) const {
     velmo::StoreFileEntry(target, fromQt(FileNameText->text()), PlayTimesCombo->currentIndex(),
                           VolumeCombo->currentIndex());
@@ -268,7 +303,7 @@ void ScheduleEditForm::OKCmd_Click() {
         accept();
         return;
     }
-    if (!FileNameCheck())
+    if (!FileNameCheck() || !TypedMediaCheck())
         return;
     FileEntry entry = entry_.value_or(FileEntry{});
     StoreFileEntry(entry);

@@ -59,6 +59,9 @@ private:
     bool OpenMediaFileDialog(std::string& directory, std::string& fileName);
     static bool splitPickedPath(const QString& chosen, std::string& directory, std::string& fileName);
     bool FileNameCheck();
+    // A typed name of an existing file that will not play is asked about as a picked one; false keeps
+    // the dialog open.
+    bool TypedMediaCheck();
     void StoreFileEntry(FileEntry& target) const;
     std::string rowText() const;
 
@@ -75,6 +78,7 @@ private:
     std::vector<std::string> rows_;
     // The full paths of a Browse that picked more than one file; empty otherwise.
     QStringList chosenFiles_;
+    QString askedName_; // the name last asked about (or picked after asking), not asked again
 
     QGroupBox* EditFrame = nullptr;
     QPushButton* FileNameCmd = nullptr;

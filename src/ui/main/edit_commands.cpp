@@ -1,10 +1,12 @@
 #include "edit_commands.h"
 
 #include "model/app_state.h"
+#include "model/file_system.h"
 #include "model/recovery_file.h"
 #include "rules/entry_batch.h"
 #include "rules/schedule_rules.h"
 #include "ui/document/schedule_document.h"
+#include "ui/editors/media_add_question.h"
 #include "ui/platform/app_context.h"
 #include "ui/platform/background_file_writer.h"
 #include "ui/platform/prompts.h"
@@ -268,14 +270,21 @@ void EditCommands::dropFiles(ScheduleListView* list, const QList<QUrl>& urls) {
     if (kind == EntryRef::List::Detail && document_.advanceEntry(advance) == nullptr)
         return;
     std::vector<FileCandidate> candidates;
+    QStringList files;
     for (const QUrl& url : urls) {
         if (!url.isLocalFile()) {
             candidates.push_back({fromQt(url.toDisplayString()), false});
             continue;
         }
         const QFileInfo info(QDir::cleanPath(url.toLocalFile()));
-        candidates.push_back({fromQt(info.fileName()), info.isFile()});
+        if (info.isFile())
+            files << info.filePath();
+        else
+            candidates.push_back({fromQt(info.fileName()), false});
     }
+    // Files that will not play are asked about first; what comes back is added, copies by their names.
+    for (const QString& file : AskAboutAddedMedia(window_.widget, context_, files))
+        candidates.push_back({PathFileName(fromQt(file)), true});
     const int limit = kind == EntryRef::List::Detail ? kMaxDetailEntries : kMaxBasicEntries;
     const BatchAddResult result =
         NewFileEntries(limit - document_.count(kind, advance), candidates, 1, kVolumeDefault);

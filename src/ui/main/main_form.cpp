@@ -12,8 +12,10 @@
 #include "ui/about/about_company_form.h"
 #include "ui/about/about_velmo_schedule_generator_form.h"
 #include "ui/document/entry_list_model.h"
+#include "ui/document/media_rows.h"
 #include "ui/document/schedule_document.h"
 #include "ui/document/schedule_list_view.h"
+#include "ui/document/schedule_media.h"
 #include "ui/editors/advance_schedule_edit_form.h"
 #include "ui/editors/schedule_edit_form.h"
 #include "ui/overview/advance_colours.h"
@@ -140,8 +142,9 @@ MainForm::MainForm(AppContext& context, const std::string& programDir, QWidget* 
         {this, {NormalList, AdvanceList, DetailList}, [this] { return SaveSchedule(false); }}, menuBar(),
         subFile);
     Form_Load(programDir);
-    overview_ = new ScheduleOverviewHooks(context_, *document_, *this, {NormalList, AdvanceList, DetailList},
-                                          subHelp->menuAction());
+    showMedia();
+    overview_ = new ScheduleOverviewHooks(context_, *document_, *media_, *this,
+                                          {NormalList, AdvanceList, DetailList}, subHelp->menuAction());
     AdvanceList->setItemDelegate(new AdvanceColourDelegate(AdvanceList));
     reserveStatusBarRoom();
     edits_->started();
@@ -149,6 +152,29 @@ MainForm::MainForm(AppContext& context, const std::string& programDir, QWidget* 
 }
 
 MainForm::~MainForm() = default;
+
+namespace {
+
+std::vector<FileEntry> filesOf(const std::vector<FileEntry>& files, int count) {
+    return {files.begin(), files.begin() + std::clamp(count, 0, static_cast<int>(files.size()))};
+}
+
+} // namespace
+
+// The file lists show what their media hold, looked up off the window's thread.
+void MainForm::showMedia() {
+    media_ = new ScheduleMedia(context_.state, *document_, this);
+    new MediaListHooks(*NormalList, *NormalFrame, TextId::TextBasicSchedule, *media_, context_.texts, [this] {
+        const Schedule& schedule = document_->schedule();
+        return filesOf(schedule.basicEntries, schedule.basicCount);
+    });
+    new MediaListHooks(
+        *DetailList, *DetailFrame, TextId::TextDetailOfAdvanceSchedule, *media_, context_.texts, [this] {
+            const AdvanceEntry* entry = selectedAdvanceEntry();
+            return entry == nullptr ? std::vector<FileEntry>() : filesOf(entry->files, entry->fileCount);
+        });
+    media_->refresh();
+}
 
 // A notice in the status bar carries buttons; room for them is kept from the start, so the lists do
 // not move when one comes and goes.

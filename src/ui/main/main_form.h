@@ -19,6 +19,7 @@ struct AdvanceEntry;
 struct AppContext;
 class EditCommands;
 class ScheduleDocument;
+class ScheduleMedia;
 class ScheduleListView;
 class ScheduleOverviewHooks;
 struct RowEdit;
@@ -95,6 +96,8 @@ public:
 
     // The schedule being edited; every change to it goes through here.
     ScheduleDocument& document() { return *document_; }
+    // What the schedule's media files hold, as far as examined.
+    ScheduleMedia& media() { return *media_; }
 
     // The session ends (a signal, a logout): no question is asked, unsaved changes are kept for the
     // next start, and the window closes.
@@ -114,6 +117,7 @@ private:
                               const std::array<const char*, 5>& commandNames);
     void connectHandlers();
     void reserveStatusBarRoom();
+    void showMedia();
 
     void Form_Load(const std::string& programDir);
     void Form_Unload();
@@ -149,6 +153,7 @@ private:
     AppContext& context_;
     bool unloaded_ = false;
     ScheduleDocument* document_ = nullptr; // owned by this window
+    ScheduleMedia* media_ = nullptr;       // owned by this window
     EditCommands* edits_ = nullptr;        // owned by this window
     ScheduleOverviewHooks* overview_ = nullptr;
 

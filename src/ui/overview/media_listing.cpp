@@ -12,14 +12,15 @@ MediaListing::MediaListing(QObject* parent) : QObject(parent), token_(std::make_
 
 MediaListing::~MediaListing() = default;
 
-void MediaListing::request(const std::string& appPath, const std::string& mediaDir) {
+void MediaListing::request(const std::string& appPath, const std::string& mediaDir,
+                           const std::string& scheduleDir) {
     const unsigned generation = ++generation_;
     pending_ = true;
     std::weak_ptr<Token> token = token_;
     // Detached: a listing that never returns must not hold up the program's end either.
-    std::thread([token, generation, appPath, mediaDir] {
-        auto folder =
-            std::make_shared<const MediaFolder>(MediaFoldersOf(ReadPublishSettings(appPath), mediaDir));
+    std::thread([token, generation, appPath, mediaDir, scheduleDir] {
+        auto folder = std::make_shared<const MediaFolder>(
+            ScheduleMediaFolders(ReadPublishSettings(appPath), mediaDir, scheduleDir));
         // Delivered on the window's thread, where the token is checked and dropped alike.
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),

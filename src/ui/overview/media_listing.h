@@ -8,9 +8,10 @@ namespace velmo {
 
 class MediaFolder;
 
-// The media folders Write to Player Medium uses (its remembered folders and mediaDir), listed off the
-// window's thread: a folder on a volume that stops answering delays the answer, never the window.
-// The listing comes back to the window's thread through arrived().
+// The media folders Write to Player Medium uses (its remembered folders and mediaDir) and the
+// schedule's own folder, listed off the window's thread: a folder on a volume that stops answering
+// delays the answer, never the window. The listing comes back to the window's thread through
+// arrived().
 class MediaListing : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(MediaListing)
@@ -19,7 +20,7 @@ public:
     ~MediaListing() override;
 
     // Lists the folders anew; an answer to an earlier request that comes later is dropped.
-    void request(const std::string& appPath, const std::string& mediaDir);
+    void request(const std::string& appPath, const std::string& mediaDir, const std::string& scheduleDir);
     // The latest listing that came back; null before the first.
     const std::shared_ptr<const MediaFolder>& folder() const { return folder_; }
     bool pending() const { return pending_; }

@@ -8,6 +8,7 @@
 #include "model/media_folder.h"
 #include "rules/schedule_sense.h"
 #include "ui/document/schedule_document.h"
+#include "ui/document/schedule_media.h"
 #include "ui/platform/app_context.h"
 #include "ui/platform/clock.h"
 #include "ui/platform/ui_text.h"
@@ -38,10 +39,10 @@ CivilDate todayOf(const AppContext& context) {
 } // namespace
 
 ScheduleOverviewHooks::ScheduleOverviewHooks(AppContext& context, ScheduleDocument& document,
-                                             QMainWindow& mainWindow, MainListViews lists,
-                                             QAction* beforeMenu)
-    : QObject(&mainWindow), context_(context), document_(document), mainWindow_(mainWindow), lists_(lists),
-      media_(new MediaListing(this)) {
+                                             ScheduleMedia& examined, QMainWindow& mainWindow,
+                                             MainListViews lists, QAction* beforeMenu)
+    : QObject(&mainWindow), context_(context), document_(document), examined_(examined),
+      mainWindow_(mainWindow), lists_(lists), media_(new MediaListing(this)) {
     setObjectName(QStringLiteral("ScheduleOverviewHooks"));
     const auto text = [this](TextId id) { return screenText(context_.texts, id); };
 
@@ -62,6 +63,7 @@ ScheduleOverviewHooks::ScheduleOverviewHooks(AppContext& context, ScheduleDocume
     connect(&document_, &ScheduleDocument::reset, this, [this] { hideNotice(); });
     connect(&document_, &ScheduleDocument::wasSaved, this, &ScheduleOverviewHooks::scheduleSaved);
     connect(media_, &MediaListing::arrived, this, &ScheduleOverviewHooks::showSavedMessage);
+    connect(&examined_, &ScheduleMedia::updated, this, &ScheduleOverviewHooks::showSavedMessage);
 }
 
 void ScheduleOverviewHooks::rowsChanged(const RowEdit& edit) {
@@ -160,17 +162,19 @@ void ScheduleOverviewHooks::scheduleSaved() {
     savedMessagePending_ = true;
     // A listing still under way answers for this save too.
     if (!media_->pending())
-        media_->request(context_.state.appPath, context_.state.mediaDir);
+        media_->request(context_.state.appPath, context_.state.mediaDir, context_.state.scheduleDir);
+    // The files are examined again too: one may have changed since.
+    examined_.refresh();
 }
 
 void ScheduleOverviewHooks::showSavedMessage() {
-    if (!savedMessagePending_ || media_->folder() == nullptr)
+    if (!savedMessagePending_ || media_->folder() == nullptr || examined_.pending())
         return;
     savedMessagePending_ = false;
     const MediaFolder& media = *media_->folder();
-    const auto problems =
-        FindScheduleProblems(document_.schedule(), todayOf(context_),
-                             [&media](const std::string& name) { return media.contains(name); });
+    const auto problems = FindScheduleProblems(
+        document_.schedule(), todayOf(context_),
+        [&media](const std::string& name) { return media.contains(name); }, examined_.judge(context_.texts));
     const QString message = problems.empty()
                                 ? screenText(context_.texts, TextId::MsgSavedClean)
                                 : screenText(context_.texts, TextId::MsgSavedWithWarnings)
@@ -180,7 +184,7 @@ void ScheduleOverviewHooks::showSavedMessage() {
 
 void ScheduleOverviewHooks::openOverview(int index) {
     if (overview_ == nullptr) {
-        overview_ = new ScheduleOverviewForm(context_, &mainWindow_);
+        overview_ = new ScheduleOverviewForm(context_, &mainWindow_, &examined_);
         connect(overview_, &ScheduleOverviewForm::entryChosen, this, &ScheduleOverviewHooks::selectEntry);
     } else {
         overview_->refresh();

@@ -16,6 +16,7 @@ namespace velmo {
 struct AppContext;
 class MediaListing;
 class ScheduleDocument;
+class ScheduleMedia;
 class ScheduleOverviewForm;
 struct RowEdit;
 
@@ -27,8 +28,9 @@ class ScheduleOverviewHooks : public QObject {
     Q_DISABLE_COPY_MOVE(ScheduleOverviewHooks)
 public:
     // The View menu goes before `beforeMenu` (at the end when null).
-    ScheduleOverviewHooks(AppContext& context, ScheduleDocument& document, QMainWindow& mainWindow,
-                          MainListViews lists, QAction* beforeMenu = nullptr);
+    // `examined` tells which files will not play, for the overview and the count after a save.
+    ScheduleOverviewHooks(AppContext& context, ScheduleDocument& document, ScheduleMedia& examined,
+                          QMainWindow& mainWindow, MainListViews lists, QAction* beforeMenu = nullptr);
     ~ScheduleOverviewHooks() override;
 
     // After OK in the advance editor stored entry `index`: says, without asking anything, when it
@@ -53,6 +55,7 @@ private:
 
     AppContext& context_;
     ScheduleDocument& document_;
+    ScheduleMedia& examined_;
     QMainWindow& mainWindow_;
     MainListViews lists_;
     MediaListing* media_ = nullptr;

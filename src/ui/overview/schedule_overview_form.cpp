@@ -8,6 +8,7 @@
 #include "model/media_folder.h"
 #include "rules/entry_rules.h"
 #include "rules/schedule_rules.h"
+#include "ui/document/schedule_media.h"
 #include "ui/platform/app_context.h"
 #include "ui/platform/clock.h"
 #include "ui/platform/fixed_font.h"
@@ -45,13 +46,19 @@ int advanceCountOf(const Schedule& s) {
 
 } // namespace
 
-ScheduleOverviewForm::ScheduleOverviewForm(AppContext& context, QWidget* parent)
-    : QWidget(parent, Qt::Window), context_(context), media_(new MediaListing(this)) {
+ScheduleOverviewForm::ScheduleOverviewForm(AppContext& context, QWidget* parent,
+                                           const ScheduleMedia* examined)
+    : QWidget(parent, Qt::Window), context_(context), media_(new MediaListing(this)), examined_(examined) {
     // The listing came back: the files it finds missing join the problems.
     connect(media_, &MediaListing::arrived, this, [this] {
         findProblems();
         fillProblems();
     });
+    if (examined_ != nullptr)
+        connect(examined_, &ScheduleMedia::updated, this, [this] {
+            findProblems();
+            fillProblems();
+        });
     buildWindow();
     InitScheduleOverviewFormOsd();
     const CivilDate now = today();
@@ -192,15 +199,16 @@ void ScheduleOverviewForm::refresh() {
     // The folders may have changed as well; their listing follows when it comes. One listing at a
     // time: edits must not pile up threads behind a folder that does not answer.
     if (!media_->pending())
-        media_->request(context_.state.appPath, context_.state.mediaDir);
+        media_->request(context_.state.appPath, context_.state.mediaDir, context_.state.scheduleDir);
 }
 
 void ScheduleOverviewForm::findProblems() {
     const std::shared_ptr<const MediaFolder> media = media_->folder();
     // Until the first listing comes back, no file counts as missing.
-    problems_ = FindScheduleProblems(context_.state.schedule, today(), [&media](const std::string& name) {
-        return media == nullptr || media->contains(name);
-    });
+    problems_ = FindScheduleProblems(
+        context_.state.schedule, today(),
+        [&media](const std::string& name) { return media == nullptr || media->contains(name); },
+        examined_ != nullptr ? examined_->judge(context_.texts) : MediaJudge());
 }
 
 void ScheduleOverviewForm::fillProblems() {

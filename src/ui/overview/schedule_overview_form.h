@@ -15,6 +15,7 @@ namespace velmo {
 struct AppContext;
 class DayStrip;
 class MediaListing;
+class ScheduleMedia;
 class MonthCalendar;
 
 // The non-modal "Schedule Overview": a month of days with the periods in force, the selected day hour
@@ -24,7 +25,9 @@ class ScheduleOverviewForm : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ScheduleOverviewForm)
 public:
-    ScheduleOverviewForm(AppContext& context, QWidget* parent = nullptr);
+    // With `examined`, files that will not play join the problems as their facts come.
+    ScheduleOverviewForm(AppContext& context, QWidget* parent = nullptr,
+                         const ScheduleMedia* examined = nullptr);
     ~ScheduleOverviewForm() override;
 
     // Recomputes everything from the model, keeping the month and day shown.
@@ -55,6 +58,7 @@ private:
 
     AppContext& context_;
     MediaListing* media_ = nullptr;
+    const ScheduleMedia* examined_ = nullptr;
     int year_ = 2000;
     int month_ = 1;
     int day_ = 1;

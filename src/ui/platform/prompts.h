@@ -32,6 +32,10 @@ public:
                                             const QString& fileName) = 0;
     // Several existing files at once, in the order picked; empty when cancelled.
     virtual QStringList openFiles(QWidget* parent, const QString& filter, const QString& directory) = 0;
+    // A folder, the dialog captioned `title`; nothing when cancelled. Qt's own folder dialog unless
+    // overridden.
+    virtual std::optional<QString> chooseFolder(QWidget* parent, const QString& title,
+                                                const QString& directory);
 };
 
 // "Media File(*.jpg;*.avi)|*.jpg;*.avi|All File(*.*)|*.*" -> "Media File(*.jpg;*.avi) (*.jpg *.avi)", ...

@@ -95,6 +95,16 @@ QStringList QtPrompts::openFiles(QWidget* parent, const QString& filter, const Q
                          QString());
 }
 
+std::optional<QString> Prompts::chooseFolder(QWidget* parent, const QString& title,
+                                             const QString& directory) {
+    QFileDialog dialog(parent, title, directory);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly, true);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+}
+
 Prompts::Choice QtPrompts::askKeepDiscardCancel(QWidget* parent, const QString& text, const QString& keep,
                                                 const QString& discard, const QString& cancel) {
     QMessageBox box(QMessageBox::Question, kTitle, text, QMessageBox::NoButton, parent);

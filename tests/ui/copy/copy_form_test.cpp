@@ -488,6 +488,8 @@ TEST(CopyForm, CopiesTheFileBrowsedInTheEntryEditorThatOpensIt) {
     ScheduleEditForm editor(c.t.context, std::nullopt, kMaxBasicEntries);
     editor.show();
     c.t.prompts.files = {c.media + QStringLiteral("/Clip.Avi")};
+    // The clip is no real video: the question about it is answered "Add anyway".
+    c.t.prompts.choices.push_back(Prompts::Choice::Discard);
 
     editor.findChild<QPushButton*>(QStringLiteral("BrowseCmd"))->click();
     editor.findChild<QPushButton*>(QStringLiteral("CopyCmd"))->click();

@@ -1,5 +1,6 @@
 #include "ui/main/main_form_fixture.h"
 
+#include "media/media_files.h"
 #include "rules/schedule_rules.h"
 
 #include "ui/overview/advance_colours.h"
@@ -12,6 +13,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMenu>
 #include <QSignalSpy>
@@ -47,10 +49,26 @@ protected:
         AddAdvance(s, mornings());
         AddAdvance(s, thursdays());
         load(s);
-        // The media files the schedule names, all but D10.MP3.
+        // The media files the schedule names, all but D10.MP3; real ones, so none counts as one that
+        // will not play.
         for (const char* name : {"loop.mpg", "D0.MP3", "D1.MP3"})
-            WriteText(app() + name, "media");
+            std::filesystem::copy_file(madeMedia() + name, app() + name);
         state().mediaDir = app();
+    }
+
+    // Made with ffmpeg once for all the tests.
+    static std::string madeMedia() {
+        static QTemporaryDir dir;
+        static const bool made = [] {
+            const std::string at = dir.path().toStdString() + "/";
+            const std::vector<std::string> mp3{"-c:a", "libmp3lame"};
+            return MakeWithFfmpeg(at + "loop.mpg", Pattern("352x288") + Tone() +
+                                                       std::vector<std::string>{"-c:v", "mpeg2video", "-c:a",
+                                                                                "mp2", "-f", "dvd"}) &&
+                   MakeWithFfmpeg(at + "D0.MP3", Tone() + mp3) && MakeWithFfmpeg(at + "D1.MP3", Tone() + mp3);
+        }();
+        EXPECT_TRUE(made) << "ffmpeg could not make the media files";
+        return dir.path().toStdString() + "/";
     }
 
     ScheduleListView* list(const char* name) {
@@ -271,11 +289,14 @@ TEST_F(OverviewTest, NoticeAboutAPeriod_goesWhenThePeriodOrTheScheduleChanges) {
 TEST_F(OverviewTest, Save_countsTheWarningsInTheStatusBar) {
     writeSchedule(state().scheduleDir, state().scheduleFileName, schedule());
     form->findChild<QPushButton*>(QStringLiteral("SaveCmd"))->click();
-    answered(
-        form->findChild<ScheduleOverviewHooks*>(QStringLiteral("ScheduleOverviewHooks"))->mediaListing());
-    EXPECT_TRUE(shownMessages().isEmpty());
+    // The count waits for the folders' listing and the files' examination, both off the window's thread.
+    QElapsedTimer clock;
+    clock.start();
+    while (form->statusBar()->currentMessage().isEmpty() && clock.elapsed() < 60000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     EXPECT_EQ(form->statusBar()->currentMessage(),
               QStringLiteral("Saved; the schedule overview shows 2 warnings"));
+    EXPECT_TRUE(shownMessages().isEmpty());
 }
 
 } // namespace

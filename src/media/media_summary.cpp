@@ -1,0 +1,107 @@
+#include "media_summary.h"
+
+#include "rules/schedule_sense.h"
+
+#include <cmath>
+
+namespace velmo {
+
+namespace {
+
+std::string fill(const ScreenTexts& texts, TextId id, const std::vector<std::string>& values) {
+    return FillIn(texts.text(id), values);
+}
+
+TextId kindText(MediaKind kind) {
+    switch (kind) {
+    case MediaKind::Picture:
+        return TextId::TextMediaKindPicture;
+    case MediaKind::Video:
+        return TextId::TextMediaKindVideo;
+    case MediaKind::Audio:
+        return TextId::TextMediaKindAudio;
+    case MediaKind::Unknown:
+        break;
+    }
+    return TextId::TextMediaKindUnknown;
+}
+
+} // namespace
+
+std::string DurationText(double seconds, const ScreenTexts& texts) {
+    const long long total = seconds > 0 ? std::llround(seconds) : 0;
+    const long long hours = total / 3600;
+    const long long minutes = total / 60 % 60;
+    const long long rest = total % 60;
+    std::vector<std::string> parts;
+    if (hours > 0)
+        parts.push_back(fill(texts, TextId::TextDurationHours, {std::to_string(hours)}));
+    if (minutes > 0)
+        parts.push_back(fill(texts, TextId::TextDurationMinutes, {std::to_string(minutes)}));
+    if (rest > 0 || parts.empty())
+        parts.push_back(fill(texts, TextId::TextDurationSeconds, {std::to_string(rest)}));
+    std::string text;
+    for (const std::string& part : parts)
+        text += (text.empty() ? "" : " ") + part;
+    return text;
+}
+
+std::string MediaFactsText(const MediaFileInfo& info, const ScreenTexts& texts) {
+    if (!info.found)
+        return texts.text(TextId::TextMediaNotFound);
+    const MediaFacts& facts = info.media.facts;
+    std::vector<std::string> lines{
+        texts.text(kindText(facts.kind)),
+        fill(texts, TextId::TextMediaFactSize, {std::to_string((info.size + 1023) / 1024)})};
+    if (facts.duration)
+        lines.push_back(fill(texts, TextId::TextMediaFactLength, {DurationText(*facts.duration, texts)}));
+    if (facts.video) {
+        if (facts.video->width > 0)
+            lines.push_back(fill(texts, TextId::TextMediaFactResolution,
+                                 {std::to_string(facts.video->width), std::to_string(facts.video->height)}));
+        lines.push_back(fill(texts, TextId::TextMediaFactVideoCodec, {facts.video->codec}));
+    }
+    if (facts.audio)
+        lines.push_back(fill(texts, TextId::TextMediaFactAudioCodec,
+                             {facts.audio->codec, std::to_string(facts.audio->sampleRate)}));
+    if (info.media.verdict.plays)
+        lines.push_back(texts.text(TextId::TextMediaPlays));
+    for (const MediaReason& reason : info.media.verdict.reasons)
+        lines.push_back(fill(texts, TextId::TextMediaWillNotPlay, {MediaReasonText(reason, texts)}));
+    std::string text;
+    for (const std::string& line : lines)
+        text += (text.empty() ? "" : "\n") + line;
+    return text;
+}
+
+std::string ListLengthText(const std::vector<ListedMedia>& list, const ScreenTexts& texts) {
+    int files = 0;
+    int pictures = 0;
+    double seconds = 0;
+    for (const ListedMedia& item : list) {
+        if (item.info == nullptr)
+            return {};
+        if (!item.info->found || !item.info->media.verdict.plays)
+            continue;
+        const MediaFacts& facts = item.info->media.facts;
+        if (facts.kind == MediaKind::Picture) {
+            ++pictures;
+        } else {
+            ++files;
+            seconds += facts.duration.value_or(0) * item.playTimes;
+        }
+    }
+    const auto count = [&texts](int n, TextId one, TextId many) {
+        return n == 1 ? texts.text(one) : fill(texts, many, {std::to_string(n)});
+    };
+    std::string text;
+    if (files > 0)
+        text = count(files, TextId::TextListOneFile, TextId::TextListFiles) + " · " +
+               DurationText(seconds, texts);
+    if (pictures > 0)
+        text += (text.empty() ? "" : " + ") +
+                count(pictures, TextId::TextListOnePicture, TextId::TextListPictures);
+    return text;
+}
+
+} // namespace velmo

@@ -1,0 +1,180 @@
+#include "media_add_question.h"
+
+#include "media/media_convert.h"
+#include "media/media_probe.h"
+#include "model/app_state.h"
+#include "model/file_system.h"
+#include "rules/entry_rules.h"
+#include "rules/player_name.h"
+#include "rules/publish.h"
+#include "rules/schedule_sense.h"
+#include "ui/platform/app_context.h"
+#include "ui/platform/off_thread.h"
+#include "ui/platform/prompts.h"
+#include "ui/platform/ui_text.h"
+
+#include <QPointer>
+#include <QProgressDialog>
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <memory>
+
+namespace velmo {
+
+namespace {
+
+struct Doubt {
+    int index = 0;    // in the paths given
+    std::string line; // "NAME: reason; reason"
+};
+
+std::vector<Doubt> doubtsAbout(const QStringList& paths, const std::vector<ExaminedMedia>& examined,
+                               const ScreenTexts& texts) {
+    std::vector<Doubt> doubts;
+    for (int i = 0; i < paths.size(); ++i) {
+        const ExaminedMedia& media = examined[static_cast<std::size_t>(i)];
+        const std::string name = PathFileName(fromQt(paths[i]));
+        const bool storable = FileNameCheck(name) == FileNameFault::None;
+        const bool nameTaken = storable && media.playerName == UpperCase(name);
+        if (media.verdict.plays && nameTaken)
+            continue;
+        std::vector<std::string> reasons;
+        for (const MediaReason& reason : media.verdict.reasons)
+            reasons.push_back(MediaReasonText(reason, texts));
+        // A copy of a file that will not play gets a player name anyway; the name is news only when
+        // the file itself plays.
+        if (media.verdict.plays)
+            reasons.push_back(media.playerName
+                                  ? FillIn(texts.text(TextId::MsgMediaNameNotTaken), {*media.playerName})
+                                  : texts.text(TextId::MsgMediaNoPlayerName));
+        std::string line = name + ": ";
+        for (std::size_t k = 0; k < reasons.size(); ++k)
+            line += (k == 0 ? "" : "; ") + reasons[k];
+        doubts.push_back({i, line});
+    }
+    return doubts;
+}
+
+// The player copies folder, asked for the first time and remembered with the media folders.
+std::optional<std::string> playerCopiesFolder(QWidget* parent, AppContext& context,
+                                              PublishSettings& settings) {
+    if (!settings.playerCopiesDir.empty())
+        return settings.playerCopiesDir;
+    const std::optional<QString> chosen = context.prompts.chooseFolder(
+        parent, screenText(context.texts, TextId::TextPlayerCopiesFolder), toQt(context.state.mediaDir));
+    if (!chosen || chosen->isEmpty())
+        return std::nullopt;
+    settings.playerCopiesDir = WithTrailingSeparator(fromQt(*chosen));
+    return settings.playerCopiesDir;
+}
+
+// Makes the copies off the window's thread; the dialog's Cancel stops the one under way and the rest.
+std::vector<ConvertOutcome> makeCopies(QWidget* parent, AppContext& context,
+                                       const std::vector<std::string>& sources, const std::string& folder,
+                                       const PublishSettings& settings) {
+    QProgressDialog progress(screenText(context.texts, TextId::TextMakingPlayerCopies),
+                             screenText(context.texts, TextId::TextCancel), 0,
+                             static_cast<int>(sources.size()) * 100, parent);
+    progress.setObjectName(QStringLiteral("PlayerCopiesProgress"));
+    progress.setAccessibleName(screenText(context.texts, TextId::TextMakingPlayerCopies));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    progress.setValue(0);
+    auto cancelled = std::make_shared<std::atomic<bool>>(false);
+    QObject::connect(&progress, &QProgressDialog::canceled, [cancelled] { *cancelled = true; });
+    std::vector<ConvertOutcome> outcomes;
+    const std::string appPath = context.state.appPath;
+    QPointer<QProgressDialog> shown(&progress);
+    RunOffThread([&outcomes, cancelled, sources, folder, settings, appPath, shown] {
+        // A folder that cannot be remembered is asked for again next time; the copies are made anyway.
+        WritePublishSettings(appPath, settings);
+        for (std::size_t i = 0; i < sources.size(); ++i) {
+            outcomes.push_back(MakePlayerCopy(sources[i], folder, {}, [&, i](const ConvertProgress& p) {
+                const int value = static_cast<int>((static_cast<double>(i) + p.fraction) * 100);
+                QMetaObject::invokeMethod(
+                    qApp,
+                    [shown, value] {
+                        if (shown)
+                            shown->setValue(value);
+                    },
+                    Qt::QueuedConnection);
+                return !*cancelled;
+            }));
+            if (*cancelled)
+                break;
+        }
+    });
+    return outcomes;
+}
+
+} // namespace
+
+QStringList AskAboutAddedMedia(QWidget* parent, AppContext& context, const QStringList& paths) {
+    if (paths.isEmpty())
+        return paths;
+    std::vector<std::string> sources;
+    for (const QString& path : paths)
+        sources.push_back(fromQt(path));
+    std::vector<ExaminedMedia> examined;
+    std::vector<bool> present;
+    RunOffThread([&examined, &present, sources] {
+        examined = MediaProbeCache().examineAll(sources);
+        for (const std::string& source : sources) {
+            std::error_code error;
+            present.push_back(std::filesystem::is_regular_file(std::filesystem::u8path(source), error));
+        }
+    });
+    std::vector<Doubt> doubts = doubtsAbout(paths, examined, context.texts);
+    // A name with no file behind it is for a file still to come, as a typed one.
+    doubts.erase(
+        std::remove_if(doubts.begin(), doubts.end(),
+                       [&present](const Doubt& d) { return !present[static_cast<std::size_t>(d.index)]; }),
+        doubts.end());
+    if (doubts.empty())
+        return paths;
+
+    std::string lines;
+    for (const Doubt& doubt : doubts)
+        lines += (lines.empty() ? "" : "\n") + doubt.line;
+    const Prompts::Choice choice = context.prompts.askKeepDiscardCancel(
+        parent, toQt(FillIn(context.texts.text(TextId::MsgMediaAddQuestion), {lines})),
+        screenText(context.texts, TextId::TextAddPlayerCopy),
+        screenText(context.texts, TextId::TextAddAnyway), screenText(context.texts, TextId::TextCancel));
+
+    QStringList result = paths;
+    std::vector<bool> keep(static_cast<std::size_t>(paths.size()), true);
+    for (const Doubt& doubt : doubts)
+        keep[static_cast<std::size_t>(doubt.index)] = choice == Prompts::Choice::Discard;
+    if (choice == Prompts::Choice::Keep) {
+        PublishSettings settings = ReadPublishSettings(context.state.appPath);
+        if (const std::optional<std::string> folder = playerCopiesFolder(parent, context, settings)) {
+            std::vector<std::string> toCopy;
+            for (const Doubt& doubt : doubts)
+                toCopy.push_back(sources[static_cast<std::size_t>(doubt.index)]);
+            const std::vector<ConvertOutcome> made = makeCopies(parent, context, toCopy, *folder, settings);
+            std::string failed;
+            for (std::size_t i = 0; i < made.size(); ++i) {
+                const int index = doubts[i].index;
+                if (made[i].action == ConvertOutcome::Action::Failed) {
+                    if (made[i].reason)
+                        failed += (failed.empty() ? "" : "\n") + PathFileName(made[i].source) + ": " +
+                                  MediaReasonText(*made[i].reason, context.texts);
+                    continue;
+                }
+                result[index] = toQt(*folder + made[i].name);
+                keep[static_cast<std::size_t>(index)] = true;
+            }
+            if (!failed.empty())
+                context.prompts.message(
+                    parent, toQt(FillIn(context.texts.text(TextId::MsgPlayerCopiesFailed), {failed})));
+        }
+    }
+    QStringList added;
+    for (int i = 0; i < result.size(); ++i)
+        if (keep[static_cast<std::size_t>(i)])
+            added << result[i];
+    return added;
+}
+
+} // namespace velmo

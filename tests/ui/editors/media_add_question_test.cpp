@@ -1,0 +1,100 @@
+#include "support/modal_script.h"
+#include "support/test_context.h"
+
+#include "media/media_files.h"
+#include "media/media_probe.h"
+#include "rules/publish.h"
+#include "ui/editors/media_add_question.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace velmo::test {
+namespace {
+
+class MediaAddQuestionTest : public ::testing::Test {
+protected:
+    TestContext tc;
+    std::string media = tc.appPath() + "picked/";
+    std::string copies = tc.appPath() + "copies/";
+
+    void SetUp() override {
+        if (!FfmpegInstalled())
+            GTEST_SKIP() << "ffmpeg is not installed";
+        std::filesystem::create_directories(media);
+        std::filesystem::create_directories(copies);
+        const std::vector<std::string> oneFrame{"-frames:v", "1"};
+        ASSERT_TRUE(MakeWithFfmpeg(media + "GOOD.JPG", Pattern("64x48") + oneFrame));
+        ASSERT_TRUE(MakeWithFfmpeg(media + "LOGO.PNG", Pattern("64x48") + oneFrame));
+        ASSERT_TRUE(MakeWithFfmpeg(media + "Croissant Special Offer.jpg", Pattern("64x48") + oneFrame));
+    }
+    QString path(const std::string& name) const { return QString::fromStdString(media + name); }
+};
+
+// The real message box: each file that will not play is named with its reason, and "Add anyway" adds
+// every file as it is.
+TEST_F(MediaAddQuestionTest, RealMessageBox_namesEachFileAndWhy_addAnywayKeepsThemAll) {
+    QtPrompts prompts;
+    AppContext context{tc.state, tc.texts, prompts, tc.clock, tc.random, tc.volumes, tc.links, {}};
+    QString shown;
+    QStringList buttons;
+    ModalScript script({[&](QWidget* dialog) {
+        auto* box = qobject_cast<QMessageBox*>(dialog);
+        ASSERT_NE(box, nullptr);
+        shown = box->text();
+        for (QAbstractButton* button : box->buttons())
+            buttons << button->text();
+        box->findChild<QPushButton*>(QStringLiteral("DiscardChoice"))->click();
+    }});
+    const QStringList picked{path("GOOD.JPG"), path("LOGO.PNG")};
+    EXPECT_EQ(AskAboutAddedMedia(nullptr, context, picked), picked);
+    EXPECT_EQ(script.answered(), 1u);
+    EXPECT_TRUE(shown.contains(QStringLiteral("LOGO.PNG: .PNG files are not files the player plays")))
+        << shown.toStdString();
+    EXPECT_FALSE(shown.contains(QStringLiteral("GOOD.JPG")));
+    buttons.sort(); // their order is the platform's
+    EXPECT_EQ(buttons, QStringList({"Add a player copy", "Add anyway", "Cancel"}));
+}
+
+TEST_F(MediaAddQuestionTest, EachAnswer_givesTheFilesToAdd) {
+    const struct {
+        Prompts::Choice choice;
+        std::vector<std::string> added; // as paths under picked/ or copies/
+    } cases[] = {
+        {Prompts::Choice::Cancel, {"picked/GOOD.JPG"}},
+        {Prompts::Choice::Discard,
+         {"picked/GOOD.JPG", "picked/LOGO.PNG", "picked/Croissant Special Offer.jpg"}},
+        {Prompts::Choice::Keep, {"picked/GOOD.JPG", "copies/LOGO.JPG", "copies/CROISSANT_SPECIA.JPG"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.choice));
+        tc.prompts.choices.push_back(c.choice);
+        if (c.choice == Prompts::Choice::Keep)
+            tc.prompts.files.push_back(QString::fromStdString(copies));
+        const QStringList added = AskAboutAddedMedia(
+            nullptr, tc.context, {path("GOOD.JPG"), path("LOGO.PNG"), path("Croissant Special Offer.jpg")});
+        QStringList expected;
+        for (const std::string& name : c.added)
+            expected << QString::fromStdString(tc.appPath() + name);
+        EXPECT_EQ(added, expected);
+    }
+    // The copies play under their player names, and their folder is remembered with the media folders.
+    for (const char* name : {"LOGO.JPG", "CROISSANT_SPECIA.JPG"})
+        EXPECT_TRUE(ExamineMedia(copies + name).verdict.plays) << name;
+    const PublishSettings settings = ReadPublishSettings(tc.appPath());
+    EXPECT_EQ(settings.playerCopiesDir, copies);
+    const std::vector<std::string> folders = MediaFoldersOf(settings, tc.state.mediaDir);
+    EXPECT_NE(std::find(folders.begin(), folders.end(), copies), folders.end());
+    // Asked once: a second copy goes into the same folder without asking.
+    tc.prompts.choices.push_back(Prompts::Choice::Keep);
+    const QStringList again = AskAboutAddedMedia(nullptr, tc.context, {path("LOGO.PNG")});
+    ASSERT_EQ(again.size(), 1);
+    EXPECT_TRUE(again.constFirst().startsWith(QString::fromStdString(copies)));
+    EXPECT_TRUE(tc.prompts.files.empty());
+}
+
+} // namespace
+} // namespace velmo::test
