@@ -17,6 +17,8 @@ QVariant EntryListModel::data(const QModelIndex& index, int role) const {
         return {};
     if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole)
         return rows_[index.row()];
+    if (facts_ && role != Qt::DisplayRole)
+        return facts_(index.row(), role);
     return {};
 }
 

@@ -2,6 +2,7 @@
 
 #include <QAbstractListModel>
 #include <QStringList>
+#include <functional>
 
 namespace velmo {
 
@@ -25,9 +26,13 @@ public:
     // Only the rows an edit changed.
     void applyEdit(const RowEdit& edit);
     QString rowText(int row) const;
+    // What a row shows beside its text (a period's hours and group), asked for by role when painted
+    // or read; the text and its screen-reader name stay the row's text alone.
+    void setRowFacts(std::function<QVariant(int row, int role)> facts) { facts_ = std::move(facts); }
 
 private:
     QStringList rows_;
+    std::function<QVariant(int row, int role)> facts_;
 };
 
 } // namespace velmo
