@@ -18,6 +18,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QTextCharFormat>
 #include <QVBoxLayout>
 
 namespace velmo {
@@ -128,7 +129,9 @@ void AdvanceScheduleEditForm::buildWindow() {
 
     OKCmd = makeCommandButton(QStringLiteral("OKCmd"), this);
     CancelCmd = makeCommandButton(QStringLiteral("CancelCmd"), this);
+    SkipDaysCmd = makeCommandButton(QStringLiteral("SkipDaysCmd"), this);
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(SkipDaysCmd);
     buttons->addStretch();
     buttons->addWidget(OKCmd);
     buttons->addWidget(CancelCmd);
@@ -139,12 +142,13 @@ void AdvanceScheduleEditForm::buildWindow() {
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    QWidget* const order[] = {
-        StartYearCombo,  StartMonthCombo, StartDayCombo,    StartDateCmd,     StopYearCombo, StopMonthCombo,
-        StopDayCombo,    StopDateCmd,     WeekdayCombo,     DayChecks[0],     DayChecks[1],  DayChecks[2],
-        DayChecks[3],    DayChecks[4],    DayChecks[5],     DayChecks[6],     EveryDayCmd,   WeekdaysCmd,
-        WeekendCmd,      StartHourCombo,  StartMinuteCombo, StartSecondCombo, StopHourCombo, StopMinuteCombo,
-        StopSecondCombo, OKCmd,           CancelCmd};
+    QWidget* const order[] = {StartYearCombo,   StartMonthCombo,  StartDayCombo, StartDateCmd,
+                              StopYearCombo,    StopMonthCombo,   StopDayCombo,  StopDateCmd,
+                              WeekdayCombo,     DayChecks[0],     DayChecks[1],  DayChecks[2],
+                              DayChecks[3],     DayChecks[4],     DayChecks[5],  DayChecks[6],
+                              EveryDayCmd,      WeekdaysCmd,      WeekendCmd,    StartHourCombo,
+                              StartMinuteCombo, StartSecondCombo, StopHourCombo, StopMinuteCombo,
+                              StopSecondCombo,  SkipDaysCmd,      OKCmd,         CancelCmd};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 
@@ -162,6 +166,7 @@ void AdvanceScheduleEditForm::buildWindow() {
             [this] { pickDate(StartYearCombo, StartMonthCombo, StartDayCombo, StartDateCmd->text()); });
     connect(StopDateCmd, &QPushButton::clicked, this,
             [this] { pickDate(StopYearCombo, StopMonthCombo, StopDayCombo, StopDateCmd->text()); });
+    connect(SkipDaysCmd, &QPushButton::clicked, this, &AdvanceScheduleEditForm::SkipDaysCmd_Click);
     connect(OKCmd, &QPushButton::clicked, this, &AdvanceScheduleEditForm::OKCmd_Click);
     connect(CancelCmd, &QPushButton::clicked, this, &AdvanceScheduleEditForm::CancelCmd_Click);
 }
@@ -208,6 +213,8 @@ void AdvanceScheduleEditForm::InitAdvanceScheduleEditFormOsd() {
     WeekendCmd->setText(text(TextId::TextSaturdayAndSunday));
     StartDateCmd->setText(text(TextId::TextPickStartDate));
     StopDateCmd->setText(text(TextId::TextPickStopDate));
+    SkipDaysCmd->setText(text(TextId::TextSkipDays));
+    SkipDaysCmd->setAccessibleName(SkipDaysCmd->text());
     for (QAbstractButton* button :
          {static_cast<QAbstractButton*>(EveryDayCmd), static_cast<QAbstractButton*>(WeekdaysCmd),
           static_cast<QAbstractButton*>(WeekendCmd), static_cast<QAbstractButton*>(StartDateCmd),
@@ -351,6 +358,58 @@ void AdvanceScheduleEditForm::WeekdayCombo_Click() {
         setTickedDays(WeekDaySetOf(WeekdayCombo->currentIndex()));
 }
 
+void AdvanceScheduleEditForm::SkipDaysCmd_Click() {
+    const AdvanceSetup setup = shownSetup();
+    QDialog picker(this);
+    picker.setObjectName(QStringLiteral("SkipDaysForm"));
+    picker.setWindowTitle(SkipDaysCmd->text().remove(QStringLiteral("...")));
+    auto* help = new QLabel(screenText(context_.texts, TextId::TextSkipDaysHelp), &picker);
+    auto* calendar = new QCalendarWidget(&picker);
+    calendar->setObjectName(QStringLiteral("SkipDaysCalendar"));
+    calendar->setAccessibleName(picker.windowTitle());
+    calendar->setDateRange(QDate(setup.startDate.year, setup.startDate.month, setup.startDate.day),
+                           QDate(setup.stopDate.year, setup.stopDate.month, setup.stopDate.day));
+    std::vector<CivilDate> marked = skipped_;
+    QTextCharFormat skippedLook;
+    skippedLook.setFontStrikeOut(true);
+    skippedLook.setBackground(palette().color(QPalette::Mid));
+    const auto show = [&] {
+        calendar->setDateTextFormat(QDate(), QTextCharFormat());
+        for (const CivilDate& day : marked)
+            calendar->setDateTextFormat(QDate(day.year, day.month, day.day), skippedLook);
+    };
+    show();
+    // A click, or Enter on the day chosen with the arrow keys, marks a day or keeps it again.
+    const auto toggle = [&](QDate date) {
+        const CivilDate day{date.year(), date.month(), date.day()};
+        const auto found = std::find(marked.begin(), marked.end(), day);
+        if (found == marked.end())
+            marked.push_back(day);
+        else
+            marked.erase(found);
+        show();
+    };
+    connect(calendar, &QCalendarWidget::clicked, &picker, toggle);
+    connect(calendar, &QCalendarWidget::activated, &picker, toggle);
+    auto* ok = makeCommandButton(QStringLiteral("OKCmd"), &picker);
+    auto* cancel = makeCommandButton(QStringLiteral("CancelCmd"), &picker);
+    ok->setText(OKCmd->text());
+    cancel->setText(CancelCmd->text());
+    connect(ok, &QPushButton::clicked, &picker, &QDialog::accept);
+    connect(cancel, &QPushButton::clicked, &picker, &QDialog::reject);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    auto* layout = new QVBoxLayout(&picker);
+    layout->addWidget(help);
+    layout->addWidget(calendar);
+    layout->addLayout(buttons);
+    const int answer = picker.exec();
+    if (answer == QDialog::Accepted)
+        skipped_ = marked;
+}
+
 void AdvanceScheduleEditForm::pickDate(QComboBox* year, QComboBox* month, QComboBox* day,
                                        const QString& title) {
     QDialog picker(this);
@@ -463,14 +522,11 @@ void AdvanceScheduleEditForm::StoreAdvanceEntry() {
         result_.files.resize(1);
     }
     velmo::StoreAdvanceEntry(result_, shownSetup(), addMode());
-    periods_ = ExpandWeekDays(result_, tickedDays());
+    periods_ = SkipDates(ExpandWeekDays(result_, tickedDays()), skipped_);
     rows_.clear();
-    AdvanceSetup setup = shownSetup();
-    for (const AdvanceEntry& period : periods_) {
-        setup.weekDay = period.weekDay;
-        rows_.push_back(
-            velmo::AdvanceRowText(setup, fromQt(WeekdayCombo->itemText(period.weekDay).trimmed())));
-    }
+    for (const AdvanceEntry& period : periods_)
+        rows_.push_back(velmo::AdvanceRowText(AdvanceSetupFromEntry(period),
+                                              fromQt(WeekdayCombo->itemText(period.weekDay).trimmed())));
     result_ = periods_.front();
     row_ = rows_.front();
 }
@@ -493,9 +549,15 @@ void AdvanceScheduleEditForm::OKCmd_Click() {
         return;
     }
 
-    const int periods = CountDays(tickedDays()) == 7 ? 1 : CountDays(tickedDays());
-    if (periods == 0) {
+    if (CountDays(tickedDays()) == 0) {
         context_.prompts.message(this, screenText(context_.texts, TextId::MsgNoWeekDay));
+        return;
+    }
+    AdvanceEntry model;
+    velmo::StoreAdvanceEntry(model, shownSetup(), true);
+    const int periods = static_cast<int>(SkipDates(ExpandWeekDays(model, tickedDays()), skipped_).size());
+    if (periods == 0) {
+        context_.prompts.message(this, screenText(context_.texts, TextId::MsgEveryDaySkipped));
         return;
     }
     if (periods > room_) {

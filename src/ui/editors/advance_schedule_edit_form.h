@@ -71,6 +71,7 @@ private:
     void setTickedDays(const WeekDaySet& days);
     WeekDaySet tickedDays() const;
     void WeekdayCombo_Click();
+    void SkipDaysCmd_Click();
     void pickDate(QComboBox* year, QComboBox* month, QComboBox* day, const QString& title);
 
     AdvanceSetup shownSetup() const;
@@ -91,6 +92,8 @@ private:
     QPushButton* EveryDayCmd = nullptr;
     QPushButton* WeekdaysCmd = nullptr;
     QPushButton* WeekendCmd = nullptr;
+    QPushButton* SkipDaysCmd = nullptr;
+    std::vector<CivilDate> skipped_; // days the periods leave out
     QPushButton* StartDateCmd = nullptr;
     QPushButton* StopDateCmd = nullptr;
 

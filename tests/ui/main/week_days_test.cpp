@@ -157,5 +157,41 @@ TEST_F(WeekDaysTest, PastTheLimit_theEditorSaysHowManyAreFree_andStoresNothing) 
     EXPECT_EQ(schedule(), s);
 }
 
+// Christmas Eve left out of a weekday group: five periods on each side of it, one undo step.
+TEST_F(WeekDaysTest, SkipDays_splitsTheGroupAroundTheDay_atOnceUndone) {
+    Schedule s;
+    for (int day = 1; day <= 5; ++day) {
+        AdvanceEntry period = MakeAdvance(7, 12, 1, day, 1);
+        period.stopDay = 31;
+        AddAdvance(s, period);
+    }
+    load(s);
+    List(*form, "AdvanceList")->setCurrentRow(0);
+    WithDialog([&] { Button(*form, "AdvanceModifyCmd")->click(); },
+               [](QWidget* editor) {
+                   WithDialog(
+                       [&] { editor->findChild<QPushButton*>(QStringLiteral("SkipDaysCmd"))->click(); },
+                       [](QWidget* picker) {
+                           auto* calendar = picker->findChild<QCalendarWidget*>();
+                           auto* days = calendar->findChild<QAbstractItemView*>();
+                           // Marked, unmarked, marked again: a second click keeps the day.
+                           for (int day : {24, 26, 26}) {
+                               calendar->setSelectedDate(QDate(2007, 12, day));
+                               QTest::keyClick(days, Qt::Key_Return);
+                           }
+                           picker->findChild<QPushButton*>(QStringLiteral("OKCmd"))->click();
+                       });
+                   editor->findChild<QPushButton*>(QStringLiteral("OKCmd"))->click();
+               });
+    ASSERT_EQ(schedule().advanceCount, 10);
+    EXPECT_EQ(PeriodGroups(schedule()), (std::vector<PeriodRange>{{0, 5}, {5, 5}}));
+    EXPECT_EQ(schedule().advanceEntries[4].stopDay, 23);
+    EXPECT_EQ(schedule().advanceEntries[5].startDay, 25);
+    EXPECT_EQ(schedule().advanceEntries[9].stopDay, 31);
+    EXPECT_EQ(schedule().advanceEntries[9].fileCount, 1);
+    Action(*form, "subUndo")->trigger();
+    EXPECT_EQ(schedule(), s);
+}
+
 } // namespace
 } // namespace velmo::test
