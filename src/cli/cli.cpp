@@ -1,5 +1,7 @@
 #include "cli.h"
 
+#include "rules/period_groups.h"
+
 #include "cli_args.h"
 #include "media_commands.h"
 #include "model/file_system.h"
@@ -136,7 +138,8 @@ private:
             env_.out << FormatFileRow(s.basicEntries[i]) << '\n';
         for (int i = 0; i < s.advanceCount; ++i) {
             const AdvanceEntry& e = s.advanceEntries[i];
-            env_.out << FormatAdvanceRow(e) << '\n';
+            env_.out << FormatAdvanceRow(e) << "   "
+                     << HoursText(e, EnglishTexts().text(TextId::TextHoursAllDay)) << '\n';
             for (int k = 0; k < e.fileCount; ++k)
                 env_.out << "  " << FormatFileRow(e.files[k]) << '\n';
         }

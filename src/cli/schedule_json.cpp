@@ -1,5 +1,7 @@
 #include "schedule_json.h"
 
+#include "rules/period_groups.h"
+
 #include "model/code_page.h"
 #include "rules/entry_rules.h"
 #include "rules/schedule_content.h"
@@ -299,6 +301,14 @@ constexpr std::array<const char*, 6> kFileEntryFields = {"name",      "fileName"
 constexpr std::array<const char*, 14> kAdvanceEntryFields = {
     "startYear", "startMonth", "startDay", "startHour",  "startMinute", "startSecond", "stopYear",
     "stopMonth", "stopDay",    "stopHour", "stopMinute", "stopSecond",  "weekDay",     "files"};
+// "weekDays" may stand instead of "weekDay": one period per day named, in week order.
+constexpr std::array<const char*, 15> kAdvanceKnownFields = {
+    "startYear",   "startMonth", "startDay",  "startHour", "startMinute",
+    "startSecond", "stopYear",   "stopMonth", "stopDay",   "stopHour",
+    "stopMinute",  "stopSecond", "weekDay",   "files",     "weekDays"};
+constexpr std::array<const char*, 13> kAdvanceDaysFields = {
+    "startYear", "startMonth", "startDay", "startHour",  "startMinute", "startSecond", "stopYear",
+    "stopMonth", "stopDay",    "stopHour", "stopMinute", "stopSecond",  "files"};
 
 class ScheduleReader {
 public:
@@ -322,8 +332,15 @@ public:
             else if (name == "advance")
                 readList(value, "/advance", "advance", [this](const Json& v, const std::string& p, int i) {
                     AdvanceEntry entry;
-                    if (readAdvanceEntry(v, p, i, entry))
+                    std::optional<WeekDaySet> days;
+                    if (!readAdvanceEntry(v, p, i, entry, days))
+                        return;
+                    if (!days) {
                         out_.schedule.advanceEntries.push_back(std::move(entry));
+                        return;
+                    }
+                    for (AdvanceEntry& period : ExpandWeekDays(entry, *days))
+                        out_.schedule.advanceEntries.push_back(std::move(period));
                 });
             else
                 syntax("/" + escapePointerToken(name), true, "", "unknown field " + quoted(name));
@@ -525,23 +542,32 @@ private:
         }
     }
 
-    bool readAdvanceEntry(const Json& v, const std::string& pointer, int index, AdvanceEntry& entry) {
+    bool readAdvanceEntry(const Json& v, const std::string& pointer, int index, AdvanceEntry& entry,
+                          std::optional<WeekDaySet>& days) {
         const EntryId ref = EntryId::advance(index);
         const std::string context = ref.text();
         if (!isObject(v, pointer, context))
             return false;
         const std::size_t before = out_.syntax.size();
-        knownFields(v, pointer, context, kAdvanceEntryFields);
-        requireFields(v, pointer, context, kAdvanceEntryFields);
+        knownFields(v, pointer, context, kAdvanceKnownFields);
+        const bool several = v.contains("weekDays");
+        if (several && v.contains("weekDay"))
+            syntax(pointer, false, context, "give \"weekDay\" or \"weekDays\", not both");
+        else if (several)
+            requireFields(v, pointer, context, kAdvanceDaysFields);
+        else
+            requireFields(v, pointer, context, kAdvanceEntryFields);
         if (out_.syntax.size() != before)
             return false;
         std::uint8_t* const targets[] = {
             &entry.startYear,   &entry.startMonth, &entry.startDay,  &entry.startHour, &entry.startMinute,
             &entry.startSecond, &entry.stopYear,   &entry.stopMonth, &entry.stopDay,   &entry.stopHour,
             &entry.stopMinute,  &entry.stopSecond, &entry.weekDay};
-        for (std::size_t k = 0; k < std::size(targets); ++k)
+        for (std::size_t k = 0; k < std::size(targets) - (several ? 1 : 0); ++k)
             if (const auto value = byteField(v, pointer, kAdvanceEntryFields[k], context))
                 *targets[k] = *value;
+        if (several)
+            days = readWeekDays(v.at("weekDays"), pointer + "/weekDays", context);
         readList(v.at("files"), pointer + "/files", "files", [&](const Json& f, const std::string& p, int i) {
             FileEntry file;
             if (readFileEntry(f, p, EntryId::detailOf(index, i), file))
@@ -549,6 +575,31 @@ private:
         });
         SetDetailEntries(entry, std::move(entry.files));
         return out_.syntax.size() == before;
+    }
+
+    // ["Monday", "Friday"]: the English day names, each at most once.
+    std::optional<WeekDaySet> readWeekDays(const Json& value, const std::string& at,
+                                           const std::string& context) {
+        WeekDaySet days{};
+        const std::string expected =
+            "field \"weekDays\" must be an array of week days (\"Sunday\" .. \"Saturday\")";
+        if (!value.is_array() || value.empty()) {
+            syntax(at, false, context, expected);
+            return std::nullopt;
+        }
+        for (std::size_t i = 0; i < value.size(); ++i) {
+            int day = 0;
+            while (day < kWeekDayAll &&
+                   !(value[i].is_string() && value[i].get<std::string>() == WeekDayWord(day)))
+                ++day;
+            if (day == kWeekDayAll || days[static_cast<std::size_t>(day)]) {
+                syntax(at + "/" + std::to_string(i), false, context,
+                       expected + ", each once; not " + value[i].dump());
+                return std::nullopt;
+            }
+            days[static_cast<std::size_t>(day)] = true;
+        }
+        return days;
     }
 
     JsonSchedule& out_;

@@ -100,7 +100,7 @@ TEST(CliExecutable, BuildFromStandardInput_thenDumpCheckAndOn) {
     const ExeRun dumped = runExe({"dump", "s.vlm"}, dir);
     EXPECT_EQ(dumped.status, 0);
     EXPECT_EQ(dumped.out, "SONG.MP3                  1       Default\n"
-                          "2007/01/03   2007/12/31   All Day\n"
+                          "2007/01/03   2007/12/31   All Day   all day\n"
                           "  CLIP01.AVI                2          5\n");
 
     const ExeRun checked = runExe({"check", "s.vlm", "--today", "2007-06-01"}, dir);

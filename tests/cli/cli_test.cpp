@@ -6,6 +6,8 @@
 #include "test_files.h"
 #include "texts/screen_texts.h"
 
+#include "rules/period_groups.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -89,7 +91,8 @@ TEST(CliRoundTrip, JsonToFileToJson_givesTheSameJsonAndRows) {
         for (int i = 0; i < opened.basicCount; ++i)
             rows += FormatFileRow(opened.basicEntries[i]) + "\n";
         for (int i = 0; i < opened.advanceCount; ++i) {
-            rows += FormatAdvanceRow(opened.advanceEntries[i]) + "\n";
+            rows += FormatAdvanceRow(opened.advanceEntries[i]) + "   " +
+                    HoursText(opened.advanceEntries[i], "all day") + "\n";
             for (int k = 0; k < opened.advanceEntries[i].fileCount; ++k)
                 rows += "  " + FormatFileRow(opened.advanceEntries[i].files[k]) + "\n";
         }

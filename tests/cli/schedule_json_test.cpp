@@ -233,5 +233,41 @@ TEST(ScheduleJson, StructureErrors_pointAtTheField) {
     EXPECT_EQ(placeOf(advance, "\"x\"").rfind("line 4, column ", 0), 0u);
 }
 
+TEST(ScheduleJson, WeekDays_onePeriodPerDayInWeekOrder_orAFaultNamingTheField) {
+    const std::string head =
+        R"({"basic": [], "advance": [{"startYear": 7, "startMonth": 12, "startDay": 1, "startHour": 7,
+        "startMinute": 0, "startSecond": 0, "stopYear": 7, "stopMonth": 12, "stopDay": 31, "stopHour": 10,
+        "stopMinute": 0, "stopSecond": 0, "files": [{"name": "toast.mp3", "playTimes": 1, "volume": 13}], )";
+    const struct {
+        const char* days;
+        std::vector<int> weekDays;
+        const char* fault;
+    } cases[] = {
+        {R"("weekDays": ["Friday", "Monday"])", {1, 5}, ""},
+        {R"("weekDays": ["Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"])",
+         {kWeekDayAll},
+         ""},
+        {R"("weekDays": ["Monday", "Monday"])", {}, "field \"weekDays\" must be an array of week days"},
+        {R"("weekDays": ["Mon"])", {}, "field \"weekDays\" must be an array of week days"},
+        {R"("weekDays": [])", {}, "field \"weekDays\" must be an array of week days"},
+        {R"("weekDays": ["Monday"], "weekDay": 1)", {}, "give \"weekDay\" or \"weekDays\", not both"},
+    };
+    for (const auto& c : cases) {
+        const JsonSchedule parsed = ParseScheduleJson(head + c.days + "}]}");
+        const std::vector<std::string> faults = lines(parsed.syntax);
+        if (*c.fault != '\0') {
+            ASSERT_EQ(faults.size(), 1u) << c.days;
+            EXPECT_NE(faults[0].find(c.fault), std::string::npos) << faults[0];
+            continue;
+        }
+        ASSERT_TRUE(faults.empty()) << c.days << testing::PrintToString(faults);
+        ASSERT_EQ(parsed.schedule.advanceCount, static_cast<int>(c.weekDays.size())) << c.days;
+        for (std::size_t i = 0; i < c.weekDays.size(); ++i) {
+            EXPECT_EQ(parsed.schedule.advanceEntries[i].weekDay, c.weekDays[i]) << c.days;
+            EXPECT_EQ(parsed.schedule.advanceEntries[i].fileCount, 1) << c.days;
+        }
+    }
+}
+
 } // namespace
 } // namespace velmo

@@ -32,6 +32,8 @@ QVariant EntryListModel::data(const QModelIndex& index, int role) const {
             return static_cast<int>(media.verdict);
         return media.facts.isEmpty() ? QVariant() : QVariant(media.facts);
     }
+    if (facts_ && role != Qt::DisplayRole)
+        return facts_(index.row(), role);
     return {};
 }
 

@@ -38,9 +38,13 @@ public:
     // Only the rows an edit changed.
     void applyEdit(const RowEdit& edit);
     QString rowText(int row) const;
+    // What a row shows beside its text (a period's hours and group), asked for by role when painted
+    // or read; the text and its screen-reader name stay the row's text alone.
+    void setRowFacts(std::function<QVariant(int row, int role)> facts) { facts_ = std::move(facts); }
 
     // The role under which data() gives a row's RowMedia::Verdict, as an int.
-    static constexpr int VerdictRole = Qt::UserRole + 1;
+    // Clear of the roles the advance list's painter uses.
+    static constexpr int VerdictRole = Qt::UserRole + 16;
     // Where the rows' media facts come from; asked on every look, so they follow the rows.
     void setMediaSource(std::function<RowMedia(int row)> source) { media_ = std::move(source); }
     // The facts changed: every row is painted and described anew, its text unchanged.
@@ -49,6 +53,7 @@ public:
 private:
     QStringList rows_;
     std::function<RowMedia(int row)> media_;
+    std::function<QVariant(int row, int role)> facts_;
 };
 
 } // namespace velmo

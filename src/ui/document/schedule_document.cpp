@@ -125,6 +125,16 @@ bool ScheduleDocument::apply(TextId label, const RowEdit& rows, EntryRef before,
     Schedule next = state_.schedule;
     if (!change(next))
         return false;
+    if (rows.list == EntryRef::List::Detail && detailsTogether_) {
+        // The periods of a group hold the same details, so the changed ones stand for every period.
+        const PeriodRange group = GroupOf(state_.schedule, rows.advance);
+        const AdvanceEntry changed = next.advanceEntries[static_cast<std::size_t>(rows.advance)];
+        for (int row = group.first; row <= group.last(); ++row) {
+            AdvanceEntry& period = next.advanceEntries[static_cast<std::size_t>(row)];
+            period.files = changed.files;
+            period.fileCount = changed.fileCount;
+        }
+    }
     const DocumentState previous = state();
     if (selection_)
         before = selection_(rows.list);
@@ -248,6 +258,35 @@ bool ScheduleDocument::removeEntry(EntryRef::List list, int advance, int index) 
             }
             return false;
         });
+}
+
+bool ScheduleDocument::replacePeriods(TextId label, PeriodRange range, std::vector<AdvanceEntry> periods,
+                                      const EntryRef& touched) {
+    const Schedule& current = state_.schedule;
+    if (range.first < 0 || range.count < 0 || range.first + range.count > count(EntryRef::List::Advance) ||
+        !PeriodsFit(current, range.count, static_cast<int>(periods.size())))
+        return false;
+    const auto firstKept = current.advanceEntries.begin() + range.first;
+    std::vector<AdvanceEntry> rows(current.advanceEntries.begin(), firstKept);
+    for (AdvanceEntry& period : periods)
+        rows.push_back(std::move(period));
+    rows.insert(rows.end(), firstKept + range.count,
+                current.advanceEntries.begin() + count(EntryRef::List::Advance));
+    Schedule next = current;
+    next.advanceCount = static_cast<std::int16_t>(rows.size());
+    next.advanceEntries = std::move(rows);
+    // The spare element a loaded schedule carries, as every other edit keeps it.
+    next.advanceEntries.emplace_back();
+    if (next == current)
+        return false;
+    const DocumentState previous = state();
+    const EntryRef before = selection_ ? selection_(touched.list) : EntryRef{};
+    state_.schedule = std::move(next);
+    history_.record(label, previous, before, state(), touched);
+    emit reset(touched);
+    emit changed();
+    emit historyChanged();
+    return true;
 }
 
 void ScheduleDocument::undo() {

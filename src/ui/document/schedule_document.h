@@ -1,5 +1,6 @@
 #pragma once
 
+#include "rules/period_groups.h"
 #include "rules/schedule_history.h"
 
 #include <QObject>
@@ -63,6 +64,15 @@ public:
     // Moves entry `from` to place `to` in its list, as a row dragged there.
     bool moveEntryTo(EntryRef::List list, int advance, int from, int to);
     bool removeEntry(EntryRef::List list, int advance, int index);
+    // Replaces the advance rows of `range` by `periods` (a group added, changed, split or removed, or one
+    // detail change made to each period of a group) as one undo step; the lists are shown anew with
+    // `touched` selected. False, with nothing changed, past the limit of periods.
+    bool replacePeriods(TextId label, PeriodRange range, std::vector<AdvanceEntry> periods,
+                        const EntryRef& touched);
+
+    // While on, every change to the details of a period is made to each period of its group alike.
+    void setDetailsTogether(bool together) { detailsTogether_ = together; }
+    bool detailsTogether() const { return detailsTogether_; }
 
     // Where the user is in each list, so an undo selects again what was selected before the edit.
     void setSelectionSource(std::function<EntryRef(EntryRef::List)> source) {
@@ -101,6 +111,7 @@ private:
     AppState& state_;
     ScheduleHistory history_;
     std::function<EntryRef(EntryRef::List)> selection_;
+    bool detailsTogether_ = true;
 };
 
 } // namespace velmo

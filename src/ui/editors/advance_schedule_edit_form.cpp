@@ -9,6 +9,8 @@
 #include "ui/platform/prompts.h"
 #include "ui/platform/ui_text.h"
 
+#include <QCalendarWidget>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -16,6 +18,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QTextCharFormat>
 #include <QVBoxLayout>
 
 namespace velmo {
@@ -69,8 +72,8 @@ QGroupBox* makeComboFrame(const char* objectName, QWidget* parent,
 } // namespace
 
 AdvanceScheduleEditForm::AdvanceScheduleEditForm(AppContext& context, std::optional<AdvanceEntry> entry,
-                                                 QWidget* parent)
-    : QDialog(parent), context_(context), entry_(std::move(entry)) {
+                                                 std::optional<WeekDaySet> days, int room, QWidget* parent)
+    : QDialog(parent), context_(context), entry_(std::move(entry)), days_(days), room_(room) {
     buildWindow();
     Form_Load();
 }
@@ -93,9 +96,14 @@ void AdvanceScheduleEditForm::buildWindow() {
     WeekDayFrame = new QGroupBox(DateFrame);
     WeekDayFrame->setObjectName(QStringLiteral("WeekDayFrame"));
     WeekdayCombo = makeChoiceCombo(QStringLiteral("WeekdayCombo"), WeekDayFrame);
-    auto* weekDayLayout = new QVBoxLayout(WeekDayFrame);
-    weekDayLayout->addWidget(WeekdayCombo);
-    weekDayLayout->addStretch();
+    buildWeekDayBoxes();
+    StartDateCmd = makeCommandButton(QStringLiteral("StartDateCmd"), StartDateFrame);
+    StopDateCmd = makeCommandButton(QStringLiteral("StopDateCmd"), StopDateFrame);
+    for (QPushButton* button : {StartDateCmd, StopDateCmd}) {
+        auto* grid = static_cast<QGridLayout*>(button->parentWidget()->layout());
+        grid->addWidget(button, grid->rowCount() - 1, 0, 1, 2);
+        grid->setRowStretch(grid->rowCount(), 1);
+    }
 
     auto* dateLayout = new QHBoxLayout(DateFrame);
     dateLayout->addWidget(StartDateFrame);
@@ -121,7 +129,9 @@ void AdvanceScheduleEditForm::buildWindow() {
 
     OKCmd = makeCommandButton(QStringLiteral("OKCmd"), this);
     CancelCmd = makeCommandButton(QStringLiteral("CancelCmd"), this);
+    SkipDaysCmd = makeCommandButton(QStringLiteral("SkipDaysCmd"), this);
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(SkipDaysCmd);
     buttons->addStretch();
     buttons->addWidget(OKCmd);
     buttons->addWidget(CancelCmd);
@@ -132,10 +142,13 @@ void AdvanceScheduleEditForm::buildWindow() {
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    QWidget* const order[] = {
-        StartYearCombo,  StartMonthCombo, StartDayCombo,    StopYearCombo,    StopMonthCombo, StopDayCombo,
-        WeekdayCombo,    StartHourCombo,  StartMinuteCombo, StartSecondCombo, StopHourCombo,  StopMinuteCombo,
-        StopSecondCombo, OKCmd,           CancelCmd};
+    QWidget* const order[] = {StartYearCombo,   StartMonthCombo,  StartDayCombo, StartDateCmd,
+                              StopYearCombo,    StopMonthCombo,   StopDayCombo,  StopDateCmd,
+                              WeekdayCombo,     DayChecks[0],     DayChecks[1],  DayChecks[2],
+                              DayChecks[3],     DayChecks[4],     DayChecks[5],  DayChecks[6],
+                              EveryDayCmd,      WeekdaysCmd,      WeekendCmd,    StartHourCombo,
+                              StartMinuteCombo, StartSecondCombo, StopHourCombo, StopMinuteCombo,
+                              StopSecondCombo,  SkipDaysCmd,      OKCmd,         CancelCmd};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 
@@ -147,6 +160,13 @@ void AdvanceScheduleEditForm::buildWindow() {
             &AdvanceScheduleEditForm::StopYearCombo_Click);
     connect(StopMonthCombo, &QComboBox::currentIndexChanged, this,
             &AdvanceScheduleEditForm::StopMonthCombo_Click);
+    connect(WeekdayCombo, &QComboBox::currentIndexChanged, this,
+            &AdvanceScheduleEditForm::WeekdayCombo_Click);
+    connect(StartDateCmd, &QPushButton::clicked, this,
+            [this] { pickDate(StartYearCombo, StartMonthCombo, StartDayCombo, StartDateCmd->text()); });
+    connect(StopDateCmd, &QPushButton::clicked, this,
+            [this] { pickDate(StopYearCombo, StopMonthCombo, StopDayCombo, StopDateCmd->text()); });
+    connect(SkipDaysCmd, &QPushButton::clicked, this, &AdvanceScheduleEditForm::SkipDaysCmd_Click);
     connect(OKCmd, &QPushButton::clicked, this, &AdvanceScheduleEditForm::OKCmd_Click);
     connect(CancelCmd, &QPushButton::clicked, this, &AdvanceScheduleEditForm::CancelCmd_Click);
 }
@@ -183,6 +203,25 @@ void AdvanceScheduleEditForm::InitAdvanceScheduleEditFormOsd() {
     StartSecondLabel->setText(text(TextId::TextSecond));
     StopSecondLabel->setText(text(TextId::TextSecond));
     WeekDayFrame->setTitle(text(TextId::TextWeekDay));
+    constexpr std::array<TextId, 7> dayTexts = {
+        TextId::TextSunday,   TextId::TextMonday, TextId::TextTuesday, TextId::TextWednesday,
+        TextId::TextThursday, TextId::TextFriday, TextId::TextSaturday};
+    for (std::size_t day = 0; day < DayChecks.size(); ++day)
+        DayChecks[day]->setText(text(dayTexts[day]));
+    EveryDayCmd->setText(text(TextId::TextEveryDay));
+    WeekdaysCmd->setText(text(TextId::TextMondayToFriday));
+    WeekendCmd->setText(text(TextId::TextSaturdayAndSunday));
+    StartDateCmd->setText(text(TextId::TextPickStartDate));
+    StopDateCmd->setText(text(TextId::TextPickStopDate));
+    SkipDaysCmd->setText(text(TextId::TextSkipDays));
+    SkipDaysCmd->setAccessibleName(SkipDaysCmd->text());
+    for (QAbstractButton* button :
+         {static_cast<QAbstractButton*>(EveryDayCmd), static_cast<QAbstractButton*>(WeekdaysCmd),
+          static_cast<QAbstractButton*>(WeekendCmd), static_cast<QAbstractButton*>(StartDateCmd),
+          static_cast<QAbstractButton*>(StopDateCmd)})
+        button->setAccessibleName(button->text());
+    for (QCheckBox* box : DayChecks)
+        box->setAccessibleName(box->text());
     OKCmd->setText(text(TextId::TextOK));
     CancelCmd->setText(text(TextId::TextCancel));
 
@@ -255,6 +294,146 @@ void AdvanceScheduleEditForm::SetupDateCombos(const AdvanceSetup& setup) {
                        TextId::TextThursday, TextId::TextFriday, TextId::TextSaturday, TextId::TextAllDay})
         WeekdayCombo->addItem(screenText(context_.texts, day));
     WeekdayCombo->setCurrentIndex(setup.weekDay);
+    setTickedDays(days_.value_or(WeekDaySetOf(setup.weekDay)));
+}
+
+void AdvanceScheduleEditForm::buildWeekDayBoxes() {
+    auto* layout = new QVBoxLayout(WeekDayFrame);
+    layout->addWidget(WeekdayCombo);
+    auto* boxes = new QGridLayout;
+    for (std::size_t day = 0; day < DayChecks.size(); ++day) {
+        DayChecks[day] = new QCheckBox(WeekDayFrame);
+        DayChecks[day]->setObjectName(QStringLiteral("DayCheck%1").arg(day));
+        boxes->addWidget(DayChecks[day], static_cast<int>(day) / 2, static_cast<int>(day) % 2);
+        connect(DayChecks[day], &QCheckBox::toggled, this, [this] {
+            if (followingDays_)
+                return;
+            // One day, or all seven, is what the drop-down can say; other sets leave it as it is.
+            const WeekDaySet days = tickedDays();
+            followingDays_ = true;
+            if (CountDays(days) == 7)
+                WeekdayCombo->setCurrentIndex(kWeekDayAll);
+            else if (CountDays(days) == 1)
+                WeekdayCombo->setCurrentIndex(
+                    static_cast<int>(std::find(days.begin(), days.end(), true) - days.begin()));
+            followingDays_ = false;
+        });
+    }
+    layout->addLayout(boxes);
+    EveryDayCmd = makeCommandButton(QStringLiteral("EveryDayCmd"), WeekDayFrame);
+    WeekdaysCmd = makeCommandButton(QStringLiteral("WeekdaysCmd"), WeekDayFrame);
+    WeekendCmd = makeCommandButton(QStringLiteral("WeekendCmd"), WeekDayFrame);
+    const std::array<std::pair<QPushButton*, WeekDaySet>, 3> presets = {{
+        {EveryDayCmd, {true, true, true, true, true, true, true}},
+        {WeekdaysCmd, {false, true, true, true, true, true, false}},
+        {WeekendCmd, {true, false, false, false, false, false, true}},
+    }};
+    for (const auto& [button, days] : presets) {
+        layout->addWidget(button);
+        connect(button, &QPushButton::clicked, this, [this, days = days] {
+            setTickedDays(days);
+            if (CountDays(days) == 7)
+                WeekdayCombo->setCurrentIndex(kWeekDayAll);
+        });
+    }
+    layout->addStretch();
+}
+
+void AdvanceScheduleEditForm::setTickedDays(const WeekDaySet& days) {
+    followingDays_ = true;
+    for (std::size_t day = 0; day < DayChecks.size(); ++day)
+        DayChecks[day]->setChecked(days[day]);
+    followingDays_ = false;
+}
+
+WeekDaySet AdvanceScheduleEditForm::tickedDays() const {
+    WeekDaySet days{};
+    for (std::size_t day = 0; day < DayChecks.size(); ++day)
+        days[day] = DayChecks[day]->isChecked();
+    return days;
+}
+
+void AdvanceScheduleEditForm::WeekdayCombo_Click() {
+    if (formReady && !followingDays_ && WeekdayCombo->currentIndex() >= 0)
+        setTickedDays(WeekDaySetOf(WeekdayCombo->currentIndex()));
+}
+
+void AdvanceScheduleEditForm::SkipDaysCmd_Click() {
+    const AdvanceSetup setup = shownSetup();
+    QDialog picker(this);
+    picker.setObjectName(QStringLiteral("SkipDaysForm"));
+    picker.setWindowTitle(SkipDaysCmd->text().remove(QStringLiteral("...")));
+    auto* help = new QLabel(screenText(context_.texts, TextId::TextSkipDaysHelp), &picker);
+    auto* calendar = new QCalendarWidget(&picker);
+    calendar->setObjectName(QStringLiteral("SkipDaysCalendar"));
+    calendar->setAccessibleName(picker.windowTitle());
+    calendar->setDateRange(QDate(setup.startDate.year, setup.startDate.month, setup.startDate.day),
+                           QDate(setup.stopDate.year, setup.stopDate.month, setup.stopDate.day));
+    std::vector<CivilDate> marked = skipped_;
+    QTextCharFormat skippedLook;
+    skippedLook.setFontStrikeOut(true);
+    skippedLook.setBackground(palette().color(QPalette::Mid));
+    const auto show = [&] {
+        calendar->setDateTextFormat(QDate(), QTextCharFormat());
+        for (const CivilDate& day : marked)
+            calendar->setDateTextFormat(QDate(day.year, day.month, day.day), skippedLook);
+    };
+    show();
+    // A click, or Enter on the day chosen with the arrow keys, marks a day or keeps it again.
+    const auto toggle = [&](QDate date) {
+        const CivilDate day{date.year(), date.month(), date.day()};
+        const auto found = std::find(marked.begin(), marked.end(), day);
+        if (found == marked.end())
+            marked.push_back(day);
+        else
+            marked.erase(found);
+        show();
+    };
+    connect(calendar, &QCalendarWidget::clicked, &picker, toggle);
+    connect(calendar, &QCalendarWidget::activated, &picker, toggle);
+    auto* ok = makeCommandButton(QStringLiteral("OKCmd"), &picker);
+    auto* cancel = makeCommandButton(QStringLiteral("CancelCmd"), &picker);
+    ok->setText(OKCmd->text());
+    cancel->setText(CancelCmd->text());
+    connect(ok, &QPushButton::clicked, &picker, &QDialog::accept);
+    connect(cancel, &QPushButton::clicked, &picker, &QDialog::reject);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    auto* layout = new QVBoxLayout(&picker);
+    layout->addWidget(help);
+    layout->addWidget(calendar);
+    layout->addLayout(buttons);
+    const int answer = picker.exec();
+    if (answer == QDialog::Accepted)
+        skipped_ = marked;
+}
+
+void AdvanceScheduleEditForm::pickDate(QComboBox* year, QComboBox* month, QComboBox* day,
+                                       const QString& title) {
+    QDialog picker(this);
+    picker.setObjectName(QStringLiteral("DatePicker"));
+    picker.setWindowTitle(title);
+    auto* calendar = new QCalendarWidget(&picker);
+    calendar->setObjectName(QStringLiteral("DateCalendar"));
+    calendar->setAccessibleName(title);
+    calendar->setMinimumDate(QDate(kFirstYear, 1, 1));
+    calendar->setMaximumDate(QDate(kLastYear, 12, 31));
+    calendar->setSelectedDate(
+        QDate(kFirstYear + year->currentIndex(), 1 + month->currentIndex(), 1 + day->currentIndex()));
+    auto* layout = new QVBoxLayout(&picker);
+    layout->addWidget(calendar);
+    // A click picks a day, as Enter does on the day chosen with the arrow keys.
+    const auto pick = [&](QDate date) {
+        year->setCurrentIndex(date.year() - kFirstYear);
+        month->setCurrentIndex(date.month() - 1);
+        day->setCurrentIndex(date.day() - 1);
+        picker.accept();
+    };
+    connect(calendar, &QCalendarWidget::clicked, &picker, pick);
+    connect(calendar, &QCalendarWidget::activated, &picker, pick);
+    picker.exec();
 }
 
 void AdvanceScheduleEditForm::SetupTimeCombos(const AdvanceSetup& setup) {
@@ -313,6 +492,10 @@ AdvanceSetup AdvanceScheduleEditForm::shownSetup() const {
     setup.stopTime = {StopHourCombo->currentIndex(), StopMinuteCombo->currentIndex(),
                       StopSecondCombo->currentIndex()};
     setup.weekDay = WeekdayCombo->currentIndex();
+    // Two to six days ticked: the drop-down names the first of them, as the first period of the group.
+    const WeekDaySet days = tickedDays();
+    if (CountDays(days) > 1 && CountDays(days) < 7)
+        setup.weekDay = static_cast<int>(std::find(days.begin(), days.end(), true) - days.begin());
     return setup;
 }
 
@@ -339,7 +522,13 @@ void AdvanceScheduleEditForm::StoreAdvanceEntry() {
         result_.files.resize(1);
     }
     velmo::StoreAdvanceEntry(result_, shownSetup(), addMode());
-    row_ = AdvanceRowText();
+    periods_ = SkipDates(ExpandWeekDays(result_, tickedDays()), skipped_);
+    rows_.clear();
+    for (const AdvanceEntry& period : periods_)
+        rows_.push_back(velmo::AdvanceRowText(AdvanceSetupFromEntry(period),
+                                              fromQt(WeekdayCombo->itemText(period.weekDay).trimmed())));
+    result_ = periods_.front();
+    row_ = rows_.front();
 }
 
 void AdvanceScheduleEditForm::keyPressEvent(QKeyEvent* event) {
@@ -357,6 +546,24 @@ void AdvanceScheduleEditForm::OKCmd_Click() {
     }
     if (!CheckTimeSetup()) {
         context_.prompts.message(this, screenText(context_.texts, TextId::MsgTimeSetupError));
+        return;
+    }
+
+    if (CountDays(tickedDays()) == 0) {
+        context_.prompts.message(this, screenText(context_.texts, TextId::MsgNoWeekDay));
+        return;
+    }
+    AdvanceEntry model;
+    velmo::StoreAdvanceEntry(model, shownSetup(), true);
+    const int periods = static_cast<int>(SkipDates(ExpandWeekDays(model, tickedDays()), skipped_).size());
+    if (periods == 0) {
+        context_.prompts.message(this, screenText(context_.texts, TextId::MsgEveryDaySkipped));
+        return;
+    }
+    if (periods > room_) {
+        context_.prompts.message(this,
+                                 screenText(context_.texts, TextId::MsgPeriodsFree)
+                                     .replace(QStringLiteral("%1"), QString::number(std::max(0, room_))));
         return;
     }
 

@@ -1,11 +1,14 @@
 #pragma once
 
 #include "model/schedule.h"
+#include "rules/period_groups.h"
 
 #include <QDialog>
 #include <optional>
 #include <string>
 
+class QCalendarWidget;
+class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QKeyEvent;
@@ -17,19 +20,27 @@ namespace velmo {
 struct AppContext;
 struct AdvanceSetup;
 
-// The modal editor of one advance entry. It is handed the entry to modify, or none for an Add, and
-// after OK gives back the edited entry and its row as the list shows it. It changes nothing itself.
+// The modal editor of one advance entry or one group. It is handed the entry to modify (the first of its
+// group, with the group's days), or none for an Add, and how many periods it may store; after OK it
+// gives back the periods to store, one per ticked day, and their rows as the list shows them. It
+// changes nothing itself.
 class AdvanceScheduleEditForm : public QDialog {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(AdvanceScheduleEditForm)
 public:
     AdvanceScheduleEditForm(AppContext& context, std::optional<AdvanceEntry> entry,
-                            QWidget* parent = nullptr);
+                            std::optional<WeekDaySet> days, int room, QWidget* parent = nullptr);
+    // One period, or any that fit, on its own week day.
+    AdvanceScheduleEditForm(AppContext& context, std::optional<AdvanceEntry> entry, QWidget* parent = nullptr)
+        : AdvanceScheduleEditForm(context, std::move(entry), std::nullopt, kMaxAdvanceEntries, parent) {}
     ~AdvanceScheduleEditForm() override;
 
     // After OK: the entry to store (a new one has no details) and its row as shown.
     const AdvanceEntry& entry() const { return result_; }
     const std::string& row() const { return row_; }
+    // Every period to store, in week order (the first is entry()), with their rows.
+    const std::vector<AdvanceEntry>& periods() const { return periods_; }
+    const std::vector<std::string>& rows() const { return rows_; }
 
 protected:
     // Neither Enter nor Esc answers the dialog: a stray key must not store or throw away an edit.
@@ -56,6 +67,12 @@ private:
     bool CheckDateSetup() const;
     bool CheckTimeSetup() const;
     void StoreAdvanceEntry();
+    void buildWeekDayBoxes();
+    void setTickedDays(const WeekDaySet& days);
+    WeekDaySet tickedDays() const;
+    void WeekdayCombo_Click();
+    void SkipDaysCmd_Click();
+    void pickDate(QComboBox* year, QComboBox* month, QComboBox* day, const QString& title);
 
     AdvanceSetup shownSetup() const;
     std::string AdvanceRowText() const;
@@ -66,6 +83,19 @@ private:
     AdvanceEntry result_;
     std::string row_;
     bool formReady = false;
+    std::optional<WeekDaySet> days_;
+    int room_;
+    std::vector<AdvanceEntry> periods_;
+    std::vector<std::string> rows_;
+    bool followingDays_ = false; // the boxes and the drop-down are being set to match each other
+    std::array<QCheckBox*, 7> DayChecks{};
+    QPushButton* EveryDayCmd = nullptr;
+    QPushButton* WeekdaysCmd = nullptr;
+    QPushButton* WeekendCmd = nullptr;
+    QPushButton* SkipDaysCmd = nullptr;
+    std::vector<CivilDate> skipped_; // days the periods leave out
+    QPushButton* StartDateCmd = nullptr;
+    QPushButton* StopDateCmd = nullptr;
 
     QGroupBox* DateFrame = nullptr;
     QGroupBox* StartDateFrame = nullptr;

@@ -2,6 +2,7 @@
 
 #include "edit_commands.h"
 #include "rules/schedule_rules.h"
+#include "rules/schedule_sense.h"
 #include "shape_bar.h"
 
 #include "model/app_state.h"
@@ -29,6 +30,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -146,6 +148,7 @@ MainForm::MainForm(AppContext& context, const std::string& programDir, QWidget* 
     overview_ = new ScheduleOverviewHooks(context_, *document_, *media_, *this,
                                           {NormalList, AdvanceList, DetailList}, subHelp->menuAction());
     AdvanceList->setItemDelegate(new AdvanceColourDelegate(AdvanceList));
+    AdvanceList->rows()->setRowFacts([this](int row, int role) { return advanceRowFacts(row, role); });
     reserveStatusBarRoom();
     edits_->started();
     FitIntoScreen(*this, minimumSizeHint().expandedTo(kInitialSize));
@@ -250,17 +253,40 @@ void MainForm::buildWindow() {
     lists->addWidget(NormalFrame, 1);
     auto* right = new QVBoxLayout;
     right->addWidget(AdvanceFrame, 1);
+    EditDaysTogetherCheck = new QCheckBox(central);
+    EditDaysTogetherCheck->setObjectName(QStringLiteral("EditDaysTogetherCheck"));
+    EditDaysTogetherCheck->setChecked(true);
+    right->addWidget(EditDaysTogetherCheck);
     right->addWidget(DetailFrame, 1);
     lists->addLayout(right, 1);
     outer->addLayout(lists, 1);
     setCentralWidget(central);
 
     // Tab walks the file commands, then each list followed by its commands.
-    QWidget* const tabOrder[] = {
-        NewCmd,        OpenCmd,          SaveCmd,          SaveAsCmd,          ExitCmd,          NormalList,
-        NormalAddCmd,  NormalModifyCmd,  NormalMoveUpCmd,  NormalMoveDownCmd,  NormalRemoveCmd,  AdvanceList,
-        AdvanceAddCmd, AdvanceModifyCmd, AdvanceMoveUpCmd, AdvanceMoveDownCmd, AdvanceRemoveCmd, DetailList,
-        DetailAddCmd,  DetailModifyCmd,  DetailMoveUpCmd,  DetailMoveDownCmd,  DetailRemoveCmd};
+    QWidget* const tabOrder[] = {NewCmd,
+                                 OpenCmd,
+                                 SaveCmd,
+                                 SaveAsCmd,
+                                 ExitCmd,
+                                 NormalList,
+                                 NormalAddCmd,
+                                 NormalModifyCmd,
+                                 NormalMoveUpCmd,
+                                 NormalMoveDownCmd,
+                                 NormalRemoveCmd,
+                                 AdvanceList,
+                                 AdvanceAddCmd,
+                                 AdvanceModifyCmd,
+                                 AdvanceMoveUpCmd,
+                                 AdvanceMoveDownCmd,
+                                 AdvanceRemoveCmd,
+                                 EditDaysTogetherCheck,
+                                 DetailList,
+                                 DetailAddCmd,
+                                 DetailModifyCmd,
+                                 DetailMoveUpCmd,
+                                 DetailMoveDownCmd,
+                                 DetailRemoveCmd};
     for (std::size_t i = 1; i < std::size(tabOrder); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
@@ -388,6 +414,7 @@ void MainForm::connectHandlers() {
 
     // The lists, the buttons and the caption follow the document, whoever changed it.
     document_->setSelectionSource([this](EntryRef::List list) { return selection(list); });
+    connect(EditDaysTogetherCheck, &QCheckBox::toggled, document_, &ScheduleDocument::setDetailsTogether);
     connect(document_, &ScheduleDocument::rowsChanged, this, &MainForm::rowsChanged);
     connect(document_, &ScheduleDocument::reset, this, [this](const EntryRef& touched) {
         ShowBasicList();
@@ -462,6 +489,8 @@ void MainForm::InitMainFormOsd() {
     NormalFrame->setTitle(text(TextId::TextBasicSchedule));
     AdvanceFrame->setTitle(text(TextId::TextAdvanceSchedule));
     DetailFrame->setTitle(text(TextId::TextDetailOfAdvanceSchedule));
+    EditDaysTogetherCheck->setText(text(TextId::TextEditDaysTogether));
+    EditDaysTogetherCheck->setAccessibleName(EditDaysTogetherCheck->text());
 
     for (auto* button : {NormalAddCmd, AdvanceAddCmd, DetailAddCmd})
         button->setText(text(TextId::TextAdd));
@@ -619,6 +648,33 @@ void MainForm::ShowAdvanceList() {
         rows.push_back(FormatAdvanceRow(schedule.advanceEntries[static_cast<std::size_t>(i)]));
     // Selecting row 0 runs AdvanceList_Click, which fills DetailList.
     fillList(AdvanceList, rows);
+}
+
+QVariant MainForm::advanceRowFacts(int row, int role) const {
+    const AdvanceEntry* entry = document_->advanceEntry(row);
+    if (entry == nullptr)
+        return {};
+    const ScreenTexts& texts = context_.texts;
+    const Schedule& schedule = document_->schedule();
+    switch (role) {
+    case kHoursRole:
+        return toQt(HoursText(*entry, texts.text(TextId::TextHoursAllDay)));
+    case kGroupFirstRole:
+        return GroupOf(schedule, row).first;
+    case kGroupLastRole:
+        return GroupOf(schedule, row).last();
+    case Qt::AccessibleDescriptionRole: {
+        const std::string hours = HoursText(*entry, texts.text(TextId::TextHoursAllDay));
+        const PeriodRange group = GroupOf(schedule, row);
+        if (group.count <= 1)
+            return toQt(hours);
+        return toQt(
+            FillIn(texts.text(TextId::TextPeriodGroupDescription),
+                   {hours, std::to_string(group.count), WeekDaysText(WeekDaysOf(schedule, group), texts)}));
+    }
+    default:
+        return {};
+    }
 }
 
 void MainForm::ShowDetailList() {
@@ -1024,7 +1080,10 @@ void MainForm::openScheduleEditor(EntryRef::List list, bool add) {
 
 void MainForm::openAdvanceEditor(bool add) {
     AppState& state = context_.state;
+    const Schedule& schedule = document_->schedule();
     std::optional<AdvanceEntry> entry;
+    std::optional<WeekDaySet> days;
+    PeriodRange replaced{document_->count(EntryRef::List::Advance), 0};
     if (add) {
         if (AdvanceList->count() > 0)
             state.editIndex = static_cast<std::int16_t>(AdvanceList->currentRow());
@@ -1032,18 +1091,26 @@ void MainForm::openAdvanceEditor(bool add) {
         if (AdvanceList->currentRow() == -1)
             selectAdvanceRow(0);
         state.editIndex = static_cast<std::int16_t>(AdvanceList->currentRow());
-        const AdvanceEntry* selected = selectedAdvanceEntry();
-        if (selected == nullptr)
+        if (selectedAdvanceEntry() == nullptr)
             return;
-        entry = *selected;
+        replaced = EditDaysTogetherCheck->isChecked() ? GroupOf(schedule, state.editIndex)
+                                                      : PeriodRange{state.editIndex, 1};
+        entry = schedule.advanceEntries[static_cast<std::size_t>(replaced.first)];
+        days = WeekDaysOf(schedule, replaced);
     }
-    AdvanceScheduleEditForm form(context_, entry, this);
+    AdvanceScheduleEditForm form(context_, entry, days, FreePeriods(schedule) + replaced.count, this);
     if (form.exec() != QDialog::Accepted)
         return;
-    if (add)
-        document_->addAdvance(TextId::TextAdd, form.entry(), form.row());
-    else
-        document_->replaceAdvance(state.editIndex, form.entry(), form.row());
+    // One period in place of one keeps the single-row edit; anything else is the group's rows anew.
+    if (replaced.count <= 1 && form.periods().size() == 1) {
+        if (add)
+            document_->addAdvance(TextId::TextAdd, form.entry(), form.row());
+        else
+            document_->replaceAdvance(state.editIndex, form.entry(), form.row());
+        return;
+    }
+    document_->replacePeriods(add ? TextId::TextAdd : TextId::TextModify, replaced, form.periods(),
+                              {EntryRef::List::Advance, replaced.first, -1});
 }
 
 void MainForm::moveSelected(EntryRef::List list, int direction) {
@@ -1117,7 +1184,32 @@ void MainForm::AdvanceMoveDownCmd_Click() {
 }
 
 void MainForm::AdvanceRemoveCmd_Click() {
-    removeSelected(EntryRef::List::Advance);
+    const int selected = AdvanceList->currentRow();
+    const Schedule& schedule = document_->schedule();
+    const PeriodRange group = GroupOf(schedule, selected);
+    if (!EditDaysTogetherCheck->isChecked() || group.count <= 1) {
+        removeSelected(EntryRef::List::Advance);
+        return;
+    }
+    const ScreenTexts& texts = context_.texts;
+    const QString question =
+        toQt(FillIn(texts.text(TextId::MsgRemoveGroup),
+                    {std::to_string(group.count), WeekDaysText(WeekDaysOf(schedule, group), texts)}));
+    switch (context_.prompts.askKeepDiscardCancel(this, question, screenText(texts, TextId::TextYes),
+                                                  screenText(texts, TextId::TextNo),
+                                                  screenText(texts, TextId::TextCancel))) {
+    case Prompts::Choice::Keep: {
+        const int remaining = document_->count(EntryRef::List::Advance) - group.count;
+        document_->replacePeriods(TextId::TextRemove, group, {},
+                                  {EntryRef::List::Advance, std::min(group.first, remaining - 1), -1});
+        break;
+    }
+    case Prompts::Choice::Discard:
+        removeSelected(EntryRef::List::Advance);
+        break;
+    case Prompts::Choice::Cancel:
+        break;
+    }
 }
 
 void MainForm::DetailAddCmd_Click() {

@@ -3,10 +3,12 @@
 #include "rules/schedule_history.h"
 
 #include <QMainWindow>
+#include <QVariant>
 #include <array>
 #include <string>
 
 class QAction;
+class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QMenu;
@@ -44,6 +46,8 @@ public:
     void ShowBasicList();
     void ShowAdvanceList();
     void ShowDetailList();
+    // The hours and group of an advance row, for its painter and its screen-reader description.
+    QVariant advanceRowFacts(int row, int role) const;
     // Runs whenever the selected row of AdvanceList is set, by the user or by the program.
     void AdvanceList_Click();
 
@@ -178,6 +182,7 @@ private:
     QGroupBox* NormalFrame = nullptr;
     QGroupBox* AdvanceFrame = nullptr;
     QGroupBox* DetailFrame = nullptr;
+    QCheckBox* EditDaysTogetherCheck = nullptr;
     ScheduleListView* NormalList = nullptr;
     ScheduleListView* AdvanceList = nullptr;
     ScheduleListView* DetailList = nullptr;

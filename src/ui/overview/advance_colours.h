@@ -9,8 +9,16 @@ namespace velmo {
 // main window's advance list; neighbouring entries get clearly different hues.
 QColor AdvanceEntryColour(int index);
 
+// What the advance list's model tells its painter beside a row's text.
+enum AdvanceRowRole {
+    kHoursRole = Qt::UserRole + 1, // the daily hours, painted dimmed after the text
+    kGroupFirstRole,               // the first and last rows of the row's group
+    kGroupLastRole,
+};
+
 // Paints each row of a list as usual, with the colour of its entry in a small block at its right end,
-// clear of the row text, so the fixed-pitch columns keep lining up under their captions.
+// clear of the row text, so the fixed-pitch columns keep lining up under their captions. The rows of
+// a group share the colour of its first row and a bracket beside the block; the hours follow the text.
 class AdvanceColourDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:

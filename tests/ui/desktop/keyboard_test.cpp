@@ -105,6 +105,7 @@ TEST_F(KeyboardTest, TabWalksTheFileCommandsThenEachListWithItsCommands) {
                                   "AdvanceMoveUpCmd",
                                   "AdvanceMoveDownCmd",
                                   "AdvanceRemoveCmd",
+                                  "EditDaysTogetherCheck",
                                   "DetailList",
                                   "DetailAddCmd",
                                   "DetailModifyCmd",

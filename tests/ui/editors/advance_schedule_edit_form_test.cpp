@@ -555,11 +555,13 @@ TEST_F(AdvanceScheduleEditFormTest, TabFollowsTheNumberedOrder) {
     open(1);
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
     EXPECT_EQ(QApplication::focusWidget(), combo("StartYearCombo"));
-    const QStringList expected = {"StartMonthCombo", "StartDayCombo",    "StopYearCombo",
-                                  "StopMonthCombo",  "StopDayCombo",     "WeekdayCombo",
-                                  "StartHourCombo",  "StartMinuteCombo", "StartSecondCombo",
-                                  "StopHourCombo",   "StopMinuteCombo",  "StopSecondCombo",
-                                  "OKCmd",           "CancelCmd",        "StartYearCombo"};
+    const QStringList expected = {"StartMonthCombo",  "StartDayCombo", "StartDateCmd",    "StopYearCombo",
+                                  "StopMonthCombo",   "StopDayCombo",  "StopDateCmd",     "WeekdayCombo",
+                                  "DayCheck0",        "DayCheck1",     "DayCheck2",       "DayCheck3",
+                                  "DayCheck4",        "DayCheck5",     "DayCheck6",       "EveryDayCmd",
+                                  "WeekdaysCmd",      "WeekendCmd",    "StartHourCombo",  "StartMinuteCombo",
+                                  "StartSecondCombo", "StopHourCombo", "StopMinuteCombo", "StopSecondCombo",
+                                  "SkipDaysCmd",      "OKCmd",         "CancelCmd",       "StartYearCombo"};
     QStringList visited;
     for (int i = 0; i < expected.size(); ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);

@@ -8,22 +8,6 @@
 namespace velmo::test {
 namespace {
 
-// Runs action; when it opens a modal dialog, fill() works on it (and must end it).
-void WithDialog(const std::function<void()>& action, const std::function<void(QWidget*)>& fill) {
-    bool opened = false;
-    QTimer::singleShot(0, qApp, [&] {
-        if (QWidget* dialog = QApplication::activeModalWidget()) {
-            opened = true;
-            fill(dialog);
-            if (dialog->isVisible())
-                dialog->close();
-        }
-    });
-    action();
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(opened);
-}
-
 class EditingCycleTest : public MainFormTest {
 protected:
     void SetUp() override { start(); }

@@ -158,6 +158,22 @@ inline QString OpenedDialog(const std::function<void()>& action) {
     return seen;
 }
 
+// Runs action; when it opens a modal dialog, fill() works on it (and must end it).
+inline void WithDialog(const std::function<void()>& action, const std::function<void(QWidget*)>& fill) {
+    bool opened = false;
+    QTimer::singleShot(0, qApp, [&] {
+        if (QWidget* dialog = QApplication::activeModalWidget()) {
+            opened = true;
+            fill(dialog);
+            if (dialog->isVisible())
+                dialog->close();
+        }
+    });
+    action();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(opened);
+}
+
 class MainFormTest : public ::testing::Test {
 protected:
     TestContext tc;
