@@ -88,7 +88,7 @@ std::vector<ConvertOutcome> makeCopies(QWidget* parent, AppContext& context,
     QPointer<QProgressDialog> shown(&progress);
     RunOffThread([&outcomes, cancelled, sources, folder, settings, appPath, shown] {
         // A folder that cannot be remembered is asked for again next time; the copies are made anyway.
-        WritePublishSettings(appPath, settings);
+        (void)WritePublishSettings(appPath, settings);
         for (std::size_t i = 0; i < sources.size(); ++i) {
             outcomes.push_back(MakePlayerCopy(sources[i], folder, {}, [&, i](const ConvertProgress& p) {
                 const int value = static_cast<int>((static_cast<double>(i) + p.fraction) * 100);
