@@ -244,10 +244,15 @@ std::string ProblemText(const ScheduleProblem& p, const ScreenTexts& texts) {
     case ProblemKind::Ended:
         return FillIn(texts.text(TextId::MsgProblemEnded),
                       {who, shownDate(p.overlap.lastDay), shownDate(p.today)});
-    case ProblemKind::Overlap:
+    case ProblemKind::Overlap: {
+        // The first of them in the list plays, whichever of the two the problem is listed under.
+        const EntryId plays = EntryId::advance(std::min(p.entry.index, p.other));
+        const EntryId silent = EntryId::advance(std::max(p.entry.index, p.other));
         return FillIn(texts.text(TextId::MsgProblemOverlap),
-                      {who, std::to_string(p.other + 1), texts.text(everyWeekDay(p.overlap.weekDay)),
-                       ShortClockTime(p.overlap.from), ShortClockTime(p.overlap.to)});
+                      {EntryLabel(plays, texts), EntryLabel(silent, texts),
+                       texts.text(everyWeekDay(p.overlap.weekDay)), ShortClockTime(p.overlap.from),
+                       ShortClockTime(p.overlap.to)});
+    }
     case ProblemKind::MediaMissing:
         return FillIn(texts.text(TextId::MsgProblemMediaMissing), {who, p.name});
     case ProblemKind::MediaWillNotPlay:

@@ -121,13 +121,13 @@ TEST(Problems, Overlap_namesTheSharedWeekDayAndWindow) {
     const Schedule s = schedule({period({26, 11, 2, 0, 0, 0}, {27, 3, 31, 12, 0, 0}, 7),
                                  period({26, 11, 2, 8, 0, 0}, {27, 3, 31, 18, 0, 0}, 1)});
     const auto problems = FindScheduleProblems(s, kToday);
-    EXPECT_EQ(texts(problems), (Lines{"Advance 1: overlaps advance 2 on Mondays 08:00-12:00"}));
+    EXPECT_EQ(texts(problems), (Lines{"Advance 1 plays; Advance 2 is silent then, Mondays 08:00-12:00"}));
     ASSERT_EQ(problems.size(), 1u);
     EXPECT_EQ(problems[0].overlap.firstDay, (CivilDate{2026, 11, 2}));
     EXPECT_EQ(problems[0].overlap.lastDay, (CivilDate{2027, 3, 29}));
     // Seen from the second entry, as the notice after its OK shows it.
     EXPECT_EQ(texts(AdvanceEntryWarnings(s, 1, kToday)),
-              (Lines{"Advance 2: overlaps advance 1 on Mondays 08:00-12:00"}));
+              (Lines{"Advance 1 plays; Advance 2 is silent then, Mondays 08:00-12:00"}));
 }
 
 TEST(Problems, TheLargestScheduleOfOverlaps_oneFindingPerPairWithItsDays) {

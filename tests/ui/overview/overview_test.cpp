@@ -127,8 +127,9 @@ TEST_F(OverviewTest, ViewMenu_opensANonModalWindowWithTheMonthsMarks) {
         EXPECT_EQ(d.overlap, thursday) << d.date.day;
         EXPECT_EQ(d.today, d.date.day == 31) << d.date.day;
     }
-    EXPECT_EQ(problemRows(overview), QStringList({"Advance 1: overlaps advance 2 on Thursdays 08:00-12:00",
-                                                  "Advance 2, file 1: D10.MP3 is in no media folder"}));
+    EXPECT_EQ(problemRows(overview),
+              QStringList({"Advance 1 plays; Advance 2 is silent then, Thursdays 08:00-12:00",
+                           "Advance 2, file 1: D10.MP3 is in no media folder"}));
 
     // Today, a Thursday: the morning entry plays first, the Thursday one after it, nothing is left to
     // the basic schedule.
@@ -176,10 +177,12 @@ TEST_F(OverviewTest, MediaFolders_listedOffTheWindowsThread_missingFilesFollowTh
     ASSERT_NE(overview, nullptr);
     // The window did not wait for the listing: until it answers, no file counts as missing.
     EXPECT_TRUE(overview->mediaListing()->pending());
-    EXPECT_EQ(problemRows(overview), QStringList({"Advance 1: overlaps advance 2 on Thursdays 08:00-12:00"}));
+    EXPECT_EQ(problemRows(overview),
+              QStringList({"Advance 1 plays; Advance 2 is silent then, Thursdays 08:00-12:00"}));
     answered(overview->mediaListing());
-    EXPECT_EQ(problemRows(overview), QStringList({"Advance 1: overlaps advance 2 on Thursdays 08:00-12:00",
-                                                  "Advance 2, file 1: D10.MP3 is in no media folder"}));
+    EXPECT_EQ(problemRows(overview),
+              QStringList({"Advance 1 plays; Advance 2 is silent then, Thursdays 08:00-12:00",
+                           "Advance 2, file 1: D10.MP3 is in no media folder"}));
 }
 
 TEST_F(OverviewTest, FollowsTheScheduleAsItChanges) {
@@ -221,8 +224,8 @@ TEST_F(OverviewTest, OkOnAnOverlappingEntry_noticeInTheStatusBarOpensTheOverview
     ASSERT_NE(notice, nullptr);
     EXPECT_FALSE(notice->isHidden());
     EXPECT_EQ(form->findChild<QLabel*>(QStringLiteral("OverviewNoticeLabel"))->text(),
-              QStringLiteral("Advance 3: overlaps advance 1 on every day 08:00-12:00; "
-                             "Advance 3: overlaps advance 2 on Thursdays 00:00-23:59:59"));
+              QStringLiteral("Advance 1 plays; Advance 3 is silent then, every day 08:00-12:00; "
+                             "Advance 2 plays; Advance 3 is silent then, Thursdays 00:00-23:59:59"));
 
     form->findChild<QPushButton*>(QStringLiteral("OverviewNoticeShowCmd"))->click();
     auto* overview = form->findChild<ScheduleOverviewForm*>(QStringLiteral("ScheduleOverviewForm"));
@@ -232,7 +235,7 @@ TEST_F(OverviewTest, OkOnAnOverlappingEntry_noticeInTheStatusBarOpensTheOverview
     const auto* problems = overview->findChild<QListWidget*>(QStringLiteral("ProblemsList"));
     ASSERT_GE(problems->currentRow(), 0);
     EXPECT_EQ(problems->currentItem()->text(),
-              QStringLiteral("Advance 1: overlaps advance 3 on every day 08:00-12:00"));
+              QStringLiteral("Advance 1 plays; Advance 3 is silent then, every day 08:00-12:00"));
     EXPECT_TRUE(notice->isHidden());
 
     // An entry that overlaps nothing takes the notice away.
