@@ -52,8 +52,9 @@ int FileIo::dropCache(int) {
 }
 
 FileIo& FileIo::system() {
-    static FileIo io;
-    return io;
+    // Never destroyed: a look-up still running on a detached thread when the program ends uses it.
+    static FileIo* const io = new FileIo;
+    return *io;
 }
 
 } // namespace velmo

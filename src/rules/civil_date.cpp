@@ -80,6 +80,13 @@ const char* WeekDayWord(int weekDay) {
     return weekDay >= 0 && weekDay < 7 ? words[weekDay] : "All Day";
 }
 
+TextId WeekDayTextId(int weekDay) {
+    static constexpr TextId texts[] = {TextId::TextSunday,    TextId::TextMonday,   TextId::TextTuesday,
+                                       TextId::TextWednesday, TextId::TextThursday, TextId::TextFriday,
+                                       TextId::TextSaturday};
+    return weekDay >= 0 && weekDay < 7 ? texts[weekDay] : TextId::TextAllDay;
+}
+
 std::string FormatClockTime(const ClockTime& time) {
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d", time.hour, time.minute, time.second);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "texts/screen_texts.h"
+
 #include <compare>
 #include <optional>
 #include <string>
@@ -44,5 +46,7 @@ int WeekDayOf(const CivilDate& date);
 int WeekDayOfDayNumber(long dayNumber);
 // The fixed English word of a week-day code, whatever the screen language; "All Day" for any other.
 const char* WeekDayWord(int weekDay);
+// The screen text of a week-day code ("Monday" in the chosen language); TextAllDay for any other.
+TextId WeekDayTextId(int weekDay);
 
 } // namespace velmo

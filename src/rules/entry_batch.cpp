@@ -51,7 +51,7 @@ std::string BatchAddMessage(const BatchAddResult& result, const ScreenTexts& tex
         if (!message.empty())
             message += "\r\n\r\n";
         message += texts.text(TextId::MsgTooManyBasic) + "\r\n" +
-                   FillPlaceholder(texts.text(TextId::MsgFilesAdded), std::to_string(result.added.size()));
+                   FillIn(texts.text(TextId::MsgFilesAdded), {std::to_string(result.added.size())});
     }
     return message;
 }
@@ -62,13 +62,6 @@ bool AppendEntry(std::vector<FileEntry>& entries, std::int16_t& count, int limit
 
 bool AppendEntry(std::vector<AdvanceEntry>& entries, std::int16_t& count, int limit, AdvanceEntry entry) {
     return appendEntry(entries, count, limit, std::move(entry));
-}
-
-std::string FillPlaceholder(const std::string& text, const std::string& value) {
-    std::string result = text;
-    if (const std::size_t at = result.find("%1"); at != std::string::npos)
-        result.replace(at, 2, value);
-    return result;
 }
 
 } // namespace velmo

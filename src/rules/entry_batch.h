@@ -39,7 +39,4 @@ std::string BatchAddMessage(const BatchAddResult& result, const ScreenTexts& tex
 bool AppendEntry(std::vector<FileEntry>& entries, std::int16_t& count, int limit, FileEntry entry);
 bool AppendEntry(std::vector<AdvanceEntry>& entries, std::int16_t& count, int limit, AdvanceEntry entry);
 
-// "%1" in a screen text replaced by value.
-std::string FillPlaceholder(const std::string& text, const std::string& value);
-
 } // namespace velmo

@@ -10,10 +10,6 @@ namespace velmo {
 
 namespace {
 
-constexpr std::array<TextId, 7> kDayTexts = {TextId::TextSunday,    TextId::TextMonday,   TextId::TextTuesday,
-                                             TextId::TextWednesday, TextId::TextThursday, TextId::TextFriday,
-                                             TextId::TextSaturday};
-
 bool isSingleDay(int weekDay) {
     return weekDay >= 0 && weekDay < kWeekDayAll;
 }
@@ -163,7 +159,7 @@ std::string WeekDaysText(const WeekDaySet& days, const ScreenTexts& texts) {
             ticked.push_back(day);
     if (ticked.empty())
         return {};
-    const auto name = [&](std::size_t day) { return texts.text(kDayTexts[day]); };
+    const auto name = [&](std::size_t day) { return texts.text(WeekDayTextId(static_cast<int>(day))); };
     if (ticked.size() >= 3 && ticked.back() - ticked.front() + 1 == ticked.size())
         return FillIn(texts.text(TextId::TextDayRange), {name(ticked.front()), name(ticked.back())});
     std::string text;

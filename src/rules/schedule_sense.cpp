@@ -25,12 +25,6 @@ bool storable(const AdvanceEntry& e) {
     return CheckStoredAdvanceEntry(e) == AdvanceEntryFault::None;
 }
 
-std::string weekDayName(int weekDay) {
-    static const char* const names[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
-                                        "Thursday", "Friday", "Saturday"};
-    return weekDay >= 0 && weekDay < 7 ? names[weekDay] : "All Day";
-}
-
 ScheduleProblem problem(ProblemKind kind, const EntryId& entry) {
     ScheduleProblem p;
     p.kind = kind;
@@ -101,21 +95,8 @@ void fileProblems(const std::vector<FileEntry>& files, int count, const std::fun
     }
 }
 
-std::string shownDate(const CivilDate& d) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%04d/%02d/%02d", d.year, d.month, d.day);
-    return buffer;
-}
-
 std::string volumeText(int volume, const ScreenTexts& texts) {
     return volume == kVolumeDefault ? texts.text(TextId::TextVolumeDefault) : std::to_string(volume);
-}
-
-TextId weekDayWord(int weekDay) {
-    static const TextId words[] = {TextId::TextSunday,    TextId::TextMonday,   TextId::TextTuesday,
-                                   TextId::TextWednesday, TextId::TextThursday, TextId::TextFriday,
-                                   TextId::TextSaturday};
-    return weekDay >= 0 && weekDay < 7 ? words[weekDay] : TextId::TextAllDay;
 }
 
 TextId everyWeekDay(int weekDay) {
@@ -126,22 +107,6 @@ TextId everyWeekDay(int weekDay) {
 }
 
 } // namespace
-
-std::string FillIn(const std::string& pattern, const std::vector<std::string>& values) {
-    std::string out;
-    for (std::size_t i = 0; i < pattern.size(); ++i) {
-        if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] >= '1' && pattern[i + 1] <= '9') {
-            const auto n = static_cast<std::size_t>(pattern[i + 1] - '1');
-            if (n < values.size()) {
-                out += values[n];
-                ++i;
-                continue;
-            }
-        }
-        out += pattern[i];
-    }
-    return out;
-}
 
 std::string MediaFileName(const FileEntry& entry) {
     std::string name = StoredNameText(entry);
@@ -239,11 +204,11 @@ std::string ProblemText(const ScheduleProblem& p, const ScreenTexts& texts) {
         return FillIn(texts.text(TextId::MsgProblemNoFiles), {who});
     case ProblemKind::WeekDayNeverOccurs:
         return FillIn(texts.text(TextId::MsgProblemWeekDayNever),
-                      {who, texts.text(weekDayWord(p.overlap.weekDay)), shownDate(p.overlap.firstDay),
-                       shownDate(p.overlap.lastDay)});
+                      {who, texts.text(WeekDayTextId(p.overlap.weekDay)), FormatSlashDate(p.overlap.firstDay),
+                       FormatSlashDate(p.overlap.lastDay)});
     case ProblemKind::Ended:
         return FillIn(texts.text(TextId::MsgProblemEnded),
-                      {who, shownDate(p.overlap.lastDay), shownDate(p.today)});
+                      {who, FormatSlashDate(p.overlap.lastDay), FormatSlashDate(p.today)});
     case ProblemKind::Overlap: {
         // The first of them in the list plays, whichever of the two the problem is listed under.
         const EntryId plays = EntryId::advance(std::min(p.entry.index, p.other));
@@ -306,7 +271,7 @@ std::vector<Finding> CheckScheduleSense(const Schedule& s, const CivilDate& toda
             out.push_back(Finding::about(p.entry,
                                          "its dates " + FormatIsoDate(p.overlap.firstDay) + " to " +
                                              FormatIsoDate(p.overlap.lastDay) + " hold no " +
-                                             weekDayName(p.overlap.weekDay),
+                                             WeekDayWord(p.overlap.weekDay),
                                          warning));
             break;
         case ProblemKind::Ended:
@@ -322,7 +287,7 @@ std::vector<Finding> CheckScheduleSense(const Schedule& s, const CivilDate& toda
                     p.entry,
                     "overlaps advance entry " + std::to_string(p.other + 1) + " on " +
                         (p.overlap.weekDay >= 0 && p.overlap.weekDay < 7
-                             ? weekDayName(p.overlap.weekDay) + "s"
+                             ? std::string(WeekDayWord(p.overlap.weekDay)) + "s"
                              : std::string("every day")) +
                         " " + FormatClockTime(p.overlap.from) + "-" + FormatClockTime(p.overlap.to) +
                         " from " + FormatIsoDate(p.overlap.firstDay) + " to " +

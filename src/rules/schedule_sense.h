@@ -67,10 +67,8 @@ std::vector<ScheduleProblem> AdvanceEntryWarnings(const Schedule& schedule, int 
                                                   const CivilDate& today);
 
 // One line for the overview's problem list, in the active screen texts:
-// "Advance 3: overlaps advance 5 on Mondays 08:00-12:00".
+// "Advance 2 plays; Advance 5 is silent then, Mondays 08:00-12:00".
 std::string ProblemText(const ScheduleProblem& problem, const ScreenTexts& texts);
-// A screen text with %1, %2, ... replaced in one pass, so a value holding "%2" stays as it is.
-std::string FillIn(const std::string& pattern, const std::vector<std::string>& values);
 // "Basic 2", "Advance 3", "Advance 3, file 4".
 std::string EntryLabel(const EntryId& entry, const ScreenTexts& texts);
 // "08:00" or "08:00:01": seconds only when they are not zero.

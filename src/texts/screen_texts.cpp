@@ -84,4 +84,20 @@ void ScreenTexts::SelectScreenTexts(std::int16_t selector) {
         LoadSecondLanguageTexts();
 }
 
+std::string FillIn(const std::string& pattern, const std::vector<std::string>& values) {
+    std::string out;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] >= '1' && pattern[i + 1] <= '9') {
+            const auto n = static_cast<std::size_t>(pattern[i + 1] - '1');
+            if (n < values.size()) {
+                out += values[n];
+                ++i;
+                continue;
+            }
+        }
+        out += pattern[i];
+    }
+    return out;
+}
+
 } // namespace velmo

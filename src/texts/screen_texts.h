@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace velmo {
 
@@ -39,5 +40,8 @@ const ScreenTexts& EnglishTexts();
 
 // The identifier as written in code, e.g. "TextMenuFile".
 const char* TextIdName(TextId id);
+
+// A screen text with %1, %2, ... replaced in one pass, so a value holding "%2" stays as it is.
+std::string FillIn(const std::string& pattern, const std::vector<std::string>& values);
 
 } // namespace velmo

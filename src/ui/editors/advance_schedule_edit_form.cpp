@@ -203,11 +203,8 @@ void AdvanceScheduleEditForm::InitAdvanceScheduleEditFormOsd() {
     StartSecondLabel->setText(text(TextId::TextSecond));
     StopSecondLabel->setText(text(TextId::TextSecond));
     WeekDayFrame->setTitle(text(TextId::TextWeekDay));
-    constexpr std::array<TextId, 7> dayTexts = {
-        TextId::TextSunday,   TextId::TextMonday, TextId::TextTuesday, TextId::TextWednesday,
-        TextId::TextThursday, TextId::TextFriday, TextId::TextSaturday};
     for (std::size_t day = 0; day < DayChecks.size(); ++day)
-        DayChecks[day]->setText(text(dayTexts[day]));
+        DayChecks[day]->setText(text(WeekDayTextId(static_cast<int>(day))));
     EveryDayCmd->setText(text(TextId::TextEveryDay));
     WeekdaysCmd->setText(text(TextId::TextMondayToFriday));
     WeekendCmd->setText(text(TextId::TextSaturdayAndSunday));
@@ -290,9 +287,8 @@ void AdvanceScheduleEditForm::SetupDateCombos(const AdvanceSetup& setup) {
     fillDays(StopDayCombo, setup.stopDate.year, setup.stopDate.month, setup.stopDate.day);
 
     WeekdayCombo->clear();
-    for (TextId day : {TextId::TextSunday, TextId::TextMonday, TextId::TextTuesday, TextId::TextWednesday,
-                       TextId::TextThursday, TextId::TextFriday, TextId::TextSaturday, TextId::TextAllDay})
-        WeekdayCombo->addItem(screenText(context_.texts, day));
+    for (int day = 0; day <= kWeekDayAll; ++day)
+        WeekdayCombo->addItem(screenText(context_.texts, WeekDayTextId(day)));
     WeekdayCombo->setCurrentIndex(setup.weekDay);
     setTickedDays(days_.value_or(WeekDaySetOf(setup.weekDay)));
 }

@@ -185,8 +185,8 @@ void ScheduleEditForm::BrowseMediaFile() {
         if (chosen.size() > 1) {
             FileNameText->clear();
             chosenFiles_ = chosen;
-            FileNameText->setPlaceholderText(toQt(FillPlaceholder(
-                context_.texts.text(TextId::TextFilesChosen), std::to_string(chosen.size()))));
+            FileNameText->setPlaceholderText(
+                toQt(FillIn(context_.texts.text(TextId::TextFilesChosen), {std::to_string(chosen.size())})));
             if (const std::string first = PathDirectory(fromQt(chosen.constFirst())); !first.empty())
                 context_.state.mediaDir = first;
             return;

@@ -146,7 +146,7 @@ void EditCommands::redo() {
 void EditCommands::updateActions() {
     const ScreenTexts& texts = context_.texts;
     const auto labelled = [&texts](TextId change, TextId label) {
-        return toQt(FillPlaceholder(texts.text(change), texts.text(label)));
+        return toQt(FillIn(texts.text(change), {texts.text(label)}));
     };
     subUndo->setEnabled(document_.canUndo());
     subUndo->setText(document_.canUndo() ? labelled(TextId::TextUndoChange, document_.undoLabel())
@@ -437,7 +437,7 @@ void EditCommands::offerRecovery() {
     // Said before any older schedule is offered, which is then not last time's.
     if (const std::optional<std::string> failure = TakeRecoveryFailure(base))
         context_.prompts.message(window_.widget,
-                                 toQt(FillPlaceholder(texts.text(TextId::MsgRecoveryNotKept), *failure)));
+                                 toQt(FillIn(texts.text(TextId::MsgRecoveryNotKept), {*failure})));
     const std::vector<std::string> paths = RecoveryFilesNewestFirst(base);
     for (std::size_t i = 0; i < paths.size(); ++i) {
         if (!offerRecoveryFile(paths[i]))
@@ -459,13 +459,12 @@ bool EditCommands::offerRecoveryFile(const std::string& path) {
     case RecoveryRead::Damaged: {
         // Said once: set aside, it is not offered again.
         const std::string aside = SetRecoveryFileAside(path);
-        context_.prompts.message(window_.widget, toQt(FillPlaceholder(texts.text(TextId::MsgRecoveryDamaged),
-                                                                      aside.empty() ? path : aside)));
+        context_.prompts.message(window_.widget, toQt(FillIn(texts.text(TextId::MsgRecoveryDamaged),
+                                                             {aside.empty() ? path : aside})));
         return true;
     }
     case RecoveryRead::Newer:
-        context_.prompts.message(window_.widget,
-                                 toQt(FillPlaceholder(texts.text(TextId::MsgRecoveryNewer), path)));
+        context_.prompts.message(window_.widget, toQt(FillIn(texts.text(TextId::MsgRecoveryNewer), {path})));
         recoveryUnanswered_ = true;
         return true;
     case RecoveryRead::Read:
@@ -473,7 +472,7 @@ bool EditCommands::offerRecoveryFile(const std::string& path) {
     }
     switch (context_.prompts.askKeepDiscardCancel(
         window_.widget,
-        toQt(FillPlaceholder(texts.text(TextId::MsgRestoreRecovery), kept.directory + kept.fileName)),
+        toQt(FillIn(texts.text(TextId::MsgRestoreRecovery), {kept.directory + kept.fileName})),
         screenText(texts, TextId::TextRestore), screenText(texts, TextId::TextDiscard),
         screenText(texts, TextId::TextCancel))) {
     case Prompts::Choice::Keep:

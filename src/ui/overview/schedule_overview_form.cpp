@@ -28,10 +28,6 @@ namespace velmo {
 
 namespace {
 
-constexpr TextId kWeekDayWords[] = {TextId::TextSunday,    TextId::TextMonday,   TextId::TextTuesday,
-                                    TextId::TextWednesday, TextId::TextThursday, TextId::TextFriday,
-                                    TextId::TextSaturday};
-
 QString shownDate(const CivilDate& d) {
     return toQt(FormatSlashDate(d));
 }
@@ -160,8 +156,8 @@ void ScheduleOverviewForm::InitScheduleOverviewFormOsd() {
     PlaysFrame->setTitle(text(TextId::TextWhatPlays));
     ProblemsFrame->setTitle(text(TextId::TextProblems));
     QStringList days;
-    for (const TextId id : kWeekDayWords)
-        days << text(id);
+    for (int day = 0; day < 7; ++day)
+        days << text(WeekDayTextId(day));
     Calendar->setWeekDayNames(days);
     Calendar->setDayDescriber([&texts](const DayMarks& marks) {
         QStringList parts;
@@ -260,7 +256,7 @@ void ScheduleOverviewForm::showSelectedDay() {
     const ScreenTexts& texts = context_.texts;
     const CivilDate date = shownDay();
     const QString dayText =
-        shownDate(date) + QStringLiteral("   ") + screenText(texts, kWeekDayWords[WeekDayOf(date)]);
+        shownDate(date) + QStringLiteral("   ") + screenText(texts, WeekDayTextId(WeekDayOf(date)));
     DayFrame->setTitle(dayText);
 
     std::vector<DayBar> bars;
