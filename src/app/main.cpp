@@ -1,6 +1,7 @@
 // The Velmo Schedule Generator editor.
 
 #include "editor_app.h"
+#include "ui/platform/off_thread.h"
 
 #include <QApplication>
 
@@ -13,5 +14,5 @@ int main(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
     QApplication app(argc, argv);
-    return velmo::RunEditor(app);
+    return velmo::EndAfterDetachedWork(velmo::RunEditor(app));
 }

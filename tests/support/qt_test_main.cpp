@@ -1,3 +1,5 @@
+#include "ui/platform/off_thread.h"
+
 #include <QApplication>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -10,5 +12,5 @@ int main(int argc, char** argv) {
     qputenv("XDG_DATA_HOME", userData.path().toLocal8Bit());
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return velmo::EndAfterDetachedWork(RUN_ALL_TESTS());
 }

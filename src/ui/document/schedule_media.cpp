@@ -1,5 +1,7 @@
 #include "schedule_media.h"
 
+#include "ui/platform/off_thread.h"
+
 #include "model/app_state.h"
 #include "model/media_folder.h"
 #include "rules/publish.h"
@@ -112,7 +114,7 @@ void ScheduleMedia::request() {
     std::weak_ptr<Token> token = token_;
     // Detached: a look-up that never returns must not hold up the program's end either.
     std::thread([token, names, cache = cache_, appPath = state_.appPath, mediaDir = state_.mediaDir,
-                 own = document_.directory()] {
+                 own = document_.directory(), counted = std::make_shared<const DetachedWork>()] {
         const std::vector<std::string> folders =
             ScheduleMediaFolders(ReadPublishSettings(appPath), mediaDir, own);
         auto answer = std::make_shared<Answer>(lookUp(folders, names, *cache));

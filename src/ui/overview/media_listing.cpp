@@ -1,5 +1,7 @@
 #include "media_listing.h"
 
+#include "ui/platform/off_thread.h"
+
 #include "model/media_folder.h"
 #include "rules/publish.h"
 
@@ -18,7 +20,8 @@ void MediaListing::request(const std::string& appPath, const std::string& mediaD
     pending_ = true;
     std::weak_ptr<Token> token = token_;
     // Detached: a listing that never returns must not hold up the program's end either.
-    std::thread([token, generation, appPath, mediaDir, scheduleDir] {
+    std::thread([token, generation, appPath, mediaDir, scheduleDir,
+                 counted = std::make_shared<const DetachedWork>()] {
         auto folder = std::make_shared<const MediaFolder>(
             ScheduleMediaFolders(ReadPublishSettings(appPath), mediaDir, scheduleDir));
         // Delivered on the window's thread, where the token is checked and dropped alike.

@@ -3,8 +3,51 @@
 #include <QEventLoop>
 #include <QTimer>
 #include <atomic>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
 
 namespace velmo {
+
+namespace {
+
+struct Running {
+    std::mutex mutex;
+    std::condition_variable ended;
+    int count = 0;
+};
+
+// Never destroyed: a worker may end after the statics have gone.
+Running& running() {
+    static Running* const r = new Running;
+    return *r;
+}
+
+} // namespace
+
+DetachedWork::DetachedWork() {
+    const std::lock_guard<std::mutex> lock(running().mutex);
+    ++running().count;
+}
+
+DetachedWork::~DetachedWork() {
+    const std::lock_guard<std::mutex> lock(running().mutex);
+    if (--running().count == 0)
+        running().ended.notify_all();
+}
+
+bool WaitForDetachedWork(std::chrono::milliseconds limit) {
+    std::unique_lock<std::mutex> lock(running().mutex);
+    return running().ended.wait_for(lock, limit, [] { return running().count == 0; });
+}
+
+int EndAfterDetachedWork(int code) {
+    if (WaitForDetachedWork(std::chrono::seconds(2)))
+        return code;
+    std::fflush(nullptr);
+    std::_Exit(code);
+}
 
 void RunWithDeadline(std::function<bool()> work, std::chrono::milliseconds deadline, QObject* receiver,
                      std::function<void(std::optional<bool>)> done) {
@@ -22,7 +65,7 @@ void RunWithDeadline(std::function<bool()> work, std::chrono::milliseconds deadl
         }
     });
     const QPointer<QObject> guard(receiver);
-    std::thread([work = std::move(work), call, guard] {
+    std::thread([work = std::move(work), call, guard, counted = std::make_shared<const DetachedWork>()] {
         const bool answer = work();
         QMetaObject::invokeMethod(
             qApp,
@@ -60,7 +103,7 @@ bool RunOffThreadWithin(std::function<void()> work, std::chrono::milliseconds de
     QEventLoop loop;
     wait->loop = &loop;
     QTimer::singleShot(deadline, &loop, &QEventLoop::quit);
-    std::thread([work = std::move(work), wait] {
+    std::thread([work = std::move(work), wait, counted = std::make_shared<const DetachedWork>()] {
         work();
         wait->finished = true;
         QMetaObject::invokeMethod(

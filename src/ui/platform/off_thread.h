@@ -11,6 +11,24 @@
 
 namespace velmo {
 
+// Held by each detached worker from before it starts until it ends, so that the program can wait for
+// them before the application object and the statics they post to go away.
+class DetachedWork {
+public:
+    DetachedWork();
+    ~DetachedWork();
+    DetachedWork(const DetachedWork&) = delete;
+    DetachedWork& operator=(const DetachedWork&) = delete;
+};
+
+// Waits until no detached worker runs, at most `limit`; false when some still run then (a medium that
+// never answers), and the program should end without running its static destructors.
+bool WaitForDetachedWork(std::chrono::milliseconds limit);
+
+// For the end of main: returns `code` once the detached workers have ended, or ends the program with
+// it at once (no static destructors) when some still run after two seconds.
+int EndAfterDetachedWork(int code);
+
 // Runs `work` on a thread of its own and hands its answer to `done` on the receiver's thread, or
 // nothing once `deadline` has passed first. A call that never returns costs only its thread; nothing
 // is delivered once the receiver is gone.
@@ -30,7 +48,8 @@ bool RunOffThreadWithin(std::function<void()> work, std::chrono::milliseconds de
 template <typename T>
 void RunInBackground(std::function<T()> work, QObject* receiver, std::function<void(T)> done) {
     const QPointer<QObject> guard(receiver);
-    std::thread([work = std::move(work), done = std::move(done), guard]() mutable {
+    std::thread([work = std::move(work), done = std::move(done), guard,
+                 counted = std::make_shared<const DetachedWork>()]() mutable {
         auto result = std::make_shared<T>(work());
         QMetaObject::invokeMethod(
             qApp,

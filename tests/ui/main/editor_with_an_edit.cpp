@@ -3,6 +3,7 @@
 // what a crash leaves behind.
 
 #include "app/editor_app.h"
+#include "ui/platform/off_thread.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -31,5 +32,5 @@ int main(int argc, char** argv) {
         }
     });
     hand->start(20);
-    return velmo::RunEditor(app);
+    return velmo::EndAfterDetachedWork(velmo::RunEditor(app));
 }

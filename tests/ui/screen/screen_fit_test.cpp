@@ -4,6 +4,7 @@
 #include "ui/main/main_form_fixture.h"
 
 #include "ui/overview/schedule_overview_form.h"
+#include "ui/platform/off_thread.h"
 #include "ui/platform/window_placement.h"
 #include "ui/publish/write_to_medium_form.h"
 
@@ -233,5 +234,5 @@ int main(int argc, char** argv) {
     qputenv("XDG_DATA_HOME", dir.path().toLocal8Bit());
     QApplication app(count, arguments.data());
     ::testing::InitGoogleTest(&count, arguments.data());
-    return RUN_ALL_TESTS();
+    return velmo::EndAfterDetachedWork(RUN_ALL_TESTS());
 }
