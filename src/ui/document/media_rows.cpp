@@ -78,10 +78,7 @@ MediaListHooks::MediaListHooks(ScheduleListView& list, QGroupBox& frame, TextId 
 MediaListHooks::~MediaListHooks() = default;
 
 void MediaListHooks::showTitle() {
-    std::vector<ListedMedia> listed;
-    for (const FileEntry& entry : files_())
-        listed.push_back({media_.info(MediaFileName(entry)), entry.playTimes});
-    const std::string length = ListLengthText(listed, texts_);
+    const std::string length = media_.listLength(files_(), texts_);
     QString title = screenText(texts_, title_);
     if (!length.empty())
         title += QStringLiteral(" · ") + toQt(length);

@@ -136,4 +136,11 @@ void ScheduleMedia::request() {
     }).detach();
 }
 
+std::string ScheduleMedia::listLength(const std::vector<FileEntry>& files, const ScreenTexts& texts) const {
+    std::vector<ListedMedia> listed;
+    for (const FileEntry& entry : files)
+        listed.push_back({info(MediaFileName(entry)), entry.playTimes});
+    return ListLengthText(listed, texts);
+}
+
 } // namespace velmo

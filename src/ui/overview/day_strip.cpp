@@ -2,7 +2,9 @@
 
 #include "advance_colours.h"
 
+#include <QHelpEvent>
 #include <QPainter>
+#include <QToolTip>
 #include <algorithm>
 
 namespace velmo {
@@ -34,10 +36,12 @@ QSize DayStrip::minimumSizeHint() const {
     return {300, sizeHint().height()};
 }
 
-void DayStrip::setDay(std::vector<PlaySpan> plan, std::vector<DayBar> bars, const QString& basicLabel) {
+void DayStrip::setDay(std::vector<PlaySpan> plan, std::vector<DayBar> bars, const QString& basicLabel,
+                      std::vector<QString> tips) {
     plan_ = std::move(plan);
     bars_ = std::move(bars);
     basicLabel_ = basicLabel;
+    tips_ = std::move(tips);
     updateGeometry();
     setFixedHeight(sizeHint().height());
     update();
@@ -46,6 +50,31 @@ void DayStrip::setDay(std::vector<PlaySpan> plan, std::vector<DayBar> bars, cons
 int DayStrip::xOf(int second) const {
     const int width = this->width() - 2 * kMargin;
     return kMargin + static_cast<int>(static_cast<long>(width) * second / kSecondsPerDay);
+}
+
+QString DayStrip::tipAt(const QPoint& pos) const {
+    const int lane = laneHeight();
+    if (pos.y() < kMargin + lane || pos.y() >= kMargin + 2 * lane)
+        return {};
+    for (std::size_t i = 0; i < plan_.size() && i < tips_.size(); ++i) {
+        const int first = std::clamp(plan_[i].first, 0, kSecondsPerDay - 1);
+        const int last = std::clamp(plan_[i].last, first, kSecondsPerDay - 1);
+        if (pos.x() >= xOf(first) && pos.x() < xOf(last + 1))
+            return tips_[i];
+    }
+    return {};
+}
+
+bool DayStrip::event(QEvent* event) {
+    if (event->type() != QEvent::ToolTip)
+        return QWidget::event(event);
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const QString tip = tipAt(help->pos());
+    if (tip.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(help->globalPos(), tip, this);
+    return true;
 }
 
 void DayStrip::paintEvent(QPaintEvent*) {

@@ -22,11 +22,16 @@ class DayStrip : public QWidget {
     Q_OBJECT
 public:
     explicit DayStrip(QWidget* parent = nullptr);
-    void setDay(std::vector<PlaySpan> plan, std::vector<DayBar> bars, const QString& basicLabel);
+    // `tips`, one a span of `plan`, shows on hover over that span.
+    void setDay(std::vector<PlaySpan> plan, std::vector<DayBar> bars, const QString& basicLabel,
+                std::vector<QString> tips = {});
+    // What plays at `pos`, as its tooltip tells it; empty off the spans.
+    QString tipAt(const QPoint& pos) const;
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
@@ -36,6 +41,7 @@ private:
     std::vector<PlaySpan> plan_;
     std::vector<DayBar> bars_;
     QString basicLabel_;
+    std::vector<QString> tips_;
 };
 
 } // namespace velmo

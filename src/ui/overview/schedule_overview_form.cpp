@@ -54,6 +54,7 @@ ScheduleOverviewForm::ScheduleOverviewForm(AppContext& context, QWidget* parent,
         connect(examined_, &ScheduleMedia::updated, this, [this] {
             findProblems();
             fillProblems();
+            showSelectedDay();
         });
     buildWindow();
     InitScheduleOverviewFormOsd();
@@ -271,7 +272,6 @@ void ScheduleOverviewForm::showSelectedDay() {
                         label});
     }
     const std::vector<PlaySpan> plan = DayPlan(s, date);
-    Strip->setDay(plan, bars, screenText(texts, TextId::TextBasicSchedule));
 
     // The painted views say in words what they show.
     QStringList inForce;
@@ -291,20 +291,35 @@ void ScheduleOverviewForm::showSelectedDay() {
         for (int k = 0; k < count && k < static_cast<int>(entries.size()); ++k)
             rows << QStringLiteral("    ") + toQt(FormatFileRow(entries[static_cast<std::size_t>(k)]));
     };
+    // " · 2 files · 8 s" once the files are examined; nothing before.
+    const auto length = [this, &texts](const std::vector<FileEntry>& entries, int count) {
+        if (examined_ == nullptr)
+            return QString();
+        const auto end = entries.begin() + std::clamp(count, 0, static_cast<int>(entries.size()));
+        const std::string text = examined_->listLength(std::vector<FileEntry>(entries.begin(), end), texts);
+        return text.empty() ? QString() : QStringLiteral(" · ") + toQt(text);
+    };
+    // The strip tells on hover what each span's header here tells.
+    std::vector<QString> heads;
     for (const PlaySpan& span : plan) {
+        heads.emplace_back();
         if (span.advance < 0) {
-            rows << timeWindow(span.first, span.last) + QStringLiteral("   ") +
-                        screenText(texts, TextId::TextBasicSchedule);
+            heads.back() = timeWindow(span.first, span.last) + QStringLiteral("   ") +
+                           screenText(texts, TextId::TextBasicSchedule) +
+                           length(s.basicEntries, s.basicCount);
+            rows << heads.back();
             files(s.basicEntries, s.basicCount);
         } else if (span.advance < advanceCountOf(s)) {
             const AdvanceEntry& e = s.advanceEntries[static_cast<std::size_t>(span.advance)];
-            rows << timeWindow(span.first, span.last) + QStringLiteral("   ") +
-                        toQt(EntryLabel(EntryId::advance(span.advance), texts)) + QStringLiteral(": ") +
-                        toQt(FormatAdvanceRow(e));
+            heads.back() = timeWindow(span.first, span.last) + QStringLiteral("   ") +
+                           toQt(EntryLabel(EntryId::advance(span.advance), texts)) + QStringLiteral(": ") +
+                           toQt(FormatAdvanceRow(e)) + length(e.files, e.fileCount);
+            rows << heads.back();
             files(e.files, e.fileCount);
         }
     }
     PlaysList->addItems(rows);
+    Strip->setDay(plan, bars, screenText(texts, TextId::TextBasicSchedule), std::move(heads));
 }
 
 void ScheduleOverviewForm::showAdvanceEntry(int index) {

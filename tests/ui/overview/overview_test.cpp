@@ -2,6 +2,7 @@
 
 #include "media/media_files.h"
 #include "rules/schedule_rules.h"
+#include "ui/document/schedule_media.h"
 
 #include "ui/overview/advance_colours.h"
 #include "ui/overview/day_strip.h"
@@ -92,6 +93,16 @@ protected:
         EXPECT_TRUE(spy.wait(30000));
     }
 
+    // Examines the schedule's files again, now they are in the media folder, and waits for the facts.
+    void examined() {
+        form->media().refresh();
+        QElapsedTimer clock;
+        clock.start();
+        while (form->media().pending() && clock.elapsed() < 60000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        EXPECT_FALSE(form->media().pending());
+    }
+
     QStringList problemRows(ScheduleOverviewForm* overview) {
         return Rows(overview->findChild<QListWidget*>(QStringLiteral("ProblemsList")));
     }
@@ -108,6 +119,7 @@ protected:
 };
 
 TEST_F(OverviewTest, ViewMenu_opensANonModalWindowWithTheMonthsMarks) {
+    examined();
     const QMenu* view = form->findChild<QMenu*>(QStringLiteral("subView"));
     ASSERT_NE(view, nullptr);
     EXPECT_EQ(view->title(), QStringLiteral("&View"));
@@ -137,25 +149,55 @@ TEST_F(OverviewTest, ViewMenu_opensANonModalWindowWithTheMonthsMarks) {
     const QStringList plays = Rows(overview->findChild<QListWidget*>(QStringLiteral("PlaysList")));
     ASSERT_GE(plays.size(), 5);
     EXPECT_EQ(plays[0], "00:00-07:59:59   Advance 2: 2007/05/01   2007/05/31   Thursday");
-    EXPECT_EQ(plays[2], "08:00-12:00   Advance 1: 2007/05/01   2007/05/31   All Day");
+    EXPECT_EQ(plays[2], "08:00-12:00   Advance 1: 2007/05/01   2007/05/31   All Day · 2 files · 2 s");
     EXPECT_TRUE(plays.last().startsWith("    D10.MP3")) << plays.last().toStdString();
 
     // A Wednesday: the basic schedule plays outside the morning window.
     overview->showDay({2007, 5, 30});
     EXPECT_EQ(
         Rows(overview->findChild<QListWidget*>(QStringLiteral("PlaysList"))),
-        QStringList({"00:00-07:59:59   Basic Schedule",
+        QStringList({"00:00-07:59:59   Basic Schedule · 1 file · 1 s",
                      "    " + QString::fromStdString(FormatFileRow(schedule().basicEntries[0])),
-                     "08:00-12:00   Advance 1: 2007/05/01   2007/05/31   All Day",
+                     "08:00-12:00   Advance 1: 2007/05/01   2007/05/31   All Day · 2 files · 2 s",
                      "    " + QString::fromStdString(FormatFileRow(schedule().advanceEntries[0].files[0])),
                      "    " + QString::fromStdString(FormatFileRow(schedule().advanceEntries[0].files[1])),
-                     "12:00:01-23:59:59   Basic Schedule",
+                     "12:00:01-23:59:59   Basic Schedule · 1 file · 1 s",
                      "    " + QString::fromStdString(FormatFileRow(schedule().basicEntries[0]))}));
 
     overview->showDay({2007, 5, 31});
     overview->resize(1100, 760);
     QCoreApplication::processEvents();
     EXPECT_TRUE(overview->grab().save(QStringLiteral("/tmp/velmo-overview-test.png")));
+}
+
+TEST_F(OverviewTest, WhatPlaysAndDayStrip_tellEachPeriodsLengthOnceItsFilesAreExamined) {
+    // The files were examined before they were copied into the media folder: again, now they are.
+    form->media().refresh();
+    ScheduleOverviewForm* overview = openOverview(false);
+    ASSERT_NE(overview, nullptr);
+    overview->showDay({2007, 5, 30});
+    auto* plays = overview->findChild<QListWidget*>(QStringLiteral("PlaysList"));
+    const QString header = "08:00-12:00   Advance 1: 2007/05/01   2007/05/31   All Day";
+    // Until the facts come, the header tells no length.
+    if (form->media().pending()) {
+        EXPECT_TRUE(Rows(plays).contains(header)) << Rows(plays).join('\n').toStdString();
+    }
+    // The list follows when the facts come, with no refresh asked for.
+    const QString told = header + " · 2 files · 2 s";
+    QElapsedTimer clock;
+    clock.start();
+    while (!Rows(plays).contains(told) && clock.elapsed() < 60000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    ASSERT_TRUE(Rows(plays).contains(told)) << Rows(plays).join('\n').toStdString();
+
+    // Hovering the strip's what-plays lane at 10:00 tells the same.
+    auto* strip = overview->findChild<DayStrip*>(QStringLiteral("DayStrip"));
+    const int x = strip->width() * 10 / 24;
+    QStringList tips;
+    for (int y = 0; y < strip->height(); ++y)
+        if (const QString tip = strip->tipAt({x, y}); !tip.isEmpty() && !tips.contains(tip))
+            tips << tip;
+    EXPECT_EQ(tips, QStringList({told}));
 }
 
 TEST_F(OverviewTest, EachAdvanceRowShowsItsCalendarColour) {
