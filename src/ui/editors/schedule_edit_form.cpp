@@ -5,6 +5,9 @@
 #include "rules/entry_batch.h"
 #include "rules/entry_rules.h"
 
+#include "media/ffprobe_output.h"
+#include "media/process.h"
+
 #include "model/app_state.h"
 #include "model/file_system.h"
 #include "model/schedule.h"
@@ -18,8 +21,12 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QImage>
+#include <QImageReader>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -31,6 +38,46 @@ namespace {
 
 const QString kMediaFileFilter = QStringLiteral(
     "Media File(*.jpg;*.avi;*.mpg;*.dat;*.vob;*.mp3)|*.jpg;*.avi;*.mpg;*.dat;*.vob;*.mp3|All File(*.*)|*.*");
+
+const QSize kThumbnailSize(160, 120);
+
+// A frame of a video by the ffmpeg program: one second in, or the first frame of a shorter clip.
+QImage videoFrame(const QString& path) {
+    for (const char* start : {"1", "0"}) {
+        ProcessRequest request;
+        request.argv = {FfmpegProgram(),       "-v",   "error", "-nostdin",
+                        "-protocol_whitelist", "file", "-ss",   start};
+        request.argv.insert(request.argv.end(),
+                            {"-i", "file:" + fromQt(path), "-frames:v", "1", "-vf", "scale=160:-1"});
+        request.argv.insert(request.argv.end(), {"-f", "image2pipe", "-vcodec", "png", "-"});
+        request.timeoutSeconds = 10;
+        const ProcessOutcome outcome = RunProcess(request);
+        if (!outcome.succeeded())
+            return {}; // no video, damaged, or no ffmpeg: no thumbnail
+        QImage frame;
+        if (frame.loadFromData(reinterpret_cast<const uchar*>(outcome.out.data()),
+                               static_cast<int>(outcome.out.size()), "PNG"))
+            return frame;
+    }
+    return {};
+}
+
+// Runs on a worker thread: QImage, unlike QPixmap, may be made there.
+QImage thumbnailOf(const QString& path) {
+    QImage image;
+    QImageReader reader(path);
+    if (reader.canRead()) {
+        // Decoding at the small size keeps a huge picture from costing its full size in memory.
+        if (const QSize size = reader.size(); size.isValid())
+            reader.setScaledSize(size.scaled(kThumbnailSize, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
+        image = reader.read();
+    } else {
+        image = videoFrame(path);
+    }
+    if (image.width() > kThumbnailSize.width() || image.height() > kThumbnailSize.height())
+        image = image.scaled(kThumbnailSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    return image;
+}
 
 } // namespace
 
@@ -66,6 +113,9 @@ void ScheduleEditForm::buildWindow() {
     VolumeCombo = makeChoiceCombo(QStringLiteral("VolumeCombo"), EditFrame);
     OKCmd = makeCommandButton(QStringLiteral("OKCmd"), this);
     CancelCmd = makeCommandButton(QStringLiteral("CancelCmd"), this);
+    PreviewLabel = new QLabel(EditFrame);
+    PreviewLabel->setObjectName(QStringLiteral("PreviewLabel"));
+    PreviewLabel->hide();
 
     auto* fields = new QGridLayout(EditFrame);
     fields->addWidget(FileNameCmd, 0, 0);
@@ -76,6 +126,7 @@ void ScheduleEditForm::buildWindow() {
     fields->addWidget(PlayTimesCombo, 1, 1, Qt::AlignLeft);
     fields->addWidget(VolumeCmd, 2, 0);
     fields->addWidget(VolumeCombo, 2, 1, Qt::AlignLeft);
+    fields->addWidget(PreviewLabel, 3, 1, 1, 4, Qt::AlignLeft);
     fields->setColumnStretch(2, 1);
 
     auto* buttons = new QHBoxLayout;
@@ -123,6 +174,7 @@ void ScheduleEditForm::InitScheduleEditFormOsd() {
     FileNameText->setAccessibleName(screenText(texts, TextId::TextFileName));
     PlayTimesCombo->setAccessibleName(screenText(texts, TextId::TextPlayTimes));
     VolumeCombo->setAccessibleName(screenText(texts, TextId::TextVolume));
+    PreviewLabel->setAccessibleName(screenText(texts, TextId::TextPreview));
 }
 
 void ScheduleEditForm::EditFieldSetup() {
@@ -162,9 +214,28 @@ void ScheduleEditForm::FileNameText_Change() {
     CopyCmd->setEnabled(false);
     // Typing never makes a name longer than the limit, or than a longer picked name already was.
     FileNameText->setMaxLength(std::max(kFileNameTextLimit, static_cast<int>(FileNameText->text().size())));
-    // Typing a name takes the place of the files picked.
+    // Typing a name takes the place of the files picked, and of their thumbnail.
     chosenFiles_.clear();
     FileNameText->setPlaceholderText(QString());
+    hidePreview();
+}
+
+void ScheduleEditForm::hidePreview() {
+    ++previewRequest_;
+    PreviewLabel->clear();
+    PreviewLabel->hide();
+}
+
+void ScheduleEditForm::showPreview(const QString& path) {
+    hidePreview();
+    const int request = previewRequest_;
+    RunInBackground<QImage>([path] { return thumbnailOf(path); }, this,
+                            [this, request](QImage image) {
+                                if (request != previewRequest_ || image.isNull())
+                                    return;
+                                PreviewLabel->setPixmap(QPixmap::fromImage(image));
+                                PreviewLabel->show();
+                            });
 }
 
 bool ScheduleEditForm::addsEntries() const {
@@ -185,6 +256,7 @@ void ScheduleEditForm::BrowseMediaFile() {
         if (chosen.size() > 1) {
             FileNameText->clear();
             chosenFiles_ = chosen;
+            hidePreview();
             FileNameText->setPlaceholderText(
                 toQt(FillIn(context_.texts.text(TextId::TextFilesChosen), {std::to_string(chosen.size())})));
             if (const std::string first = PathDirectory(fromQt(chosen.constFirst())); !first.empty())
@@ -210,6 +282,7 @@ void ScheduleEditForm::BrowseMediaFile() {
     askedName_ = picked;
     context_.state.mediaDir = directory;
     CopyCmd->setEnabled(true);
+    showPreview(toQt(WithTrailingSeparator(directory) + fileName));
 }
 
 bool ScheduleEditForm::OpenMediaFileDialog(std::string& directory, std::string& fileName) {

@@ -11,6 +11,7 @@
 class QComboBox;
 class QGroupBox;
 class QKeyEvent;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -70,6 +71,9 @@ private:
     void addChosenFiles();
 
     void loadEntry(const FileEntry& entry);
+    // Makes a thumbnail of the picked file off the window's thread; a later pick or edit wins.
+    void showPreview(const QString& path);
+    void hidePreview();
 
     AppContext& context_;
     std::optional<FileEntry> entry_; // the entry modified; none for an Add
@@ -78,7 +82,8 @@ private:
     std::vector<std::string> rows_;
     // The full paths of a Browse that picked more than one file; empty otherwise.
     QStringList chosenFiles_;
-    QString askedName_; // the name last asked about (or picked after asking), not asked again
+    QString askedName_;      // the name last asked about (or picked after asking), not asked again
+    int previewRequest_ = 0; // the thumbnail asked for last; earlier answers are stale
 
     QGroupBox* EditFrame = nullptr;
     QPushButton* FileNameCmd = nullptr;
@@ -91,6 +96,7 @@ private:
     QPushButton* CopyCmd = nullptr;
     QPushButton* OKCmd = nullptr;
     QPushButton* CancelCmd = nullptr;
+    QLabel* PreviewLabel = nullptr;
 };
 
 } // namespace velmo

@@ -6,11 +6,14 @@
 
 #include <QComboBox>
 #include <QGroupBox>
+#include <QImage>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
+#include <QThread>
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -447,6 +450,40 @@ TEST_F(ScheduleEditFormTest, Browse_cancelledOrFailedChangesNothing) {
     EXPECT_EQ(nameBox()->text(), "typed.avi");
     EXPECT_EQ(t.state.mediaDir, startDir);
     EXPECT_FALSE(button("CopyCmd")->isEnabled());
+}
+
+TEST_F(ScheduleEditFormTest, Browse_pictureShowsAThumbnailAndAFileWithNoPictureHidesIt) {
+    const QString picture = t.dir.filePath(QStringLiteral("PHOTO.JPG"));
+    QImage image(640, 480, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    ASSERT_TRUE(image.save(picture, "JPEG"));
+    const QString notes = t.dir.filePath(QStringLiteral("NOTES.TXT"));
+    std::ofstream(notes.toStdString()) << "not a picture\n";
+    t.prompts.files.push_back(picture);
+    t.prompts.files.push_back(notes);
+    t.prompts.choices.push_back(Prompts::Choice::Discard); // NOTES.TXT will not play: add it anyway
+    open(1);
+    auto* preview = form->findChild<QLabel*>(QStringLiteral("PreviewLabel"));
+    ASSERT_NE(preview, nullptr);
+    EXPECT_FALSE(preview->isVisible());
+    EXPECT_EQ(preview->accessibleName(), "Preview");
+
+    click("BrowseCmd");
+    for (int i = 0; i < 3000 && !preview->isVisible(); ++i) {
+        QCoreApplication::processEvents();
+        QThread::msleep(10);
+    }
+    ASSERT_TRUE(preview->isVisible());
+    ASSERT_FALSE(preview->pixmap().isNull());
+    EXPECT_LE(preview->pixmap().width(), 160);
+    EXPECT_GT(preview->pixmap().width(), 0);
+
+    click("BrowseCmd");
+    EXPECT_EQ(nameBox()->text(), "NOTES.TXT");
+    for (int i = 0; i < 50; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_FALSE(preview->isVisible());
+    EXPECT_TRUE(preview->pixmap().isNull());
 }
 
 TEST_F(ScheduleEditFormTest, Browse_thenCancelKeepsTheDirectoryButNotTheEntry) {
