@@ -49,8 +49,12 @@ std::vector<Doubt> doubtsAbout(const QStringList& paths, const std::vector<Exami
                                   ? FillIn(texts.text(TextId::MsgMediaNameNotTaken), {*media.playerName})
                                   : texts.text(TextId::MsgMediaNoPlayerName));
         std::string line = name + ": ";
-        for (std::size_t k = 0; k < reasons.size(); ++k)
-            line += (k == 0 ? "" : "; ") + reasons[k];
+        // Appended piece by piece: GCC 12 at -O3 reports a false -Wrestrict for "x" + std::string.
+        for (std::size_t k = 0; k < reasons.size(); ++k) {
+            if (k > 0)
+                line += "; ";
+            line += reasons[k];
+        }
         doubts.push_back({i, line});
     }
     return doubts;
@@ -157,9 +161,13 @@ QStringList AskAboutAddedMedia(QWidget* parent, AppContext& context, const QStri
             for (std::size_t i = 0; i < made.size(); ++i) {
                 const int index = doubts[i].index;
                 if (made[i].action == ConvertOutcome::Action::Failed) {
-                    if (made[i].reason)
-                        failed += (failed.empty() ? "" : "\n") + PathFileName(made[i].source) + ": " +
-                                  MediaReasonText(*made[i].reason, context.texts);
+                    if (made[i].reason) {
+                        if (!failed.empty())
+                            failed += "\n";
+                        failed += PathFileName(made[i].source);
+                        failed += ": ";
+                        failed += MediaReasonText(*made[i].reason, context.texts);
+                    }
                     continue;
                 }
                 result[index] = toQt(*folder + made[i].name);
