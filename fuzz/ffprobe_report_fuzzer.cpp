@@ -1,6 +1,6 @@
 // The ffprobe program's JSON report as the Windows build reads it, and a picture's orientation.
 #include "media/ffprobe_output.h"
-#include "media/player_formats.h"
+#include "rules/player_formats.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -2,7 +2,7 @@
 // (on bytes in memory, the extension chosen by the first byte), and libjpeg-turbo's header reader.
 #include "media/jpeg_header.h"
 #include "media/media_probe.h"
-#include "media/player_formats.h"
+#include "rules/player_formats.h"
 
 #include <cstddef>
 #include <cstdint>

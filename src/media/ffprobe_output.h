@@ -3,7 +3,7 @@
 // The ffprobe program: its command line and its JSON report read into MediaFacts. Used where the
 // build has no FFmpeg libraries, and by conversion for a picture's EXIF orientation.
 
-#include "media/media_facts.h"
+#include "rules/media_facts.h"
 
 #include <string>
 #include <string_view>

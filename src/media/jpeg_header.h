@@ -1,6 +1,6 @@
 #pragma once
 
-#include "media/media_facts.h"
+#include "rules/media_facts.h"
 
 #include <cstddef>
 #include <cstdint>

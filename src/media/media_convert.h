@@ -4,7 +4,7 @@
 // folder. Pictures, video and audio are converted by the ffmpeg program; a file that already plays
 // is copied unchanged. Originals are never changed, and no partial file ever bears a player name.
 
-#include "media/media_facts.h"
+#include "rules/media_facts.h"
 
 #include <functional>
 #include <optional>

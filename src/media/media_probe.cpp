@@ -4,9 +4,9 @@
 #include "media/jpeg_header.h"
 #endif
 #include "media/media_probe_backend.h"
-#include "media/player_formats.h"
 #include "model/file_system.h"
 #include "rules/entry_rules.h"
+#include "rules/player_formats.h"
 #include "rules/player_name.h"
 
 #include <algorithm>

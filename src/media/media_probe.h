@@ -3,7 +3,7 @@
 // Probing media files: what each is, how long it runs, the name the player would know it by and
 // whether it plays. Blocking; the editor runs it off the window's thread.
 
-#include "media/media_facts.h"
+#include "rules/media_facts.h"
 
 #include <cstdint>
 #include <functional>

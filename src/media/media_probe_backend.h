@@ -3,7 +3,7 @@
 // The part of probing that looks inside the file: FFmpeg's libraries in process where the build
 // has them, the ffprobe program where it has not (see docs/media.md).
 
-#include "media/media_facts.h"
+#include "rules/media_facts.h"
 
 #include <string>
 

@@ -184,14 +184,6 @@ std::optional<std::vector<std::string>> VisibleNames(const std::string& director
     return names;
 }
 
-bool IsPlayerMediaFileName(const std::string& name) {
-    const auto dot = name.rfind('.');
-    if (dot == std::string::npos || dot == 0)
-        return false;
-    const std::string ext = UpperCase(std::string_view(name).substr(dot + 1));
-    return ext == "JPG" || ext == "AVI" || ext == "MPG" || ext == "DAT" || ext == "VOB" || ext == "MP3";
-}
-
 bool DeleteFileInDir(const std::string& directory, const std::string& name) {
     // An empty directory would otherwise turn the name into a path at the file-system root.
     if (directory.empty() || name.empty()) {

@@ -56,10 +56,6 @@ std::string PathFileName(const std::string& path);
 // listed, with the system's reason in `error`.
 std::optional<std::vector<std::string>> VisibleNames(const std::string& directory, std::string& error);
 
-// Whether the name ends in an extension the player plays (.jpg, .avi, .mpg, .dat, .vob, .mp3, in any
-// letter case): the files a clean-up of the player's medium may touch, and no others.
-bool IsPlayerMediaFileName(const std::string& name);
-
 // Deletes directory + name; false when it is missing, read-only (no owner write permission) or
 // cannot be deleted, with errno saying which (EACCES for read-only).
 bool DeleteFileInDir(const std::string& directory, const std::string& name);

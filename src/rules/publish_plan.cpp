@@ -6,6 +6,7 @@
 #include "model/media_folder.h"
 #include "model/safe_file.h"
 #include "model/schedule_file.h"
+#include "player_formats.h"
 #include "publish_detail.h"
 #include "schedule_rules.h"
 

@@ -1,8 +1,8 @@
 #include "media/ffprobe_output.h"
 #include "media/media_probe.h"
-#include "media/player_formats.h"
 #include "media_files.h"
 #include "model/temp_dir.h"
+#include "rules/player_formats.h"
 
 #ifdef VELMO_HAVE_MEDIA_LIBRARIES
 #include "jpeg_writer.h"

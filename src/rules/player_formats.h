@@ -2,7 +2,7 @@
 
 // The player's formats, as data: the one place to change when a real player disagrees.
 
-#include "media/media_facts.h"
+#include "rules/media_facts.h"
 
 #include <string>
 #include <string_view>
@@ -26,6 +26,10 @@ struct PlayerFormat {
 
 // The row for an extension (any letter case, without the dot); null when the player plays none.
 const PlayerFormat* PlayerFormatFor(std::string_view extension);
+
+// Whether the name ends in an extension the player plays, in any letter case: the files a clean-up
+// of the player's medium may touch, and no others.
+bool IsPlayerMediaFileName(const std::string& name);
 
 // The verdict on a file named `fileName` with these facts, every reason the table gives.
 MediaVerdict JudgeMedia(const std::string& fileName, const MediaFacts& facts);

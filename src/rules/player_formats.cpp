@@ -125,6 +125,12 @@ const PlayerFormat* PlayerFormatFor(std::string_view extension) {
     return nullptr;
 }
 
+bool IsPlayerMediaFileName(const std::string& name) {
+    const auto dot = name.rfind('.');
+    return dot != std::string::npos && dot != 0 &&
+           PlayerFormatFor(std::string_view(name).substr(dot + 1)) != nullptr;
+}
+
 MediaVerdict JudgeMedia(const std::string& fileName, const MediaFacts& facts) {
     MediaVerdict verdict;
     const auto reason = [&verdict](TextId text, std::vector<std::string> values = {}) {
