@@ -1,4 +1,5 @@
 #include "cli/cli.h"
+#include "model/file_io.h"
 
 #include <cerrno>
 #include <csignal>
@@ -31,18 +32,10 @@ protected:
 
 private:
     bool drain() {
-        for (const char* at = pbase(); at < pptr();) {
-            const ssize_t n = ::write(STDOUT_FILENO, at, static_cast<std::size_t>(pptr() - at));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0) {
-                if (error_ == 0)
-                    error_ = n < 0 ? errno : EIO;
-                setp(buffer_, buffer_ + sizeof buffer_);
-                return false;
-            }
-            at += n;
-        }
+        const bool written = velmo::FileIo::system().writeAll(STDOUT_FILENO, pbase(),
+                                                              static_cast<std::size_t>(pptr() - pbase()));
+        if (!written && error_ == 0)
+            error_ = errno;
         setp(buffer_, buffer_ + sizeof buffer_);
         return error_ == 0;
     }

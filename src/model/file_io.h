@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cerrno>
 #include <cstddef>
 #include <string>
 #include <sys/stat.h>
@@ -31,6 +32,33 @@ public:
     virtual int unlink(const std::string& path);
     // Drops the cached pages of a file so the next read comes from the medium.
     virtual int dropCache(int fd);
+
+    // A read that a signal does not break off; as read() otherwise.
+    ssize_t readSome(int fd, void* buffer, std::size_t size) {
+        for (;;) {
+            const ssize_t n = read(fd, buffer, size);
+            if (n >= 0 || errno != EINTR)
+                return n;
+        }
+    }
+    // Writes every byte; false with errno set when one cannot be written (ENOSPC when the system
+    // takes none without saying why).
+    bool writeAll(int fd, const void* data, std::size_t size) {
+        const auto* bytes = static_cast<const char*>(data);
+        while (size > 0) {
+            const ssize_t written = write(fd, bytes, size);
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written <= 0) {
+                if (written == 0)
+                    errno = ENOSPC;
+                return false;
+            }
+            bytes += written;
+            size -= static_cast<std::size_t>(written);
+        }
+        return true;
+    }
 
     // The real system calls.
     static FileIo& system();

@@ -118,14 +118,6 @@ private:
     int fd_;
 };
 
-ssize_t readSome(FileIo& io, int fd, unsigned char* buffer, std::size_t size) {
-    for (;;) {
-        const ssize_t n = io.read(fd, buffer, size);
-        if (n >= 0 || errno != EINTR)
-            return n;
-    }
-}
-
 } // namespace
 
 bool IsFatMountType(const std::string& type) {
@@ -278,7 +270,7 @@ CopyResult CopyMediaFileTo(const std::string& sourcePath, const std::string& des
     std::uint64_t sinceFlush = 0;
 #endif
     for (;;) {
-        const ssize_t n = readSome(io, source, buffer.data(), buffer.size());
+        const ssize_t n = io.readSome(source, buffer.data(), buffer.size());
         if (n < 0)
             return failedErrno("cannot read", sourcePath);
         if (n == 0)
@@ -333,7 +325,7 @@ CopyResult CopyMediaFileTo(const std::string& sourcePath, const std::string& des
     // A file system that keeps its cache anyway is still checked, only less strictly.
     io.dropCache(check);
     for (;;) {
-        const ssize_t n = readSome(io, check, buffer.data(), buffer.size());
+        const ssize_t n = io.readSome(check, buffer.data(), buffer.size());
         if (n < 0)
             return failedErrno("cannot read back", writer.tempPath());
         if (n == 0)
@@ -370,19 +362,16 @@ bool SameFileContent(const std::string& a, const std::string& b, ContentCompareB
     std::vector<char>& bufferA = buffers.a;
     std::vector<char>& bufferB = buffers.b;
     bool same = true;
+    FileIo& io = FileIo::system();
     for (;;) {
-        const ssize_t na = ::read(fa, bufferA.data(), bufferA.size());
-        if (na < 0 && errno == EINTR)
-            continue;
+        const ssize_t na = io.readSome(fa, bufferA.data(), bufferA.size());
         if (na < 0) {
             same = false;
             break;
         }
         ssize_t nb = 0;
         while (nb < na) {
-            const ssize_t n = ::read(fb, bufferB.data() + nb, static_cast<std::size_t>(na - nb));
-            if (n < 0 && errno == EINTR)
-                continue;
+            const ssize_t n = io.readSome(fb, bufferB.data() + nb, static_cast<std::size_t>(na - nb));
             if (n <= 0)
                 break;
             nb += n;
@@ -393,11 +382,7 @@ bool SameFileContent(const std::string& a, const std::string& b, ContentCompareB
         }
         if (na == 0) {
             char extra;
-            ssize_t tail;
-            do
-                tail = ::read(fb, &extra, 1);
-            while (tail < 0 && errno == EINTR);
-            same = tail == 0;
+            same = io.readSome(fb, &extra, 1) == 0;
             break;
         }
     }

@@ -238,19 +238,8 @@ Result AtomicFileWriter::open() {
 Result AtomicFileWriter::write(const void* data, std::size_t size) {
     if (fd_ < 0)
         return Result::failure("not open: " + targetPath_);
-    const auto* bytes = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t written = io_.write(fd_, bytes, size);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0) {
-            if (written == 0)
-                errno = ENOSPC;
-            return systemFailure("cannot write", tempPath_);
-        }
-        bytes += written;
-        size -= static_cast<std::size_t>(written);
-    }
+    if (!io_.writeAll(fd_, data, size))
+        return systemFailure("cannot write", tempPath_);
     flushed_ = false;
     return Result::success();
 }

@@ -45,9 +45,7 @@ Result ReadWholeFile(const std::string& path, std::size_t limit, WholeFile& file
                 break;
             file.bytes.resize(std::min(wanted, std::max<std::size_t>(got * 2, 65536)));
         }
-        const ssize_t n = io.read(fd, file.bytes.data() + got, file.bytes.size() - got);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const ssize_t n = io.readSome(fd, file.bytes.data() + got, file.bytes.size() - got);
         if (n < 0) {
             const std::string why = std::strerror(errno);
             io.close(fd);

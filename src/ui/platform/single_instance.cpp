@@ -1,5 +1,7 @@
 #include "single_instance.h"
 
+#include "model/file_io.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -35,19 +37,6 @@ bool isPrivateDirectory(const QString& directory) {
 
 bool sameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
-bool writeAll(int fd, const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 enum class Existing { Running, Removed, Unusable };
@@ -126,7 +115,8 @@ bool SingleInstanceLock::tryLock() {
     if (fd < 0)
         return true;
     bool running = false;
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && writeAll(fd, pid + "\n")) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+        FileIo::system().writeAll(fd, (pid + "\n").data(), pid.size() + 1)) {
         for (int attempt = 0; attempt < 8; ++attempt) {
             if (::link(temp.c_str(), lock.c_str()) == 0) {
                 fd_ = fd;
