@@ -17,9 +17,7 @@ void MediaVerdictDelegate::paint(QPainter* painter, const QStyleOptionViewItem& 
     const auto verdict = static_cast<RowMedia::Verdict>(index.data(EntryListModel::VerdictRole).toInt());
     if (verdict == RowMedia::Verdict::None)
         return;
-    const int side = std::max(6, option.rect.height() - 6);
-    const QRectF mark(option.rect.right() - side - 4, option.rect.top() + (option.rect.height() - side) / 2.0,
-                      side, side);
+    const QRectF mark(RowMarkRect(option.rect));
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
     // Shapes as well as colours, so the verdict reads without telling red from green.

@@ -5,6 +5,8 @@
 
 #include <QDropEvent>
 
+#include <algorithm>
+
 namespace velmo {
 
 ScheduleListView::ScheduleListView(QWidget* parent) : QListView(parent), model_(new EntryListModel(this)) {
@@ -87,6 +89,11 @@ void ScheduleListView::noteCurrentRow() {
         return;
     lastRow_ = row;
     emit currentRowChanged(row);
+}
+
+QRect RowMarkRect(const QRect& row) {
+    const int side = std::max(6, row.height() - 6);
+    return {row.right() - side - 4, row.top() + (row.height() - side) / 2, side, side};
 }
 
 } // namespace velmo

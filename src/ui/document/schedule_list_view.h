@@ -45,6 +45,9 @@ private:
     int lastRow_ = -1;
 };
 
+// Where a row's mark is painted: a square at its right end, clear of the fixed-pitch text.
+QRect RowMarkRect(const QRect& row);
+
 // The main window's three lists, for those that follow or select their rows.
 struct MainListViews {
     ScheduleListView* NormalList = nullptr;

@@ -4,6 +4,7 @@
 #include "rules/entry_rules.h"
 
 #include "model/app_state.h"
+#include "ui/platform/accessibility.h"
 #include "ui/platform/app_context.h"
 #include "ui/platform/clock.h"
 #include "ui/platform/prompts.h"
@@ -204,21 +205,13 @@ void AdvanceScheduleEditForm::InitAdvanceScheduleEditFormOsd() {
     StopSecondLabel->setText(text(TextId::TextSecond));
     WeekDayFrame->setTitle(text(TextId::TextWeekDay));
     for (std::size_t day = 0; day < DayChecks.size(); ++day)
-        DayChecks[day]->setText(text(WeekDayTextId(static_cast<int>(day))));
-    EveryDayCmd->setText(text(TextId::TextEveryDay));
-    WeekdaysCmd->setText(text(TextId::TextMondayToFriday));
-    WeekendCmd->setText(text(TextId::TextSaturdayAndSunday));
-    StartDateCmd->setText(text(TextId::TextPickStartDate));
-    StopDateCmd->setText(text(TextId::TextPickStopDate));
-    SkipDaysCmd->setText(text(TextId::TextSkipDays));
-    SkipDaysCmd->setAccessibleName(SkipDaysCmd->text());
-    for (QAbstractButton* button :
-         {static_cast<QAbstractButton*>(EveryDayCmd), static_cast<QAbstractButton*>(WeekdaysCmd),
-          static_cast<QAbstractButton*>(WeekendCmd), static_cast<QAbstractButton*>(StartDateCmd),
-          static_cast<QAbstractButton*>(StopDateCmd)})
-        button->setAccessibleName(button->text());
-    for (QCheckBox* box : DayChecks)
-        box->setAccessibleName(box->text());
+        SetCaption(*DayChecks[day], text(WeekDayTextId(static_cast<int>(day))));
+    SetCaption(*EveryDayCmd, text(TextId::TextEveryDay));
+    SetCaption(*WeekdaysCmd, text(TextId::TextMondayToFriday));
+    SetCaption(*WeekendCmd, text(TextId::TextSaturdayAndSunday));
+    SetCaption(*StartDateCmd, text(TextId::TextPickStartDate));
+    SetCaption(*StopDateCmd, text(TextId::TextPickStopDate));
+    SetCaption(*SkipDaysCmd, text(TextId::TextSkipDays));
     OKCmd->setText(text(TextId::TextOK));
     CancelCmd->setText(text(TextId::TextCancel));
 

@@ -21,6 +21,7 @@
 #include "ui/editors/schedule_edit_form.h"
 #include "ui/overview/advance_colours.h"
 #include "ui/overview/overview_hooks.h"
+#include "ui/platform/accessibility.h"
 #include "ui/platform/app_context.h"
 #include "ui/platform/prompts.h"
 #include "ui/platform/ui_text.h"
@@ -489,8 +490,7 @@ void MainForm::InitMainFormOsd() {
     NormalFrame->setTitle(text(TextId::TextBasicSchedule));
     AdvanceFrame->setTitle(text(TextId::TextAdvanceSchedule));
     DetailFrame->setTitle(text(TextId::TextDetailOfAdvanceSchedule));
-    EditDaysTogetherCheck->setText(text(TextId::TextEditDaysTogether));
-    EditDaysTogetherCheck->setAccessibleName(EditDaysTogetherCheck->text());
+    SetCaption(*EditDaysTogetherCheck, text(TextId::TextEditDaysTogether));
 
     for (auto* button : {NormalAddCmd, AdvanceAddCmd, DetailAddCmd})
         button->setText(text(TextId::TextAdd));

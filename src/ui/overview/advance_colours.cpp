@@ -1,5 +1,7 @@
 #include "advance_colours.h"
 
+#include "ui/document/schedule_list_view.h"
+
 #include <QPainter>
 
 namespace velmo {
@@ -13,16 +15,14 @@ QColor AdvanceEntryColour(int index) {
 void AdvanceColourDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                                   const QModelIndex& index) const {
     QStyledItemDelegate::paint(painter, option, index);
-    const int side = std::max(6, option.rect.height() - 6);
-    const QRect block(option.rect.right() - side - 4, option.rect.top() + (option.rect.height() - side) / 2,
-                      side, side);
+    const QRect block = RowMarkRect(option.rect);
     const QVariant first = index.data(kGroupFirstRole);
     const QVariant last = index.data(kGroupLastRole);
     painter->save();
     const QString hours = index.data(kHoursRole).toString();
     if (!hours.isEmpty()) {
         const QString text = index.data(Qt::DisplayRole).toString();
-        QRect room = option.rect.adjusted(0, 0, -(side + 16), 0);
+        QRect room = option.rect.adjusted(0, 0, -(block.width() + 16), 0);
         room.setLeft(option.rect.left() + option.fontMetrics.horizontalAdvance(text + QStringLiteral("  ")));
         const bool selected = option.state.testFlag(QStyle::State_Selected);
         QColor dim = option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text);

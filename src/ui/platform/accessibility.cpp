@@ -1,5 +1,6 @@
 #include "accessibility.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -71,6 +72,11 @@ void InstallAccessibilitySupport() {
         return;
     installed = true;
     QAccessible::installFactory(comboBoxFactory);
+}
+
+void SetCaption(QAbstractButton& button, const QString& caption) {
+    button.setText(caption);
+    button.setAccessibleName(caption);
 }
 
 } // namespace velmo
