@@ -11,6 +11,7 @@
 #include "ui/document/schedule_media.h"
 #include "ui/platform/app_context.h"
 #include "ui/platform/clock.h"
+#include "ui/platform/off_thread.h"
 #include "ui/platform/ui_text.h"
 
 #include <QAction>
@@ -182,16 +183,23 @@ void ScheduleOverviewHooks::showSavedMessage() {
     if (!savedMessagePending_ || media_->folder() == nullptr || examined_.pending())
         return;
     savedMessagePending_ = false;
-    const MediaFolder& media = *media_->folder();
-    const auto problems = FindScheduleProblems(
-        document_.schedule(), todayOf(context_),
-        [&media](const std::string& name) { return media.contains(name); }, examined_.judge(context_.texts));
-    // As many as the overview lists: one row each.
-    const QString message = problems.empty()
-                                ? screenText(context_.texts, TextId::MsgSavedClean)
-                                : screenText(context_.texts, TextId::MsgSavedWithWarnings)
-                                      .replace(QStringLiteral("%1"), QString::number(problems.size()));
-    mainWindow_.statusBar()->showMessage(message, kSavedMessageMs);
+    // Counted beside the window, as the overview finds them: the largest schedule has tens of thousands.
+    RunInBackground<std::size_t>(
+        [schedule = document_.schedule(), today = todayOf(context_), media = media_->folder(),
+         judge = examined_.judgeCopy(context_.texts)] {
+            // As many as the overview lists: one row each.
+            return FindScheduleProblems(
+                       schedule, today, [&media](const std::string& name) { return media->contains(name); },
+                       judge)
+                .size();
+        },
+        this,
+        [this](std::size_t count) {
+            const QString message = count == 0 ? screenText(context_.texts, TextId::MsgSavedClean)
+                                               : screenText(context_.texts, TextId::MsgSavedWithWarnings)
+                                                     .replace(QStringLiteral("%1"), QString::number(count));
+            mainWindow_.statusBar()->showMessage(message, kSavedMessageMs);
+        });
 }
 
 void ScheduleOverviewHooks::openOverview(int index) {
