@@ -4,6 +4,8 @@
 
 #include <QTimer>
 
+#include <algorithm>
+
 #include <cstdio>
 #include <ctime>
 
@@ -16,9 +18,12 @@ FrameProbeApplication::~FrameProbeApplication() = default;
 bool FrameProbeApplication::notify(QObject* receiver, QEvent* event) {
     if (event->type() == QEvent::Paint)
         painted_ = true;
+    const std::int64_t start = depth_ == 0 ? NowNs() : 0;
     ++depth_;
     const bool handled = QApplication::notify(receiver, event);
     --depth_;
+    if (depth_ == 0)
+        longestEventNs_ = std::max(longestEventNs_, NowNs() - start);
     if (depth_ == 0 && painted_) {
         painted_ = false;
         lastFrameEndNs_ = NowNs();

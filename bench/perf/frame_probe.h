@@ -26,6 +26,11 @@ public:
     // Runs once, right after the first frame.
     void onFirstFrame(std::function<void()> callback) { onFirstFrame_ = std::move(callback); }
 
+    // The longest single outermost event handled since the last reset: how long the window's thread
+    // was kept from answering at once.
+    std::int64_t longestEventNs() const { return longestEventNs_; }
+    void resetLongestEvent() { longestEventNs_ = 0; }
+
     // Handles events until the frame count exceeds `frames`; false when none came within timeoutMs.
     bool waitForFrameAfter(int frames, int timeoutMs = 5000);
 
@@ -34,6 +39,7 @@ private:
     bool painted_ = false;
     int frames_ = 0;
     std::int64_t lastFrameEndNs_ = 0;
+    std::int64_t longestEventNs_ = 0;
     std::function<void()> onFirstFrame_;
 };
 

@@ -3,15 +3,43 @@
 // the overview is open. Beside it, as a yardstick, one copy of the same schedule, measured in the same
 // interleaved rounds.
 //
-//   overview_bench [rounds]
+// Then the window itself, offscreen, with the largest schedule's 250 periods all overlapping: how
+// long one edit through the document keeps the window's thread from answering while the overview is
+// open (the edit call and the longest single event after it, until its findings are shown), against
+// the same edit in a main window without an overview, and against the way it was done before: every
+// finding and its row made on the window's thread and filled into a list widget. The overview's first
+// paint is measured against the same window on an empty schedule.
+//
+//   overview_bench [rounds] [window rounds]
 //   overview_bench once     each sum once, untimed, for callgrind's instruction counts:
 //     valgrind --tool=callgrind overview_bench once; callgrind_annotate --inclusive=yes callgrind.out.*
 
 #include "bench_util.h"
+#include "frame_probe.h"
 #include "largest_schedule.h"
 
+#include "model/app_state.h"
+#include "model/random_source.h"
+#include "model/schedule_file.h"
 #include "rules/entry_rules.h"
+#include "rules/schedule_rules.h"
 #include "rules/schedule_sense.h"
+#include "texts/screen_texts.h"
+#include "ui/document/schedule_document.h"
+#include "ui/main/main_form.h"
+#include "ui/overview/media_listing.h"
+#include "ui/overview/overview_hooks.h"
+#include "ui/overview/schedule_overview_form.h"
+#include "ui/platform/app_context.h"
+#include "ui/platform/clock.h"
+#include "ui/platform/link_opener.h"
+#include "ui/platform/prompts.h"
+#include "ui/platform/volumes.h"
+
+#include <QAction>
+#include <QListWidget>
+#include <QTemporaryDir>
+#include <QTimer>
 
 #include <algorithm>
 #include <functional>
@@ -38,6 +66,206 @@ int RepsFor(const std::function<void()>& op, std::int64_t targetNs) {
     op();
     const std::int64_t once = std::max<std::int64_t>(NowNs() - start, 1);
     return static_cast<int>(std::clamp<std::int64_t>(targetNs / once, 1, 1 << 20));
+}
+
+// Nothing is asked in these runs; any question counts as a fault.
+class NoPrompts final : public velmo::Prompts {
+public:
+    int asked = 0;
+    QStringList said;
+    void message(QWidget*, const QString& text) override {
+        ++asked;
+        said << text;
+    }
+    void messageUntitled(QWidget*, const QString& text) override {
+        ++asked;
+        said << text;
+    }
+    bool askYesNo(QWidget*, const QString& text) override {
+        said << text;
+        return ++asked < 0;
+    }
+    bool askOkCancel(QWidget*, const QString& text) override {
+        said << text;
+        return ++asked < 0;
+    }
+    std::optional<QString> openFile(QWidget*, const QString&, const QString&, const QString&) override {
+        ++asked;
+        return std::nullopt;
+    }
+    std::optional<QString> saveFile(QWidget*, const QString&, const QString&, const QString&) override {
+        ++asked;
+        return std::nullopt;
+    }
+    Choice askKeepDiscardCancel(QWidget*, const QString& text, const QString&, const QString&,
+                                const QString&) override {
+        said << text;
+        ++asked;
+        return Choice::Cancel;
+    }
+    QStringList openFiles(QWidget*, const QString&, const QString&) override {
+        ++asked;
+        return {};
+    }
+};
+
+class NoLinks final : public velmo::LinkOpener {
+public:
+    bool open(const QUrl&) override { return false; }
+};
+
+// One main window on the schedule in `dir`, with everything it is handed.
+struct Editor {
+    velmo::AppState state;
+    velmo::ScreenTexts texts;
+    NoPrompts prompts;
+    velmo::SystemClock clock;
+    velmo::SeededRandomSource random{2007};
+    velmo::SystemVolumeList volumes;
+    NoLinks links;
+    velmo::AppContext context{state, texts, prompts, clock, random, volumes, links, {}};
+    velmo::MainForm form;
+    explicit Editor(const std::string& dir) : form(context, dir) {}
+};
+
+// Handles events for `ms`, as a user would leave the window alone after an edit.
+void settle(int ms) {
+    QTimer guard;
+    guard.setSingleShot(true);
+    guard.start(ms);
+    while (guard.isActive())
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+}
+
+// Period 125 moved by a minute and back, one edit at a time: the overview must follow each.
+double editBlocksMs(velmo::bench::FrameProbeApplication& app, Editor& editor, int round,
+                    const std::function<bool()>& shown) {
+    using namespace velmo;
+    ScheduleDocument& document = editor.form.document();
+    AdvanceEntry e = document.schedule().advanceEntries[125];
+    e.startMinute = static_cast<std::uint8_t>(round % 2);
+    app.resetLongestEvent();
+    const std::int64_t start = NowNs();
+    document.replaceAdvance(125, e, FormatAdvanceRow(e));
+    const std::int64_t call = NowNs() - start;
+    // Until the findings of this schedule are shown; the worker's time is not the window's.
+    QTimer guard;
+    guard.setSingleShot(true);
+    guard.start(10000);
+    do
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+    while (!shown() && guard.isActive());
+    settle(20);
+    return static_cast<double>(std::max(call, app.longestEventNs())) * 1e-6;
+}
+
+int windowFigures(velmo::bench::FrameProbeApplication& app, const velmo::Schedule& overlapping, int rounds) {
+    using namespace velmo;
+    QTemporaryDir dir, bareDir, emptyDir;
+    if (!dir.isValid() || !bareDir.isValid() || !emptyDir.isValid())
+        return 1;
+    SeededRandomSource random(2007);
+    for (const QTemporaryDir* d : {&dir, &bareDir})
+        if (!WriteScheduleFile(d->path().toStdString() + "/", "velmo.vlm", overlapping, random)) {
+            std::fprintf(stderr, "cannot write the schedule\n");
+            return 1;
+        }
+    Editor withOverview(dir.path().toStdString() + "/");
+    Editor without(bareDir.path().toStdString() + "/");
+    Editor empty(emptyDir.path().toStdString() + "/");
+    for (Editor* editor : {&withOverview, &without, &empty})
+        editor->form.show();
+    app.waitForFrameAfter(0);
+    settle(200);
+    if (withOverview.state.schedule.advanceCount != 250 || empty.state.schedule.advanceCount != 0) {
+        std::fprintf(stderr, "the schedules were not opened\n");
+        return 1;
+    }
+    ScheduleOverviewHooks* hooks = withOverview.form.findChild<ScheduleOverviewHooks*>();
+    withOverview.form.findChild<QAction*>(QStringLiteral("subScheduleOverview"))->trigger();
+    ScheduleOverviewForm* overview = hooks->overview();
+    const auto shown = [overview] { return !overview->findingsPending(); };
+    settle(500);
+
+    // A second overview of `editor`'s schedule, timed from its making to the end of its first frame.
+    const auto firstPaintMs = [&app, hooks](Editor& editor) {
+        const int frames = app.frames();
+        const std::int64_t start = NowNs();
+        auto* another = new ScheduleOverviewForm(editor.context, *hooks->mediaListing(), &editor.form,
+                                                 &editor.form.media());
+        another->show();
+        app.waitForFrameAfter(frames);
+        const double ms = static_cast<double>(app.lastFrameEndNs() - start) * 1e-6;
+        delete another;
+        settle(50);
+        return ms;
+    };
+    // As before: the findings and their rows made on the window's thread and filled into a list widget.
+    QWidget oldWay(nullptr, Qt::Window);
+    auto* oldList = new QListWidget(&oldWay);
+    oldWay.resize(overview->size());
+    oldList->resize(overview->size());
+    oldWay.show();
+    settle(100);
+    const auto oldWayMs = [&] {
+        app.resetLongestEvent();
+        const std::int64_t start = NowNs();
+        QStringList rows;
+        for (const ScheduleProblem& p : FindScheduleProblems(overlapping, {2008, 6, 15}))
+            rows << QString::fromStdString(ProblemText(p, withOverview.texts));
+        oldList->clear();
+        oldList->addItems(rows);
+        const std::int64_t call = NowNs() - start;
+        settle(20);
+        return static_cast<double>(std::max(call, app.longestEventNs())) * 1e-6;
+    };
+
+    std::vector<double> firstPaint, emptyFirstPaint, edit, bareEdit, oldEdit;
+    constexpr int kOps = 5;
+    for (int round = 0; round < rounds; ++round)
+        for (int k = 0; k < kOps; ++k)
+            switch ((round + k) % kOps) {
+            case 0:
+                firstPaint.push_back(firstPaintMs(withOverview));
+                break;
+            case 1:
+                emptyFirstPaint.push_back(firstPaintMs(empty));
+                break;
+            case 2:
+                edit.push_back(editBlocksMs(app, withOverview, round, shown));
+                break;
+            case 3:
+                bareEdit.push_back(editBlocksMs(app, without, round, [] { return true; }));
+                break;
+            default:
+                oldEdit.push_back(oldWayMs());
+                break;
+            }
+    if (withOverview.prompts.asked + without.prompts.asked + empty.prompts.asked > 0 ||
+        overview->problems().size() < 31125) {
+        const QStringList said = withOverview.prompts.said + without.prompts.said + empty.prompts.said;
+        std::fprintf(stderr, "the window runs went wrong (%zu problems shown; %s)\n",
+                     overview->problems().size(), qPrintable(said.join(QStringLiteral(" / "))));
+        return 1;
+    }
+    using bench::MedianRatio;
+    using bench::Spread;
+    std::printf(
+        "the overview window, offscreen, 250 periods all overlapping (%zu problem rows), %d interleaved "
+        "rounds\n",
+        overview->problems().size(), rounds);
+    std::printf("  median (p10 .. p90), milliseconds; goal: no edit blocks for more than 100 ms\n");
+    std::printf("  edit with the overview open, longest block   %s\n", Spread(edit, "%.1f").c_str());
+    std::printf("  yardstick: the same edit, no overview        %s\n", Spread(bareEdit, "%.1f").c_str());
+    std::printf("  yardstick: as before, all on the window      %s\n", Spread(oldEdit, "%.1f").c_str());
+    std::printf("  overview's first paint                       %s\n", Spread(firstPaint, "%.1f").c_str());
+    std::printf("  yardstick: first paint, empty schedule       %s\n",
+                Spread(emptyFirstPaint, "%.1f").c_str());
+    std::printf("  edit blocks / no overview %.1fx, / as before %.3fx; first paint / empty schedule %.2fx\n"
+                "  (medians of per-round ratios)\n",
+                MedianRatio(edit, bareEdit), MedianRatio(edit, oldEdit),
+                MedianRatio(firstPaint, emptyFirstPaint));
+    return 0;
 }
 
 } // namespace
@@ -176,5 +404,12 @@ int main(int argc, char** argv) {
     std::printf("    check's warnings        %s\n", Spread(samples[6], "%.3f").c_str());
     std::printf("    findings / copy         %.1fx (median of per-round ratios)\n",
                 MedianRatio(samples[5], samples[4]));
-    return 0;
+    std::fflush(stdout);
+
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The recovery files of the edited schedules go to a data folder of this run's own.
+    const QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
+    bench::FrameProbeApplication app(argc, argv);
+    return windowFigures(app, overlapping, bench::CountArgument(argc, argv, 2, 21));
 }

@@ -213,10 +213,16 @@ std::string ProblemText(const ScheduleProblem& p, const ScreenTexts& texts) {
         // The first of them in the list plays, whichever of the two the problem is listed under.
         const EntryId plays = EntryId::advance(std::min(p.entry.index, p.other));
         const EntryId silent = EntryId::advance(std::max(p.entry.index, p.other));
+        // The days they share: one date, or the first and last of them.
+        const std::string first = FormatSlashDate(p.overlap.firstDay);
+        const std::string days =
+            p.overlap.firstDay == p.overlap.lastDay
+                ? first
+                : FillIn(texts.text(TextId::TextDayRange), {first, FormatSlashDate(p.overlap.lastDay)});
         return FillIn(texts.text(TextId::MsgProblemOverlap),
                       {EntryLabel(plays, texts), EntryLabel(silent, texts),
                        texts.text(everyWeekDay(p.overlap.weekDay)), ShortClockTime(p.overlap.from),
-                       ShortClockTime(p.overlap.to)});
+                       ShortClockTime(p.overlap.to), days});
     }
     case ProblemKind::MediaMissing:
         return FillIn(texts.text(TextId::MsgProblemMediaMissing), {who, p.name});

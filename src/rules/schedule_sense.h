@@ -67,7 +67,7 @@ std::vector<ScheduleProblem> AdvanceEntryWarnings(const Schedule& schedule, int 
                                                   const CivilDate& today);
 
 // One line for the overview's problem list, in the active screen texts:
-// "Advance 2 plays; Advance 5 is silent then, Mondays 08:00-12:00".
+// "Advance 2 plays; Advance 5 is silent then, Mondays 08:00-12:00, 2008/01/07 to 2008/03/31".
 std::string ProblemText(const ScheduleProblem& problem, const ScreenTexts& texts);
 // "Basic 2", "Advance 3", "Advance 3, file 4".
 std::string EntryLabel(const EntryId& entry, const ScreenTexts& texts);

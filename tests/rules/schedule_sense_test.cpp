@@ -121,13 +121,39 @@ TEST(Problems, Overlap_namesTheSharedWeekDayAndWindow) {
     const Schedule s = schedule({period({26, 11, 2, 0, 0, 0}, {27, 3, 31, 12, 0, 0}, 7),
                                  period({26, 11, 2, 8, 0, 0}, {27, 3, 31, 18, 0, 0}, 1)});
     const auto problems = FindScheduleProblems(s, kToday);
-    EXPECT_EQ(texts(problems), (Lines{"Advance 1 plays; Advance 2 is silent then, Mondays 08:00-12:00"}));
+    const std::string row =
+        "Advance 1 plays; Advance 2 is silent then, Mondays 08:00-12:00, 2026/11/02 to 2027/03/29";
+    EXPECT_EQ(texts(problems), (Lines{row}));
     ASSERT_EQ(problems.size(), 1u);
     EXPECT_EQ(problems[0].overlap.firstDay, (CivilDate{2026, 11, 2}));
     EXPECT_EQ(problems[0].overlap.lastDay, (CivilDate{2027, 3, 29}));
     // Seen from the second entry, as the notice after its OK shows it.
-    EXPECT_EQ(texts(AdvanceEntryWarnings(s, 1, kToday)),
-              (Lines{"Advance 1 plays; Advance 2 is silent then, Mondays 08:00-12:00"}));
+    EXPECT_EQ(texts(AdvanceEntryWarnings(s, 1, kToday)), (Lines{row}));
+}
+
+// One row per pair names the days the two share: their range, or the one day.
+TEST(Problems, Overlap_rowNamesItsDays) {
+    ScreenTexts japanese;
+    japanese.SelectScreenTexts(2);
+    const struct {
+        AdvanceEntry second;
+        const ScreenTexts* texts;
+        std::string row;
+    } cases[] = {
+        {period({26, 12, 24, 8, 0, 0}, {26, 12, 24, 9, 30, 0}), &EnglishTexts(),
+         "Advance 1 plays; Advance 2 is silent then, every day 08:00-09:30, 2026/12/24"},
+        {period({26, 12, 20, 8, 0, 0}, {27, 1, 10, 9, 30, 0}, 4), &EnglishTexts(),
+         "Advance 1 plays; Advance 2 is silent then, Thursdays 08:00-09:30, 2026/12/24 to 2026/12/31"},
+        {period({26, 12, 20, 8, 0, 0}, {27, 1, 10, 9, 30, 0}, 4), &japanese,
+         "詳細 1 が再生され、詳細 2 はその間再生されません(毎週木曜日 08:00-09:30、"
+         "2026/12/24から2026/12/31)"},
+    };
+    for (const auto& c : cases) {
+        const Schedule s = schedule({period({26, 12, 24, 0, 0, 0}, {26, 12, 31, 12, 0, 0}), c.second});
+        const auto problems = FindScheduleProblems(s, kToday);
+        ASSERT_EQ(problems.size(), 1u) << c.row;
+        EXPECT_EQ(ProblemText(problems[0], *c.texts), c.row);
+    }
 }
 
 TEST(Problems, TheLargestScheduleOfOverlaps_oneFindingPerPairWithItsDays) {

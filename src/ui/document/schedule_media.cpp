@@ -98,6 +98,20 @@ MediaJudge ScheduleMedia::judge(const ScreenTexts& texts) const {
     };
 }
 
+MediaJudge ScheduleMedia::judgeCopy(const ScreenTexts& texts) const {
+    auto reasons = std::make_shared<std::map<std::string, std::string>>();
+    const MediaJudge now = judge(texts);
+    for (const auto& entry : infos_)
+        if (const std::optional<std::string> why = now(entry.first))
+            reasons->emplace(entry.first, *why);
+    return [reasons](const std::string& name) -> std::optional<std::string> {
+        const auto it = reasons->find(name);
+        if (it == reasons->end())
+            return std::nullopt;
+        return it->second;
+    };
+}
+
 void ScheduleMedia::refresh() {
     // One look-up at a time: a folder that hangs holds one thread, not one per edit.
     if (pending_) {

@@ -36,6 +36,8 @@ public:
     // and why one there will not play. Valid while this object lives.
     MediaLookup lookup() const;
     MediaJudge judge(const ScreenTexts& texts) const;
+    // As judge(), on a copy of what is known now: safe to call off the window's thread.
+    MediaJudge judgeCopy(const ScreenTexts& texts) const;
     // How long `files` run, as a list's title tells it; empty while one is being examined.
     std::string listLength(const std::vector<FileEntry>& files, const ScreenTexts& texts) const;
     // Looks up and examines every file again (a media folder was added, a file was made).

@@ -11,7 +11,7 @@ class MediaFolder;
 // The media folders Write to Player Medium uses (its remembered folders and mediaDir) and the
 // schedule's own folder, listed off the window's thread: a folder on a volume that stops answering
 // delays the answer, never the window. The listing comes back to the window's thread through
-// arrived().
+// arrived(). One listing serves the overview and the count after a save, so both judge the same files.
 class MediaListing : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(MediaListing)
@@ -29,10 +29,6 @@ signals:
     void arrived();
 
 private:
-    struct Token {
-        MediaListing* owner;
-    };
-    std::shared_ptr<Token> token_;
     std::shared_ptr<const MediaFolder> folder_;
     unsigned generation_ = 0;
     bool pending_ = false;

@@ -11,6 +11,7 @@
 #include "ui/document/schedule_media.h"
 #include "ui/platform/app_context.h"
 #include "ui/platform/clock.h"
+#include "ui/platform/off_thread.h"
 #include "ui/platform/ui_text.h"
 
 #include <QAction>
@@ -22,6 +23,8 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
+
+#include <utility>
 
 namespace velmo {
 
@@ -60,13 +63,19 @@ ScheduleOverviewHooks::ScheduleOverviewHooks(AppContext& context, ScheduleDocume
     connect(&document_, &ScheduleDocument::changed, this, &ScheduleOverviewHooks::scheduleChanged);
     connect(&document_, &ScheduleDocument::rowsChanged, this, &ScheduleOverviewHooks::rowsChanged);
     // New, Open, undo and redo make another schedule of it; a notice about a period no longer holds.
-    connect(&document_, &ScheduleDocument::reset, this, [this] { hideNotice(); });
+    connect(&document_, &ScheduleDocument::reset, this, [this] {
+        hideNotice();
+        // Another file, perhaps in another folder: the overview starts over, folders included.
+        wholeChange_ = true;
+    });
     connect(&document_, &ScheduleDocument::wasSaved, this, &ScheduleOverviewHooks::scheduleSaved);
     connect(media_, &MediaListing::arrived, this, &ScheduleOverviewHooks::showSavedMessage);
     connect(&examined_, &ScheduleMedia::updated, this, &ScheduleOverviewHooks::showSavedMessage);
 }
 
 void ScheduleOverviewHooks::rowsChanged(const RowEdit& edit) {
+    // Only the periods decide the month's marks; files change what plays, not when.
+    periodsChanged_ = periodsChanged_ || edit.list == EntryRef::List::Advance;
     // Only the advance editor's OK stores an advance entry under these captions.
     if (edit.list == EntryRef::List::Advance &&
         (edit.kind == RowEdit::Kind::Insert || edit.kind == RowEdit::Kind::Replace) &&
@@ -119,21 +128,24 @@ void ScheduleOverviewHooks::buildNotice() {
 }
 
 void ScheduleOverviewHooks::scheduleChanged() {
-    // A move or a removal changes many rows; the overview is recomputed once, after them.
+    // A move or a removal changes many rows; the overview follows once, after them.
     if (overview_ == nullptr || !overview_->isVisible() || refreshPending_)
         return;
     refreshPending_ = true;
     QTimer::singleShot(0, this, [this] {
         refreshPending_ = false;
-        if (overview_ != nullptr && overview_->isVisible())
+        const bool whole = std::exchange(wholeChange_, false);
+        const bool periods = std::exchange(periodsChanged_, false);
+        if (overview_ == nullptr || !overview_->isVisible())
+            return;
+        if (whole)
             overview_->refresh();
+        else
+            overview_->scheduleChanged(periods);
     });
 }
 
 void ScheduleOverviewHooks::advanceEntryStored(int index) {
-    // Times alone change no row text, so this is a change of its own.
-    if (overview_ != nullptr && overview_->isVisible())
-        overview_->refresh();
     const std::vector<ScheduleProblem> warnings =
         AdvanceEntryWarnings(document_.schedule(), index, todayOf(context_));
     if (warnings.empty()) {
@@ -171,24 +183,33 @@ void ScheduleOverviewHooks::showSavedMessage() {
     if (!savedMessagePending_ || media_->folder() == nullptr || examined_.pending())
         return;
     savedMessagePending_ = false;
-    const MediaFolder& media = *media_->folder();
-    const auto problems = FindScheduleProblems(
-        document_.schedule(), todayOf(context_),
-        [&media](const std::string& name) { return media.contains(name); }, examined_.judge(context_.texts));
-    const QString message = problems.empty()
-                                ? screenText(context_.texts, TextId::MsgSavedClean)
-                                : screenText(context_.texts, TextId::MsgSavedWithWarnings)
-                                      .replace(QStringLiteral("%1"), QString::number(problems.size()));
-    mainWindow_.statusBar()->showMessage(message, kSavedMessageMs);
+    // Counted beside the window, as the overview finds them: the largest schedule has tens of thousands.
+    RunInBackground<std::size_t>(
+        [schedule = document_.schedule(), today = todayOf(context_), media = media_->folder(),
+         judge = examined_.judgeCopy(context_.texts)] {
+            // As many as the overview lists: one row each.
+            return FindScheduleProblems(
+                       schedule, today, [&media](const std::string& name) { return media->contains(name); },
+                       judge)
+                .size();
+        },
+        this,
+        [this](std::size_t count) {
+            const QString message = count == 0 ? screenText(context_.texts, TextId::MsgSavedClean)
+                                               : screenText(context_.texts, TextId::MsgSavedWithWarnings)
+                                                     .replace(QStringLiteral("%1"), QString::number(count));
+            mainWindow_.statusBar()->showMessage(message, kSavedMessageMs);
+        });
 }
 
 void ScheduleOverviewHooks::openOverview(int index) {
     if (overview_ == nullptr) {
-        overview_ = new ScheduleOverviewForm(context_, &mainWindow_, &examined_);
+        overview_ = new ScheduleOverviewForm(context_, *media_, &mainWindow_, &examined_);
         connect(overview_, &ScheduleOverviewForm::entryChosen, this, &ScheduleOverviewHooks::selectEntry);
     } else {
         overview_->refresh();
     }
+    periodsChanged_ = wholeChange_ = false;
     if (index >= 0)
         overview_->showAdvanceEntry(index);
     overview_->show();

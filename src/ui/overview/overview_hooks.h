@@ -44,6 +44,7 @@ public:
     // Opens the overview (or brings it up), on advance entry `index` when one is given.
     void openOverview(int index = -1);
     ScheduleOverviewForm* overview() const { return overview_; }
+    // The one listing of the media folders, which the overview shares.
     MediaListing* mediaListing() const { return media_; }
 
 private:
@@ -62,6 +63,9 @@ private:
     bool savedMessagePending_ = false;
     ScheduleOverviewForm* overview_ = nullptr;
     bool refreshPending_ = false;
+    // What changed since the overview last followed: the periods, or the whole schedule.
+    bool periodsChanged_ = false;
+    bool wholeChange_ = false;
     int noticeEntry_ = -1;
     QWidget* notice_ = nullptr;
     QLabel* noticeLabel_ = nullptr;

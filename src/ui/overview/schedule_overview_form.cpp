@@ -3,6 +3,7 @@
 #include "day_strip.h"
 #include "media_listing.h"
 #include "month_calendar.h"
+#include "problem_rows.h"
 
 #include "model/app_state.h"
 #include "model/media_folder.h"
@@ -12,17 +13,21 @@
 #include "ui/platform/app_context.h"
 #include "ui/platform/clock.h"
 #include "ui/platform/fixed_font.h"
+#include "ui/platform/off_thread.h"
 #include "ui/platform/ui_text.h"
 #include "ui/platform/window_placement.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QListView>
 #include <QListWidget>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QShortcut>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace velmo {
 
@@ -40,20 +45,22 @@ int advanceCountOf(const Schedule& s) {
     return std::min<int>(s.advanceCount, static_cast<int>(s.advanceEntries.size()));
 }
 
+// What a search for problems hands back: the problems and their rows, in the texts it was given.
+struct Findings {
+    std::vector<ScheduleProblem> problems;
+    QStringList rows;
+};
+
 } // namespace
 
-ScheduleOverviewForm::ScheduleOverviewForm(AppContext& context, QWidget* parent,
+ScheduleOverviewForm::ScheduleOverviewForm(AppContext& context, MediaListing& media, QWidget* parent,
                                            const ScheduleMedia* examined)
-    : QWidget(parent, Qt::Window), context_(context), media_(new MediaListing(this)), examined_(examined) {
+    : QWidget(parent, Qt::Window), context_(context), media_(media), examined_(examined) {
     // The listing came back: the files it finds missing join the problems.
-    connect(media_, &MediaListing::arrived, this, [this] {
-        findProblems();
-        fillProblems();
-    });
+    connect(&media_, &MediaListing::arrived, this, &ScheduleOverviewForm::findProblems);
     if (examined_ != nullptr)
         connect(examined_, &ScheduleMedia::updated, this, [this] {
             findProblems();
-            fillProblems();
             showSelectedDay();
         });
     buildWindow();
@@ -127,8 +134,13 @@ void ScheduleOverviewForm::buildWindow() {
     ProblemsFrame = new QGroupBox(this);
     ProblemsFrame->setObjectName(QStringLiteral("ProblemsFrame"));
     auto* problemsLayout = new QVBoxLayout(ProblemsFrame);
-    ProblemsList = new QListWidget(ProblemsFrame);
+    ProblemsList = new QListView(ProblemsFrame);
     ProblemsList->setObjectName(QStringLiteral("ProblemsList"));
+    // One line each: the view lays out tens of thousands of rows without measuring each.
+    ProblemsList->setUniformItemSizes(true);
+    ProblemsList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    problemRows_ = new ProblemRows(ProblemsList);
+    ProblemsList->setModel(problemRows_);
     problemsLayout->addWidget(ProblemsList);
     outer->addWidget(ProblemsFrame, 1);
 
@@ -141,9 +153,10 @@ void ScheduleOverviewForm::buildWindow() {
         day_ = day;
         showSelectedDay();
     });
-    connect(ProblemsList, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
-        const int row = ProblemsList->row(item);
-        if (row >= 0 && row < static_cast<int>(problems_.size()))
+    connect(ProblemsList, &QListView::doubleClicked, this, [this](const QModelIndex& index) {
+        // Rows of a schedule before the latest edit may point at other entries than they name.
+        const int row = index.row();
+        if (!findingsPending_ && row >= 0 && row < static_cast<int>(problems_.size()))
             emit entryChosen(problems_[static_cast<std::size_t>(row)].entry);
     });
 }
@@ -191,39 +204,56 @@ CivilDate ScheduleOverviewForm::today() const {
 
 void ScheduleOverviewForm::refresh() {
     findProblems();
-    fillProblems();
     showMonth();
     // The folders may have changed as well; their listing follows when it comes. One listing at a
     // time: edits must not pile up threads behind a folder that does not answer.
-    if (!media_->pending())
-        media_->request(context_.state.appPath, context_.state.mediaDir, context_.state.scheduleDir);
+    if (!media_.pending())
+        media_.request(context_.state.appPath, context_.state.mediaDir, context_.state.scheduleDir);
+}
+
+void ScheduleOverviewForm::scheduleChanged(bool periodsChanged) {
+    findProblems();
+    if (periodsChanged)
+        showMonth();
+    else
+        showSelectedDay();
 }
 
 void ScheduleOverviewForm::findProblems() {
-    const std::shared_ptr<const MediaFolder> media = media_->folder();
-    // Until the first listing comes back, no file counts as missing.
-    problems_ = FindScheduleProblems(
-        context_.state.schedule, today(),
-        [&media](const std::string& name) { return media == nullptr || media->contains(name); },
-        examined_ != nullptr ? examined_->judge(context_.texts) : MediaJudge());
-}
-
-void ScheduleOverviewForm::fillProblems() {
-    // The problem the user selected stays selected when the list is filled anew.
-    const QString selected =
-        ProblemsList->currentItem() != nullptr ? ProblemsList->currentItem()->text() : QString();
-    ProblemsList->clear();
-    QStringList rows;
-    rows.reserve(static_cast<qsizetype>(problems_.size()));
-    for (const ScheduleProblem& p : problems_)
-        rows << toQt(ProblemText(p, context_.texts));
-    if (rows.isEmpty()) {
-        ProblemsList->addItem(screenText(context_.texts, TextId::TextNoProblems));
-        return;
-    }
-    ProblemsList->addItems(rows);
-    if (const qsizetype row = rows.indexOf(selected); !selected.isEmpty() && row >= 0)
-        ProblemsList->setCurrentRow(static_cast<int>(row));
+    const unsigned generation = ++generation_;
+    findingsPending_ = true;
+    // Greyed until the rows of this schedule come: the ones shown are of the schedule before.
+    problemRows_->setStale();
+    // The worker owns copies of all it reads; the folder listing is never changed once made.
+    RunInBackground<Findings>(
+        [schedule = context_.state.schedule, today = today(), media = media_.folder(),
+         judge = examined_ != nullptr ? examined_->judgeCopy(context_.texts) : MediaJudge(),
+         texts = std::make_shared<const ScreenTexts>(context_.texts)] {
+            Findings found;
+            // Until the first listing comes back, no file counts as missing.
+            found.problems = FindScheduleProblems(
+                schedule, today,
+                [&media](const std::string& name) { return media == nullptr || media->contains(name); },
+                judge);
+            found.rows.reserve(static_cast<qsizetype>(found.problems.size()));
+            for (const ScheduleProblem& p : found.problems)
+                found.rows << toQt(ProblemText(p, *texts));
+            if (found.rows.isEmpty())
+                found.rows << screenText(*texts, TextId::TextNoProblems);
+            return found;
+        },
+        this,
+        [this, generation](Findings found) {
+            // A later search is under way: its answer is the one to show.
+            if (generation != generation_)
+                return;
+            problems_ = std::move(found.problems);
+            problemRows_->setRows(std::move(found.rows));
+            findingsPending_ = false;
+            if (wantedEntry_ >= 0)
+                selectProblemOf(std::exchange(wantedEntry_, -1));
+            emit problemsShown();
+        });
 }
 
 void ScheduleOverviewForm::stepMonth(int step) {
@@ -326,6 +356,19 @@ void ScheduleOverviewForm::showAdvanceEntry(int index) {
     const Schedule& s = context_.state.schedule;
     if (index < 0 || index >= advanceCountOf(s))
         return;
+    // The problems shown may be of the schedule before the latest edit: the entry's own days now, its
+    // first problem once this schedule's are found.
+    if (findingsPending_) {
+        wantedEntry_ = index;
+        showEntryDays(index, std::nullopt);
+        return;
+    }
+    selectProblemOf(index);
+}
+
+void ScheduleOverviewForm::selectProblemOf(int index) {
+    if (index < 0 || index >= advanceCountOf(context_.state.schedule))
+        return;
     int firstProblem = -1;
     for (std::size_t i = 0; i < problems_.size(); ++i) {
         const ScheduleProblem& p = problems_[i];
@@ -336,10 +379,20 @@ void ScheduleOverviewForm::showAdvanceEntry(int index) {
             break;
         }
     }
-    const AdvanceEntry& e = s.advanceEntries[static_cast<std::size_t>(index)];
+    const ScheduleProblem* first =
+        firstProblem >= 0 ? &problems_[static_cast<std::size_t>(firstProblem)] : nullptr;
+    showEntryDays(index, first != nullptr && first->kind == ProblemKind::Overlap
+                             ? std::optional<CivilDate>(first->overlap.firstDay)
+                             : std::nullopt);
+    if (firstProblem >= 0)
+        ProblemsList->setCurrentIndex(problemRows_->index(firstProblem));
+}
+
+void ScheduleOverviewForm::showEntryDays(int index, const std::optional<CivilDate>& overlapDay) {
+    const AdvanceEntry& e = context_.state.schedule.advanceEntries[static_cast<std::size_t>(index)];
     CivilDate day = StartDateOf(e);
-    if (firstProblem >= 0 && problems_[static_cast<std::size_t>(firstProblem)].kind == ProblemKind::Overlap)
-        day = problems_[static_cast<std::size_t>(firstProblem)].overlap.firstDay;
+    if (overlapDay)
+        day = *overlapDay;
     else if (e.weekDay < kWeekDayAll)
         // The first day of its range that is its week day, when there is one.
         for (long n = DayNumber(StartDateOf(e));
@@ -350,8 +403,6 @@ void ScheduleOverviewForm::showAdvanceEntry(int index) {
             }
     if (IsValidCivilDate(day))
         showDay(day);
-    if (firstProblem >= 0)
-        ProblemsList->setCurrentRow(firstProblem);
 }
 
 } // namespace velmo

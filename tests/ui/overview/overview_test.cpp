@@ -2,6 +2,7 @@
 
 #include "media/media_files.h"
 #include "rules/schedule_rules.h"
+#include "ui/document/schedule_document.h"
 #include "ui/document/schedule_media.h"
 
 #include "ui/overview/advance_colours.h"
@@ -9,6 +10,7 @@
 #include "ui/overview/media_listing.h"
 #include "ui/overview/month_calendar.h"
 #include "ui/overview/overview_hooks.h"
+#include "ui/overview/problem_rows.h"
 #include "ui/overview/schedule_overview_form.h"
 #include "ui/platform/prompts.h"
 
@@ -16,6 +18,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QListView>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QStatusBar>
@@ -23,6 +26,9 @@
 
 namespace velmo::test {
 namespace {
+
+const QString kOverlapRow = QStringLiteral(
+    "Advance 1 plays; Advance 2 is silent then, Thursdays 08:00-12:00, 2007/05/03 to 2007/05/31");
 
 // Every day of May 2007 from 08:00 to 12:00 with two files; Thursdays all day (2007-05-31 is one).
 AdvanceEntry mornings() {
@@ -103,8 +109,45 @@ protected:
         EXPECT_FALSE(form->media().pending());
     }
 
-    QStringList problemRows(ScheduleOverviewForm* overview) {
-        return Rows(overview->findChild<QListWidget*>(QStringLiteral("ProblemsList")));
+    // The problem rows once the overview shows those of the schedule as it is now.
+    static QStringList problemRows(ScheduleOverviewForm* overview) {
+        findingsShown(overview);
+        return ViewRows(problemsView(overview));
+    }
+
+    static QListView* problemsView(ScheduleOverviewForm* overview) {
+        return overview->findChild<QListView*>(QStringLiteral("ProblemsList"));
+    }
+
+    static QStringList ViewRows(const QAbstractItemView* view) {
+        QStringList rows;
+        const QAbstractItemModel* model = view->model();
+        for (int row = 0; row < model->rowCount(); ++row)
+            rows << model->index(row, 0).data().toString();
+        return rows;
+    }
+
+    // The findings are made off the window's thread, after the edits of one event are all made.
+    static void findingsShown(ScheduleOverviewForm* overview) {
+        QCoreApplication::processEvents();
+        QElapsedTimer clock;
+        clock.start();
+        while (overview->findingsPending() && clock.elapsed() < 30000) {
+            QSignalSpy spy(overview, &ScheduleOverviewForm::problemsShown);
+            spy.wait(1000);
+        }
+        EXPECT_FALSE(overview->findingsPending());
+    }
+
+    // Saves with the Save button. The count waits for the folders' listing and the files' examination,
+    // both off the window's thread.
+    void saveAndWaitForTheCount() {
+        writeSchedule(state().scheduleDir, state().scheduleFileName, schedule());
+        form->findChild<QPushButton*>(QStringLiteral("SaveCmd"))->click();
+        QElapsedTimer clock;
+        clock.start();
+        while (form->statusBar()->currentMessage().isEmpty() && clock.elapsed() < 60000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     }
 
     // Adds an advance entry through the real editor with its defaults: today, all day, every day.
@@ -140,8 +183,7 @@ TEST_F(OverviewTest, ViewMenu_opensANonModalWindowWithTheMonthsMarks) {
         EXPECT_EQ(d.today, d.date.day == 31) << d.date.day;
     }
     EXPECT_EQ(problemRows(overview),
-              QStringList({"Advance 1 plays; Advance 2 is silent then, Thursdays 08:00-12:00",
-                           "Advance 2, file 1: D10.MP3 is in no media folder"}));
+              QStringList({kOverlapRow, "Advance 2, file 1: D10.MP3 is in no media folder"}));
 
     // Today, a Thursday: the morning entry plays first, the Thursday one after it, nothing is left to
     // the basic schedule.
@@ -215,16 +257,23 @@ TEST_F(OverviewTest, EachAdvanceRowShowsItsCalendarColour) {
 }
 
 TEST_F(OverviewTest, MediaFolders_listedOffTheWindowsThread_missingFilesFollowTheAnswer) {
+    // Each time problems are shown: whether the listing had answered, and the rows.
+    std::vector<std::pair<bool, QStringList>> shown;
     ScheduleOverviewForm* overview = openOverview(false);
     ASSERT_NE(overview, nullptr);
+    QObject::connect(overview, &ScheduleOverviewForm::problemsShown, [&] {
+        shown.emplace_back(!overview->mediaListing()->pending(), ViewRows(problemsView(overview)));
+    });
     // The window did not wait for the listing: until it answers, no file counts as missing.
     EXPECT_TRUE(overview->mediaListing()->pending());
-    EXPECT_EQ(problemRows(overview),
-              QStringList({"Advance 1 plays; Advance 2 is silent then, Thursdays 08:00-12:00"}));
     answered(overview->mediaListing());
     EXPECT_EQ(problemRows(overview),
-              QStringList({"Advance 1 plays; Advance 2 is silent then, Thursdays 08:00-12:00",
-                           "Advance 2, file 1: D10.MP3 is in no media folder"}));
+              QStringList({kOverlapRow, "Advance 2, file 1: D10.MP3 is in no media folder"}));
+    for (const auto& [listed, rows] : shown) {
+        if (!listed) {
+            EXPECT_EQ(rows, QStringList({kOverlapRow}));
+        }
+    }
 }
 
 TEST_F(OverviewTest, FollowsTheScheduleAsItChanges) {
@@ -243,12 +292,13 @@ TEST_F(OverviewTest, FollowsTheScheduleAsItChanges) {
 TEST_F(OverviewTest, DoubleClickOnAProblem_selectsItsEntryInTheMainWindow) {
     ScheduleOverviewForm* overview = openOverview();
     ASSERT_NE(overview, nullptr);
-    auto* problems = overview->findChild<QListWidget*>(QStringLiteral("ProblemsList"));
+    ASSERT_EQ(problemRows(overview).size(), 2);
+    QListView* problems = problemsView(overview);
     list("AdvanceList")->setCurrentRow(0);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(overview));
-    const QRect second = problems->visualItemRect(problems->item(1));
+    const QRect second = problems->visualRect(problems->model()->index(1, 0));
     int fired = 0;
-    QObject::connect(problems, &QListWidget::itemDoubleClicked, [&fired] { ++fired; });
+    QObject::connect(problems, &QListView::doubleClicked, [&fired] { ++fired; });
     QTest::mouseClick(problems->viewport(), Qt::LeftButton, {}, second.center());
     QTest::mouseDClick(problems->viewport(), Qt::LeftButton, {}, second.center());
     EXPECT_EQ(fired, 1);
@@ -265,19 +315,21 @@ TEST_F(OverviewTest, OkOnAnOverlappingEntry_noticeInTheStatusBarOpensTheOverview
     auto* notice = form->findChild<QWidget*>(QStringLiteral("OverviewNotice"));
     ASSERT_NE(notice, nullptr);
     EXPECT_FALSE(notice->isHidden());
-    EXPECT_EQ(form->findChild<QLabel*>(QStringLiteral("OverviewNoticeLabel"))->text(),
-              QStringLiteral("Advance 1 plays; Advance 3 is silent then, every day 08:00-12:00; "
-                             "Advance 2 plays; Advance 3 is silent then, Thursdays 00:00-23:59:59"));
+    EXPECT_EQ(
+        form->findChild<QLabel*>(QStringLiteral("OverviewNoticeLabel"))->text(),
+        QStringLiteral("Advance 1 plays; Advance 3 is silent then, every day 08:00-12:00, 2007/05/31; "
+                       "Advance 2 plays; Advance 3 is silent then, Thursdays 00:00-23:59:59, 2007/05/31"));
 
     form->findChild<QPushButton*>(QStringLiteral("OverviewNoticeShowCmd"))->click();
     auto* overview = form->findChild<ScheduleOverviewForm*>(QStringLiteral("ScheduleOverviewForm"));
     ASSERT_NE(overview, nullptr);
     EXPECT_TRUE(overview->isVisible());
     EXPECT_EQ(overview->shownDay(), (CivilDate{2007, 5, 31}));
-    const auto* problems = overview->findChild<QListWidget*>(QStringLiteral("ProblemsList"));
-    ASSERT_GE(problems->currentRow(), 0);
-    EXPECT_EQ(problems->currentItem()->text(),
-              QStringLiteral("Advance 1 plays; Advance 3 is silent then, every day 08:00-12:00"));
+    findingsShown(overview);
+    const QListView* problems = problemsView(overview);
+    ASSERT_GE(problems->currentIndex().row(), 0);
+    EXPECT_EQ(problems->currentIndex().data().toString(),
+              QStringLiteral("Advance 1 plays; Advance 3 is silent then, every day 08:00-12:00, 2007/05/31"));
     EXPECT_TRUE(notice->isHidden());
 
     // An entry that overlaps nothing takes the notice away.
@@ -332,16 +384,134 @@ TEST_F(OverviewTest, NoticeAboutAPeriod_goesWhenThePeriodOrTheScheduleChanges) {
 }
 
 TEST_F(OverviewTest, Save_countsTheWarningsInTheStatusBar) {
-    writeSchedule(state().scheduleDir, state().scheduleFileName, schedule());
-    form->findChild<QPushButton*>(QStringLiteral("SaveCmd"))->click();
-    // The count waits for the folders' listing and the files' examination, both off the window's thread.
-    QElapsedTimer clock;
-    clock.start();
-    while (form->statusBar()->currentMessage().isEmpty() && clock.elapsed() < 60000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    saveAndWaitForTheCount();
     EXPECT_EQ(form->statusBar()->currentMessage(),
               QStringLiteral("Saved; the schedule overview shows 2 warnings"));
     EXPECT_TRUE(shownMessages().isEmpty());
+}
+
+// Overlaps are one row per pair of periods, naming the days the two share; the count after Save is
+// the count of the rows the overview shows.
+TEST_F(OverviewTest, Overlaps_oneRowPerPairNamingItsDays_andSaveCountsTheRowsShown) {
+    Schedule s;
+    AddBasic(s, MakeFile("LOOP", "MPG", 1, 13));
+    AddAdvance(s, mornings());
+    AdvanceEntry onThursdays = mornings();
+    onThursdays.weekDay = 4;
+    AddAdvance(s, onThursdays);
+    AdvanceEntry lateMay = mornings();
+    lateMay.startDay = 30;
+    lateMay.startHour = 11;
+    lateMay.stopHour = 13;
+    AddAdvance(s, lateMay);
+    AdvanceEntry tenth = mornings();
+    tenth.startDay = tenth.stopDay = 10;
+    AddAdvance(s, tenth);
+    load(s);
+    examined();
+    ScheduleOverviewForm* overview = openOverview();
+    ASSERT_NE(overview, nullptr);
+    const QStringList rows = problemRows(overview);
+    EXPECT_EQ(
+        rows,
+        QStringList({
+            "Advance 1 plays; Advance 2 is silent then, Thursdays 08:00-12:00, 2007/05/03 to 2007/05/31",
+            "Advance 1 plays; Advance 3 is silent then, every day 11:00-12:00, 2007/05/30 to 2007/05/31",
+            "Advance 1 plays; Advance 4 is silent then, every day 08:00-12:00, 2007/05/10",
+            "Advance 2 plays; Advance 3 is silent then, Thursdays 11:00-12:00, 2007/05/31",
+            "Advance 2 plays; Advance 4 is silent then, Thursdays 08:00-12:00, 2007/05/10",
+            "Advance 4: ended on 2007/05/10 (today is 2007/05/31)",
+        }));
+
+    saveAndWaitForTheCount();
+    EXPECT_EQ(
+        form->statusBar()->currentMessage(),
+        QStringLiteral("Saved; the schedule overview shows %1 warnings").arg(problemRows(overview).size()));
+}
+
+// Edits reach the overview through the document's signals alone; of two searches under way the later
+// one's rows are shown, and rows of a schedule before the latest edit are greyed and not chosen.
+TEST_F(OverviewTest, EditsThroughTheDocument_reachTheOverview_theLatestSearchWins) {
+    ScheduleOverviewForm* overview = openOverview();
+    ASSERT_NE(overview, nullptr);
+    ASSERT_EQ(problemRows(overview).size(), 2);
+    QStringList everShown;
+    QObject::connect(overview, &ScheduleOverviewForm::problemsShown,
+                     [&] { everShown += ViewRows(problemsView(overview)); });
+    int chosen = 0;
+    QObject::connect(overview, &ScheduleOverviewForm::entryChosen, [&chosen] { ++chosen; });
+
+    ScheduleDocument& document = form->document();
+    AdvanceEntry period = document.schedule().advanceEntries[1];
+    period.weekDay = 5;
+    ASSERT_TRUE(document.replaceAdvance(1, period, FormatAdvanceRow(period)));
+    overview->scheduleChanged(true);
+    period.weekDay = 3;
+    ASSERT_TRUE(document.replaceAdvance(1, period, FormatAdvanceRow(period)));
+    overview->scheduleChanged(true);
+    // Both searches are under way; what is shown is greyed and cannot be chosen.
+    ASSERT_TRUE(overview->findingsPending());
+    QListView* problems = problemsView(overview);
+    const QModelIndex first = problems->model()->index(0, 0);
+    EXPECT_FALSE(problems->model()->flags(first) & Qt::ItemIsEnabled);
+    emit problems->doubleClicked(first);
+    EXPECT_EQ(chosen, 0);
+    // The month follows at once: Wednesdays overlap now, Thursdays no longer.
+    const auto* calendar = overview->findChild<MonthCalendar*>(QStringLiteral("MonthCalendar"));
+    EXPECT_TRUE(calendar->days()[29].overlap);
+    EXPECT_FALSE(calendar->days()[30].overlap);
+
+    const QString wednesdays =
+        "Advance 1 plays; Advance 2 is silent then, Wednesdays 08:00-12:00, 2007/05/02 to 2007/05/30";
+    EXPECT_EQ(problemRows(overview),
+              QStringList({wednesdays, "Advance 2, file 1: D10.MP3 is in no media folder"}));
+    for (const QString& row : everShown)
+        EXPECT_FALSE(row.contains("Fridays")) << row.toStdString();
+    EXPECT_TRUE(problems->model()->flags(first) & Qt::ItemIsEnabled);
+    emit problems->doubleClicked(first);
+    EXPECT_EQ(chosen, 1);
+
+    // A file of a period changed in the main window's list: the problems follow, no refresh asked.
+    const FileEntry gone = MakeFile("GONE", "MP3", 1, 13);
+    ASSERT_TRUE(document.replaceFile(EntryRef::List::Detail, 0, 1, gone, FormatFileRow(gone)));
+    EXPECT_EQ(problemRows(overview),
+              QStringList({wednesdays, "Advance 1, file 2: GONE.MP3 is in no media folder",
+                           "Advance 2, file 1: D10.MP3 is in no media folder"}));
+}
+
+// A new list of rows changes only the rows that differ, so the view keeps its place among them.
+TEST(ProblemRowsTest, SetRows_insertsRemovesAndChangesOnlyTheRowsThatDiffer) {
+    const struct {
+        QStringList before, after;
+        int inserted, removed, changed;
+    } cases[] = {
+        {{}, {"a", "b"}, 2, 0, 0},
+        {{"a", "b", "c"}, {"a", "c"}, 0, 1, 0},
+        {{"a", "c"}, {"a", "b", "c"}, 1, 0, 0},
+        {{"a", "b", "c"}, {"a", "x", "c"}, 0, 0, 1},
+        {{"a", "b", "c", "d"}, {"a", "x", "d"}, 0, 1, 1},
+        {{"a", "b"}, {"a", "b"}, 0, 0, 0},
+        {{"a", "b"}, {}, 0, 2, 0},
+    };
+    for (const auto& c : cases) {
+        ProblemRows model;
+        model.setRows(c.before);
+        int inserted = 0, removed = 0, changed = 0;
+        QObject::connect(&model, &QAbstractItemModel::rowsInserted,
+                         [&](const QModelIndex&, int from, int to) { inserted += to - from + 1; });
+        QObject::connect(&model, &QAbstractItemModel::rowsRemoved,
+                         [&](const QModelIndex&, int from, int to) { removed += to - from + 1; });
+        QObject::connect(
+            &model, &QAbstractItemModel::dataChanged,
+            [&](const QModelIndex& from, const QModelIndex& to) { changed += to.row() - from.row() + 1; });
+        model.setRows(c.after);
+        const QString name = c.before.join(',') + " -> " + c.after.join(',');
+        EXPECT_EQ(model.rows(), c.after) << name.toStdString();
+        EXPECT_EQ(model.rowCount(), c.after.size()) << name.toStdString();
+        EXPECT_EQ(inserted, c.inserted) << name.toStdString();
+        EXPECT_EQ(removed, c.removed) << name.toStdString();
+        EXPECT_EQ(changed, c.changed) << name.toStdString();
+    }
 }
 
 } // namespace
