@@ -141,7 +141,9 @@ int RunEditor(QApplication& app) {
     ScreenTexts texts;
     SystemClock clock;
     SeededRandomSource random(clockSeed());
-    SystemVolumeList volumes;
+    // Outlives the windows: a worker may still be inside it, asking a drive that never answers, until
+    // the program ends.
+    static SystemVolumeList volumes;
     DesktopLinkOpener links;
     AppContext context{state, texts, prompts, clock, random, volumes, links, {}};
     context.showCopyForm = [&context](QWidget* parent, const QString& fileName) {

@@ -7,6 +7,7 @@
 #include "texts/screen_texts.h"
 
 #include "rules/period_groups.h"
+#include "support/schedule_builder.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,8 @@
 
 namespace velmo {
 namespace {
+
+using test::MakeFile;
 
 using test::runCli;
 using test::TempDir;
@@ -28,43 +31,26 @@ std::string trimmedEnd(std::string s) {
     return s;
 }
 
-FileEntry file(const std::string& name, const std::string& ext, int playTimes = 1, int volume = 13) {
-    return MakeFileEntry(name, ext, playTimes, volume);
-}
-
 AdvanceEntry advance(int weekDay, std::vector<FileEntry> files) {
-    AdvanceEntry e;
-    e.startYear = 7;
-    e.startMonth = 1;
-    e.startDay = 3;
-    e.stopYear = 7;
-    e.stopMonth = 12;
-    e.stopDay = 31;
-    e.startHour = 8;
-    e.stopHour = 23;
-    e.stopMinute = 59;
-    e.stopSecond = 59;
-    e.weekDay = static_cast<std::uint8_t>(weekDay);
-    SetDetailEntries(e, std::move(files));
-    return e;
+    return test::Period("2007-01-03", "2007-12-31", weekDay, "08:00:00", "23:59:59", std::move(files));
 }
 
 // The shapes the format allows, each one the editor can save.
 std::vector<std::pair<std::string, Schedule>> shapes() {
-    std::vector<FileEntry> many(250, file("SONG", "MP3"));
+    std::vector<FileEntry> many(250, MakeFile("SONG", "MP3"));
     for (std::size_t i = 0; i < many.size(); ++i)
         many[i].playTimes = static_cast<std::uint8_t>(i % 101);
-    std::vector<FileEntry> hundred(100, file("CLIP", "AVI", 2, 5));
-    FileEntry reserved = file("PIC", "JPG", 3, 7);
+    std::vector<FileEntry> hundred(100, MakeFile("CLIP", "AVI", 2, 5));
+    FileEntry reserved = MakeFile("PIC", "JPG", 3, 7);
     reserved.reserved = {1, 2, 3, 4, 5, 127};
     return {
-        {"basic only", MakeSchedule({file("SONG", "MP3")}, {})},
-        {"advance only", MakeSchedule({}, {advance(7, {file("CLIP01", "AVI", 2, 5)})})},
-        {"both", MakeSchedule({file("A", "B", 0, 0), reserved},
-                              {advance(0, {file("X", "Y")}), advance(6, {file("Z", "")})})},
+        {"basic only", MakeSchedule({MakeFile("SONG", "MP3")}, {})},
+        {"advance only", MakeSchedule({}, {advance(7, {MakeFile("CLIP01", "AVI", 2, 5)})})},
+        {"both", MakeSchedule({MakeFile("A", "B", 0, 0), reserved},
+                              {advance(0, {MakeFile("X", "Y")}), advance(6, {MakeFile("Z", "")})})},
         {"widest names and values",
-         MakeSchedule({file("1234567890123456", "1234", 100, 12), file("", ""), file("A.B", "C")},
-                      {advance(3, {file("ABCDEFGHIJKLMNOP", "MPEG", 100, 13)})})},
+         MakeSchedule({MakeFile("1234567890123456", "1234", 100, 12), MakeFile("", ""), MakeFile("A.B", "C")},
+                      {advance(3, {MakeFile("ABCDEFGHIJKLMNOP", "MPEG", 100, 13)})})},
         {"250 basic entries", MakeSchedule(many, {})},
         {"100 detail entries", MakeSchedule({}, {advance(7, hundred)})},
     };
@@ -292,8 +278,9 @@ TEST(CliDumpAndOn, DamagedAndMissingFiles) {
 
 TEST(CliOn, ListsTheEntriesInForceMarkingWhichPlaysAndTheBasicScheduleWhenItPlays) {
     TempDir dir;
-    Schedule s = MakeSchedule({file("SONG", "MP3")}, {advance(7, {file("A", "AVI")}),
-                                                      advance(3, {file("B", "AVI"), file("C", "MP3")})});
+    Schedule s =
+        MakeSchedule({MakeFile("SONG", "MP3")}, {advance(7, {MakeFile("A", "AVI")}),
+                                                 advance(3, {MakeFile("B", "AVI"), MakeFile("C", "MP3")})});
     writeText(dir.file("in.json"), ScheduleToJson(s));
     ASSERT_EQ(runCli({"build", dir.file("in.json"), dir.file("s.vlm")}).status, 0);
     const auto first = [&](const std::string& when) {

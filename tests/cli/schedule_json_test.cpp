@@ -1,5 +1,6 @@
 #include "cli/schedule_json.h"
 
+#include "support/schedule_builder.h"
 #include "test_files.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,8 @@
 
 namespace velmo {
 namespace {
+
+using test::MakeFile;
 
 using test::dataPath;
 using test::readText;
@@ -25,10 +28,6 @@ std::vector<std::string> lines(const std::vector<Finding>& findings) {
     return out;
 }
 
-FileEntry fileEntry(const std::string& name, const std::string& ext, int playTimes, int volume) {
-    return MakeFileEntry(name, ext, playTimes, volume);
-}
-
 TEST(ScheduleJson, ReferenceJson_readsAndWritesBackUnchanged) {
     for (const std::string& name : test::referenceNames()) {
         const std::string text = readText(dataPath(name + ".json"));
@@ -42,8 +41,8 @@ TEST(ScheduleJson, ReferenceJson_readsAndWritesBackUnchanged) {
 
 TEST(ScheduleJson, RoundTrip_keepsEveryStoredByte) {
     Schedule s;
-    s.basicEntries = {fileEntry("1234567890123456", "1234", 100, 13), fileEntry("", "", 0, 0),
-                      fileEntry("CAF\xC9\x80\x81", "\x9F", 255, 255), fileEntry("AB", "MP3", 1, 12)};
+    s.basicEntries = {MakeFile("1234567890123456", "1234", 100, 13), MakeFile("", "", 0, 0),
+                      MakeFile("CAF\xC9\x80\x81", "\x9F", 255, 255), MakeFile("AB", "MP3", 1, 12)};
     s.basicEntries[3].fileName[3] = 'C'; // a zero inside the name, as only a foreign file has
     s.basicEntries[1].reserved = {1, 2, 3, 4, 5, 255};
     s.basicCount = 4;
@@ -55,7 +54,7 @@ TEST(ScheduleJson, RoundTrip_keepsEveryStoredByte) {
     a.stopMinute = 59;
     a.stopSecond = 59;
     a.weekDay = 200;
-    a.files = {fileEntry("CLIP01", "AVI", 2, 5)};
+    a.files = {MakeFile("CLIP01", "AVI", 2, 5)};
     a.fileCount = 1;
     AdvanceEntry none; // no detail entries
     s.advanceEntries = {a, none};
@@ -77,7 +76,7 @@ TEST(ScheduleJson, ReservedMayBeLeftOut) {
         R"({"basic": [{"fileName": "SONG", "fileExt": "MP3", "playTimes": 1, "volume": 13}], "advance": []})");
     ASSERT_TRUE(parsed.syntax.empty());
     ASSERT_EQ(parsed.schedule.basicCount, 1);
-    EXPECT_EQ(parsed.schedule.basicEntries[0], fileEntry("SONG", "MP3", 1, 13));
+    EXPECT_EQ(parsed.schedule.basicEntries[0], MakeFile("SONG", "MP3", 1, 13));
 }
 
 TEST(ScheduleJson, TypedName_isCheckedSplitAndUpperCasedAsTheEditorDoes) {
@@ -94,9 +93,9 @@ TEST(ScheduleJson, TypedName_isCheckedSplitAndUpperCasedAsTheEditorDoes) {
       ], "advance": []})");
     ASSERT_TRUE(parsed.syntax.empty()) << testing::PrintToString(lines(parsed.syntax));
     const auto& b = parsed.schedule.basicEntries;
-    EXPECT_EQ(b[0], fileEntry("CLIP01", "AVI", 1, 13));
-    EXPECT_EQ(b[1], fileEntry("A.B", "C", 1, 13));
-    EXPECT_EQ(b[2], fileEntry("CLIP", "", 1, 13));
+    EXPECT_EQ(b[0], MakeFile("CLIP01", "AVI", 1, 13));
+    EXPECT_EQ(b[1], MakeFile("A.B", "C", 1, 13));
+    EXPECT_EQ(b[2], MakeFile("CLIP", "", 1, 13));
     const std::vector<std::string> got = lines(parsed.names);
     ASSERT_EQ(got.size(), 6u) << testing::PrintToString(got);
     EXPECT_EQ(got[0].rfind("in.json: basic entry 4: File Name Error! (", 0), 0u) << got[0];
@@ -126,7 +125,7 @@ TEST(ScheduleJson, NameFieldsThatCannotBeStored_areFileNameErrors) {
                   0u)
             << got[i];
     // Storable bytes are kept as given; whether the editor could have stored them is judged later.
-    EXPECT_EQ(parsed.schedule.advanceEntries[0].files[3], fileEntry("lower", "mp3", 1, 13));
+    EXPECT_EQ(parsed.schedule.advanceEntries[0].files[3], MakeFile("lower", "mp3", 1, 13));
 }
 
 struct SyntaxCase {

@@ -1,6 +1,7 @@
 #include "rules/schedule_content.h"
 #include "rules/schedule_sense.h"
 
+#include "support/schedule_builder.h"
 #include "texts/screen_texts.h"
 
 #include <gtest/gtest.h>
@@ -10,9 +11,7 @@
 namespace velmo {
 namespace {
 
-FileEntry file(const std::string& name, const std::string& ext, int playTimes = 1, int volume = 13) {
-    return MakeFileEntry(name, ext, playTimes, volume);
-}
+using test::MakeFile;
 
 AdvanceEntry advance(std::array<int, 6> start, std::array<int, 6> stop, int weekDay = 7, int files = 1) {
     AdvanceEntry e;
@@ -24,7 +23,7 @@ AdvanceEntry advance(std::array<int, 6> start, std::array<int, 6> stop, int week
         *fields[6 + i] = static_cast<std::uint8_t>(stop[i]);
     }
     e.weekDay = static_cast<std::uint8_t>(weekDay);
-    e.files.assign(static_cast<std::size_t>(files) + 1, file("CLIP", "AVI"));
+    e.files.assign(static_cast<std::size_t>(files) + 1, MakeFile("CLIP", "AVI"));
     e.fileCount = static_cast<std::int16_t>(files);
     return e;
 }
@@ -53,8 +52,9 @@ const std::string kTimeError = EnglishText(TextId::MsgTimeSetupError);
 const std::string kTooManyBasic = EnglishText(TextId::MsgTooManyBasic);
 
 TEST(ScheduleContent, EditorProducedEntries_passClean) {
-    Schedule s = withBasic({file("SONG", "MP3"), file("1234567890123456", "1234", 100, 0), file("", ""),
-                            file("A.B", "C", 0, 12), file("CLIP", ""), file("X-Y_Z", "MP3", 5, 13)});
+    Schedule s =
+        withBasic({MakeFile("SONG", "MP3"), MakeFile("1234567890123456", "1234", 100, 0), MakeFile("", ""),
+                   MakeFile("A.B", "C", 0, 12), MakeFile("CLIP", ""), MakeFile("X-Y_Z", "MP3", 5, 13)});
     s.advanceEntries = {advance(kJan3, kDec31), advance({0, 2, 29, 0, 0, 0}, {99, 12, 31, 23, 59, 58}, 0),
                         advance({7, 5, 31, 8, 0, 0}, {7, 5, 31, 8, 0, 1}, 6), AdvanceEntry{}};
     s.advanceCount = 3;
@@ -63,24 +63,24 @@ TEST(ScheduleContent, EditorProducedEntries_passClean) {
 
 TEST(ScheduleContent, NamesTheEditorCouldNotHaveStored) {
     const std::vector<std::pair<FileEntry, std::string>> cases = {
-        {file("song", "MP3"), "name not upper-cased"},
-        {file("A", "B.C"), "dot in the extension"},
-        {file("MY CLIP", "AVI"), "name character not allowed"},
-        {file("CAF\xC9", "MP3"), "name character not allowed"},
-        {file(std::string("A\0B", 3), "MP3"), "name character after a zero byte"},
-        {file(" SONG", "MP3"), "name character not allowed"},
-        {file("SONG", "MP3 "), "name character not allowed"},
-        {file("SONG", "mp3"), "name not upper-cased"},
+        {MakeFile("song", "MP3"), "name not upper-cased"},
+        {MakeFile("A", "B.C"), "dot in the extension"},
+        {MakeFile("MY CLIP", "AVI"), "name character not allowed"},
+        {MakeFile("CAF\xC9", "MP3"), "name character not allowed"},
+        {MakeFile(std::string("A\0B", 3), "MP3"), "name character after a zero byte"},
+        {MakeFile(" SONG", "MP3"), "name character not allowed"},
+        {MakeFile("SONG", "MP3 "), "name character not allowed"},
+        {MakeFile("SONG", "mp3"), "name not upper-cased"},
     };
     for (const auto& [entry, reason] : cases) {
         const std::vector<std::string> got =
-            lines(CheckScheduleContent(withBasic({file("OK", "MP3"), entry})));
+            lines(CheckScheduleContent(withBasic({MakeFile("OK", "MP3"), entry})));
         EXPECT_EQ(got,
                   std::vector<std::string>{"s.json: basic entry 2: " + kFileNameError + " (" + reason + ")"});
     }
     // The same check reaches detail entries.
     Schedule s = withAdvance({advance(kJan3, kDec31, 7, 2)});
-    s.advanceEntries[0].files[1] = file("bad", "avi");
+    s.advanceEntries[0].files[1] = MakeFile("bad", "avi");
     EXPECT_EQ(lines(CheckScheduleContent(s)),
               std::vector<std::string>{"s.json: advance entry 1, detail entry 2: " + kFileNameError +
                                        " (name not upper-cased)"});
@@ -122,7 +122,7 @@ TEST(ScheduleContent, DatesAndTimes_withinTheListsAndInOrder) {
 }
 
 TEST(ScheduleContent, Limits_nameTheCountThatIsTooLarge) {
-    std::vector<FileEntry> many(251, file("A", "B"));
+    std::vector<FileEntry> many(251, MakeFile("A", "B"));
     EXPECT_EQ(lines(CheckScheduleContent(withBasic(many))),
               std::vector<std::string>{"s.json: " + kTooManyBasic + " (251 basic entries, at most 250)"});
     many.pop_back();
@@ -152,13 +152,13 @@ TEST(ScheduleContent, SaveChecks_inTheEditorsWordsOnOneLine) {
                   withAdvance(std::vector<AdvanceEntry>(250, advance(kJan3, kDec31, 7, 4))))),
               std::vector<std::string>{"s.json: " + EnglishText(TextId::MsgTooManySchedules)});
     // 250 basic entries: 7550, saved.
-    EXPECT_TRUE(CheckScheduleContent(withBasic(std::vector<FileEntry>(250, file("A", "B")))).empty());
+    EXPECT_TRUE(CheckScheduleContent(withBasic(std::vector<FileEntry>(250, MakeFile("A", "B")))).empty());
 }
 
 TEST(ScheduleContent, Findings_comeInListOrder) {
-    Schedule s = withBasic({file("a", "b"), file("OK", "MP3", 200)});
+    Schedule s = withBasic({MakeFile("a", "b"), MakeFile("OK", "MP3", 200)});
     s.advanceEntries = {advance(kJan3, kDec31, 9), AdvanceEntry{}};
-    s.advanceEntries[0].files[0] = file("X", "Y", 101);
+    s.advanceEntries[0].files[0] = MakeFile("X", "Y", 101);
     s.advanceCount = 1;
     const std::vector<std::string> got = lines(CheckScheduleContent(s));
     ASSERT_EQ(got.size(), 4u) << testing::PrintToString(got);

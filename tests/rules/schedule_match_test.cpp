@@ -1,5 +1,6 @@
 #include "rules/civil_date.h"
 #include "rules/schedule_match.h"
+#include "support/schedule_builder.h"
 
 #include <gtest/gtest.h>
 
@@ -18,26 +19,7 @@ ClockTime clock(const char* text) {
     return parsed.value_or(ClockTime{});
 }
 
-AdvanceEntry entry(const char* start, const char* stop, int weekDay, const char* startTime = "00:00:00",
-                   const char* stopTime = "23:59:59") {
-    const CivilDate a = date(start), b = date(stop);
-    const ClockTime s = clock(startTime), t = clock(stopTime);
-    AdvanceEntry e;
-    e.startYear = static_cast<std::uint8_t>(a.year - 2000);
-    e.startMonth = static_cast<std::uint8_t>(a.month);
-    e.startDay = static_cast<std::uint8_t>(a.day);
-    e.stopYear = static_cast<std::uint8_t>(b.year - 2000);
-    e.stopMonth = static_cast<std::uint8_t>(b.month);
-    e.stopDay = static_cast<std::uint8_t>(b.day);
-    e.startHour = static_cast<std::uint8_t>(s.hour);
-    e.startMinute = static_cast<std::uint8_t>(s.minute);
-    e.startSecond = static_cast<std::uint8_t>(s.second);
-    e.stopHour = static_cast<std::uint8_t>(t.hour);
-    e.stopMinute = static_cast<std::uint8_t>(t.minute);
-    e.stopSecond = static_cast<std::uint8_t>(t.second);
-    e.weekDay = static_cast<std::uint8_t>(weekDay);
-    return e;
-}
+using test::Period;
 
 TEST(CivilDate, ParseIsoDate_acceptsRealDaysOnly) {
     EXPECT_EQ(ParseIsoDate("2004-02-29"), (CivilDate{2004, 2, 29}));
@@ -84,21 +66,21 @@ TEST(CivilDate, DayNumber_roundTripsAndCountsEveryDayOnce) {
 }
 
 TEST(ScheduleMatch, DateWindow_bothEndsInclusive) {
-    const AdvanceEntry e = entry("2007-01-03", "2007-12-31", 7);
+    const AdvanceEntry e = Period("2007-01-03", "2007-12-31", 7);
     EXPECT_FALSE(IsInForce(e, date("2007-01-02"), std::nullopt));
     EXPECT_TRUE(IsInForce(e, date("2007-01-03"), std::nullopt));
     EXPECT_TRUE(IsInForce(e, date("2007-12-31"), std::nullopt));
     EXPECT_FALSE(IsInForce(e, date("2008-01-01"), std::nullopt));
     EXPECT_FALSE(IsInForce(e, date("2006-06-15"), std::nullopt));
 
-    const AdvanceEntry oneDay = entry("2006-12-28", "2006-12-28", 7);
+    const AdvanceEntry oneDay = Period("2006-12-28", "2006-12-28", 7);
     EXPECT_TRUE(IsInForce(oneDay, date("2006-12-28"), std::nullopt));
     EXPECT_FALSE(IsInForce(oneDay, date("2006-12-27"), std::nullopt));
     EXPECT_FALSE(IsInForce(oneDay, date("2006-12-29"), std::nullopt));
 }
 
 TEST(ScheduleMatch, TimeWindow_bothEndsInclusive) {
-    const AdvanceEntry e = entry("2007-01-01", "2007-01-31", 7, "08:30:00", "17:45:10");
+    const AdvanceEntry e = Period("2007-01-01", "2007-01-31", 7, "08:30:00", "17:45:10");
     const CivilDate day = date("2007-01-15");
     EXPECT_FALSE(IsInForce(e, day, clock("08:29:59")));
     EXPECT_TRUE(IsInForce(e, day, clock("08:30:00")));
@@ -111,7 +93,7 @@ TEST(ScheduleMatch, TimeWindow_bothEndsInclusive) {
     // Out of the date range, the time does not help.
     EXPECT_FALSE(IsInForce(e, date("2007-02-01"), clock("12:00:00")));
 
-    const AdvanceEntry wholeDay = entry("2007-01-01", "2007-01-31", 7);
+    const AdvanceEntry wholeDay = Period("2007-01-01", "2007-01-31", 7);
     EXPECT_TRUE(IsInForce(wholeDay, day, clock("00:00:00")));
     EXPECT_TRUE(IsInForce(wholeDay, day, clock("23:59:59")));
 }
@@ -119,13 +101,14 @@ TEST(ScheduleMatch, TimeWindow_bothEndsInclusive) {
 TEST(ScheduleMatch, WeekDay_eachDayMatchesOnlyItself) {
     // The week of Sunday 2007-01-07 to Saturday 2007-01-13.
     for (int weekDay = 0; weekDay <= 6; ++weekDay) {
-        const AdvanceEntry e = entry("2007-01-01", "2007-01-31", weekDay);
+        const AdvanceEntry e = Period("2007-01-01", "2007-01-31", weekDay);
         for (int d = 0; d < 7; ++d)
             EXPECT_EQ(IsInForce(e, CivilDate{2007, 1, 7 + d}, std::nullopt), d == weekDay)
                 << "weekDay " << weekDay << " on 2007-01-" << 7 + d;
     }
     for (int allDays : {7, 8, 200, 255}) {
-        const AdvanceEntry e = entry("2007-01-01", "2007-01-31", allDays);
+        AdvanceEntry e = Period("2007-01-01", "2007-01-31");
+        e.weekDay = static_cast<std::uint8_t>(allDays); // as a foreign file may hold it
         for (int d = 0; d < 7; ++d)
             EXPECT_TRUE(IsInForce(e, CivilDate{2007, 1, 7 + d}, std::nullopt)) << allDays;
     }
@@ -133,9 +116,9 @@ TEST(ScheduleMatch, WeekDay_eachDayMatchesOnlyItself) {
 
 TEST(ScheduleMatch, AdvanceEntriesInForce_listsMatchesInOrder) {
     Schedule s;
-    s.advanceEntries = {entry("2007-01-01", "2007-01-31", 7), entry("2007-02-01", "2007-02-28", 7),
-                        entry("2007-01-10", "2007-01-10", 3, "10:00:00", "11:00:00"),
-                        entry("2007-01-01", "2007-01-31", 3), entry("2007-01-01", "2007-01-31", 7)};
+    s.advanceEntries = {Period("2007-01-01", "2007-01-31", 7), Period("2007-02-01", "2007-02-28", 7),
+                        Period("2007-01-10", "2007-01-10", 3, "10:00:00", "11:00:00"),
+                        Period("2007-01-01", "2007-01-31", 3), Period("2007-01-01", "2007-01-31", 7)};
     s.advanceCount = 4; // the fifth element is storage only
     EXPECT_EQ(AdvanceEntriesInForce(s, date("2007-01-10"), std::nullopt), (std::vector<int>{0, 2, 3}));
     EXPECT_EQ(AdvanceEntriesInForce(s, date("2007-01-10"), clock("12:00:00")), (std::vector<int>{0, 3}));
@@ -145,48 +128,51 @@ TEST(ScheduleMatch, AdvanceEntriesInForce_listsMatchesInOrder) {
 
 TEST(ScheduleSense, DateRangeHoldsWeekDay) {
     // Monday 2007-01-01 to Friday 2007-01-05.
-    EXPECT_FALSE(DateRangeHoldsWeekDay(entry("2007-01-01", "2007-01-05", 6)));
-    EXPECT_FALSE(DateRangeHoldsWeekDay(entry("2007-01-01", "2007-01-05", 0)));
+    EXPECT_FALSE(DateRangeHoldsWeekDay(Period("2007-01-01", "2007-01-05", 6)));
+    EXPECT_FALSE(DateRangeHoldsWeekDay(Period("2007-01-01", "2007-01-05", 0)));
     for (int weekDay = 1; weekDay <= 5; ++weekDay)
-        EXPECT_TRUE(DateRangeHoldsWeekDay(entry("2007-01-01", "2007-01-05", weekDay))) << weekDay;
+        EXPECT_TRUE(DateRangeHoldsWeekDay(Period("2007-01-01", "2007-01-05", weekDay))) << weekDay;
     for (int weekDay = 0; weekDay <= 7; ++weekDay)
-        EXPECT_TRUE(DateRangeHoldsWeekDay(entry("2007-01-01", "2007-01-07", weekDay))) << weekDay;
+        EXPECT_TRUE(DateRangeHoldsWeekDay(Period("2007-01-01", "2007-01-07", weekDay))) << weekDay;
     // Over a month end and a year end.
-    EXPECT_TRUE(DateRangeHoldsWeekDay(entry("2006-12-30", "2007-01-01", 0)));
-    EXPECT_FALSE(DateRangeHoldsWeekDay(entry("2006-12-30", "2007-01-01", 2)));
+    EXPECT_TRUE(DateRangeHoldsWeekDay(Period("2006-12-30", "2007-01-01", 0)));
+    EXPECT_FALSE(DateRangeHoldsWeekDay(Period("2006-12-30", "2007-01-01", 2)));
 }
 
 TEST(ScheduleSense, HasEnded_onlyAfterTheStopDate) {
-    const AdvanceEntry e = entry("2007-01-01", "2007-05-31", 7);
+    const AdvanceEntry e = Period("2007-01-01", "2007-05-31", 7);
     EXPECT_FALSE(HasEnded(e, date("2007-05-31")));
     EXPECT_TRUE(HasEnded(e, date("2007-06-01")));
     EXPECT_FALSE(HasEnded(e, date("2006-01-01")));
 }
 
 TEST(ScheduleSense, Overlap_needsACommonDayWeekDayAndMoment) {
-    const AdvanceEntry january = entry("2007-01-01", "2007-01-31", 7, "08:00:00", "12:00:00");
+    const AdvanceEntry january = Period("2007-01-01", "2007-01-31", 7, "08:00:00", "12:00:00");
     // A shared last and first day.
-    EXPECT_TRUE(AdvanceEntriesOverlap(january, entry("2007-01-31", "2007-02-28", 7, "08:00:00", "12:00:00")));
+    EXPECT_TRUE(
+        AdvanceEntriesOverlap(january, Period("2007-01-31", "2007-02-28", 7, "08:00:00", "12:00:00")));
     EXPECT_FALSE(
-        AdvanceEntriesOverlap(january, entry("2007-02-01", "2007-02-28", 7, "08:00:00", "12:00:00")));
+        AdvanceEntriesOverlap(january, Period("2007-02-01", "2007-02-28", 7, "08:00:00", "12:00:00")));
     // Time windows touching at one second overlap, a second apart they do not.
-    EXPECT_TRUE(AdvanceEntriesOverlap(january, entry("2007-01-01", "2007-01-31", 7, "12:00:00", "13:00:00")));
+    EXPECT_TRUE(
+        AdvanceEntriesOverlap(january, Period("2007-01-01", "2007-01-31", 7, "12:00:00", "13:00:00")));
     EXPECT_FALSE(
-        AdvanceEntriesOverlap(january, entry("2007-01-01", "2007-01-31", 7, "12:00:01", "13:00:00")));
+        AdvanceEntriesOverlap(january, Period("2007-01-01", "2007-01-31", 7, "12:00:01", "13:00:00")));
     // Week days.
     EXPECT_TRUE(
-        AdvanceEntriesOverlap(entry("2007-01-01", "2007-01-31", 2), entry("2007-01-01", "2007-01-31", 2)));
+        AdvanceEntriesOverlap(Period("2007-01-01", "2007-01-31", 2), Period("2007-01-01", "2007-01-31", 2)));
     EXPECT_FALSE(
-        AdvanceEntriesOverlap(entry("2007-01-01", "2007-01-31", 2), entry("2007-01-01", "2007-01-31", 3)));
-    EXPECT_TRUE(AdvanceEntriesOverlap(january, entry("2007-01-01", "2007-01-31", 3, "00:00:00", "09:00:00")));
+        AdvanceEntriesOverlap(Period("2007-01-01", "2007-01-31", 2), Period("2007-01-01", "2007-01-31", 3)));
+    EXPECT_TRUE(
+        AdvanceEntriesOverlap(january, Period("2007-01-01", "2007-01-31", 3, "00:00:00", "09:00:00")));
     // The shared days Monday 2007-01-01 to Friday 2007-01-05 hold no Saturday.
     EXPECT_FALSE(
-        AdvanceEntriesOverlap(entry("2006-12-01", "2007-01-05", 7), entry("2007-01-01", "2007-01-31", 6)));
+        AdvanceEntriesOverlap(Period("2006-12-01", "2007-01-05", 7), Period("2007-01-01", "2007-01-31", 6)));
     EXPECT_TRUE(
-        AdvanceEntriesOverlap(entry("2006-12-01", "2007-01-06", 7), entry("2007-01-01", "2007-01-31", 6)));
+        AdvanceEntriesOverlap(Period("2006-12-01", "2007-01-06", 7), Period("2007-01-01", "2007-01-31", 6)));
     // Symmetric.
     EXPECT_FALSE(
-        AdvanceEntriesOverlap(entry("2007-01-01", "2007-01-31", 6), entry("2006-12-01", "2007-01-05", 7)));
+        AdvanceEntriesOverlap(Period("2007-01-01", "2007-01-31", 6), Period("2006-12-01", "2007-01-05", 7)));
 }
 
 } // namespace

@@ -1,7 +1,9 @@
 #include "rules/schedule_rules.h"
 
 #include "model/file_system.h"
+#include "rules/entry_batch.h"
 #include "rules/entry_rules.h"
+#include "support/schedule_builder.h"
 #include "texts/screen_texts.h"
 
 #include <gtest/gtest.h>
@@ -12,9 +14,7 @@
 namespace velmo {
 namespace {
 
-FileEntry fileEntry(const std::string& name, const std::string& ext, int playTimes, int volume) {
-    return MakeFileEntry(name, ext, playTimes, volume);
-}
+using test::MakeFile;
 
 AdvanceEntry advanceEntry(int year, int month, int day, int weekDay, int files = 0) {
     AdvanceEntry entry;
@@ -23,7 +23,7 @@ AdvanceEntry advanceEntry(int year, int month, int day, int weekDay, int files =
     entry.startDay = entry.stopDay = static_cast<std::uint8_t>(day);
     entry.weekDay = static_cast<std::uint8_t>(weekDay);
     for (int i = 0; i < files; ++i)
-        entry.files.push_back(fileEntry("F" + std::to_string(i), "MP3", i, 1));
+        entry.files.push_back(MakeFile("F" + std::to_string(i), "MP3", i, 1));
     entry.fileCount = static_cast<std::int16_t>(files);
     entry.files.resize(static_cast<std::size_t>(files) + 1);
     return entry;
@@ -36,37 +36,37 @@ std::string spaces(int n) {
 // --- Row texts --------------------------------------------------------------------------------
 
 TEST(FormatFileRow, fullWidthNameHasNoPaddingAndNumbersFollowTheirFields) {
-    EXPECT_EQ(FormatFileRow(fileEntry("1234567890123456", "1234", 250, 16)),
+    EXPECT_EQ(FormatFileRow(MakeFile("1234567890123456", "1234", 250, 16)),
               "1234567890123456.1234" + spaces(5) + "250" + spaces(8) + "16");
 }
 
 TEST(FormatFileRow, defaultVolumeIsTheFixedWordAfterFiveSpaces) {
-    const std::string row = FormatFileRow(fileEntry("SONG", "MP3", 1, 13));
+    const std::string row = FormatFileRow(MakeFile("SONG", "MP3", 1, 13));
     EXPECT_EQ(row, "SONG.MP3" + spaces(13) + spaces(5) + "1" + spaces(2) + spaces(5) + "Default");
     EXPECT_EQ(row.size(), 41u);
 }
 
 TEST(FormatFileRow, volumesTwelveAndZeroShowTheirDigitsAfterEightSpaces) {
-    EXPECT_EQ(FormatFileRow(fileEntry("A", "B", 100, 12)),
+    EXPECT_EQ(FormatFileRow(MakeFile("A", "B", 100, 12)),
               "A.B" + spaces(18) + spaces(5) + "100" + spaces(8) + "12");
-    EXPECT_EQ(FormatFileRow(fileEntry("A", "B", 5, 0)),
+    EXPECT_EQ(FormatFileRow(MakeFile("A", "B", 5, 0)),
               "A.B" + spaces(18) + spaces(5) + "5" + spaces(2) + spaces(8) + "0");
 }
 
 TEST(FormatFileRow, nameFieldIsAlways21CharactersAndTheDotStays) {
     // One character and no extension: 19 spaces after the dot.
-    EXPECT_EQ(FormatFileRow(fileEntry("A", "", 0, 0)).substr(0, 21), "A." + spaces(19));
+    EXPECT_EQ(FormatFileRow(MakeFile("A", "", 0, 0)).substr(0, 21), "A." + spaces(19));
     // A zero byte inside the name is skipped but still pads the field.
-    FileEntry gap = fileEntry("AB", "MP3", 7, 3);
+    FileEntry gap = MakeFile("AB", "MP3", 7, 3);
     gap.fileName[3] = 'C';
     EXPECT_EQ(FormatFileRow(gap).substr(0, 26), "ABC.MP3" + spaces(14) + spaces(5));
     // Every byte value is accepted; the play count and volume take up to three digits.
-    EXPECT_EQ(FormatFileRow(fileEntry("X", "Y", 255, 255)),
+    EXPECT_EQ(FormatFileRow(MakeFile("X", "Y", 255, 255)),
               "X.Y" + spaces(18) + spaces(5) + "255" + spaces(8) + "255");
 }
 
 TEST(FormatFileRow, highBytesAreWindows1252CharactersCountedAsOneEach) {
-    FileEntry entry = fileEntry("", "", 1, 13);
+    FileEntry entry = MakeFile("", "", 1, 13);
     entry.fileName[0] = 0xC9; // É
     entry.fileName[1] = 0x80; // €
     entry.fileExt[0] = 0x81;  // undefined in Windows-1252: the control character U+0081
@@ -99,6 +99,16 @@ TEST(FormatAdvanceRow, everyWeekDayWordAndAllDayFromSevenUp) {
 
 // --- Extension rule -----------------------------------------------------------------------------
 
+TEST(AppendEntry, intoAnElementHoldingAnEarlierEntry_leavesNoOldByte) {
+    FileEntry stale = MakeFile("ABCDEFGHIJKLMNOP", "MPEG", 50, 5);
+    stale.reserved = {9, 9, 9, 9, 9, 9};
+    std::vector<FileEntry> entries = {stale, stale};
+    std::int16_t count = 0;
+    ASSERT_TRUE(AppendEntry(entries, count, kMaxBasicEntries, MakeFile("X", "AVI", 2, 4)));
+    EXPECT_EQ(count, 1);
+    EXPECT_EQ(entries[0], MakeFile("X", "AVI", 2, 4));
+}
+
 TEST(ApplyScheduleExtension, threeCharacterExtensionsStayOthersGetVlm) {
     EXPECT_EQ(ApplyScheduleExtension("test"), "test.vlm");
     EXPECT_EQ(ApplyScheduleExtension("test.txt"), "test.txt");
@@ -127,7 +137,7 @@ protected:
 
     void addBasic(int n) {
         for (int i = 0; i < n; ++i)
-            schedule.basicEntries.insert(schedule.basicEntries.begin(), fileEntry("B", "MP3", 1, 1));
+            schedule.basicEntries.insert(schedule.basicEntries.begin(), MakeFile("B", "MP3", 1, 1));
         schedule.basicCount = static_cast<std::int16_t>(schedule.basicCount + n);
     }
     void addAdvance(int files) {
@@ -196,7 +206,7 @@ TEST(FreeScheduleName, firstNameNotTakenWithPausesBetweenAttempts) {
 std::vector<FileEntry> fiveFiles() {
     std::vector<FileEntry> entries;
     for (int i = 0; i < 5; ++i)
-        entries.push_back(fileEntry("E" + std::to_string(i), "MP3", i, i));
+        entries.push_back(MakeFile("E" + std::to_string(i), "MP3", i, i));
     entries.resize(6);
     return entries;
 }
@@ -223,7 +233,7 @@ TEST(SwapEntries, advanceEntriesTakeTheirOwnDetails) {
     EXPECT_EQ(entries[1].fileCount, 3);
     EXPECT_EQ(entries[1].startYear, 1);
     EXPECT_EQ(entries[0].fileCount, 0);
-    EXPECT_EQ(entries[1].files[2], fileEntry("F2", "MP3", 2, 1));
+    EXPECT_EQ(entries[1].files[2], MakeFile("F2", "MP3", 2, 1));
     // No sharing: changing one entry's details leaves the other's alone.
     entries[1].files[0].playTimes = 77;
     EXPECT_EQ(entries[0].files.size(), 1u);

@@ -19,6 +19,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace velmo::test {
@@ -38,12 +39,19 @@ public:
     QStringList notReady;
     QStringList hanging;
     std::atomic<int> listings{0}; // calls of volumes()
-    ~ScriptedVolumeList() override { gate_->open(); }
+    // A window no longer waits for the calls it started; the list does, once the hanging ones are let go.
+    ~ScriptedVolumeList() override {
+        gate_->open();
+        while (calls_ > 0)
+            std::this_thread::yield();
+    }
     std::vector<Volume> volumes() override {
+        const InCall counted(calls_);
         ++listings;
         return list;
     }
     bool isReady(const QString& mountPoint) override {
+        const InCall counted(calls_);
         if (hanging.contains(mountPoint)) {
             // Only the gate is touched from here on: the list may be gone when it opens.
             const std::shared_ptr<Gate> gate = gate_;
@@ -54,6 +62,14 @@ public:
     }
 
 private:
+    struct InCall {
+        explicit InCall(std::atomic<int>& calls) : calls_(calls) { ++calls_; }
+        ~InCall() { --calls_; }
+        InCall(const InCall&) = delete;
+        InCall& operator=(const InCall&) = delete;
+        std::atomic<int>& calls_;
+    };
+    std::atomic<int> calls_{0};
     struct Gate {
         std::mutex mutex;
         std::condition_variable changed;

@@ -246,7 +246,8 @@ bool mediaPictures(MainForm& form, AppContext& context, const QString& work, con
                       MakeFileEntry("SHOP_JINGLE", "MP3", 3, 13), MakeFileEntry("LOGO", "PNG", 1, 13),
                       MakeFileEntry("STREET_MAP", "JPG", 1, 13)},
                      {});
-    form.document().replace(TextId::TextOpen, DocumentState{schedule, shop.toStdString(), "media-shop.vlm"});
+    form.document().replace(TextId::TextOpen, DocumentState{schedule, shop.toStdString(), "media-shop.vlm"},
+                            Replacement::Opened);
     while (form.media().pending()) {
         QEventLoop wait;
         QObject::connect(&form.media(), &ScheduleMedia::updated, &wait, &QEventLoop::quit);

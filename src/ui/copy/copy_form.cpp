@@ -149,7 +149,6 @@ void CopyForm::ShowVolumes() {
     // directory.
     if (!shown)
         ShowApplicationDirectory();
-    volumesListed_ = true;
     CopyDrive->setFocus();
     emit volumesAnswered();
 }

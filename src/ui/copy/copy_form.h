@@ -29,9 +29,6 @@ public:
 
     void done(int result) override;
 
-    // The drives have been asked (off the window's thread) and the lists are filled.
-    bool volumesListed() const { return volumesListed_; }
-
 signals:
     void volumesAnswered();
 
@@ -61,7 +58,6 @@ private:
     FileIo* io_;
     bool listsReady = false;
     bool busy_ = false;
-    bool volumesListed_ = false;
     bool checking_ = false;
     VolumeScanner* scanner_ = nullptr;
 

@@ -79,10 +79,6 @@ void EntryListModel::setRows(const QStringList& rows) {
     endResetModel();
 }
 
-QString EntryListModel::rowText(int row) const {
-    return row >= 0 && row < rows_.size() ? rows_[row] : QString();
-}
-
 void EntryListModel::mediaChanged() {
     if (!rows_.isEmpty())
         emit dataChanged(index(0), index(static_cast<int>(rows_.size()) - 1),

@@ -37,7 +37,6 @@ public:
     void setRows(const QStringList& rows);
     // Only the rows an edit changed.
     void applyEdit(const RowEdit& edit);
-    QString rowText(int row) const;
     // What a row shows beside its text (a period's hours and group), asked for by role when painted
     // or read; the text and its screen-reader name stay the row's text alone.
     void setRowFacts(std::function<QVariant(int row, int role)> facts) { facts_ = std::move(facts); }

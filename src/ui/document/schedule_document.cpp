@@ -4,6 +4,8 @@
 #include "rules/entry_batch.h"
 #include "rules/schedule_rules.h"
 
+#include <algorithm>
+
 namespace velmo {
 
 namespace {
@@ -35,6 +37,37 @@ EntryRef refOf(EntryRef::List list, int advance, int index) {
     if (list == EntryRef::List::Advance)
         return {list, index, -1};
     return {list, list == EntryRef::List::Detail ? advance : -1, index};
+}
+
+TextId labelOf(AddSource source) {
+    switch (source) {
+    case AddSource::Editor:
+        break;
+    case AddSource::Paste:
+        return TextId::TextPasteEntry;
+    case AddSource::Duplicate:
+        return TextId::TextDuplicateEntry;
+    case AddSource::Drop:
+        return TextId::TextDropFiles;
+    }
+    return TextId::TextAdd;
+}
+
+// The row selected after an edit, in a list now holding `rows` rows: the last row added, the row
+// changed, where a moved row went, or the row now in a removed one's place.
+int selectedAfter(const RowEdit& edit, int rows) {
+    switch (edit.kind) {
+    case RowEdit::Kind::Insert:
+        return rows - 1;
+    case RowEdit::Kind::Replace:
+        return edit.row;
+    case RowEdit::Kind::Swap:
+    case RowEdit::Kind::Move:
+        return edit.other;
+    case RowEdit::Kind::Remove:
+        break;
+    }
+    return std::min(edit.row, rows - 1);
 }
 
 } // namespace
@@ -85,6 +118,20 @@ int ScheduleDocument::count(EntryRef::List list, int advance) const {
     return 0;
 }
 
+int ScheduleDocument::room(EntryRef::List list, int advance) const {
+    switch (list) {
+    case EntryRef::List::Basic:
+        return std::max(0, kMaxBasicEntries - count(list));
+    case EntryRef::List::Advance:
+        return std::max(0, kMaxAdvanceEntries - count(list));
+    case EntryRef::List::Detail:
+        return advanceEntry(advance) != nullptr ? std::max(0, kMaxDetailEntries - count(list, advance)) : 0;
+    case EntryRef::List::None:
+        break;
+    }
+    return 0;
+}
+
 void ScheduleDocument::load(DocumentState loaded) {
     const bool fileChanged =
         loaded.directory != state_.scheduleDir || loaded.fileName != state_.scheduleFileName;
@@ -99,12 +146,12 @@ void ScheduleDocument::load(DocumentState loaded) {
     emit historyChanged();
 }
 
-void ScheduleDocument::replace(TextId label, DocumentState next) {
+void ScheduleDocument::replace(TextId label, DocumentState next, Replacement kind) {
     const DocumentState before = state();
     history_.record(label, before, {}, next, {});
     show({&next, {}});
     // Whatever was opened or started counts as unchanged until it is edited.
-    if (label != TextId::TextRestore)
+    if (kind == Replacement::Opened)
         history_.markClean(state());
     emit historyChanged();
 }
@@ -120,8 +167,7 @@ void ScheduleDocument::saved(const std::string& directory, const std::string& fi
     emit historyChanged();
 }
 
-bool ScheduleDocument::apply(TextId label, const RowEdit& rows, EntryRef before, EntryRef after,
-                             const std::function<bool(Schedule&)>& change) {
+bool ScheduleDocument::apply(TextId label, RowEdit rows, const std::function<bool(Schedule&)>& change) {
     Schedule next = state_.schedule;
     if (!change(next))
         return false;
@@ -136,26 +182,25 @@ bool ScheduleDocument::apply(TextId label, const RowEdit& rows, EntryRef before,
         }
     }
     const DocumentState previous = state();
-    if (selection_)
-        before = selection_(rows.list);
+    const EntryRef before = selection_ ? selection_(rows.list) : EntryRef{};
     state_.schedule = std::move(next);
-    history_.record(label, previous, before, state(), after);
-    RowEdit edit = rows;
-    edit.label = label;
-    emit rowsChanged(edit);
+    rows.label = label;
+    rows.selected = selectedAfter(rows, count(rows.list, rows.advance));
+    history_.record(label, previous, before, state(), refOf(rows.list, rows.advance, rows.selected));
+    emit rowsChanged(rows);
     emit changed();
     emit historyChanged();
     return true;
 }
 
-bool ScheduleDocument::addFiles(TextId label, EntryRef::List list, int advance,
+bool ScheduleDocument::addFiles(AddSource source, EntryRef::List list, int advance,
                                 const std::vector<FileEntry>& entries, const std::vector<std::string>& rows) {
     if (entries.empty() || (list != EntryRef::List::Basic && list != EntryRef::List::Detail))
         return false;
     const int first = count(list, advance);
-    const int last = first + static_cast<int>(entries.size()) - 1;
-    return apply(label, {list, advance, RowEdit::Kind::Insert, first, -1, rows},
-                 refOf(list, advance, first - 1), refOf(list, advance, last), [&](Schedule& s) {
+    return apply(labelOf(source),
+                 {list, advance, RowEdit::Kind::Insert, first, -1, rows, {}, source == AddSource::Editor},
+                 [&](Schedule& s) {
                      std::vector<FileEntry>* target = &s.basicEntries;
                      std::int16_t* targetCount = &s.basicCount;
                      int limit = kMaxBasicEntries;
@@ -176,8 +221,7 @@ bool ScheduleDocument::addFiles(TextId label, EntryRef::List list, int advance,
 
 bool ScheduleDocument::replaceFile(EntryRef::List list, int advance, int index, const FileEntry& entry,
                                    const std::string& row) {
-    const EntryRef ref = refOf(list, advance, index);
-    return apply(TextId::TextModify, {list, advance, RowEdit::Kind::Replace, index, -1, {row}}, ref, ref,
+    return apply(TextId::TextModify, {list, advance, RowEdit::Kind::Replace, index, -1, {row}, {}, true},
                  [&](Schedule& s) {
                      if (list == EntryRef::List::Basic) {
                          if (!inUse(s.basicEntries, s.basicCount, index))
@@ -195,19 +239,26 @@ bool ScheduleDocument::replaceFile(EntryRef::List list, int advance, int index, 
                  });
 }
 
-bool ScheduleDocument::addAdvance(TextId label, const AdvanceEntry& entry, const std::string& row) {
+bool ScheduleDocument::addAdvance(AddSource source, const AdvanceEntry& entry, const std::string& row) {
     const int first = count(EntryRef::List::Advance);
-    return apply(label, {EntryRef::List::Advance, -1, RowEdit::Kind::Insert, first, -1, {row}},
-                 refOf(EntryRef::List::Advance, -1, first - 1), refOf(EntryRef::List::Advance, -1, first),
+    return apply(labelOf(source),
+                 {EntryRef::List::Advance,
+                  -1,
+                  RowEdit::Kind::Insert,
+                  first,
+                  -1,
+                  {row},
+                  {},
+                  source == AddSource::Editor},
                  [&](Schedule& s) {
                      return AppendEntry(s.advanceEntries, s.advanceCount, kMaxAdvanceEntries, entry);
                  });
 }
 
 bool ScheduleDocument::replaceAdvance(int index, const AdvanceEntry& entry, const std::string& row) {
-    const EntryRef ref = refOf(EntryRef::List::Advance, -1, index);
-    return apply(TextId::TextModify, {EntryRef::List::Advance, -1, RowEdit::Kind::Replace, index, -1, {row}},
-                 ref, ref, [&](Schedule& s) {
+    return apply(TextId::TextModify,
+                 {EntryRef::List::Advance, -1, RowEdit::Kind::Replace, index, -1, {row}, {}, true},
+                 [&](Schedule& s) {
                      if (!inUse(s.advanceEntries, s.advanceCount, index))
                          return false;
                      s.advanceEntries[static_cast<std::size_t>(index)] = entry;
@@ -218,46 +269,41 @@ bool ScheduleDocument::replaceAdvance(int index, const AdvanceEntry& entry, cons
 bool ScheduleDocument::moveEntry(EntryRef::List list, int advance, int index, int direction) {
     const int target = index + direction;
     const TextId label = direction < 0 ? TextId::TextMoveUp : TextId::TextMoveDown;
-    return apply(label, {list, advance, RowEdit::Kind::Swap, index, target, {}}, refOf(list, advance, index),
-                 refOf(list, advance, target), [&](Schedule& s) {
-                     return changeEntries(s, list, advance, [&](auto& entries, std::int16_t count) {
-                         return SwapEntries(entries, count, index, target);
-                     });
-                 });
+    return apply(label, {list, advance, RowEdit::Kind::Swap, index, target, {}}, [&](Schedule& s) {
+        return changeEntries(s, list, advance, [&](auto& entries, std::int16_t count) {
+            return SwapEntries(entries, count, index, target);
+        });
+    });
 }
 
 bool ScheduleDocument::moveEntryTo(EntryRef::List list, int advance, int from, int to) {
     if (from == to)
         return false;
     const TextId label = to < from ? TextId::TextMoveUp : TextId::TextMoveDown;
-    return apply(label, {list, advance, RowEdit::Kind::Move, from, to, {}}, refOf(list, advance, from),
-                 refOf(list, advance, to), [&](Schedule& s) {
-                     return changeEntries(s, list, advance, [&](auto& entries, std::int16_t count) {
-                         return MoveEntry(entries, count, from, to);
-                     });
-                 });
+    return apply(label, {list, advance, RowEdit::Kind::Move, from, to, {}}, [&](Schedule& s) {
+        return changeEntries(s, list, advance, [&](auto& entries, std::int16_t count) {
+            return MoveEntry(entries, count, from, to);
+        });
+    });
 }
 
 bool ScheduleDocument::removeEntry(EntryRef::List list, int advance, int index) {
-    const int remaining = count(list, advance) - 1;
-    return apply(
-        TextId::TextRemove, {list, advance, RowEdit::Kind::Remove, index, -1, {}},
-        refOf(list, advance, index), refOf(list, advance, std::min(index, remaining - 1)), [&](Schedule& s) {
-            switch (list) {
-            case EntryRef::List::Basic:
-                return RemoveEntry(s.basicEntries, s.basicCount, index);
-            case EntryRef::List::Advance:
-                return RemoveEntry(s.advanceEntries, s.advanceCount, index);
-            case EntryRef::List::Detail:
-                if (!inUse(s.advanceEntries, s.advanceCount, advance))
-                    return false;
-                return RemoveEntry(s.advanceEntries[static_cast<std::size_t>(advance)].files,
-                                   s.advanceEntries[static_cast<std::size_t>(advance)].fileCount, index);
-            case EntryRef::List::None:
-                break;
-            }
-            return false;
-        });
+    return apply(TextId::TextRemove, {list, advance, RowEdit::Kind::Remove, index, -1, {}}, [&](Schedule& s) {
+        switch (list) {
+        case EntryRef::List::Basic:
+            return RemoveEntry(s.basicEntries, s.basicCount, index);
+        case EntryRef::List::Advance:
+            return RemoveEntry(s.advanceEntries, s.advanceCount, index);
+        case EntryRef::List::Detail:
+            if (!inUse(s.advanceEntries, s.advanceCount, advance))
+                return false;
+            return RemoveEntry(s.advanceEntries[static_cast<std::size_t>(advance)].files,
+                               s.advanceEntries[static_cast<std::size_t>(advance)].fileCount, index);
+        case EntryRef::List::None:
+            break;
+        }
+        return false;
+    });
 }
 
 bool ScheduleDocument::replacePeriods(TextId label, PeriodRange range, std::vector<AdvanceEntry> periods,

@@ -12,6 +12,13 @@ namespace velmo {
 
 struct AppState;
 
+// Where added entries come from; each names its undo step as the menu shows it.
+enum class AddSource { Editor, Paste, Duplicate, Drop };
+
+// What a whole new document is: opened or newly started (it counts as unchanged), or edits restored
+// from the recovery file (they count as unsaved).
+enum class Replacement { Opened, Restored };
+
 // What an edit did to the rows of one list, so its view changes only those rows. Texts are the rows
 // as shown, which the entry editors compose from what was typed.
 struct RowEdit {
@@ -23,6 +30,8 @@ struct RowEdit {
     int other = -1; // the other row of a swap, or where a moved row went
     std::vector<std::string> texts;
     TextId label = TextId::TextAdd; // the command's caption, as the undo menu names it
+    bool byEditor = false;          // stored by an entry editor's OK
+    int selected = -1;              // the row to select after the edit; -1 when the list is empty
 };
 
 // The schedule being edited, with its file and its undo history. It is the only code that changes
@@ -44,20 +53,22 @@ public:
     const AdvanceEntry* advanceEntry(int advance) const;
     // How many entries list `list` holds (the details of `advance` for Detail).
     int count(EntryRef::List list, int advance = -1) const;
+    // How many more entries list `list` may take before it is full (none for details of no entry).
+    int room(EntryRef::List list, int advance = -1) const;
 
     // Start-up: the schedule read (or a new one) is what counts as unchanged; nothing to undo.
     void load(DocumentState loaded);
     // New, Open, a restored recovery file: the whole document at once, as one undo step.
-    void replace(TextId label, DocumentState next);
+    void replace(TextId label, DocumentState next, Replacement kind);
     // A save wrote the schedule to this file: no undo step, and the schedule counts as unchanged.
     void saved(const std::string& directory, const std::string& fileName);
 
     // Appends file entries to the basic list or to the details of `advance`, with their row texts.
-    bool addFiles(TextId label, EntryRef::List list, int advance, const std::vector<FileEntry>& entries,
+    bool addFiles(AddSource source, EntryRef::List list, int advance, const std::vector<FileEntry>& entries,
                   const std::vector<std::string>& rows);
     bool replaceFile(EntryRef::List list, int advance, int index, const FileEntry& entry,
                      const std::string& row);
-    bool addAdvance(TextId label, const AdvanceEntry& entry, const std::string& row);
+    bool addAdvance(AddSource source, const AdvanceEntry& entry, const std::string& row);
     bool replaceAdvance(int index, const AdvanceEntry& entry, const std::string& row);
     // Swaps entry `index` with entry `index + direction` (-1 up, +1 down).
     bool moveEntry(EntryRef::List list, int advance, int index, int direction);
@@ -86,7 +97,6 @@ public:
     void undo();
     void redo();
     bool isModified() const;
-    const ScheduleHistory& history() const { return history_; }
 
 signals:
     // Some rows of one list changed; the schedule already holds the change.
@@ -104,8 +114,9 @@ signals:
     void wasSaved();
 
 private:
-    bool apply(TextId label, const RowEdit& rows, EntryRef before, EntryRef after,
-               const std::function<bool(Schedule&)>& change);
+    // Makes `change` on a copy and, when it succeeds, keeps it as one undo step; the row to select
+    // afterwards is worked out here, once, for the view and for the history alike.
+    bool apply(TextId label, RowEdit rows, const std::function<bool(Schedule&)>& change);
     void show(const ScheduleHistory::Target& target);
 
     AppState& state_;

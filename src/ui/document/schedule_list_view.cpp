@@ -46,10 +46,6 @@ void ScheduleListView::setCurrentRow(int row) {
     selectionModel()->setCurrentIndex(model_->index(row), QItemSelectionModel::ClearAndSelect);
 }
 
-QString ScheduleListView::rowText(int row) const {
-    return model_->rowText(row);
-}
-
 void ScheduleListView::dragEnterEvent(QDragEnterEvent* event) {
     if (model_->draggedRow(event->mimeData()) < 0)
         return event->ignore();

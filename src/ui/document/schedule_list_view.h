@@ -21,7 +21,6 @@ public:
     int currentRow() const;
     // Makes `row` the selected row, as a click would; -1 selects none.
     void setCurrentRow(int row);
-    QString rowText(int row) const;
 
 signals:
     // The selected row is another one, whoever set it.

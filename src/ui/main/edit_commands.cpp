@@ -227,16 +227,16 @@ void EditCommands::copy() {
 }
 
 void EditCommands::paste() {
-    pasteInto(activeList(), TextId::TextPasteEntry);
+    pasteInto(activeList(), AddSource::Paste);
 }
 
 void EditCommands::duplicate() {
     ScheduleListView* list = activeList();
     copy();
-    pasteInto(list, TextId::TextDuplicateEntry);
+    pasteInto(list, AddSource::Duplicate);
 }
 
-void EditCommands::pasteInto(ScheduleListView* list, TextId label) {
+void EditCommands::pasteInto(ScheduleListView* list, AddSource source) {
     if (!copied_)
         return;
     const EntryRef::List kind = listKind(list);
@@ -247,9 +247,9 @@ void EditCommands::pasteInto(ScheduleListView* list, TextId label) {
         const auto* entry = std::get_if<AdvanceEntry>(&*copied_);
         if (entry == nullptr)
             return;
-        if (document_.count(kind) >= kMaxAdvanceEntries)
+        if (document_.room(kind) == 0)
             return full();
-        document_.addAdvance(label, *entry, FormatAdvanceRow(*entry));
+        document_.addAdvance(source, *entry, FormatAdvanceRow(*entry));
         return;
     }
     const auto* entry = std::get_if<FileEntry>(&*copied_);
@@ -258,10 +258,9 @@ void EditCommands::pasteInto(ScheduleListView* list, TextId label) {
     const int advance = kind == EntryRef::List::Detail ? window_.lists.AdvanceList->currentRow() : -1;
     if (kind == EntryRef::List::Detail && document_.advanceEntry(advance) == nullptr)
         return;
-    const int limit = kind == EntryRef::List::Detail ? kMaxDetailEntries : kMaxBasicEntries;
-    if (document_.count(kind, advance) >= limit)
+    if (document_.room(kind, advance) == 0)
         return full();
-    document_.addFiles(label, kind, advance, {*entry}, {FormatFileRow(*entry)});
+    document_.addFiles(source, kind, advance, {*entry}, {FormatFileRow(*entry)});
 }
 
 void EditCommands::dropFiles(ScheduleListView* list, const QList<QUrl>& urls) {
@@ -285,13 +284,12 @@ void EditCommands::dropFiles(ScheduleListView* list, const QList<QUrl>& urls) {
     // Files that will not play are asked about first; what comes back is added, copies by their names.
     for (const QString& file : AskAboutAddedMedia(window_.widget, context_, files))
         candidates.push_back({PathFileName(fromQt(file)), true});
-    const int limit = kind == EntryRef::List::Detail ? kMaxDetailEntries : kMaxBasicEntries;
     const BatchAddResult result =
-        NewFileEntries(limit - document_.count(kind, advance), candidates, 1, kVolumeDefault);
+        NewFileEntries(document_.room(kind, advance), candidates, 1, kVolumeDefault);
     std::vector<std::string> rows;
     for (const FileEntry& entry : result.entries)
         rows.push_back(FormatFileRow(entry));
-    document_.addFiles(TextId::TextDropFiles, kind, advance, result.entries, rows);
+    document_.addFiles(AddSource::Drop, kind, advance, result.entries, rows);
     if (const std::string message = BatchAddMessage(result, context_.texts); !message.empty())
         context_.prompts.message(window_.widget, toQt(message));
 }
@@ -477,7 +475,8 @@ bool EditCommands::offerRecoveryFile(const std::string& path) {
         screenText(texts, TextId::TextCancel))) {
     case Prompts::Choice::Keep:
         // One undo step takes the restore back; the file stays until the schedule is dealt with.
-        document_.replace(TextId::TextRestore, {kept.schedule, kept.directory, kept.fileName});
+        document_.replace(TextId::TextRestore, {kept.schedule, kept.directory, kept.fileName},
+                          Replacement::Restored);
         ownRecoveryFile_ = path;
         return true;
     case Prompts::Choice::Discard:

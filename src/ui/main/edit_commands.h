@@ -22,6 +22,7 @@ struct AppContext;
 struct AppState;
 class BackgroundFileWriter;
 class ScheduleDocument;
+enum class AddSource;
 
 // The main window's Edit menu and what keeps edits from being lost: undo and redo of the document's
 // changes, copy and paste of entries, files dropped on the lists, the question before a changed
@@ -76,7 +77,7 @@ private:
     void updateActions();
     ScheduleListView* activeList() const;
     EntryRef::List listKind(const ScheduleListView* list) const;
-    void pasteInto(ScheduleListView* list, TextId label);
+    void pasteInto(ScheduleListView* list, AddSource source);
     void dropFiles(ScheduleListView* list, const QList<class QUrl>& urls);
     void offerRecovery();
     // Offers one kept schedule; false when the user put the question off (Cancel).

@@ -761,22 +761,7 @@ void MainForm::rowsChanged(const RowEdit& edit) {
     if (list == nullptr || (edit.list == EntryRef::List::Detail && edit.advance != AdvanceList->currentRow()))
         return;
     list->rows()->applyEdit(edit);
-    int row = -1;
-    switch (edit.kind) {
-    case RowEdit::Kind::Insert:
-        row = edit.row + static_cast<int>(edit.texts.size()) - 1;
-        break;
-    case RowEdit::Kind::Replace:
-        row = edit.row;
-        break;
-    case RowEdit::Kind::Swap:
-    case RowEdit::Kind::Move:
-        row = edit.other;
-        break;
-    case RowEdit::Kind::Remove:
-        row = std::min(edit.row, list->count() - 1);
-        break;
-    }
+    const int row = edit.selected;
     if (list == AdvanceList) {
         if (row >= 0)
             selectAdvanceRow(row);
@@ -826,7 +811,7 @@ DocumentState MainForm::newDocument() const {
 }
 
 void MainForm::NewSchedule() {
-    document_->replace(TextId::TextNew, newDocument());
+    document_->replace(TextId::TextNew, newDocument(), Replacement::Opened);
     UpdateMainCaption();
 }
 
@@ -864,7 +849,7 @@ bool MainForm::readSchedule(const std::string& directory, const std::string& nam
         return false;
     }
     state.openDir = directory;
-    document_->replace(TextId::TextOpen, {std::move(schedule), directory, name});
+    document_->replace(TextId::TextOpen, {std::move(schedule), directory, name}, Replacement::Opened);
     ButtonStatusSetup();
     UpdateMainCaption();
     return true;
@@ -1046,18 +1031,14 @@ void MainForm::subAboutCompany_Click() {
 // List commands
 
 void MainForm::openScheduleEditor(EntryRef::List list, bool add) {
-    AppState& state = context_.state;
     ScheduleListView* view = listOf(list);
     const int advance = list == EntryRef::List::Detail ? AdvanceList->currentRow() : -1;
-    if (list == EntryRef::List::Detail)
-        state.editAdvanceIndex = static_cast<std::int16_t>(advance);
     std::optional<FileEntry> entry;
     int index = -1;
     if (!add) {
         if (view->currentRow() == -1)
             view->setCurrentRow(0);
         index = view->currentRow();
-        state.editIndex = static_cast<std::int16_t>(index);
         const std::vector<FileEntry>* entries = &document_->schedule().basicEntries;
         if (list == EntryRef::List::Detail) {
             const AdvanceEntry* owner = document_->advanceEntry(advance);
@@ -1068,45 +1049,41 @@ void MainForm::openScheduleEditor(EntryRef::List list, bool add) {
             return;
         entry = (*entries)[static_cast<std::size_t>(index)];
     }
-    const int limit = list == EntryRef::List::Detail ? kMaxDetailEntries : kMaxBasicEntries;
-    ScheduleEditForm form(context_, entry, limit - document_->count(list, advance), this);
+    ScheduleEditForm form(context_, entry, document_->room(list, advance), this);
     if (form.exec() != QDialog::Accepted || form.entries().empty())
         return;
     if (add)
-        document_->addFiles(TextId::TextAdd, list, advance, form.entries(), form.rows());
+        document_->addFiles(AddSource::Editor, list, advance, form.entries(), form.rows());
     else
         document_->replaceFile(list, advance, index, form.entries().front(), form.rows().front());
 }
 
 void MainForm::openAdvanceEditor(bool add) {
-    AppState& state = context_.state;
     const Schedule& schedule = document_->schedule();
     std::optional<AdvanceEntry> entry;
     std::optional<WeekDaySet> days;
     PeriodRange replaced{document_->count(EntryRef::List::Advance), 0};
-    if (add) {
-        if (AdvanceList->count() > 0)
-            state.editIndex = static_cast<std::int16_t>(AdvanceList->currentRow());
-    } else {
+    int index = -1;
+    if (!add) {
         if (AdvanceList->currentRow() == -1)
             selectAdvanceRow(0);
-        state.editIndex = static_cast<std::int16_t>(AdvanceList->currentRow());
+        index = AdvanceList->currentRow();
         if (selectedAdvanceEntry() == nullptr)
             return;
-        replaced = EditDaysTogetherCheck->isChecked() ? GroupOf(schedule, state.editIndex)
-                                                      : PeriodRange{state.editIndex, 1};
+        replaced = EditDaysTogetherCheck->isChecked() ? GroupOf(schedule, index) : PeriodRange{index, 1};
         entry = schedule.advanceEntries[static_cast<std::size_t>(replaced.first)];
         days = WeekDaysOf(schedule, replaced);
     }
-    AdvanceScheduleEditForm form(context_, entry, days, FreePeriods(schedule) + replaced.count, this);
+    AdvanceScheduleEditForm form(context_, entry, days,
+                                 document_->room(EntryRef::List::Advance) + replaced.count, this);
     if (form.exec() != QDialog::Accepted)
         return;
     // One period in place of one keeps the single-row edit; anything else is the group's rows anew.
     if (replaced.count <= 1 && form.periods().size() == 1) {
         if (add)
-            document_->addAdvance(TextId::TextAdd, form.entry(), form.row());
+            document_->addAdvance(AddSource::Editor, form.entry(), form.row());
         else
-            document_->replaceAdvance(state.editIndex, form.entry(), form.row());
+            document_->replaceAdvance(index, form.entry(), form.row());
         return;
     }
     document_->replacePeriods(add ? TextId::TextAdd : TextId::TextModify, replaced, form.periods(),
@@ -1136,8 +1113,7 @@ void MainForm::removeSelected(EntryRef::List list) {
 }
 
 void MainForm::NormalAddCmd_Click() {
-    context_.state.editMode = AppState::kEditAdd;
-    if (document_->count(EntryRef::List::Basic) >= kMaxBasicEntries) {
+    if (document_->room(EntryRef::List::Basic) == 0) {
         showMessage(TextId::MsgTooManyBasic);
         return;
     }
@@ -1145,7 +1121,6 @@ void MainForm::NormalAddCmd_Click() {
 }
 
 void MainForm::NormalModifyCmd_Click() {
-    context_.state.editMode = AppState::kEditModify;
     openScheduleEditor(EntryRef::List::Basic, false);
 }
 
@@ -1162,8 +1137,7 @@ void MainForm::NormalRemoveCmd_Click() {
 }
 
 void MainForm::AdvanceAddCmd_Click() {
-    context_.state.editMode = AppState::kEditAdd;
-    if (document_->count(EntryRef::List::Advance) >= kMaxAdvanceEntries) {
+    if (document_->room(EntryRef::List::Advance) == 0) {
         showMessage(TextId::MsgTooManyBasic);
         return;
     }
@@ -1171,7 +1145,6 @@ void MainForm::AdvanceAddCmd_Click() {
 }
 
 void MainForm::AdvanceModifyCmd_Click() {
-    context_.state.editMode = AppState::kEditModify;
     openAdvanceEditor(false);
 }
 
@@ -1213,11 +1186,9 @@ void MainForm::AdvanceRemoveCmd_Click() {
 }
 
 void MainForm::DetailAddCmd_Click() {
-    context_.state.editMode = AppState::kEditAddDetail;
-    const AdvanceEntry* entry = selectedAdvanceEntry();
-    if (entry == nullptr)
+    if (selectedAdvanceEntry() == nullptr)
         return;
-    if (entry->fileCount >= kMaxDetailEntries) {
+    if (document_->room(EntryRef::List::Detail, AdvanceList->currentRow()) == 0) {
         showMessage(TextId::MsgTooManyBasic);
         return;
     }
@@ -1225,7 +1196,6 @@ void MainForm::DetailAddCmd_Click() {
 }
 
 void MainForm::DetailModifyCmd_Click() {
-    context_.state.editMode = AppState::kEditModifyDetail;
     openScheduleEditor(EntryRef::List::Detail, false);
 }
 

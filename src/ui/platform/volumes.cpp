@@ -6,8 +6,6 @@
 #include <QDir>
 #include <QLabel>
 #include <QStorageInfo>
-#include <condition_variable>
-#include <mutex>
 
 #ifdef __linux__
 #include <mntent.h>
@@ -96,39 +94,14 @@ QString FirstRemovableMedium(const VolumeScan& scan) {
     return {};
 }
 
-struct VolumeScanner::InFlight {
-    std::mutex mutex;
-    std::condition_variable ended;
-    int calls = 0;
-    // A call still running after its time is up is taken as hanging, and is no longer waited for.
-    std::chrono::steady_clock::time_point lastGivenUp;
-};
-
-VolumeScanner::~VolumeScanner() {
-    if (!inFlight_)
-        return;
-    std::unique_lock<std::mutex> lock(inFlight_->mutex);
-    inFlight_->ended.wait_until(lock, inFlight_->lastGivenUp, [this] { return inFlight_->calls == 0; });
-}
+VolumeScanner::~VolumeScanner() = default;
 
 void VolumeScanner::ask(std::function<bool(VolumeList&)> call,
                         std::function<void(std::optional<bool>)> done) {
-    if (!inFlight_)
-        inFlight_ = std::make_shared<InFlight>();
-    {
-        const std::lock_guard<std::mutex> lock(inFlight_->mutex);
-        ++inFlight_->calls;
-        inFlight_->lastGivenUp = std::chrono::steady_clock::now() + kVolumeAnswerTime;
-    }
-    RunWithDeadline(
-        [list = &list_, call = std::move(call), inFlight = inFlight_] {
-            const bool answer = call(*list);
-            const std::lock_guard<std::mutex> lock(inFlight->mutex);
-            --inFlight->calls;
-            inFlight->ended.notify_all();
-            return answer;
-        },
-        kVolumeAnswerTime, this, std::move(done));
+    // Not waited for: a worker still asking a drive that hangs is left to end by itself (the list
+    // outlives the windows), and its answer reaches no scanner once this one is gone.
+    RunWithDeadline([list = &list_, call = std::move(call)] { return call(*list); }, kVolumeAnswerTime, this,
+                    std::move(done));
 }
 
 void VolumeScanner::askReady(const QString& mountPoint, std::function<void(std::optional<bool>)> done) {

@@ -60,9 +60,8 @@ class VolumeScanner final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(VolumeScanner)
 public:
+    // `list` must outlive every call made on it, which may be long after the scanner is gone.
     explicit VolumeScanner(VolumeList& list, QObject* parent = nullptr) : QObject(parent), list_(list) {}
-    // Waits for the calls still running on the list, each at most until its time is up, so a list
-    // that goes away with the window (in a test) is not called afterwards.
     ~VolumeScanner() override;
     void start();
     // Asks one drive whether it is ready; `done` gets nothing when it does not answer in time.
@@ -78,9 +77,7 @@ private:
     // Runs `call` on the list off the window's thread, counted until it returns.
     void ask(std::function<bool(VolumeList&)> call, std::function<void(std::optional<bool>)> done);
 
-    struct InFlight;
     VolumeList& list_;
-    std::shared_ptr<InFlight> inFlight_;
     std::vector<Volume> asked_;
     std::vector<std::optional<bool>> answers_;
     int pending_ = 0;

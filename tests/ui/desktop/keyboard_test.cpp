@@ -23,12 +23,12 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
     }
 
-    // Double-clicks row `row` of `list` as a mouse would, and reports the dialog that opened.
+    // Double-clicks row `row` of `list` as a mouse would, and reports the editor that opened.
     QString doubleClickRow(ScheduleListView* list, int row) {
         const QPoint at = RowRect(list, row).center();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
         const QString opened =
-            OpenedDialog([&] { QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at); });
+            OpenedDialog([&] { QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at); }, EditorShows);
         QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
         return opened;
     }
@@ -58,32 +58,21 @@ TEST_F(KeyboardTest, NewShortcutStartsANewScheduleFromTheKeyboard) {
 TEST_F(KeyboardTest, DoubleClickOnARowModifiesThatRowsEntry) {
     startWithFullLists();
 
-    EXPECT_EQ(doubleClickRow(List(*form, "NormalList"), 1), QStringLiteral("velmo::ScheduleEditForm"));
-    EXPECT_EQ(state().editMode, 2);
-    EXPECT_EQ(state().editIndex, 1);
-
+    EXPECT_EQ(doubleClickRow(List(*form, "NormalList"), 1), QStringLiteral("Schedule File Editor: B.MP3"));
     EXPECT_EQ(doubleClickRow(List(*form, "AdvanceList"), 1),
-              QStringLiteral("velmo::AdvanceScheduleEditForm"));
-    EXPECT_EQ(state().editMode, 2);
-    EXPECT_EQ(state().editIndex, 1);
-    // The click that selected the second advance entry shows its details.
-    EXPECT_EQ(List(*form, "DetailList")->rowText(0).left(3), QStringLiteral("D10"));
-
-    EXPECT_EQ(doubleClickRow(List(*form, "DetailList"), 1), QStringLiteral("velmo::ScheduleEditForm"));
-    EXPECT_EQ(state().editMode, 4);
-    EXPECT_EQ(state().editIndex, 1);
-    EXPECT_EQ(state().editAdvanceIndex, 1);
+              QStringLiteral("Advance Schecule Editor: 2007 7 1 Monday"));
+    // The click that selected the second advance entry shows its details, and those are edited.
+    EXPECT_EQ(RowText(List(*form, "DetailList"), 0).left(3), QStringLiteral("D10"));
+    EXPECT_EQ(doubleClickRow(List(*form, "DetailList"), 1), QStringLiteral("Schedule File Editor: D11.MP3"));
 }
 
 TEST_F(KeyboardTest, DoubleClickBesideTheRowsOpensNothing) {
     startWithFullLists();
-    state().editMode = 0;
     ScheduleListView* list = List(*form, "NormalList");
     const QPoint below = RowRect(list, 1).bottomLeft() + QPoint(4, 30);
     ASSERT_FALSE(list->indexAt(below).isValid());
     EXPECT_EQ(OpenedDialog([&] { QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, below); }),
               QString());
-    EXPECT_EQ(state().editMode, 0);
 }
 
 TEST_F(KeyboardTest, TabWalksTheFileCommandsThenEachListWithItsCommands) {

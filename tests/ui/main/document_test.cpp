@@ -37,14 +37,13 @@ TEST(ScheduleDocumentTest, UndoAfterEveryKindOfEdit_restoresTheSavedSchedule_and
     const std::vector<std::pair<const char*, std::function<bool(ScheduleDocument&)>>> edits = {
         {"add basic",
          [&](ScheduleDocument& d) {
-             return d.addFiles(TextId::TextAdd, L::Basic, -1, {file, file}, {"r", "r"});
+             return d.addFiles(AddSource::Editor, L::Basic, -1, {file, file}, {"r", "r"});
          }},
         {"add detail",
-         [&](ScheduleDocument& d) { return d.addFiles(TextId::TextDropFiles, L::Detail, 1, {file}, {"r"}); }},
+         [&](ScheduleDocument& d) { return d.addFiles(AddSource::Drop, L::Detail, 1, {file}, {"r"}); }},
         {"modify basic", [&](ScheduleDocument& d) { return d.replaceFile(L::Basic, -1, 1, file, "r"); }},
         {"modify detail", [&](ScheduleDocument& d) { return d.replaceFile(L::Detail, 0, 1, file, "r"); }},
-        {"add advance",
-         [&](ScheduleDocument& d) { return d.addAdvance(TextId::TextPasteEntry, period, "r"); }},
+        {"add advance", [&](ScheduleDocument& d) { return d.addAdvance(AddSource::Paste, period, "r"); }},
         {"modify advance", [&](ScheduleDocument& d) { return d.replaceAdvance(1, period, "r"); }},
         {"move basic", [&](ScheduleDocument& d) { return d.moveEntry(L::Basic, -1, 1, -1); }},
         {"move advance", [&](ScheduleDocument& d) { return d.moveEntry(L::Advance, -1, 0, +1); }},
@@ -54,13 +53,13 @@ TEST(ScheduleDocumentTest, UndoAfterEveryKindOfEdit_restoresTheSavedSchedule_and
         {"remove detail", [&](ScheduleDocument& d) { return d.removeEntry(L::Detail, 1, 0); }},
         {"new",
          [&](ScheduleDocument& d) {
-             d.replace(TextId::TextNew, {Schedule{}, "/app/", "velmo1.vlm"});
+             d.replace(TextId::TextNew, {Schedule{}, "/app/", "velmo1.vlm"}, Replacement::Opened);
              return true;
          }},
         {"open",
          [&](ScheduleDocument& d) {
-             d.replace(TextId::TextOpen,
-                       {MakeSchedule({MakeFile("O", "MPG", 1, 1)}, {}), "/other/", "b.vlm"});
+             d.replace(TextId::TextOpen, {MakeSchedule({MakeFile("O", "MPG", 1, 1)}, {}), "/other/", "b.vlm"},
+                       Replacement::Opened);
              return true;
          }},
     };

@@ -9,8 +9,8 @@
 namespace velmo::test {
 namespace {
 
-const QString kScheduleEditor = QStringLiteral("velmo::ScheduleEditForm");
-const QString kAdvanceEditor = QStringLiteral("velmo::AdvanceScheduleEditForm");
+const QString kFileEditor = QStringLiteral("Schedule File Editor");
+const QString kAdvanceEditorShows = QStringLiteral("Advance Schecule Editor: ");
 
 class ListCommandsTest : public MainFormTest {
 protected:
@@ -35,28 +35,25 @@ protected:
 
 // --- Add and Modify -----------------------------------------------------------------------------
 
-TEST_F(ListCommandsTest, NormalAdd_249OpensTheEditor_250IsRefused) {
+TEST_F(ListCommandsTest, NormalAdd_249OpensAnEmptyEditor_250IsRefused) {
     load(basics(249));
-    state().editMode = 0;
-    EXPECT_EQ(OpenedDialog([&] { Button(*form, "NormalAddCmd")->click(); }), kScheduleEditor);
-    EXPECT_EQ(state().editMode, AppState::kEditAdd);
+    EXPECT_EQ(OpenedDialog([&] { Button(*form, "NormalAddCmd")->click(); }, EditorShows),
+              kFileEditor + QStringLiteral(": "));
     EXPECT_TRUE(shownMessages().isEmpty());
 
     load(basics(250));
-    state().editMode = 0;
     EXPECT_EQ(OpenedDialog([&] { Button(*form, "NormalAddCmd")->click(); }), QString());
     EXPECT_EQ(shownMessages(), QStringList({QStringLiteral("Too many basic schedules!!")}));
-    EXPECT_EQ(state().editMode, AppState::kEditAdd); // set even when refused
     EXPECT_EQ(schedule().basicCount, 250);
 }
 
-TEST_F(ListCommandsTest, AdvanceAdd_249OpensTheEditor_250IsRefusedWithTheSameMessage) {
+TEST_F(ListCommandsTest, AdvanceAdd_249OpensTheEditorOnToday_250IsRefusedWithTheSameMessage) {
     Schedule s;
     for (int i = 0; i < 249; ++i)
         AddAdvance(s, MakeAdvance(7, 1, 1, 7, 1));
     load(s);
-    EXPECT_EQ(OpenedDialog([&] { Button(*form, "AdvanceAddCmd")->click(); }), kAdvanceEditor);
-    EXPECT_EQ(state().editMode, AppState::kEditAdd);
+    EXPECT_EQ(OpenedDialog([&] { Button(*form, "AdvanceAddCmd")->click(); }, EditorShows),
+              kAdvanceEditorShows + QStringLiteral("2007 5 31 All Day"));
 
     AddAdvance(s, MakeAdvance(7, 1, 1, 7, 1));
     load(s);
@@ -70,26 +67,73 @@ TEST_F(ListCommandsTest, DetailAdd_99OpensTheEditor_100IsRefused_forTheSelectedE
     AddAdvance(s, MakeAdvance(7, 1, 2, 7, 99));
     load(s);
     List(*form, "AdvanceList")->setCurrentRow(1);
-    EXPECT_EQ(OpenedDialog([&] { Button(*form, "DetailAddCmd")->click(); }), kScheduleEditor);
-    EXPECT_EQ(state().editMode, AppState::kEditAddDetail);
+    EXPECT_EQ(OpenedDialog([&] { Button(*form, "DetailAddCmd")->click(); }, EditorShows),
+              kFileEditor + QStringLiteral(": "));
     EXPECT_TRUE(shownMessages().isEmpty());
 
     List(*form, "AdvanceList")->setCurrentRow(0);
     EXPECT_EQ(OpenedDialog([&] { Button(*form, "DetailAddCmd")->click(); }), QString());
     EXPECT_EQ(shownMessages(), QStringList({QStringLiteral("Too many basic schedules!!")}));
-    EXPECT_EQ(state().editMode, AppState::kEditAddDetail);
 }
 
-TEST_F(ListCommandsTest, Modify_setsTheModeAndOpensTheRightEditor) {
-    Schedule s = basics(1);
-    AddAdvance(s, MakeAdvance(7, 1, 1, 7, 1));
+TEST_F(ListCommandsTest, Modify_opensTheRightEditorOnTheSelectedEntry_orTheFirstWhenNoneIs) {
+    Schedule s = basics(2);
+    AddAdvance(s, MakeAdvance(7, 3, 7, 4, 2));
+    AddAdvance(s, MakeAdvance(8, 1, 2, 7, 2, 10));
     load(s);
-    EXPECT_EQ(OpenedDialog([&] { Button(*form, "NormalModifyCmd")->click(); }), kScheduleEditor);
-    EXPECT_EQ(state().editMode, AppState::kEditModify);
-    EXPECT_EQ(OpenedDialog([&] { Button(*form, "DetailModifyCmd")->click(); }), kScheduleEditor);
-    EXPECT_EQ(state().editMode, AppState::kEditModifyDetail);
-    EXPECT_EQ(OpenedDialog([&] { Button(*form, "AdvanceModifyCmd")->click(); }), kAdvanceEditor);
-    EXPECT_EQ(state().editMode, AppState::kEditModify);
+    struct Case {
+        const char* list;
+        int selected;
+        const char* button;
+        QString shows;
+    };
+    const Case cases[] = {
+        {"NormalList", 1, "NormalModifyCmd", kFileEditor + ": B1.MP3"},
+        {"NormalList", -1, "NormalModifyCmd", kFileEditor + ": B0.MP3"},
+        {"AdvanceList", 1, "AdvanceModifyCmd", kAdvanceEditorShows + "2008 1 2 All Day"},
+        {"AdvanceList", -1, "AdvanceModifyCmd", kAdvanceEditorShows + "2007 3 7 Thursday"},
+        // The details of the advance entry the last case selected.
+        {"DetailList", 1, "DetailModifyCmd", kFileEditor + ": D1.MP3"},
+        {"DetailList", -1, "DetailModifyCmd", kFileEditor + ": D0.MP3"},
+    };
+    for (const Case& c : cases) {
+        List(*form, c.list)->setCurrentRow(c.selected);
+        EXPECT_EQ(OpenedDialog([&] { Button(*form, c.button)->click(); }, EditorShows), c.shows) << c.button;
+        EXPECT_EQ(List(*form, c.list)->currentRow(), std::max(c.selected, 0)) << c.button;
+    }
+    EXPECT_EQ(Rows(List(*form, "DetailList")).size(), 2); // the first advance entry's details follow
+    EXPECT_EQ(schedule(), s);
+}
+
+TEST_F(ListCommandsTest, FileEditorOK_storesIntoTheSelectedEntrysDetails_andSelectsTheRow) {
+    Schedule s;
+    AddAdvance(s, MakeAdvance(7, 1, 1, 7, 1));
+    AddAdvance(s, MakeAdvance(7, 1, 2, 7, 2, 10));
+    load(s);
+    List(*form, "AdvanceList")->setCurrentRow(1);
+    const auto enter = [](const char* name) {
+        return [name](QWidget* editor) {
+            editor->findChild<QLineEdit*>(QStringLiteral("FileNameText"))->setText(QString::fromLatin1(name));
+            editor->findChild<QPushButton*>(QStringLiteral("OKCmd"))->click();
+        };
+    };
+    WithDialog([&] { Button(*form, "DetailAddCmd")->click(); }, enter("song.mp3"));
+    // Each edit stores a new schedule, so the entry is looked up anew.
+    const auto owner = [this] { return schedule().advanceEntries[1]; };
+    ASSERT_EQ(owner().fileCount, 3);
+    EXPECT_EQ(owner().files[2], MakeFile("SONG", "MP3", 1, 13));
+    EXPECT_EQ(schedule().advanceEntries[0].fileCount, 1);
+    EXPECT_EQ(RowText(List(*form, "DetailList"), 2), QString::fromStdString(FormatFileRow(owner().files[2])));
+    EXPECT_EQ(List(*form, "DetailList")->currentRow(), 2);
+
+    List(*form, "DetailList")->setCurrentRow(1);
+    WithDialog([&] { Button(*form, "DetailModifyCmd")->click(); }, enter("new.dat"));
+    EXPECT_EQ(owner().fileCount, 3);
+    EXPECT_EQ(owner().files[1], MakeFile("NEW", "DAT", 1, 13));
+    EXPECT_EQ(owner().files[0], MakeFile("D10", "MP3", 1, 13));
+    EXPECT_EQ(RowText(List(*form, "DetailList"), 1), QString::fromStdString(FormatFileRow(owner().files[1])));
+    EXPECT_EQ(List(*form, "DetailList")->currentRow(), 1);
+    EXPECT_EQ(schedule().basicCount, 0);
 }
 
 TEST_F(ListCommandsTest, Add_closedEditorChangesNothing) {
@@ -159,11 +203,11 @@ TEST_F(ListCommandsTest, AdvanceMove_entryKeepsItsDetailsAndDetailListFollows) {
     List(*form, "AdvanceList")->setCurrentRow(1);
     const QStringList details = Rows(List(*form, "DetailList"));
     ASSERT_EQ(details.size(), 3);
-    const QString row1 = List(*form, "AdvanceList")->rowText(1);
+    const QString row1 = RowText(List(*form, "AdvanceList"), 1);
 
     Button(*form, "AdvanceMoveUpCmd")->click();
     EXPECT_EQ(List(*form, "AdvanceList")->currentRow(), 0);
-    EXPECT_EQ(List(*form, "AdvanceList")->rowText(0), row1);
+    EXPECT_EQ(RowText(List(*form, "AdvanceList"), 0), row1);
     EXPECT_EQ(schedule().advanceEntries[0], s.advanceEntries[1]);
     EXPECT_EQ(schedule().advanceEntries[1], s.advanceEntries[0]);
     EXPECT_EQ(Rows(List(*form, "DetailList")), details);
@@ -246,7 +290,7 @@ TEST_F(ListCommandsTest, DraggedRow_takesItsNewPlaceInItsList_eachDragOneUndoSte
 
         EXPECT_TRUE(DragRow(list, d.from, list, d.onto, d.lowerHalf));
         EXPECT_EQ(schedule(), expected);
-        EXPECT_EQ(list->rowText(d.to), rows[d.from]);
+        EXPECT_EQ(RowText(list, d.to), rows[d.from]);
         EXPECT_EQ(list->currentRow(), d.to);
         // The moved period stays selected, its own details shown.
         if (name == "AdvanceList") {

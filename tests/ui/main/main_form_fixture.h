@@ -1,5 +1,6 @@
 #pragma once
 
+#include "support/schedule_builder.h"
 #include "support/test_context.h"
 
 #include "model/schedule.h"
@@ -9,12 +10,14 @@
 #include "ui/main/shape_bar.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
@@ -31,23 +34,10 @@
 
 namespace velmo::test {
 
-inline FileEntry MakeFile(const std::string& name, const std::string& ext, int playTimes, int volume) {
-    return MakeFileEntry(name, ext, playTimes, volume);
-}
-
-// An advance entry on one day of 20yy with `files` numbered detail entries D<first>.MP3, D<first+1>.MP3...
+// An advance entry on one day of 20yy, 0:00 to 23:00, with `files` numbered details D<first>.MP3, ...
 inline AdvanceEntry MakeAdvance(int year, int month, int day, int weekDay, int files, int first = 0) {
-    AdvanceEntry entry;
-    entry.startYear = entry.stopYear = static_cast<std::uint8_t>(year);
-    entry.startMonth = entry.stopMonth = static_cast<std::uint8_t>(month);
-    entry.startDay = entry.stopDay = static_cast<std::uint8_t>(day);
-    entry.stopHour = 23;
-    entry.weekDay = static_cast<std::uint8_t>(weekDay);
-    for (int i = 0; i < files; ++i)
-        entry.files.push_back(MakeFile("D" + std::to_string(first + i), "MP3", 1, 13));
-    entry.files.resize(static_cast<std::size_t>(files) + 1);
-    entry.fileCount = static_cast<std::int16_t>(files);
-    return entry;
+    const std::string date = FormatIsoDate({kFirstYear + year, month, day});
+    return Period(date, date, weekDay, "00:00:00", "23:00:00", Files("D", files, first));
 }
 
 inline void AddBasic(Schedule& schedule, const FileEntry& entry) {
@@ -112,10 +102,15 @@ inline bool Exists(const std::string& path) {
     return std::filesystem::exists(path);
 }
 
+// Row `row` of a list as shown and as a screen reader reads it.
+inline QString RowText(const ScheduleListView* list, int row) {
+    return list->model()->index(row, 0).data().toString();
+}
+
 inline QStringList Rows(const ScheduleListView* list) {
     QStringList rows;
     for (int i = 0; i < list->count(); ++i)
-        rows << list->rowText(i);
+        rows << RowText(list, i);
     return rows;
 }
 
@@ -143,12 +138,30 @@ inline std::vector<bool> Enabled(std::initializer_list<const QPushButton*> butto
     return result;
 }
 
-// Runs action and reports the class of the modal dialog it opened ("" when none), closing it.
-inline QString OpenedDialog(const std::function<void()>& action) {
+inline QString ClassOf(QWidget* dialog) {
+    return QString::fromLatin1(dialog->metaObject()->className());
+}
+
+// What an entry editor shows the user: its caption, and the file name typed in it or the start date
+// and week day chosen in it.
+inline QString EditorShows(QWidget* dialog) {
+    if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("FileNameText")))
+        return dialog->windowTitle() + QStringLiteral(": ") + name->text();
+    QStringList chosen;
+    for (const char* combo : {"StartYearCombo", "StartMonthCombo", "StartDayCombo", "WeekdayCombo"})
+        if (auto* box = dialog->findChild<QComboBox*>(QString::fromLatin1(combo)))
+            chosen << box->currentText();
+    return dialog->windowTitle() + QStringLiteral(": ") + chosen.join(QLatin1Char(' '));
+}
+
+// Runs action and reports the modal dialog it opened, as `describe` tells it (its class unless told),
+// or "" when none opened; closes it.
+inline QString OpenedDialog(const std::function<void()>& action,
+                            const std::function<QString(QWidget*)>& describe = ClassOf) {
     QString seen;
-    QTimer::singleShot(0, qApp, [&seen] {
+    QTimer::singleShot(0, qApp, [&seen, &describe] {
         if (QWidget* dialog = QApplication::activeModalWidget()) {
-            seen = QString::fromLatin1(dialog->metaObject()->className());
+            seen = describe(dialog);
             dialog->close();
         }
     });

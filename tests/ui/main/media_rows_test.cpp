@@ -54,7 +54,7 @@ TEST_F(MainFormTest, MediaRows_markEachFileAndTellTheListsLength) {
     AddBasic(s, MakeFile("CLIP", "MPG", 2, 13));
     AddBasic(s, MakeFile("LOGO", "PNG", 1, 13));
     AddBasic(s, MakeFile("GONE", "MP3", 1, 13));
-    form->document().replace(TextId::TextOpen, DocumentState{s, shows, "show.vlm"});
+    form->document().replace(TextId::TextOpen, DocumentState{s, shows, "show.vlm"}, Replacement::Opened);
     const ScheduleListView* list = List(*form, "NormalList");
     ASSERT_TRUE(WaitUntil([list] { return allExamined(list); }, 60));
 
@@ -68,7 +68,7 @@ TEST_F(MainFormTest, MediaRows_markEachFileAndTellTheListsLength) {
     };
     for (int row = 0; row < 3; ++row) {
         SCOPED_TRACE(row);
-        EXPECT_EQ(list->rowText(row),
+        EXPECT_EQ(RowText(list, row),
                   QString::fromStdString(FormatFileRow(s.basicEntries[static_cast<std::size_t>(row)])));
         EXPECT_EQ(verdict(list, row), static_cast<int>(rows[row].verdict));
         const QModelIndex index = list->model()->index(row, 0);

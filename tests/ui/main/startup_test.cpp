@@ -313,7 +313,7 @@ TEST_F(MainFormTest, Layout_noCaptionClippedAtTheSmallestSizeAndTheListsGrow) {
     // A whole row is visible without scrolling sideways.
     for (const ScheduleListView* list :
          {List(*form, "NormalList"), List(*form, "DetailList"), List(*form, "AdvanceList")}) {
-        const int rowWidth = list->fontMetrics().horizontalAdvance(list->rowText(0));
+        const int rowWidth = list->fontMetrics().horizontalAdvance(RowText(list, 0));
         EXPECT_GE(list->viewport()->width(), rowWidth) << list->objectName().toStdString();
     }
     EXPECT_FALSE(Label(*form, "VelmoLogoImage")->pixmap().isNull());
