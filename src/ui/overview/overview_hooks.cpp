@@ -76,10 +76,7 @@ ScheduleOverviewHooks::ScheduleOverviewHooks(AppContext& context, ScheduleDocume
 void ScheduleOverviewHooks::rowsChanged(const RowEdit& edit) {
     // Only the periods decide the month's marks; files change what plays, not when.
     periodsChanged_ = periodsChanged_ || edit.list == EntryRef::List::Advance;
-    // Only the advance editor's OK stores an advance entry under these captions.
-    if (edit.list == EntryRef::List::Advance &&
-        (edit.kind == RowEdit::Kind::Insert || edit.kind == RowEdit::Kind::Replace) &&
-        (edit.label == TextId::TextAdd || edit.label == TextId::TextModify)) {
+    if (edit.list == EntryRef::List::Advance && edit.byEditor) {
         advanceEntryStored(edit.row);
         return;
     }
