@@ -499,11 +499,14 @@ void WriteToMediumForm::ShowPlan() {
             PlanTable->item(row, 0)->setIcon(warning);
     }
     FitPlanColumns();
+    // A damaged or unreadable file gets no copy; the note does not offer one then.
+    const bool canCopy = !Convertible().empty();
     WontPlayNote->setText(
-        screenText(texts, TextId::MsgPlanWillNotPlay).arg(wontPlayLines.join(QLatin1Char('\n'))));
+        screenText(texts, canCopy ? TextId::MsgPlanWillNotPlay : TextId::MsgPlanWillNotPlayNoCopy)
+            .arg(wontPlayLines.join(QLatin1Char('\n'))));
     WontPlayNote->setVisible(!wontPlayLines.isEmpty());
-    MakeCopiesCmd->setVisible(!wontPlayLines.isEmpty());
-    MakeCopiesCmd->setEnabled(!Convertible().empty() && !busy_ && !planPending_);
+    MakeCopiesCmd->setVisible(canCopy);
+    MakeCopiesCmd->setEnabled(canCopy && !busy_ && !planPending_);
 
     // Two replacements among sixty rows are easy to miss in the table; the counts say it at once.
     QStringList counts;

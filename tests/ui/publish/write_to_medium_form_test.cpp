@@ -187,6 +187,18 @@ TEST(WriteToMediumForm, EndToEndWithTheRealQuestionFolderDialogAndReport) {
               (std::vector<std::string>{fromQt(media + QLatin1Char('/')), fromQt(more + QLatin1Char('/'))}));
     EXPECT_EQ(column(table, 2), (QStringList{QStringLiteral("Keep"), QStringLiteral("Copy")}));
 
+    // GONE.JPG is no picture: it will not play, and no player copy can be made of it, so none is offered.
+    auto* note = form.findChild<QLabel*>(QStringLiteral("WontPlayNote"));
+    ASSERT_NE(note, nullptr);
+    EXPECT_TRUE(note->isVisible());
+    EXPECT_TRUE(
+        note->text().startsWith(QStringLiteral("These files will not play on the player:\nGONE.JPG: ")))
+        << note->text().toStdString();
+    EXPECT_TRUE(
+        note->text().endsWith(QStringLiteral("No player copy can be made of a file that cannot be read; "
+                                             "Write copies the files as they are.")));
+    EXPECT_FALSE(form.findChild<QPushButton*>(QStringLiteral("MakeCopiesCmd"))->isVisible());
+
     if (const char* shots = std::getenv("VELMO_PUBLISH_PNG"))
         form.grab().save(QString::fromLocal8Bit(shots));
 
