@@ -69,5 +69,7 @@ struct MediaVerdict {
 
 // A reason in the given texts, values filled in.
 std::string MediaReasonText(const MediaReason& reason, const ScreenTexts& texts);
+// Every reason of a verdict, in the given texts, joined by "; ".
+std::string MediaReasonsText(const MediaVerdict& verdict, const ScreenTexts& texts);
 
 } // namespace velmo

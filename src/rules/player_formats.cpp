@@ -209,4 +209,14 @@ std::string MediaReasonText(const MediaReason& reason, const ScreenTexts& texts)
     return FillIn(texts.text(reason.text), reason.values);
 }
 
+std::string MediaReasonsText(const MediaVerdict& verdict, const ScreenTexts& texts) {
+    std::string why;
+    for (const MediaReason& reason : verdict.reasons) {
+        if (!why.empty())
+            why += "; ";
+        why += MediaReasonText(reason, texts);
+    }
+    return why;
+}
+
 } // namespace velmo

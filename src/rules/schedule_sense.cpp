@@ -115,6 +115,33 @@ std::string MediaFileName(const FileEntry& entry) {
     return name;
 }
 
+int RenameMediaFiles(Schedule& schedule, const std::map<std::string, std::string>& names) {
+    int changed = 0;
+    const auto rename = [&](FileEntry& entry) {
+        const auto it = names.find(MediaFileName(entry));
+        FileEntry renamed = entry;
+        if (it == names.end() || !StoreFileEntry(renamed, it->second, entry.playTimes, entry.volume))
+            return;
+        // Only the name changes: stored values outside the editor's lists stay as they were.
+        renamed.reserved = entry.reserved;
+        renamed.playTimes = entry.playTimes;
+        renamed.volume = entry.volume;
+        if (renamed != entry) {
+            entry = renamed;
+            ++changed;
+        }
+    };
+    const int basic = std::min<int>(schedule.basicCount, static_cast<int>(schedule.basicEntries.size()));
+    for (int i = 0; i < basic; ++i)
+        rename(schedule.basicEntries[static_cast<std::size_t>(i)]);
+    for (int a = 0; a < advanceCountOf(schedule); ++a) {
+        AdvanceEntry& period = schedule.advanceEntries[static_cast<std::size_t>(a)];
+        for (int k = 0; k < fileCountOf(period); ++k)
+            rename(period.files[static_cast<std::size_t>(k)]);
+    }
+    return changed;
+}
+
 std::vector<ScheduleProblem> FindScheduleProblems(const Schedule& s, const CivilDate& today,
                                                   const MediaLookup& mediaExists,
                                                   const MediaJudge& willNotPlay) {

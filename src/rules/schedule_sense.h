@@ -10,6 +10,7 @@
 #include "rules/schedule_match.h"
 
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -46,6 +47,10 @@ struct ScheduleProblem {
 
 // The name a media file on disk has ("SONG.MP3"): a stored name without extension has no dot either.
 std::string MediaFileName(const FileEntry& entry);
+
+// Points every file entry (basic and details) named as a key of `names` ("CLIP.MP4") at the name it
+// maps to ("CLIP.MPG"), keeping its play count and volume. Gives how many entries changed.
+int RenameMediaFiles(Schedule& schedule, const std::map<std::string, std::string>& names);
 
 // Tells whether a media file of this name ("SONG.MP3") is in one of the media folders.
 using MediaLookup = std::function<bool(const std::string& name)>;

@@ -4,6 +4,7 @@
 #include "texts/screen_texts.h"
 
 #include <gtest/gtest.h>
+#include <map>
 
 namespace velmo {
 namespace {
@@ -28,6 +29,31 @@ TEST(Problems, MediaWillNotPlay_namesTheReasonsForEachEntry) {
     EXPECT_EQ(lines, (std::vector<std::string>{"Basic 1: PHONE.MP4 will not play: H.264 video",
                                                "Basic 3: GONE.MPG is in no media folder",
                                                "Basic 4: PHONE.MP4 will not play: H.264 video"}));
+}
+
+// Player copies take the place of their originals in every list, each entry keeping its own play
+// count, volume and reserved bytes, even values the editor's lists do not hold.
+TEST(RenameMediaFiles, EveryEntryNamingTheOriginal_basicAndDetails_keepsItsValues) {
+    FileEntry odd = MakeFileEntry("PHONE", "MP4", 7, 3);
+    odd.reserved[0] = 0x5a;
+    AdvanceEntry period;
+    SetDetailEntries(period, {MakeFileEntry("LOGO", "PNG", 2, 13), MakeFileEntry("LOOP", "MPG", 1, 13)});
+    Schedule s = MakeSchedule({odd, MakeFileEntry("LOOP", "MPG", 1, 13), MakeFileEntry("PHONE", "MP4", 1, 9)},
+                              {period});
+    const std::map<std::string, std::string> names = {
+        {"PHONE.MP4", "PHONE.MPG"}, {"LOGO.PNG", "LOGO.JPG"}, {"ABSENT.AVI", "ABSENT.MPG"}};
+    EXPECT_EQ(RenameMediaFiles(s, names), 3);
+
+    FileEntry oddRenamed = MakeFileEntry("PHONE", "MPG", 7, 3);
+    oddRenamed.reserved[0] = 0x5a;
+    AdvanceEntry renamedPeriod;
+    SetDetailEntries(renamedPeriod,
+                     {MakeFileEntry("LOGO", "JPG", 2, 13), MakeFileEntry("LOOP", "MPG", 1, 13)});
+    EXPECT_EQ(s, MakeSchedule(
+                     {oddRenamed, MakeFileEntry("LOOP", "MPG", 1, 13), MakeFileEntry("PHONE", "MPG", 1, 9)},
+                     {renamedPeriod}));
+    // Nothing named so: nothing changes.
+    EXPECT_EQ(RenameMediaFiles(s, names), 0);
 }
 
 TEST(PublishSettingsFile, PlayerCopiesFolderIsRememberedAndJoinsTheMediaFolders) {

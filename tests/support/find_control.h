@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLabel>
 #include <QLatin1String>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -12,6 +13,13 @@ template <typename T> T* FindControl(const QWidget* parent, const char* name) {
     if (found == nullptr)
         ADD_FAILURE() << "no control " << name;
     return found;
+}
+
+// The Write to Player Medium window has asked the drives and shows the plan for its destination (all
+// off the window's thread): its summary no longer says it is looking, in the window's words `looking`.
+inline bool WritePlanShown(const QWidget* form, const QString& looking) {
+    const auto* summary = form->findChild<QLabel*>(QStringLiteral("PlanSummary"));
+    return summary != nullptr && summary->text() != looking;
 }
 
 } // namespace velmo::test

@@ -397,7 +397,7 @@ int main(int argc, char** argv) {
     }
     {
         PublishSettings settings;
-        WriteToMediumForm publish(context, settings, &form);
+        WriteToMediumForm publish(context, settings, form.document(), form.media(), &form);
         publish.resize(820, 640);
         ok = save(&publish, output + QStringLiteral("/write-to-medium%1.png").arg(suffix)) && ok;
     }

@@ -3,6 +3,7 @@
 #include "model/app_state.h"
 #include "rules/entry_batch.h"
 #include "rules/schedule_rules.h"
+#include "rules/schedule_sense.h"
 
 #include <algorithm>
 
@@ -325,6 +326,19 @@ bool ScheduleDocument::replacePeriods(TextId label, PeriodRange range, std::vect
     next.advanceEntries.emplace_back();
     if (next == current)
         return false;
+    commit(label, std::move(next), touched);
+    return true;
+}
+
+bool ScheduleDocument::renameMedia(TextId label, const std::map<std::string, std::string>& names) {
+    Schedule next = state_.schedule;
+    if (RenameMediaFiles(next, names) == 0)
+        return false;
+    commit(label, std::move(next), {});
+    return true;
+}
+
+void ScheduleDocument::commit(TextId label, Schedule next, const EntryRef& touched) {
     const DocumentState previous = state();
     const EntryRef before = selection_ ? selection_(touched.list) : EntryRef{};
     state_.schedule = std::move(next);
@@ -332,7 +346,6 @@ bool ScheduleDocument::replacePeriods(TextId label, PeriodRange range, std::vect
     emit reset(touched);
     emit changed();
     emit historyChanged();
-    return true;
 }
 
 void ScheduleDocument::undo() {

@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -81,6 +82,10 @@ public:
     bool replacePeriods(TextId label, PeriodRange range, std::vector<AdvanceEntry> periods,
                         const EntryRef& touched);
 
+    // Points the file entries named as keys of `names` at the names they map to (files replaced by
+    // their player copies), as one undo step. False, with nothing changed, when no entry is named so.
+    bool renameMedia(TextId label, const std::map<std::string, std::string>& names);
+
     // While on, every change to the details of a period is made to each period of its group alike.
     void setDetailsTogether(bool together) { detailsTogether_ = together; }
     bool detailsTogether() const { return detailsTogether_; }
@@ -118,6 +123,8 @@ private:
     // afterwards is worked out here, once, for the view and for the history alike.
     bool apply(TextId label, RowEdit rows, const std::function<bool(Schedule&)>& change);
     void show(const ScheduleHistory::Target& target);
+    // Makes `next` the schedule as one undo step; every list is shown anew with `touched` selected.
+    void commit(TextId label, Schedule next, const EntryRef& touched);
 
     AppState& state_;
     ScheduleHistory history_;

@@ -91,10 +91,7 @@ MediaJudge ScheduleMedia::judge(const ScreenTexts& texts) const {
         const MediaFileInfo* known = info(name);
         if (known == nullptr || !known->found || known->media.verdict.plays)
             return std::nullopt;
-        std::string why;
-        for (const MediaReason& reason : known->media.verdict.reasons)
-            why += (why.empty() ? "" : "; ") + MediaReasonText(reason, texts);
-        return why;
+        return MediaReasonsText(known->media.verdict, texts);
     };
 }
 

@@ -40,6 +40,8 @@ public:
     MediaJudge judgeCopy(const ScreenTexts& texts) const;
     // How long `files` run, as a list's title tells it; empty while one is being examined.
     std::string listLength(const std::vector<FileEntry>& files, const ScreenTexts& texts) const;
+    // The results its look-ups keep, for whoever examines the same files off the window's thread.
+    const std::shared_ptr<MediaProbeCache>& probeCache() const { return cache_; }
     // Looks up and examines every file again (a media folder was added, a file was made).
     void refresh();
 

@@ -8,17 +8,14 @@
 #include "rules/player_name.h"
 #include "rules/publish.h"
 #include "rules/schedule_sense.h"
+#include "ui/document/player_copies.h"
 #include "ui/platform/app_context.h"
 #include "ui/platform/off_thread.h"
 #include "ui/platform/prompts.h"
 #include "ui/platform/ui_text.h"
 
-#include <QPointer>
-#include <QProgressDialog>
 #include <algorithm>
-#include <atomic>
 #include <filesystem>
-#include <memory>
 
 namespace velmo {
 
@@ -58,58 +55,6 @@ std::vector<Doubt> doubtsAbout(const QStringList& paths, const std::vector<Exami
         doubts.push_back({i, line});
     }
     return doubts;
-}
-
-// The player copies folder, asked for the first time and remembered with the media folders.
-std::optional<std::string> playerCopiesFolder(QWidget* parent, AppContext& context,
-                                              PublishSettings& settings) {
-    if (!settings.playerCopiesDir.empty())
-        return settings.playerCopiesDir;
-    const std::optional<QString> chosen = context.prompts.chooseFolder(
-        parent, screenText(context.texts, TextId::TextPlayerCopiesFolder), toQt(context.state.mediaDir));
-    if (!chosen || chosen->isEmpty())
-        return std::nullopt;
-    settings.playerCopiesDir = WithTrailingSeparator(fromQt(*chosen));
-    return settings.playerCopiesDir;
-}
-
-// Makes the copies off the window's thread; the dialog's Cancel stops the one under way and the rest.
-std::vector<ConvertOutcome> makeCopies(QWidget* parent, AppContext& context,
-                                       const std::vector<std::string>& sources, const std::string& folder,
-                                       const PublishSettings& settings) {
-    QProgressDialog progress(screenText(context.texts, TextId::TextMakingPlayerCopies),
-                             screenText(context.texts, TextId::TextCancel), 0,
-                             static_cast<int>(sources.size()) * 100, parent);
-    progress.setObjectName(QStringLiteral("PlayerCopiesProgress"));
-    progress.setAccessibleName(screenText(context.texts, TextId::TextMakingPlayerCopies));
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(0);
-    progress.setValue(0);
-    auto cancelled = std::make_shared<std::atomic<bool>>(false);
-    QObject::connect(&progress, &QProgressDialog::canceled, [cancelled] { *cancelled = true; });
-    std::vector<ConvertOutcome> outcomes;
-    const std::string appPath = context.state.appPath;
-    QPointer<QProgressDialog> shown(&progress);
-    RunOffThread([&outcomes, cancelled, sources, folder, settings, appPath, shown] {
-        // A folder that cannot be remembered is asked for again next time; the copies are made anyway.
-        (void)WritePublishSettings(appPath, settings);
-        for (std::size_t i = 0; i < sources.size(); ++i) {
-            outcomes.push_back(MakePlayerCopy(sources[i], folder, {}, [&, i](const ConvertProgress& p) {
-                const int value = static_cast<int>((static_cast<double>(i) + p.fraction) * 100);
-                QMetaObject::invokeMethod(
-                    qApp,
-                    [shown, value] {
-                        if (shown)
-                            shown->setValue(value);
-                    },
-                    Qt::QueuedConnection);
-                return !*cancelled;
-            }));
-            if (*cancelled)
-                break;
-        }
-    });
-    return outcomes;
 }
 
 } // namespace
@@ -152,30 +97,20 @@ QStringList AskAboutAddedMedia(QWidget* parent, AppContext& context, const QStri
         keep[static_cast<std::size_t>(doubt.index)] = choice == Prompts::Choice::Discard;
     if (choice == Prompts::Choice::Keep) {
         PublishSettings settings = ReadPublishSettings(context.state.appPath);
-        if (const std::optional<std::string> folder = playerCopiesFolder(parent, context, settings)) {
+        if (const std::optional<std::string> folder = PlayerCopiesFolder(parent, context, settings)) {
             std::vector<std::string> toCopy;
             for (const Doubt& doubt : doubts)
                 toCopy.push_back(sources[static_cast<std::size_t>(doubt.index)]);
-            const std::vector<ConvertOutcome> made = makeCopies(parent, context, toCopy, *folder, settings);
-            std::string failed;
+            const std::vector<ConvertOutcome> made =
+                MakePlayerCopies(parent, context, toCopy, *folder, settings);
             for (std::size_t i = 0; i < made.size(); ++i) {
-                const int index = doubts[i].index;
-                if (made[i].action == ConvertOutcome::Action::Failed) {
-                    if (made[i].reason) {
-                        if (!failed.empty())
-                            failed += "\n";
-                        failed += PathFileName(made[i].source);
-                        failed += ": ";
-                        failed += MediaReasonText(*made[i].reason, context.texts);
-                    }
+                if (made[i].action == ConvertOutcome::Action::Failed)
                     continue;
-                }
+                const int index = doubts[i].index;
                 result[index] = toQt(*folder + made[i].name);
                 keep[static_cast<std::size_t>(index)] = true;
             }
-            if (!failed.empty())
-                context.prompts.message(
-                    parent, toQt(FillIn(context.texts.text(TextId::MsgPlayerCopiesFailed), {failed})));
+            TellFailedPlayerCopies(parent, context, made);
         }
     }
     QStringList added;

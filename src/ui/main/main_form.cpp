@@ -1011,7 +1011,7 @@ void MainForm::subWriteToMedium_Click() {
     const std::string& appPath = context_.state.appPath;
     const PublishSettings read = ReadPublishSettings(appPath);
     PublishSettings settings = read;
-    WriteToMediumForm form(context_, settings, this);
+    WriteToMediumForm form(context_, settings, *document_, *media_, this);
     form.exec();
     // Remembering is a convenience: a failure costs the next run its starting place only. A file
     // nothing changed is left as it is (its time, a medium that is read-only).

@@ -5,6 +5,9 @@
 #include "model/file_system.h"
 #include "rules/schedule_rules.h"
 #include "ui/copy/directory_list.h"
+#include "ui/document/player_copies.h"
+#include "ui/document/schedule_document.h"
+#include "ui/document/schedule_media.h"
 #include "ui/platform/app_context.h"
 #include "ui/platform/off_thread.h"
 #include "ui/platform/prompts.h"
@@ -53,10 +56,23 @@ std::string directoryValue(const QString& path) {
     return WithTrailingSeparator(fromQt(QDir::toNativeSeparators(path)));
 }
 
+bool onMedium(const PublishItem& item) {
+    return !item.sourceDir.empty() &&
+           (item.action == PublishAction::Copy || item.action == PublishAction::Replace ||
+            item.action == PublishAction::Keep);
+}
+
+// A copy can be made of what could be examined; of a damaged or unreadable file, none.
+bool convertible(const ExaminedMedia& media) {
+    return !media.facts.failure && media.facts.kind != MediaKind::Unknown;
+}
+
 } // namespace
 
-WriteToMediumForm::WriteToMediumForm(AppContext& context, PublishSettings& settings, QWidget* parent)
-    : QDialog(parent), context_(context), settings_(settings), io_(&FileIo::system()) {
+WriteToMediumForm::WriteToMediumForm(AppContext& context, PublishSettings& settings,
+                                     ScheduleDocument& document, ScheduleMedia& media, QWidget* parent)
+    : QDialog(parent), context_(context), settings_(settings), io_(&FileIo::system()), document_(document),
+      media_(media) {
     setModal(true);
     setObjectName(QStringLiteral("WriteToMediumForm"));
     chooseFolder_ = [](QWidget* owner, const QString& start) {
@@ -117,6 +133,17 @@ WriteToMediumForm::WriteToMediumForm(AppContext& context, PublishSettings& setti
     PlanSummary = new QLabel(this);
     PlanSummary->setObjectName(QStringLiteral("PlanSummary"));
     PlanSummary->setWordWrap(true);
+    WontPlayNote = new QLabel(this);
+    WontPlayNote->setObjectName(QStringLiteral("WontPlayNote"));
+    WontPlayNote->setWordWrap(true);
+    WontPlayNote->setTextFormat(Qt::PlainText);
+    WontPlayNote->hide();
+    MakeCopiesCmd = new QPushButton(this);
+    MakeCopiesCmd->setObjectName(QStringLiteral("MakeCopiesCmd"));
+    MakeCopiesCmd->setEnabled(false);
+    auto* wontPlayRow = new QHBoxLayout;
+    wontPlayRow->addWidget(WontPlayNote, 1);
+    wontPlayRow->addWidget(MakeCopiesCmd, 0, Qt::AlignTop);
     PublishProgressBar = new QProgressBar(this);
     PublishProgressBar->setObjectName(QStringLiteral("PublishProgressBar"));
     PublishProgressBar->setRange(0, kProgressSteps);
@@ -130,7 +157,8 @@ WriteToMediumForm::WriteToMediumForm(AppContext& context, PublishSettings& setti
     CloseCmd = new QPushButton(this);
     CloseCmd->setObjectName(QStringLiteral("CloseCmd"));
     // Enter belongs to the directory list, where it opens a directory.
-    for (QPushButton* button : {AddFolderCmd, RemoveFolderCmd, WriteCmd, CancelWriteCmd, CloseCmd}) {
+    for (QPushButton* button :
+         {AddFolderCmd, RemoveFolderCmd, MakeCopiesCmd, WriteCmd, CancelWriteCmd, CloseCmd}) {
         button->setAutoDefault(false);
         button->setMinimumWidth(96);
     }
@@ -146,7 +174,8 @@ WriteToMediumForm::WriteToMediumForm(AppContext& context, PublishSettings& setti
     layout->addLayout(aboveTable, 1, 0, 1, 2);
     layout->addWidget(PlanTable, 2, 0, 1, 2);
     layout->addWidget(PlanSummary, 3, 0, 1, 2);
-    layout->addLayout(commands, 4, 0, 1, 2);
+    layout->addLayout(wontPlayRow, 4, 0, 1, 2);
+    layout->addLayout(commands, 5, 0, 1, 2);
     layout->setRowStretch(0, 2);
     layout->setRowStretch(2, 3);
     layout->setColumnStretch(0, 1);
@@ -161,6 +190,8 @@ WriteToMediumForm::WriteToMediumForm(AppContext& context, PublishSettings& setti
     PublishProgressBar->setAccessibleName(QStringLiteral("Progress"));
     NotAnsweringLabel->setAccessibleName(screenText(context_.texts, TextId::TextDrivesNotAnsweringName));
     PlanCounts->setAccessibleName(screenText(context_.texts, TextId::TextPlanCountsName));
+    WontPlayNote->setAccessibleName(screenText(context_.texts, TextId::TextWontPlayName));
+    MakeCopiesCmd->setAccessibleName(screenText(context_.texts, TextId::TextMakePlayerCopies));
 
     connect(PublishDrive, &QComboBox::currentIndexChanged, this, &WriteToMediumForm::PublishDrive_Change);
     connect(PublishDir, &DirectoryList::pathChanged, this, &WriteToMediumForm::PublishDir_Change);
@@ -169,6 +200,7 @@ WriteToMediumForm::WriteToMediumForm(AppContext& context, PublishSettings& setti
     connect(RemoveFolderCmd, &QPushButton::clicked, this, &WriteToMediumForm::RemoveFolderCmd_Click);
     connect(WriteCmd, &QPushButton::clicked, this, &WriteToMediumForm::WriteCmd_Click);
     connect(CancelWriteCmd, &QPushButton::clicked, this, &WriteToMediumForm::CancelWriteCmd_Click);
+    connect(MakeCopiesCmd, &QPushButton::clicked, this, &WriteToMediumForm::MakeCopiesCmd_Click);
     connect(CloseCmd, &QPushButton::clicked, this, &QDialog::reject);
     destinationBox->setTitle(screenText(context_.texts, TextId::TextDestination));
     foldersBox->setTitle(screenText(context_.texts, TextId::TextMediaFolders));
@@ -216,7 +248,6 @@ void WriteToMediumForm::ShowVolumes() {
         shown = !medium.isEmpty() && ShowDestination(medium);
     }
     listsReady_ = true;
-    volumesListed_ = true;
     if (shown)
         RememberDestination();
     else
@@ -250,6 +281,7 @@ void WriteToMediumForm::InitWriteToMediumFormOsd() {
     CancelWriteCmd->setText(screenText(texts, TextId::TextCancel));
     CloseCmd->setText(screenText(texts, TextId::TextExit));
     RemoveUnusedCheck->setText(screenText(texts, TextId::TextRemoveUnused));
+    MakeCopiesCmd->setText(screenText(texts, TextId::TextMakePlayerCopies));
     PlanTable->setHorizontalHeaderLabels(
         {screenText(texts, TextId::TextPlanName), screenText(texts, TextId::TextPlanSize),
          screenText(texts, TextId::TextPlanAction), screenText(texts, TextId::TextPlanSource)});
@@ -328,20 +360,46 @@ PublishOptions WriteToMediumForm::Options(bool allowRemoveFirst) const {
     return options;
 }
 
-std::function<PublishPlan()> WriteToMediumForm::PlanWork(bool allowRemoveFirst) const {
+std::function<WriteToMediumForm::Planned()> WriteToMediumForm::PlanWork(bool allowRemoveFirst) const {
     // Copies of all it reads, so the window may change them (or close) meanwhile.
     return [schedule = context_.state.schedule, folders = settings_.mediaDirs,
             destination = settings_.destination, name = context_.state.scheduleFileName,
-            options = Options(allowRemoveFirst)] {
-        return PlanPublish(schedule, folders, destination, name, options);
+            options = Options(allowRemoveFirst), cache = media_.probeCache()] {
+        Planned planned{PlanPublish(schedule, folders, destination, name, options), {}};
+        // The very files the write would take, examined with the results the lists already hold.
+        std::vector<std::string> paths;
+        std::vector<std::string> names;
+        for (const PublishItem& item : planned.plan.items)
+            if (onMedium(item)) {
+                paths.push_back(item.sourcePath());
+                names.push_back(item.name);
+            }
+        const std::vector<ExaminedMedia> examined = cache->examineAll(paths);
+        for (std::size_t i = 0; i < examined.size(); ++i)
+            if (!examined[i].verdict.plays)
+                planned.wontPlay.emplace(names[i], examined[i]);
+        return planned;
     };
 }
 
-PublishPlan WriteToMediumForm::MakePlan(bool allowRemoveFirst) {
-    PublishPlan plan;
-    const std::function<PublishPlan()> work = PlanWork(allowRemoveFirst);
-    RunOffThread([&] { plan = work(); });
-    return plan;
+WriteToMediumForm::Planned WriteToMediumForm::MakePlan(bool allowRemoveFirst) {
+    Planned planned;
+    const std::function<Planned()> work = PlanWork(allowRemoveFirst);
+    RunOffThread([&] { planned = work(); });
+    return planned;
+}
+
+void WriteToMediumForm::TakePlan(Planned planned) {
+    plan_ = std::move(planned.plan);
+    wontPlay_ = std::move(planned.wontPlay);
+}
+
+std::vector<const PublishItem*> WriteToMediumForm::Convertible() const {
+    std::vector<const PublishItem*> found;
+    for (const PublishItem& item : plan_.items)
+        if (const auto it = wontPlay_.find(item.name); it != wontPlay_.end() && convertible(it->second))
+            found.push_back(&item);
+    return found;
 }
 
 void WriteToMediumForm::RefreshPlan() {
@@ -349,9 +407,12 @@ void WriteToMediumForm::RefreshPlan() {
     for (int i = 0; i < MediaFolderList->count(); ++i)
         settings_.mediaDirs.push_back(fromQt(MediaFolderList->item(i)->text()));
     RemoveFolderCmd->setEnabled(MediaFolderList->count() > 0 && !busy_);
+    // Until the drives have answered there is no destination to plan for; the summary says it is looking.
+    if (!listsReady_)
+        return;
     const int generation = ++planGeneration_;
     if (settings_.destination.empty()) {
-        plan_ = PublishPlan{};
+        TakePlan({});
         planPending_ = false;
         ShowPlan();
         emit planShown();
@@ -359,12 +420,13 @@ void WriteToMediumForm::RefreshPlan() {
     }
     planPending_ = true;
     WriteCmd->setEnabled(false);
+    MakeCopiesCmd->setEnabled(false);
     PlanSummary->setText(screenText(context_.texts, TextId::TextPlanPending));
-    RunInBackground<PublishPlan>(PlanWork(), this, [this, generation](PublishPlan plan) {
+    RunInBackground<Planned>(PlanWork(), this, [this, generation](Planned planned) {
         // A plan for a destination or folders no longer shown is dropped.
         if (generation != planGeneration_)
             return;
-        plan_ = std::move(plan);
+        TakePlan(std::move(planned));
         planPending_ = false;
         ShowPlan();
         emit planShown();
@@ -399,29 +461,53 @@ void WriteToMediumForm::ShowPlan() {
         if (item.action != PublishAction::Missing)
             rows.push_back(&item);
 
+    const ScreenTexts& texts = context_.texts;
     PlanTable->setRowCount(static_cast<int>(rows.size()));
     const QIcon warning = style()->standardIcon(QStyle::SP_MessageBoxWarning);
+    QStringList wontPlayLines;
     for (int row = 0; row < static_cast<int>(rows.size()); ++row) {
         const PublishItem& item = *rows[static_cast<std::size_t>(row)];
         const bool missing = item.action == PublishAction::Missing;
+        const auto wontPlay = wontPlay_.find(item.name);
+        // Said in words too (the tooltip, the screen reader, the note below), never by colour alone.
+        QString why;
+        if (wontPlay != wontPlay_.end()) {
+            const QString reasons = toQt(MediaReasonsText(wontPlay->second.verdict, texts));
+            why = screenText(texts, TextId::TextMediaWillNotPlay).arg(reasons);
+            wontPlayLines << toQt(item.name) + QStringLiteral(": ") + reasons;
+        }
         const QString cells[4] = {toQt(item.name), missing ? QString() : dataSize(item.size),
                                   ActionText(item.action), toQt(item.sourceDir)};
         for (int column = 0; column < 4; ++column) {
             auto* cell = new QTableWidgetItem(cells[column]);
+            QStringList tip;
             if (!item.note.empty())
-                cell->setToolTip(toQt(item.note));
-            if (missing)
+                tip << toQt(item.note);
+            if (!why.isEmpty()) {
+                tip << why;
+                cell->setData(Qt::AccessibleDescriptionRole, why);
+            }
+            if (!tip.isEmpty())
+                cell->setToolTip(tip.join(QLatin1Char('\n')));
+            if (missing || !why.isEmpty())
                 cell->setForeground(warningText(PlanTable->palette()));
             if (column == 1)
                 cell->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             PlanTable->setItem(row, column, cell);
         }
-        if (missing)
+        if (missing || !why.isEmpty())
             PlanTable->item(row, 0)->setIcon(warning);
     }
     FitPlanColumns();
+    // A damaged or unreadable file gets no copy; the note does not offer one then.
+    const bool canCopy = !Convertible().empty();
+    WontPlayNote->setText(
+        screenText(texts, canCopy ? TextId::MsgPlanWillNotPlay : TextId::MsgPlanWillNotPlayNoCopy)
+            .arg(wontPlayLines.join(QLatin1Char('\n'))));
+    WontPlayNote->setVisible(!wontPlayLines.isEmpty());
+    MakeCopiesCmd->setVisible(canCopy);
+    MakeCopiesCmd->setEnabled(canCopy && !busy_ && !planPending_);
 
-    const ScreenTexts& texts = context_.texts;
     // Two replacements among sixty rows are easy to miss in the table; the counts say it at once.
     QStringList counts;
     const std::pair<PublishAction, TextId> countTexts[] = {
@@ -499,7 +585,7 @@ bool WriteToMediumForm::ConfirmPlan() {
             return false;
         }
         SetBusy(true);
-        plan_ = MakePlan(true);
+        TakePlan(MakePlan(true));
         SetBusy(false);
         if (endWhenDone_ || !isVisible())
             return false;
@@ -517,6 +603,73 @@ bool WriteToMediumForm::ConfirmPlan() {
     return true;
 }
 
+bool WriteToMediumForm::ConfirmWontPlay() {
+    const std::vector<const PublishItem*> convertibleItems = Convertible();
+    if (convertibleItems.empty() || (plan_.refusal && !plan_.refusedOnlyForRemoveFirst()))
+        return true;
+    const ScreenTexts& texts = context_.texts;
+    QStringList lines;
+    for (const PublishItem* item : convertibleItems)
+        lines << toQt(item->name) + QStringLiteral(": ") +
+                     toQt(MediaReasonsText(wontPlay_.at(item->name).verdict, texts));
+    const Prompts::Choice choice = context_.prompts.askKeepDiscardCancel(
+        this, screenText(texts, TextId::MsgWriteWillNotPlay).arg(lines.join(QLatin1Char('\n'))),
+        screenText(texts, TextId::TextMakePlayerCopies), screenText(texts, TextId::TextWriteAnyway),
+        screenText(texts, TextId::TextCancel));
+    if (!isVisible() || choice == Prompts::Choice::Cancel)
+        return false;
+    if (choice == Prompts::Choice::Discard)
+        return true;
+    if (!MakePlayerCopiesNow())
+        return false;
+    // The write goes on only with the plan made anew, once every file in it plays.
+    SetBusy(true);
+    ++planGeneration_;
+    TakePlan(MakePlan());
+    planPending_ = false;
+    SetBusy(false);
+    if (endWhenDone_ || !isVisible())
+        return false;
+    ShowPlan();
+    return Convertible().empty();
+}
+
+bool WriteToMediumForm::MakePlayerCopiesNow() {
+    const std::optional<std::string> folder = PlayerCopiesFolder(this, context_, settings_);
+    if (!folder)
+        return false;
+    std::vector<std::string> sources;
+    std::vector<std::string> names;
+    for (const PublishItem* item : Convertible()) {
+        sources.push_back(item->sourcePath());
+        names.push_back(item->name);
+    }
+    SetBusy(true);
+    const std::vector<ConvertOutcome> made = MakePlayerCopies(this, context_, sources, *folder, settings_);
+    SetBusy(false);
+    if (endWhenDone_ || !isVisible())
+        return false;
+    std::map<std::string, std::string> renames;
+    for (std::size_t i = 0; i < made.size(); ++i)
+        if (made[i].action != ConvertOutcome::Action::Failed)
+            renames[names[i]] = made[i].name;
+    // The copies' folder joins the media folders, where the plan finds them.
+    const QString copies = toQt(*folder);
+    if (!renames.empty() && MediaFolderList->findItems(copies, Qt::MatchExactly).isEmpty())
+        MediaFolderList->addItem(copies);
+    const bool pointed = document_.renameMedia(TextId::TextMakePlayerCopies, renames);
+    TellFailedPlayerCopies(this, context_, made);
+    return pointed;
+}
+
+void WriteToMediumForm::MakeCopiesCmd_Click() {
+    MakePlayerCopiesNow();
+    if (!endWhenDone_)
+        RefreshPlan();
+    else
+        done(QDialog::Rejected);
+}
+
 void WriteToMediumForm::ShowProgress(const PublishProgress& progress) {
     const double fraction =
         progress.total == 0 ? 1.0 : static_cast<double>(progress.done) / static_cast<double>(progress.total);
@@ -528,7 +681,7 @@ void WriteToMediumForm::WriteCmd_Click() {
     // The medium may have changed since the plan was shown; a plan still on its way is outdated too.
     SetBusy(true);
     ++planGeneration_;
-    plan_ = MakePlan();
+    TakePlan(MakePlan());
     planPending_ = false;
     const bool ending = endWhenDone_;
     SetBusy(false);
@@ -537,6 +690,11 @@ void WriteToMediumForm::WriteCmd_Click() {
         return;
     }
     ShowPlan();
+    if (!ConfirmWontPlay()) {
+        if (endWhenDone_)
+            done(QDialog::Rejected);
+        return;
+    }
     if (!ConfirmPlan())
         return;
 
@@ -654,6 +812,7 @@ void WriteToMediumForm::SetBusy(bool busy) {
          std::initializer_list<QWidget*>{PublishDrive, PublishDir, MediaFolderList, AddFolderCmd,
                                          RemoveFolderCmd, RemoveUnusedCheck, WriteCmd, CloseCmd})
         control->setEnabled(!busy);
+    MakeCopiesCmd->setEnabled(!busy && !planPending_ && !Convertible().empty());
     CancelWriteCmd->setEnabled(busy);
 }
 

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "media/media_probe.h"
 #include "rules/publish.h"
 
 #include <QDialog>
 #include <QString>
 #include <atomic>
 #include <functional>
+#include <map>
 
 class QCheckBox;
 class QComboBox;
@@ -21,16 +23,21 @@ namespace velmo {
 struct AppContext;
 class DirectoryList;
 class FileIo;
+class ScheduleDocument;
+class ScheduleMedia;
 class VolumeScanner;
 
 // "Write to Player Medium": chooses the medium's directory and the media folders, shows what the
 // write would do, and does it. The plan and the write are the core's; this window only shows them.
+// Files that will not play are shown as such, and their player copies can take their place first.
 class WriteToMediumForm : public QDialog {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(WriteToMediumForm)
 public:
     // settings: the remembered destination and media folders, updated as the user changes them.
-    WriteToMediumForm(AppContext& context, PublishSettings& settings, QWidget* parent = nullptr);
+    // document: where entries are pointed at player copies; media: whose probe results are shared.
+    WriteToMediumForm(AppContext& context, PublishSettings& settings, ScheduleDocument& document,
+                      ScheduleMedia& media, QWidget* parent = nullptr);
     ~WriteToMediumForm() override;
 
     // The file-system calls the write goes through (tests inject failures here).
@@ -39,10 +46,6 @@ public:
     void setFolderChooser(std::function<QString(QWidget*, const QString&)> chooser) {
         chooseFolder_ = std::move(chooser);
     }
-
-    const PublishPlan& plan() const { return plan_; }
-    // The drives have been asked and the plan for the destination shown (all off the window's thread).
-    bool settled() const { return volumesListed_ && !planPending_; }
 
     // While a write runs, closing the window cancels the write instead.
     void reject() override;
@@ -66,14 +69,28 @@ private:
     void RemoveFolderCmd_Click();
     void WriteCmd_Click();
     void CancelWriteCmd_Click();
+    void MakeCopiesCmd_Click();
 
     bool ShowDestination(const QString& directory);
     void ChooseNoDestination();
     void RefreshPlan();
     // The plan for the destination and folders shown, made off the window's thread.
     // allowRemoveFirst: the user agreed that old copies may be removed before their new versions.
-    PublishPlan MakePlan(bool allowRemoveFirst = false);
-    std::function<PublishPlan()> PlanWork(bool allowRemoveFirst = false) const;
+    // The plan, and what of it will not play (by name), examined with the editor's probe results.
+    struct Planned {
+        PublishPlan plan;
+        std::map<std::string, ExaminedMedia> wontPlay;
+    };
+    Planned MakePlan(bool allowRemoveFirst = false);
+    std::function<Planned()> PlanWork(bool allowRemoveFirst = false) const;
+    void TakePlan(Planned planned);
+    // The files that will not play and of which a player copy can be made, in plan order.
+    std::vector<const PublishItem*> Convertible() const;
+    // Asks, before a write, whether player copies should take the place of files that will not play;
+    // false when the write is not to go on now.
+    bool ConfirmWontPlay();
+    // Makes the player copies and points the schedule at them; true when any entry now names a copy.
+    bool MakePlayerCopiesNow();
     void RememberDestination();
     void ShowProgress(const PublishProgress& progress);
     PublishOptions Options(bool allowRemoveFirst) const;
@@ -89,12 +106,14 @@ private:
     PublishSettings& settings_;
     FileIo* io_;
     std::function<QString(QWidget*, const QString&)> chooseFolder_;
+    ScheduleDocument& document_;
+    ScheduleMedia& media_;
     PublishPlan plan_;
+    std::map<std::string, ExaminedMedia> wontPlay_;
     bool listsReady_ = false;
     bool busy_ = false;
     std::atomic<bool> cancelRequested_{false};
     bool endWhenDone_ = false;
-    bool volumesListed_ = false;
     bool planPending_ = false;
     int planGeneration_ = 0;
     VolumeScanner* scanner_ = nullptr;
@@ -111,6 +130,8 @@ private:
     QLabel* PlanCounts = nullptr;
     QTableWidget* PlanTable = nullptr;
     QLabel* PlanSummary = nullptr;
+    QLabel* WontPlayNote = nullptr;
+    QPushButton* MakeCopiesCmd = nullptr;
     QProgressBar* PublishProgressBar = nullptr;
     QPushButton* WriteCmd = nullptr;
     QPushButton* CancelWriteCmd = nullptr;

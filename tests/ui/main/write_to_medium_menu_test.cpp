@@ -1,6 +1,8 @@
 #include "main_form_fixture.h"
+#include "support/find_control.h"
 
 #include "rules/publish.h"
+#include "ui/platform/ui_text.h"
 #include "ui/publish/write_to_medium_form.h"
 
 #include <QAction>
@@ -51,7 +53,7 @@ TEST_F(WriteToMediumMenuTest, OpensTheDialogAndRemembersItsDestinationApart_rewr
     QString opened;
     std::function<void()> closeWhenSettled = [&] {
         auto* dialog = qobject_cast<WriteToMediumForm*>(QApplication::activeModalWidget());
-        if (dialog == nullptr || !dialog->settled())
+        if (dialog == nullptr || !WritePlanShown(dialog, screenText(tc.texts, TextId::TextPlanPending)))
             return QTimer::singleShot(10, qApp, closeWhenSettled);
         opened = QString::fromLatin1(dialog->metaObject()->className());
         dialog->close();

@@ -2,9 +2,13 @@
 #include "support/gated_io.h"
 #include "support/test_context.h"
 
+#include "media/media_files.h"
+#include "media/media_probe.h"
 #include "model/schedule_file.h"
 #include "rules/entry_rules.h"
 #include "ui/copy/directory_list.h"
+#include "ui/document/schedule_document.h"
+#include "ui/document/schedule_media.h"
 #include "ui/platform/prompts.h"
 #include "ui/platform/termination_signals.h"
 #include "ui/platform/ui_text.h"
@@ -39,6 +43,7 @@
 
 using namespace velmo;
 using velmo::test::TestContext;
+using velmo::test::operator+;
 
 namespace {
 
@@ -77,7 +82,8 @@ template <typename T> void whenShown(QWidget* except, std::function<void(T*)> ac
 // The drives are asked and the plan made off the window's thread; a hanging drive is given up on
 // after two seconds.
 void waitSettled(const WriteToMediumForm& form) {
-    EXPECT_TRUE(QTest::qWaitFor([&form] { return form.settled(); }, 10000));
+    const QString looking = QStringLiteral("Looking at the medium...");
+    EXPECT_TRUE(QTest::qWaitFor([&form, &looking] { return test::WritePlanShown(&form, looking); }, 10000));
 }
 
 QStringList column(const QTableWidget* table, int c) {
@@ -109,7 +115,9 @@ TEST(WriteToMediumForm, EndToEndWithTheRealQuestionFolderDialogAndReport) {
     QtPrompts prompts;
     AppContext context{t.state, t.texts, prompts, t.clock, t.random, t.volumes, t.links, {}};
     PublishSettings settings;
-    WriteToMediumForm form(context, settings);
+    ScheduleDocument document(t.state);
+    ScheduleMedia examined(t.state, document);
+    WriteToMediumForm form(context, settings, document, examined);
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     waitSettled(form);
@@ -123,7 +131,7 @@ TEST(WriteToMediumForm, EndToEndWithTheRealQuestionFolderDialogAndReport) {
     EXPECT_EQ(dir->path(), stick);
     EXPECT_EQ(column(table, 0), (QStringList{QStringLiteral("GONE.JPG"), QStringLiteral("SONG.MP3")}));
     EXPECT_EQ(column(table, 2), (QStringList{QStringLiteral("Missing"), QStringLiteral("Copy")}));
-    EXPECT_NE(table->item(0, 0)->foreground().color(), table->item(1, 0)->foreground().color());
+    EXPECT_NE(table->item(0, 0)->foreground().color(), table->palette().color(QPalette::Text));
     EXPECT_EQ(table->item(1, 3)->text(), media + QLatin1Char('/'));
 
     // Into the player directory, opened by Enter as in the copy dialog.
@@ -178,7 +186,18 @@ TEST(WriteToMediumForm, EndToEndWithTheRealQuestionFolderDialogAndReport) {
     EXPECT_EQ(settings.mediaDirs,
               (std::vector<std::string>{fromQt(media + QLatin1Char('/')), fromQt(more + QLatin1Char('/'))}));
     EXPECT_EQ(column(table, 2), (QStringList{QStringLiteral("Keep"), QStringLiteral("Copy")}));
-    EXPECT_EQ(form.plan().count(PublishAction::Missing), 0);
+
+    // GONE.JPG is no picture: it will not play, and no player copy can be made of it, so none is offered.
+    auto* note = form.findChild<QLabel*>(QStringLiteral("WontPlayNote"));
+    ASSERT_NE(note, nullptr);
+    EXPECT_TRUE(note->isVisible());
+    EXPECT_TRUE(
+        note->text().startsWith(QStringLiteral("These files will not play on the player:\nGONE.JPG: ")))
+        << note->text().toStdString();
+    EXPECT_TRUE(
+        note->text().endsWith(QStringLiteral("No player copy can be made of a file that cannot be read; "
+                                             "Write copies the files as they are.")));
+    EXPECT_FALSE(form.findChild<QPushButton*>(QStringLiteral("MakeCopiesCmd"))->isVisible());
 
     if (const char* shots = std::getenv("VELMO_PUBLISH_PNG"))
         form.grab().save(QString::fromLocal8Bit(shots));
@@ -204,6 +223,8 @@ struct PublishCase {
     QString media = app + QStringLiteral("/media");
     QString stick = app + QStringLiteral("/stick");
     PublishSettings settings;
+    ScheduleDocument document{t.state};
+    ScheduleMedia examined{t.state, document};
     QtPrompts realPrompts;
     // With the real message boxes instead of the scripted ones.
     AppContext realContext{t.state, t.texts, realPrompts, t.clock, t.random, t.volumes, t.links, {}};
@@ -224,7 +245,8 @@ struct PublishCase {
                           {stick, QStringLiteral("vfat"), true}};
     }
     WriteToMediumForm& open(bool settle = true, bool realMessageBoxes = false) {
-        form = std::make_unique<WriteToMediumForm>(realMessageBoxes ? realContext : t.context, settings);
+        form = std::make_unique<WriteToMediumForm>(realMessageBoxes ? realContext : t.context, settings,
+                                                   document, examined);
         form->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
         if (settle)
@@ -291,7 +313,7 @@ TEST(WriteToMediumForm, DriveThatNeverAnswersIsLeftOutAndNamed_theDialogTakesInp
     p.t.volumes.list.insert(p.t.volumes.list.begin() + 1, {stuck, QStringLiteral("fuse.sshfs"), true});
     p.t.volumes.hanging = QStringList{stuck};
     p.open(false);
-    EXPECT_FALSE(p.form->settled());
+    EXPECT_FALSE(test::WritePlanShown(p.form.get(), QStringLiteral("Looking at the medium...")));
     // The window repaints and takes keys while the stuck drive is waited for.
     p.form->repaint();
     auto* check = p.control<QCheckBox>("RemoveUnusedCheck");
@@ -546,3 +568,96 @@ TEST(WriteToMediumForm, NearlyFullMedium_asksOnceNamingTheFile_noMeansNothingWri
     EXPECT_TRUE(QFile::exists(p.stick + QStringLiteral("/velmo.vlm")));
 }
 #endif
+
+// A phone video and a picture that plays, made with ffmpeg: the plan names the video as one that will
+// not play, and why; the real question at Write first lets the user back out, then makes the player
+// copy, points the schedule at it in one undo step and writes only what the player plays.
+TEST(WriteToMediumForm, FileThatWillNotPlay_realQuestionMakesThePlayerCopyAndWritesItInstead) {
+    if (!test::FfmpegInstalled())
+        GTEST_SKIP() << "ffmpeg is not installed";
+    PublishCase p(QStringList{});
+    const std::string media = fromQt(p.media + QLatin1Char('/'));
+    const std::string copies = fromQt(p.app + QStringLiteral("/copies/"));
+    QDir().mkpath(toQt(copies));
+    ASSERT_TRUE(test::MakeWithFfmpeg(media + "PHONE.MP4",
+                                     test::Pattern("160x120") + std::vector<std::string>{"-c:v", "libx264"}));
+    ASSERT_TRUE(test::MakeWithFfmpeg(media + "GOOD.JPG",
+                                     test::Pattern("64x48") + std::vector<std::string>{"-frames:v", "1"}));
+    p.t.state.schedule = MakeSchedule({entry("PHONE.MP4"), entry("GOOD.JPG"), entry("PHONE.MP4")}, {});
+    p.settings.playerCopiesDir = copies;
+    WriteToMediumForm& form = p.open(true, true);
+
+    auto* table = p.control<QTableWidget>("PlanTable");
+    auto* note = p.control<QLabel>("WontPlayNote");
+    auto* makeCopies = p.control<QPushButton>("MakeCopiesCmd");
+    ASSERT_EQ(column(table, 0), (QStringList{QStringLiteral("PHONE.MP4"), QStringLiteral("GOOD.JPG")}));
+    // In the warning colour, and in words for the eye and the screen reader alike.
+    EXPECT_NE(table->item(0, 0)->foreground().color(), table->item(1, 0)->foreground().color());
+    const QString why = QStringLiteral(".MP4 files are not files the player plays");
+    EXPECT_TRUE(table->item(0, 2)->toolTip().contains(why)) << table->item(0, 2)->toolTip().toStdString();
+    EXPECT_TRUE(table->item(0, 0)->data(Qt::AccessibleDescriptionRole).toString().contains(why));
+    EXPECT_TRUE(table->item(1, 0)->toolTip().isEmpty());
+    EXPECT_TRUE(note->isVisible());
+    EXPECT_TRUE(note->text().contains(QStringLiteral("PHONE.MP4: ") + why)) << note->text().toStdString();
+    EXPECT_FALSE(note->text().contains(QStringLiteral("GOOD.JPG")));
+    EXPECT_TRUE(makeCopies->isEnabled());
+    EXPECT_EQ(makeCopies->accessibleName(), QStringLiteral("Make player copies"));
+
+    // Cancel in the real question: nothing is made, nothing written.
+    QString question;
+    QStringList buttons;
+    whenShown<QMessageBox>(&form, [&](QMessageBox* box) {
+        question = box->text();
+        for (QAbstractButton* button : box->buttons())
+            buttons << button->text();
+        box->findChild<QPushButton*>(QStringLiteral("CancelChoice"))->click();
+    });
+    p.write()->click();
+    EXPECT_TRUE(question.startsWith(QStringLiteral("These files will not play on the player as they are:\n"
+                                                   "PHONE.MP4: ") +
+                                    why))
+        << question.toStdString();
+    buttons.sort(); // their order is the platform's
+    EXPECT_EQ(buttons, (QStringList{"Cancel", "Make player copies", "Write anyway"}));
+    EXPECT_EQ(QDir(p.stick).entryList(QDir::Files), QStringList());
+    EXPECT_EQ(QDir(toQt(copies)).entryList(QDir::Files), QStringList());
+
+    // Make player copies: the copy is made, both entries name it, and the write goes on to the report.
+    QString report;
+    whenShown<QMessageBox>(&form, [&](QMessageBox* box) {
+        box->findChild<QPushButton*>(QStringLiteral("KeepChoice"))->click();
+        // The report comes once the copy is made and written: give it time.
+        whenShown<QMessageBox>(
+            &form,
+            [&](QMessageBox* shown) {
+                report = shown->text();
+                shown->button(QMessageBox::Ok)->click();
+            },
+            6000);
+    });
+    p.write()->click();
+    EXPECT_TRUE(report.startsWith(QStringLiteral("Written to the player medium.\n"))) << report.toStdString();
+    EXPECT_EQ(QDir(p.stick).entryList(QDir::Files, QDir::Name),
+              (QStringList{"GOOD.JPG", "PHONE.MPG", "velmo.vlm"}));
+    EXPECT_EQ(readAll(p.stick + QStringLiteral("/PHONE.MPG")), readAll(toQt(copies + "PHONE.MPG")));
+    const ExaminedMedia written = ExamineMedia(fromQt(p.stick + QStringLiteral("/PHONE.MPG")));
+    EXPECT_TRUE(written.verdict.plays);
+    const Schedule pointed = MakeSchedule({entry("PHONE.MPG"), entry("GOOD.JPG"), entry("PHONE.MPG")}, {});
+    EXPECT_EQ(p.t.state.schedule, pointed);
+    Schedule onStick;
+    ASSERT_TRUE(ReadScheduleFile(fromQt(p.stick + QLatin1Char('/')), "velmo.vlm", onStick));
+    EXPECT_EQ(onStick, pointed);
+    // The copies' folder joined the media folders; the plan made again has nothing left to warn of.
+    EXPECT_EQ(p.settings.mediaDirs, (std::vector<std::string>{media, copies}));
+    waitSettled(form);
+    EXPECT_EQ(column(table, 0), (QStringList{QStringLiteral("PHONE.MPG"), QStringLiteral("GOOD.JPG")}));
+    EXPECT_FALSE(note->isVisible());
+    EXPECT_FALSE(makeCopies->isVisible());
+
+    // One undo step gives the original names back.
+    ASSERT_TRUE(p.document.canUndo());
+    EXPECT_EQ(p.document.undoLabel(), TextId::TextMakePlayerCopies);
+    p.document.undo();
+    EXPECT_EQ(p.t.state.schedule,
+              MakeSchedule({entry("PHONE.MP4"), entry("GOOD.JPG"), entry("PHONE.MP4")}, {}));
+}

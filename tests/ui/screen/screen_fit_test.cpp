@@ -1,10 +1,12 @@
 // The windows on a 1366 x 768 laptop screen: every window and every button on screen, at 100 % and
 // at 125 % (--scale=1.25), with room left for a title bar and a desktop panel.
 
+#include "support/find_control.h"
 #include "ui/main/main_form_fixture.h"
 
 #include "ui/overview/schedule_overview_form.h"
 #include "ui/platform/off_thread.h"
+#include "ui/platform/ui_text.h"
 #include "ui/platform/window_placement.h"
 #include "ui/publish/write_to_medium_form.h"
 
@@ -146,9 +148,11 @@ TEST_F(ScreenFitTest, EveryWindow_wholeOnScreenWithEveryButton) {
         {"about-company", trigger("subAboutCompany"), modal},
         // Checked once it has listed the drives and shown its plan.
         {"write-to-medium", trigger("subWriteToMedium"),
-         []() -> QWidget* {
+         [this]() -> QWidget* {
              auto* dialog = qobject_cast<WriteToMediumForm*>(QApplication::activeModalWidget());
-             return dialog != nullptr && dialog->settled() ? dialog : nullptr;
+             return dialog != nullptr && WritePlanShown(dialog, screenText(tc.texts, TextId::TextPlanPending))
+                        ? dialog
+                        : nullptr;
          }},
     };
     for (const auto& window : windows) {

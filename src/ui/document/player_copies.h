@@ -1,0 +1,31 @@
+#pragma once
+
+#include "media/media_convert.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+class QWidget;
+
+namespace velmo {
+
+struct AppContext;
+struct PublishSettings;
+
+// The folder player copies are made in: the one in `settings`, else asked for once and set there.
+// Nothing when the user cancelled.
+std::optional<std::string> PlayerCopiesFolder(QWidget* parent, AppContext& context,
+                                              PublishSettings& settings);
+
+// Makes the player copy of each source in `folder`, off the window's thread, with progress and Cancel
+// (which stops the one under way and the rest); `settings` are remembered first. The outcomes of the
+// files dealt with, in order.
+std::vector<ConvertOutcome> MakePlayerCopies(QWidget* parent, AppContext& context,
+                                             const std::vector<std::string>& sources,
+                                             const std::string& folder, const PublishSettings& settings);
+
+// Names the copies that failed, each with its reason, in one message; says nothing when none did.
+void TellFailedPlayerCopies(QWidget* parent, AppContext& context, const std::vector<ConvertOutcome>& made);
+
+} // namespace velmo
