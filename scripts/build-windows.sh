@@ -8,7 +8,9 @@ cd "$(dirname "$0")/.."
 root=$PWD
 build=$root/build-windows
 kit_archive=$root/../shared/windows/qt6-mingw64-kit.tar.xz
-kit=$build/qt6-mingw64
+# Unpacked outside the repository (its third-party files are no part of ours), and linked from the
+# build folder for the scripts that run the programs.
+kit=${XDG_CACHE_HOME:-$HOME/.cache}/velmo-schedule-generator/qt6-mingw64
 
 installer=1
 if [ "${1:-}" = "--no-installer" ]; then
@@ -21,12 +23,14 @@ packages=(g++-mingw-w64-x86-64-posix wine wine64 nsis xvfb xauth qt6-base-dev-to
 source scripts/apt-packages.sh
 install_missing_packages "${packages[@]}"
 
-mkdir -p "$build"
+mkdir -p "$build" "$(dirname "$kit")"
 if [ ! -f "$kit/lib/cmake/Qt6/Qt6Config.cmake" ] || [ "$kit_archive" -nt "$kit/lib/cmake/Qt6/Qt6Config.cmake" ]; then
   rm -rf "$kit"
-  tar -xJf "$kit_archive" -C "$build"
+  tar -xJf "$kit_archive" -C "$(dirname "$kit")"
   touch "$kit/lib/cmake/Qt6/Qt6Config.cmake"
 fi
+rm -rf "$build/qt6-mingw64"
+ln -s "$kit" "$build/qt6-mingw64"
 
 launcher=()
 if command -v ccache >/dev/null; then
