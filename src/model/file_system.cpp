@@ -154,10 +154,20 @@ bool DirectorySnapshot::contains(const std::string& pattern) const {
 }
 
 std::string WithTrailingSeparator(std::string directory) {
-    if (directory.empty() ||
-        std::string_view(kPathSeparators).find(directory.back()) == std::string_view::npos)
+    if (directory.empty() || !IsPathSeparator(directory.back()))
         directory += kDirSeparator;
     return directory;
+}
+
+bool IsAbsolutePath(const std::string& path) {
+#ifdef _WIN32
+    const auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    if (path.size() >= 3 && letter(path[0]) && path[1] == ':' && IsPathSeparator(path[2]))
+        return true;
+    return path.size() >= 2 && IsPathSeparator(path[0]) && IsPathSeparator(path[1]);
+#else
+    return !path.empty() && path[0] == '/';
+#endif
 }
 
 std::string PathDirectory(const std::string& path) {

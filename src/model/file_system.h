@@ -18,6 +18,10 @@ inline constexpr char kDirSeparator = '/';
 inline constexpr char kPathSeparators[] = "/";
 #endif
 
+inline bool IsPathSeparator(char c) {
+    return std::string_view(kPathSeparators).find(c) != std::string_view::npos;
+}
+
 // Upper-cases a-z and keeps every other character: the letter case the medium and the existence
 // test ignore, and the case names are stored in.
 std::string UpperCase(std::string_view text);
@@ -46,6 +50,10 @@ private:
 
 // A directory with exactly one trailing separator added when it has none.
 std::string WithTrailingSeparator(std::string directory);
+
+// True for a path that names its place from the top: "/x"; on Windows "C:\x" or "C:/x" and
+// "\\server\share", but not "C:x" (relative to that drive's current folder).
+bool IsAbsolutePath(const std::string& path);
 
 // The text up to and including the last separator; empty when there is none.
 std::string PathDirectory(const std::string& path);

@@ -17,20 +17,25 @@ namespace {
 TEST(WindowsPaths, separatorsDrivesAndUncPathsSplitAsOnWindows) {
     struct Case {
         std::string path, directory, name;
+        bool absolute;
     };
     const std::vector<Case> cases = {
-        {"C:\\velmo.vlm", "C:\\", "velmo.vlm"},
-        {"C:\\Users\\Shop\\Documents\\velmo.vlm", "C:\\Users\\Shop\\Documents\\", "velmo.vlm"},
-        {"E:\\", "E:\\", ""},
-        {"\\\\server\\share\\schedules\\spring.vlm", "\\\\server\\share\\schedules\\", "spring.vlm"},
-        {"velmo.vlm", "", "velmo.vlm"},
+        {"C:\\velmo.vlm", "C:\\", "velmo.vlm", true},
+        {"C:\\Users\\Shop\\Documents\\velmo.vlm", "C:\\Users\\Shop\\Documents\\", "velmo.vlm", true},
+        {"E:\\", "E:\\", "", true},
+        {"\\\\server\\share\\schedules\\spring.vlm", "\\\\server\\share\\schedules\\", "spring.vlm", true},
+        {"velmo.vlm", "", "velmo.vlm", false},
+        // Relative to the current folder of drive C:, or to the current drive's top.
+        {"C:velmo.vlm", "", "C:velmo.vlm", false},
+        {"\\velmo.vlm", "\\", "velmo.vlm", false},
         // Typed on a command line, "/" separates too.
-        {"D:/schedules/spring.vlm", "D:/schedules/", "spring.vlm"},
-        {"C:\\shop/velmo.vlm", "C:\\shop/", "velmo.vlm"},
+        {"D:/schedules/spring.vlm", "D:/schedules/", "spring.vlm", true},
+        {"C:\\shop/velmo.vlm", "C:\\shop/", "velmo.vlm", true},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(PathDirectory(c.path), c.directory) << c.path;
         EXPECT_EQ(PathFileName(c.path), c.name) << c.path;
+        EXPECT_EQ(IsAbsolutePath(c.path), c.absolute) << c.path;
     }
     EXPECT_EQ(kDirSeparator, '\\');
     EXPECT_EQ(WithTrailingSeparator("E:"), "E:\\");
