@@ -122,6 +122,7 @@ struct TestContext {
             app;
         state.copyDrive = "/";
         state.scheduleFileName = "velmo.vlm";
+        state.publish.read(app);
         volumes.list = {{QStringLiteral("/"), QStringLiteral("ext4")}};
     }
     std::string appPath() const { return state.appPath; }
