@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 
@@ -151,6 +152,19 @@ bool DirectorySnapshot::contains(const std::string& pattern) const {
     return std::any_of(names_.begin(), names_.end(), [&pattern](const std::string& name) {
         return matches(name.c_str(), pattern.c_str());
     });
+}
+
+bool IsAbsolutePath(std::string_view path) {
+    const auto separator = [](char c) {
+        return std::string_view(kPathSeparators).find(c) != std::string_view::npos;
+    };
+#ifdef _WIN32
+    const bool drive = path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) &&
+                       path[1] == ':' && separator(path[2]);
+    return drive || (path.size() >= 2 && separator(path[0]) && separator(path[1]));
+#else
+    return !path.empty() && separator(path[0]);
+#endif
 }
 
 std::string WithTrailingSeparator(std::string directory) {

@@ -47,6 +47,10 @@ private:
 // A directory with exactly one trailing separator added when it has none.
 std::string WithTrailingSeparator(std::string directory);
 
+// A path that names its place without a current directory: "/..." here, "C:\..." or a UNC
+// "\\server\share\..." on Windows.
+bool IsAbsolutePath(std::string_view path);
+
 // The text up to and including the last separator; empty when there is none.
 std::string PathDirectory(const std::string& path);
 // The text after the last separator; the whole text when there is none.

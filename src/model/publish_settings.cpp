@@ -31,7 +31,7 @@ bool startsWith(const std::string& text, const char* prefix) {
 
 // A remembered directory is an absolute path on one line, nothing else.
 bool plausibleDirectory(const std::string& text) {
-    return !text.empty() && text[0] == '/' &&
+    return IsAbsolutePath(text) &&
            std::none_of(text.begin(), text.end(), [](unsigned char c) { return c < 0x20 || c == 0x7f; });
 }
 
