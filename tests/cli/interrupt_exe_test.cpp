@@ -1,6 +1,8 @@
 // Ctrl+C sent to the tool itself while it publishes. The second media file comes from a FUSE volume
 // served here, whose first read is answered only after the signal is sent: the signal always comes
 // in the middle of that file's copy, however fast or slow the machine.
+// FUSE and signals sent to a process are Linux's.
+#ifdef __linux__
 #include "reliability/reliability_support.h"
 #include "support/fuse_server.h"
 
@@ -156,3 +158,5 @@ TEST(CliExecutable, CtrlCInTheMiddleOfACopy_stopsThereWithTheMediumWhole_aSecond
 
 } // namespace
 } // namespace velmo
+
+#endif
