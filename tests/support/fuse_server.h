@@ -41,8 +41,9 @@ inline void FuseReplyError(int device, std::uint64_t unique, int error) {
 // What the server never answers.
 enum class FuseStuck { Nothing, Statfs, Listing };
 
-// Serves requests until the device is closed or the mount goes away.
-inline void ServeFuse(int device, FuseStuck stuck) {
+// Reads requests until the device is closed or the mount goes away; answers FUSE_INIT itself and
+// hands every other request, with what follows its header, to `answer`.
+template <typename Answer> void ServeFuseRequests(int device, Answer answer) {
     std::vector<char> buffer(FUSE_MIN_READ_BUFFER + 65536);
     for (;;) {
         const ssize_t n = ::read(device, buffer.data(), buffer.size());
@@ -52,15 +53,24 @@ inline void ServeFuse(int device, FuseStuck stuck) {
             return;
         fuse_in_header in;
         std::memcpy(&in, buffer.data(), sizeof in);
-        if (in.opcode == FUSE_INIT) {
-            fuse_init_in init;
-            std::memcpy(&init, buffer.data() + sizeof in, sizeof init);
-            fuse_init_out out{};
-            out.major = FUSE_KERNEL_VERSION;
-            out.minor = std::min<std::uint32_t>(init.minor, FUSE_KERNEL_MINOR_VERSION);
-            out.max_write = 4096;
-            FuseReply(device, in.unique, out);
-        } else if (in.opcode == FUSE_GETATTR) {
+        const char* body = buffer.data() + sizeof in;
+        if (in.opcode != FUSE_INIT) {
+            answer(in, body);
+            continue;
+        }
+        fuse_init_in init;
+        std::memcpy(&init, body, sizeof init);
+        fuse_init_out out{};
+        out.major = FUSE_KERNEL_VERSION;
+        out.minor = std::min<std::uint32_t>(init.minor, FUSE_KERNEL_MINOR_VERSION);
+        out.max_write = 4096;
+        FuseReply(device, in.unique, out);
+    }
+}
+
+inline void ServeFuse(int device, FuseStuck stuck) {
+    ServeFuseRequests(device, [device, stuck](const fuse_in_header& in, const char*) {
+        if (in.opcode == FUSE_GETATTR) {
             fuse_attr_out out{};
             out.attr.ino = FUSE_ROOT_ID;
             out.attr.mode = S_IFDIR | 0755;
@@ -68,18 +78,18 @@ inline void ServeFuse(int device, FuseStuck stuck) {
             FuseReply(device, in.unique, out);
         } else if (in.opcode == FUSE_STATFS) {
             if (stuck == FuseStuck::Statfs)
-                continue; // asked, and never answered
+                return; // asked, and never answered
             fuse_statfs_out out{};
             out.st.blocks = 1 << 20;
             out.st.bsize = out.st.frsize = 4096;
             out.st.namelen = 255;
             FuseReply(device, in.unique, out);
         } else if (in.opcode == FUSE_OPENDIR && stuck == FuseStuck::Listing) {
-            continue;
+            return;
         } else if (in.opcode != FUSE_FORGET && in.opcode != FUSE_BATCH_FORGET) {
             FuseReplyError(device, in.unique, ENOSYS);
         }
-    }
+    });
 }
 
 // A root directory holding one read-only file; its first read is answered only once `onFirstRead`
@@ -110,27 +120,8 @@ inline void ServeFuseFile(int device, const FuseFile& file) {
         ::write(device, reply.data(), reply.size());
     };
     bool firstRead = true;
-    std::vector<char> buffer(FUSE_MIN_READ_BUFFER + 65536);
-    for (;;) {
-        const ssize_t n = ::read(device, buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < static_cast<ssize_t>(sizeof(fuse_in_header)))
-            return;
-        fuse_in_header in;
-        std::memcpy(&in, buffer.data(), sizeof in);
-        const char* body = buffer.data() + sizeof in;
+    ServeFuseRequests(device, [&](const fuse_in_header& in, const char* body) {
         switch (in.opcode) {
-        case FUSE_INIT: {
-            fuse_init_in init;
-            std::memcpy(&init, body, sizeof init);
-            fuse_init_out out{};
-            out.major = FUSE_KERNEL_VERSION;
-            out.minor = std::min<std::uint32_t>(init.minor, FUSE_KERNEL_MINOR_VERSION);
-            out.max_write = 4096;
-            FuseReply(device, in.unique, out);
-            break;
-        }
         case FUSE_LOOKUP: {
             if (in.nodeid != FUSE_ROOT_ID || file.name != body) {
                 FuseReplyError(device, in.unique, ENOENT);
@@ -204,7 +195,7 @@ inline void ServeFuseFile(int device, const FuseFile& file) {
         default:
             FuseReplyError(device, in.unique, ENOSYS);
         }
-    }
+    });
 }
 
 // The file system mounted at a directory, in a mount namespace of the calling thread's own (and of
