@@ -327,18 +327,31 @@ private:
         }
         SeededRandomSource random(env_.freshSeed());
         const bool showProgress = env_.errIsTerminal && env_.errIsTerminal();
+        const auto interrupted = [this] { return env_.interrupted && env_.interrupted(); };
+        if (env_.catchInterrupts)
+            env_.catchInterrupts(true);
+        // An interrupt stops the write where the publish can stop: between files, or inside one with
+        // its temporary copy removed, the medium's schedule file the old one.
         const PublishReport report = CarryOutPublish(plan, s, random, [&](const PublishProgress& p) {
+            if (interrupted())
+                return false;
             if (showProgress)
                 env_.err << "\r" << (p.total == 0 ? 100 : p.done * 100 / p.total) << "% " << p.name
                          << "\x1b[K" << std::flush;
             return true;
         });
+        if (env_.catchInterrupts)
+            env_.catchInterrupts(false);
         if (showProgress)
             env_.err << "\r\x1b[K" << std::flush;
         const std::vector<std::string> lines = PublishReportLines(report);
         for (std::size_t i = 0; i + 1 < lines.size(); ++i)
             env_.err << lines[i] << '\n';
         env_.out << lines.back() << '\n';
+        if (report.cancelled && interrupted()) {
+            env_.err << "velmo-schedule: interrupted; no file on the medium is left half-written\n";
+            return kStatusInterrupted;
+        }
         if (!report.complete())
             return kStatusCannotRead;
         return report.missing.empty() ? kStatusOk : kStatusInvalid;

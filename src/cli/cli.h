@@ -20,13 +20,19 @@ struct CliEnvironment {
     std::function<std::uint64_t()> freshSeed;
     // Whether progress may be drawn on `err`; unset means it may not.
     std::function<bool()> errIsTerminal = {};
+    // Ctrl+C while a publish writes: `catchInterrupts(true)` before the write turns an interrupt into
+    // a request to stop at the next safe point, which `interrupted` then reports; `(false)` after it.
+    // Unset: an interrupt ends the tool as usual, and nothing stops the write.
+    std::function<void(bool)> catchInterrupts = {};
+    std::function<bool()> interrupted = {};
 };
 
 // Exit status of the tool.
 enum CliStatus : int {
     kStatusOk = 0,
-    kStatusInvalid = 1,    // the schedule or the file is invalid or damaged
-    kStatusCannotRead = 2, // a file cannot be read or written, or the command line is wrong
+    kStatusInvalid = 1,       // the schedule or the file is invalid or damaged
+    kStatusCannotRead = 2,    // a file cannot be read or written, or the command line is wrong
+    kStatusInterrupted = 130, // Ctrl+C stopped a publish before it was complete, as shells count it
 };
 
 // Runs one command; `words` are the arguments after the program name.

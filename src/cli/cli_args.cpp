@@ -77,7 +77,10 @@ std::string CliUsage() {
            "or\n"
            "damaged (nothing is written; publish: media are missing, the rest was written; media: a file\n"
            "will not play); 2 a file cannot be read or written,\n"
-           "or the command line is wrong (publish: also the destination is no directory or too full).\n";
+           "or the command line is wrong (publish: also the destination is no directory or too full);\n"
+           "130 publish was stopped by Ctrl+C: it stops between files or inside one, every file on the\n"
+           "medium whole and its schedule file the old one (a second Ctrl+C ends it at once; what that\n"
+           "leaves half-written is hidden and removed by the next publish).\n";
 }
 
 ParsedCliArgs ParseCliArgs(const std::vector<std::string>& words) {

@@ -1,4 +1,5 @@
 #include "cli/cli.h"
+#include "cli/interrupts.h"
 #include "model/file_io.h"
 
 #include <cerrno>
@@ -63,7 +64,9 @@ int main(int argc, char** argv) {
                                   std::random_device entropy;
                                   return (static_cast<std::uint64_t>(entropy()) << 32) ^ entropy();
                               },
-                              [] { return ::isatty(STDERR_FILENO) == 1; }};
+                              [] { return ::isatty(STDERR_FILENO) == 1; },
+                              [](bool on) { on ? velmo::CatchInterrupts() : velmo::ReleaseInterrupts(); },
+                              &velmo::InterruptRequested};
     int status = velmo::RunCli(std::vector<std::string>(argv + 1, argv + argc), env);
     // Output lost on a full disk or a closed pipe is a failure, not a success with less text. A
     // standard output closed from the start has lost nothing if nothing was written to it.

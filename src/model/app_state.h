@@ -1,5 +1,6 @@
 #pragma once
 
+#include "publish_settings.h"
 #include "schedule.h"
 
 #include <cstdint>
@@ -22,6 +23,9 @@ struct AppState {
     std::string copyDir;
 
     std::int16_t languageSelector = 1;
+
+    // Where Write to Player Medium last wrote to and from; read once at start-up.
+    PublishSettingsStore publish;
 };
 
 } // namespace velmo

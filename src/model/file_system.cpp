@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 
@@ -153,21 +154,20 @@ bool DirectorySnapshot::contains(const std::string& pattern) const {
     });
 }
 
+bool IsAbsolutePath(std::string_view path) {
+#ifdef _WIN32
+    const bool drive = path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) &&
+                       path[1] == ':' && IsPathSeparator(path[2]);
+    return drive || (path.size() >= 2 && IsPathSeparator(path[0]) && IsPathSeparator(path[1]));
+#else
+    return !path.empty() && IsPathSeparator(path[0]);
+#endif
+}
+
 std::string WithTrailingSeparator(std::string directory) {
     if (directory.empty() || !IsPathSeparator(directory.back()))
         directory += kDirSeparator;
     return directory;
-}
-
-bool IsAbsolutePath(const std::string& path) {
-#ifdef _WIN32
-    const auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
-    if (path.size() >= 3 && letter(path[0]) && path[1] == ':' && IsPathSeparator(path[2]))
-        return true;
-    return path.size() >= 2 && IsPathSeparator(path[0]) && IsPathSeparator(path[1]);
-#else
-    return !path.empty() && path[0] == '/';
-#endif
 }
 
 std::string PathDirectory(const std::string& path) {

@@ -51,9 +51,9 @@ private:
 // A directory with exactly one trailing separator added when it has none.
 std::string WithTrailingSeparator(std::string directory);
 
-// True for a path that names its place from the top: "/x"; on Windows "C:\x" or "C:/x" and
-// "\\server\share", but not "C:x" (relative to that drive's current folder).
-bool IsAbsolutePath(const std::string& path);
+// A path that names its place without a current directory: "/..." here, "C:\..." or a UNC
+// "\\server\share\..." on Windows.
+bool IsAbsolutePath(std::string_view path);
 
 // The text up to and including the last separator; empty when there is none.
 std::string PathDirectory(const std::string& path);

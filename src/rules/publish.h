@@ -18,6 +18,7 @@
 //      publish is repeated). PublishReportLines() says it in words.
 
 #include "model/file_io.h"
+#include "model/publish_settings.h"
 #include "model/random_source.h"
 #include "model/result.h"
 #include "model/schedule.h"
@@ -146,19 +147,6 @@ struct PublishReport {
 PublishReport CarryOutPublish(const PublishPlan& plan, const Schedule& schedule, RandomSource& random,
                               const PublishProgressCallback& progress = {}, FileIo& io = FileIo::system());
 
-// Where the editor last wrote to, remembered beside the settings file in a file of its own, so the
-// settings file keeps the six lines everyone relies on.
-inline constexpr char kPublishSettingsFileName[] = "PublishInfo.txt";
-
-struct PublishSettings {
-    std::string destination;            // empty: none remembered
-    std::vector<std::string> mediaDirs; // empty: none remembered
-    std::string playerCopiesDir;        // where the editor makes player copies; empty: not chosen yet
-    bool operator==(const PublishSettings&) const = default;
-};
-
-// A missing, unreadable or damaged file gives empty settings.
-PublishSettings ReadPublishSettings(const std::string& appPath);
 // The folders media are looked up in: the remembered ones, or the last media folder picked, and the
 // folder of player copies.
 std::vector<std::string> MediaFoldersOf(const PublishSettings& settings, const std::string& mediaDir);
@@ -166,8 +154,6 @@ std::vector<std::string> MediaFoldersOf(const PublishSettings& settings, const s
 // folder, where media kept beside it count as found.
 std::vector<std::string> ScheduleMediaFolders(const PublishSettings& settings, const std::string& mediaDir,
                                               const std::string& scheduleDir);
-Result WritePublishSettings(const std::string& appPath, const PublishSettings& settings,
-                            FileIo& io = FileIo::system());
 
 // The report in plain English lines: one per failure, saying which file and why, then counts.
 std::vector<std::string> PublishReportLines(const PublishReport& report);

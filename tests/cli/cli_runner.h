@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -24,13 +25,15 @@ struct CliRun {
     }
 };
 
-// Runs the tool in-process, as main() does, with a fixed today and seed source.
+// Runs the tool in-process, as main() does, with a fixed today and seed source; `interrupted` says
+// whether Ctrl+C has come.
 inline CliRun runCli(const std::vector<std::string>& words, const std::string& input = {},
-                     CivilDate today = CivilDate{2007, 1, 1}) {
+                     CivilDate today = CivilDate{2007, 1, 1}, std::function<bool()> interrupted = {}) {
     std::istringstream in(input);
     std::ostringstream out;
     std::ostringstream err;
     CliEnvironment env{in, out, err, [today] { return today; }, [] { return std::uint64_t{42}; }};
+    env.interrupted = std::move(interrupted);
     CliRun run;
     run.status = RunCli(words, env);
     run.out = out.str();

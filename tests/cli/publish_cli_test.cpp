@@ -5,10 +5,12 @@
 #include "model/schedule_file.h"
 #include "rules/entry_rules.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <set>
 
 namespace velmo {
 namespace {
@@ -152,6 +154,65 @@ TEST(CliPublish, DryRunOfARefusedWriteShowsThePlanThenTheReason) {
     EXPECT_EQ(real.status, 2);
     EXPECT_FALSE(fs::exists(s.stick + "/SONG.MP3"));
     EXPECT_FALSE(fs::exists(s.stick + "/show.vlm"));
+}
+
+// Ctrl+C while the write goes on stops it where it can stop: every file on the medium whole, the
+// medium's schedule file the old one (or none), said in the summary and by status 130.
+TEST(CliPublish, InterruptDuringTheWrite_stopsWithEveryFileWholeAndTheOldScheduleFile) {
+    using Names = std::set<std::string>;
+    const auto temporary = [](const Names& names) {
+        return std::any_of(names.begin(), names.end(),
+                           [](const std::string& name) { return name.find(".tmp-") != std::string::npos; });
+    };
+    const auto songThere = [](const Names& names) { return names.count("SONG.MP3") > 0; };
+    struct Case {
+        const char* when;
+        bool oldSchedule; // the medium holds a schedule file already
+        // Whether Ctrl+C has come, judged by what the medium holds at each look.
+        std::function<bool(const Names&)> come;
+        bool songCopied;
+    };
+    const std::vector<Case> cases = {
+        {"before the first file", false, [](const Names&) { return true; }, false},
+        {"between the files", true, songThere, true},
+        {"inside the second file, its copy not yet in place", true,
+         [&](const Names& names) { return songThere(names) && temporary(names); }, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.when);
+        Stage s(false);
+        const auto names = [&s] {
+            Names all;
+            for (const fs::directory_entry& e : fs::directory_iterator(s.stick))
+                all.insert(e.path().filename().string());
+            return all;
+        };
+        SeededRandomSource random(3);
+        if (c.oldSchedule) {
+            ASSERT_TRUE(
+                WriteScheduleFile(s.stick + "/", "show.vlm", MakeSchedule({entry("SONG.MP3")}, {}), random));
+        }
+        const std::string oldBytes = readText(s.stick + "/show.vlm");
+        bool come = false;
+        const auto run =
+            runCli({"publish", s.schedule, "--to", s.stick, "--media", s.media, "--media", s.extra}, {},
+                   CivilDate{2007, 1, 1}, [&] { return come = come || c.come(names()); });
+
+        EXPECT_EQ(run.status, 130) << run.err;
+        EXPECT_TRUE(run.out.ends_with("\n" + std::to_string(c.songCopied) +
+                                      " copied, 0 replaced, 0 kept, 0 removed, 0 missing; cancelled, the "
+                                      "schedule file on the medium is the old one\n"))
+            << run.out;
+        EXPECT_EQ(run.err, "velmo-schedule: interrupted; no file on the medium is left half-written\n");
+        Names left;
+        if (c.songCopied)
+            left.insert("SONG.MP3");
+        if (c.oldSchedule)
+            left.insert("show.vlm");
+        EXPECT_EQ(names(), left);
+        EXPECT_EQ(readText(s.stick + "/SONG.MP3"), c.songCopied ? "song" : "");
+        EXPECT_EQ(readText(s.stick + "/show.vlm"), oldBytes);
+    }
 }
 
 } // namespace

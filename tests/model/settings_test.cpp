@@ -197,3 +197,26 @@ TEST_F(SettingsFixture, AFailedWriteReportsItAndKeepsTheOldFile) {
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "old");
     EXPECT_EQ(dir.names(), std::vector<std::string>{"SystemInfo.txt"});
 }
+
+TEST(PublishSettingsStore, WritesOnlyWhatChangedAndNothingBeforeItWasRead) {
+    TempDir dir;
+    const std::string file = dir.file(kPublishSettingsFileName);
+    PublishSettingsStore never;
+    PublishSettings changed;
+    changed.destination = "/media/stick/";
+    EXPECT_FALSE(never.remember(changed));
+    EXPECT_EQ(never.settings(), changed); // kept for this run all the same
+
+    PublishSettingsStore store;
+    store.read(dir.dir());
+    EXPECT_EQ(store.settings(), PublishSettings{});
+    ASSERT_TRUE(store.remember(PublishSettings{}));
+    EXPECT_TRUE(dir.names().empty()) << "nothing changed, nothing written";
+    ASSERT_TRUE(store.remember(changed));
+    EXPECT_EQ(ReadPublishSettings(dir.dir()), changed);
+    // A file changed behind the program's back is neither read again nor overwritten unasked.
+    WriteText(file, "velmo publish 1\nto=/elsewhere/\n");
+    ASSERT_TRUE(store.remember(changed));
+    EXPECT_EQ(ReadText(file), "velmo publish 1\nto=/elsewhere/\n");
+    EXPECT_EQ(store.settings(), changed);
+}

@@ -1,15 +1,17 @@
 #pragma once
 
-// The smallest FUSE file system, served from the test itself: an empty root directory on a volume
+// The smallest FUSE file systems, served from the test itself: an empty root directory on a volume
 // with blocks but none free, or one that never answers when asked for its size or its listing (a
-// stuck mount).
+// stuck mount); or a root directory holding one file whose reading waits for the test.
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <linux/fuse.h>
 #include <sched.h>
 #include <string>
@@ -18,6 +20,7 @@
 #include <sys/sysmacros.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace velmo::test {
@@ -38,8 +41,9 @@ inline void FuseReplyError(int device, std::uint64_t unique, int error) {
 // What the server never answers.
 enum class FuseStuck { Nothing, Statfs, Listing };
 
-// Serves requests until the device is closed or the mount goes away.
-inline void ServeFuse(int device, FuseStuck stuck) {
+// Reads requests until the device is closed or the mount goes away; answers FUSE_INIT itself and
+// hands every other request, with what follows its header, to `answer`.
+template <typename Answer> void ServeFuseRequests(int device, Answer answer) {
     std::vector<char> buffer(FUSE_MIN_READ_BUFFER + 65536);
     for (;;) {
         const ssize_t n = ::read(device, buffer.data(), buffer.size());
@@ -49,15 +53,24 @@ inline void ServeFuse(int device, FuseStuck stuck) {
             return;
         fuse_in_header in;
         std::memcpy(&in, buffer.data(), sizeof in);
-        if (in.opcode == FUSE_INIT) {
-            fuse_init_in init;
-            std::memcpy(&init, buffer.data() + sizeof in, sizeof init);
-            fuse_init_out out{};
-            out.major = FUSE_KERNEL_VERSION;
-            out.minor = std::min<std::uint32_t>(init.minor, FUSE_KERNEL_MINOR_VERSION);
-            out.max_write = 4096;
-            FuseReply(device, in.unique, out);
-        } else if (in.opcode == FUSE_GETATTR) {
+        const char* body = buffer.data() + sizeof in;
+        if (in.opcode != FUSE_INIT) {
+            answer(in, body);
+            continue;
+        }
+        fuse_init_in init;
+        std::memcpy(&init, body, sizeof init);
+        fuse_init_out out{};
+        out.major = FUSE_KERNEL_VERSION;
+        out.minor = std::min<std::uint32_t>(init.minor, FUSE_KERNEL_MINOR_VERSION);
+        out.max_write = 4096;
+        FuseReply(device, in.unique, out);
+    }
+}
+
+inline void ServeFuse(int device, FuseStuck stuck) {
+    ServeFuseRequests(device, [device, stuck](const fuse_in_header& in, const char*) {
+        if (in.opcode == FUSE_GETATTR) {
             fuse_attr_out out{};
             out.attr.ino = FUSE_ROOT_ID;
             out.attr.mode = S_IFDIR | 0755;
@@ -65,18 +78,124 @@ inline void ServeFuse(int device, FuseStuck stuck) {
             FuseReply(device, in.unique, out);
         } else if (in.opcode == FUSE_STATFS) {
             if (stuck == FuseStuck::Statfs)
-                continue; // asked, and never answered
+                return; // asked, and never answered
             fuse_statfs_out out{};
             out.st.blocks = 1 << 20;
             out.st.bsize = out.st.frsize = 4096;
             out.st.namelen = 255;
             FuseReply(device, in.unique, out);
         } else if (in.opcode == FUSE_OPENDIR && stuck == FuseStuck::Listing) {
-            continue;
+            return;
         } else if (in.opcode != FUSE_FORGET && in.opcode != FUSE_BATCH_FORGET) {
             FuseReplyError(device, in.unique, ENOSYS);
         }
-    }
+    });
+}
+
+// A root directory holding one read-only file; its first read is answered only once `onFirstRead`
+// has returned, so the reader is held inside that read until the test has done what it wants.
+struct FuseFile {
+    std::string name;
+    std::uint64_t size = 0; // every byte is 'v'
+    std::function<void()> onFirstRead;
+};
+
+inline void ServeFuseFile(int device, const FuseFile& file) {
+    constexpr std::uint64_t kFileId = FUSE_ROOT_ID + 1;
+    const auto attributes = [&file](std::uint64_t node) {
+        fuse_attr attr{};
+        attr.ino = node;
+        attr.mode = node == FUSE_ROOT_ID ? S_IFDIR | 0755 : S_IFREG | 0444;
+        attr.nlink = node == FUSE_ROOT_ID ? 2 : 1;
+        attr.size = node == FUSE_ROOT_ID ? 0 : file.size;
+        attr.blocks = (attr.size + 511) / 512;
+        attr.mtime = attr.ctime = attr.atime = 1167609600; // fixed, so the file never seems changed
+        return attr;
+    };
+    const auto replyBytes = [device](std::uint64_t unique, const std::string& bytes) {
+        std::string reply(sizeof(fuse_out_header), '\0');
+        const fuse_out_header header{static_cast<std::uint32_t>(sizeof header + bytes.size()), 0, unique};
+        std::memcpy(reply.data(), &header, sizeof header);
+        reply += bytes;
+        ::write(device, reply.data(), reply.size());
+    };
+    bool firstRead = true;
+    ServeFuseRequests(device, [&](const fuse_in_header& in, const char* body) {
+        switch (in.opcode) {
+        case FUSE_LOOKUP: {
+            if (in.nodeid != FUSE_ROOT_ID || file.name != body) {
+                FuseReplyError(device, in.unique, ENOENT);
+                break;
+            }
+            fuse_entry_out out{};
+            out.nodeid = kFileId;
+            out.attr = attributes(kFileId);
+            FuseReply(device, in.unique, out);
+            break;
+        }
+        case FUSE_GETATTR: {
+            fuse_attr_out out{};
+            out.attr = attributes(in.nodeid);
+            FuseReply(device, in.unique, out);
+            break;
+        }
+        case FUSE_OPEN:
+        case FUSE_OPENDIR:
+            FuseReply(device, in.unique, fuse_open_out{});
+            break;
+        case FUSE_READDIR: {
+            fuse_read_in read;
+            std::memcpy(&read, body, sizeof read);
+            std::string entries;
+            const std::pair<std::uint64_t, std::string> listed[] = {
+                {FUSE_ROOT_ID, "."}, {FUSE_ROOT_ID, ".."}, {kFileId, file.name}};
+            for (std::uint64_t i = read.offset; i < 3; ++i) {
+                fuse_dirent dirent{};
+                dirent.ino = listed[i].first;
+                dirent.off = i + 1;
+                dirent.namelen = static_cast<std::uint32_t>(listed[i].second.size());
+                dirent.type = listed[i].first == FUSE_ROOT_ID ? DT_DIR : DT_REG;
+                std::string entry(FUSE_DIRENT_SIZE(&dirent), '\0');
+                std::memcpy(entry.data(), &dirent, FUSE_NAME_OFFSET);
+                std::memcpy(entry.data() + FUSE_NAME_OFFSET, listed[i].second.data(), dirent.namelen);
+                if (entries.size() + entry.size() > read.size)
+                    break;
+                entries += entry;
+            }
+            replyBytes(in.unique, entries);
+            break;
+        }
+        case FUSE_READ: {
+            fuse_read_in read;
+            std::memcpy(&read, body, sizeof read);
+            if (firstRead && file.onFirstRead)
+                file.onFirstRead();
+            firstRead = false;
+            const std::uint64_t from = std::min<std::uint64_t>(read.offset, file.size);
+            replyBytes(in.unique, std::string(std::min<std::uint64_t>(read.size, file.size - from), 'v'));
+            break;
+        }
+        case FUSE_STATFS: {
+            fuse_statfs_out out{};
+            out.st.blocks = 1 << 20;
+            out.st.bsize = out.st.frsize = 4096;
+            out.st.namelen = 255;
+            FuseReply(device, in.unique, out);
+            break;
+        }
+        case FUSE_RELEASE:
+        case FUSE_RELEASEDIR:
+        case FUSE_FLUSH:
+            replyBytes(in.unique, {});
+            break;
+        case FUSE_FORGET:
+        case FUSE_BATCH_FORGET:
+        case FUSE_INTERRUPT: // the request it names is answered all the same
+            break;
+        default:
+            FuseReplyError(device, in.unique, ENOSYS);
+        }
+    });
 }
 
 // The file system mounted at a directory, in a mount namespace of the calling thread's own (and of
@@ -84,7 +203,9 @@ inline void ServeFuse(int device, FuseStuck stuck) {
 // still waiting for an answer return.
 class FuseMount {
 public:
-    FuseMount(const std::string& at, const char* type, FuseStuck stuck) : at_(at) {
+    FuseMount(const std::string& at, const char* type, FuseStuck stuck)
+        : FuseMount(at, type, [stuck](int device) { ServeFuse(device, stuck); }) {}
+    FuseMount(const std::string& at, const char* type, std::function<void(int)> serve) : at_(at) {
         if (::unshare(CLONE_NEWNS) != 0 ||
             ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
             error_ = "no private mount namespace";
@@ -101,7 +222,7 @@ public:
             ::close(device);
             return;
         }
-        std::thread(ServeFuse, device, stuck).detach();
+        std::thread(std::move(serve), device).detach();
         struct stat mounted {};
         if (::stat(at.c_str(), &mounted) != 0) {
             error_ = "the mount cannot be looked at";

@@ -131,6 +131,7 @@ struct TestContext {
             app;
         state.copyDrive = "/";
         state.scheduleFileName = "velmo.vlm";
+        state.publish.read(app);
         volumes.list = {{QStringLiteral("/"), QStringLiteral("ext4")}};
     }
     std::string appPath() const { return state.appPath; }

@@ -1,6 +1,7 @@
 // The file rules as Windows has them: "\" separators, drive letters, UNC paths, UTF-8 names through
 // the wide API, and a replacement Windows refuses while another program holds the file open.
 #include "model/file_system.h"
+#include "model/publish_settings.h"
 #include "model/safe_file.h"
 #include "model/whole_file.h"
 
@@ -25,12 +26,12 @@ TEST(WindowsPaths, separatorsDrivesAndUncPathsSplitAsOnWindows) {
         {"E:\\", "E:\\", "", true},
         {"\\\\server\\share\\schedules\\spring.vlm", "\\\\server\\share\\schedules\\", "spring.vlm", true},
         {"velmo.vlm", "", "velmo.vlm", false},
-        // Relative to the current folder of drive C:, or to the current drive's top.
-        {"C:velmo.vlm", "", "C:velmo.vlm", false},
-        {"\\velmo.vlm", "\\", "velmo.vlm", false},
         // Typed on a command line, "/" separates too.
         {"D:/schedules/spring.vlm", "D:/schedules/", "spring.vlm", true},
         {"C:\\shop/velmo.vlm", "C:\\shop/", "velmo.vlm", true},
+        // Relative to a drive's own current folder, or to the current drive's root.
+        {"C:velmo.vlm", "", "C:velmo.vlm", false},
+        {"\\shop\\velmo.vlm", "\\shop\\", "velmo.vlm", false},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(PathDirectory(c.path), c.directory) << c.path;
@@ -75,6 +76,16 @@ std::string contentOf(const std::string& path) {
 
 template <std::size_t N> std::vector<std::uint8_t> bytesOf(const char (&text)[N]) {
     return {text, text + N - 1};
+}
+
+TEST(WindowsFiles, publishSettingsRememberDrivesAndUncFolders) {
+    WindowsTempDir app;
+    PublishSettings settings;
+    settings.destination = "E:\\";
+    settings.mediaDirs = {"C:\\Users\\Shop\\Media\\", "\\\\server\\share\\clips\\"};
+    settings.playerCopiesDir = "D:\\Player copies\\";
+    ASSERT_TRUE(WritePublishSettings(app.dir(), settings));
+    EXPECT_EQ(ReadPublishSettings(app.dir()), settings);
 }
 
 TEST(WindowsFiles, atomicWriteReplacesInPlaceUnderAnyNameAndLeavesNoTemporary) {

@@ -16,8 +16,8 @@
 
 namespace velmo {
 
-std::optional<std::string> PlayerCopiesFolder(QWidget* parent, AppContext& context,
-                                              PublishSettings& settings) {
+std::optional<std::string> PlayerCopiesFolder(QWidget* parent, AppContext& context) {
+    PublishSettings settings = context.state.publish.settings();
     if (!settings.playerCopiesDir.empty())
         return settings.playerCopiesDir;
     const std::optional<QString> chosen = context.prompts.chooseFolder(
@@ -25,12 +25,14 @@ std::optional<std::string> PlayerCopiesFolder(QWidget* parent, AppContext& conte
     if (!chosen || chosen->isEmpty())
         return std::nullopt;
     settings.playerCopiesDir = WithTrailingSeparator(fromQt(*chosen));
+    // A folder that cannot be remembered is asked for again next run; the copies are made anyway.
+    (void)context.state.publish.remember(settings);
     return settings.playerCopiesDir;
 }
 
 std::vector<ConvertOutcome> MakePlayerCopies(QWidget* parent, AppContext& context,
                                              const std::vector<std::string>& sources,
-                                             const std::string& folder, const PublishSettings& settings) {
+                                             const std::string& folder) {
     QProgressDialog progress(screenText(context.texts, TextId::TextMakingPlayerCopies),
                              screenText(context.texts, TextId::TextCancel), 0,
                              static_cast<int>(sources.size()) * 100, parent);
@@ -42,11 +44,8 @@ std::vector<ConvertOutcome> MakePlayerCopies(QWidget* parent, AppContext& contex
     auto cancelled = std::make_shared<std::atomic<bool>>(false);
     QObject::connect(&progress, &QProgressDialog::canceled, [cancelled] { *cancelled = true; });
     std::vector<ConvertOutcome> outcomes;
-    const std::string appPath = context.state.appPath;
     QPointer<QProgressDialog> shown(&progress);
-    RunOffThread([&outcomes, cancelled, sources, folder, settings, appPath, shown] {
-        // A folder that cannot be remembered is asked for again next time; the copies are made anyway.
-        (void)WritePublishSettings(appPath, settings);
+    RunOffThread([&outcomes, cancelled, sources, folder, shown] {
         for (std::size_t i = 0; i < sources.size(); ++i) {
             outcomes.push_back(MakePlayerCopy(sources[i], folder, {}, [&, i](const ConvertProgress& p) {
                 const int value = static_cast<int>((static_cast<double>(i) + p.fraction) * 100);

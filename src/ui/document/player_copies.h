@@ -11,19 +11,16 @@ class QWidget;
 namespace velmo {
 
 struct AppContext;
-struct PublishSettings;
 
-// The folder player copies are made in: the one in `settings`, else asked for once and set there.
+// The folder player copies are made in: the remembered one, else asked for once and remembered.
 // Nothing when the user cancelled.
-std::optional<std::string> PlayerCopiesFolder(QWidget* parent, AppContext& context,
-                                              PublishSettings& settings);
+std::optional<std::string> PlayerCopiesFolder(QWidget* parent, AppContext& context);
 
 // Makes the player copy of each source in `folder`, off the window's thread, with progress and Cancel
-// (which stops the one under way and the rest); `settings` are remembered first. The outcomes of the
-// files dealt with, in order.
+// (which stops the one under way and the rest). The outcomes of the files dealt with, in order.
 std::vector<ConvertOutcome> MakePlayerCopies(QWidget* parent, AppContext& context,
                                              const std::vector<std::string>& sources,
-                                             const std::string& folder, const PublishSettings& settings);
+                                             const std::string& folder);
 
 // Names the copies that failed, each with its reason, in one message; says nothing when none did.
 void TellFailedPlayerCopies(QWidget* parent, AppContext& context, const std::vector<ConvertOutcome>& made);

@@ -2,6 +2,7 @@
 
 #include "model/app_state.h"
 #include "rules/entry_batch.h"
+#include "rules/period_groups.h"
 #include "rules/schedule_rules.h"
 #include "rules/schedule_sense.h"
 
@@ -124,7 +125,7 @@ int ScheduleDocument::room(EntryRef::List list, int advance) const {
     case EntryRef::List::Basic:
         return std::max(0, kMaxBasicEntries - count(list));
     case EntryRef::List::Advance:
-        return std::max(0, kMaxAdvanceEntries - count(list));
+        return FreePeriods(state_.schedule);
     case EntryRef::List::Detail:
         return advanceEntry(advance) != nullptr ? std::max(0, kMaxDetailEntries - count(list, advance)) : 0;
     case EntryRef::List::None:

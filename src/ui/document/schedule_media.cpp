@@ -124,10 +124,10 @@ void ScheduleMedia::request() {
     const std::vector<std::string> names = namesIn(document_.schedule());
     std::weak_ptr<Token> token = token_;
     // Detached: a look-up that never returns must not hold up the program's end either.
-    std::thread([token, names, cache = cache_, appPath = state_.appPath, mediaDir = state_.mediaDir,
-                 own = document_.directory(), counted = std::make_shared<const DetachedWork>()] {
-        const std::vector<std::string> folders =
-            ScheduleMediaFolders(ReadPublishSettings(appPath), mediaDir, own);
+    std::thread([token, names, cache = cache_,
+                 folders =
+                     ScheduleMediaFolders(state_.publish.settings(), state_.mediaDir, document_.directory()),
+                 counted = std::make_shared<const DetachedWork>()] {
         auto answer = std::make_shared<Answer>(lookUp(folders, names, *cache));
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),

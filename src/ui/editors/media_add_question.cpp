@@ -96,13 +96,11 @@ QStringList AskAboutAddedMedia(QWidget* parent, AppContext& context, const QStri
     for (const Doubt& doubt : doubts)
         keep[static_cast<std::size_t>(doubt.index)] = choice == Prompts::Choice::Discard;
     if (choice == Prompts::Choice::Keep) {
-        PublishSettings settings = ReadPublishSettings(context.state.appPath);
-        if (const std::optional<std::string> folder = PlayerCopiesFolder(parent, context, settings)) {
+        if (const std::optional<std::string> folder = PlayerCopiesFolder(parent, context)) {
             std::vector<std::string> toCopy;
             for (const Doubt& doubt : doubts)
                 toCopy.push_back(sources[static_cast<std::size_t>(doubt.index)]);
-            const std::vector<ConvertOutcome> made =
-                MakePlayerCopies(parent, context, toCopy, *folder, settings);
+            const std::vector<ConvertOutcome> made = MakePlayerCopies(parent, context, toCopy, *folder);
             for (std::size_t i = 0; i < made.size(); ++i) {
                 if (made[i].action == ConvertOutcome::Action::Failed)
                     continue;

@@ -540,6 +540,7 @@ void MainForm::Form_Load(const std::string& programDir) {
     // The screen texts are not loaded yet, so the settings error speaks English.
     ReadSettings(context_.state,
                  [this] { context_.prompts.message(this, toQt(EnglishText(TextId::MsgSystemInfoError))); });
+    context_.state.publish.read(context_.state.appPath);
     if (context_.state.copyDrive.empty()) {
         std::vector<std::string> mountPoints;
         for (const Volume& volume : context_.volumes.volumes())
@@ -1008,16 +1009,10 @@ void MainForm::subAboutVelmoScheduleGenerator_Click() {
 void MainForm::subWriteToMedium_Click() {
     if (!CheckScheduleSavable())
         return;
-    const std::string& appPath = context_.state.appPath;
-    const PublishSettings read = ReadPublishSettings(appPath);
-    PublishSettings settings = read;
+    PublishSettings settings = context_.state.publish.settings();
     WriteToMediumForm form(context_, settings, *document_, *media_, this);
     form.exec();
-    // Remembering is a convenience: a failure costs the next run its starting place only. A file
-    // nothing changed is left as it is (its time, a medium that is read-only).
-    if (settings == read)
-        return;
-    if (const Result written = WritePublishSettings(appPath, settings); !written)
+    if (const Result written = context_.state.publish.remember(settings); !written)
         std::fprintf(stderr, "velmo-schedule-generator: publish settings not saved: %s\n",
                      written.reason.c_str());
 }

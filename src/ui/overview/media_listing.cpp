@@ -11,15 +11,14 @@ MediaListing::MediaListing(QObject* parent) : QObject(parent) {}
 
 MediaListing::~MediaListing() = default;
 
-void MediaListing::request(const std::string& appPath, const std::string& mediaDir,
+void MediaListing::request(const PublishSettings& settings, const std::string& mediaDir,
                            const std::string& scheduleDir) {
     const unsigned generation = ++generation_;
     pending_ = true;
     using Folder = std::shared_ptr<const MediaFolder>;
     RunInBackground<Folder>(
-        [appPath, mediaDir, scheduleDir] {
-            return std::make_shared<const MediaFolder>(
-                ScheduleMediaFolders(ReadPublishSettings(appPath), mediaDir, scheduleDir));
+        [folders = ScheduleMediaFolders(settings, mediaDir, scheduleDir)] {
+            return std::make_shared<const MediaFolder>(folders);
         },
         this,
         [this, generation](Folder folder) {

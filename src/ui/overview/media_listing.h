@@ -7,6 +7,7 @@
 namespace velmo {
 
 class MediaFolder;
+struct PublishSettings;
 
 // The media folders Write to Player Medium uses (its remembered folders and mediaDir) and the
 // schedule's own folder, listed off the window's thread: a folder on a volume that stops answering
@@ -20,7 +21,8 @@ public:
     ~MediaListing() override;
 
     // Lists the folders anew; an answer to an earlier request that comes later is dropped.
-    void request(const std::string& appPath, const std::string& mediaDir, const std::string& scheduleDir);
+    void request(const PublishSettings& settings, const std::string& mediaDir,
+                 const std::string& scheduleDir);
     // The latest listing that came back; null before the first.
     const std::shared_ptr<const MediaFolder>& folder() const { return folder_; }
     bool pending() const { return pending_; }

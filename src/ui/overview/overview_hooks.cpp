@@ -171,7 +171,8 @@ void ScheduleOverviewHooks::scheduleSaved() {
     savedMessagePending_ = true;
     // A listing still under way answers for this save too.
     if (!media_->pending())
-        media_->request(context_.state.appPath, context_.state.mediaDir, context_.state.scheduleDir);
+        media_->request(context_.state.publish.settings(), context_.state.mediaDir,
+                        context_.state.scheduleDir);
     // The files are examined again too: one may have changed since.
     examined_.refresh();
 }

@@ -208,7 +208,8 @@ void ScheduleOverviewForm::refresh() {
     // The folders may have changed as well; their listing follows when it comes. One listing at a
     // time: edits must not pile up threads behind a folder that does not answer.
     if (!media_.pending())
-        media_.request(context_.state.appPath, context_.state.mediaDir, context_.state.scheduleDir);
+        media_.request(context_.state.publish.settings(), context_.state.mediaDir,
+                       context_.state.scheduleDir);
 }
 
 void ScheduleOverviewForm::scheduleChanged(bool periodsChanged) {

@@ -635,9 +635,10 @@ bool WriteToMediumForm::ConfirmWontPlay() {
 }
 
 bool WriteToMediumForm::MakePlayerCopiesNow() {
-    const std::optional<std::string> folder = PlayerCopiesFolder(this, context_, settings_);
+    const std::optional<std::string> folder = PlayerCopiesFolder(this, context_);
     if (!folder)
         return false;
+    settings_.playerCopiesDir = *folder;
     std::vector<std::string> sources;
     std::vector<std::string> names;
     for (const PublishItem* item : Convertible()) {
@@ -645,7 +646,7 @@ bool WriteToMediumForm::MakePlayerCopiesNow() {
         names.push_back(item->name);
     }
     SetBusy(true);
-    const std::vector<ConvertOutcome> made = MakePlayerCopies(this, context_, sources, *folder, settings_);
+    const std::vector<ConvertOutcome> made = MakePlayerCopies(this, context_, sources, *folder);
     SetBusy(false);
     if (endWhenDone_ || !isVisible())
         return false;

@@ -1,43 +1,19 @@
-#include "ui/main/main_form_fixture.h"
-
-#include "ui/overview/month_calendar.h"
-#include "ui/overview/schedule_overview_form.h"
+#include "overview_fixture.h"
 
 #include <QAccessible>
-#include <QAction>
-#include <QSignalSpy>
-#include <QTest>
 
 namespace velmo::test {
 namespace {
 
-class MonthCalendarTest : public MainFormTest {
+// The overview's month, opened over the fixture's schedule without waiting for its findings.
+class MonthCalendarTest : public OverviewTest {
 protected:
     void SetUp() override {
-        start();
-        Schedule s;
-        AddBasic(s, MakeFile("LOOP", "MPG", 1, 13));
-        // Every day of May 2007 from 08:00 to 12:00; Thursdays all day (today, 2007-05-31, is one).
-        AdvanceEntry mornings = MakeAdvance(7, 5, 1, 7, 1);
-        mornings.stopDay = 31;
-        mornings.startHour = 8;
-        mornings.stopHour = 12;
-        AdvanceEntry thursdays = MakeAdvance(7, 5, 1, 4, 1, 10);
-        thursdays.stopDay = 31;
-        AddAdvance(s, mornings);
-        AddAdvance(s, thursdays);
-        load(s);
-        form->findChild<QAction*>(QStringLiteral("subScheduleOverview"))->trigger();
-        overview = form->findChild<ScheduleOverviewForm*>(QStringLiteral("ScheduleOverviewForm"));
-        ASSERT_NE(overview, nullptr);
-        calendar = overview->findChild<MonthCalendar*>(QStringLiteral("MonthCalendar"));
-        ASSERT_NE(calendar, nullptr);
+        OverviewTest::SetUp();
+        ASSERT_NO_FATAL_FAILURE(openOverview(Wait::Nothing));
     }
 
     QAccessibleInterface* table() const { return QAccessible::queryAccessibleInterface(calendar); }
-
-    ScheduleOverviewForm* overview = nullptr;
-    MonthCalendar* calendar = nullptr;
 };
 
 TEST_F(MonthCalendarTest, EveryDayIsACellNamedByItsDateAndWhatIsInForce) {

@@ -1,178 +1,31 @@
-#include "ui/main/main_form_fixture.h"
+#include "overview_fixture.h"
 
-#include "media/media_files.h"
 #include "rules/schedule_rules.h"
 #include "ui/document/schedule_document.h"
-#include "ui/document/schedule_media.h"
 
 #include "ui/overview/advance_colours.h"
 #include "ui/overview/day_strip.h"
-#include "ui/overview/media_listing.h"
-#include "ui/overview/month_calendar.h"
 #include "ui/overview/overview_hooks.h"
 #include "ui/overview/problem_rows.h"
-#include "ui/overview/schedule_overview_form.h"
 #include "ui/platform/prompts.h"
 
-#include <QAction>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QLabel>
-#include <QListView>
 #include <QMenu>
-#include <QSignalSpy>
-#include <QStatusBar>
-#include <QTest>
 
 namespace velmo::test {
 namespace {
-
-const QString kOverlapRow = QStringLiteral(
-    "Advance 1 plays; Advance 2 is silent then, Thursdays 08:00-12:00, 2007/05/03 to 2007/05/31");
-
-// Every day of May 2007 from 08:00 to 12:00 with two files; Thursdays all day (2007-05-31 is one).
-AdvanceEntry mornings() {
-    AdvanceEntry e = MakeAdvance(7, 5, 1, 7, 2);
-    e.stopDay = 31;
-    e.startHour = 8;
-    e.stopHour = 12;
-    return e;
-}
-
-AdvanceEntry thursdays() {
-    AdvanceEntry e = MakeAdvance(7, 5, 1, 4, 1, 10);
-    e.stopDay = 31;
-    e.stopMinute = 59;
-    e.stopSecond = 59;
-    return e;
-}
-
-class OverviewTest : public MainFormTest {
-protected:
-    void SetUp() override {
-        start();
-        Schedule s;
-        AddBasic(s, MakeFile("LOOP", "MPG", 1, 13));
-        AddAdvance(s, mornings());
-        AddAdvance(s, thursdays());
-        load(s);
-        // The media files the schedule names, all but D10.MP3; real ones, so none counts as one that
-        // will not play.
-        for (const char* name : {"loop.mpg", "D0.MP3", "D1.MP3"})
-            std::filesystem::copy_file(madeMedia() + name, app() + name);
-        state().mediaDir = app();
-    }
-
-    // Made with ffmpeg once for all the tests.
-    static std::string madeMedia() {
-        static QTemporaryDir dir;
-        static const bool made = [] {
-            const std::string at = dir.path().toStdString() + "/";
-            const std::vector<std::string> mp3{"-c:a", "libmp3lame"};
-            return MakeWithFfmpeg(at + "loop.mpg", Pattern("352x288") + Tone() +
-                                                       std::vector<std::string>{"-c:v", "mpeg2video", "-c:a",
-                                                                                "mp2", "-f", "dvd"}) &&
-                   MakeWithFfmpeg(at + "D0.MP3", Tone() + mp3) && MakeWithFfmpeg(at + "D1.MP3", Tone() + mp3);
-        }();
-        EXPECT_TRUE(made) << "ffmpeg could not make the media files";
-        return dir.path().toStdString() + "/";
-    }
-
-    ScheduleListView* list(const char* name) {
-        return form->findChild<ScheduleListView*>(QString::fromLatin1(name));
-    }
-
-    // Opens the overview and, unless told not to, waits for the listing of the media folders.
-    ScheduleOverviewForm* openOverview(bool waitForMedia = true) {
-        form->findChild<QAction*>(QStringLiteral("subScheduleOverview"))->trigger();
-        auto* overview = form->findChild<ScheduleOverviewForm*>(QStringLiteral("ScheduleOverviewForm"));
-        EXPECT_NE(overview, nullptr);
-        if (overview != nullptr && waitForMedia)
-            answered(overview->mediaListing());
-        return overview;
-    }
-
-    static void answered(MediaListing* lookup) {
-        if (!lookup->pending())
-            return;
-        QSignalSpy spy(lookup, &MediaListing::arrived);
-        EXPECT_TRUE(spy.wait(30000));
-    }
-
-    // Examines the schedule's files again, now they are in the media folder, and waits for the facts.
-    void examined() {
-        form->media().refresh();
-        QElapsedTimer clock;
-        clock.start();
-        while (form->media().pending() && clock.elapsed() < 60000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        EXPECT_FALSE(form->media().pending());
-    }
-
-    // The problem rows once the overview shows those of the schedule as it is now.
-    static QStringList problemRows(ScheduleOverviewForm* overview) {
-        findingsShown(overview);
-        return ViewRows(problemsView(overview));
-    }
-
-    static QListView* problemsView(ScheduleOverviewForm* overview) {
-        return overview->findChild<QListView*>(QStringLiteral("ProblemsList"));
-    }
-
-    static QStringList ViewRows(const QAbstractItemView* view) {
-        QStringList rows;
-        const QAbstractItemModel* model = view->model();
-        for (int row = 0; row < model->rowCount(); ++row)
-            rows << model->index(row, 0).data().toString();
-        return rows;
-    }
-
-    // The findings are made off the window's thread, after the edits of one event are all made.
-    static void findingsShown(ScheduleOverviewForm* overview) {
-        QCoreApplication::processEvents();
-        QElapsedTimer clock;
-        clock.start();
-        while (overview->findingsPending() && clock.elapsed() < 30000) {
-            QSignalSpy spy(overview, &ScheduleOverviewForm::problemsShown);
-            spy.wait(1000);
-        }
-        EXPECT_FALSE(overview->findingsPending());
-    }
-
-    // Saves with the Save button. The count waits for the folders' listing and the files' examination,
-    // both off the window's thread.
-    void saveAndWaitForTheCount() {
-        writeSchedule(state().scheduleDir, state().scheduleFileName, schedule());
-        form->findChild<QPushButton*>(QStringLiteral("SaveCmd"))->click();
-        QElapsedTimer clock;
-        clock.start();
-        while (form->statusBar()->currentMessage().isEmpty() && clock.elapsed() < 60000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    }
-
-    // Adds an advance entry through the real editor with its defaults: today, all day, every day.
-    void addDefaultAdvance() {
-        QTimer::singleShot(0, qApp, [] {
-            if (QWidget* dialog = QApplication::activeModalWidget())
-                dialog->findChild<QPushButton*>(QStringLiteral("OKCmd"))->click();
-        });
-        form->findChild<QPushButton*>(QStringLiteral("AdvanceAddCmd"))->click();
-        QCoreApplication::processEvents();
-    }
-};
 
 TEST_F(OverviewTest, ViewMenu_opensANonModalWindowWithTheMonthsMarks) {
     examined();
     const QMenu* view = form->findChild<QMenu*>(QStringLiteral("subView"));
     ASSERT_NE(view, nullptr);
     EXPECT_EQ(view->title(), QStringLiteral("&View"));
-    ScheduleOverviewForm* overview = openOverview();
-    ASSERT_NE(overview, nullptr);
+    ASSERT_NO_FATAL_FAILURE(openOverview());
     EXPECT_TRUE(overview->isVisible());
     EXPECT_FALSE(overview->isModal());
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 
-    const auto* calendar = overview->findChild<MonthCalendar*>(QStringLiteral("MonthCalendar"));
     const std::vector<DayMarks>& days = calendar->days();
     ASSERT_EQ(days.size(), 31u);
     EXPECT_EQ(days[0].date, (CivilDate{2007, 5, 1}));
@@ -182,8 +35,7 @@ TEST_F(OverviewTest, ViewMenu_opensANonModalWindowWithTheMonthsMarks) {
         EXPECT_EQ(d.overlap, thursday) << d.date.day;
         EXPECT_EQ(d.today, d.date.day == 31) << d.date.day;
     }
-    EXPECT_EQ(problemRows(overview),
-              QStringList({kOverlapRow, "Advance 2, file 1: D10.MP3 is in no media folder"}));
+    EXPECT_EQ(problemRows(), QStringList({kOverlapRow, kMissingRow}));
 
     // Today, a Thursday: the morning entry plays first, the Thursday one after it, nothing is left to
     // the basic schedule.
@@ -215,8 +67,7 @@ TEST_F(OverviewTest, ViewMenu_opensANonModalWindowWithTheMonthsMarks) {
 TEST_F(OverviewTest, WhatPlaysAndDayStrip_tellEachPeriodsLengthOnceItsFilesAreExamined) {
     // The files were examined before they were copied into the media folder: again, now they are.
     form->media().refresh();
-    ScheduleOverviewForm* overview = openOverview(false);
-    ASSERT_NE(overview, nullptr);
+    ASSERT_NO_FATAL_FAILURE(openOverview(Wait::Nothing));
     overview->showDay({2007, 5, 30});
     auto* plays = overview->findChild<QListWidget*>(QStringLiteral("PlaysList"));
     const QString header = "08:00-12:00   Advance 1: 2007/05/01   2007/05/31   All Day";
@@ -226,10 +77,7 @@ TEST_F(OverviewTest, WhatPlaysAndDayStrip_tellEachPeriodsLengthOnceItsFilesAreEx
     }
     // The list follows when the facts come, with no refresh asked for.
     const QString told = header + " · 2 files · 2 s";
-    QElapsedTimer clock;
-    clock.start();
-    while (!Rows(plays).contains(told) && clock.elapsed() < 60000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    waitUntil([&] { return Rows(plays).contains(told); });
     ASSERT_TRUE(Rows(plays).contains(told)) << Rows(plays).join('\n').toStdString();
 
     // Hovering the strip's what-plays lane at 10:00 tells the same.
@@ -259,16 +107,14 @@ TEST_F(OverviewTest, EachAdvanceRowShowsItsCalendarColour) {
 TEST_F(OverviewTest, MediaFolders_listedOffTheWindowsThread_missingFilesFollowTheAnswer) {
     // Each time problems are shown: whether the listing had answered, and the rows.
     std::vector<std::pair<bool, QStringList>> shown;
-    ScheduleOverviewForm* overview = openOverview(false);
-    ASSERT_NE(overview, nullptr);
+    ASSERT_NO_FATAL_FAILURE(openOverview(Wait::Nothing));
     QObject::connect(overview, &ScheduleOverviewForm::problemsShown, [&] {
-        shown.emplace_back(!overview->mediaListing()->pending(), ViewRows(problemsView(overview)));
+        shown.emplace_back(!overview->mediaListing()->pending(), ViewRows(problemsView()));
     });
     // The window did not wait for the listing: until it answers, no file counts as missing.
     EXPECT_TRUE(overview->mediaListing()->pending());
-    answered(overview->mediaListing());
-    EXPECT_EQ(problemRows(overview),
-              QStringList({kOverlapRow, "Advance 2, file 1: D10.MP3 is in no media folder"}));
+    waitUntil([this] { return !overview->mediaListing()->pending(); }, 30000);
+    EXPECT_EQ(problemRows(), QStringList({kOverlapRow, kMissingRow}));
     for (const auto& [listed, rows] : shown) {
         if (!listed) {
             EXPECT_EQ(rows, QStringList({kOverlapRow}));
@@ -277,23 +123,20 @@ TEST_F(OverviewTest, MediaFolders_listedOffTheWindowsThread_missingFilesFollowTh
 }
 
 TEST_F(OverviewTest, FollowsTheScheduleAsItChanges) {
-    ScheduleOverviewForm* overview = openOverview();
-    ASSERT_NE(overview, nullptr);
+    ASSERT_NO_FATAL_FAILURE(openOverview());
     // Removing the Thursday entry takes the overlap away, with no refresh asked for.
     list("AdvanceList")->setCurrentRow(1);
     form->findChild<QPushButton*>(QStringLiteral("AdvanceRemoveCmd"))->click();
     QCoreApplication::processEvents();
-    EXPECT_EQ(problemRows(overview), QStringList({"No problems found"}));
-    const auto* calendar = overview->findChild<MonthCalendar*>(QStringLiteral("MonthCalendar"));
+    EXPECT_EQ(problemRows(), QStringList({"No problems found"}));
     EXPECT_FALSE(calendar->days()[30].overlap);
     EXPECT_EQ(calendar->days()[30].advance, std::vector<int>({0}));
 }
 
 TEST_F(OverviewTest, DoubleClickOnAProblem_selectsItsEntryInTheMainWindow) {
-    ScheduleOverviewForm* overview = openOverview();
-    ASSERT_NE(overview, nullptr);
-    ASSERT_EQ(problemRows(overview).size(), 2);
-    QListView* problems = problemsView(overview);
+    ASSERT_NO_FATAL_FAILURE(openOverview());
+    ASSERT_EQ(problemRows().size(), 2);
+    QListView* problems = problemsView();
     list("AdvanceList")->setCurrentRow(0);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(overview));
     const QRect second = problems->visualRect(problems->model()->index(1, 0));
@@ -321,32 +164,20 @@ TEST_F(OverviewTest, OkOnAnOverlappingEntry_noticeInTheStatusBarOpensTheOverview
                        "Advance 2 plays; Advance 3 is silent then, Thursdays 00:00-23:59:59, 2007/05/31"));
 
     form->findChild<QPushButton*>(QStringLiteral("OverviewNoticeShowCmd"))->click();
-    auto* overview = form->findChild<ScheduleOverviewForm*>(QStringLiteral("ScheduleOverviewForm"));
+    overview = form->findChild<ScheduleOverviewForm*>(QStringLiteral("ScheduleOverviewForm"));
     ASSERT_NE(overview, nullptr);
     EXPECT_TRUE(overview->isVisible());
     EXPECT_EQ(overview->shownDay(), (CivilDate{2007, 5, 31}));
-    findingsShown(overview);
-    const QListView* problems = problemsView(overview);
+    findingsShown();
+    const QListView* problems = problemsView();
     ASSERT_GE(problems->currentIndex().row(), 0);
     EXPECT_EQ(problems->currentIndex().data().toString(),
               QStringLiteral("Advance 1 plays; Advance 3 is silent then, every day 08:00-12:00, 2007/05/31"));
     EXPECT_TRUE(notice->isHidden());
-
-    // An entry that overlaps nothing takes the notice away.
-    list("AdvanceList")->setCurrentRow(2);
-    QTimer::singleShot(0, qApp, [] {
-        QWidget* dialog = QApplication::activeModalWidget();
-        dialog->findChild<QComboBox*>(QStringLiteral("StartYearCombo"))->setCurrentIndex(9);
-        dialog->findChild<QComboBox*>(QStringLiteral("StopYearCombo"))->setCurrentIndex(9);
-        dialog->findChild<QPushButton*>(QStringLiteral("OKCmd"))->click();
-    });
-    form->findChild<QPushButton*>(QStringLiteral("AdvanceModifyCmd"))->click();
-    QCoreApplication::processEvents();
-    EXPECT_EQ(schedule().advanceEntries[2].startYear, 9);
-    EXPECT_TRUE(notice->isHidden());
 }
 
-// A notice about a period goes once that period, or the whole schedule, is another one.
+// A notice about a period goes once that period, or the whole schedule, is another one; a period
+// changed so that it overlaps nothing takes it away too.
 TEST_F(OverviewTest, NoticeAboutAPeriod_goesWhenThePeriodOrTheScheduleChanges) {
     const std::vector<std::pair<const char*, std::function<void()>>> changes = {
         {"remove",
@@ -365,14 +196,22 @@ TEST_F(OverviewTest, NoticeAboutAPeriod_goesWhenThePeriodOrTheScheduleChanges) {
              list("AdvanceList")->setCurrentRow(2);
              form->findChild<QPushButton*>(QStringLiteral("AdvanceMoveUpCmd"))->click();
          }},
+        {"modify to overlap nothing",
+         [&] {
+             list("AdvanceList")->setCurrentRow(2);
+             QTimer::singleShot(0, qApp, [] {
+                 QWidget* dialog = QApplication::activeModalWidget();
+                 dialog->findChild<QComboBox*>(QStringLiteral("StartYearCombo"))->setCurrentIndex(9);
+                 dialog->findChild<QComboBox*>(QStringLiteral("StopYearCombo"))->setCurrentIndex(9);
+                 dialog->findChild<QPushButton*>(QStringLiteral("OKCmd"))->click();
+             });
+             form->findChild<QPushButton*>(QStringLiteral("AdvanceModifyCmd"))->click();
+             EXPECT_EQ(schedule().advanceEntries[2].startYear, 9);
+         }},
     };
     for (const auto& [name, change] : changes) {
         SCOPED_TRACE(name);
-        Schedule s;
-        AddBasic(s, MakeFile("LOOP", "MPG", 1, 13));
-        AddAdvance(s, mornings());
-        AddAdvance(s, thursdays());
-        load(s);
+        loadMorningsAndThursdays();
         addDefaultAdvance();
         auto* notice = form->findChild<QWidget*>(QStringLiteral("OverviewNotice"));
         ASSERT_NE(notice, nullptr);
@@ -383,61 +222,71 @@ TEST_F(OverviewTest, NoticeAboutAPeriod_goesWhenThePeriodOrTheScheduleChanges) {
     }
 }
 
-TEST_F(OverviewTest, Save_countsTheWarningsInTheStatusBar) {
-    saveAndWaitForTheCount();
-    EXPECT_EQ(form->statusBar()->currentMessage(),
-              QStringLiteral("Saved; the schedule overview shows 2 warnings"));
-    EXPECT_TRUE(shownMessages().isEmpty());
-}
-
-// Overlaps are one row per pair of periods, naming the days the two share; the count after Save is
-// the count of the rows the overview shows.
+// Overlaps are one row per pair of periods, naming the days the two share; the count after Save,
+// with the overview open or not, is the count of the rows the overview shows.
 TEST_F(OverviewTest, Overlaps_oneRowPerPairNamingItsDays_andSaveCountsTheRowsShown) {
-    Schedule s;
-    AddBasic(s, MakeFile("LOOP", "MPG", 1, 13));
-    AddAdvance(s, mornings());
-    AdvanceEntry onThursdays = mornings();
+    Schedule four;
+    AddBasic(four, MakeFile("LOOP", "MPG", 1, 13));
+    AddAdvance(four, Mornings());
+    AdvanceEntry onThursdays = Mornings();
     onThursdays.weekDay = 4;
-    AddAdvance(s, onThursdays);
-    AdvanceEntry lateMay = mornings();
+    AddAdvance(four, onThursdays);
+    AdvanceEntry lateMay = Mornings();
     lateMay.startDay = 30;
     lateMay.startHour = 11;
     lateMay.stopHour = 13;
-    AddAdvance(s, lateMay);
-    AdvanceEntry tenth = mornings();
+    AddAdvance(four, lateMay);
+    AdvanceEntry tenth = Mornings();
     tenth.startDay = tenth.stopDay = 10;
-    AddAdvance(s, tenth);
-    load(s);
-    examined();
-    ScheduleOverviewForm* overview = openOverview();
-    ASSERT_NE(overview, nullptr);
-    const QStringList rows = problemRows(overview);
-    EXPECT_EQ(
-        rows,
-        QStringList({
-            "Advance 1 plays; Advance 2 is silent then, Thursdays 08:00-12:00, 2007/05/03 to 2007/05/31",
-            "Advance 1 plays; Advance 3 is silent then, every day 11:00-12:00, 2007/05/30 to 2007/05/31",
-            "Advance 1 plays; Advance 4 is silent then, every day 08:00-12:00, 2007/05/10",
-            "Advance 2 plays; Advance 3 is silent then, Thursdays 11:00-12:00, 2007/05/31",
-            "Advance 2 plays; Advance 4 is silent then, Thursdays 08:00-12:00, 2007/05/10",
-            "Advance 4: ended on 2007/05/10 (today is 2007/05/31)",
-        }));
-
-    saveAndWaitForTheCount();
-    EXPECT_EQ(
-        form->statusBar()->currentMessage(),
-        QStringLiteral("Saved; the schedule overview shows %1 warnings").arg(problemRows(overview).size()));
+    AddAdvance(four, tenth);
+    const struct {
+        const char* schedule;
+        std::optional<Schedule> loaded; // none: the fixture's
+        bool overviewOpen;              // when Save is clicked
+        QStringList rows;
+    } cases[] = {
+        {"mornings and Thursdays", std::nullopt, false, {kOverlapRow, kMissingRow}},
+        {"four periods",
+         four,
+         true,
+         {
+             "Advance 1 plays; Advance 2 is silent then, Thursdays 08:00-12:00, 2007/05/03 to 2007/05/31",
+             "Advance 1 plays; Advance 3 is silent then, every day 11:00-12:00, 2007/05/30 to 2007/05/31",
+             "Advance 1 plays; Advance 4 is silent then, every day 08:00-12:00, 2007/05/10",
+             "Advance 2 plays; Advance 3 is silent then, Thursdays 11:00-12:00, 2007/05/31",
+             "Advance 2 plays; Advance 4 is silent then, Thursdays 08:00-12:00, 2007/05/10",
+             "Advance 4: ended on 2007/05/10 (today is 2007/05/31)",
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.schedule);
+        if (c.loaded) {
+            load(*c.loaded);
+            examined();
+        }
+        if (c.overviewOpen) {
+            ASSERT_NO_FATAL_FAILURE(openOverview());
+            EXPECT_EQ(problemRows(), c.rows);
+        }
+        saveAndWaitForTheCount();
+        EXPECT_EQ(form->statusBar()->currentMessage(),
+                  QStringLiteral("Saved; the schedule overview shows %1 warnings").arg(c.rows.size()));
+        EXPECT_TRUE(shownMessages().isEmpty());
+        if (!c.overviewOpen) {
+            ASSERT_NO_FATAL_FAILURE(openOverview());
+        }
+        EXPECT_EQ(problemRows(), c.rows);
+    }
 }
 
 // Edits reach the overview through the document's signals alone; of two searches under way the later
 // one's rows are shown, and rows of a schedule before the latest edit are greyed and not chosen.
 TEST_F(OverviewTest, EditsThroughTheDocument_reachTheOverview_theLatestSearchWins) {
-    ScheduleOverviewForm* overview = openOverview();
-    ASSERT_NE(overview, nullptr);
-    ASSERT_EQ(problemRows(overview).size(), 2);
+    ASSERT_NO_FATAL_FAILURE(openOverview());
+    ASSERT_EQ(problemRows().size(), 2);
     QStringList everShown;
     QObject::connect(overview, &ScheduleOverviewForm::problemsShown,
-                     [&] { everShown += ViewRows(problemsView(overview)); });
+                     [&] { everShown += ViewRows(problemsView()); });
     int chosen = 0;
     QObject::connect(overview, &ScheduleOverviewForm::entryChosen, [&chosen] { ++chosen; });
 
@@ -451,20 +300,18 @@ TEST_F(OverviewTest, EditsThroughTheDocument_reachTheOverview_theLatestSearchWin
     overview->scheduleChanged(true);
     // Both searches are under way; what is shown is greyed and cannot be chosen.
     ASSERT_TRUE(overview->findingsPending());
-    QListView* problems = problemsView(overview);
+    QListView* problems = problemsView();
     const QModelIndex first = problems->model()->index(0, 0);
     EXPECT_FALSE(problems->model()->flags(first) & Qt::ItemIsEnabled);
     emit problems->doubleClicked(first);
     EXPECT_EQ(chosen, 0);
     // The month follows at once: Wednesdays overlap now, Thursdays no longer.
-    const auto* calendar = overview->findChild<MonthCalendar*>(QStringLiteral("MonthCalendar"));
     EXPECT_TRUE(calendar->days()[29].overlap);
     EXPECT_FALSE(calendar->days()[30].overlap);
 
     const QString wednesdays =
         "Advance 1 plays; Advance 2 is silent then, Wednesdays 08:00-12:00, 2007/05/02 to 2007/05/30";
-    EXPECT_EQ(problemRows(overview),
-              QStringList({wednesdays, "Advance 2, file 1: D10.MP3 is in no media folder"}));
+    EXPECT_EQ(problemRows(), QStringList({wednesdays, kMissingRow}));
     for (const QString& row : everShown)
         EXPECT_FALSE(row.contains("Fridays")) << row.toStdString();
     EXPECT_TRUE(problems->model()->flags(first) & Qt::ItemIsEnabled);
@@ -474,9 +321,8 @@ TEST_F(OverviewTest, EditsThroughTheDocument_reachTheOverview_theLatestSearchWin
     // A file of a period changed in the main window's list: the problems follow, no refresh asked.
     const FileEntry gone = MakeFile("GONE", "MP3", 1, 13);
     ASSERT_TRUE(document.replaceFile(EntryRef::List::Detail, 0, 1, gone, FormatFileRow(gone)));
-    EXPECT_EQ(problemRows(overview),
-              QStringList({wednesdays, "Advance 1, file 2: GONE.MP3 is in no media folder",
-                           "Advance 2, file 1: D10.MP3 is in no media folder"}));
+    EXPECT_EQ(problemRows(),
+              QStringList({wednesdays, "Advance 1, file 2: GONE.MP3 is in no media folder", kMissingRow}));
 }
 
 // A new list of rows changes only the rows that differ, so the view keeps its place among them.

@@ -587,7 +587,8 @@ TEST(WriteToMediumForm, FileThatWillNotPlay_realQuestionMakesThePlayerCopyAndWri
     ASSERT_TRUE(test::MakeWithFfmpeg(media + "GOOD.JPG",
                                      test::Pattern("64x48") + std::vector<std::string>{"-frames:v", "1"}));
     p.t.state.schedule = MakeSchedule({entry("PHONE.MP4"), entry("GOOD.JPG"), entry("PHONE.MP4")}, {});
-    p.settings.playerCopiesDir = copies;
+    p.settings.playerCopiesDir = copies; // chosen on an earlier run
+    ASSERT_TRUE(p.t.state.publish.remember(p.settings));
     WriteToMediumForm& form = p.open(true, true);
 
     auto* table = p.control<QTableWidget>("PlanTable");
