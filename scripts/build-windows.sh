@@ -18,7 +18,7 @@ if [ "${1:-}" = "--no-installer" ]; then
   shift
 fi
 
-packages=(g++-mingw-w64-x86-64-posix wine wine64 nsis xvfb xauth qt6-base-dev-tools googletest
+packages=(g++-mingw-w64-x86-64-posix wine wine64 nsis xvfb xauth xdotool qt6-base-dev-tools googletest
           libxxhash-dev nlohmann-json3-dev cmake ninja-build)
 source scripts/apt-packages.sh
 install_missing_packages "${packages[@]}"
@@ -46,12 +46,29 @@ dist=$build/dist
 rm -rf "$dist"
 mkdir -p "$dist/platforms" "$dist/styles" "$dist/imageformats"
 cp "$build/src/app/velmo-schedule-generator.exe" "$build/src/cli/velmo-schedule.exe" "$dist/"
-for dll in Qt6Core Qt6Gui Qt6Widgets; do cp "$kit/bin/$dll.dll" "$dist/"; done
 cp "$kit/plugins/platforms/qwindows.dll" "$kit/plugins/platforms/qoffscreen.dll" "$dist/platforms/"
 cp "$kit"/plugins/styles/*.dll "$dist/styles/"
 cp "$kit"/plugins/imageformats/*.dll "$dist/imageformats/"
-cp /usr/lib/gcc/x86_64-w64-mingw32/12-posix/libstdc++-6.dll /usr/lib/gcc/x86_64-w64-mingw32/12-posix/libgcc_s_seh-1.dll \
-   /usr/x86_64-w64-mingw32/lib/libwinpthread-1.dll "$dist/"
+# Every DLL the programs and plugins import that is not Windows' own (Qt's, MinGW's), and the ones
+# those import in turn, read from the files themselves: a Qt module the editor comes to use is never
+# left behind.
+runtime_dirs=("$kit/bin" /usr/lib/gcc/x86_64-w64-mingw32/12-posix /usr/x86_64-w64-mingw32/lib)
+copy_imports() {
+  local file dll dir
+  for file in "$@"; do
+    for dll in $(x86_64-w64-mingw32-objdump -p "$file" | sed -n 's/^[[:space:]]*DLL Name: //p'); do
+      [ ! -f "$dist/$dll" ] || continue
+      for dir in "${runtime_dirs[@]}"; do
+        if [ -f "$dir/$dll" ]; then
+          cp "$dir/$dll" "$dist/"
+          copy_imports "$dist/$dll"
+          break
+        fi
+      done
+    done
+  done
+}
+copy_imports "$dist"/*.exe "$dist"/*/*.dll
 x86_64-w64-mingw32-strip --strip-unneeded "$dist"/*.exe "$dist"/lib*.dll
 
 if [ "$installer" -eq 1 ]; then

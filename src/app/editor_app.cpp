@@ -18,6 +18,7 @@
 #include "ui/platform/volumes.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QEvent>
 #include <QFileInfo>
 #include <QIcon>
@@ -68,7 +69,8 @@ void closeWindowsAfterStartIfAsked(QObject* owner) {
 }
 
 // The schedule file named on the command line (a launcher's %f), absolute, so a running editor
-// started elsewhere finds it too; empty when none is named.
+// started elsewhere finds it too, and spelled as the system spells it (Qt's "C:/x" is "C:\x" on
+// Windows, as every folder the editor shows); empty when none is named.
 QString startFile(const QStringList& arguments) {
     bool optionsEnd = false;
     for (const QString& argument : arguments.mid(1)) {
@@ -80,7 +82,7 @@ QString startFile(const QStringList& arguments) {
             continue;
         const QString path =
             argument.startsWith(QLatin1String("file:")) ? QUrl(argument).toLocalFile() : argument;
-        return path.isEmpty() ? path : QFileInfo(path).absoluteFilePath();
+        return path.isEmpty() ? path : QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
     }
     return {};
 }

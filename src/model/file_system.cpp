@@ -155,21 +155,17 @@ bool DirectorySnapshot::contains(const std::string& pattern) const {
 }
 
 bool IsAbsolutePath(std::string_view path) {
-    const auto separator = [](char c) {
-        return std::string_view(kPathSeparators).find(c) != std::string_view::npos;
-    };
 #ifdef _WIN32
     const bool drive = path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) &&
-                       path[1] == ':' && separator(path[2]);
-    return drive || (path.size() >= 2 && separator(path[0]) && separator(path[1]));
+                       path[1] == ':' && IsPathSeparator(path[2]);
+    return drive || (path.size() >= 2 && IsPathSeparator(path[0]) && IsPathSeparator(path[1]));
 #else
-    return !path.empty() && separator(path[0]);
+    return !path.empty() && IsPathSeparator(path[0]);
 #endif
 }
 
 std::string WithTrailingSeparator(std::string directory) {
-    if (directory.empty() ||
-        std::string_view(kPathSeparators).find(directory.back()) == std::string_view::npos)
+    if (directory.empty() || !IsPathSeparator(directory.back()))
         directory += kDirSeparator;
     return directory;
 }

@@ -18,6 +18,10 @@ inline constexpr char kDirSeparator = '/';
 inline constexpr char kPathSeparators[] = "/";
 #endif
 
+inline bool IsPathSeparator(char c) {
+    return std::string_view(kPathSeparators).find(c) != std::string_view::npos;
+}
+
 // Upper-cases a-z and keeps every other character: the letter case the medium and the existence
 // test ignore, and the case names are stored in.
 std::string UpperCase(std::string_view text);

@@ -215,11 +215,12 @@ std::string MountPointOf(const std::string& path, const std::vector<std::string>
     std::size_t bestLength = 0;
     for (const std::string& mountPoint : mountPoints) {
         std::string stem = mountPoint;
-        while (stem.size() > 1 && stem.back() == kDirSeparator)
+        // Either separator on Windows: a drive is "C:\", a folder may come as "C:/x" from Qt.
+        while (stem.size() > 1 && IsPathSeparator(stem.back()))
             stem.pop_back();
-        const bool isRoot = stem.size() == 1 && stem[0] == kDirSeparator;
+        const bool isRoot = stem.size() == 1 && IsPathSeparator(stem[0]);
         const bool holds = path.compare(0, stem.size(), stem) == 0 &&
-                           (isRoot || path.size() == stem.size() || path[stem.size()] == kDirSeparator);
+                           (isRoot || path.size() == stem.size() || IsPathSeparator(path[stem.size()]));
         if (!stem.empty() && holds && (best.empty() || stem.size() > bestLength)) {
             best = mountPoint;
             bestLength = stem.size();

@@ -1,5 +1,6 @@
 #include "cli_runner.h"
 
+#include "model/file_system.h"
 #include "model/random_source.h"
 #include "model/schedule_file.h"
 #include "rules/entry_rules.h"
@@ -59,9 +60,10 @@ TEST(CliPublish, DryRunPrintsOneLinePerNameAndWritesNothing) {
     const auto run =
         runCli({"publish", s.schedule, "--to", s.stick, "--media", s.media, "--media", s.extra, "--dry-run"});
     EXPECT_EQ(run.status, 1) << run.err; // a name is missing
+    const std::string separator(1, kDirSeparator);
     EXPECT_EQ(run.out,
-              "copy  SONG.MP3  " + s.media + "/song.mp3\n" + "copy  CLIP.AVI  " + s.extra + "/CLIP.AVI\n" +
-                  "missing  GONE.JPG\n" +
+              "copy  SONG.MP3  " + s.media + separator + "song.mp3\n" + "copy  CLIP.AVI  " + s.extra +
+                  separator + "CLIP.AVI\n" + "missing  GONE.JPG\n" +
                   "dry run: 2 to copy, 0 to replace, 0 to keep, 0 to remove, 1 missing; schedule file to "
                   "write; nothing written\n");
     EXPECT_TRUE(fs::is_empty(s.stick));

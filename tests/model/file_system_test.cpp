@@ -60,6 +60,9 @@ TEST(PathSplitting, SplitsAfterTheLastSeparator) {
     EXPECT_EQ(PathFileName("/x/Dir With Space/"), "");
     EXPECT_EQ(PathDirectory("/Top.VLM"), "/");
     EXPECT_EQ(PathFileName("/Top.VLM"), "Top.VLM");
+    EXPECT_TRUE(IsAbsolutePath("/Top.VLM"));
+    EXPECT_FALSE(IsAbsolutePath("x/Top.VLM"));
+    EXPECT_FALSE(IsAbsolutePath(""));
 }
 
 TEST(DeleteFileInDir, DeletesAWritableFileOnly) {

@@ -303,11 +303,13 @@ TEST(RemoveEntry, removedAdvanceEntryTakesItsDetailsAlong) {
 
 TEST(ChooseAppPath, besideTheProgramUnlessInstalledOrUnwritable) {
     auto data = [] { return std::string("/home/u/.local/share/velmo"); };
-    EXPECT_EQ(ChooseAppPath("/opt/velmo", false, true, data), "/opt/velmo/");
-    EXPECT_EQ(ChooseAppPath("/usr/bin", true, true, data), "/home/u/.local/share/velmo/");
-    EXPECT_EQ(ChooseAppPath("/opt/velmo", false, false, data), "/home/u/.local/share/velmo/");
+    const std::string dataDir = data() + kDirSeparator;
+    EXPECT_EQ(ChooseAppPath("/opt/velmo", false, true, data), "/opt/velmo" + std::string(1, kDirSeparator));
+    EXPECT_EQ(ChooseAppPath("/usr/bin", true, true, data), dataDir);
+    EXPECT_EQ(ChooseAppPath("/opt/velmo", false, false, data), dataDir);
     // Without a data directory the program's own is the only choice left.
-    EXPECT_EQ(ChooseAppPath("/usr/bin", true, true, [] { return std::string(); }), "/usr/bin/");
+    EXPECT_EQ(ChooseAppPath("/usr/bin", true, true, [] { return std::string(); }),
+              "/usr/bin" + std::string(1, kDirSeparator));
     // A program in the root directory: the root with a single separator.
     EXPECT_EQ(ChooseAppPath("/", false, true, data), "/");
     EXPECT_EQ(WithTrailingSeparator("/a/"), "/a/");
@@ -320,7 +322,16 @@ TEST(MountPointOf, longestMountPointAboveThePath) {
     EXPECT_EQ(MountPointOf("/media/usbx/", mounts), "/");
     EXPECT_EQ(MountPointOf("/home/u/", mounts), "/home/");
     EXPECT_EQ(MountPointOf("/media/usb", {"/media/usb"}), "/media/usb");
-    EXPECT_EQ(MountPointOf("/srv/", {}), "/");
+    EXPECT_EQ(MountPointOf("/srv/", {}), std::string(1, kDirSeparator));
+#ifdef _WIN32
+    // The drives as Windows names them, the folder in either spelling.
+    const std::vector<std::string> drives = {"C:\\", "D:\\", "\\\\server\\share"};
+    EXPECT_EQ(MountPointOf("C:/Users/u/stick", drives), "C:\\");
+    EXPECT_EQ(MountPointOf("D:\\", drives), "D:\\");
+    EXPECT_EQ(MountPointOf("D:", drives), "D:\\");
+    EXPECT_EQ(MountPointOf("\\\\server\\share\\clips", drives), "\\\\server\\share");
+    EXPECT_EQ(MountPointOf("\\\\server\\shared", drives), "\\");
+#endif
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "ui/platform/link_opener.h"
 #include "ui/platform/volumes.h"
 
+#include <QDir>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -96,6 +97,14 @@ public:
         return succeed;
     }
 };
+
+// A path as the program spells it on this system: Qt's "C:/x/" is "C:\x\" on Windows.
+inline std::string NativePath(const QString& path) {
+    return QDir::toNativeSeparators(path).toStdString();
+}
+inline std::string NativePath(const std::string& path) {
+    return NativePath(QString::fromStdString(path));
+}
 
 // A complete, English-speaking program context around a fresh temporary application directory.
 struct TestContext {

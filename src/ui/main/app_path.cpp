@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #ifdef _WIN32
+#include <QSettings>
 #include <QTemporaryFile>
 #else
 #include <unistd.h>
@@ -32,6 +33,20 @@ bool canCreateFilesIn(const QString& directory) {
 #endif
 }
 
+// Where the program was installed: the folder the installer recorded for Apps & features on Windows
+// (wherever the user chose to put it), the package's bin directory elsewhere.
+QString installDirectory() {
+#ifdef _WIN32
+    const QSettings uninstall(
+        QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+                       "VelmoScheduleGenerator"),
+        QSettings::NativeFormat);
+    return uninstall.value(QStringLiteral("InstallLocation")).toString();
+#else
+    return QStringLiteral(VELMO_INSTALL_BINDIR);
+#endif
+}
+
 std::string userDataDirectory() {
     const QString directory = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     if (directory.isEmpty() || !QDir().mkpath(directory))
@@ -44,8 +59,8 @@ std::string userDataDirectory() {
 std::string ApplicationDirectory() {
     const QString programDir = QCoreApplication::applicationDirPath();
     return ChooseAppPath(QDir::toNativeSeparators(programDir).toStdString(),
-                         sameDirectory(programDir, QStringLiteral(VELMO_INSTALL_BINDIR)),
-                         canCreateFilesIn(programDir), userDataDirectory);
+                         sameDirectory(programDir, installDirectory()), canCreateFilesIn(programDir),
+                         userDataDirectory);
 }
 
 } // namespace velmo

@@ -330,7 +330,7 @@ TEST_F(MainFormTest, Layout_noCaptionClippedAtTheSmallestSizeAndTheListsGrow) {
 }
 
 TEST(ApplicationDirectory, besideAProgramInAWritableDirectoryOutsideTheInstallLocation) {
-    EXPECT_EQ(ApplicationDirectory(), QCoreApplication::applicationDirPath().toStdString() + "/");
+    EXPECT_EQ(ApplicationDirectory(), NativePath(QCoreApplication::applicationDirPath()) + kDirSeparator);
 }
 
 } // namespace

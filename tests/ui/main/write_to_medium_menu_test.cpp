@@ -48,6 +48,7 @@ TEST_F(WriteToMediumMenuTest, OpensTheDialogAndRemembersItsDestinationApart_rewr
     AddBasic(s, MakeFile("SONG", "MP3", 1, 13));
     load(s);
     const std::string stick = makeDir("stick");
+    tc.volumes.list.push_back({QString::fromStdString(stick), QStringLiteral("vfat")});
     state().copyDir = stick;
     // Closed once it has asked the drives and settled on its destination, off the window's thread.
     QString opened;
@@ -62,7 +63,7 @@ TEST_F(WriteToMediumMenuTest, OpensTheDialogAndRemembersItsDestinationApart_rewr
     action()->trigger();
     EXPECT_EQ(opened, QStringLiteral("velmo::WriteToMediumForm"));
     EXPECT_TRUE(shownMessages().isEmpty());
-    EXPECT_EQ(ReadPublishSettings(app()).destination, stick);
+    EXPECT_EQ(ReadPublishSettings(app()).destination, NativePath(stick));
     EXPECT_FALSE(Exists(app() + "SystemInfo.txt")); // written at the end of the run only, as ever
 
     // Opened again and closed with nothing changed: the file is not written again.
@@ -78,7 +79,7 @@ TEST_F(WriteToMediumMenuTest, OpensTheDialogAndRemembersItsDestinationApart_rewr
     action()->trigger();
     EXPECT_EQ(opened, QStringLiteral("velmo::WriteToMediumForm"));
     EXPECT_EQ(QFileInfo(remembered).lastModified(), old);
-    EXPECT_EQ(ReadPublishSettings(app()).destination, stick);
+    EXPECT_EQ(ReadPublishSettings(app()).destination, NativePath(stick));
 }
 
 } // namespace

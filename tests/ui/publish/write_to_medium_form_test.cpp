@@ -142,7 +142,7 @@ TEST(WriteToMediumForm, EndToEndWithTheRealQuestionFolderDialogAndReport) {
     QTest::keyClick(dir, Qt::Key_Return);
     waitSettled(form);
     ASSERT_EQ(dir->path(), stick + QStringLiteral("/player"));
-    EXPECT_EQ(settings.destination, fromQt(stick + QStringLiteral("/player/")));
+    EXPECT_EQ(settings.destination, test::NativePath(stick + QStringLiteral("/player/")));
 
     // The question names how many are missing; No writes nothing.
     QString question;
@@ -183,17 +183,20 @@ TEST(WriteToMediumForm, EndToEndWithTheRealQuestionFolderDialogAndReport) {
     });
     add->click();
     waitSettled(form);
-    EXPECT_EQ(settings.mediaDirs,
-              (std::vector<std::string>{fromQt(media + QLatin1Char('/')), fromQt(more + QLatin1Char('/'))}));
+    EXPECT_EQ(settings.mediaDirs, (std::vector<std::string>{fromQt(media + QLatin1Char('/')),
+                                                            test::NativePath(more + QLatin1Char('/'))}));
     EXPECT_EQ(column(table, 2), (QStringList{QStringLiteral("Keep"), QStringLiteral("Copy")}));
 
     // GONE.JPG is no picture: it will not play, and no player copy can be made of it, so none is offered.
     auto* note = form.findChild<QLabel*>(QStringLiteral("WontPlayNote"));
     ASSERT_NE(note, nullptr);
     EXPECT_TRUE(note->isVisible());
-    EXPECT_TRUE(
-        note->text().startsWith(QStringLiteral("These files will not play on the player:\nGONE.JPG: ")))
-        << note->text().toStdString();
+    // Which files will not play is ffprobe's to say (the Wine run has none).
+    if (test::FfmpegInstalled()) {
+        EXPECT_TRUE(
+            note->text().startsWith(QStringLiteral("These files will not play on the player:\nGONE.JPG: ")))
+            << note->text().toStdString();
+    }
     EXPECT_TRUE(
         note->text().endsWith(QStringLiteral("No player copy can be made of a file that cannot be read; "
                                              "Write copies the files as they are.")));
@@ -299,7 +302,7 @@ TEST(WriteToMediumForm, FirstDestination_rememberedElseRemovableElseNone_neverTh
             QDir::cleanPath(p.stick + (c.expected.isEmpty() ? QStringLiteral("/") : c.expected));
         EXPECT_EQ(text->text(), chosen);
         EXPECT_TRUE(p.write()->isEnabled());
-        EXPECT_EQ(p.settings.destination, fromQt(chosen + QLatin1Char('/')));
+        EXPECT_EQ(p.settings.destination, test::NativePath(chosen + QLatin1Char('/')));
         // Copy to... starts from the same place.
         EXPECT_EQ(p.t.state.copyDir, fromQt(chosen));
         EXPECT_EQ(p.t.state.copyDrive, fromQt(p.stick));
