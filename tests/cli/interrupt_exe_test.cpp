@@ -124,14 +124,9 @@ std::string InterruptDuringACopy(const TempDir& work, bool twice) {
         problems += "CLIP.AVI is not whole\n";
     if (ReadText(stick + "/show.vlm") != oldSchedule)
         problems += "the medium's schedule file is not the old one\n";
+    // What it prints is the in-process tests' part; here, that the real signal reached the write.
     if (!twice) {
         expect("status", std::to_string(run.status), std::to_string(130 << 8)); // exited with 130
-        expect("standard output", run.out,
-               "copy  CLIP.AVI  " + media + "/CLIP.AVI\ncopy  SONG.MP3  " + work.file("slow") +
-                   "/SONG.MP3\n1 copied, 0 replaced, 0 kept, 0 removed, 0 missing; cancelled, the schedule "
-                   "file on the medium is the old one\n");
-        expect("standard error", run.err,
-               "velmo-schedule: interrupted; no file on the medium is left half-written\n");
         expect("the medium", Listing(stick), "CLIP.AVI show.vlm ");
         return problems;
     }
