@@ -11,9 +11,16 @@
 
 #include <QAbstractItemView>
 #include <QAccessible>
+#include <QCalendarWidget>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTest>
+
+#include <functional>
 
 namespace velmo::test {
 namespace {
@@ -123,6 +130,112 @@ TEST_F(AccessibilityTest, AdvanceEditorNamesEachListWithItsFrame) {
     EXPECT_EQ(accessibleName(&editor, "StopSecondCombo"), QStringLiteral("Stop Time, Second"));
     EXPECT_EQ(accessibleName(&editor, "WeekdayCombo"), QStringLiteral("Week Day"));
     EXPECT_EQ(namelessControls(&editor), QStringList());
+}
+
+// A frame inside another is read by its own title, not the outer one's: the two date frames were
+// both "Date Setup" to a screen reader, the two time frames both "Time Setup".
+TEST_F(AccessibilityTest, AdvanceEditorFramesAreReadByTheirOwnTitles) {
+    start();
+    AdvanceScheduleEditForm editor(tc.context, std::nullopt, form.get());
+    const struct {
+        const char* frame;
+        const char* name;
+    } frames[] = {{"StartDateFrame", "Start Day"}, {"StopDateFrame", "Stop Day"},
+                  {"WeekDayFrame", "Week Day"},    {"StartTimeFrame", "Start Time"},
+                  {"StopTimeFrame", "Stop Time"},  {"DateFrame", "Date Setup"}};
+    for (const auto& f : frames) {
+        QAccessibleInterface* face =
+            QAccessible::queryAccessibleInterface(editor.findChild<QWidget*>(QLatin1String(f.frame)));
+        ASSERT_NE(face, nullptr) << f.frame;
+        EXPECT_EQ(face->role(), QAccessible::Grouping) << f.frame;
+        EXPECT_EQ(face->text(QAccessible::Name), QString::fromLatin1(f.name)) << f.frame;
+        QStringList labels;
+        for (const auto& [other, relation] : face->relations(QAccessible::Label))
+            labels << other->text(QAccessible::Name);
+        EXPECT_EQ(labels, QStringList()) << f.frame;
+    }
+}
+
+// The Skip Days calendar as a screen reader meets it: named month buttons, no week numbers, the
+// week-day captions as column headers, each day with its full date, a day left out said so, and the
+// chosen day as the focus.
+TEST_F(AccessibilityTest, SkipDaysCalendarReadsEveryDayWithItsDate) {
+    start();
+    AdvanceEntry period = MakeAdvance(26, 12, 1, 1, 1);
+    period.stopDay = 31;
+    AdvanceScheduleEditForm editor(tc.context, period, form.get());
+    editor.show();
+    WithDialog([&] { editor.findChild<QPushButton*>(QStringLiteral("SkipDaysCmd"))->click(); },
+               [&](QWidget* picker) {
+                   auto* calendar = picker->findChild<QCalendarWidget*>();
+                   auto* days = calendar->findChild<QTableView*>();
+                   EXPECT_EQ(accessibleName(calendar, "qt_calendar_prevmonth"),
+                             QStringLiteral("Previous Month"));
+                   EXPECT_EQ(accessibleName(calendar, "qt_calendar_nextmonth"), QStringLiteral("Next Month"));
+                   QAccessibleInterface* table = QAccessible::queryAccessibleInterface(days);
+                   ASSERT_EQ(table->role(), QAccessible::Table);
+                   ASSERT_EQ(table->childCount(), 7 * 7); // a caption row and six weeks, no week numbers
+                   EXPECT_EQ(table->child(0)->role(), QAccessible::ColumnHeader);
+                   EXPECT_EQ(table->child(0)->text(QAccessible::Name),
+                             QLocale().dayName(calendar->firstDayOfWeek()));
+                   const QLocale locale = calendar->locale();
+                   int cellsOfDecember = 0;
+                   for (int i = 7; i < table->childCount(); ++i) {
+                       QAccessibleInterface* cell = table->child(i);
+                       EXPECT_EQ(cell->role(), QAccessible::Cell) << i;
+                       EXPECT_EQ(table->indexOfChild(cell), i);
+                       const QString name = cell->text(QAccessible::Name);
+                       bool bare = false;
+                       name.toInt(&bare);
+                       EXPECT_FALSE(bare) << name.toStdString();
+                       for (int day = 1; day <= 31; ++day)
+                           if (name == locale.toString(QDate(2026, 12, day), QLocale::LongFormat))
+                               ++cellsOfDecember;
+                   }
+                   EXPECT_EQ(cellsOfDecember, 31);
+
+                   calendar->setSelectedDate(QDate(2026, 12, 24));
+                   days->setFocus();
+                   QTest::keyClick(days, Qt::Key_Return);
+                   QAccessibleInterface* focused = table->focusChild();
+                   ASSERT_NE(focused, nullptr);
+                   EXPECT_EQ(focused->text(QAccessible::Name),
+                             locale.toString(QDate(2026, 12, 24), QLocale::LongFormat) +
+                                 QStringLiteral(", left out"));
+                   EXPECT_TRUE(focused->state().selected);
+                   picker->findChild<QPushButton*>(QStringLiteral("CancelCmd"))->click();
+               });
+}
+
+// The main window without noise: the colour strip's bars are no objects to a screen reader, the
+// captions above the lists are column headers, and nothing in the status bar is unnamed.
+TEST_F(AccessibilityTest, MainWindowLeavesOutTheStripAndReadsColumnHeaders) {
+    start();
+    form->show();
+    QStringList seen;
+    std::function<void(QAccessibleInterface*)> walk = [&](QAccessibleInterface* face) {
+        if (face->object() != nullptr && face->object()->objectName().startsWith(QStringLiteral("Shape1_")))
+            seen << face->object()->objectName();
+        for (int i = 0; i < face->childCount(); ++i)
+            if (QAccessibleInterface* child = face->child(i))
+                walk(child);
+    };
+    walk(QAccessible::queryAccessibleInterface(form.get()));
+    EXPECT_EQ(seen, QStringList());
+
+    for (const char* header : {"BasicFileNameCmd", "WeekDayCmd", "DetailVolumeCmd"}) {
+        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(Button(*form, header));
+        EXPECT_EQ(face->role(), QAccessible::ColumnHeader) << header;
+        EXPECT_EQ(face->text(QAccessible::Name), Button(*form, header)->text()) << header;
+    }
+    EXPECT_EQ(accessibleName(Button(*form, "BasicFileNameCmd")), QStringLiteral("File Name"));
+
+    QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(form->statusBar());
+    for (int i = 0; i < bar->childCount(); ++i) {
+        QAccessibleInterface* child = bar->child(i);
+        EXPECT_NE(child->role(), QAccessible::NoRole) << i;
+        EXPECT_FALSE(child->text(QAccessible::Name).isEmpty()) << i;
+    }
 }
 
 TEST_F(AccessibilityTest, CopyDialogNamesItsDriveDirectoryAndDestination) {
