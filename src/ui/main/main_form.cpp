@@ -492,8 +492,11 @@ void MainForm::InitMainFormOsd() {
     AdvanceFrame->setTitle(text(TextId::TextAdvanceSchedule));
     DetailFrame->setTitle(text(TextId::TextDetailOfAdvanceSchedule));
     SetCaption(*EditDaysTogetherCheck, text(TextId::TextEditDaysTogether));
-    if (auto* grip = statusBar()->findChild<QSizeGrip*>())
+    // A mouse handle only; named should a screen reader meet it anyway.
+    if (auto* grip = statusBar()->findChild<QSizeGrip*>()) {
         grip->setAccessibleName(text(TextId::TextSizeGrip));
+        HideFromScreenReaders(*grip);
+    }
 
     for (auto* button : {NormalAddCmd, AdvanceAddCmd, DetailAddCmd})
         button->setText(text(TextId::TextAdd));

@@ -118,7 +118,7 @@ bool isDecoration(const QObject* object) {
 // A plain container whose decorations are left out of its children.
 class DecoratedAccessible final : public QAccessibleWidget {
 public:
-    explicit DecoratedAccessible(QWidget* widget) : QAccessibleWidget(widget) {}
+    DecoratedAccessible(QWidget* widget, QAccessible::Role role) : QAccessibleWidget(widget, role) {}
 
     int childCount() const override { return static_cast<int>(children().size()); }
     QAccessibleInterface* child(int index) const override {
@@ -166,7 +166,9 @@ QDate dateOfCell(const QCalendarWidget* calendar, const QAbstractItemModel* mode
 // One cell of a calendar's table: a day read with its full date, or a column's week-day caption.
 class CalendarCellAccessible final : public QAccessibleInterface {
 public:
-    CalendarCellAccessible(QTableView* view, int row, int column) : view_(view), row_(row), column_(column) {}
+    // The cell at `position` in reading order; its row and column follow the table's width, which
+    // changes when week numbers come or go.
+    CalendarCellAccessible(QTableView* view, int position) : view_(view), position_(position) {}
 
     bool isValid() const override { return view_ != nullptr && calendar() != nullptr; }
     QObject* object() const override { return nullptr; }
@@ -219,17 +221,19 @@ public:
 
 private:
     QCalendarWidget* calendar() const { return qobject_cast<QCalendarWidget*>(view_->parentWidget()); }
-    QModelIndex index() const { return view_->model()->index(row_, column_); }
-    QDate date() const { return dateOfCell(calendar(), view_->model(), row_, column_); }
+    int columns() const { return std::max(1, view_->model()->columnCount()); }
+    int row() const { return position_ / columns(); }
+    int column() const { return position_ % columns(); }
+    QModelIndex index() const { return view_->model()->index(row(), column()); }
+    QDate date() const { return dateOfCell(calendar(), view_->model(), row(), column()); }
     int weekDayOfColumn() const {
         const int firstColumn =
             calendar()->verticalHeaderFormat() == QCalendarWidget::NoVerticalHeader ? 0 : 1;
-        return (static_cast<int>(calendar()->firstDayOfWeek()) - 1 + column_ - firstColumn) % 7 + 1;
+        return (static_cast<int>(calendar()->firstDayOfWeek()) - 1 + column() - firstColumn + 7) % 7 + 1;
     }
 
     QPointer<QTableView> view_;
-    int row_;
-    int column_;
+    int position_;
 };
 
 // A calendar's table of days, its cells in the order the view reports the current cell in.
@@ -251,7 +255,7 @@ public:
         }
         QAccessibleInterface*& cell = cells_[static_cast<std::size_t>(index)];
         if (cell == nullptr) {
-            cell = new CalendarCellAccessible(view(), index / columns(), index % columns());
+            cell = new CalendarCellAccessible(view(), index);
             ids_.push_back(QAccessible::registerAccessibleInterface(cell));
         }
         return cell;
@@ -295,10 +299,12 @@ QAccessibleInterface* velmoFactory(const QString& className, QObject* object) {
         if (auto* view = qobject_cast<QTableView*>(object);
             view != nullptr && qobject_cast<QCalendarWidget*>(view->parentWidget()) != nullptr)
             return new CalendarViewAccessible(view);
-    if (className == QLatin1String("QWidget")) {
+    if (className == QLatin1String("QStatusBar") || className == QLatin1String("QWidget")) {
         const QObjectList& kids = object->children();
         if (std::any_of(kids.begin(), kids.end(), [](const QObject* kid) { return isDecoration(kid); }))
-            return new DecoratedAccessible(static_cast<QWidget*>(object));
+            return new DecoratedAccessible(static_cast<QWidget*>(object),
+                                           className == QLatin1String("QStatusBar") ? QAccessible::StatusBar
+                                                                                    : QAccessible::Client);
     }
     return nullptr;
 }

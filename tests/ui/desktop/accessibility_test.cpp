@@ -11,11 +11,15 @@
 
 #include <QAbstractItemView>
 #include <QAccessible>
+#include <QApplication>
 #include <QCalendarWidget>
 #include <QComboBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPushButton>
+#include <QSizeGrip>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTest>
@@ -132,6 +136,19 @@ TEST_F(AccessibilityTest, AdvanceEditorNamesEachListWithItsFrame) {
     EXPECT_EQ(namelessControls(&editor), QStringList());
 }
 
+QPalette darkPalette() {
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(0x30, 0x30, 0x30));
+    dark.setColor(QPalette::WindowText, QColor(0xe8, 0xe8, 0xe8));
+    dark.setColor(QPalette::Base, QColor(0x20, 0x20, 0x20));
+    dark.setColor(QPalette::Text, QColor(0xe8, 0xe8, 0xe8));
+    dark.setColor(QPalette::Button, QColor(0x38, 0x38, 0x38));
+    dark.setColor(QPalette::ButtonText, QColor(0xe8, 0xe8, 0xe8));
+    dark.setColor(QPalette::Highlight, QColor(0x2a, 0x2a, 0x2a));
+    dark.setColor(QPalette::HighlightedText, QColor(0xff, 0xff, 0xff));
+    return dark;
+}
+
 // A frame inside another is read by its own title, not the outer one's: the two date frames were
 // both "Date Setup" to a screen reader, the two time frames both "Time Setup".
 TEST_F(AccessibilityTest, AdvanceEditorFramesAreReadByTheirOwnTitles) {
@@ -193,6 +210,15 @@ TEST_F(AccessibilityTest, SkipDaysCalendarReadsEveryDayWithItsDate) {
                                ++cellsOfDecember;
                    }
                    EXPECT_EQ(cellsOfDecember, 31);
+                   // Cells met while week numbers were shown still read the day they now show.
+                   calendar->setVerticalHeaderFormat(QCalendarWidget::ISOWeekNumbers);
+                   const QString wide = table->child(31)->text(QAccessible::Name);
+                   calendar->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
+                   EXPECT_EQ(table->child(31)->role(), QAccessible::Cell) << wide.toStdString();
+                   EXPECT_EQ(table->child(31)->text(QAccessible::Name),
+                             locale.toString(calendar->firstDayOfWeek() == Qt::Monday ? QDate(2026, 12, 24)
+                                                                                      : QDate(2026, 12, 23),
+                                             QLocale::LongFormat));
 
                    calendar->setSelectedDate(QDate(2026, 12, 24));
                    days->setFocus();
@@ -230,12 +256,55 @@ TEST_F(AccessibilityTest, MainWindowLeavesOutTheStripAndReadsColumnHeaders) {
     }
     EXPECT_EQ(accessibleName(Button(*form, "BasicFileNameCmd")), QStringLiteral("File Name"));
 
+    // The size grip is a mouse handle a screen reader cannot use.
     QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(form->statusBar());
+    EXPECT_EQ(bar->role(), QAccessible::StatusBar);
     for (int i = 0; i < bar->childCount(); ++i) {
         QAccessibleInterface* child = bar->child(i);
-        EXPECT_NE(child->role(), QAccessible::NoRole) << i;
+        EXPECT_FALSE(qobject_cast<QSizeGrip*>(child->object())) << i;
         EXPECT_FALSE(child->text(QAccessible::Name).isEmpty()) << i;
     }
+}
+
+// How many pixels of the list's inside differ clearly between the two pictures.
+int clearlyDifferent(const QImage& a, const QImage& b) {
+    int count = 0;
+    for (int y = 0; y < std::min(a.height(), b.height()); ++y)
+        for (int x = 0; x < std::min(a.width(), b.width()); ++x) {
+            const QColor p = a.pixelColor(x, y);
+            const QColor q = b.pixelColor(x, y);
+            if (std::abs(p.lightness() - q.lightness()) > 60)
+                ++count;
+        }
+    return count;
+}
+
+// An empty list that has the focus shows it, whatever the palette's highlight: a dark palette's
+// highlight can be as dark as the list itself.
+TEST_F(AccessibilityTest, EmptyFocusedListShowsItsFocus_inLightAndDarkPalettes) {
+    start();
+    form->show();
+    QApplication::setActiveWindow(form.get());
+    ScheduleListView* list = List(*form, "NormalList");
+    ASSERT_EQ(list->count(), 0);
+    for (const QPalette& palette : {QApplication::palette(), darkPalette()}) {
+        form->setPalette(palette);
+        Button(*form, "NewCmd")->setFocus();
+        QApplication::processEvents();
+        const QImage unfocused = list->grab().toImage();
+        list->setFocus();
+        QApplication::processEvents();
+        ASSERT_TRUE(list->hasFocus());
+        const QImage focused = list->grab().toImage();
+        // A dotted frame round the inside: a few hundred pixels at least.
+        EXPECT_GT(clearlyDifferent(unfocused, focused), 2 * (list->width() + list->height()) / 4)
+            << (palette == QApplication::palette() ? "light" : "dark");
+    }
+    // A row in the list is its own focus mark.
+    AddBasic(schedule(), MakeFile("TOAST", "MP3", 1, 13));
+    form->ShowBasicList();
+    QApplication::processEvents();
+    EXPECT_FALSE(list->viewport()->findChild<QWidget*>(QStringLiteral("EmptyFocusMark"))->isVisible());
 }
 
 TEST_F(AccessibilityTest, CopyDialogNamesItsDriveDirectoryAndDestination) {
