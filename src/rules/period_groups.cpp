@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 
 namespace velmo {
 
@@ -40,22 +41,130 @@ bool SameButWeekDay(const AdvanceEntry& a, const AdvanceEntry& b) {
     return a == other;
 }
 
-std::vector<PeriodRange> PeriodGroups(const Schedule& schedule) {
-    const auto& entries = schedule.advanceEntries;
-    const int count = std::min(static_cast<int>(schedule.advanceCount), static_cast<int>(entries.size()));
-    std::vector<PeriodRange> groups;
+namespace {
+
+// Runs of periods equal but for a later single week day.
+std::vector<PeriodRange> weekRuns(const std::vector<AdvanceEntry>& entries, int count) {
+    std::vector<PeriodRange> runs;
     for (int row = 0; row < count;) {
-        PeriodRange group{row, 1};
-        while (group.first + group.count < count) {
-            const AdvanceEntry& previous = entries[static_cast<std::size_t>(group.last())];
-            const AdvanceEntry& next = entries[static_cast<std::size_t>(group.last() + 1)];
+        PeriodRange run{row, 1};
+        while (run.first + run.count < count) {
+            const AdvanceEntry& previous = entries[static_cast<std::size_t>(run.last())];
+            const AdvanceEntry& next = entries[static_cast<std::size_t>(run.last() + 1)];
             if (!isSingleDay(previous.weekDay) || !isSingleDay(next.weekDay) ||
                 next.weekDay <= previous.weekDay || !SameButWeekDay(previous, next))
                 break;
-            ++group.count;
+            ++run.count;
+        }
+        runs.push_back(run);
+        row += run.count;
+    }
+    return runs;
+}
+
+// One run as a piece of a period's dates.
+struct Piece {
+    long first = 0;
+    long last = 0;
+    WeekDaySet days{};
+    bool everyDayRow = false; // one row, on every day
+};
+
+bool sameButDatesAndWeekDay(const AdvanceEntry& model, const AdvanceEntry& row) {
+    AdvanceEntry other = row;
+    other.weekDay = model.weekDay;
+    setDates(other, StartDateOf(model), StopDateOf(model));
+    return model == other;
+}
+
+// The run as a piece of a period like `model`; none when its rows could not be one.
+std::optional<Piece> pieceOf(const std::vector<AdvanceEntry>& entries, PeriodRange run,
+                             const AdvanceEntry& model) {
+    const AdvanceEntry& front = entries[static_cast<std::size_t>(run.first)];
+    const CivilDate start = StartDateOf(front);
+    const CivilDate stop = StopDateOf(front);
+    if (!IsValidCivilDate(start) || !IsValidCivilDate(stop) || stop < start)
+        return std::nullopt;
+    Piece piece{DayNumber(start), DayNumber(stop), {}, run.count == 1 && front.weekDay == kWeekDayAll};
+    for (int row = run.first; row <= run.last(); ++row) {
+        const AdvanceEntry& entry = entries[static_cast<std::size_t>(row)];
+        if (entry.weekDay > kWeekDayAll || !sameButDatesAndWeekDay(model, entry))
+            return std::nullopt;
+        const WeekDaySet one = WeekDaySetOf(entry.weekDay);
+        for (std::size_t day = 0; day < one.size(); ++day)
+            piece.days[day] = piece.days[day] || one[day];
+    }
+    return piece;
+}
+
+WeekDaySet daysBetween(long first, long last) {
+    WeekDaySet days{};
+    for (long day = first; day <= last && day < first + 7; ++day)
+        days[static_cast<std::size_t>(WeekDayOfDayNumber(day))] = true;
+    return days;
+}
+
+// Whether the pieces are what PeriodRows makes of one period on `days`: each piece holds the days it
+// has dates for, and each gap between pieces begins and ends with a skipped day the period plays on.
+bool formOnePeriod(const std::vector<Piece>& pieces, const WeekDaySet& days) {
+    const bool everyDay = CountDays(days) == static_cast<int>(days.size());
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        const Piece& piece = pieces[i];
+        if (i > 0) {
+            const long gapFirst = pieces[i - 1].last + 1;
+            const long gapLast = piece.first - 1;
+            if (gapLast < gapFirst)
+                return false;
+            if (!everyDay && (!days[static_cast<std::size_t>(WeekDayOfDayNumber(gapFirst))] ||
+                              !days[static_cast<std::size_t>(WeekDayOfDayNumber(gapLast))]))
+                return false;
+        }
+        if (everyDay != piece.everyDayRow)
+            return false;
+        if (everyDay)
+            continue;
+        WeekDaySet expected = daysBetween(piece.first, piece.last);
+        for (std::size_t day = 0; day < expected.size(); ++day)
+            expected[day] = expected[day] && days[day];
+        if (piece.days != expected)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::vector<PeriodRange> PeriodGroups(const Schedule& schedule) {
+    const auto& entries = schedule.advanceEntries;
+    const int count = std::min(static_cast<int>(schedule.advanceCount), static_cast<int>(entries.size()));
+    const std::vector<PeriodRange> runs = weekRuns(entries, count);
+    std::vector<PeriodRange> groups;
+    for (std::size_t i = 0; i < runs.size();) {
+        PeriodRange group = runs[i];
+        const AdvanceEntry& model = entries[static_cast<std::size_t>(group.first)];
+        std::vector<Piece> pieces;
+        WeekDaySet days{};
+        if (const std::optional<Piece> first = pieceOf(entries, runs[i], model)) {
+            pieces.push_back(*first);
+            days = first->days;
+        }
+        std::size_t next = i + 1;
+        while (!pieces.empty() && next < runs.size()) {
+            const std::optional<Piece> piece = pieceOf(entries, runs[next], model);
+            if (!piece)
+                break;
+            WeekDaySet joined = days;
+            for (std::size_t day = 0; day < joined.size(); ++day)
+                joined[day] = joined[day] || piece->days[day];
+            pieces.push_back(*piece);
+            if (!formOnePeriod(pieces, joined))
+                break;
+            days = joined;
+            group.count += runs[next].count;
+            ++next;
         }
         groups.push_back(group);
-        row += group.count;
+        i = next;
     }
     return groups;
 }
@@ -142,6 +251,41 @@ std::vector<AdvanceEntry> SkipDates(const std::vector<AdvanceEntry>& group,
     }
     close(last);
     return periods;
+}
+
+std::vector<AdvanceEntry> PeriodRows(const AdvanceEntry& model, const WeekDaySet& days,
+                                     const std::vector<CivilDate>& skipped) {
+    // A skipped day the period would not play on anyway splits nothing.
+    const bool everyDay = CountDays(days) == static_cast<int>(days.size());
+    std::vector<CivilDate> playing;
+    for (const CivilDate& date : skipped)
+        if (IsValidCivilDate(date) && (everyDay || days[static_cast<std::size_t>(WeekDayOf(date))]))
+            playing.push_back(date);
+    std::vector<AdvanceEntry> rows = SkipDates(ExpandWeekDays(model, days), playing);
+    rows.erase(std::remove_if(rows.begin(), rows.end(),
+                              [](const AdvanceEntry& row) { return !DateRangeHoldsWeekDay(row); }),
+               rows.end());
+    return rows;
+}
+
+PeriodPlan PlanOf(const Schedule& schedule, PeriodRange range) {
+    PeriodPlan plan;
+    if (range.count <= 0)
+        return plan;
+    const auto& entries = schedule.advanceEntries;
+    plan.entry = entries[static_cast<std::size_t>(range.first)];
+    plan.days = WeekDaysOf(schedule, range);
+    const AdvanceEntry& last = entries[static_cast<std::size_t>(range.last())];
+    setDates(plan.entry, StartDateOf(plan.entry), StopDateOf(last));
+    const bool everyDay = CountDays(plan.days) == static_cast<int>(plan.days.size());
+    for (int row = range.first; row < range.last(); ++row) {
+        const long stop = DayNumber(StopDateOf(entries[static_cast<std::size_t>(row)]));
+        const long nextStart = DayNumber(StartDateOf(entries[static_cast<std::size_t>(row + 1)]));
+        for (long day = stop + 1; day < nextStart; ++day)
+            if (everyDay || plan.days[static_cast<std::size_t>(WeekDayOfDayNumber(day))])
+                plan.skipped.push_back(DateOfDayNumber(day));
+    }
+    return plan;
 }
 
 std::string HoursText(const AdvanceEntry& entry, const std::string& allDay) {

@@ -1,5 +1,6 @@
 #include "rules/period_groups.h"
 
+#include "rules/schedule_match.h"
 #include "texts/screen_texts.h"
 
 #include <gtest/gtest.h>
@@ -124,14 +125,158 @@ TEST(PeriodGroupsTest, SkipDates_splitsAroundTheDays_andDropsEmptyRanges) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(SkipDates({c.period}, c.skipped), c.ranges) << c.name;
+}
 
-    // A group keeps its days together in each range, so it stays a group there.
-    AdvanceEntry tuesday = range(2026, 12, 1, 2026, 12, 31);
-    tuesday.weekDay = 2;
-    const std::vector<AdvanceEntry> split =
-        SkipDates({range(2026, 12, 1, 2026, 12, 31), tuesday}, {{2026, 12, 24}});
-    ASSERT_EQ(split.size(), 4u);
-    EXPECT_EQ(PeriodGroups(MakeSchedule({}, split)), (std::vector<PeriodRange>{{0, 2}, {2, 2}}));
+AdvanceEntry dated(AdvanceEntry entry, CivilDate start, CivilDate stop) {
+    entry.startYear = static_cast<std::uint8_t>(start.year - 2000);
+    entry.startMonth = static_cast<std::uint8_t>(start.month);
+    entry.startDay = static_cast<std::uint8_t>(start.day);
+    entry.stopYear = static_cast<std::uint8_t>(stop.year - 2000);
+    entry.stopMonth = static_cast<std::uint8_t>(stop.month);
+    entry.stopDay = static_cast<std::uint8_t>(stop.day);
+    return entry;
+}
+
+// Rows on `ticks` for each piece of dates, as they stand in a file.
+std::vector<AdvanceEntry> pieces(std::initializer_list<std::pair<CivilDate, CivilDate>> dates,
+                                 const char* ticks, const AdvanceEntry& model = period(0)) {
+    std::vector<AdvanceEntry> rows;
+    for (const auto& [start, stop] : dates)
+        for (const AdvanceEntry& row : ExpandWeekDays(dated(model, start, stop), days(ticks)))
+            rows.push_back(row);
+    return rows;
+}
+
+std::vector<AdvanceEntry> operator+(std::vector<AdvanceEntry> a, const std::vector<AdvanceEntry>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// The bakery's breakfast: Monday to Friday through December and January, closed over the holidays.
+const AdvanceEntry kBreakfast = dated(period(1), {2026, 12, 1}, {2027, 1, 31});
+const std::vector<CivilDate> kHolidays = {
+    {2026, 12, 24}, {2026, 12, 25}, {2026, 12, 26}, {2026, 12, 31}, {2027, 1, 1}};
+
+TEST(PeriodGroupsTest, DaysOff_theRowsOfOnePeriod_eachPieceHoldingOnlyTheDaysItHas) {
+    const struct {
+        const char* name;
+        AdvanceEntry model;
+        const char* ticks;
+        std::vector<CivilDate> skipped;
+        std::vector<AdvanceEntry> rows;
+    } cases[] = {
+        // Saturday the 26th is no breakfast day, so it splits nothing; the days after Christmas hold no
+        // Thursday or Friday.
+        {"bakery", kBreakfast, "-MTWTF-", kHolidays,
+         pieces({{{2026, 12, 1}, {2026, 12, 23}}}, "-MTWTF-") +
+             pieces({{{2026, 12, 26}, {2026, 12, 30}}}, "-MTW---") +
+             pieces({{{2027, 1, 2}, {2027, 1, 31}}}, "-MTWTF-")},
+        {"every day, one row a piece",
+         dated(period(0), {2026, 12, 1}, {2026, 12, 31}),
+         "SMTWTFS",
+         {{2026, 12, 24}},
+         pieces({{{2026, 12, 1}, {2026, 12, 23}}, {{2026, 12, 25}, {2026, 12, 31}}}, "SMTWTFS")},
+        {"a piece without a ticked day vanishes",
+         dated(period(0), {2026, 12, 1}, {2026, 12, 31}),
+         "-M-----",
+         {{2026, 12, 7}, {2026, 12, 14}},
+         pieces({{{2026, 12, 15}, {2026, 12, 31}}}, "-M-----")},
+        {"short dates keep the days they have",
+         dated(period(0), {2026, 12, 1}, {2026, 12, 2}),
+         "-MTWTF-",
+         {},
+         pieces({{{2026, 12, 1}, {2026, 12, 2}}}, "--TW---")},
+        {"every day skipped",
+         dated(period(0), {2026, 12, 24}, {2026, 12, 25}),
+         "-MTWTF-",
+         {{2026, 12, 24}, {2026, 12, 25}},
+         {}},
+    };
+    for (const auto& c : cases) {
+        const std::vector<AdvanceEntry> rows = PeriodRows(c.model, days(c.ticks), c.skipped);
+        EXPECT_EQ(rows, c.rows) << c.name;
+        for (const AdvanceEntry& row : rows)
+            EXPECT_TRUE(DateRangeHoldsWeekDay(row)) << c.name;
+    }
+}
+
+// Which rows are one period, across the pieces its days off leave; what the editor makes of a group's
+// plan is the group's rows again.
+TEST(PeriodGroupsTest, Groups_spanThePiecesOfOnePeriodWithDaysOff_otherRowsKeepTheirRuns) {
+    const std::vector<AdvanceEntry> bakery = PeriodRows(kBreakfast, days("-MTWTF-"), kHolidays);
+    AdvanceEntry otherHours = kBreakfast;
+    otherHours.startHour = 7;
+    const std::vector<AdvanceEntry> laterHours =
+        PeriodRows(dated(otherHours, {2027, 2, 2}, {2027, 2, 28}), days("-MTWTF-"), {});
+    const std::vector<AdvanceEntry> mondayWednesday =
+        PeriodRows(dated(period(0), {2026, 12, 1}, {2026, 12, 31}), days("-M-W---"), {{2026, 12, 7}});
+    const struct {
+        const char* name;
+        std::vector<AdvanceEntry> rows;
+        std::vector<PeriodRange> groups;
+        bool editorMade;
+    } cases[] = {
+        {"bakery", bakery, {{0, 13}}, true},
+        {"bakery, then other hours", bakery + laterHours, {{0, 13}, {13, 5}}, true},
+        {"every day around Christmas Eve",
+         pieces({{{2026, 12, 1}, {2026, 12, 23}}, {{2026, 12, 25}, {2026, 12, 31}}}, "SMTWTFS"),
+         {{0, 2}},
+         true},
+        {"a first piece with one day", mondayWednesday, {{0, 3}}, true},
+        // Written elsewhere: two Monday periods around a Tuesday are two periods, as before.
+        {"gap of a day it does not play",
+         pieces({{{2026, 12, 1}, {2026, 12, 7}}, {{2026, 12, 9}, {2026, 12, 14}}}, "-M-----"),
+         {{0, 1}, {1, 1}},
+         false},
+        {"no gap",
+         pieces({{{2026, 12, 1}, {2026, 12, 10}}, {{2026, 12, 11}, {2026, 12, 31}}}, "-MTWTF-"),
+         {{0, 5}, {5, 5}},
+         false},
+        // Rows for days the dates lack, as the days off used to leave them: three runs, as before.
+        {"a piece with days its dates lack",
+         pieces({{{2026, 12, 1}, {2026, 12, 23}},
+                 {{2026, 12, 27}, {2026, 12, 30}},
+                 {{2027, 1, 2}, {2027, 1, 31}}},
+                "-MTWTF-"),
+         {{0, 5}, {5, 5}, {10, 5}},
+         false},
+        {"every day beside single days",
+         pieces({{{2026, 12, 1}, {2026, 12, 23}}}, "SMTWTFS") +
+             pieces({{{2026, 12, 25}, {2026, 12, 31}}}, "-MTWTF-"),
+         {{0, 1}, {1, 5}},
+         false},
+        {"other files",
+         pieces({{{2026, 12, 1}, {2026, 12, 23}}}, "-MTWTF-") +
+             pieces({{{2026, 12, 26}, {2026, 12, 30}}}, "-MTW---",
+                    [] {
+                        AdvanceEntry jam = period(0);
+                        SetDetailEntries(jam, {MakeFileEntry("JAM", "MP3", 1, 13)});
+                        return jam;
+                    }()),
+         {{0, 5}, {5, 3}},
+         false},
+    };
+    for (const auto& c : cases) {
+        const Schedule schedule = MakeSchedule({}, c.rows);
+        ASSERT_EQ(PeriodGroups(schedule), c.groups) << c.name;
+        for (const PeriodRange& group : c.groups) {
+            for (int row = group.first; row <= group.last(); ++row)
+                EXPECT_EQ(GroupOf(schedule, row), group) << c.name << " row " << row;
+            if (!c.editorMade)
+                continue;
+            const PeriodPlan plan = PlanOf(schedule, group);
+            const std::vector<AdvanceEntry> rows(c.rows.begin() + group.first,
+                                                 c.rows.begin() + group.last() + 1);
+            EXPECT_EQ(PeriodRows(plan.entry, plan.days, plan.skipped), rows) << c.name;
+        }
+    }
+
+    // The editor opens the bakery's group on its whole dates, its days and the holidays it would work.
+    const PeriodPlan plan = PlanOf(MakeSchedule({}, bakery), {0, 13});
+    EXPECT_EQ(plan.entry, kBreakfast);
+    EXPECT_EQ(plan.days, days("-MTWTF-"));
+    EXPECT_EQ(plan.skipped,
+              (std::vector<CivilDate>{{2026, 12, 24}, {2026, 12, 25}, {2026, 12, 31}, {2027, 1, 1}}));
 }
 
 TEST(PeriodGroupsTest, Limit_countsEveryPeriodOfAGroup) {

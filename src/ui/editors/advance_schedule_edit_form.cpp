@@ -72,12 +72,25 @@ QGroupBox* makeComboFrame(const char* objectName, QWidget* parent,
 
 } // namespace
 
-AdvanceScheduleEditForm::AdvanceScheduleEditForm(AppContext& context, std::optional<AdvanceEntry> entry,
-                                                 std::optional<WeekDaySet> days, int room, QWidget* parent)
-    : QDialog(parent), context_(context), entry_(std::move(entry)), days_(days), room_(room) {
+AdvanceScheduleEditForm::AdvanceScheduleEditForm(AppContext& context, std::optional<PeriodPlan> plan,
+                                                 int room, QWidget* parent)
+    : QDialog(parent), context_(context), room_(room) {
+    if (plan) {
+        entry_ = plan->entry;
+        days_ = plan->days;
+        skipped_ = std::move(plan->skipped);
+    }
     buildWindow();
     Form_Load();
 }
+
+AdvanceScheduleEditForm::AdvanceScheduleEditForm(AppContext& context, std::optional<AdvanceEntry> entry,
+                                                 QWidget* parent)
+    : AdvanceScheduleEditForm(
+          context,
+          entry ? std::optional<PeriodPlan>(PeriodPlan{*entry, WeekDaySetOf(entry->weekDay), {}})
+                : std::nullopt,
+          kMaxAdvanceEntries, parent) {}
 
 AdvanceScheduleEditForm::~AdvanceScheduleEditForm() = default;
 
@@ -283,7 +296,7 @@ void AdvanceScheduleEditForm::SetupDateCombos(const AdvanceSetup& setup) {
     for (int day = 0; day <= kWeekDayAll; ++day)
         WeekdayCombo->addItem(screenText(context_.texts, WeekDayTextId(day)));
     WeekdayCombo->setCurrentIndex(setup.weekDay);
-    setTickedDays(days_.value_or(WeekDaySetOf(setup.weekDay)));
+    setTickedDays(entry_ ? days_ : WeekDaySetOf(setup.weekDay));
 }
 
 void AdvanceScheduleEditForm::buildWeekDayBoxes() {
@@ -295,17 +308,8 @@ void AdvanceScheduleEditForm::buildWeekDayBoxes() {
         DayChecks[day]->setObjectName(QStringLiteral("DayCheck%1").arg(day));
         boxes->addWidget(DayChecks[day], static_cast<int>(day) / 2, static_cast<int>(day) % 2);
         connect(DayChecks[day], &QCheckBox::toggled, this, [this] {
-            if (followingDays_)
-                return;
-            // One day, or all seven, is what the drop-down can say; other sets leave it as it is.
-            const WeekDaySet days = tickedDays();
-            followingDays_ = true;
-            if (CountDays(days) == 7)
-                WeekdayCombo->setCurrentIndex(kWeekDayAll);
-            else if (CountDays(days) == 1)
-                WeekdayCombo->setCurrentIndex(
-                    static_cast<int>(std::find(days.begin(), days.end(), true) - days.begin()));
-            followingDays_ = false;
+            if (!followingDays_)
+                showTickedDays();
         });
     }
     layout->addLayout(boxes);
@@ -319,11 +323,7 @@ void AdvanceScheduleEditForm::buildWeekDayBoxes() {
     }};
     for (const auto& [button, days] : presets) {
         layout->addWidget(button);
-        connect(button, &QPushButton::clicked, this, [this, days = days] {
-            setTickedDays(days);
-            if (CountDays(days) == 7)
-                WeekdayCombo->setCurrentIndex(kWeekDayAll);
-        });
+        connect(button, &QPushButton::clicked, this, [this, days = days] { setTickedDays(days); });
     }
     layout->addStretch();
 }
@@ -332,6 +332,30 @@ void AdvanceScheduleEditForm::setTickedDays(const WeekDaySet& days) {
     followingDays_ = true;
     for (std::size_t day = 0; day < DayChecks.size(); ++day)
         DayChecks[day]->setChecked(days[day]);
+    followingDays_ = false;
+    showTickedDays();
+}
+
+void AdvanceScheduleEditForm::showTickedDays() {
+    const WeekDaySet days = tickedDays();
+    int index = kWeekDayAll + 1;
+    if (CountDays(days) == static_cast<int>(days.size()))
+        index = kWeekDayAll;
+    else if (CountDays(days) == 1)
+        index = static_cast<int>(std::find(days.begin(), days.end(), true) - days.begin());
+    const QString named = CountDays(days) == 0 ? screenText(context_.texts, TextId::TextNoDayTicked)
+                                               : toQt(WeekDaysText(days, context_.texts));
+    followingDays_ = true;
+    if (index > kWeekDayAll) {
+        // A set the eight items cannot name gets an item of its own, so the list says what is ticked.
+        if (WeekdayCombo->count() <= index)
+            WeekdayCombo->addItem(named);
+        else
+            WeekdayCombo->setItemText(index, named);
+    }
+    WeekdayCombo->setCurrentIndex(index);
+    while (WeekdayCombo->count() > kWeekDayAll + 1 && index <= kWeekDayAll)
+        WeekdayCombo->removeItem(kWeekDayAll + 1);
     followingDays_ = false;
 }
 
@@ -343,8 +367,9 @@ WeekDaySet AdvanceScheduleEditForm::tickedDays() const {
 }
 
 void AdvanceScheduleEditForm::WeekdayCombo_Click() {
-    if (formReady && !followingDays_ && WeekdayCombo->currentIndex() >= 0)
-        setTickedDays(WeekDaySetOf(WeekdayCombo->currentIndex()));
+    const int index = WeekdayCombo->currentIndex();
+    if (formReady && !followingDays_ && index >= 0 && index <= kWeekDayAll)
+        setTickedDays(WeekDaySetOf(index));
 }
 
 void AdvanceScheduleEditForm::SkipDaysCmd_Click() {
@@ -356,6 +381,7 @@ void AdvanceScheduleEditForm::SkipDaysCmd_Click() {
     auto* calendar = new QCalendarWidget(&picker);
     calendar->setObjectName(QStringLiteral("SkipDaysCalendar"));
     calendar->setAccessibleName(picker.windowTitle());
+    makeReadable(*calendar, screenText(context_.texts, TextId::TextDaySkipped));
     calendar->setDateRange(QDate(setup.startDate.year, setup.startDate.month, setup.startDate.day),
                            QDate(setup.stopDate.year, setup.stopDate.month, setup.stopDate.day));
     std::vector<CivilDate> marked = skipped_;
@@ -399,6 +425,15 @@ void AdvanceScheduleEditForm::SkipDaysCmd_Click() {
         skipped_ = marked;
 }
 
+void AdvanceScheduleEditForm::makeReadable(QCalendarWidget& calendar, const QString& markedDay) const {
+    // The captions carry arrows for the eye; a screen reader would speak them.
+    const auto spoken = [&](TextId id) {
+        return screenText(context_.texts, id).remove(QLatin1Char('<')).remove(QLatin1Char('>')).trimmed();
+    };
+    MakeCalendarReadable(calendar, spoken(TextId::TextPreviousMonth), spoken(TextId::TextNextMonth),
+                         markedDay);
+}
+
 void AdvanceScheduleEditForm::pickDate(QComboBox* year, QComboBox* month, QComboBox* day,
                                        const QString& title) {
     QDialog picker(this);
@@ -407,6 +442,7 @@ void AdvanceScheduleEditForm::pickDate(QComboBox* year, QComboBox* month, QCombo
     auto* calendar = new QCalendarWidget(&picker);
     calendar->setObjectName(QStringLiteral("DateCalendar"));
     calendar->setAccessibleName(title);
+    makeReadable(*calendar);
     calendar->setMinimumDate(QDate(kFirstYear, 1, 1));
     calendar->setMaximumDate(QDate(kLastYear, 12, 31));
     calendar->setSelectedDate(
@@ -480,11 +516,12 @@ AdvanceSetup AdvanceScheduleEditForm::shownSetup() const {
                        StartSecondCombo->currentIndex()};
     setup.stopTime = {StopHourCombo->currentIndex(), StopMinuteCombo->currentIndex(),
                       StopSecondCombo->currentIndex()};
-    setup.weekDay = WeekdayCombo->currentIndex();
-    // Two to six days ticked: the drop-down names the first of them, as the first period of the group.
+    // The first ticked day, as the first period of a group; all seven are every day.
     const WeekDaySet days = tickedDays();
-    if (CountDays(days) > 1 && CountDays(days) < 7)
-        setup.weekDay = static_cast<int>(std::find(days.begin(), days.end(), true) - days.begin());
+    setup.weekDay = std::min<int>(kWeekDayAll,
+                                  static_cast<int>(std::find(days.begin(), days.end(), true) - days.begin()));
+    if (CountDays(days) == static_cast<int>(days.size()))
+        setup.weekDay = kWeekDayAll;
     return setup;
 }
 
@@ -511,13 +548,23 @@ void AdvanceScheduleEditForm::StoreAdvanceEntry() {
         result_.files.resize(1);
     }
     velmo::StoreAdvanceEntry(result_, shownSetup(), addMode());
-    periods_ = SkipDates(ExpandWeekDays(result_, tickedDays()), skipped_);
+    periods_ = periodsOf(result_);
     rows_.clear();
     for (const AdvanceEntry& period : periods_)
         rows_.push_back(velmo::AdvanceRowText(AdvanceSetupFromEntry(period),
                                               fromQt(WeekdayCombo->itemText(period.weekDay).trimmed())));
     result_ = periods_.front();
     row_ = rows_.front();
+}
+
+std::vector<AdvanceEntry> AdvanceScheduleEditForm::periodsOf(const AdvanceEntry& model) const {
+    const WeekDaySet days = tickedDays();
+    std::vector<AdvanceEntry> periods = PeriodRows(model, days, skipped_);
+    // One day chosen as the drop-down offers it is stored as chosen, even on dates without that day;
+    // Save's check names it.
+    if (periods.empty() && CountDays(days) == 1 && PeriodRows(model, days, {}).empty())
+        periods = ExpandWeekDays(model, days);
+    return periods;
 }
 
 void AdvanceScheduleEditForm::keyPressEvent(QKeyEvent* event) {
@@ -544,9 +591,11 @@ void AdvanceScheduleEditForm::OKCmd_Click() {
     }
     AdvanceEntry model;
     velmo::StoreAdvanceEntry(model, shownSetup(), true);
-    const int periods = static_cast<int>(SkipDates(ExpandWeekDays(model, tickedDays()), skipped_).size());
+    const int periods = static_cast<int>(periodsOf(model).size());
     if (periods == 0) {
-        context_.prompts.message(this, screenText(context_.texts, TextId::MsgEveryDaySkipped));
+        const bool noneInDates = PeriodRows(model, tickedDays(), {}).empty();
+        context_.prompts.message(this, screenText(context_.texts, noneInDates ? TextId::MsgNoTickedDayInDates
+                                                                              : TextId::MsgEveryDaySkipped));
         return;
     }
     if (periods > room_) {

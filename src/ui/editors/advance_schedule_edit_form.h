@@ -20,19 +20,19 @@ namespace velmo {
 struct AppContext;
 struct AdvanceSetup;
 
-// The modal editor of one advance entry or one group. It is handed the entry to modify (the first of its
-// group, with the group's days), or none for an Add, and how many periods it may store; after OK it
-// gives back the periods to store, one per ticked day, and their rows as the list shows them. It
-// changes nothing itself.
+// The modal editor of one advance entry or one group. It is handed the period to modify (a group as
+// one period: its whole dates, its days and its days off), or none for an Add, and how many periods it
+// may store; after OK it gives back the periods to store, one per ticked day and piece of the dates,
+// and their rows as the list shows them. It changes nothing itself.
 class AdvanceScheduleEditForm : public QDialog {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(AdvanceScheduleEditForm)
 public:
-    AdvanceScheduleEditForm(AppContext& context, std::optional<AdvanceEntry> entry,
-                            std::optional<WeekDaySet> days, int room, QWidget* parent = nullptr);
+    AdvanceScheduleEditForm(AppContext& context, std::optional<PeriodPlan> plan, int room,
+                            QWidget* parent = nullptr);
     // One period, or any that fit, on its own week day.
-    AdvanceScheduleEditForm(AppContext& context, std::optional<AdvanceEntry> entry, QWidget* parent = nullptr)
-        : AdvanceScheduleEditForm(context, std::move(entry), std::nullopt, kMaxAdvanceEntries, parent) {}
+    AdvanceScheduleEditForm(AppContext& context, std::optional<AdvanceEntry> entry,
+                            QWidget* parent = nullptr);
     ~AdvanceScheduleEditForm() override;
 
     // After OK: the entry to store (a new one has no details) and its row as shown.
@@ -71,7 +71,11 @@ private:
     void setTickedDays(const WeekDaySet& days);
     WeekDaySet tickedDays() const;
     void WeekdayCombo_Click();
+    // Shows the ticked days in the drop-down: its item for one day or all seven, else an item naming them.
+    void showTickedDays();
+    std::vector<AdvanceEntry> periodsOf(const AdvanceEntry& model) const;
     void SkipDaysCmd_Click();
+    void makeReadable(QCalendarWidget& calendar, const QString& markedDay = {}) const;
     void pickDate(QComboBox* year, QComboBox* month, QComboBox* day, const QString& title);
 
     AdvanceSetup shownSetup() const;
@@ -83,7 +87,7 @@ private:
     AdvanceEntry result_;
     std::string row_;
     bool formReady = false;
-    std::optional<WeekDaySet> days_;
+    WeekDaySet days_{};
     int room_;
     std::vector<AdvanceEntry> periods_;
     std::vector<std::string> rows_;

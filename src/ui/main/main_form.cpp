@@ -43,6 +43,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QShortcut>
+#include <QSizeGrip>
 #include <QStatusBar>
 #include <QStyle>
 #ifndef VELMO_NO_SVG
@@ -226,9 +227,7 @@ void MainForm::buildWindow() {
             new ShapeBar(QColor(kInitialStripColours[static_cast<std::size_t>(i)]), central);
     for (int i = 7; i >= 0; --i) {
         Shape1[static_cast<std::size_t>(i)]->setObjectName(QStringLiteral("Shape1_%1").arg(i));
-        // Decoration only; named so a screen reader does not announce a nameless object.
-        Shape1[static_cast<std::size_t>(i)]->setAccessibleName(
-            QStringLiteral("Colour strip, bar %1").arg(8 - i));
+        HideFromScreenReaders(*Shape1[static_cast<std::size_t>(i)]);
         strip->addWidget(Shape1[static_cast<std::size_t>(i)]);
     }
     top->addLayout(strip);
@@ -346,6 +345,7 @@ QGroupBox* MainForm::buildListFrame(const char* frameName, ScheduleListView*& li
     list = new ScheduleListView(frame);
     list->setObjectName(QString::fromLatin1(listName));
     keepOneRowSelected(list);
+    ShowFocusWhenEmpty(*list);
 
     // Column captions that stand above the fields of the row texts; they have no action. Their
     // widths follow the fixed-pitch columns, and grow only if a caption would not fit.
@@ -356,6 +356,7 @@ QGroupBox* MainForm::buildListFrame(const char* frameName, ScheduleListView*& li
         auto* header = new QPushButton(frame);
         header->setObjectName(QString::fromLatin1(headerNames[i]));
         header->setFocusPolicy(Qt::NoFocus);
+        MarkColumnHeader(*header);
         header->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
         header->setProperty("columnWidth", characterWidth * headerColumns[i] + (i == 0 ? kRowTextIndent : 0));
         *headers[i] = header;
@@ -491,6 +492,11 @@ void MainForm::InitMainFormOsd() {
     AdvanceFrame->setTitle(text(TextId::TextAdvanceSchedule));
     DetailFrame->setTitle(text(TextId::TextDetailOfAdvanceSchedule));
     SetCaption(*EditDaysTogetherCheck, text(TextId::TextEditDaysTogether));
+    // A mouse handle only; named should a screen reader meet it anyway.
+    if (auto* grip = statusBar()->findChild<QSizeGrip*>()) {
+        grip->setAccessibleName(text(TextId::TextSizeGrip));
+        HideFromScreenReaders(*grip);
+    }
 
     for (auto* button : {NormalAddCmd, AdvanceAddCmd, DetailAddCmd})
         button->setText(text(TextId::TextAdd));
@@ -1055,8 +1061,7 @@ void MainForm::openScheduleEditor(EntryRef::List list, bool add) {
 
 void MainForm::openAdvanceEditor(bool add) {
     const Schedule& schedule = document_->schedule();
-    std::optional<AdvanceEntry> entry;
-    std::optional<WeekDaySet> days;
+    std::optional<PeriodPlan> plan;
     PeriodRange replaced{document_->count(EntryRef::List::Advance), 0};
     int index = -1;
     if (!add) {
@@ -1066,11 +1071,10 @@ void MainForm::openAdvanceEditor(bool add) {
         if (selectedAdvanceEntry() == nullptr)
             return;
         replaced = EditDaysTogetherCheck->isChecked() ? GroupOf(schedule, index) : PeriodRange{index, 1};
-        entry = schedule.advanceEntries[static_cast<std::size_t>(replaced.first)];
-        days = WeekDaysOf(schedule, replaced);
+        plan = PlanOf(schedule, replaced);
     }
-    AdvanceScheduleEditForm form(context_, entry, days,
-                                 document_->room(EntryRef::List::Advance) + replaced.count, this);
+    AdvanceScheduleEditForm form(context_, plan, document_->room(EntryRef::List::Advance) + replaced.count,
+                                 this);
     if (form.exec() != QDialog::Accepted)
         return;
     // One period in place of one keeps the single-row edit; anything else is the group's rows anew.

@@ -1,6 +1,8 @@
 #include "support/test_context.h"
 #include "ui/editors/advance_schedule_edit_form.h"
 
+#include <QAccessible>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -8,6 +10,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -219,6 +222,57 @@ TEST_F(AdvanceScheduleEditFormTest, Lists_holdTheirItemsAndTheScreenTexts) {
     EXPECT_EQ(form->findChild<QLabel*>(QStringLiteral("StartDayLabel"))->buddy(), combo("StartDayCombo"));
     EXPECT_EQ(form->findChild<QPushButton*>(QStringLiteral("OKCmd"))->text(), "OK");
     EXPECT_EQ(form->findChild<QPushButton*>(QStringLiteral("CancelCmd"))->text(), "Cancel");
+}
+
+// The drop-down and the boxes are two views of one choice: after every change each says what the other
+// does, and a screen reader hears the drop-down say it.
+TEST_F(AdvanceScheduleEditFormTest, WeekDays_dropDownAndBoxesAlwaysAgree) {
+    open();
+    const auto box = [&](int day) {
+        return form->findChild<QCheckBox*>(QStringLiteral("DayCheck%1").arg(day));
+    };
+    const auto press = [&](const char* name) {
+        return [this, name] { form->findChild<QPushButton*>(QString::fromLatin1(name))->click(); };
+    };
+    const struct {
+        const char* name;
+        std::function<void()> change;
+        const char* ticks; // Sunday first
+        QString shown;
+    } steps[] = {
+        {"opened", [] {}, "SMTWTFS", "All Day"},
+        {"Monday to Friday", press("WeekdaysCmd"), "-MTWTF-", "Monday to Friday"},
+        {"Monday cleared", [&] { box(1)->click(); }, "--TWTF-", "Tuesday to Friday"},
+        {"down to Wednesday",
+         [&] {
+             for (int day : {2, 4, 5})
+                 box(day)->click();
+         },
+         "---W---", "Wednesday"},
+        {"Saturday chosen", [&] { choose("WeekdayCombo", "Saturday"); }, "------S", "Saturday"},
+        {"weekend", press("WeekendCmd"), "S-----S", "Sunday, Saturday"},
+        {"none",
+         [&] {
+             for (int day : {0, 6})
+                 box(day)->click();
+         },
+         "-------", "No day ticked"},
+        {"every day", press("EveryDayCmd"), "SMTWTFS", "All Day"},
+        {"Sunday chosen", [&] { choose("WeekdayCombo", "Sunday"); }, "S------", "Sunday"},
+    };
+    QAccessibleInterface* const reader = QAccessible::queryAccessibleInterface(combo("WeekdayCombo"));
+    for (const auto& step : steps) {
+        step.change();
+        QString ticks;
+        for (int day = 0; day < 7; ++day)
+            ticks += box(day)->isChecked() ? QChar(u"SMTWTFS"[day]) : QChar('-');
+        EXPECT_EQ(ticks, QString::fromLatin1(step.ticks)) << step.name;
+        EXPECT_EQ(shown("WeekdayCombo"), step.shown) << step.name;
+        EXPECT_EQ(reader->text(QAccessible::Value), step.shown) << step.name;
+        // The eight stored choices stay; a set they cannot name has one item more, only while it lasts.
+        const int extra = combo("WeekdayCombo")->currentIndex() > kWeekDayAll ? 1 : 0;
+        EXPECT_EQ(combo("WeekdayCombo")->count(), 8 + extra) << step.name;
+    }
 }
 
 TEST_F(AdvanceScheduleEditFormTest, Days_followTheMonthAndKeepTheChosenDayWhenTheyCan) {

@@ -1,6 +1,8 @@
 #include "main_form_fixture.h"
 
 #include "rules/period_groups.h"
+#include "rules/schedule_match.h"
+#include "rules/schedule_sense.h"
 #include "ui/overview/advance_colours.h"
 
 #include <QCalendarWidget>
@@ -99,8 +101,11 @@ TEST_F(WeekDaysTest, MondayToFriday_oneTripThroughTheEditor_filesReachEveryDay_s
 
 TEST_F(WeekDaysTest, GroupCommands_modifyAndRemoveReachEveryPeriod_eachOneUndoStep) {
     Schedule s;
-    for (int day = 1; day <= 5; ++day)
-        AddAdvance(s, MakeAdvance(7, 12, 1, day, 2));
+    for (int day = 1; day <= 5; ++day) {
+        AdvanceEntry period = MakeAdvance(7, 12, 1, day, 2);
+        period.stopDay = 31; // dates that hold every week day
+        AddAdvance(s, period);
+    }
     AddAdvance(s, MakeAdvance(7, 12, 2, 3, 1));
     load(s);
     List(*form, "AdvanceList")->setCurrentRow(1);
@@ -149,12 +154,157 @@ TEST_F(WeekDaysTest, PastTheLimit_theEditorSaysHowManyAreFree_andStoresNothing) 
     load(s);
     WithDialog([&] { Button(*form, "AdvanceAddCmd")->click(); },
                [](QWidget* editor) {
+                   // Till the end of the year: five week days, two more than fit.
+                   editor->findChild<QComboBox*>(QStringLiteral("StopMonthCombo"))->setCurrentIndex(11);
                    editor->findChild<QPushButton*>(QStringLiteral("WeekdaysCmd"))->click();
                    editor->findChild<QPushButton*>(QStringLiteral("OKCmd"))->click();
                    EXPECT_TRUE(editor->isVisible());
                });
     EXPECT_EQ(shownMessages(), QStringList({"Too many schedules!! Only 3 more periods fit."}));
     EXPECT_EQ(schedule(), s);
+}
+
+// The bakery's breakfast, Monday to Friday through December and January, closed over the holidays:
+// one group across the pieces the days off leave, every edit with the days together reaching all of
+// its rows, each one undo step.
+TEST_F(WeekDaysTest, DaysOff_onePeriodAcrossItsPieces_everyEditReachesEveryRow_savedWithoutWarnings) {
+    const auto combo = [](QWidget* editor, const char* name) {
+        return editor->findChild<QComboBox*>(QString::fromLatin1(name));
+    };
+    WithDialog([&] { Button(*form, "AdvanceAddCmd")->click(); },
+               [&](QWidget* editor) {
+                   combo(editor, "StartYearCombo")->setCurrentIndex(26);
+                   combo(editor, "StartMonthCombo")->setCurrentIndex(11);
+                   combo(editor, "StartDayCombo")->setCurrentIndex(0);
+                   combo(editor, "StopYearCombo")->setCurrentIndex(27);
+                   combo(editor, "StopMonthCombo")->setCurrentIndex(0);
+                   combo(editor, "StopDayCombo")->setCurrentIndex(30);
+                   combo(editor, "StartHourCombo")->setCurrentIndex(7);
+                   combo(editor, "StopHourCombo")->setCurrentIndex(10);
+                   editor->findChild<QPushButton*>(QStringLiteral("WeekdaysCmd"))->click();
+                   WithDialog(
+                       [&] { editor->findChild<QPushButton*>(QStringLiteral("SkipDaysCmd"))->click(); },
+                       [](QWidget* picker) {
+                           auto* calendar = picker->findChild<QCalendarWidget*>();
+                           for (const QDate day :
+                                {QDate(2026, 12, 24), QDate(2026, 12, 25), QDate(2026, 12, 26),
+                                 QDate(2026, 12, 31), QDate(2027, 1, 1)}) {
+                               calendar->setSelectedDate(day);
+                               QTest::keyClick(calendar->findChild<QAbstractItemView*>(), Qt::Key_Return);
+                           }
+                           picker->findChild<QPushButton*>(QStringLiteral("OKCmd"))->click();
+                       });
+                   editor->findChild<QPushButton*>(QStringLiteral("OKCmd"))->click();
+               });
+    // Monday to Friday before Christmas, Monday to Wednesday between the holidays, then January.
+    ASSERT_EQ(schedule().advanceCount, 13);
+    EXPECT_EQ(PeriodGroups(schedule()), (std::vector<PeriodRange>{{0, 13}}));
+    EXPECT_EQ(schedule().advanceEntries[7].weekDay, 3);
+    EXPECT_EQ(schedule().advanceEntries[7].stopDay, 30);
+    for (int row = 0; row < 13; ++row)
+        EXPECT_TRUE(DateRangeHoldsWeekDay(schedule().advanceEntries[static_cast<std::size_t>(row)])) << row;
+
+    // Files added from a row between the holidays reach every row, once.
+    List(*form, "AdvanceList")->setCurrentRow(6);
+    addDetail(QStringLiteral("toast.mp3"));
+    addDetail(QStringLiteral("jam.jpg"));
+    const Schedule withFiles = schedule();
+    for (int row = 0; row < 13; ++row)
+        EXPECT_EQ(withFiles.advanceEntries[static_cast<std::size_t>(row)].fileCount, 2) << row;
+
+    const auto everyRow = [&](const std::function<bool(const AdvanceEntry&)>& holds) {
+        for (int row = 0; row < schedule().advanceCount; ++row)
+            if (!holds(schedule().advanceEntries[static_cast<std::size_t>(row)]))
+                return false;
+        return true;
+    };
+    const auto modifyPeriod = [&](const std::function<void(QWidget*)>& change) {
+        return [&, change] {
+            List(*form, "AdvanceList")->setCurrentRow(12);
+            WithDialog([&] { Button(*form, "AdvanceModifyCmd")->click(); },
+                       [&](QWidget* editor) {
+                           // The group opens as the one period it is: whole dates, its days.
+                           EXPECT_EQ(combo(editor, "StartDayCombo")->currentText(), QStringLiteral("1"));
+                           EXPECT_EQ(combo(editor, "StopMonthCombo")->currentText(), QStringLiteral("1"));
+                           EXPECT_EQ(combo(editor, "WeekdayCombo")->currentText(),
+                                     QStringLiteral("Monday to Friday"));
+                           change(editor);
+                           editor->findChild<QPushButton*>(QStringLiteral("OKCmd"))->click();
+                       });
+        };
+    };
+    const struct {
+        const char* name;
+        std::function<void()> edit;
+        std::function<bool()> done;
+    } edits[] = {
+        {"add a file",
+         [&] {
+             List(*form, "AdvanceList")->setCurrentRow(11);
+             addDetail(QStringLiteral("tea.avi"));
+         },
+         [&] { return everyRow([](const AdvanceEntry& e) { return e.fileCount == 3; }); }},
+        {"change a file",
+         [&] {
+             List(*form, "AdvanceList")->setCurrentRow(0);
+             List(*form, "DetailList")->setCurrentRow(1);
+             WithDialog(
+                 [&] { Button(*form, "DetailModifyCmd")->click(); },
+                 [](QWidget* dialog) {
+                     dialog->findChild<QLineEdit*>(QStringLiteral("FileNameText"))->setText("butter.jpg");
+                     dialog->findChild<QPushButton*>(QStringLiteral("OKCmd"))->click();
+                 });
+         },
+         [&] { return everyRow([](const AdvanceEntry& e) { return e.files[1].fileName[0] == 'B'; }); }},
+        {"move a file",
+         [&] {
+             List(*form, "AdvanceList")->setCurrentRow(5);
+             List(*form, "DetailList")->setCurrentRow(0);
+             Button(*form, "DetailMoveDownCmd")->click();
+         },
+         [&] { return everyRow([](const AdvanceEntry& e) { return e.files[0].fileName[0] == 'J'; }); }},
+        {"remove a file",
+         [&] {
+             List(*form, "AdvanceList")->setCurrentRow(8);
+             List(*form, "DetailList")->setCurrentRow(0);
+             Button(*form, "DetailRemoveCmd")->click();
+         },
+         [&] { return everyRow([](const AdvanceEntry& e) { return e.fileCount == 1; }); }},
+        {"change the start hour",
+         modifyPeriod([&](QWidget* editor) { combo(editor, "StartHourCombo")->setCurrentIndex(6); }),
+         [&] {
+             return schedule().advanceCount == 13 && PeriodGroups(schedule()).size() == 1 &&
+                    everyRow([](const AdvanceEntry& e) { return e.startHour == 6 && e.fileCount == 2; });
+         }},
+        {"end earlier",
+         modifyPeriod([&](QWidget* editor) { combo(editor, "StopDayCombo")->setCurrentIndex(14); }),
+         [&] {
+             return schedule().advanceCount == 13 && schedule().advanceEntries[12].stopDay == 15 &&
+                    PeriodGroups(schedule()).size() == 1;
+         }},
+        {"remove the period",
+         [&] {
+             List(*form, "AdvanceList")->setCurrentRow(9);
+             tc.prompts.choices = {Prompts::Choice::Keep};
+             Button(*form, "AdvanceRemoveCmd")->click();
+         },
+         [&] { return schedule().advanceCount == 0; }},
+    };
+    for (const auto& e : edits) {
+        e.edit();
+        EXPECT_TRUE(e.done()) << e.name;
+        Action(*form, "subUndo")->trigger();
+        EXPECT_EQ(schedule(), withFiles) << e.name;
+    }
+
+    const std::string out = makeDir("out");
+    tc.prompts.files = {QString::fromStdString(out + "bakery")};
+    Button(*form, "SaveCmd")->click();
+    EXPECT_EQ(shownMessages(), QStringList());
+    EXPECT_TRUE(CheckScheduleSense(schedule(), {2026, 11, 1}).empty());
+    Schedule read;
+    ASSERT_TRUE(ReadScheduleFile(out, "bakery.vlm", read).ok);
+    EXPECT_EQ(PeriodGroups(read), (std::vector<PeriodRange>{{0, 13}}));
 }
 
 // Christmas Eve left out of a weekday group: five periods on each side of it, one undo step.
@@ -184,7 +334,7 @@ TEST_F(WeekDaysTest, SkipDays_splitsTheGroupAroundTheDay_atOnceUndone) {
                    editor->findChild<QPushButton*>(QStringLiteral("OKCmd"))->click();
                });
     ASSERT_EQ(schedule().advanceCount, 10);
-    EXPECT_EQ(PeriodGroups(schedule()), (std::vector<PeriodRange>{{0, 5}, {5, 5}}));
+    EXPECT_EQ(PeriodGroups(schedule()), (std::vector<PeriodRange>{{0, 10}}));
     EXPECT_EQ(schedule().advanceEntries[4].stopDay, 23);
     EXPECT_EQ(schedule().advanceEntries[5].startDay, 25);
     EXPECT_EQ(schedule().advanceEntries[9].stopDay, 31);
