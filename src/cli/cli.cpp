@@ -269,6 +269,18 @@ private:
         return kStatusOk;
     }
 
+    // The files the write would put on the medium, examined as the editor's Write examines them.
+    static MediaWarnings publishWarnings(const PublishPlan& plan) {
+        std::vector<std::string> names;
+        std::vector<std::string> paths;
+        for (const PublishItem& item : plan.items)
+            if (item.goesOnMedium()) {
+                names.push_back(item.name);
+                paths.push_back(item.sourcePath());
+            }
+        return PublishMediaWarnings(names, paths);
+    }
+
     static std::string refusalText(const PublishPlan& plan) {
         if (plan.refusedOnlyForRemoveFirst())
             return *plan.refusal + " (--allow-remove-first allows it)";
@@ -312,6 +324,22 @@ private:
         for (const PublishItem& item : plan.items)
             if (!item.note.empty())
                 say(item.name, item.note);
+        // Examined before a write only when the answer decides whether to write; otherwise after it,
+        // so that a Ctrl+C finds the write, not the examining, and is not kept waiting for it.
+        MediaWarnings wontPlay;
+        const auto warn = [&] {
+            wontPlay = publishWarnings(plan);
+            for (const std::string& line : wontPlay.lines)
+                env_.out << line << '\n';
+        };
+        const auto wontPlayCount = [&wontPlay] {
+            return wontPlay.count == 0
+                       ? std::string()
+                       : "; " + std::to_string(wontPlay.count) +
+                             (wontPlay.count == 1 ? " file will not play" : " files will not play");
+        };
+        if (args_.dryRun || args_.strict)
+            warn();
         const int missing = plan.count(PublishAction::Missing);
         if (args_.dryRun && plan.refusal) {
             env_.out << "dry run: the write would be refused: " << refusalText(plan) << "; nothing written\n";
@@ -322,8 +350,15 @@ private:
                      << plan.count(PublishAction::Replace) << " to replace, "
                      << plan.count(PublishAction::Keep) << " to keep, " << plan.count(PublishAction::Remove)
                      << " to remove, " << missing << " missing; schedule file "
-                     << (plan.scheduleUnchanged ? "unchanged" : "to write") << "; nothing written\n";
-            return missing > 0 ? kStatusInvalid : kStatusOk;
+                     << (plan.scheduleUnchanged ? "unchanged" : "to write") << wontPlayCount()
+                     << "; nothing written\n";
+            return missing > 0 || (args_.strict && wontPlay.count > 0) ? kStatusInvalid : kStatusOk;
+        }
+        if (args_.strict && wontPlay.count > 0) {
+            env_.out << "not written: " << wontPlay.count
+                     << (wontPlay.count == 1 ? " file will not play" : " files will not play")
+                     << " (--strict)\n";
+            return kStatusInvalid;
         }
         SeededRandomSource random(env_.freshSeed());
         const bool showProgress = env_.errIsTerminal && env_.errIsTerminal();
@@ -347,7 +382,9 @@ private:
         const std::vector<std::string> lines = PublishReportLines(report);
         for (std::size_t i = 0; i + 1 < lines.size(); ++i)
             env_.err << lines[i] << '\n';
-        env_.out << lines.back() << '\n';
+        if (!args_.strict && !report.cancelled)
+            warn();
+        env_.out << lines.back() << wontPlayCount() << '\n';
         if (report.cancelled && interrupted()) {
             env_.err << "velmo-schedule: interrupted; no file on the medium is left half-written\n";
             return kStatusInterrupted;

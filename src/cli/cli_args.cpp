@@ -56,14 +56,15 @@ std::string CliUsage() {
            "      lists the advance entries in force on that day (and at that time), which of them\n"
            "      plays and when, and the basic schedule when it plays\n"
            "  velmo-schedule publish FILE.vlm --to DIR [--media DIR]... [--dry-run] [--checksum]\n"
-           "                 [--remove-unlisted] [--allow-remove-first]\n"
+           "                 [--remove-unlisted] [--allow-remove-first] [--strict]\n"
            "      writes the schedule file and every media file it names into DIR, media first, schedule\n"
            "      last; media come from the --media folders (default: the schedule file's folder). A line\n"
            "      per media name says copy, replace, keep, missing or remove; --dry-run writes nothing;\n"
            "      --checksum compares content instead of size and time; --remove-unlisted removes media\n"
            "      files (.jpg .avi .mpg .dat .vob .mp3) in DIR that the schedule does not name, after the\n"
            "      schedule file is written; --allow-remove-first lets a file that fits only without its\n"
-           "      old copy replace it, the medium's schedule first rewritten without that file\n"
+           "      old copy replace it, the medium's schedule first rewritten without that file; a warn\n"
+           "      line names each file that will not play, and --strict then writes nothing (status 1)\n"
            "  velmo-schedule media [--json] FILE...\n"
            "      says for each media file whether the player plays it, what it is, how long it runs and\n"
            "      its player name, and why it will not play; --json prints a JSON array\n"
@@ -136,7 +137,8 @@ ParsedCliArgs ParseCliArgs(const std::vector<std::string>& words) {
         if ((shape->command == CliCommand::Dump || shape->command == CliCommand::Media) && name == "--json" &&
             !value) {
             args.json = true;
-        } else if (shape->command == CliCommand::Check && name == "--strict" && !value) {
+        } else if ((shape->command == CliCommand::Check || shape->command == CliCommand::Publish) &&
+                   name == "--strict" && !value) {
             args.strict = true;
         } else if (shape->command == CliCommand::Build && name == "--seed") {
             const auto text = takeValue();

@@ -17,7 +17,7 @@ struct CliArgs {
     std::string output; // build: the schedule file to write
     bool json = false;  // dump --json, media --json
     std::optional<std::uint64_t> seed; // build --seed N
-    bool strict = false;               // check --strict
+    bool strict = false;               // check and publish --strict
     std::optional<CivilDate> today;    // check --today YYYY-MM-DD
     CivilDate date;                    // on
     std::optional<ClockTime> time;     // on

@@ -50,7 +50,8 @@ nlohmann::ordered_json jsonOf(const ExaminedMedia& media) {
     item["audio"] = f.audio ? ordered_json{{"codec", f.audio->codec}, {"sample_rate", f.audio->sampleRate}}
                             : ordered_json(nullptr);
     item["duration"] = f.duration ? ordered_json(*f.duration) : ordered_json(nullptr);
-    item["plays"] = media.verdict.plays;
+    item["plays"] = media.verdict.examined ? ordered_json(media.verdict.plays) : ordered_json(nullptr);
+    item["examined"] = media.verdict.examined;
     item["reasons"] = reasonTexts(media.verdict);
     return item;
 }
@@ -70,36 +71,86 @@ std::string factsText(const MediaFacts& f) {
 
 } // namespace
 
+std::string OneLineText(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\n')
+            out += "\\n";
+        else if (c == '\r')
+            out += "\\r";
+        else if (c == '\t')
+            out += "\\t";
+        else if (byte < 0x20 || byte == 0x7F) {
+            static const char kHex[] = "0123456789abcdef";
+            out += "\\x";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xF];
+        } else
+            out += c;
+    }
+    return out;
+}
+
+MediaWarnings PublishMediaWarnings(const std::vector<std::string>& names,
+                                   const std::vector<std::string>& paths) {
+    MediaWarnings warnings;
+    const std::vector<ExaminedMedia> results = MediaProbeCache().examineAll(paths);
+    for (std::size_t i = 0; i < results.size() && i < names.size(); ++i) {
+        if (!results[i].verdict.willNotPlay())
+            continue;
+        ++warnings.count;
+        warnings.lines.push_back("warn  " + names[i] + ": " +
+                                 OneLineText(MediaReasonsText(results[i].verdict, EnglishTexts())));
+    }
+    return warnings;
+}
+
 int RunMediaCommand(const CliArgs& args, CliEnvironment& env) {
     MediaProbeCache cache;
     const std::vector<ExaminedMedia> results = cache.examineAll(args.files);
     bool allPlay = true;
+    bool notExamined = false;
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (const ExaminedMedia& media : results) {
         allPlay = allPlay && media.verdict.plays;
+        notExamined = notExamined || !media.verdict.examined;
         if (args.json) {
             list.push_back(jsonOf(media));
             continue;
         }
-        env.out << media.path << ": " << (media.verdict.plays ? "plays" : "will not play") << " ("
-                << factsText(media.facts) << ")";
+        env.out << OneLineText(media.path) << ": ";
+        if (!media.verdict.examined)
+            env.out << "not examined";
+        else
+            env.out << (media.verdict.plays ? "plays" : "will not play") << " (" << factsText(media.facts)
+                    << ")";
         if (media.playerName)
             env.out << ", player name " << *media.playerName;
         env.out << '\n';
         for (const std::string& reason : reasonTexts(media.verdict))
-            env.out << "  " << reason << '\n';
+            env.out << "  " << OneLineText(reason) << '\n';
+        // Judged by its name alone: say what kept the rest unknown.
+        if (media.verdict.examined && media.facts.failure && IsProbeFailureNotTheFiles(*media.facts.failure))
+            env.out << "  not examined: "
+                    << OneLineText(MediaReasonText(*media.facts.failure, EnglishTexts())) << '\n';
     }
     if (args.json)
         env.out << list.dump(2) << '\n';
     env.out.flush();
     if (!env.out)
         return kStatusCannotRead;
-    return allPlay ? kStatusOk : kStatusInvalid;
+    // A file that could not be examined is no verdict against it, but no answer either.
+    return allPlay ? kStatusOk : notExamined ? kStatusCannotRead : kStatusInvalid;
 }
 
 int RunConvertCommand(const CliArgs& args, CliEnvironment& env) {
-    if (!std::filesystem::is_directory(args.to)) {
-        env.err << "velmo-schedule: " << args.to << ": not a directory\n";
+    std::error_code error;
+    const auto target = std::filesystem::status(std::filesystem::u8path(args.to), error);
+    if (!std::filesystem::is_directory(target)) {
+        env.err << "velmo-schedule: " << OneLineText(args.to) << ": "
+                << (std::filesystem::exists(target) ? "not a directory" : "no such directory") << '\n';
         return kStatusCannotRead;
     }
     ConvertOptions options;
@@ -109,22 +160,23 @@ int RunConvertCommand(const CliArgs& args, CliEnvironment& env) {
     for (const std::string& file : args.files) {
         const ConvertOutcome made = MakePlayerCopy(file, args.to, options, [&](const ConvertProgress& p) {
             if (showProgress)
-                env.err << "\r" << static_cast<int>(p.fraction * 100) << "% " << p.source << "\x1b[K"
-                        << std::flush;
+                env.err << "\r" << static_cast<int>(p.fraction * 100) << "% " << OneLineText(p.source)
+                        << "\x1b[K" << std::flush;
             return true;
         });
         if (showProgress)
             env.err << "\r\x1b[K" << std::flush;
         switch (made.action) {
         case ConvertOutcome::Action::Converted:
-            env.out << "converted  " << file << " -> " << made.name << '\n';
+            env.out << "converted  " << OneLineText(file) << " -> " << made.name << '\n';
             break;
         case ConvertOutcome::Action::Copied:
-            env.out << "copied  " << file << " -> " << made.name << '\n';
+            env.out << "copied  " << OneLineText(file) << " -> " << made.name << '\n';
             break;
         case ConvertOutcome::Action::Failed:
             allMade = false;
-            env.out << "failed  " << file << ": " << MediaReasonText(*made.reason, EnglishTexts()) << '\n';
+            env.out << "failed  " << OneLineText(file) << ": "
+                    << OneLineText(MediaReasonText(*made.reason, EnglishTexts())) << '\n';
             break;
         }
     }

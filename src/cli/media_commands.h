@@ -13,6 +13,20 @@
 
 namespace velmo {
 
+// A file name or reason fit for a one-line-per-file output: control characters written as \n, \t
+// or \xNN, so a name holding a newline cannot break the line or pass for two files. Backslashes
+// stay as they are: they are Windows' folder separators.
+std::string OneLineText(const std::string& text);
+
+// What `publish` says about each file it would copy that will not play: "warn  NAME: reason", one
+// line each, and how many there are.
+struct MediaWarnings {
+    std::vector<std::string> lines;
+    int count = 0;
+};
+MediaWarnings PublishMediaWarnings(const std::vector<std::string>& names,
+                                   const std::vector<std::string>& paths);
+
 int RunMediaCommand(const CliArgs& args, CliEnvironment& env);
 int RunConvertCommand(const CliArgs& args, CliEnvironment& env);
 

@@ -552,7 +552,7 @@ private:
         knownFields(v, pointer, context, kAdvanceKnownFields);
         const bool several = v.contains("weekDays");
         if (several && v.contains("weekDay"))
-            syntax(pointer, false, context, "give \"weekDay\" or \"weekDays\", not both");
+            syntax(pointer + "/weekDays", true, context, "give \"weekDay\" or \"weekDays\", not both");
         else if (several)
             requireFields(v, pointer, context, kAdvanceDaysFields);
         else
@@ -583,8 +583,12 @@ private:
         WeekDaySet days{};
         const std::string expected =
             "field \"weekDays\" must be an array of week days (\"Sunday\" .. \"Saturday\")";
-        if (!value.is_array() || value.empty()) {
+        if (!value.is_array()) {
             syntax(at, false, context, expected);
+            return std::nullopt;
+        }
+        if (value.empty()) {
+            syntax(at, false, context, "field \"weekDays\" is empty: name at least one week day");
             return std::nullopt;
         }
         for (std::size_t i = 0; i < value.size(); ++i) {

@@ -132,7 +132,11 @@ MediaReason ProcessFailureReason(const std::string& program, const ProcessOutcom
     using Status = ProcessOutcome::Status;
     switch (outcome.status) {
     case Status::NotFound:
+#ifdef _WIN32
+        return {TextId::MsgMediaToolMissingWindows, {program}};
+#else
         return {TextId::MsgMediaToolMissing, {program}};
+#endif
     case Status::TimedOut:
         return {TextId::MsgMediaProbeTimeout, {std::to_string(static_cast<int>(timeoutSeconds))}};
     case Status::Crashed:
@@ -140,7 +144,7 @@ MediaReason ProcessFailureReason(const std::string& program, const ProcessOutcom
     case Status::Cancelled:
         return {TextId::MsgMediaConvertCancelled, {}};
     case Status::NotRun:
-        return {TextId::MsgMediaUnreadable, {program + ": " + outcome.error}};
+        return {TextId::MsgMediaProbeNotRun, {program, outcome.error}};
     case Status::Exited:
         break;
     }

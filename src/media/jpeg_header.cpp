@@ -26,7 +26,8 @@ void quietly(j_common_ptr, int) {}
 } // namespace
 
 // No object with a destructor lives between setjmp and longjmp here.
-bool ReadJpegHeader(const std::uint8_t* data, std::size_t size, JpegFacts& facts, std::string& reason) {
+bool ReadJpegHeader(const std::uint8_t* data, std::size_t size, JpegFacts& facts, std::string& reason,
+                    std::size_t* scanStart) {
     if (size == 0) {
         reason = "empty";
         return false;
@@ -53,6 +54,8 @@ bool ReadJpegHeader(const std::uint8_t* data, std::size_t size, JpegFacts& facts
     facts.precision = info.data_precision;
     facts.width = static_cast<int>(info.image_width);
     facts.height = static_cast<int>(info.image_height);
+    if (scanStart)
+        *scanStart = static_cast<std::size_t>(info.src->next_input_byte - data);
     jpeg_destroy_decompress(&info);
     return true;
 }

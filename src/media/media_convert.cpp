@@ -5,6 +5,7 @@
 #include "media/process.h"
 #include "model/file_system.h"
 #include "model/media_copy.h"
+#include "rules/player_formats.h"
 #include "rules/player_name.h"
 
 #include <cstdlib>
@@ -17,8 +18,6 @@ namespace {
 
 constexpr int kPictureWidth = 1920;
 constexpr int kPictureHeight = 1080;
-// Larger pictures are refused before ffmpeg would need gigabytes to decode them.
-constexpr long long kMaxConvertPixels = 16384LL * 16384LL;
 constexpr int kMaxNameVariants = 99;
 
 // A hidden directory beside the target for ffmpeg's output, removed with everything in it.

@@ -132,9 +132,10 @@ namespace {
 // The player name a file gets: its own extension when it plays as it is, else the extension of the
 // copy its kind is converted to (.JPG, .MPG, .MP3).
 std::optional<std::string> PlayerNameFor(const std::string& path, const MediaFacts& facts, bool plays) {
-    if (plays || facts.failure)
+    const bool notExamined = facts.failure && IsProbeFailureNotTheFiles(*facts.failure);
+    if (plays || (facts.failure && !notExamined))
         return MakePlayerName(path);
-    switch (facts.kind) {
+    switch (notExamined ? MediaKindByExtension(path) : facts.kind) {
     case MediaKind::Picture:
         return MakePlayerName(path, "JPG");
     case MediaKind::Video:

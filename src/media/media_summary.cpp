@@ -50,9 +50,11 @@ std::string MediaFactsText(const MediaFileInfo& info, const ScreenTexts& texts) 
     if (!info.found)
         return texts.text(TextId::TextMediaNotFound);
     const MediaFacts& facts = info.media.facts;
-    std::vector<std::string> lines{
-        texts.text(kindText(facts.kind)),
-        fill(texts, TextId::TextMediaFactSize, {std::to_string((info.size + 1023) / 1024)})};
+    std::vector<std::string> lines;
+    // A file that could not be looked into is of no known kind, not of none.
+    if (!facts.failure)
+        lines.push_back(texts.text(kindText(facts.kind)));
+    lines.push_back(fill(texts, TextId::TextMediaFactSize, {std::to_string((info.size + 1023) / 1024)}));
     if (facts.duration)
         lines.push_back(fill(texts, TextId::TextMediaFactLength, {DurationText(*facts.duration, texts)}));
     if (facts.video) {
@@ -64,10 +66,16 @@ std::string MediaFactsText(const MediaFileInfo& info, const ScreenTexts& texts) 
     if (facts.audio)
         lines.push_back(fill(texts, TextId::TextMediaFactAudioCodec,
                              {facts.audio->codec, std::to_string(facts.audio->sampleRate)}));
-    if (info.media.verdict.plays)
+    const MediaVerdict& verdict = info.media.verdict;
+    if (verdict.plays)
         lines.push_back(texts.text(TextId::TextMediaPlays));
-    for (const MediaReason& reason : info.media.verdict.reasons)
-        lines.push_back(fill(texts, TextId::TextMediaWillNotPlay, {MediaReasonText(reason, texts)}));
+    for (const MediaReason& reason : verdict.reasons)
+        lines.push_back(fill(texts,
+                             verdict.examined ? TextId::TextMediaWillNotPlay : TextId::TextMediaNotExamined,
+                             {MediaReasonText(reason, texts)}));
+    // Judged by its name alone: say what kept the rest unknown.
+    if (verdict.examined && facts.failure && IsProbeFailureNotTheFiles(*facts.failure))
+        lines.push_back(fill(texts, TextId::TextMediaNotExamined, {MediaReasonText(*facts.failure, texts)}));
     std::string text;
     for (const std::string& line : lines)
         text += (text.empty() ? "" : "\n") + line;

@@ -64,8 +64,16 @@ struct MediaFacts {
 
 struct MediaVerdict {
     bool plays = false;
-    std::vector<MediaReason> reasons; // empty when it plays
+    std::vector<MediaReason> reasons; // empty when it plays; why not examined when not examined
+    // False when the file could not be looked into for a cause that is not the file's (no FFmpeg, a
+    // probe that could not run): nothing is known against it, so no mark, warning or copy follows.
+    bool examined = true;
+    bool willNotPlay() const { return !plays && examined; }
 };
+
+// Whether a probe's failure says nothing about the file itself (the probing program is missing or
+// could not run).
+bool IsProbeFailureNotTheFiles(const MediaReason& failure);
 
 // A reason in the given texts, values filled in.
 std::string MediaReasonText(const MediaReason& reason, const ScreenTexts& texts);

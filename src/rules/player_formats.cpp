@@ -5,6 +5,7 @@
 #include "rules/schedule_sense.h"
 
 #include <algorithm>
+#include <cctype>
 
 namespace velmo {
 
@@ -108,6 +109,21 @@ std::string contentTitle(const MediaFacts& facts) {
     return "file";
 }
 
+// English wants "an" before a vowel sound: "an MP3 audio", "an AVI video", "an H.264 picture".
+bool takesAn(const std::string& title) {
+    if (title.empty())
+        return false;
+    const char first = title[0];
+    if (std::string_view("AEIOaeio").find(first) != std::string_view::npos)
+        return true;
+    // Letters read out one by one that start with a vowel sound: M-P-3, H.264, F-L-V.
+    const bool spelled = title.size() > 1 && (std::isupper(static_cast<unsigned char>(title[1])) ||
+                                              std::isdigit(static_cast<unsigned char>(title[1])) ||
+                                              title[1] == '.' || title[1] == '-' || title[1] == ' ');
+    return spelled && std::string_view("FHLMNRSX").find(first) != std::string_view::npos &&
+           title.rfind("FLAC", 0) != 0;
+}
+
 std::string dotted(const std::vector<std::string>& extensions) {
     std::string out;
     for (std::size_t i = 0; i < extensions.size(); ++i)
@@ -125,6 +141,22 @@ const PlayerFormat* PlayerFormatFor(std::string_view extension) {
     return nullptr;
 }
 
+MediaKind MediaKindByExtension(const std::string& fileName) {
+    const std::string extension = UpperCase(SplitFileName(PathFileName(fileName)).extension);
+    if (const PlayerFormat* format = PlayerFormatFor(extension))
+        return format->kind;
+    static const std::pair<MediaKind, std::vector<std::string>> kGuesses[] = {
+        {MediaKind::Picture, {"JPEG", "PNG", "GIF", "BMP", "WEBP", "TIF", "TIFF", "HEIC", "HEIF"}},
+        {MediaKind::Video,
+         {"MP4", "M4V", "MOV", "MKV", "WEBM", "WMV", "3GP", "MTS", "M2TS", "TS", "FLV", "MPEG"}},
+        {MediaKind::Audio, {"WAV", "M4A", "AAC", "FLAC", "OGG", "OGA", "OPUS", "WMA", "MP2"}},
+    };
+    for (const auto& [kind, extensions] : kGuesses)
+        if (contains(extensions, extension))
+            return kind;
+    return MediaKind::Unknown;
+}
+
 bool IsPlayerMediaFileName(const std::string& name) {
     const auto dot = name.rfind('.');
     return dot != std::string::npos && dot != 0 &&
@@ -138,9 +170,19 @@ MediaVerdict JudgeMedia(const std::string& fileName, const MediaFacts& facts) {
     };
     const std::string extension = UpperCase(SplitFileName(PathFileName(fileName)).extension);
     const PlayerFormat* format = PlayerFormatFor(extension);
-    if (facts.failure) {
+    // The name alone decides when the player plays no such extension, examined or not.
+    if (facts.failure && !(IsProbeFailureNotTheFiles(*facts.failure) && !format)) {
+        verdict.examined = !IsProbeFailureNotTheFiles(*facts.failure);
         verdict.reasons.push_back(*facts.failure);
         return verdict;
+    }
+    if (facts.kind == MediaKind::Picture && facts.video) {
+        const long long width = facts.jpeg ? facts.jpeg->width : facts.video->width;
+        const long long height = facts.jpeg ? facts.jpeg->height : facts.video->height;
+        if (width * height > kMaxConvertPixels) {
+            reason(TextId::MsgMediaPictureFarTooLarge, {std::to_string(width), std::to_string(height)});
+            return verdict;
+        }
     }
     if (!format) {
         reason(TextId::MsgMediaWrongExtension,
@@ -152,7 +194,13 @@ MediaVerdict JudgeMedia(const std::string& fileName, const MediaFacts& facts) {
         return verdict;
     }
     if (facts.kind != format->kind || !contains(format->containers, facts.container)) {
-        reason(TextId::MsgMediaContentMismatch, {contentTitle(facts), "." + extension});
+        const std::string title = contentTitle(facts);
+        if (format->kind == MediaKind::Video && facts.kind == MediaKind::Audio &&
+            contains(format->containers, facts.container))
+            reason(TextId::MsgMediaNoVideoAudioOnly, {containerTitle(facts.container)});
+        else
+            reason(takesAn(title) ? TextId::MsgMediaContentMismatchAn : TextId::MsgMediaContentMismatch,
+                   {title, "." + extension});
         return verdict;
     }
     const std::string rowExtensions = dotted(format->extensions);
@@ -189,6 +237,11 @@ MediaVerdict JudgeMedia(const std::string& fileName, const MediaFacts& facts) {
         reason(TextId::MsgMediaNoStreams);
     verdict.plays = verdict.reasons.empty();
     return verdict;
+}
+
+bool IsProbeFailureNotTheFiles(const MediaReason& failure) {
+    return failure.text == TextId::MsgMediaToolMissing ||
+           failure.text == TextId::MsgMediaToolMissingWindows || failure.text == TextId::MsgMediaProbeNotRun;
 }
 
 const char* MediaKindName(MediaKind kind) {

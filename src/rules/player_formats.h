@@ -24,12 +24,20 @@ struct PlayerFormat {
     bool jpegRules = false; // baseline, 8-bit, not CMYK
 };
 
+// Pictures of more pixels than this are refused: neither the player nor a player copy can take them
+// (ffmpeg would need gigabytes to decode one).
+inline constexpr long long kMaxConvertPixels = 16384LL * 16384LL;
+
 // The row for an extension (any letter case, without the dot); null when the player plays none.
 const PlayerFormat* PlayerFormatFor(std::string_view extension);
 
 // Whether the name ends in an extension the player plays, in any letter case: the files a clean-up
 // of the player's medium may touch, and no others.
 bool IsPlayerMediaFileName(const std::string& name);
+
+// What a file of this name most likely holds, by its extension alone: for a file that could not be
+// examined.
+MediaKind MediaKindByExtension(const std::string& fileName);
 
 // The verdict on a file named `fileName` with these facts, every reason the table gives.
 MediaVerdict JudgeMedia(const std::string& fileName, const MediaFacts& facts);

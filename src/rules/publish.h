@@ -65,6 +65,11 @@ struct PublishItem {
     bool removeFirst = false;
 
     std::string sourcePath() const { return sourceDir + sourceName; }
+    // Whether the medium holds this file once written: the files whose verdicts Write and publish show.
+    bool goesOnMedium() const {
+        return !sourceDir.empty() && (action == PublishAction::Copy || action == PublishAction::Replace ||
+                                      action == PublishAction::Keep);
+    }
 };
 
 struct PublishPlan {

@@ -1,14 +1,17 @@
 #include "cli_runner.h"
 #include "media/media_files.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 namespace velmo {
 namespace {
 
 using test::runCli;
 using test::TempDir;
+using test::operator+;
 
 class MediaCli : public ::testing::Test {
 protected:
@@ -31,7 +34,7 @@ TEST_F(MediaCli, MediaJson_hasExactlyTheKeysAndStatusFollowsTheVerdicts) {
     const auto list = nlohmann::ordered_json::parse(run.out);
     ASSERT_EQ(list.size(), 4u);
     const std::vector<std::string> keys = {"file",  "name",     "kind",  "container", "video",
-                                           "audio", "duration", "plays", "reasons"};
+                                           "audio", "duration", "plays", "examined",  "reasons"};
     for (const auto& item : list) {
         std::vector<std::string> have;
         for (const auto& [key, value] : item.items())
@@ -93,6 +96,79 @@ TEST_F(MediaCli, Convert_printsOneLinePerFileAndStatusFollowsFailures) {
     EXPECT_EQ(runCli({"convert", croissant}).status, 2);
     EXPECT_EQ(runCli({"convert", croissant, "--to", target.path(), "--tv", "secam"}).status, 2);
     EXPECT_EQ(runCli({"convert", croissant, "--to", target.file("none")}).status, 2);
+}
+
+// What the editor's Write paints, publish says: a warn line for each file that will not play, counted
+// in the summary; --strict writes nothing then.
+TEST_F(MediaCli, Publish_warnsAboutFilesThatWillNotPlay_strictRefuses) {
+    ASSERT_TRUE(test::MakeWithFfmpeg(dir_.file("CLIP.MPG"), {"-f", "lavfi", "-i", "testsrc=size=320x240",
+                                                             "-t", "1", "-c:v", "libx264", "-f", "vob"}));
+    std::filesystem::copy_file(dir_.file("logo.png"), dir_.file("LOGO.JPG"));
+    const std::string json = R"({"basic": [{"name": "SONG.MP3", "playTimes": 1, "volume": 13},
+                                           {"name": "CLIP.MPG", "playTimes": 1, "volume": 13},
+                                           {"name": "LOGO.JPG", "playTimes": 1, "volume": 13}], "advance": []})";
+    ASSERT_EQ(runCli({"build", "-", dir_.file("show.vlm"), "--seed", "1"}, json).status, 0);
+    TempDir stick;
+    const std::vector<std::string> warnings = {
+        "warn  CLIP.MPG: H.264 video: in .MPG, .DAT and .VOB files the player plays MPEG-1 and MPEG-2",
+        "warn  LOGO.JPG: a PNG picture named .JPG"};
+    const auto lines = [](const std::string& out) {
+        std::vector<std::string> found;
+        std::istringstream in(out);
+        for (std::string line; std::getline(in, line);)
+            if (line.rfind("warn  ", 0) == 0 || line.find("will not play") != std::string::npos)
+                found.push_back(line);
+        return found;
+    };
+    const auto strict = runCli({"publish", dir_.file("show.vlm"), "--to", stick.path(), "--strict"});
+    EXPECT_EQ(strict.status, 1) << strict.err;
+    EXPECT_EQ(lines(strict.out),
+              warnings + std::vector<std::string>{"not written: 2 files will not play (--strict)"});
+    EXPECT_TRUE(std::filesystem::is_empty(stick.path()));
+
+    const auto written = runCli({"publish", dir_.file("show.vlm"), "--to", stick.path()});
+    EXPECT_EQ(written.status, 0) << written.err;
+    EXPECT_EQ(lines(written.out),
+              warnings +
+                  std::vector<std::string>{
+                      "3 copied, 0 replaced, 0 kept, 0 removed, 0 missing; schedule file written; 2 files "
+                      "will not play"});
+}
+
+// One line per file, however the file is named; a cut-short file is no file to copy.
+TEST_F(MediaCli, MediaAndConvert_escapeControlCharacters_refuseCutShortFiles) {
+    const std::string odd = dir_.file("two\nlines.mp3");
+    std::filesystem::copy_file(dir_.file("song.mp3"), odd);
+    const std::string jpeg = test::ReadAll(dir_.file("Croissant Special Offer.jpg"));
+    test::WriteBytes(dir_.file("HALF.JPG"), jpeg.substr(0, jpeg.size() / 2));
+    TempDir target;
+    const auto grouped = [](std::size_t n) {
+        std::string digits = std::to_string(n);
+        for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3)
+            digits.insert(static_cast<std::size_t>(at), " ");
+        return digits;
+    };
+    const auto media = runCli({"media", odd, dir_.file("HALF.JPG")});
+    EXPECT_EQ(media.status, 1);
+    EXPECT_EQ(media.out, dir_.file("two\\nlines.mp3") +
+                             ": plays (audio, mp3 44100 Hz, 1.5 s), player name "
+                             "TWO_LINES.MP3\n" +
+                             dir_.file("HALF.JPG") + ": will not play (unknown), player name HALF.JPG\n" +
+                             "  damaged: cut short (ends after " + grouped(jpeg.size() / 2) +
+                             " bytes; a JPEG ends with its end marker)\n")
+        << media.out;
+    const auto convert = runCli({"convert", odd, dir_.file("HALF.JPG"), "--to", target.path()});
+    EXPECT_EQ(convert.status, 1);
+    EXPECT_EQ(convert.out.substr(0, convert.out.find('\n') + 1),
+              "copied  " + dir_.file("two\\nlines.mp3") + " -> TWO_LINES.MP3\n");
+    EXPECT_NE(convert.out.find("failed  " + dir_.file("HALF.JPG") + ": damaged: cut short"),
+              std::string::npos)
+        << convert.out;
+    EXPECT_FALSE(std::filesystem::exists(target.file("HALF.JPG")));
+
+    const auto nowhere = runCli({"convert", odd, "--to", target.file("none")});
+    EXPECT_EQ(nowhere.status, 2);
+    EXPECT_EQ(nowhere.err, "velmo-schedule: " + target.file("none") + ": no such directory\n");
 }
 
 } // namespace

@@ -241,6 +241,7 @@ TEST(ScheduleJson, WeekDays_onePeriodPerDayInWeekOrder_orAFaultNamingTheField) {
         const char* days;
         std::vector<int> weekDays;
         const char* fault;
+        const char* at = nullptr; // what the fault's place points at
     } cases[] = {
         {R"("weekDays": ["Friday", "Monday"])", {1, 5}, ""},
         {R"("weekDays": ["Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"])",
@@ -248,8 +249,11 @@ TEST(ScheduleJson, WeekDays_onePeriodPerDayInWeekOrder_orAFaultNamingTheField) {
          ""},
         {R"("weekDays": ["Monday", "Monday"])", {}, "field \"weekDays\" must be an array of week days"},
         {R"("weekDays": ["Mon"])", {}, "field \"weekDays\" must be an array of week days"},
-        {R"("weekDays": [])", {}, "field \"weekDays\" must be an array of week days"},
-        {R"("weekDays": ["Monday"], "weekDay": 1)", {}, "give \"weekDay\" or \"weekDays\", not both"},
+        {R"("weekDays": [])", {}, "field \"weekDays\" is empty", "[]}"},
+        {R"("weekDays": ["Monday"], "weekDay": 1)",
+         {},
+         "give \"weekDay\" or \"weekDays\", not both",
+         "\"weekDays\""},
     };
     for (const auto& c : cases) {
         const JsonSchedule parsed = ParseScheduleJson(head + c.days + "}]}");
@@ -257,6 +261,11 @@ TEST(ScheduleJson, WeekDays_onePeriodPerDayInWeekOrder_orAFaultNamingTheField) {
         if (*c.fault != '\0') {
             ASSERT_EQ(faults.size(), 1u) << c.days;
             EXPECT_NE(faults[0].find(c.fault), std::string::npos) << faults[0];
+            // Said where the field is, not where its entry starts.
+            if (c.at) {
+                EXPECT_EQ(faults[0].rfind("in.json: " + placeOf(head + c.days + "}]}", c.at) + ": ", 0), 0u)
+                    << faults[0];
+            }
             continue;
         }
         ASSERT_TRUE(faults.empty()) << c.days << testing::PrintToString(faults);

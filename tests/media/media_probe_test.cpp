@@ -1,5 +1,6 @@
 #include "media/ffprobe_output.h"
 #include "media/media_probe.h"
+#include "media/media_summary.h"
 #include "media_files.h"
 #include "model/temp_dir.h"
 #include "rules/player_formats.h"
@@ -48,6 +49,10 @@ protected:
         make("LOGO.PNG", Pattern("64x64") + std::vector<std::string>{"-frames:v", "1"});
         make("SONG.MP3", Tone("44100", "2") + std::vector<std::string>{"-c:a", "libmp3lame"});
         make("VOICE.WAV", Tone("44100") + std::vector<std::string>{"-c:a", "pcm_s16le"});
+        make("FAST.MP4",
+             Pattern("320x240") + Tone() +
+                 std::vector<std::string>{"-c:v", "libx264", "-c:a", "aac", "-movflags", "+faststart"});
+        make("SOUND.AVI", Tone("44100") + std::vector<std::string>{"-c:a", "libmp3lame"});
         std::filesystem::copy_file(dir_->file("LOGO.PNG"), dir_->file("LOGO.JPG"));
         std::filesystem::copy_file(dir_->file("VOICE.WAV"), dir_->file("VOICE.MP3"));
         std::filesystem::copy_file(dir_->file("MPEG2.MPG"), dir_->file("MPEG2.AVI"));
@@ -124,7 +129,9 @@ TEST_F(MediaFiles, ExamineMedia_realFiles_giveTheTablesVerdictAndReason) {
         {"SONG.MP3", true, MediaKind::Audio, "mp3", "", "mp3", std::nullopt, "SONG.MP3"},
         {"VOICE.MP3", false, MediaKind::Audio, "wav", "", "pcm_s16le", TextId::MsgMediaContentMismatch,
          "VOICE.MP3"},
-        {"MPEG2.AVI", false, MediaKind::Video, "mpeg", "mpeg2video", "mp2", TextId::MsgMediaContentMismatch,
+        {"SOUND.AVI", false, MediaKind::Audio, "avi", "", "mp3", TextId::MsgMediaNoVideoAudioOnly,
+         "SOUND.MP3"},
+        {"MPEG2.AVI", false, MediaKind::Video, "mpeg", "mpeg2video", "mp2", TextId::MsgMediaContentMismatchAn,
          "MPEG2.MPG"},
 #ifdef VELMO_HAVE_MEDIA_LIBRARIES
         {"PROGRESS.JPG", false, MediaKind::Picture, "jpeg_pipe", "mjpeg", "", TextId::MsgMediaProgressiveJpeg,
@@ -169,8 +176,120 @@ TEST_F(MediaFiles, ExamineMedia_damagedFiles_neverPlayAndSayWhy) {
     const ExaminedMedia huge = ExamineMedia(file("HUGE.JPG"));
     ASSERT_TRUE(huge.facts.jpeg);
     EXPECT_EQ(huge.facts.jpeg->width, 30000);
-    EXPECT_EQ(huge.verdict.reasons.front().text, TextId::MsgMediaPictureTooLarge);
+    // Too large for a player copy as well: the reason says so rather than promising a smaller copy.
+    EXPECT_EQ(huge.verdict.reasons.front().text, TextId::MsgMediaPictureFarTooLarge);
 #endif
+}
+
+// Files cut short or written over, each made from a whole file above that plays.
+TEST_F(MediaFiles, ExamineMedia_cutShortFiles_areDamagedWithWhatWasFound) {
+    const auto size = [](const std::string& name) {
+        return static_cast<std::size_t>(std::filesystem::file_size(file(name)));
+    };
+    struct Case {
+        const char* name;
+        const char* from;
+        std::size_t keep;    // bytes kept from the start
+        std::size_t noiseAt; // 0: none; else 4 000 random bytes written there
+        TextId reason;
+        std::vector<std::string> values; // the reason's first values
+    };
+    const std::vector<Case> cases = {
+        {"CUT5000.JPG", "PHOTO.JPG", 5000, 0, TextId::MsgMediaCutShortEnd, {"5 000", "JPEG"}},
+        {"HALF.AVI", "XVID.AVI", size("XVID.AVI") / 2, 0, TextId::MsgMediaCutShortSize, {"AVI"}},
+        // Not at a pack's end: the last pack is cut through.
+        {"HALF.MPG", "MPEG2.MPG", size("MPEG2.MPG") / 2 + 1001, 0, TextId::MsgMediaCutShortPack, {}},
+        {"HALF.MP4", "PHONE.MP4", size("PHONE.MP4") / 2, 0, TextId::MsgMediaCutShortAt, {"MP4's mdat box"}},
+        {"HALF_FAST.MP4",
+         "FAST.MP4",
+         size("FAST.MP4") * 3 / 4,
+         0,
+         TextId::MsgMediaCutShortAt,
+         {"MP4 sample table"}},
+        {"HALF.MP3", "SONG.MP3", size("SONG.MP3") / 2, 0, TextId::MsgMediaCutShortFrames, {"MP3"}},
+        {"NOISY.AVI", "XVID.AVI", size("XVID.AVI"), 12000, TextId::MsgMediaDecodeErrors, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_FALSE(ExamineMedia(file(c.from)).facts.failure);
+        std::string bytes = test::ReadAll(file(c.from)).substr(0, c.keep);
+        if (c.noiseAt > 0) {
+            unsigned state = 99;
+            for (std::size_t i = c.noiseAt; i < c.noiseAt + 4000 && i < bytes.size(); ++i)
+                bytes[i] = static_cast<char>((state = state * 1103515245 + 12345) >> 16);
+        }
+        test::WriteBytes(file(c.name), bytes);
+        const ExaminedMedia media = ExamineMedia(file(c.name));
+        EXPECT_TRUE(media.verdict.willNotPlay());
+        ASSERT_EQ(media.verdict.reasons.size(), 1u);
+        EXPECT_EQ(media.verdict.reasons[0].text, c.reason)
+            << MediaReasonText(media.verdict.reasons[0], EnglishTexts());
+        for (std::size_t i = 0; i < c.values.size(); ++i)
+            EXPECT_EQ(media.verdict.reasons[0].values.at(i), c.values[i]);
+    }
+    // The size found is the size of the cut file, as people read it.
+    const ExaminedMedia avi = ExamineMedia(file("HALF.AVI"));
+    EXPECT_EQ(MediaReasonText(avi.verdict.reasons.at(0), EnglishTexts()),
+              "damaged: cut short (the AVI says " + avi.verdict.reasons[0].values.at(1) +
+                  " bytes, the file has " + avi.verdict.reasons[0].values.at(2) + ")");
+    EXPECT_EQ(std::stoul(std::string(avi.verdict.reasons[0].values.at(1))
+                             .erase(avi.verdict.reasons[0].values[1].find(' '), 1)),
+              size("XVID.AVI"));
+}
+
+// A file that cannot be examined for a cause not its own is never said not to play; the name's own
+// rule still speaks.
+TEST_F(MediaFiles, JudgeMedia_notExaminedAgainstWillNotPlay_overTheCauses) {
+    const std::string folder = file("FOLDER.JPG");
+    struct Case {
+        const char* cause;
+        const char* ffprobe; // probed with this ffprobe program; null: in process
+        const char* name;
+        bool examined;
+        bool willNotPlay;
+        TextId reason;
+    };
+    const std::vector<Case> cases = {
+        {"no ffprobe", "/nonexistent/ffprobe", "MPEG2.MPG", false, false, TextId::MsgMediaToolMissing},
+        {"ffprobe cannot run", folder.c_str(), "PHOTO.JPG", false, false, TextId::MsgMediaProbeNotRun},
+        {"no ffprobe, a name the player never plays", "/nonexistent/ffprobe", "PHONE.MP4", true, true,
+         TextId::MsgMediaWrongExtension},
+        {"empty", nullptr, "EMPTY.MPG", true, true, TextId::MsgMediaEmpty},
+        {"not a file", nullptr, "FOLDER.JPG", true, true, TextId::MsgMediaUnreadable},
+        {"damaged", nullptr, "NOISE.JPG", true, true, TextId::MsgMediaDamaged},
+        {"cut short", nullptr, "CUT5000.JPG", true, true, TextId::MsgMediaCutShortEnd},
+        {"plays", nullptr, "PHOTO.JPG", true, false, TextId::MsgMediaDamaged},
+    };
+    test::WriteBytes(file("CUT5000.JPG"), test::ReadAll(file("PHOTO.JPG")).substr(0, 5000));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.cause);
+        MediaFacts facts;
+        if (c.ffprobe) {
+            ::setenv("VELMO_FFPROBE", c.ffprobe, 1);
+            ProbeWithFfprobe(file(c.name), 30, facts);
+            ::unsetenv("VELMO_FFPROBE");
+        } else {
+            facts = ProbeMediaFile(file(c.name));
+        }
+        MediaFileInfo info;
+        info.found = true;
+        info.media.facts = facts;
+        info.media.verdict = JudgeMedia(c.name, facts);
+        EXPECT_EQ(info.media.verdict.examined, c.examined);
+        EXPECT_EQ(info.media.verdict.willNotPlay(), c.willNotPlay);
+        const std::string tip = MediaFactsText(info, EnglishTexts());
+        EXPECT_EQ(tip.find("Will not play: ") != std::string::npos, c.willNotPlay) << tip;
+        EXPECT_EQ(tip.find("Not examined: ") != std::string::npos, c.ffprobe != nullptr) << tip;
+        EXPECT_EQ(tip.find("Not a picture, video or sound"), std::string::npos) << tip;
+        if (info.media.verdict.plays)
+            continue;
+        ASSERT_FALSE(info.media.verdict.reasons.empty());
+        EXPECT_EQ(info.media.verdict.reasons[0].text, c.reason);
+    }
+    // Where a probe finds nothing, the extension still tells what a player copy would be.
+    EXPECT_EQ(MediaKindByExtension("Phone Clip.mp4"), MediaKind::Video);
+    EXPECT_EQ(MediaKindByExtension("LOGO.PNG"), MediaKind::Picture);
+    EXPECT_EQ(MediaKindByExtension("VOICE.m4a"), MediaKind::Audio);
 }
 
 TEST_F(MediaFiles, ExamineMedia_fileWithoutReadPermission_isUnreadable) {
@@ -274,6 +393,17 @@ TEST(MediaReasons, EveryReasonReadsInBothLanguagesWithItsValues) {
     png.video = VideoFacts{"png", "", 10, 10};
     EXPECT_EQ(MediaReasonText(JudgeMedia("logo.jpg", png).reasons.at(0), english),
               "a PNG picture named .JPG");
+    MediaFacts mp3;
+    mp3.kind = MediaKind::Audio;
+    mp3.container = "mp3";
+    mp3.audio = AudioFacts{"mp3", 44100};
+    EXPECT_EQ(MediaReasonText(JudgeMedia("song.mpg", mp3).reasons.at(0), english), "an MP3 audio named .MPG");
+    mp3.container = "avi";
+    EXPECT_EQ(MediaReasonText(JudgeMedia("song.avi", mp3).reasons.at(0), english),
+              "an AVI without video, only sound");
+    png.video = VideoFacts{"png", "", 60000, 60000};
+    EXPECT_EQ(MediaReasonText(JudgeMedia("logo.png", png).reasons.at(0), english),
+              "a picture too large for the player (60000 × 60000 pixels)");
 }
 
 } // namespace

@@ -56,9 +56,11 @@ MediaListHooks::MediaListHooks(ScheduleListView& list, QGroupBox& frame, TextId 
         const MediaFileInfo* info = media_.info(MediaFileName(files[static_cast<std::size_t>(row)]));
         if (info == nullptr)
             return RowMedia{};
-        const RowMedia::Verdict verdict = !info->found                ? RowMedia::Verdict::Missing
-                                          : info->media.verdict.plays ? RowMedia::Verdict::Plays
-                                                                      : RowMedia::Verdict::WillNotPlay;
+        // A file that could not be examined gets no mark: nothing is known against it.
+        const RowMedia::Verdict verdict = !info->found                        ? RowMedia::Verdict::Missing
+                                          : info->media.verdict.plays         ? RowMedia::Verdict::Plays
+                                          : info->media.verdict.willNotPlay() ? RowMedia::Verdict::WillNotPlay
+                                                                              : RowMedia::Verdict::None;
         return RowMedia{verdict, toQt(MediaFactsText(*info, texts_))};
     });
     connect(&media_, &ScheduleMedia::updated, this, &MediaListHooks::update);

@@ -89,7 +89,7 @@ MediaLookup ScheduleMedia::lookup() const {
 MediaJudge ScheduleMedia::judge(const ScreenTexts& texts) const {
     return [this, &texts](const std::string& name) -> std::optional<std::string> {
         const MediaFileInfo* known = info(name);
-        if (known == nullptr || !known->found || known->media.verdict.plays)
+        if (known == nullptr || !known->found || !known->media.verdict.willNotPlay())
             return std::nullopt;
         return MediaReasonsText(known->media.verdict, texts);
     };

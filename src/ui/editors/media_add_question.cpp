@@ -34,14 +34,15 @@ std::vector<Doubt> doubtsAbout(const QStringList& paths, const std::vector<Exami
         const std::string name = PathFileName(fromQt(paths[i]));
         const bool storable = FileNameCheck(name) == FileNameFault::None;
         const bool nameTaken = storable && media.playerName == UpperCase(name);
-        if (media.verdict.plays && nameTaken)
+        if (!media.verdict.willNotPlay() && nameTaken)
             continue;
         std::vector<std::string> reasons;
-        for (const MediaReason& reason : media.verdict.reasons)
-            reasons.push_back(MediaReasonText(reason, texts));
+        if (media.verdict.willNotPlay())
+            for (const MediaReason& reason : media.verdict.reasons)
+                reasons.push_back(MediaReasonText(reason, texts));
         // A copy of a file that will not play gets a player name anyway; the name is news only when
-        // the file itself plays.
-        if (media.verdict.plays)
+        // the file itself plays or could not be examined.
+        if (!media.verdict.willNotPlay())
             reasons.push_back(media.playerName
                                   ? FillIn(texts.text(TextId::MsgMediaNameNotTaken), {*media.playerName})
                                   : texts.text(TextId::MsgMediaNoPlayerName));

@@ -57,9 +57,7 @@ std::string directoryValue(const QString& path) {
 }
 
 bool onMedium(const PublishItem& item) {
-    return !item.sourceDir.empty() &&
-           (item.action == PublishAction::Copy || item.action == PublishAction::Replace ||
-            item.action == PublishAction::Keep);
+    return item.goesOnMedium();
 }
 
 // A copy can be made of what could be examined; of a damaged or unreadable file, none.
@@ -376,7 +374,7 @@ std::function<WriteToMediumForm::Planned()> WriteToMediumForm::PlanWork(bool all
             }
         const std::vector<ExaminedMedia> examined = cache->examineAll(paths);
         for (std::size_t i = 0; i < examined.size(); ++i)
-            if (!examined[i].verdict.plays)
+            if (examined[i].verdict.willNotPlay())
                 planned.wontPlay.emplace(names[i], examined[i]);
         return planned;
     };
