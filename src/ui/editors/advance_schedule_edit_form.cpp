@@ -498,10 +498,6 @@ bool AdvanceScheduleEditForm::CheckTimeSetup() const {
     return velmo::CheckTimeSetup(setup.startTime, setup.stopTime);
 }
 
-std::string AdvanceScheduleEditForm::AdvanceRowText() const {
-    return velmo::AdvanceRowText(shownSetup(), fromQt(WeekdayCombo->currentText().trimmed()));
-}
-
 void AdvanceScheduleEditForm::StoreAdvanceEntry() {
     if (entry_) {
         result_ = *entry_;
@@ -512,12 +508,7 @@ void AdvanceScheduleEditForm::StoreAdvanceEntry() {
     }
     velmo::StoreAdvanceEntry(result_, shownSetup(), addMode());
     periods_ = SkipDates(ExpandWeekDays(result_, tickedDays()), skipped_);
-    rows_.clear();
-    for (const AdvanceEntry& period : periods_)
-        rows_.push_back(velmo::AdvanceRowText(AdvanceSetupFromEntry(period),
-                                              fromQt(WeekdayCombo->itemText(period.weekDay).trimmed())));
     result_ = periods_.front();
-    row_ = rows_.front();
 }
 
 void AdvanceScheduleEditForm::keyPressEvent(QKeyEvent* event) {
