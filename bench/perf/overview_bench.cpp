@@ -146,7 +146,7 @@ double editBlocksMs(velmo::bench::FrameProbeApplication& app, Editor& editor, in
     e.startMinute = static_cast<std::uint8_t>(round % 2);
     app.resetLongestEvent();
     const std::int64_t start = NowNs();
-    document.replaceAdvance(125, e, FormatAdvanceRow(e));
+    document.replaceAdvance(125, e);
     const std::int64_t call = NowNs() - start;
     // Until the findings of this schedule are shown; the worker's time is not the window's.
     QTimer guard;

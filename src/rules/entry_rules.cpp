@@ -31,21 +31,6 @@ template <std::size_t N> void writeZeroPadded(std::array<std::uint8_t, N>& targe
         target[i] = static_cast<std::uint8_t>(text[i]);
 }
 
-std::string spaces(int count) {
-    return std::string(static_cast<std::size_t>(std::max(count, 0)), ' ');
-}
-
-std::string twoDigits(int value) {
-    std::string text = value < 10 && value >= 0 ? "0" : "";
-    // Appended, not "0" + std::string: GCC 12 at -O3 reports a false -Wrestrict for that form.
-    text += std::to_string(value);
-    return text;
-}
-
-std::string dateText(const DateSetup& date) {
-    return std::to_string(date.year) + "/" + twoDigits(date.month) + "/" + twoDigits(date.day);
-}
-
 template <std::size_t N>
 FileEntryFault checkStoredName(const std::array<std::uint8_t, N>& bytes, bool extension) {
     bool ended = false;
@@ -171,21 +156,6 @@ std::string StoredNameText(const FileEntry& entry) {
     return text;
 }
 
-std::string EditorFileRow(std::string_view typed, std::string_view playTimesText, bool defaultVolume,
-                          std::string_view volumeText) {
-    const std::string name = UpperCase(TrimSpaces(typed));
-    const FileNameParts parts = SplitFileName(name);
-    std::string row = name;
-    row +=
-        spaces(kFileNameWidth - CharacterCount(parts.base) + kFileExtWidth - CharacterCount(parts.extension));
-    row += spaces(5);
-    row += playTimesText;
-    row += spaces(3 - CharacterCount(playTimesText));
-    row += spaces(defaultVolume ? 5 : 8);
-    row += volumeText;
-    return row;
-}
-
 const char* FileEntryFaultText(FileEntryFault fault) {
     switch (fault) {
     case FileEntryFault::None:
@@ -305,17 +275,6 @@ void StoreAdvanceEntry(AdvanceEntry& entry, const AdvanceSetup& setup, bool newE
     entry.stopHour = byte(valid.stopTime.hour);
     entry.stopMinute = byte(valid.stopTime.minute);
     entry.stopSecond = byte(valid.stopTime.second);
-}
-
-std::string AdvanceRowText(const AdvanceSetup& setup, std::string_view weekDayText) {
-    // Appended piece by piece: GCC 12 at -O3 reports a false -Wrestrict for " " + std::string.
-    std::string row = " ";
-    row += dateText(setup.startDate);
-    row += spaces(3);
-    row += dateText(setup.stopDate);
-    row += spaces(3);
-    row += weekDayText;
-    return row;
 }
 
 const char* AdvanceEntryFaultText(AdvanceEntryFault fault) {

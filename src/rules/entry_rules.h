@@ -63,13 +63,6 @@ bool StoreFileEntry(FileEntry& entry, std::string_view typed, int playTimes, int
 // bytes up to the first zero; bytes above 127 as their Windows-1252 characters.
 std::string StoredNameText(const FileEntry& entry);
 
-// The row the editor writes into the basic or detail list, composed from what is typed and chosen:
-// the upper-cased trimmed name as typed, padding to 21 characters counted as 16 + 4 + the dot
-// (a name typed without a dot therefore gets a 20-character field), five spaces, the play count
-// padded to 3, then five spaces and the default word, or eight spaces and the volume number.
-std::string EditorFileRow(std::string_view typed, std::string_view playTimesText, bool defaultVolume,
-                          std::string_view volumeText);
-
 // Why a stored media-file entry could not have come from the editor.
 enum class FileEntryFault {
     None,
@@ -143,10 +136,6 @@ AdvanceSetup AdvanceSetupFromEntry(const AdvanceEntry& entry);
 // Writes the dates, times and week day; a new entry also gets no detail entries. Nothing else of
 // the entry is touched, so a modified entry keeps its files.
 void StoreAdvanceEntry(AdvanceEntry& entry, const AdvanceSetup& setup, bool newEntry);
-
-// The row the advance editor writes: a space, start date, three spaces, stop date, three spaces and
-// the week-day word of the active language (dates as yyyy/mm/dd).
-std::string AdvanceRowText(const AdvanceSetup& setup, std::string_view weekDayText);
 
 // Why a stored advance entry could not have come from the editor.
 enum class AdvanceEntryFault {

@@ -177,26 +177,6 @@ TEST(EntryRulesStore, StoredNameText_stopsAtZeroAndAlwaysShowsTheDot) {
     EXPECT_EQ(StoredNameText(entryNamed("\x80\xE9", "\x81")), "\xE2\x82\xAC\xC3\xA9.\xC2\x81");
 }
 
-// ---- rows --------------------------------------------------------------------------------------
-
-TEST(EntryRulesRow, EditorFileRow_composesTheColumnsFromWhatIsTyped) {
-    const std::string clip = "CLIP01.AVI" + std::string(11 + 5, ' ') + "1" + "  " + "     Default";
-    EXPECT_EQ(EditorFileRow("clip01.avi", "1", true, "Default"), clip);
-    EXPECT_EQ(clip.size(), 41u);
-
-    EXPECT_EQ(EditorFileRow("1234567890123456.1234", "100", false, "12"),
-              "1234567890123456.1234     100        12");
-    EXPECT_EQ(EditorFileRow(" Clip.Avi ", "0", false, "0"),
-              "CLIP.AVI" + std::string(13 + 5, ' ') + "0  " + "        0");
-    // A name without a dot gets a 20-character name field.
-    EXPECT_EQ(EditorFileRow("clip", "5", false, "3"),
-              "CLIP" + std::string(16 + 5, ' ') + "5  " + "        3");
-    EXPECT_EQ(EditorFileRow("a.b.c", "10", true, "Default"),
-              "A.B.C" + std::string(16 + 5, ' ') + "10 " + "     Default");
-    EXPECT_EQ(EditorFileRow(".", "1", true, "Default"),
-              "." + std::string(20 + 5, ' ') + "1  " + "     Default");
-}
-
 // ---- stored file entries -------------------------------------------------------------------------
 
 TEST(EntryRulesStoredFile, CheckStoredFileEntry_findsWhatTheEditorNeverWrites) {
@@ -366,17 +346,6 @@ TEST(EntryRulesAdvance, StoreAdvanceEntry_writesTheFieldsAndKeepsFilesOfAModifie
     EXPECT_EQ(modified.weekDay, 0);
     EXPECT_EQ(modified.fileCount, 2);
     EXPECT_EQ(modified.files, files);
-}
-
-TEST(EntryRulesAdvance, AdvanceRowText_startsWithASpaceAndUsesTheGivenDayWord) {
-    AdvanceSetup setup = NewAdvanceSetup(2007, 1, 3);
-    setup.stopDate = {2007, 12, 31};
-    const std::string row = AdvanceRowText(setup, "All Day");
-    EXPECT_EQ(row, " 2007/01/03   2007/12/31   All Day");
-    EXPECT_EQ(row.size(), 34u);
-    setup.startDate = {2006, 12, 28};
-    setup.stopDate = {2006, 12, 28};
-    EXPECT_EQ(AdvanceRowText(setup, "Tuesday"), " 2006/12/28   2006/12/28   Tuesday");
 }
 
 TEST(EntryRulesAdvance, CheckStoredAdvanceEntry_findsEachFieldOutsideItsList) {

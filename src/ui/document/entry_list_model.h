@@ -1,28 +1,53 @@
 #pragma once
 
+#include "rules/schedule_history.h"
+
 #include <QAbstractListModel>
 #include <QStringList>
-#include <functional>
+#include <vector>
 
 namespace velmo {
 
-struct RowEdit;
+struct RowChange;
+class ScheduleDocument;
+class ScheduleMedia;
+class ScreenTexts;
 
-// What a file row's marker shows of its media file, and its facts for the tooltip and screen readers.
+// What a file row's marker shows of its media file.
 struct RowMedia {
     enum class Verdict { None, Plays, WillNotPlay, Missing };
-    Verdict verdict = Verdict::None; // None: not a file row, or not examined yet
-    QString facts;
+};
+using RowVerdict = RowMedia::Verdict;
+
+// What the lists' models tell their painters beside a row's text.
+enum EntryRowRole {
+    kHoursRole = Qt::UserRole + 1, // the daily hours, painted dimmed after the text
+    kGroupFirstRole,               // the first and last rows of the row's group
+    kGroupLastRole,
+    kVerdictRole = Qt::UserRole + 16, // a file row's RowVerdict, as an int
 };
 
-// The rows of one of the main window's lists, as shown: the row texts of the document's entries.
-// A row's text is also its name for a screen reader.
+// The rows of one of the main window's lists over the document's entries: the basic entries, the
+// periods, or the details of one period. A row's text is the list's row of its entry, whoever made
+// the entry, and also its name for a screen reader; what is known of its media file, and a period's
+// hours and group, are asked for by role. It follows the document's changes row by row.
 class EntryListModel : public QAbstractListModel {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(EntryListModel)
 public:
-    explicit EntryListModel(QObject* parent = nullptr);
+    EntryListModel(const ScheduleDocument& document, EntryRef::List list, const ScreenTexts& texts,
+                   QObject* parent = nullptr);
     ~EntryListModel() override;
+
+    EntryRef::List list() const { return list_; }
+    // The media facts of the file rows, once they are looked up; they follow its updates.
+    void setMedia(const ScheduleMedia* media);
+    // Every row anew; for Detail, the details of period `advance` (-1: none). A whole new schedule
+    // (the document's listsReset) is shown so.
+    void reload(int advance = -1);
+    int advance() const { return advance_; }
+    // The entries the rows show, in order (none for the periods' list).
+    std::vector<FileEntry> files() const;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -33,26 +58,22 @@ public:
     // The row that `data` carries when it was dragged out of this model, else -1.
     int draggedRow(const QMimeData* data) const;
 
-    // Every row anew.
-    void setRows(const QStringList& rows);
-    // Only the rows an edit changed.
-    void applyEdit(const RowEdit& edit);
-    // What a row shows beside its text (a period's hours and group), asked for by role when painted
-    // or read; the text and its screen-reader name stay the row's text alone.
-    void setRowFacts(std::function<QVariant(int row, int role)> facts) { facts_ = std::move(facts); }
-
-    // The role under which data() gives a row's RowMedia::Verdict, as an int.
-    // Clear of the roles the advance list's painter uses.
-    static constexpr int VerdictRole = Qt::UserRole + 16;
-    // Where the rows' media facts come from; asked on every look, so they follow the rows.
-    void setMediaSource(std::function<RowMedia(int row)> source) { media_ = std::move(source); }
-    // The facts changed: every row is painted and described anew, its text unchanged.
-    void mediaChanged();
+    static constexpr int VerdictRole = kVerdictRole;
 
 private:
-    QStringList rows_;
-    std::function<RowMedia(int row)> media_;
-    std::function<QVariant(int row, int role)> facts_;
+    void follow(const RowChange& change);
+    void mediaChanged();
+    const FileEntry* fileAt(int row) const;
+    QVariant fileData(const FileEntry& entry, int role) const;
+    QVariant periodData(int row, int role) const;
+
+    const ScheduleDocument& document_;
+    EntryRef::List list_;
+    const ScreenTexts& texts_;
+    const ScheduleMedia* media_ = nullptr;
+    int advance_ = -1;
+    // The rows the view knows of; the document may hold more or fewer while a change is told.
+    int rows_ = 0;
 };
 
 } // namespace velmo

@@ -14,56 +14,41 @@ namespace velmo {
 void MediaVerdictDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                                  const QModelIndex& index) const {
     QStyledItemDelegate::paint(painter, option, index);
-    const auto verdict = static_cast<RowMedia::Verdict>(index.data(EntryListModel::VerdictRole).toInt());
-    if (verdict == RowMedia::Verdict::None)
+    const auto verdict = static_cast<RowVerdict>(index.data(kVerdictRole).toInt());
+    if (verdict == RowVerdict::None)
         return;
     const QRectF mark(RowMarkRect(option.rect));
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
     // Shapes as well as colours, so the verdict reads without telling red from green.
     switch (verdict) {
-    case RowMedia::Verdict::Plays:
+    case RowVerdict::Plays:
         painter->setPen(Qt::NoPen);
         painter->setBrush(QColor(0x2e, 0x9d, 0x3a));
         painter->drawEllipse(mark.adjusted(1, 1, -1, -1));
         break;
-    case RowMedia::Verdict::WillNotPlay:
+    case RowVerdict::WillNotPlay:
         painter->setPen(QPen(QColor(0xd0, 0x21, 0x21), 2.5));
         painter->drawLine(mark.topLeft() + QPointF(1, 1), mark.bottomRight() - QPointF(1, 1));
         painter->drawLine(mark.topRight() + QPointF(-1, 1), mark.bottomLeft() + QPointF(1, -1));
         break;
-    case RowMedia::Verdict::Missing:
+    case RowVerdict::Missing:
         painter->setPen(QPen(QColor(0x80, 0x80, 0x80), 2));
         painter->setBrush(Qt::NoBrush);
         painter->drawEllipse(mark.adjusted(1.5, 1.5, -1.5, -1.5));
         break;
-    case RowMedia::Verdict::None:
+    case RowVerdict::None:
         break;
     }
     painter->restore();
 }
 
 MediaListHooks::MediaListHooks(ScheduleListView& list, QGroupBox& frame, TextId title,
-                               const ScheduleMedia& media, const ScreenTexts& texts,
-                               std::function<std::vector<FileEntry>()> files)
-    : QObject(&list), list_(list), frame_(frame), title_(title), media_(media), texts_(texts),
-      files_(std::move(files)) {
+                               const ScheduleMedia& media, const ScreenTexts& texts)
+    : QObject(&list), list_(list), frame_(frame), title_(title), media_(media), texts_(texts) {
     list_.setItemDelegate(new MediaVerdictDelegate(&list_));
-    list_.rows()->setMediaSource([this](int row) {
-        const std::vector<FileEntry> files = files_();
-        if (row < 0 || row >= static_cast<int>(files.size()))
-            return RowMedia{};
-        const MediaFileInfo* info = media_.info(MediaFileName(files[static_cast<std::size_t>(row)]));
-        if (info == nullptr)
-            return RowMedia{};
-        // A file that could not be examined gets no mark: nothing is known against it.
-        const RowMedia::Verdict verdict = !info->found                        ? RowMedia::Verdict::Missing
-                                          : info->media.verdict.plays         ? RowMedia::Verdict::Plays
-                                          : info->media.verdict.willNotPlay() ? RowMedia::Verdict::WillNotPlay
-                                                                              : RowMedia::Verdict::None;
-        return RowMedia{verdict, toQt(MediaFactsText(*info, texts_))};
-    });
-    connect(&media_, &ScheduleMedia::updated, this, &MediaListHooks::update);
+    list_.rows()->setMedia(&media_);
+    connect(&media_, &ScheduleMedia::updated, this, &MediaListHooks::showTitle);
     EntryListModel* rows = list_.rows();
     connect(rows, &QAbstractItemModel::modelReset, this, &MediaListHooks::showTitle);
     connect(rows, &QAbstractItemModel::rowsInserted, this, &MediaListHooks::showTitle);
@@ -78,16 +63,11 @@ MediaListHooks::MediaListHooks(ScheduleListView& list, QGroupBox& frame, TextId 
 MediaListHooks::~MediaListHooks() = default;
 
 void MediaListHooks::showTitle() {
-    const std::string length = media_.listLength(files_(), texts_);
+    const std::string length = media_.listLength(list_.rows()->files(), texts_);
     QString title = screenText(texts_, title_);
     if (!length.empty())
         title += QStringLiteral(" · ") + toQt(length);
     frame_.setTitle(title);
-}
-
-void MediaListHooks::update() {
-    list_.rows()->mediaChanged();
-    showTitle();
 }
 
 } // namespace velmo

@@ -4,14 +4,11 @@
 
 #include <QObject>
 #include <QStyledItemDelegate>
-#include <functional>
-#include <vector>
 
 class QGroupBox;
 
 namespace velmo {
 
-struct FileEntry;
 class ScheduleListView;
 class ScheduleMedia;
 
@@ -31,23 +28,19 @@ class MediaListHooks : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(MediaListHooks)
 public:
-    // `files` gives the entries the list's rows show, row by row.
     MediaListHooks(ScheduleListView& list, QGroupBox& frame, TextId title, const ScheduleMedia& media,
-                   const ScreenTexts& texts, std::function<std::vector<FileEntry>()> files);
+                   const ScreenTexts& texts);
     ~MediaListHooks() override;
 
     // The title with the list's length, as it stands.
     void showTitle();
 
 private:
-    void update();
-
     ScheduleListView& list_;
     QGroupBox& frame_;
     TextId title_;
     const ScheduleMedia& media_;
     const ScreenTexts& texts_;
-    std::function<std::vector<FileEntry>()> files_;
 };
 
 } // namespace velmo

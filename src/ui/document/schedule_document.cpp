@@ -72,7 +72,56 @@ int selectedAfter(const RowEdit& edit, int rows) {
     return std::min(edit.row, rows - 1);
 }
 
+// True when `a` from `aFirst` holds the same `count` entries as `b` from `bFirst`.
+template <typename Entry>
+bool sameRun(const std::vector<Entry>& a, int aFirst, const std::vector<Entry>& b, int bFirst, int count) {
+    return std::equal(a.begin() + aFirst, a.begin() + aFirst + count, b.begin() + bFirst);
+}
+
 } // namespace
+
+template <typename Entry>
+std::vector<RowChange> RowChangesBetween(const std::vector<Entry>& before, int beforeCount,
+                                         const std::vector<Entry>& after, int afterCount) {
+    const int nb = std::clamp(beforeCount, 0, static_cast<int>(before.size()));
+    const int na = std::clamp(afterCount, 0, static_cast<int>(after.size()));
+    int head = 0;
+    while (head < nb && head < na &&
+           before[static_cast<std::size_t>(head)] == after[static_cast<std::size_t>(head)])
+        ++head;
+    int tail = 0;
+    while (tail < nb - head && tail < na - head &&
+           before[static_cast<std::size_t>(nb - 1 - tail)] == after[static_cast<std::size_t>(na - 1 - tail)])
+        ++tail;
+    const int gone = nb - head - tail;
+    const int come = na - head - tail;
+    using K = RowChange::Kind;
+    std::vector<RowChange> changes;
+    // One row taken out and put back elsewhere: a move, so the row keeps its selection. Two rows
+    // that trade places are two rows changed, as a Move Up or Move Down shows them.
+    if (gone == come && gone >= 3) {
+        const int last = head + gone - 1;
+        if (before[static_cast<std::size_t>(head)] == after[static_cast<std::size_t>(last)] &&
+            sameRun(before, head + 1, after, head, gone - 1))
+            return {{EntryRef::List::None, -1, K::Moved, head, 1, last}};
+        if (before[static_cast<std::size_t>(last)] == after[static_cast<std::size_t>(head)] &&
+            sameRun(before, head, after, head + 1, gone - 1))
+            return {{EntryRef::List::None, -1, K::Moved, last, 1, head}};
+    }
+    const int kept = std::min(gone, come);
+    if (kept > 0)
+        changes.push_back({EntryRef::List::None, -1, K::Changed, head, kept, -1});
+    if (come > gone)
+        changes.push_back({EntryRef::List::None, -1, K::Inserted, head + kept, come - gone, -1});
+    if (gone > come)
+        changes.push_back({EntryRef::List::None, -1, K::Removed, head + kept, gone - come, -1});
+    return changes;
+}
+
+template std::vector<RowChange> RowChangesBetween(const std::vector<FileEntry>&, int,
+                                                  const std::vector<FileEntry>&, int);
+template std::vector<RowChange> RowChangesBetween(const std::vector<AdvanceEntry>&, int,
+                                                  const std::vector<AdvanceEntry>&, int);
 
 ScheduleDocument::ScheduleDocument(AppState& state, QObject* parent) : QObject(parent), state_(state) {
     history_.reset(this->state());
@@ -141,6 +190,7 @@ void ScheduleDocument::load(DocumentState loaded) {
     state_.scheduleDir = std::move(loaded.directory);
     state_.scheduleFileName = std::move(loaded.fileName);
     history_.reset(state());
+    emit listsReset();
     emit reset({});
     emit changed();
     if (fileChanged)
@@ -151,7 +201,7 @@ void ScheduleDocument::load(DocumentState loaded) {
 void ScheduleDocument::replace(TextId label, DocumentState next, Replacement kind) {
     const DocumentState before = state();
     history_.record(label, before, {}, next, {});
-    show({&next, {}});
+    show({&next, {}}, true);
     // Whatever was opened or started counts as unchanged until it is edited.
     if (kind == Replacement::Opened)
         history_.markClean(state());
@@ -189,19 +239,20 @@ bool ScheduleDocument::apply(TextId label, RowEdit rows, const std::function<boo
     rows.label = label;
     rows.selected = selectedAfter(rows, count(rows.list, rows.advance));
     history_.record(label, previous, before, state(), refOf(rows.list, rows.advance, rows.selected));
-    emit rowsChanged(rows);
+    announce(previous.schedule);
+    emit edited(rows);
     emit changed();
     emit historyChanged();
     return true;
 }
 
 bool ScheduleDocument::addFiles(AddSource source, EntryRef::List list, int advance,
-                                const std::vector<FileEntry>& entries, const std::vector<std::string>& rows) {
+                                const std::vector<FileEntry>& entries) {
     if (entries.empty() || (list != EntryRef::List::Basic && list != EntryRef::List::Detail))
         return false;
     const int first = count(list, advance);
     return apply(labelOf(source),
-                 {list, advance, RowEdit::Kind::Insert, first, -1, rows, {}, source == AddSource::Editor},
+                 {list, advance, RowEdit::Kind::Insert, first, -1, {}, source == AddSource::Editor},
                  [&](Schedule& s) {
                      std::vector<FileEntry>* target = &s.basicEntries;
                      std::int16_t* targetCount = &s.basicCount;
@@ -221,9 +272,8 @@ bool ScheduleDocument::addFiles(AddSource source, EntryRef::List list, int advan
                  });
 }
 
-bool ScheduleDocument::replaceFile(EntryRef::List list, int advance, int index, const FileEntry& entry,
-                                   const std::string& row) {
-    return apply(TextId::TextModify, {list, advance, RowEdit::Kind::Replace, index, -1, {row}, {}, true},
+bool ScheduleDocument::replaceFile(EntryRef::List list, int advance, int index, const FileEntry& entry) {
+    return apply(TextId::TextModify, {list, advance, RowEdit::Kind::Replace, index, -1, {}, true},
                  [&](Schedule& s) {
                      if (list == EntryRef::List::Basic) {
                          if (!inUse(s.basicEntries, s.basicCount, index))
@@ -241,25 +291,19 @@ bool ScheduleDocument::replaceFile(EntryRef::List list, int advance, int index, 
                  });
 }
 
-bool ScheduleDocument::addAdvance(AddSource source, const AdvanceEntry& entry, const std::string& row) {
+bool ScheduleDocument::addAdvance(AddSource source, const AdvanceEntry& entry) {
     const int first = count(EntryRef::List::Advance);
-    return apply(labelOf(source),
-                 {EntryRef::List::Advance,
-                  -1,
-                  RowEdit::Kind::Insert,
-                  first,
-                  -1,
-                  {row},
-                  {},
-                  source == AddSource::Editor},
-                 [&](Schedule& s) {
-                     return AppendEntry(s.advanceEntries, s.advanceCount, kMaxAdvanceEntries, entry);
-                 });
+    return apply(
+        labelOf(source),
+        {EntryRef::List::Advance, -1, RowEdit::Kind::Insert, first, -1, {}, source == AddSource::Editor},
+        [&](Schedule& s) {
+            return AppendEntry(s.advanceEntries, s.advanceCount, kMaxAdvanceEntries, entry);
+        });
 }
 
-bool ScheduleDocument::replaceAdvance(int index, const AdvanceEntry& entry, const std::string& row) {
+bool ScheduleDocument::replaceAdvance(int index, const AdvanceEntry& entry) {
     return apply(TextId::TextModify,
-                 {EntryRef::List::Advance, -1, RowEdit::Kind::Replace, index, -1, {row}, {}, true},
+                 {EntryRef::List::Advance, -1, RowEdit::Kind::Replace, index, -1, {}, true},
                  [&](Schedule& s) {
                      if (!inUse(s.advanceEntries, s.advanceCount, index))
                          return false;
@@ -271,7 +315,7 @@ bool ScheduleDocument::replaceAdvance(int index, const AdvanceEntry& entry, cons
 bool ScheduleDocument::moveEntry(EntryRef::List list, int advance, int index, int direction) {
     const int target = index + direction;
     const TextId label = direction < 0 ? TextId::TextMoveUp : TextId::TextMoveDown;
-    return apply(label, {list, advance, RowEdit::Kind::Swap, index, target, {}}, [&](Schedule& s) {
+    return apply(label, {list, advance, RowEdit::Kind::Swap, index, target}, [&](Schedule& s) {
         return changeEntries(s, list, advance, [&](auto& entries, std::int16_t count) {
             return SwapEntries(entries, count, index, target);
         });
@@ -282,7 +326,7 @@ bool ScheduleDocument::moveEntryTo(EntryRef::List list, int advance, int from, i
     if (from == to)
         return false;
     const TextId label = to < from ? TextId::TextMoveUp : TextId::TextMoveDown;
-    return apply(label, {list, advance, RowEdit::Kind::Move, from, to, {}}, [&](Schedule& s) {
+    return apply(label, {list, advance, RowEdit::Kind::Move, from, to}, [&](Schedule& s) {
         return changeEntries(s, list, advance, [&](auto& entries, std::int16_t count) {
             return MoveEntry(entries, count, from, to);
         });
@@ -290,7 +334,7 @@ bool ScheduleDocument::moveEntryTo(EntryRef::List list, int advance, int from, i
 }
 
 bool ScheduleDocument::removeEntry(EntryRef::List list, int advance, int index) {
-    return apply(TextId::TextRemove, {list, advance, RowEdit::Kind::Remove, index, -1, {}}, [&](Schedule& s) {
+    return apply(TextId::TextRemove, {list, advance, RowEdit::Kind::Remove, index, -1}, [&](Schedule& s) {
         switch (list) {
         case EntryRef::List::Basic:
             return RemoveEntry(s.basicEntries, s.basicCount, index);
@@ -344,22 +388,48 @@ void ScheduleDocument::commit(TextId label, Schedule next, const EntryRef& touch
     const EntryRef before = selection_ ? selection_(touched.list) : EntryRef{};
     state_.schedule = std::move(next);
     history_.record(label, previous, before, state(), touched);
+    announce(previous.schedule);
     emit reset(touched);
     emit changed();
     emit historyChanged();
 }
 
 void ScheduleDocument::undo() {
-    show(history_.undo());
+    show(history_.undo(), false);
     emit historyChanged();
 }
 
 void ScheduleDocument::redo() {
-    show(history_.redo());
+    show(history_.redo(), false);
     emit historyChanged();
 }
 
-void ScheduleDocument::show(const ScheduleHistory::Target& target) {
+void ScheduleDocument::announce(const Schedule& before) {
+    const Schedule& now = state_.schedule;
+    const auto tell = [this](EntryRef::List list, int advance, std::vector<RowChange> changes) {
+        for (RowChange& change : changes) {
+            change.list = list;
+            change.advance = advance;
+            emit rowsChanged(change);
+        }
+    };
+    // The periods first: their list decides whose details the Detail list shows.
+    tell(EntryRef::List::Advance, -1,
+         RowChangesBetween(before.advanceEntries, before.advanceCount, now.advanceEntries, now.advanceCount));
+    const int periods = std::min({static_cast<int>(before.advanceCount), static_cast<int>(now.advanceCount),
+                                  static_cast<int>(before.advanceEntries.size()),
+                                  static_cast<int>(now.advanceEntries.size())});
+    for (int advance = 0; advance < periods; ++advance) {
+        const AdvanceEntry& was = before.advanceEntries[static_cast<std::size_t>(advance)];
+        const AdvanceEntry& is = now.advanceEntries[static_cast<std::size_t>(advance)];
+        tell(EntryRef::List::Detail, advance,
+             RowChangesBetween(was.files, was.fileCount, is.files, is.fileCount));
+    }
+    tell(EntryRef::List::Basic, -1,
+         RowChangesBetween(before.basicEntries, before.basicCount, now.basicEntries, now.basicCount));
+}
+
+void ScheduleDocument::show(const ScheduleHistory::Target& target, bool whole) {
     if (target.document == nullptr)
         return;
     const bool fileChanged = state_.scheduleDir != target.document->directory ||
@@ -367,9 +437,14 @@ void ScheduleDocument::show(const ScheduleHistory::Target& target) {
     // Copied before assigning: the target may be a state the history drops meanwhile.
     DocumentState next = *target.document;
     const EntryRef touched = target.touched;
+    Schedule before = std::move(state_.schedule);
     state_.schedule = std::move(next.schedule);
     state_.scheduleDir = std::move(next.directory);
     state_.scheduleFileName = std::move(next.fileName);
+    if (whole)
+        emit listsReset();
+    else
+        announce(before);
     emit reset(touched);
     emit changed();
     if (fileChanged)

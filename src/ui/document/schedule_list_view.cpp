@@ -9,7 +9,8 @@
 
 namespace velmo {
 
-ScheduleListView::ScheduleListView(QWidget* parent) : QListView(parent), model_(new EntryListModel(this)) {
+ScheduleListView::ScheduleListView(EntryListModel* rows, QWidget* parent) : QListView(parent), model_(rows) {
+    model_->setParent(this);
     setModel(model_);
     setFont(FixedPitchFont());
     setSelectionMode(QAbstractItemView::SingleSelection);

@@ -12,7 +12,8 @@ class ScheduleListView : public QListView {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ScheduleListView)
 public:
-    explicit ScheduleListView(QWidget* parent = nullptr);
+    // Shows `rows`, which it takes over.
+    explicit ScheduleListView(EntryListModel* rows, QWidget* parent = nullptr);
     ~ScheduleListView() override;
 
     EntryListModel* rows() const { return model_; }

@@ -535,10 +535,6 @@ bool AdvanceScheduleEditForm::CheckTimeSetup() const {
     return velmo::CheckTimeSetup(setup.startTime, setup.stopTime);
 }
 
-std::string AdvanceScheduleEditForm::AdvanceRowText() const {
-    return velmo::AdvanceRowText(shownSetup(), fromQt(WeekdayCombo->currentText().trimmed()));
-}
-
 void AdvanceScheduleEditForm::StoreAdvanceEntry() {
     if (entry_) {
         result_ = *entry_;
@@ -549,12 +545,7 @@ void AdvanceScheduleEditForm::StoreAdvanceEntry() {
     }
     velmo::StoreAdvanceEntry(result_, shownSetup(), addMode());
     periods_ = periodsOf(result_);
-    rows_.clear();
-    for (const AdvanceEntry& period : periods_)
-        rows_.push_back(velmo::AdvanceRowText(AdvanceSetupFromEntry(period),
-                                              fromQt(WeekdayCombo->itemText(period.weekDay).trimmed())));
     result_ = periods_.front();
-    row_ = rows_.front();
 }
 
 std::vector<AdvanceEntry> AdvanceScheduleEditForm::periodsOf(const AdvanceEntry& model) const {

@@ -35,12 +35,10 @@ public:
                             QWidget* parent = nullptr);
     ~AdvanceScheduleEditForm() override;
 
-    // After OK: the entry to store (a new one has no details) and its row as shown.
+    // After OK: the entry to store (a new one has no details).
     const AdvanceEntry& entry() const { return result_; }
-    const std::string& row() const { return row_; }
-    // Every period to store, in week order (the first is entry()), with their rows.
+    // Every period to store, in week order (the first is entry()).
     const std::vector<AdvanceEntry>& periods() const { return periods_; }
-    const std::vector<std::string>& rows() const { return rows_; }
 
 protected:
     // Neither Enter nor Esc answers the dialog: a stray key must not store or throw away an edit.
@@ -79,18 +77,15 @@ private:
     void pickDate(QComboBox* year, QComboBox* month, QComboBox* day, const QString& title);
 
     AdvanceSetup shownSetup() const;
-    std::string AdvanceRowText() const;
     bool addMode() const;
 
     AppContext& context_;
     std::optional<AdvanceEntry> entry_; // the entry modified; none for an Add
     AdvanceEntry result_;
-    std::string row_;
     bool formReady = false;
     WeekDaySet days_{};
     int room_;
     std::vector<AdvanceEntry> periods_;
-    std::vector<std::string> rows_;
     bool followingDays_ = false; // the boxes and the drop-down are being set to match each other
     std::array<QCheckBox*, 7> DayChecks{};
     QPushButton* EveryDayCmd = nullptr;

@@ -347,12 +347,6 @@ void ScheduleEditForm::StoreFileEntry(FileEntry& target) const {
                           VolumeCombo->currentIndex());
 }
 
-std::string ScheduleEditForm::rowText() const {
-    const bool defaultVolume = VolumeCombo->currentIndex() == kVolumeDefault;
-    return EditorFileRow(fromQt(FileNameText->text()), fromQt(PlayTimesCombo->currentText()), defaultVolume,
-                         fromQt(VolumeCombo->currentText()));
-}
-
 void ScheduleEditForm::addChosenFiles() {
     std::vector<FileCandidate> candidates;
     for (const QString& path : chosenFiles_)
@@ -360,17 +354,12 @@ void ScheduleEditForm::addChosenFiles() {
     BatchAddResult result =
         NewFileEntries(room_, candidates, PlayTimesCombo->currentIndex(), VolumeCombo->currentIndex());
     entries_ = std::move(result.entries);
-    const bool defaultVolume = VolumeCombo->currentIndex() == kVolumeDefault;
-    for (const std::string& name : result.added)
-        rows_.push_back(EditorFileRow(name, fromQt(PlayTimesCombo->currentText()), defaultVolume,
-                                      fromQt(VolumeCombo->currentText())));
     if (const std::string message = BatchAddMessage(result, context_.texts); !message.empty())
         context_.prompts.message(this, toQt(message));
 }
 
 void ScheduleEditForm::OKCmd_Click() {
     entries_.clear();
-    rows_.clear();
     if (chosenFiles_.size() > 1 && addsEntries()) {
         addChosenFiles();
         accept();
@@ -381,7 +370,6 @@ void ScheduleEditForm::OKCmd_Click() {
     FileEntry entry = entry_.value_or(FileEntry{});
     StoreFileEntry(entry);
     entries_.push_back(entry);
-    rows_.push_back(rowText());
     accept();
 }
 

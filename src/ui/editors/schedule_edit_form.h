@@ -36,9 +36,8 @@ public:
     // copy dialog, opened with this form as its parent, copies from mediaDir.
     QString typedFileName() const;
 
-    // After OK: the entries to store and their rows as shown; empty after Cancel.
+    // After OK: the entries to store; empty after Cancel.
     const std::vector<FileEntry>& entries() const { return entries_; }
-    const std::vector<std::string>& rows() const { return rows_; }
 
 protected:
     // Neither Enter nor Esc answers the dialog: a stray key must not store or throw away an edit.
@@ -64,7 +63,6 @@ private:
     // the dialog open.
     bool TypedMediaCheck();
     void StoreFileEntry(FileEntry& target) const;
-    std::string rowText() const;
 
     bool addsEntries() const;
     // Adds one entry per file of a Browse that picked several, and tells what was left out.
@@ -79,7 +77,6 @@ private:
     std::optional<FileEntry> entry_; // the entry modified; none for an Add
     int room_ = 0;
     std::vector<FileEntry> entries_;
-    std::vector<std::string> rows_;
     // The full paths of a Browse that picked more than one file; empty otherwise.
     QStringList chosenFiles_;
     QString askedName_;      // the name last asked about (or picked after asking), not asked again

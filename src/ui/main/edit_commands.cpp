@@ -249,7 +249,7 @@ void EditCommands::pasteInto(ScheduleListView* list, AddSource source) {
             return;
         if (document_.room(kind) == 0)
             return full();
-        document_.addAdvance(source, *entry, FormatAdvanceRow(*entry));
+        document_.addAdvance(source, *entry);
         return;
     }
     const auto* entry = std::get_if<FileEntry>(&*copied_);
@@ -260,7 +260,7 @@ void EditCommands::pasteInto(ScheduleListView* list, AddSource source) {
         return;
     if (document_.room(kind, advance) == 0)
         return full();
-    document_.addFiles(source, kind, advance, {*entry}, {FormatFileRow(*entry)});
+    document_.addFiles(source, kind, advance, {*entry});
 }
 
 void EditCommands::dropFiles(ScheduleListView* list, const QList<QUrl>& urls) {
@@ -286,10 +286,7 @@ void EditCommands::dropFiles(ScheduleListView* list, const QList<QUrl>& urls) {
         candidates.push_back({PathFileName(fromQt(file)), true});
     const BatchAddResult result =
         NewFileEntries(document_.room(kind, advance), candidates, 1, kVolumeDefault);
-    std::vector<std::string> rows;
-    for (const FileEntry& entry : result.entries)
-        rows.push_back(FormatFileRow(entry));
-    document_.addFiles(AddSource::Drop, kind, advance, result.entries, rows);
+    document_.addFiles(AddSource::Drop, kind, advance, result.entries);
     if (const std::string message = BatchAddMessage(result, context_.texts); !message.empty())
         context_.prompts.message(window_.widget, toQt(message));
 }

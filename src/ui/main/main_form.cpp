@@ -89,14 +89,10 @@ std::string nameOnDisk(const std::string& directory, const std::string& name) {
     return ExistingFileName(directory, name).value_or(name);
 }
 
-void fillList(ScheduleListView* list, const std::vector<std::string>& rows) {
-    QStringList texts;
-    texts.reserve(static_cast<qsizetype>(rows.size()));
-    for (const std::string& row : rows)
-        texts.append(toQt(row));
-    // One reset for all rows: the view then lays out and signals once instead of once a row.
-    list->rows()->setRows(texts);
-    list->setCurrentRow(texts.isEmpty() ? -1 : 0);
+// Every row anew, with the first one selected.
+void showAll(ScheduleListView* list, int advance = -1) {
+    list->rows()->reload(advance);
+    list->setCurrentRow(list->count() == 0 ? -1 : 0);
 }
 
 // The commands take the selected row as the entry index, so a row stays selected while any exists
@@ -150,7 +146,6 @@ MainForm::MainForm(AppContext& context, const std::string& programDir, QWidget* 
     overview_ = new ScheduleOverviewHooks(context_, *document_, *media_, *this,
                                           {NormalList, AdvanceList, DetailList}, subHelp->menuAction());
     AdvanceList->setItemDelegate(new AdvanceColourDelegate(AdvanceList));
-    AdvanceList->rows()->setRowFacts([this](int row, int role) { return advanceRowFacts(row, role); });
     reserveStatusBarRoom();
     edits_->started();
     FitIntoScreen(*this, minimumSizeHint().expandedTo(kInitialSize));
@@ -158,26 +153,12 @@ MainForm::MainForm(AppContext& context, const std::string& programDir, QWidget* 
 
 MainForm::~MainForm() = default;
 
-namespace {
-
-std::vector<FileEntry> filesOf(const std::vector<FileEntry>& files, int count) {
-    return {files.begin(), files.begin() + std::clamp(count, 0, static_cast<int>(files.size()))};
-}
-
-} // namespace
-
 // The file lists show what their media hold, looked up off the window's thread.
 void MainForm::showMedia() {
     media_ = new ScheduleMedia(context_.state, *document_, this);
-    new MediaListHooks(*NormalList, *NormalFrame, TextId::TextBasicSchedule, *media_, context_.texts, [this] {
-        const Schedule& schedule = document_->schedule();
-        return filesOf(schedule.basicEntries, schedule.basicCount);
-    });
-    new MediaListHooks(
-        *DetailList, *DetailFrame, TextId::TextDetailOfAdvanceSchedule, *media_, context_.texts, [this] {
-            const AdvanceEntry* entry = selectedAdvanceEntry();
-            return entry == nullptr ? std::vector<FileEntry>() : filesOf(entry->files, entry->fileCount);
-        });
+    new MediaListHooks(*NormalList, *NormalFrame, TextId::TextBasicSchedule, *media_, context_.texts);
+    new MediaListHooks(*DetailList, *DetailFrame, TextId::TextDetailOfAdvanceSchedule, *media_,
+                       context_.texts);
     media_->refresh();
 }
 
@@ -234,17 +215,20 @@ void MainForm::buildWindow() {
     outer->addLayout(top);
 
     NormalFrame = buildListFrame(
-        "NormalFrame", NormalList, "NormalList", {&BasicFileNameCmd, &BasicPlayTimesCmd, &BasicVolumeCmd},
+        "NormalFrame", NormalList, "NormalList", EntryRef::List::Basic,
+        {&BasicFileNameCmd, &BasicPlayTimesCmd, &BasicVolumeCmd},
         {"BasicFileNameCmd", "BasicPlayTimesCmd", "BasicVolumeCmd"}, kFileColumns,
         {&NormalAddCmd, &NormalModifyCmd, &NormalMoveUpCmd, &NormalMoveDownCmd, &NormalRemoveCmd},
         {"NormalAddCmd", "NormalModifyCmd", "NormalMoveUpCmd", "NormalMoveDownCmd", "NormalRemoveCmd"});
     AdvanceFrame = buildListFrame(
-        "AdvanceFrame", AdvanceList, "AdvanceList", {&StartDateCmd, &StopDateCmd, &WeekDayCmd},
-        {"StartDateCmd", "StopDateCmd", "WeekDayCmd"}, kAdvanceColumns,
+        "AdvanceFrame", AdvanceList, "AdvanceList", EntryRef::List::Advance,
+        {&StartDateCmd, &StopDateCmd, &WeekDayCmd}, {"StartDateCmd", "StopDateCmd", "WeekDayCmd"},
+        kAdvanceColumns,
         {&AdvanceAddCmd, &AdvanceModifyCmd, &AdvanceMoveUpCmd, &AdvanceMoveDownCmd, &AdvanceRemoveCmd},
         {"AdvanceAddCmd", "AdvanceModifyCmd", "AdvanceMoveUpCmd", "AdvanceMoveDownCmd", "AdvanceRemoveCmd"});
     DetailFrame = buildListFrame(
-        "DetailFrame", DetailList, "DetailList", {&DetailFileNameCmd, &DetailPlayTimesCmd, &DetailVolumeCmd},
+        "DetailFrame", DetailList, "DetailList", EntryRef::List::Detail,
+        {&DetailFileNameCmd, &DetailPlayTimesCmd, &DetailVolumeCmd},
         {"DetailFileNameCmd", "DetailPlayTimesCmd", "DetailVolumeCmd"}, kFileColumns,
         {&DetailAddCmd, &DetailModifyCmd, &DetailMoveUpCmd, &DetailMoveDownCmd, &DetailRemoveCmd},
         {"DetailAddCmd", "DetailModifyCmd", "DetailMoveUpCmd", "DetailMoveDownCmd", "DetailRemoveCmd"});
@@ -332,7 +316,7 @@ void MainForm::buildMenus() {
 }
 
 QGroupBox* MainForm::buildListFrame(const char* frameName, ScheduleListView*& list, const char* listName,
-                                    const std::array<QPushButton**, 3>& headers,
+                                    EntryRef::List kind, const std::array<QPushButton**, 3>& headers,
                                     const std::array<const char*, 3>& headerNames,
                                     const std::array<int, 3>& headerColumns,
                                     const std::array<QPushButton**, 5>& commands,
@@ -342,7 +326,7 @@ QGroupBox* MainForm::buildListFrame(const char* frameName, ScheduleListView*& li
     auto* layout = new QVBoxLayout(frame);
     layout->setSpacing(4);
 
-    list = new ScheduleListView(frame);
+    list = new ScheduleListView(new EntryListModel(*document_, kind, context_.texts), frame);
     list->setObjectName(QString::fromLatin1(listName));
     keepOneRowSelected(list);
     ShowFocusWhenEmpty(*list);
@@ -417,11 +401,18 @@ void MainForm::connectHandlers() {
     // The lists, the buttons and the caption follow the document, whoever changed it.
     document_->setSelectionSource([this](EntryRef::List list) { return selection(list); });
     connect(EditDaysTogetherCheck, &QCheckBox::toggled, document_, &ScheduleDocument::setDetailsTogether);
-    connect(document_, &ScheduleDocument::rowsChanged, this, &MainForm::rowsChanged);
-    connect(document_, &ScheduleDocument::reset, this, [this](const EntryRef& touched) {
+    connect(document_, &ScheduleDocument::edited, this, &MainForm::rowsChanged);
+    connect(document_, &ScheduleDocument::listsReset, this, [this] {
         ShowBasicList();
         ShowAdvanceList();
         ShowDetailList();
+    });
+    // The rows were told one by one, so each list keeps its selection and scroll position; a list that
+    // got its first rows selects one.
+    connect(document_, &ScheduleDocument::reset, this, [this](const EntryRef& touched) {
+        for (ScheduleListView* list : {AdvanceList, NormalList, DetailList})
+            if (list->count() > 0 && list->currentRow() < 0)
+                list->setCurrentRow(0);
         ButtonStatusSetup();
         select(touched);
     });
@@ -639,59 +630,16 @@ void MainForm::KeepTimer_Timer() {
 // Lists
 
 void MainForm::ShowBasicList() {
-    const Schedule& schedule = document_->schedule();
-    std::vector<std::string> rows;
-    const int count = document_->count(EntryRef::List::Basic);
-    for (int i = 0; i < count; ++i)
-        rows.push_back(FormatFileRow(schedule.basicEntries[static_cast<std::size_t>(i)]));
-    fillList(NormalList, rows);
+    showAll(NormalList);
 }
 
 void MainForm::ShowAdvanceList() {
-    const Schedule& schedule = document_->schedule();
-    std::vector<std::string> rows;
-    const int count = document_->count(EntryRef::List::Advance);
-    for (int i = 0; i < count; ++i)
-        rows.push_back(FormatAdvanceRow(schedule.advanceEntries[static_cast<std::size_t>(i)]));
     // Selecting row 0 runs AdvanceList_Click, which fills DetailList.
-    fillList(AdvanceList, rows);
-}
-
-QVariant MainForm::advanceRowFacts(int row, int role) const {
-    const AdvanceEntry* entry = document_->advanceEntry(row);
-    if (entry == nullptr)
-        return {};
-    const ScreenTexts& texts = context_.texts;
-    const Schedule& schedule = document_->schedule();
-    switch (role) {
-    case kHoursRole:
-        return toQt(HoursText(*entry, texts.text(TextId::TextHoursAllDay)));
-    case kGroupFirstRole:
-        return GroupOf(schedule, row).first;
-    case kGroupLastRole:
-        return GroupOf(schedule, row).last();
-    case Qt::AccessibleDescriptionRole: {
-        const std::string hours = HoursText(*entry, texts.text(TextId::TextHoursAllDay));
-        const PeriodRange group = GroupOf(schedule, row);
-        if (group.count <= 1)
-            return toQt(hours);
-        return toQt(
-            FillIn(texts.text(TextId::TextPeriodGroupDescription),
-                   {hours, std::to_string(group.count), WeekDaysText(WeekDaysOf(schedule, group), texts)}));
-    }
-    default:
-        return {};
-    }
+    showAll(AdvanceList);
 }
 
 void MainForm::ShowDetailList() {
-    std::vector<std::string> rows;
-    if (const AdvanceEntry* entry = selectedAdvanceEntry()) {
-        const int count = document_->count(EntryRef::List::Detail, AdvanceList->currentRow());
-        for (int i = 0; i < count; ++i)
-            rows.push_back(FormatFileRow(entry->files[static_cast<std::size_t>(i)]));
-    }
-    fillList(DetailList, rows);
+    showAll(DetailList, selectedAdvanceEntry() != nullptr ? AdvanceList->currentRow() : -1);
 }
 
 void MainForm::AdvanceList_Click() {
@@ -767,7 +715,6 @@ void MainForm::rowsChanged(const RowEdit& edit) {
     // Details of an advance entry not shown are shown anew when it is selected.
     if (list == nullptr || (edit.list == EntryRef::List::Detail && edit.advance != AdvanceList->currentRow()))
         return;
-    list->rows()->applyEdit(edit);
     const int row = edit.selected;
     if (list == AdvanceList) {
         if (row >= 0)
@@ -1054,9 +1001,9 @@ void MainForm::openScheduleEditor(EntryRef::List list, bool add) {
     if (form.exec() != QDialog::Accepted || form.entries().empty())
         return;
     if (add)
-        document_->addFiles(AddSource::Editor, list, advance, form.entries(), form.rows());
+        document_->addFiles(AddSource::Editor, list, advance, form.entries());
     else
-        document_->replaceFile(list, advance, index, form.entries().front(), form.rows().front());
+        document_->replaceFile(list, advance, index, form.entries().front());
 }
 
 void MainForm::openAdvanceEditor(bool add) {
@@ -1080,9 +1027,9 @@ void MainForm::openAdvanceEditor(bool add) {
     // One period in place of one keeps the single-row edit; anything else is the group's rows anew.
     if (replaced.count <= 1 && form.periods().size() == 1) {
         if (add)
-            document_->addAdvance(AddSource::Editor, form.entry(), form.row());
+            document_->addAdvance(AddSource::Editor, form.entry());
         else
-            document_->replaceAdvance(index, form.entry(), form.row());
+            document_->replaceAdvance(index, form.entry());
         return;
     }
     document_->replacePeriods(add ? TextId::TextAdd : TextId::TextModify, replaced, form.periods(),

@@ -3,7 +3,6 @@
 #include "rules/schedule_history.h"
 
 #include <QMainWindow>
-#include <QVariant>
 #include <array>
 #include <string>
 
@@ -46,8 +45,6 @@ public:
     void ShowBasicList();
     void ShowAdvanceList();
     void ShowDetailList();
-    // The hours and group of an advance row, for its painter and its screen-reader description.
-    QVariant advanceRowFacts(int row, int role) const;
     // Runs whenever the selected row of AdvanceList is set, by the user or by the program.
     void AdvanceList_Click();
 
@@ -114,7 +111,7 @@ private:
     void buildWindow();
     void buildMenus();
     QGroupBox* buildListFrame(const char* frameName, ScheduleListView*& list, const char* listName,
-                              const std::array<QPushButton**, 3>& headers,
+                              EntryRef::List kind, const std::array<QPushButton**, 3>& headers,
                               const std::array<const char*, 3>& headerNames,
                               const std::array<int, 3>& headerColumns,
                               const std::array<QPushButton**, 5>& commands,
@@ -138,7 +135,7 @@ private:
     EntryRef selection(EntryRef::List list) const;
     // Selects the entry an undo or redo touched, and puts the focus on its list.
     void select(const EntryRef& ref);
-    // The document changed some rows: the lists show it and select the entry the edit left.
+    // An edit command changed some rows: the list selects the entry the edit left.
     void rowsChanged(const RowEdit& edit);
     // Opens the file entry editor on the selected row of `list` (or for an Add) and stores its result.
     void openScheduleEditor(EntryRef::List list, bool add);

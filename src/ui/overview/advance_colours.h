@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/document/entry_list_model.h"
+
 #include <QColor>
 #include <QStyledItemDelegate>
 
@@ -8,13 +10,6 @@ namespace velmo {
 // The colour of advance entry `index` (from 0), the same in the overview and beside its row in the
 // main window's advance list; neighbouring entries get clearly different hues.
 QColor AdvanceEntryColour(int index);
-
-// What the advance list's model tells its painter beside a row's text.
-enum AdvanceRowRole {
-    kHoursRole = Qt::UserRole + 1, // the daily hours, painted dimmed after the text
-    kGroupFirstRole,               // the first and last rows of the row's group
-    kGroupLastRole,
-};
 
 // Paints each row of a list as usual, with the colour of its entry in a small block at its right end,
 // clear of the row text, so the fixed-pitch columns keep lining up under their captions. The rows of

