@@ -1,11 +1,17 @@
 #include "medium_identity.h"
 
 #include "model/file_system.h"
+#include "model/schedule_file.h"
+#include "rules/schedule_difference.h"
+#include "rules/schedule_horizon.h"
 #include "rules/schedule_rules.h"
 #include "texts/screen_texts.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <dirent.h>
 #include <fstream>
 #include <sstream>
 
@@ -13,7 +19,6 @@
 #include <windows.h>
 #else
 #include <climits>
-#include <dirent.h>
 #include <unistd.h>
 #endif
 
@@ -232,6 +237,65 @@ std::optional<std::string> MediumAbsence(const std::string& directory, const Med
     if (remembered.known() && !SameMedium(remembered, IdentifyMedium(directory)))
         return absent();
     return std::nullopt;
+}
+
+namespace {
+
+std::string upper(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return text;
+}
+
+// The schedule files in the directory, as named there.
+std::vector<std::string> scheduleFilesIn(const std::string& directory) {
+    std::vector<std::string> names;
+    if (DIR* dir = ::opendir(directory.c_str())) {
+        while (const dirent* entry = ::readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name.size() > 4 && upper(name.substr(name.size() - 4)) == ".VLM" && name[0] != '.')
+                names.push_back(name);
+        }
+        ::closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace
+
+std::vector<std::string> MediumLines(const PublishSettings& history, const MediumIdentity& medium,
+                                     const std::string& destination, const std::string& scheduleName,
+                                     const Schedule& schedule, const CivilDate& today,
+                                     const ScreenTexts& texts) {
+    std::vector<std::string> lines;
+    const std::string dir = WithTrailingSeparator(destination);
+    const std::vector<std::string> onMedium = scheduleFilesIn(dir);
+    std::string same;
+    std::vector<std::string> others;
+    for (const std::string& name : onMedium)
+        (upper(name) == upper(scheduleName) ? same : others.emplace_back()) = name;
+    const MediumWrite* last = medium.known() ? LastWriteTo(history, MediumKey(medium)) : nullptr;
+    if (last && upper(last->scheduleName) != upper(scheduleName))
+        lines.push_back(FillIn(texts.text(TextId::MsgMediumLastSchedule),
+                               {last->scheduleName, last->date, scheduleName}));
+    else if (!last && !others.empty()) {
+        std::string names;
+        for (const std::string& name : others)
+            names += (names.empty() ? "" : ", ") + name;
+        lines.push_back(FillIn(texts.text(TextId::MsgMediumForeignSchedule), {names}));
+    }
+    Schedule old;
+    if (!same.empty() && ReadScheduleFile(dir, same, old)) {
+        lines.push_back(texts.text(TextId::TextChangesOnMedium));
+        for (const std::string& line : ScheduleDifferenceLines(old, schedule, texts))
+            lines.push_back("  " + line);
+    } else {
+        lines.push_back(FillIn(texts.text(TextId::TextMediumNewSchedule), {scheduleName}));
+    }
+    const std::vector<std::string> horizon = ScheduleHorizonLines(schedule, today, texts);
+    lines.insert(lines.end(), horizon.begin(), horizon.end());
+    return lines;
 }
 
 std::string MediumKey(const MediumIdentity& identity) {

@@ -5,6 +5,8 @@
 // computer's own disk once the stick is out; writing there would fill the wrong disk.
 
 #include "model/publish_settings.h"
+#include "model/schedule.h"
+#include "rules/civil_date.h"
 
 #include <optional>
 #include <string>
@@ -43,5 +45,14 @@ std::optional<std::string> MediumAbsence(const std::string& directory, const Med
 
 // The key a medium's history is kept under: its UUID, else label, else mount point.
 std::string MediumKey(const MediumIdentity& identity);
+
+// What a person checks before writing `schedule` as `scheduleName` onto the medium at `destination`:
+// the other schedule the medium last got from this computer ("CAFE.VLM written on 2026-11-30") or a
+// schedule it holds that was written elsewhere, what the write changes against the schedule there,
+// and until when the new one plays. Reads the medium: call it off the window's thread.
+std::vector<std::string> MediumLines(const PublishSettings& history, const MediumIdentity& medium,
+                                     const std::string& destination, const std::string& scheduleName,
+                                     const Schedule& schedule, const CivilDate& today,
+                                     const ScreenTexts& texts);
 
 } // namespace velmo
