@@ -10,8 +10,11 @@
 #include "model/safe_file.h"
 #include "model/schedule_file.h"
 #include "model/whole_file.h"
+#include "rules/medium_identity.h"
 #include "rules/publish.h"
 #include "rules/schedule_content.h"
+#include "rules/schedule_difference.h"
+#include "rules/schedule_horizon.h"
 #include "rules/schedule_match.h"
 #include "rules/schedule_rules.h"
 #include "schedule_check.h"
@@ -21,6 +24,7 @@
 #include <ctime>
 #include <functional>
 #include <istream>
+#include <nlohmann/json.hpp>
 #include <ostream>
 #include <sys/stat.h>
 
@@ -91,6 +95,8 @@ public:
             return RunMediaCommand(args_, env_);
         case CliCommand::Convert:
             return RunConvertCommand(args_, env_);
+        case CliCommand::Diff:
+            return diff();
         }
         return kStatusCannotRead;
     }
@@ -204,10 +210,20 @@ private:
         const CivilDate today = args_.today ? *args_.today : env_.today();
         const auto* data = reinterpret_cast<const std::uint8_t*>(input.bytes.data());
         std::vector<Finding> findings = CheckScheduleFile(data, input.bytes.size(), today);
+        std::vector<std::string> horizon;
         if (Schedule s; DecodeSchedule(data, input.bytes.size(), s)) {
             const std::vector<Finding> media = CheckScheduleMedia(s, mediaFolders());
             findings.insert(findings.end(), media.begin(), media.end());
+            if (args_.until)
+                for (const int i : PeriodsEndingBefore(s, today, *args_.until))
+                    findings.push_back(Finding::about(
+                        EntryId::advance(i),
+                        "ends on " +
+                            FormatIsoDate(StopDateOf(s.advanceEntries[static_cast<std::size_t>(i)])) +
+                            ", before " + FormatIsoDate(*args_.until),
+                        Finding::Severity::Warning));
             SortByEntry(findings);
+            horizon = ScheduleHorizonLines(s, today, EnglishTexts());
         }
         int errors = 0;
         int warnings = 0;
@@ -219,6 +235,8 @@ private:
             say(args_.input, "only the first " + std::to_string(kMaxInputLength) + " bytes were examined");
             ++errors;
         }
+        for (const std::string& line : horizon)
+            env_.out << line << '\n';
         if (errors == 0 && warnings == 0) {
             env_.out << args_.input << ": clean\n";
             return kStatusOk;
@@ -226,6 +244,40 @@ private:
         env_.out << args_.input << ": " << errors << (errors == 1 ? " error, " : " errors, ") << warnings
                  << (warnings == 1 ? " warning\n" : " warnings\n");
         return errors > 0 || (args_.strict && warnings > 0) ? kStatusInvalid : kStatusOk;
+    }
+
+    // What the second schedule changes against the first, in the editor's words; the exit status
+    // as diff gives it.
+    int diff() {
+        Schedule before, after;
+        for (const auto& [path, schedule] :
+             {std::pair{&args_.input, &before}, std::pair{&args_.other, &after}}) {
+            WholeFile input;
+            if (!readInput(*path, input))
+                return kStatusCannotRead;
+            const auto* data = reinterpret_cast<const std::uint8_t*>(input.bytes.data());
+            if (const Result decoded = DecodeSchedule(data, input.bytes.size(), *schedule); !decoded) {
+                say(*path, decoded.reason);
+                return kStatusCannotRead;
+            }
+        }
+        const std::vector<std::string> lines = ScheduleDifferenceLines(before, after, EnglishTexts());
+        const bool equal = lines.size() == 1 && lines[0] == EnglishText(TextId::MsgDiffNone);
+        if (args_.json) {
+            nlohmann::json changes = nlohmann::json::array();
+            for (std::size_t i = 0; i < lines.size() && !equal; ++i)
+                changes.push_back(lines[i]);
+            env_.out << nlohmann::json{{"equal", equal}, {"changes", changes}}.dump(2) << '\n';
+        } else {
+            for (const std::string& line : lines)
+                env_.out << line << '\n';
+        }
+        env_.out.flush();
+        if (!env_.out) {
+            env_.err << "velmo-schedule: cannot write the output\n";
+            return kStatusCannotRead;
+        }
+        return equal ? kStatusOk : kStatusInvalid;
     }
 
     // The entries in force, each marked with when it plays (the first in list order plays, the
@@ -301,6 +353,12 @@ private:
         if (media.empty())
             media.push_back(PathDirectory(args_.input).empty() ? std::string("./")
                                                                : PathDirectory(args_.input));
+        // The stick's empty mount point lies on the computer's own disk: never the place to write.
+        if (!args_.forceDestination && IsBareMediumMountPoint(args_.to, MountPoints())) {
+            say(args_.to, FillIn(EnglishText(TextId::MsgMediumNotThere), {MediumName({}, args_.to)}) +
+                              " (--force-destination writes there all the same)");
+            return kStatusCannotRead;
+        }
         PublishOptions options;
         options.checksum = args_.checksum;
         options.removeUnlisted = args_.removeUnlisted;

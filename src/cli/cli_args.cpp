@@ -22,6 +22,7 @@ constexpr CommandShape kCommands[] = {
     {"publish", CliCommand::Publish, 1, 1},
     {"media", CliCommand::Media, 1, SIZE_MAX},
     {"convert", CliCommand::Convert, 1, SIZE_MAX},
+    {"diff", CliCommand::Diff, 2, 2},
 };
 
 ParsedCliArgs fail(std::string why) {
@@ -48,15 +49,20 @@ std::string CliUsage() {
            "  velmo-schedule build INPUT.json OUTPUT.vlm [--seed N]\n"
            "      writes a schedule file from JSON (INPUT - reads standard input); --seed makes the random\n"
            "      bytes reproducible\n"
-           "  velmo-schedule check FILE.vlm [--strict] [--today YYYY-MM-DD] [--media DIR]...\n"
+           "  velmo-schedule check FILE.vlm [--strict] [--today YYYY-MM-DD] [--until YYYY-MM-DD]\n"
+           "                 [--media DIR]...\n"
            "      lists what is wrong with the file by byte position or entry, and each media file it\n"
            "      names that is in none of the --media folders (default: the schedule file's folder) or\n"
-           "      will not play; warnings count as faults only with --strict\n"
+           "      will not play; warnings count as faults only with --strict; says until when its\n"
+           "      periods play, and --until warns about every period that ends before that date\n"
+           "  velmo-schedule diff OLD.vlm NEW.vlm [--json]\n"
+           "      what NEW changes against OLD, one line per change (0 equal, 1 different, 2 unreadable)\n"
            "  velmo-schedule on FILE.vlm YYYY-MM-DD [HH:MM[:SS]]\n"
            "      lists the advance entries in force on that day (and at that time), which of them\n"
            "      plays and when, and the basic schedule when it plays\n"
            "  velmo-schedule publish FILE.vlm --to DIR [--media DIR]... [--dry-run] [--checksum]\n"
            "                 [--remove-unlisted] [--allow-remove-first] [--strict]\n"
+           "                 [--force-destination]\n"
            "      writes the schedule file and every media file it names into DIR, media first, schedule\n"
            "      last; media come from the --media folders (default: the schedule file's folder). A line\n"
            "      per media name says copy, replace, keep, missing or remove; --dry-run writes nothing;\n"
@@ -64,7 +70,9 @@ std::string CliUsage() {
            "      files (.jpg .avi .mpg .dat .vob .mp3) in DIR that the schedule does not name, after the\n"
            "      schedule file is written; --allow-remove-first lets a file that fits only without its\n"
            "      old copy replace it, the medium's schedule first rewritten without that file; a warn\n"
-           "      line names each file that will not play, and --strict then writes nothing (status 1)\n"
+           "      line names each file that will not play, and --strict then writes nothing (status 1);\n"
+           "      an empty folder where a removable medium is mounted is refused unless\n"
+           "      --force-destination\n"
            "  velmo-schedule media [--json] FILE...\n"
            "      says for each media file whether the player plays it, what it is, how long it runs and\n"
            "      its player name, and why it will not play; --json prints a JSON array\n"
@@ -134,8 +142,9 @@ ParsedCliArgs ParseCliArgs(const std::vector<std::string>& words) {
                 return words[++i];
             return std::nullopt;
         };
-        if ((shape->command == CliCommand::Dump || shape->command == CliCommand::Media) && name == "--json" &&
-            !value) {
+        if ((shape->command == CliCommand::Dump || shape->command == CliCommand::Media ||
+             shape->command == CliCommand::Diff) &&
+            name == "--json" && !value) {
             args.json = true;
         } else if ((shape->command == CliCommand::Check || shape->command == CliCommand::Publish) &&
                    name == "--strict" && !value) {
@@ -146,12 +155,12 @@ ParsedCliArgs ParseCliArgs(const std::vector<std::string>& words) {
             if (!seed)
                 return fail("--seed needs a whole number from 0 to 18446744073709551615");
             args.seed = seed;
-        } else if (shape->command == CliCommand::Check && name == "--today") {
+        } else if (shape->command == CliCommand::Check && (name == "--today" || name == "--until")) {
             const auto text = takeValue();
-            const auto today = text ? ParseIsoDate(*text) : std::nullopt;
-            if (!today)
-                return fail("--today needs a date YYYY-MM-DD");
-            args.today = today;
+            const auto date = text ? ParseIsoDate(*text) : std::nullopt;
+            if (!date)
+                return fail(name + " needs a date YYYY-MM-DD");
+            (name == "--today" ? args.today : args.until) = date;
         } else if ((shape->command == CliCommand::Publish && (name == "--to" || name == "--media")) ||
                    (shape->command == CliCommand::Check && name == "--media") ||
                    (shape->command == CliCommand::Convert && name == "--to")) {
@@ -177,14 +186,17 @@ ParsedCliArgs ParseCliArgs(const std::vector<std::string>& words) {
             args.removeUnlisted = true;
         } else if (shape->command == CliCommand::Publish && name == "--allow-remove-first" && !value) {
             args.allowRemoveFirst = true;
+        } else if (shape->command == CliCommand::Publish && name == "--force-destination" && !value) {
+            args.forceDestination = true;
         } else {
             return fail("unknown option \"" + word + "\" for " + shape->name);
         }
     }
     if (operands.size() < shape->minOperands || operands.size() > shape->maxOperands)
         return fail(std::string(shape->name) + " takes " +
-                    (shape->command == CliCommand::Build ? "INPUT.json OUTPUT.vlm"
-                     : shape->command == CliCommand::On  ? "FILE.vlm YYYY-MM-DD [HH:MM[:SS]]"
+                    (shape->command == CliCommand::Build  ? "INPUT.json OUTPUT.vlm"
+                     : shape->command == CliCommand::Diff ? "OLD.vlm NEW.vlm"
+                     : shape->command == CliCommand::On   ? "FILE.vlm YYYY-MM-DD [HH:MM[:SS]]"
                      : shape->command == CliCommand::Media || shape->command == CliCommand::Convert
                          ? "one or more media files"
                          : "one FILE.vlm"));
@@ -195,6 +207,8 @@ ParsedCliArgs ParseCliArgs(const std::vector<std::string>& words) {
         args.files = operands;
     if (shape->command == CliCommand::Build)
         args.output = operands[1];
+    if (shape->command == CliCommand::Diff)
+        args.other = operands[1];
     if (shape->command == CliCommand::On) {
         const auto date = ParseIsoDate(operands[1]);
         if (!date)

@@ -9,16 +9,19 @@
 
 namespace velmo {
 
-enum class CliCommand { Help, Version, Dump, Build, Check, On, Publish, Media, Convert };
+enum class CliCommand { Help, Version, Dump, Build, Check, On, Publish, Media, Convert, Diff };
 
 struct CliArgs {
     CliCommand command = CliCommand::Help;
     std::string input;  // dump, check, on: the schedule file; build: the JSON ("-" for standard input)
     std::string output; // build: the schedule file to write
-    bool json = false;  // dump --json, media --json
+    bool json = false;  // dump --json, media --json, diff --json
     std::optional<std::uint64_t> seed; // build --seed N
     bool strict = false;               // check and publish --strict
     std::optional<CivilDate> today;    // check --today YYYY-MM-DD
+    std::optional<CivilDate> until;    // check --until YYYY-MM-DD
+    std::string other;                 // diff: the new schedule file
+    bool forceDestination = false;     // publish --force-destination
     CivilDate date;                    // on
     std::optional<ClockTime> time;     // on
     std::string to;                    // publish, convert --to DIR

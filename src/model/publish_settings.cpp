@@ -23,6 +23,28 @@ constexpr char kPublishSettingsHeader[] = "velmo publish 1";
 constexpr char kDestinationKey[] = "to=";
 constexpr char kMediaKey[] = "media=";
 constexpr char kCopiesKey[] = "copies=";
+constexpr char kMediumKeys[4][16] = {"medium-uuid=", "medium-label=", "medium-at=", "medium-device="};
+constexpr char kWrittenKey[] = "written=";
+constexpr std::size_t kMaxWrites = 100;
+
+// One line of text: no control characters, so it cannot break the file's lines.
+bool plainText(const std::string& text) {
+    return std::none_of(text.begin(), text.end(), [](unsigned char c) { return c < 0x20 || c == 0x7f; });
+}
+
+// "key<TAB>NAME.VLM<TAB>YYYY-MM-DD".
+std::optional<MediumWrite> parseWrite(const std::string& text) {
+    const std::size_t first = text.find('\t');
+    const std::size_t second = first == std::string::npos ? first : text.find('\t', first + 1);
+    if (second == std::string::npos)
+        return std::nullopt;
+    MediumWrite write{text.substr(0, first), text.substr(first + 1, second - first - 1),
+                      text.substr(second + 1)};
+    if (write.medium.empty() || write.scheduleName.empty() || !plainText(write.medium) ||
+        !plainText(write.scheduleName) || !plainText(write.date))
+        return std::nullopt;
+    return write;
+}
 constexpr std::size_t kMaxPublishSettingsLength = 64 << 10;
 
 bool startsWith(const std::string& text, const char* prefix) {
@@ -62,6 +84,19 @@ PublishSettings ReadPublishSettings(const std::string& appPath) {
             settings.destination = line.substr(sizeof kDestinationKey - 1);
         } else if (startsWith(line, kMediaKey) && plausibleDirectory(line.substr(sizeof kMediaKey - 1))) {
             settings.mediaDirs.push_back(line.substr(sizeof kMediaKey - 1));
+        } else if (startsWith(line, kWrittenKey)) {
+            if (const auto write = parseWrite(line.substr(sizeof kWrittenKey - 1)))
+                settings.written.push_back(*write);
+            else
+                return {};
+        } else if (std::any_of(std::begin(kMediumKeys), std::end(kMediumKeys),
+                               [&line](const char* key) { return startsWith(line, key); })) {
+            std::string* fields[] = {&settings.destinationMedium.uuid, &settings.destinationMedium.label,
+                                     &settings.destinationMedium.mountPoint,
+                                     &settings.destinationMedium.device};
+            for (std::size_t k = 0; k < 4; ++k)
+                if (startsWith(line, kMediumKeys[k]))
+                    *fields[k] = line.substr(std::string(kMediumKeys[k]).size());
         } else if (startsWith(line, kCopiesKey) && settings.playerCopiesDir.empty() &&
                    plausibleDirectory(line.substr(sizeof kCopiesKey - 1))) {
             settings.playerCopiesDir = line.substr(sizeof kCopiesKey - 1);
@@ -81,8 +116,35 @@ Result WritePublishSettings(const std::string& appPath, const PublishSettings& s
             text += kMediaKey + dir + "\n";
     if (plausibleDirectory(settings.playerCopiesDir))
         text += kCopiesKey + settings.playerCopiesDir + "\n";
+    const MediumIdentity& medium = settings.destinationMedium;
+    const std::string* fields[] = {&medium.uuid, &medium.label, &medium.mountPoint, &medium.device};
+    if (medium.known())
+        for (std::size_t k = 0; k < 4; ++k)
+            if (!fields[k]->empty() && plainText(*fields[k]))
+                text += kMediumKeys[k] + *fields[k] + "\n";
+    for (const MediumWrite& write : settings.written)
+        if (plainText(write.medium) && plainText(write.scheduleName) && plainText(write.date) &&
+            !write.medium.empty() && !write.scheduleName.empty())
+            text += kWrittenKey + write.medium + "\t" + write.scheduleName + "\t" + write.date + "\n";
     return WriteFileAtomically(WithTrailingSeparator(appPath) + kPublishSettingsFileName,
                                std::vector<std::uint8_t>(text.begin(), text.end()), io);
+}
+
+const MediumWrite* LastWriteTo(const PublishSettings& settings, const std::string& mediumKey) {
+    for (const MediumWrite& write : settings.written)
+        if (write.medium == mediumKey)
+            return &write;
+    return nullptr;
+}
+
+void RememberWrite(PublishSettings& settings, MediumWrite write) {
+    auto& all = settings.written;
+    all.erase(std::remove_if(all.begin(), all.end(),
+                             [&write](const MediumWrite& old) { return old.medium == write.medium; }),
+              all.end());
+    all.insert(all.begin(), std::move(write));
+    if (all.size() > kMaxWrites)
+        all.resize(kMaxWrites);
 }
 
 void PublishSettingsStore::read(const std::string& appPath) {

@@ -105,7 +105,8 @@ TEST(CliExecutable, BuildFromStandardInput_thenDumpCheckAndOn) {
 
     const ExeRun checked = runExe({"check", "s.vlm", "--today", "2007-06-01"}, dir);
     EXPECT_EQ(checked.status, 0);
-    EXPECT_EQ(checked.out, "s.vlm: 0 errors, 2 warnings\n");
+    EXPECT_EQ(checked.out, "Periods play until 2007-12-31; after that only the Basic Schedule plays\n"
+                           "s.vlm: 0 errors, 2 warnings\n");
     EXPECT_EQ(checked.err,
               "s.vlm: basic entry 1: warning: SONG.MP3 is in no media folder\n"
               "s.vlm: advance entry 1, detail entry 1: warning: CLIP01.AVI is in no media folder\n");

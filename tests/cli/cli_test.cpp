@@ -326,7 +326,9 @@ TEST(CliCheck, StatusFollowsErrorsAndStrictWarnings) {
     const auto lenient = runCli({"check", advance, "--today", "2007-01-01"});
     EXPECT_EQ(lenient.status, 0);
     EXPECT_EQ(lenient.errLines().size(), 2u + 3u);
-    EXPECT_EQ(lenient.out, advance + ": 0 errors, 5 warnings\n");
+    EXPECT_EQ(lenient.out, "Periods play until 2007-12-31; after that only the Basic Schedule plays\n"
+                           "Advance 1 starts on 2007-01-03\n" +
+                               advance + ": 0 errors, 5 warnings\n");
     EXPECT_EQ(runCli({"check", "--strict", advance, "--today", "2007-01-01"}).status, 1);
     // Today comes from the environment unless given.
     EXPECT_EQ(runCli({"check", advance}, "", CivilDate{2006, 12, 28}).errLines().size(), 1u + 3u);

@@ -220,3 +220,22 @@ TEST(PublishSettingsStore, WritesOnlyWhatChangedAndNothingBeforeItWasRead) {
     EXPECT_EQ(ReadText(file), "velmo publish 1\nto=/elsewhere/\n");
     EXPECT_EQ(store.settings(), changed);
 }
+
+TEST(PublishSettings, KeepTheDestinationsVolumeAndTheLastWritePerMedium) {
+    TempDir dir;
+    PublishSettings settings;
+    settings.destination = "/media/shop/STICK/";
+    settings.destinationMedium = {"1234-ABCD", "SHOP STICK", "/media/shop/STICK", "/dev/sdb1"};
+    RememberWrite(settings, {"uuid:1234-ABCD", "CAFE.VLM", "2026-11-30"});
+    RememberWrite(settings, {"label:OTHER", "SHOP.VLM", "2026-12-01"});
+    RememberWrite(settings, {"uuid:1234-ABCD", "SHOP.VLM", "2026-12-08"});
+    ASSERT_EQ(settings.written.size(), 2u) << "one write per medium, the latest";
+    EXPECT_EQ(LastWriteTo(settings, "uuid:1234-ABCD")->scheduleName, "SHOP.VLM");
+    EXPECT_EQ(LastWriteTo(settings, "uuid:FFFF-0000"), nullptr);
+    ASSERT_TRUE(WritePublishSettings(dir.dir(), settings));
+    EXPECT_EQ(ReadPublishSettings(dir.dir()), settings);
+    // A name that would break the file's lines is not written.
+    RememberWrite(settings, {"at:/media/x", "BAD\nNAME.VLM", "2026-12-08"});
+    ASSERT_TRUE(WritePublishSettings(dir.dir(), settings));
+    EXPECT_EQ(ReadPublishSettings(dir.dir()).written.size(), 2u);
+}

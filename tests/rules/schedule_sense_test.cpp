@@ -45,8 +45,10 @@ std::vector<std::string> texts(const std::vector<ScheduleProblem>& problems) {
     ScreenTexts english;
     english.LoadEnglishTexts();
     std::vector<std::string> out;
+    // A period ending within two weeks is named too; the horizon tests judge those lines.
     for (const ScheduleProblem& p : problems)
-        out.push_back(ProblemText(p, english));
+        if (p.kind != ProblemKind::EndsSoon)
+            out.push_back(ProblemText(p, english));
     return out;
 }
 
@@ -182,7 +184,7 @@ TEST(Problems, Ended_andWeekDayNeverOccurs) {
                                          kToday)),
               (Lines{"Advance 1: ended on 2026/11/19 (today is 2026/11/20)"}));
     EXPECT_TRUE(
-        FindScheduleProblems(schedule({period({25, 1, 1, 0, 0, 0}, {26, 11, 20, 23, 59, 59})}), kToday)
+        texts(FindScheduleProblems(schedule({period({25, 1, 1, 0, 0, 0}, {26, 11, 20, 23, 59, 59})}), kToday))
             .empty());
     // 2026-12-01 is a Tuesday, 2026-12-04 a Friday.
     EXPECT_EQ(texts(FindScheduleProblems(schedule({period({26, 12, 1, 0, 0, 0}, {26, 12, 4, 23, 0, 0}, 6)}),

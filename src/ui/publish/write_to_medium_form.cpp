@@ -3,12 +3,17 @@
 #include "model/app_state.h"
 #include "model/file_io.h"
 #include "model/file_system.h"
+#include "model/schedule_file.h"
+#include "rules/medium_identity.h"
+#include "rules/schedule_difference.h"
+#include "rules/schedule_horizon.h"
 #include "rules/schedule_rules.h"
 #include "ui/copy/directory_list.h"
 #include "ui/document/player_copies.h"
 #include "ui/document/schedule_document.h"
 #include "ui/document/schedule_media.h"
 #include "ui/platform/app_context.h"
+#include "ui/platform/clock.h"
 #include "ui/platform/off_thread.h"
 #include "ui/platform/prompts.h"
 #include "ui/platform/ui_text.h"
@@ -121,6 +126,11 @@ WriteToMediumForm::WriteToMediumForm(AppContext& context, PublishSettings& setti
     aboveTable->addWidget(PlanCounts, 1);
     aboveTable->addWidget(RemoveUnusedCheck);
 
+    MediumChanges = new QLabel(this);
+    MediumChanges->setObjectName(QStringLiteral("MediumChanges"));
+    MediumChanges->setWordWrap(true);
+    MediumChanges->setTextFormat(Qt::PlainText);
+    MediumChanges->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     PlanTable = new QTableWidget(0, 4, this);
     PlanTable->setObjectName(QStringLiteral("PlanTable"));
     PlanTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -170,12 +180,13 @@ WriteToMediumForm::WriteToMediumForm(AppContext& context, PublishSettings& setti
     layout->addWidget(destinationBox, 0, 0);
     layout->addWidget(foldersBox, 0, 1);
     layout->addLayout(aboveTable, 1, 0, 1, 2);
-    layout->addWidget(PlanTable, 2, 0, 1, 2);
-    layout->addWidget(PlanSummary, 3, 0, 1, 2);
-    layout->addLayout(wontPlayRow, 4, 0, 1, 2);
-    layout->addLayout(commands, 5, 0, 1, 2);
+    layout->addWidget(MediumChanges, 2, 0, 1, 2);
+    layout->addWidget(PlanTable, 3, 0, 1, 2);
+    layout->addWidget(PlanSummary, 4, 0, 1, 2);
+    layout->addLayout(wontPlayRow, 5, 0, 1, 2);
+    layout->addLayout(commands, 6, 0, 1, 2);
     layout->setRowStretch(0, 2);
-    layout->setRowStretch(2, 3);
+    layout->setRowStretch(3, 3);
     layout->setColumnStretch(0, 1);
     layout->setColumnStretch(1, 1);
 
@@ -185,6 +196,7 @@ WriteToMediumForm::WriteToMediumForm(AppContext& context, PublishSettings& setti
     MediaFolderList->setAccessibleName(QStringLiteral("Media folders"));
     PlanTable->setAccessibleName(QStringLiteral("Plan"));
     PlanSummary->setAccessibleName(QStringLiteral("Plan summary"));
+    MediumChanges->setAccessibleName(QStringLiteral("Changes on the medium"));
     PublishProgressBar->setAccessibleName(QStringLiteral("Progress"));
     NotAnsweringLabel->setAccessibleName(screenText(context_.texts, TextId::TextDrivesNotAnsweringName));
     PlanCounts->setAccessibleName(screenText(context_.texts, TextId::TextPlanCountsName));
@@ -254,7 +266,11 @@ void WriteToMediumForm::ShowVolumes() {
 }
 
 void WriteToMediumForm::RememberDestination() {
-    settings_.destination = directoryValue(PublishDir->path());
+    const std::string chosen = directoryValue(PublishDir->path());
+    // Another place chosen: its volume is learnt from its plan.
+    if (chosen != settings_.destination)
+        settings_.destinationMedium = {};
+    settings_.destination = chosen;
     // Copy to... starts from the same place next time.
     context_.state.copyDrive = fromQt(PublishDrive->currentText());
     context_.state.copyDir = fromQt(PublishDir->path());
@@ -360,10 +376,22 @@ PublishOptions WriteToMediumForm::Options(bool allowRemoveFirst) const {
 
 std::function<WriteToMediumForm::Planned()> WriteToMediumForm::PlanWork(bool allowRemoveFirst) const {
     // Copies of all it reads, so the window may change them (or close) meanwhile.
+    const QDate day = context_.clock.today();
     return [schedule = context_.state.schedule, folders = settings_.mediaDirs,
             destination = settings_.destination, name = context_.state.scheduleFileName,
-            options = Options(allowRemoveFirst), cache = media_.probeCache()] {
-        Planned planned{PlanPublish(schedule, folders, destination, name, options), {}};
+            options = Options(allowRemoveFirst), cache = media_.probeCache(), texts = context_.texts,
+            remembered = settings_.destinationMedium, written = settings_.written,
+            today = CivilDate{day.year(), day.month(), day.day()}] {
+        Planned planned;
+        // A stick pulled out leaves its mount point as an empty folder on the computer's own disk.
+        planned.absence = MediumAbsence(destination, remembered, texts);
+        if (planned.absence)
+            return planned;
+        planned.plan = PlanPublish(schedule, folders, destination, name, options);
+        planned.medium = IdentifyMedium(destination);
+        PublishSettings history;
+        history.written = written;
+        planned.mediumLines = MediumLines(history, planned.medium, destination, name, schedule, today, texts);
         // The very files the write would take, examined with the results the lists already hold.
         std::vector<std::string> paths;
         std::vector<std::string> names;
@@ -390,6 +418,12 @@ WriteToMediumForm::Planned WriteToMediumForm::MakePlan(bool allowRemoveFirst) {
 void WriteToMediumForm::TakePlan(Planned planned) {
     plan_ = std::move(planned.plan);
     wontPlay_ = std::move(planned.wontPlay);
+    absence_ = std::move(planned.absence);
+    mediumLines_ = std::move(planned.mediumLines);
+    medium_ = planned.medium;
+    // The destination is remembered with the volume it is on, once that is known to be the right one.
+    if (!absence_ && medium_.known())
+        settings_.destinationMedium = medium_;
 }
 
 std::vector<const PublishItem*> WriteToMediumForm::Convertible() const {
@@ -517,9 +551,16 @@ void WriteToMediumForm::ShowPlan() {
             counts << screenText(texts, text).arg(count);
     PlanCounts->setText(counts.join(screenText(texts, TextId::TextCountSeparator)));
 
-    const bool chosen = !settings_.destination.empty();
+    QStringList mediumLines;
+    for (const std::string& line : mediumLines_)
+        mediumLines << toQt(line);
+    MediumChanges->setText(mediumLines.join(QLatin1Char('\n')));
+    MediumChanges->setVisible(!mediumLines.isEmpty());
+    const bool chosen = !settings_.destination.empty() && !absence_;
     QStringList summary;
-    if (!chosen)
+    if (absence_)
+        summary << toQt(*absence_);
+    else if (!chosen)
         summary << screenText(texts, TextId::TextChooseMedium);
     else if (plan_.refusal)
         summary << screenText(texts, TextId::TextPlanRefused) + QLatin1Char(' ') + toQt(*plan_.refusal);
@@ -726,6 +767,11 @@ void WriteToMediumForm::WriteCmd_Click() {
         SetBusy(false);
         done(QDialog::Rejected);
         return;
+    }
+    if (report.complete() && medium_.known()) {
+        const QDate day = context_.clock.today();
+        RememberWrite(settings_, {MediumKey(medium_), plan.scheduleName,
+                                  FormatIsoDate(CivilDate{day.year(), day.month(), day.day()})});
     }
     ShowReport(report, removalAsked);
     SetBusy(false);

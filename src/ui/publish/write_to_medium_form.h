@@ -8,6 +8,8 @@
 #include <atomic>
 #include <functional>
 #include <map>
+#include <optional>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -80,6 +82,11 @@ private:
     struct Planned {
         PublishPlan plan;
         std::map<std::string, ExaminedMedia> wontPlay;
+        // Why the destination is not the medium it was remembered on (or is a bare mount point).
+        std::optional<std::string> absence;
+        MediumIdentity medium; // the volume the destination lies on now
+        // Which schedule the medium last got, what the write changes, until when it plays.
+        std::vector<std::string> mediumLines;
     };
     Planned MakePlan(bool allowRemoveFirst = false);
     std::function<Planned()> PlanWork(bool allowRemoveFirst = false) const;
@@ -110,6 +117,9 @@ private:
     ScheduleMedia& media_;
     PublishPlan plan_;
     std::map<std::string, ExaminedMedia> wontPlay_;
+    std::optional<std::string> absence_;
+    MediumIdentity medium_;
+    std::vector<std::string> mediumLines_;
     bool listsReady_ = false;
     bool busy_ = false;
     std::atomic<bool> cancelRequested_{false};
@@ -128,6 +138,7 @@ private:
     QPushButton* RemoveFolderCmd = nullptr;
     QCheckBox* RemoveUnusedCheck = nullptr;
     QLabel* PlanCounts = nullptr;
+    QLabel* MediumChanges = nullptr;
     QTableWidget* PlanTable = nullptr;
     QLabel* PlanSummary = nullptr;
     QLabel* WontPlayNote = nullptr;
