@@ -1,7 +1,6 @@
 #include "schedule_sense.h"
 
 #include "rules/entry_rules.h"
-#include "rules/schedule_horizon.h"
 #include "texts/screen_texts.h"
 
 #include <algorithm>
@@ -164,14 +163,6 @@ std::vector<ScheduleProblem> FindScheduleProblems(const Schedule& s, const Civil
         const AdvanceEntry& e = s.advanceEntries[static_cast<std::size_t>(i)];
         if (nextValid < valid.size() && valid[nextValid] == i) {
             ownWarnings(e, i, today, out);
-            // A medium goes out for weeks: a period running out soon is worth a look before then.
-            if (const long left = DayNumber(StopDateOf(e)) - DayNumber(today);
-                left >= 0 && left <= kEndingSoonDays) {
-                ScheduleProblem p = problem(ProblemKind::EndsSoon, EntryId::advance(i));
-                p.overlap.lastDay = StopDateOf(e);
-                p.today = today;
-                out.push_back(p);
-            }
             for (std::size_t b = nextValid + 1; b < valid.size(); ++b)
                 if (const auto overlap = OverlapOf(windows[nextValid], windows[b]))
                     out.push_back(overlapProblem(i, valid[b], *overlap));
@@ -245,10 +236,6 @@ std::string ProblemText(const ScheduleProblem& p, const ScreenTexts& texts) {
     case ProblemKind::Ended:
         return FillIn(texts.text(TextId::MsgProblemEnded),
                       {who, FormatSlashDate(p.overlap.lastDay), FormatSlashDate(p.today)});
-    case ProblemKind::EndsSoon:
-        return FillIn(texts.text(TextId::MsgProblemEndsSoon),
-                      {who, FormatSlashDate(p.overlap.lastDay),
-                       std::to_string(DayNumber(p.overlap.lastDay) - DayNumber(p.today))});
     case ProblemKind::Overlap: {
         // The first of them in the list plays, whichever of the two the problem is listed under.
         const EntryId plays = EntryId::advance(std::min(p.entry.index, p.other));

@@ -57,14 +57,5 @@ TEST(ScheduleHorizon, PeriodsEndingBeforeTheNextVisit) {
     EXPECT_EQ(PeriodsEndingBefore(s, {2026, 12, 8}, {2027, 1, 15}), (std::vector<int>{1, 2}));
 }
 
-TEST(ScheduleHorizon, TheOverviewNamesPeriodsEndingWithinTwoWeeks) {
-    const Schedule s = MakeSchedule({}, {from("2026-12-01", "2026-12-11"), from("2026-12-01", "2026-12-31")});
-    std::vector<std::string> soon;
-    for (const ScheduleProblem& p : FindScheduleProblems(s, {2026, 12, 8}))
-        if (p.kind == ProblemKind::EndsSoon)
-            soon.push_back(ProblemText(p, EnglishTexts()));
-    EXPECT_EQ(soon, std::vector<std::string>{"Advance 1: ends on 2026/12/11, in 3 days"});
-}
-
 } // namespace
 } // namespace velmo
