@@ -5,6 +5,7 @@
 #include "rules/entry_batch.h"
 #include "rules/entry_rules.h"
 
+#include "media/convertible_formats.h"
 #include "media/ffprobe_output.h"
 #include "media/process.h"
 
@@ -36,8 +37,15 @@ namespace velmo {
 
 namespace {
 
-const QString kMediaFileFilter = QStringLiteral(
-    "Media File(*.jpg;*.avi;*.mpg;*.dat;*.vob;*.mp3)|*.jpg;*.avi;*.mpg;*.dat;*.vob;*.mp3|All File(*.*)|*.*");
+const std::string kPlayerPatterns = "*.jpg;*.avi;*.mpg;*.dat;*.vob;*.mp3";
+
+// What the player plays first and preselected, then what a player copy can be made of, then all.
+QString mediaFileFilter(const ScreenTexts& texts) {
+    const std::string convertible = ConvertiblePatterns();
+    return toQt(texts.text(TextId::TextMediaFileFilter) + "(" + kPlayerPatterns + ")|" + kPlayerPatterns +
+                "|" + texts.text(TextId::TextConvertibleFileFilter) + "(" + convertible + ")|" + convertible +
+                "|" + texts.text(TextId::TextAllFileFilter) + "(*.*)|*.*");
+}
 
 const QSize kThumbnailSize(160, 120);
 
@@ -252,7 +260,8 @@ void ScheduleEditForm::BrowseMediaFile() {
     if (addsEntries()) {
         // An Add may take several files at once; one file goes on as a single pick.
         const QStringList chosen = AskAboutAddedMedia(
-            this, context_, context_.prompts.openFiles(this, kMediaFileFilter, toQt(directory)));
+            this, context_,
+            context_.prompts.openFiles(this, mediaFileFilter(context_.texts), toQt(directory)));
         if (chosen.size() > 1) {
             FileNameText->clear();
             chosenFiles_ = chosen;
@@ -287,7 +296,7 @@ void ScheduleEditForm::BrowseMediaFile() {
 
 bool ScheduleEditForm::OpenMediaFileDialog(std::string& directory, std::string& fileName) {
     const std::optional<QString> chosen =
-        context_.prompts.openFile(this, kMediaFileFilter, toQt(directory), QString());
+        context_.prompts.openFile(this, mediaFileFilter(context_.texts), toQt(directory), QString());
     return chosen && splitPickedPath(*chosen, directory, fileName);
 }
 
