@@ -72,7 +72,12 @@ protected:
         QTest::keyClick(nameBox(), Qt::Key_Delete);
         type(text);
     }
-    void click(const char* name) { QTest::mouseClick(button(name), Qt::LeftButton); }
+    // OK goes on once the media folders have answered whether the typed name is theirs.
+    void click(const char* name) {
+        QTest::mouseClick(button(name), Qt::LeftButton);
+        while (form->lookingUp())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
 
     // Types a name into a fresh add dialog, chooses play count and volume and clicks OK.
     void addBasic(const QString& name, int playCount = 1, int volumeIndex = 13) {
@@ -404,6 +409,38 @@ TEST_F(ScheduleEditFormTest, Browse_inQtsOwnDialog_filtersAsWrittenAndALongNameS
         << secondFilterMatches.join(' ').toStdString();
     EXPECT_EQ(editor.findChild<QLineEdit*>(QStringLiteral("FileNameText"))->text().toStdString(), name);
     EXPECT_TRUE(editor.findChild<QPushButton*>(QStringLiteral("CopyCmd"))->isEnabled());
+}
+
+TEST_F(ScheduleEditFormTest, TypedNameOfAFileInAMediaFolder_getsBrowsesQuestionWithItsReason) {
+    // A phone's clip the player does not take, by name and by format.
+    std::ofstream(t.appPath() + "phone clip.mov") << "not a clip";
+    const struct {
+        Prompts::Choice answer;
+        bool closed;
+        QStringList messages; // after the question
+    } cases[] = {
+        {Prompts::Choice::Cancel, false, {}},
+        // Added anyway under a name the player's file cannot hold: refused as before.
+        {Prompts::Choice::Discard, false, {"File Name Error!"}},
+    };
+    for (const auto& c : cases) {
+        t.prompts.shown.clear();
+        t.prompts.choices.push_back(c.answer);
+        open();
+        type(QStringLiteral("Phone Clip.MOV"));
+        click("OKCmd");
+        ASSERT_FALSE(t.prompts.shown.empty());
+        EXPECT_EQ(t.prompts.shown[0].kind, test::ScriptedPrompts::Shown::Choice);
+        EXPECT_TRUE(t.prompts.shown[0].text.contains(QStringLiteral("phone clip.mov: ")))
+            << t.prompts.shown[0].text.toStdString();
+        EXPECT_EQ(closedWith(QDialog::Accepted), c.closed);
+        EXPECT_EQ(t.prompts.messages(), c.messages);
+    }
+    // A name with no file behind it is for a file still to come: stored without a question.
+    t.prompts.shown.clear();
+    addBasic(QStringLiteral("later.mpg"));
+    EXPECT_TRUE(closedWith(QDialog::Accepted));
+    EXPECT_TRUE(t.prompts.shown.empty());
 }
 
 // ---- closing without storing -------------------------------------------------------------------
