@@ -75,7 +75,7 @@ std::string MediaFactsText(const MediaFileInfo& info, const ScreenTexts& texts) 
 }
 
 std::string ListLengthText(const std::vector<ListedMedia>& list, const ScreenTexts& texts) {
-    int files = 0;
+    int timed = 0;
     int pictures = 0;
     double seconds = 0;
     for (const ListedMedia& item : list) {
@@ -87,20 +87,22 @@ std::string ListLengthText(const std::vector<ListedMedia>& list, const ScreenTex
         if (facts.kind == MediaKind::Picture) {
             ++pictures;
         } else {
-            ++files;
+            ++timed;
             seconds += facts.duration.value_or(0) * item.playTimes;
         }
     }
-    const auto count = [&texts](int n, TextId one, TextId many) {
+    if (list.empty())
+        return {};
+    const auto count = [&texts](std::size_t n, TextId one, TextId many) {
         return n == 1 ? texts.text(one) : fill(texts, many, {std::to_string(n)});
     };
-    std::string text;
-    if (files > 0)
-        text = count(files, TextId::TextListOneFile, TextId::TextListFiles) + " · " +
-               DurationText(seconds, texts);
+    // Every row is counted, as the list shows them; the length is that of the ones that play.
+    std::string text = count(list.size(), TextId::TextListOneFile, TextId::TextListFiles);
+    if (timed > 0)
+        text += " · " + DurationText(seconds, texts);
     if (pictures > 0)
-        text += (text.empty() ? "" : " + ") +
-                count(pictures, TextId::TextListOnePicture, TextId::TextListPictures);
+        text += (timed > 0 ? " + " : " · ") + count(static_cast<std::size_t>(pictures),
+                                                    TextId::TextListOnePicture, TextId::TextListPictures);
     return text;
 }
 
