@@ -75,7 +75,7 @@ std::string MediaFactsText(const MediaFileInfo& info, const ScreenTexts& texts) 
 }
 
 std::string ListLengthText(const std::vector<ListedMedia>& list, const ScreenTexts& texts) {
-    int timed = 0;
+    int files = 0;
     int pictures = 0;
     double seconds = 0;
     for (const ListedMedia& item : list) {
@@ -87,22 +87,20 @@ std::string ListLengthText(const std::vector<ListedMedia>& list, const ScreenTex
         if (facts.kind == MediaKind::Picture) {
             ++pictures;
         } else {
-            ++timed;
+            ++files;
             seconds += facts.duration.value_or(0) * item.playTimes;
         }
     }
-    if (list.empty())
-        return {};
-    const auto count = [&texts](std::size_t n, TextId one, TextId many) {
+    const auto count = [&texts](int n, TextId one, TextId many) {
         return n == 1 ? texts.text(one) : fill(texts, many, {std::to_string(n)});
     };
-    // Every row is counted, as the list shows them; the length is that of the ones that play.
-    std::string text = count(list.size(), TextId::TextListOneFile, TextId::TextListFiles);
-    if (timed > 0)
-        text += " · " + DurationText(seconds, texts);
+    std::string text;
+    if (files > 0)
+        text = count(files, TextId::TextListOneFile, TextId::TextListFiles) + " · " +
+               DurationText(seconds, texts);
     if (pictures > 0)
-        text += (timed > 0 ? " + " : " · ") + count(static_cast<std::size_t>(pictures),
-                                                    TextId::TextListOnePicture, TextId::TextListPictures);
+        text += (text.empty() ? "" : " + ") +
+                count(pictures, TextId::TextListOnePicture, TextId::TextListPictures);
     return text;
 }
 

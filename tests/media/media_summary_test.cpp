@@ -27,7 +27,7 @@ TEST(DurationText, wholeSecondsInHoursMinutesAndSeconds) {
         EXPECT_EQ(DurationText(c.seconds, EnglishTexts()), c.text) << c.seconds;
 }
 
-TEST(ListLengthText, countsEveryRowTimesPlayCountsAndPicturesApart) {
+TEST(ListLengthText, countsPlayingFilesTimesPlayCountsAndPicturesApart) {
     const MediaFileInfo video = examined(MediaKind::Video, 30.0, true);
     const MediaFileInfo song = examined(MediaKind::Audio, 200.0, true);
     const MediaFileInfo picture = examined(MediaKind::Picture, std::nullopt, true);
@@ -39,11 +39,10 @@ TEST(ListLengthText, countsEveryRowTimesPlayCountsAndPicturesApart) {
     } cases[] = {
         {{}, ""},
         {{{&video, 2}, {&song, 3}}, "2 files · 11 min"},
-        // Every row counts; the length is the playing ones'.
-        {{{&video, 1}, {&picture, 1}, {&picture, 5}}, "3 files · 30 s + 2 pictures"},
-        {{{&picture, 1}}, "1 file · 1 picture"},
-        {{{&video, 1}, {&broken, 1}, {&missing, 1}}, "3 files · 30 s"},
-        {{{&broken, 1}, {&missing, 1}}, "2 files"},
+        {{{&video, 1}, {&picture, 1}, {&picture, 5}}, "1 file · 30 s + 2 pictures"},
+        {{{&picture, 1}}, "1 picture"},
+        {{{&video, 1}, {&broken, 1}, {&missing, 1}}, "1 file · 30 s"},
+        {{{&broken, 1}, {&missing, 1}}, ""},
         {{{&video, 1}, {nullptr, 1}}, ""}, // one not examined yet: no length that would change
     };
     for (const auto& c : cases)
