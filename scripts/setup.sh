@@ -10,7 +10,7 @@ packages=(
   ffmpeg libavformat-dev libavcodec-dev libavutil-dev libjpeg62-turbo-dev
   clang-format
   desktop-file-utils appstream dpkg-dev
-  fonts-dejavu-core shared-mime-info
+  fonts-dejavu-core fonts-noto-cjk shared-mime-info
 )
 
 source "$(dirname "$0")/apt-packages.sh"

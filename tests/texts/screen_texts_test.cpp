@@ -29,13 +29,11 @@ TEST(ScreenTexts, EnglishTableHoldsTheProgramsOwnTexts) {
 TEST(ScreenTexts, SecondLanguageIsCompleteAndKeepsTheNamedEnglishEntries) {
     ScreenTexts texts;
     texts.SelectScreenTexts(2);
-    const std::set<TextId> english = {TextId::TextOK,
-                                      TextId::TextCopyTo,
-                                      TextId::TextSoftwareVersion,
-                                      TextId::TextScheduleKernelVersion,
-                                      TextId::MsgTitle,
-                                      TextId::MsgFileCopied,
-                                      TextId::MsgFileCopyError};
+    const std::set<TextId> english = {TextId::TextOK, TextId::TextCopyTo, TextId::TextSoftwareVersion,
+                                      TextId::TextScheduleKernelVersion, TextId::MsgTitle,
+                                      TextId::MsgFileCopied, TextId::MsgFileCopyError,
+                                      // Each language is offered in its own name.
+                                      TextId::TextLanguageEnglish, TextId::TextLanguageJapanese};
     for (std::size_t i = 0; i < kTextCount; ++i) {
         const auto id = static_cast<TextId>(i);
         ASSERT_FALSE(texts.text(id).empty()) << TextIdName(id);
@@ -52,5 +50,58 @@ TEST(ScreenTexts, OtherSelectorsLeaveEveryEntryEmpty) {
         texts.SelectScreenTexts(selector);
         for (std::size_t i = 0; i < kTextCount; ++i)
             EXPECT_TRUE(texts.text(static_cast<TextId>(i)).empty());
+    }
+}
+
+namespace {
+
+// The %1..%9 a text fills in, in order of their numbers.
+std::multiset<char> placeholdersOf(const std::string& text) {
+    std::multiset<char> found;
+    for (std::size_t i = 0; i + 1 < text.size(); ++i)
+        if (text[i] == '%' && text[i + 1] >= '1' && text[i + 1] <= '9')
+            found.insert(text[i + 1]);
+    return found;
+}
+
+std::size_t accessKeysOf(const std::string& text) {
+    std::size_t keys = 0;
+    for (std::size_t i = 0; i + 1 < text.size(); ++i)
+        if (text[i] == '&' && text[i + 1] != '&' && text[i + 1] != ' ')
+            ++keys;
+    return keys;
+}
+
+bool validUtf8(const std::string& text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t length = lead < 0x80         ? 1
+                                   : (lead >> 5) == 6  ? 2
+                                   : (lead >> 4) == 14 ? 3
+                                   : (lead >> 3) == 30 ? 4
+                                                       : 0;
+        if (length == 0 || i + length > text.size())
+            return false;
+        for (std::size_t k = 1; k < length; ++k)
+            if ((static_cast<unsigned char>(text[i + k]) >> 6) != 2)
+                return false;
+        i += length;
+    }
+    return true;
+}
+
+} // namespace
+
+// What the table's form cannot catch: a translation that drops or adds a value to fill in, loses
+// a menu's access key, or is not text at all.
+TEST(ScreenTexts, BothLanguagesFillInTheSameValuesAndKeepTheirAccessKeys) {
+    for (std::size_t i = 0; i < kTextCount; ++i) {
+        const auto id = static_cast<TextId>(i);
+        const std::string& english = EnglishText(id);
+        const std::string& japanese = SecondLanguageText(id);
+        EXPECT_EQ(placeholdersOf(english), placeholdersOf(japanese)) << TextIdName(id);
+        EXPECT_EQ(accessKeysOf(english), accessKeysOf(japanese)) << TextIdName(id);
+        EXPECT_LE(accessKeysOf(japanese), 1u) << TextIdName(id);
+        EXPECT_TRUE(validUtf8(english) && validUtf8(japanese)) << TextIdName(id);
     }
 }

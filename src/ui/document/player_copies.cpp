@@ -37,6 +37,9 @@ std::vector<ConvertOutcome> MakePlayerCopies(QWidget* parent, AppContext& contex
                              screenText(context.texts, TextId::TextCancel), 0,
                              static_cast<int>(sources.size()) * 100, parent);
     progress.setObjectName(QStringLiteral("PlayerCopiesProgress"));
+    // A title of its own, and room for it: without one the window manager clips the program's name.
+    progress.setWindowTitle(screenText(context.texts, TextId::TextMakePlayerCopies));
+    progress.setMinimumWidth(progress.fontMetrics().horizontalAdvance(progress.windowTitle()) * 2 + 160);
     progress.setAccessibleName(screenText(context.texts, TextId::TextMakingPlayerCopies));
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(0);

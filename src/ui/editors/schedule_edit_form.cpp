@@ -4,7 +4,9 @@
 #include "media_add_question.h"
 #include "rules/entry_batch.h"
 #include "rules/entry_rules.h"
+#include "rules/publish.h"
 
+#include "media/convertible_formats.h"
 #include "media/ffprobe_output.h"
 #include "media/process.h"
 
@@ -36,8 +38,15 @@ namespace velmo {
 
 namespace {
 
-const QString kMediaFileFilter = QStringLiteral(
-    "Media File(*.jpg;*.avi;*.mpg;*.dat;*.vob;*.mp3)|*.jpg;*.avi;*.mpg;*.dat;*.vob;*.mp3|All File(*.*)|*.*");
+const std::string kPlayerPatterns = "*.jpg;*.avi;*.mpg;*.dat;*.vob;*.mp3";
+
+// What the player plays first and preselected, then what a player copy can be made of, then all.
+QString mediaFileFilter(const ScreenTexts& texts) {
+    const std::string convertible = ConvertiblePatterns();
+    return toQt(texts.text(TextId::TextMediaFileFilter) + "(" + kPlayerPatterns + ")|" + kPlayerPatterns +
+                "|" + texts.text(TextId::TextConvertibleFileFilter) + "(" + convertible + ")|" + convertible +
+                "|" + texts.text(TextId::TextAllFileFilter) + "(*.*)|*.*");
+}
 
 const QSize kThumbnailSize(160, 120);
 
@@ -252,7 +261,8 @@ void ScheduleEditForm::BrowseMediaFile() {
     if (addsEntries()) {
         // An Add may take several files at once; one file goes on as a single pick.
         const QStringList chosen = AskAboutAddedMedia(
-            this, context_, context_.prompts.openFiles(this, kMediaFileFilter, toQt(directory)));
+            this, context_,
+            context_.prompts.openFiles(this, mediaFileFilter(context_.texts), toQt(directory)));
         if (chosen.size() > 1) {
             FileNameText->clear();
             chosenFiles_ = chosen;
@@ -287,7 +297,7 @@ void ScheduleEditForm::BrowseMediaFile() {
 
 bool ScheduleEditForm::OpenMediaFileDialog(std::string& directory, std::string& fileName) {
     const std::optional<QString> chosen =
-        context_.prompts.openFile(this, kMediaFileFilter, toQt(directory), QString());
+        context_.prompts.openFile(this, mediaFileFilter(context_.texts), toQt(directory), QString());
     return chosen && splitPickedPath(*chosen, directory, fileName);
 }
 
@@ -318,28 +328,56 @@ bool ScheduleEditForm::FileNameCheck() {
     return false;
 }
 
-bool ScheduleEditForm::TypedMediaCheck() {
+void ScheduleEditForm::TypedMediaCheck() {
     const QString typed = typedFileName();
-    if (typed == askedName_)
-        return true;
-    const std::string directory = context_.state.mediaDir;
-    std::optional<std::string> existing;
-    RunOffThread(
-        [&existing, directory, name = fromQt(typed)] { existing = ExistingFileName(directory, name); });
-    if (!existing)
-        return true; // a name for a file still to come
-    const QStringList asked =
-        AskAboutAddedMedia(this, context_, {toQt(WithTrailingSeparator(directory) + *existing)});
-    if (asked.isEmpty())
-        return false;
-    std::string fileName;
-    std::string folder;
-    if (!splitPickedPath(asked.constFirst(), folder, fileName))
-        return false;
-    askedName_ = toQt(fileName);
-    FileNameText->setText(askedName_);
-    context_.state.mediaDir = folder;
-    return true;
+    if (typed.isEmpty() || typed == askedName_) {
+        storeAndClose();
+        return;
+    }
+    if (lookingUp_)
+        return;
+    // The media folders are looked in off the window's thread; OK goes on when the answer comes.
+    lookingUp_ = true;
+    OKCmd->setEnabled(false);
+    const int request = ++lookupRequest_;
+    const AppState& state = context_.state;
+    RunInBackground<std::optional<std::string>>(
+        [folders = ScheduleMediaFolders(state.publish.settings(), state.mediaDir, state.scheduleDir),
+         name = fromQt(typed)]() -> std::optional<std::string> {
+            for (const std::string& folder : folders)
+                if (const auto existing = ExistingFileName(folder, name))
+                    return WithTrailingSeparator(folder) + *existing;
+            return std::nullopt;
+        },
+        this,
+        [this, request, typed](std::optional<std::string> path) {
+            lookingUp_ = false;
+            OKCmd->setEnabled(true);
+            // Edited meanwhile: the next OK asks about the new name.
+            if (request != lookupRequest_ || typed != typedFileName())
+                return;
+            if (path) {
+                // A file that exists gets the question Browse asks, with its reasons.
+                const QStringList asked = AskAboutAddedMedia(this, context_, {toQt(*path)});
+                std::string fileName;
+                std::string folder;
+                if (asked.isEmpty() || !splitPickedPath(asked.constFirst(), folder, fileName))
+                    return;
+                askedName_ = toQt(fileName);
+                FileNameText->setText(askedName_);
+                context_.state.mediaDir = folder;
+            }
+            storeAndClose();
+        });
+}
+
+void ScheduleEditForm::storeAndClose() {
+    if (!FileNameCheck())
+        return;
+    FileEntry entry = entry_.value_or(FileEntry{});
+    StoreFileEntry(entry);
+    entries_.push_back(entry);
+    accept();
 }
 
 void ScheduleEditForm::StoreFileEntry(FileEntry& target) const {
@@ -365,12 +403,7 @@ void ScheduleEditForm::OKCmd_Click() {
         accept();
         return;
     }
-    if (!FileNameCheck() || !TypedMediaCheck())
-        return;
-    FileEntry entry = entry_.value_or(FileEntry{});
-    StoreFileEntry(entry);
-    entries_.push_back(entry);
-    accept();
+    TypedMediaCheck();
 }
 
 void ScheduleEditForm::CancelCmd_Click() {

@@ -38,6 +38,8 @@ public:
 
     // After OK: the entries to store; empty after Cancel.
     const std::vector<FileEntry>& entries() const { return entries_; }
+    // While OK waits for the media folders to say whether the typed name is a file of theirs.
+    bool lookingUp() const { return lookingUp_; }
 
 protected:
     // Neither Enter nor Esc answers the dialog: a stray key must not store or throw away an edit.
@@ -59,9 +61,10 @@ private:
     bool OpenMediaFileDialog(std::string& directory, std::string& fileName);
     static bool splitPickedPath(const QString& chosen, std::string& directory, std::string& fileName);
     bool FileNameCheck();
-    // A typed name of an existing file that will not play is asked about as a picked one; false keeps
-    // the dialog open.
-    bool TypedMediaCheck();
+    // A typed name of a file in a media folder is asked about as a picked one, then stored; the
+    // dialog stays open on a refused name or when the question is cancelled.
+    void TypedMediaCheck();
+    void storeAndClose();
     void StoreFileEntry(FileEntry& target) const;
 
     bool addsEntries() const;
@@ -81,6 +84,8 @@ private:
     QStringList chosenFiles_;
     QString askedName_;      // the name last asked about (or picked after asking), not asked again
     int previewRequest_ = 0; // the thumbnail asked for last; earlier answers are stale
+    int lookupRequest_ = 0;  // the typed name looked up last
+    bool lookingUp_ = false;
 
     QGroupBox* EditFrame = nullptr;
     QPushButton* FileNameCmd = nullptr;

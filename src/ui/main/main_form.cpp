@@ -1,6 +1,7 @@
 #include "main_form.h"
 
 #include "edit_commands.h"
+#include "language_menu.h"
 #include "rules/schedule_rules.h"
 #include "rules/schedule_sense.h"
 #include "shape_bar.h"
@@ -145,6 +146,8 @@ MainForm::MainForm(AppContext& context, const std::string& programDir, QWidget* 
     showMedia();
     overview_ = new ScheduleOverviewHooks(context_, *document_, *media_, *this,
                                           {NormalList, AdvanceList, DetailList}, subHelp->menuAction());
+    if (auto* view = menuBar()->findChild<QMenu*>(QStringLiteral("subView")))
+        AddLanguageMenu(*view, context_, this);
     AdvanceList->setItemDelegate(new AdvanceColourDelegate(AdvanceList));
     reserveStatusBarRoom();
     edits_->started();
@@ -544,6 +547,7 @@ void MainForm::Form_Load(const std::string& programDir) {
             mountPoints.push_back(fromQt(volume.mountPoint));
         context_.state.copyDrive = MountPointOf(context_.state.appPath, mountPoints);
     }
+    context_.state.languageSelector = StartingLanguage(context_.state.appPath);
     context_.texts.SelectScreenTexts(context_.state.languageSelector);
     InitMainFormOsd();
     LoadCurrentSchedule();

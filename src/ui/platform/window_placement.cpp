@@ -72,8 +72,16 @@ void PlaceBeside(QWidget& window, const QWidget& anchor) {
     else if (left >= area.left())
         x = left;
     if (x < 0) {
-        moveInside(window, window.geometry(), frame, area);
-        return;
+        // No room for the whole window on either side: narrowed into the wider side, as far as its
+        // minimum allows, so that it covers as little of the anchor as it can.
+        const int roomRight = area.right() + 1 - right;
+        const int roomLeft = beside.left() - area.left();
+        const int room = std::max(roomRight, roomLeft) - frame.left() - frame.right();
+        const int least = std::max(window.minimumWidth(), window.minimumSizeHint().width());
+        const int width = std::max(least, std::min(window.width(), room));
+        window.resize(width, window.height());
+        const int outerWidth = width + frame.left() + frame.right();
+        x = roomRight >= roomLeft ? right : beside.left() - outerWidth;
     }
     moveInside(window, QRect(QPoint(x + frame.left(), beside.top() + frame.top()), window.size()), frame,
                area);

@@ -6,6 +6,7 @@
 #include "ui/platform/prompts.h"
 
 #include <QComboBox>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QImage>
 #include <QKeyEvent>
@@ -72,7 +73,12 @@ protected:
         QTest::keyClick(nameBox(), Qt::Key_Delete);
         type(text);
     }
-    void click(const char* name) { QTest::mouseClick(button(name), Qt::LeftButton); }
+    // OK goes on once the media folders have answered whether the typed name is theirs.
+    void click(const char* name) {
+        QTest::mouseClick(button(name), Qt::LeftButton);
+        while (form->lookingUp())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
 
     // Types a name into a fresh add dialog, chooses play count and volume and clicks OK.
     void addBasic(const QString& name, int playCount = 1, int volumeIndex = 13) {
@@ -246,9 +252,16 @@ TEST_F(ScheduleEditFormTest, Browse_fillsTheNameRemembersTheDirectoryAndOffersTh
     ASSERT_EQ(t.prompts.shown.size(), 1u);
     const auto& dialog = t.prompts.shown[0];
     EXPECT_EQ(dialog.kind, test::ScriptedPrompts::Shown::OpenFile);
-    EXPECT_EQ(dialog.text,
-              "Media File(*.jpg;*.avi;*.mpg;*.dat;*.vob;*.mp3)|*.jpg;*.avi;*.mpg;*.dat;*.vob;*.mp3|"
-              "All File(*.*)|*.*");
+    // The player's formats first and preselected, then what a player copy is made of, then all.
+    const QStringList parts = dialog.text.split(QLatin1Char('|'));
+    ASSERT_EQ(parts.size(), 6);
+    EXPECT_EQ(parts.mid(0, 2), (QStringList{"Media File(*.jpg;*.avi;*.mpg;*.dat;*.vob;*.mp3)",
+                                            "*.jpg;*.avi;*.mpg;*.dat;*.vob;*.mp3"}));
+    EXPECT_EQ(parts[2], "Files a player copy can be made of(" + parts[3] + ")");
+    for (const char* phone :
+         {"*.mp4", "*.mov", "*.png", "*.webp", "*.gif", "*.wav", "*.m4a", "*.jpg", "*.mp3"})
+        EXPECT_TRUE(parts[3].split(QLatin1Char(';')).contains(QLatin1String(phone))) << phone;
+    EXPECT_EQ(parts.mid(4), (QStringList{"All File(*.*)", "*.*"}));
     EXPECT_EQ(dialog.directory.toStdString(), startDir);
     EXPECT_TRUE(dialog.fileName.isEmpty());
 
@@ -367,18 +380,68 @@ TEST_F(ScheduleEditFormTest, Browse_inQtsOwnDialog_filtersAsWrittenAndALongNameS
     ScheduleEditForm editor(context, std::nullopt, kMaxBasicEntries);
     editor.show();
     QStringList filters;
+    QStringList secondFilterMatches;
     test::ModalScript script(
         {[&](QWidget* dialog) {
              filters = test::FilterTexts(dialog);
+             auto* fileDialog = qobject_cast<QFileDialog*>(dialog);
+             ASSERT_NE(fileDialog, nullptr);
+             auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+             ASSERT_NE(types, nullptr);
+             EXPECT_EQ(types->currentIndex(), 0);
+             // What the dialog matches under the second choice, as Qt was handed it.
+             secondFilterMatches = fileDialog->nameFilters()
+                                       .value(1)
+                                       .section(QLatin1Char('('), -1)
+                                       .chopped(1)
+                                       .split(QLatin1Char(' '));
              test::TypeAndEnter(dialog, QString::fromStdString(name));
          },
          // One byte is no sound the player plays: added anyway.
          [](QWidget* box) { box->findChild<QPushButton*>(QStringLiteral("DiscardChoice"))->click(); }});
     editor.findChild<QPushButton*>(QStringLiteral("BrowseCmd"))->click();
 
-    EXPECT_EQ(filters, (QStringList{"Media File(*.jpg;*.avi;*.mpg;*.dat;*.vob;*.mp3)", "All File(*.*)"}));
+    ASSERT_EQ(filters.size(), 3);
+    EXPECT_EQ(filters[0], QStringLiteral("Media File(*.jpg;*.avi;*.mpg;*.dat;*.vob;*.mp3)"));
+    EXPECT_TRUE(filters[1].startsWith(QStringLiteral("Files a player copy can be made of(*.jpg;")));
+    EXPECT_EQ(filters[2], QStringLiteral("All File(*.*)"));
+    // The phone's clip is among the files the second filter shows.
+    EXPECT_TRUE(secondFilterMatches.contains(QStringLiteral("*.mov")))
+        << secondFilterMatches.join(' ').toStdString();
     EXPECT_EQ(editor.findChild<QLineEdit*>(QStringLiteral("FileNameText"))->text().toStdString(), name);
     EXPECT_TRUE(editor.findChild<QPushButton*>(QStringLiteral("CopyCmd"))->isEnabled());
+}
+
+TEST_F(ScheduleEditFormTest, TypedNameOfAFileInAMediaFolder_getsBrowsesQuestionWithItsReason) {
+    // A phone's clip the player does not take, by name and by format.
+    std::ofstream(t.appPath() + "phone clip.mov") << "not a clip";
+    const struct {
+        Prompts::Choice answer;
+        bool closed;
+        QStringList messages; // after the question
+    } cases[] = {
+        {Prompts::Choice::Cancel, false, {}},
+        // Added anyway under a name the player's file cannot hold: refused as before.
+        {Prompts::Choice::Discard, false, {"File Name Error!"}},
+    };
+    for (const auto& c : cases) {
+        t.prompts.shown.clear();
+        t.prompts.choices.push_back(c.answer);
+        open();
+        type(QStringLiteral("Phone Clip.MOV"));
+        click("OKCmd");
+        ASSERT_FALSE(t.prompts.shown.empty());
+        EXPECT_EQ(t.prompts.shown[0].kind, test::ScriptedPrompts::Shown::Choice);
+        EXPECT_TRUE(t.prompts.shown[0].text.contains(QStringLiteral("phone clip.mov: ")))
+            << t.prompts.shown[0].text.toStdString();
+        EXPECT_EQ(closedWith(QDialog::Accepted), c.closed);
+        EXPECT_EQ(t.prompts.messages(), c.messages);
+    }
+    // A name with no file behind it is for a file still to come: stored without a question.
+    t.prompts.shown.clear();
+    addBasic(QStringLiteral("later.mpg"));
+    EXPECT_TRUE(closedWith(QDialog::Accepted));
+    EXPECT_TRUE(t.prompts.shown.empty());
 }
 
 // ---- closing without storing -------------------------------------------------------------------

@@ -6,6 +6,7 @@
 #include "model/schedule.h"
 #include "model/schedule_file.h"
 #include "ui/document/schedule_list_view.h"
+#include "ui/editors/schedule_edit_form.h"
 #include "ui/main/main_form.h"
 #include "ui/main/shape_bar.h"
 
@@ -178,6 +179,10 @@ inline void WithDialog(const std::function<void()>& action, const std::function<
         if (QWidget* dialog = QApplication::activeModalWidget()) {
             opened = true;
             fill(dialog);
+            // The file editor's OK goes on once the media folders have answered about the typed name.
+            if (auto* editor = qobject_cast<ScheduleEditForm*>(dialog))
+                while (editor->lookingUp())
+                    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
             if (dialog->isVisible())
                 dialog->close();
         }

@@ -197,11 +197,22 @@ TEST(WindowPlacement, BesideTheAnchorWhereThereIsRoom_elseWithinTheScreen) {
     PlaceBeside(window, anchor);
     EXPECT_EQ(window.pos(), QPoint(anchor.frameGeometry().left() - 200 - 8, anchor.frameGeometry().top()));
 
-    // No room on either side: over it, inside the screen.
+    // No room on either side for its whole width: narrowed into the wider side, still beside it,
+    // inside the screen.
     window.resize(area.width() - 100, 150);
     PlaceBeside(window, anchor);
     EXPECT_GE(window.x(), area.left());
     EXPECT_LE(window.x() + window.width(), area.right() + 1);
+    EXPECT_LT(window.width(), area.width() - 100);
+    EXPECT_LE(window.x() + window.width() + 4, anchor.frameGeometry().left());
+
+    // Narrowed no further than its minimum, then partly over the anchor, still inside the screen.
+    window.setMinimumWidth(area.width() - 100);
+    PlaceBeside(window, anchor);
+    EXPECT_EQ(window.width(), area.width() - 100);
+    EXPECT_GE(window.x(), area.left());
+    EXPECT_LE(window.x() + window.width(), area.right() + 1);
+    window.setMinimumWidth(0);
 
     // Larger than the screen: shrunk to it, frame included.
     FitIntoScreen(window, QSize(5000, 5000));
