@@ -138,9 +138,15 @@ if ! wine "$windows_tool" publish "$(windows_path "$media/velmo.vlm")" --to "${l
   cat "$work/publish.txt" >&2
   failed=1
 fi
-for file in velmo.vlm DVD.MPG XVID.AVI SONG.MP3 PHOTO.JPG; do
+for file in DVD.MPG XVID.AVI SONG.MP3 PHOTO.JPG; do
   cmp -s "$media/$file" "$stick/$file" || { echo "FAIL: publish left $file off the empty drive" >&2; failed=1; }
 done
+# The schedule is written anew (its random bytes are its own): the same schedule, read on Linux.
+if [ ! -f "$stick/velmo.vlm" ] ||
+  ! diff <("$linux_tool" dump --json "$media/velmo.vlm") <("$linux_tool" dump --json "$stick/velmo.vlm") >&2; then
+  echo "FAIL: publish wrote no velmo.vlm onto the empty drive that reads back as the schedule" >&2
+  failed=1
+fi
 rm -f "$WINEPREFIX/dosdevices/$letter:"
 [ "$failed" -eq 0 ] && echo "Windows tool: real media examined as on Linux, player copies that play, a new stick written"
 exit "$failed"
