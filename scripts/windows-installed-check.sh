@@ -25,7 +25,10 @@ for candidate in build-core/src/cli/velmo-schedule build-tests/src/cli/velmo-sch
   [ -n "$linux_tool" ] || { [ -x "$candidate" ] && linux_tool=$root/$candidate; } || true
 done
 [ -n "$linux_tool" ] || { echo "no Linux velmo-schedule built (build-core/ or build-tests/)" >&2; exit 1; }
-vectors=$root/../shared/vectors
+# The shared kits and vectors beside the repository (a worktree lies one folder deeper).
+shared=$root/../shared
+[ -d "$shared" ] || shared=$root/../../shared
+vectors=$shared/vectors
 patience=${VELMO_PATIENCE:-90} # seconds for any one step; every wait below polls and ends as soon as it is met
 
 work=$(mktemp -d)
@@ -61,11 +64,15 @@ fail() {
 wine "$(winepath -w "$installer")" /S </dev/null >/dev/null 2>&1 || fail "the installer ended with status $?"
 program='C:\Program Files\Velmo Schedule Generator'
 program_unix=$(winepath -u "$program")
-for file in velmo-schedule-generator.exe velmo-schedule.exe uninstall.exe Qt6Widgets.dll platforms/qwindows.dll; do
+for file in velmo-schedule-generator.exe velmo-schedule.exe uninstall.exe Qt6Widgets.dll platforms/qwindows.dll \
+  ffmpeg.exe avformat-59.dll licences/COPYING.LGPLv2.1; do
   [ -f "$program_unix/$file" ] || fail "the installer put no $file into $program"
 done
 menu_entry=$(winepath -u 'C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Velmo Schedule Generator.lnk')
 [ -f "$menu_entry" ] || fail "no Start menu entry"
+# Apps & features shows the size it takes.
+wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\VelmoScheduleGenerator' /v EstimatedSize \
+  2>/dev/null | tr -d '\r' | grep -q 'REG_DWORD[[:space:]]*0x[0-9a-f]*[1-9a-f]' || fail "no installed size for Apps & features"
 wine reg query 'HKLM\Software\Classes\VelmoScheduleGenerator.Schedule\shell\open\command' 2>/dev/null | tr -d '\r' |
   grep -qF "\"$program\\velmo-schedule-generator.exe\" \"%1\"" || fail ".vlm files are not opened by the editor"
 
@@ -114,8 +121,14 @@ run_editor '^Velmo Schedule Generator - C:\\users\\Public\\Documents\\shop\.vlm$
   'Velmo Schedule Generator - C:\users\Public\Documents\shop.vlm' 'C:\users\Public\Documents\shop.vlm'
 grep -q '^"shop.vlm"' "$settings" || fail "SystemInfo.txt does not remember shop.vlm: $(cat "$settings")"
 
-# The uninstaller (which runs a copy of itself and returns at once) takes the program away.
+# The uninstaller (which runs a copy of itself and returns at once) takes the program away; silently
+# it keeps the settings, and every schedule whatever is asked.
+default_schedule=$(dirname "$settings")/velmo.vlm
+"$linux_tool" build "$vectors/one-basic-r100.json" "$default_schedule" --seed 7 >/dev/null
 wine "$program\\uninstall.exe" /S </dev/null >/dev/null 2>&1 || fail "the uninstaller ended with status $?"
 program_gone() { [ ! -e "$program_unix/velmo-schedule-generator.exe" ] && [ ! -e "$menu_entry" ]; }
 wait_for program_gone || fail "the uninstaller left the program or its Start menu entry behind"
-echo "Windows installer: installs, the editor starts and ends cleanly, uninstalls"
+for kept in "$schedules/shop.vlm" "$default_schedule" "$settings"; do
+  [ -f "$kept" ] || fail "the uninstaller removed $kept"
+done
+echo "Windows installer: installs, the editor starts and ends cleanly, uninstalls keeping schedules and settings"

@@ -8,7 +8,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 build=$root/build-windows
-vectors=$root/../shared/vectors
+# The shared kits and vectors beside the repository (a worktree lies one folder deeper).
+shared=$root/../shared
+[ -d "$shared" ] || shared=$root/../../shared
+vectors=$shared/vectors
 
 linux_tool=${1:-}
 for candidate in build-core/src/cli/velmo-schedule build-tests/src/cli/velmo-schedule; do
@@ -16,9 +19,16 @@ for candidate in build-core/src/cli/velmo-schedule build-tests/src/cli/velmo-sch
 done
 [ -n "$linux_tool" ] || { echo "no Linux velmo-schedule built (build-core/ or build-tests/)" >&2; exit 1; }
 
+source scripts/apt-packages.sh
+# Debian's ffmpeg and libjpeg make the real media; jq reads the tools' reports.
+install_missing_packages ffmpeg jq libjpeg62-turbo-dev g++
+
 export WINEPREFIX=$build/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
 # The test programs run from the build tree: the Qt and MinGW DLLs and the Qt plugins from where they lie.
-export WINEPATH="$build/qt6-mingw64/bin;/usr/lib/gcc/x86_64-w64-mingw32/12-posix;/usr/x86_64-w64-mingw32/lib"
+export WINEPATH="$build/qt6-mingw64/bin;$build/ffmpeg-mingw64/bin;/usr/lib/gcc/x86_64-w64-mingw32/12-posix;/usr/x86_64-w64-mingw32/lib"
+# Test programs lie in the build tree, not beside ffmpeg.exe: they are told where it is.
+ffmpeg_exe=$build/ffmpeg-mingw64/bin/ffmpeg.exe
+export VELMO_FFMPEG="Z:${ffmpeg_exe//\//\\}"
 export QT_PLUGIN_PATH="Z:$build/qt6-mingw64/plugins" QT_QPA_PLATFORM=offscreen
 # The tests draw offscreen: no X display, so no Wine desktop process started halfway through.
 unset DISPLAY
@@ -66,4 +76,77 @@ for vector in "$vectors"/*.vlm; do
   fi
 done
 [ "$failed" -eq 0 ] && echo "Windows tool: dump and build of every vector as on Linux"
+
+# Real media, made here with Debian's ffmpeg: the Windows tool (FFmpeg's libraries in process, its
+# ffmpeg.exe beside it) must say of each what the Linux tool says, make player copies the Linux tool
+# says play, and write a schedule with its media onto a drive letter that stands for an empty folder.
+media=$work/media
+mkdir -p "$media"
+make_media() { ffmpeg -nostdin -v error -y "$@" </dev/null; }
+picture=(-f lavfi -i testsrc=size=640x480:rate=1 -frames:v 1)
+video=(-f lavfi -i testsrc=size=720x576:rate=25 -f lavfi -i sine=frequency=440:sample_rate=48000 -t 2)
+make_media "${video[@]}" -target pal-dvd "$media/DVD.MPG"
+make_media "${video[@]}" -c:v mpeg4 -vtag XVID -q:v 4 -c:a libmp3lame "$media/XVID.AVI"
+make_media -f lavfi -i testsrc=size=1280x720:rate=30 -f lavfi -i sine=frequency=440:sample_rate=44100 -t 2 \
+  -c:v libx264 -pix_fmt yuv420p -c:a aac "$media/PHONE.MP4"
+make_media -f lavfi -i sine=frequency=440:sample_rate=44100 -t 2 -c:a libmp3lame "$media/SONG.MP3"
+make_media "${picture[@]}" -c:v mjpeg -pix_fmt yuvj420p "$media/PHOTO.JPG"
+make_media "${picture[@]}" -c:v png -f image2 "$media/PNG.JPG"
+g++ -O1 -I "$root/tests/media" -o "$work/make_test_jpeg" "$root/tests/windows/make_test_jpeg.cpp" -ljpeg
+"$work/make_test_jpeg" "$media/PROGRESS.JPG" 640 480
+files=(DVD.MPG XVID.AVI PHONE.MP4 SONG.MP3 PHOTO.JPG PNG.JPG PROGRESS.JPG)
+windows_path() { local path=$1; echo "Z:${path//\//\\}"; }
+# The tool's report on one file, without the path (spelled per system).
+report() { jq -S '.[0] | del(.path, .file)'; }
+for file in "${files[@]}"; do
+  "$linux_tool" media --json "$media/$file" | report >"$work/linux.json" || true
+  wine "$windows_tool" media --json "$(windows_path "$media/$file")" | tr -d '\r' | report >"$work/windows.json" || true
+  if [ ! -s "$work/linux.json" ] || ! cmp -s "$work/linux.json" "$work/windows.json"; then
+    echo "FAIL: media $file: the Windows tool says otherwise than the Linux tool" >&2
+    diff "$work/linux.json" "$work/windows.json" >&2 || true
+    failed=1
+  fi
+done
+# Player copies made on Windows, every one of which the Linux tool says plays.
+copies=$work/copies
+mkdir -p "$copies"
+sources=()
+for file in "${files[@]}"; do sources+=("$(windows_path "$media/$file")"); done
+wine "$windows_tool" convert "${sources[@]}" --to "$(windows_path "$copies")" |
+  tr -d '\r' >"$work/convert.txt" || { echo "FAIL: convert on Windows:" >&2; cat "$work/convert.txt" >&2; failed=1; }
+made=("$copies"/*)
+if [ "${#made[@]}" -ne "${#files[@]}" ] || ! "$linux_tool" media "${made[@]}" >"$work/copies.txt"; then
+  echo "FAIL: the player copies made on Windows do not all play:" >&2
+  cat "$work/convert.txt" "$work/copies.txt" >&2
+  failed=1
+fi
+# A new stick: a drive letter for an empty folder, written with the schedule and every file it names.
+stick=$work/stick
+mkdir -p "$stick"
+letter=
+for candidate in p q r s t u v w x y; do
+  [ -e "$WINEPREFIX/dosdevices/$candidate:" ] || { letter=$candidate; break; }
+done
+ln -s "$stick" "$WINEPREFIX/dosdevices/$letter:"
+jq -n '{basic: [("DVD.MPG","XVID.AVI","SONG.MP3","PHOTO.JPG") | split(".") |
+        {fileName: .[0], fileExt: .[1], playTimes: 1, volume: 10, reserved: [0,0,0,0,0,0]}], advance: []}' \
+  >"$work/stick.json"
+"$linux_tool" build "$work/stick.json" "$media/velmo.vlm" --seed 7 >/dev/null
+if ! wine "$windows_tool" publish "$(windows_path "$media/velmo.vlm")" --to "${letter^^}:\\" \
+    >"$work/publish.txt" 2>&1; then
+  echo "FAIL: publish onto the empty drive ${letter^^}: on Windows:" >&2
+  cat "$work/publish.txt" >&2
+  failed=1
+fi
+for file in DVD.MPG XVID.AVI SONG.MP3 PHOTO.JPG; do
+  cmp -s "$media/$file" "$stick/$file" || { echo "FAIL: publish left $file off the empty drive" >&2; failed=1; }
+done
+# The schedule is written anew (its random bytes are its own): the same schedule, read on Linux.
+if [ ! -f "$stick/velmo.vlm" ] ||
+  ! diff <("$linux_tool" dump --json "$media/velmo.vlm") <("$linux_tool" dump --json "$stick/velmo.vlm") >&2; then
+  echo "FAIL: publish wrote no velmo.vlm onto the empty drive that reads back as the schedule" >&2
+  failed=1
+fi
+rm -f "$WINEPREFIX/dosdevices/$letter:"
+[ "$failed" -eq 0 ] && echo "Windows tool: real media examined as on Linux, player copies that play, a new stick written"
 exit "$failed"

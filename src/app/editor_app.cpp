@@ -140,6 +140,7 @@ int RunEditor(QApplication& app) {
     InstanceHandOver handOver(instanceLock.directory());
 
     AppState state;
+    state.documentsDir = DocumentsDirectory();
     ScreenTexts texts;
     SystemClock clock;
     SeededRandomSource random(clockSeed());

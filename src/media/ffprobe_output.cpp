@@ -53,7 +53,12 @@ std::string FfprobeProgram() {
     return environmentOr("VELMO_FFPROBE", "ffprobe");
 }
 std::string FfmpegProgram() {
+#ifdef _WIN32
+    // The one shipped beside the program, never a different one on PATH.
+    return environmentOr("VELMO_FFMPEG", velmo_beside_program("ffmpeg.exe").c_str());
+#else
     return environmentOr("VELMO_FFMPEG", "ffmpeg");
+#endif
 }
 
 std::vector<std::string> FfprobeArguments(const std::string& path) {

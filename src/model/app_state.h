@@ -21,6 +21,9 @@ struct AppState {
     std::string mediaDir;
     std::string copyDrive;
     std::string copyDir;
+    // Where the dialogs start before anything is remembered, when that is not appPath (the user's
+    // Documents on Windows, where appPath is a hidden data folder); empty: appPath.
+    std::string documentsDir;
 
     std::int16_t languageSelector = 1;
 

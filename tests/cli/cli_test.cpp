@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 
 namespace velmo {
@@ -236,7 +238,7 @@ TEST(CliBuild, UnreadableInputAndUnwritableOutput_areStatusTwo) {
     const auto missing = runCli({"build", dir.file("none.json"), dir.file("out.vlm")});
     EXPECT_EQ(missing.status, 2);
     EXPECT_EQ(missing.errLines(),
-              std::vector<std::string>{dir.file("none.json") + ": cannot read: No such file or directory"});
+              std::vector<std::string>{dir.file("none.json") + ": cannot read: " + std::strerror(ENOENT)});
 
     writeText(dir.file("in.json"), ScheduleToJson(shapes()[0].second));
     const auto noDir = runCli({"build", dir.file("in.json"), dir.file("no/such/dir/out.vlm")});
@@ -378,7 +380,8 @@ TEST(CliArguments, UsageVersionAndMistakes) {
     // "--" lets a file name start with a dash.
     const auto dashed = runCli({"dump", "--", "-x.vlm"});
     EXPECT_EQ(dashed.status, 2);
-    EXPECT_EQ(dashed.errLines(), std::vector<std::string>{"-x.vlm: cannot read: No such file or directory"});
+    EXPECT_EQ(dashed.errLines(),
+              std::vector<std::string>{std::string("-x.vlm: cannot read: ") + std::strerror(ENOENT)});
 }
 
 } // namespace

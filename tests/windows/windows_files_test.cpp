@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 #include <windows.h>
@@ -50,8 +51,11 @@ struct WindowsTempDir {
     WindowsTempDir() {
         wchar_t base[MAX_PATH + 1] = {};
         GetTempPathW(MAX_PATH, base);
-        path = std::filesystem::path(base) / (L"velmo-win-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                                              std::to_wstring(GetTickCount64()));
+        // Two made within one tick must still differ.
+        static int made = 0;
+        path = std::filesystem::path(base) /
+               (L"velmo-win-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                std::to_wstring(GetTickCount64()) + L"-" + std::to_wstring(++made));
         std::filesystem::create_directories(path);
     }
     ~WindowsTempDir() {
@@ -135,6 +139,71 @@ TEST(WindowsFiles, aReadOnlyFileIsNeitherReplacedNorDeleted) {
     EXPECT_EQ(contentOf(path), "kept");
     SetFileAttributesW(velmo_wide(path.c_str()).c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_TRUE(DeleteFileInDir(temp.dir(), "locked.vlm"));
+}
+
+// A drive letter for a folder, as SUBST makes one, for as long as the test runs.
+struct MappedDrive {
+    std::wstring letter;
+    explicit MappedDrive(const std::filesystem::path& folder) {
+        for (wchar_t c = L'Z'; c >= L'M' && letter.empty(); --c) {
+            const std::wstring candidate{c, L':'};
+            if (GetDriveTypeW((candidate + L"\\").c_str()) == DRIVE_NO_ROOT_DIR &&
+                DefineDosDeviceW(0, candidate.c_str(), folder.wstring().c_str()))
+                letter = candidate;
+        }
+    }
+    ~MappedDrive() {
+        if (!letter.empty())
+            DefineDosDeviceW(DDD_REMOVE_DEFINITION, letter.c_str(), nullptr);
+    }
+    std::string root() const { return velmo_utf8(letter.c_str()) + "\\"; }
+};
+
+// Windows' own sentence for an error, as the program shows it inside its own (no full stop).
+std::string windowsWords(DWORD error) {
+    wchar_t text[512] = {};
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text, 512,
+                   nullptr);
+    std::string words = velmo_utf8(text);
+    while (!words.empty() && std::string("\r\n .").find(words.back()) != std::string::npos)
+        words.pop_back();
+    return words;
+}
+
+// A new stick's root holds nothing, not even "." and "..": an empty listing, never an error; what
+// cannot be listed is said in Windows' words.
+TEST(WindowsFiles, emptyFoldersAndEmptyDriveRootsListAsEmpty) {
+    WindowsTempDir empty, holding;
+    ASSERT_TRUE(WriteFileAtomically(holding.dir() + "CLIP.MPG", bytesOf("x")).ok);
+    MappedDrive emptyDrive(empty.path), holdingDrive(holding.path);
+    ASSERT_FALSE(emptyDrive.letter.empty()) << "no drive letter could be mapped";
+    ASSERT_FALSE(holdingDrive.letter.empty()) << "no drive letter could be mapped";
+    // Wine maps the letter but cannot open it (the Wine run's publish onto an empty drive covers it).
+    const bool drivesOpen =
+        GetFileAttributesW((holdingDrive.letter + L"\\").c_str()) != INVALID_FILE_ATTRIBUTES;
+    struct Case {
+        std::string directory;
+        std::optional<std::vector<std::string>> names;
+        DWORD error = ERROR_SUCCESS;
+    };
+    const std::vector<Case> cases = {
+        {empty.dir(), std::vector<std::string>{}},
+        {emptyDrive.root(), std::vector<std::string>{}},
+        {emptyDrive.root().substr(0, 2), std::vector<std::string>{}},
+        {holdingDrive.root(), std::vector<std::string>{"CLIP.MPG"}},
+        {empty.dir() + "missing\\", std::nullopt, ERROR_PATH_NOT_FOUND},
+        {holding.dir() + "CLIP.MPG", std::nullopt, ERROR_DIRECTORY},
+    };
+    for (const Case& c : cases) {
+        if (!drivesOpen && c.directory.size() <= 3)
+            continue;
+        std::string error;
+        const auto names = VisibleNames(c.directory, error);
+        EXPECT_EQ(names, c.names) << c.directory << ": " << error;
+        EXPECT_EQ(error, c.error == ERROR_SUCCESS ? "" : windowsWords(c.error)) << c.directory;
+    }
+    EXPECT_FALSE(FileExistsInDir(emptyDrive.root(), "*.MPG"));
+    EXPECT_EQ(FileExistsInDir(holdingDrive.root(), "*.MPG"), drivesOpen);
 }
 
 } // namespace

@@ -42,9 +42,48 @@ int errnoOf(DWORD error) {
     }
 }
 
+// The Windows error behind the last errno set here, so that its own words can be shown.
+thread_local DWORD lastWindowsError = 0;
+thread_local int lastErrno = 0;
+
 int failWith(DWORD error) {
     errno = errnoOf(error);
+    lastWindowsError = error;
+    lastErrno = errno;
     return -1;
+}
+
+// The Windows error an errno stands for where no call here set it (a C runtime's, or one made up).
+DWORD windowsErrorOf(int error) {
+    switch (error) {
+    case ENOENT:
+        return ERROR_FILE_NOT_FOUND;
+    case EEXIST:
+        return ERROR_FILE_EXISTS;
+    case EACCES:
+    case EPERM:
+        return ERROR_ACCESS_DENIED;
+    case ENOSPC:
+        return ERROR_DISK_FULL;
+    case EAGAIN:
+        return ERROR_NOT_READY;
+    case ENOTDIR:
+        return ERROR_DIRECTORY;
+    case EBADF:
+        return ERROR_INVALID_HANDLE;
+    case EMFILE:
+        return ERROR_TOO_MANY_OPEN_FILES;
+    case ENAMETOOLONG:
+        return ERROR_FILENAME_EXCED_RANGE;
+    case EINVAL:
+        return ERROR_INVALID_PARAMETER;
+    case EIO:
+        return ERROR_GEN_FAILURE;
+    case ENOMEM:
+        return ERROR_NOT_ENOUGH_MEMORY;
+    default:
+        return 0;
+    }
 }
 
 constexpr long long kUnixEpochIn100ns = 116444736000000000LL;
@@ -254,10 +293,17 @@ DIR* opendir(const char* path) {
         FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &dir->data, FindExSearchNameMatch, nullptr, 0);
     if (dir->find == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
+        const DWORD attributes = GetFileAttributesW(velmo_wide(path).c_str());
+        // A drive's root holds no "." or "..": "no file" there (and in any directory) is an empty
+        // listing, which is what every new stick is.
+        if ((error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES) &&
+            attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            dir->path = path;
+            return dir;
+        }
         delete dir;
         failWith(error);
         // A file named as a directory: say so, as POSIX does.
-        const DWORD attributes = GetFileAttributesW(velmo_wide(path).c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
             errno = ENOTDIR;
         return nullptr;
@@ -267,6 +313,8 @@ DIR* opendir(const char* path) {
 }
 
 dirent* readdir(DIR* dir) {
+    if (dir->find == INVALID_HANDLE_VALUE)
+        return nullptr;
     if (!dir->first && !FindNextFileW(dir->find, &dir->data))
         return nullptr;
     dir->first = false;
@@ -472,4 +520,48 @@ char* mkdtemp(char* pattern) {
     }
     errno = EEXIST;
     return nullptr;
+}
+
+std::string velmo_beside_program(const char* name) {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0)
+            return name;
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    path.erase(path.find_last_of(L"\\/") + 1);
+    return velmo_utf8(path.c_str()) + name;
+}
+
+// The C runtime's own below, where Windows has no words.
+#undef strerror
+
+char* velmo_strerror(int error) {
+    const DWORD code = error == lastErrno && lastWindowsError != 0 ? lastWindowsError : windowsErrorOf(error);
+    thread_local std::string text;
+    text.clear();
+    if (code != 0) {
+        wchar_t* message = nullptr;
+        const DWORD length = FormatMessageW(
+            FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+            nullptr, code, 0, reinterpret_cast<wchar_t*>(&message), 0, nullptr);
+        if (length != 0 && message) {
+            text = velmo_utf8(message);
+            LocalFree(message);
+        }
+    }
+    if (text.empty()) {
+        // Nothing Windows would say: the C runtime's words.
+        text = std::strerror(error);
+    }
+    // One sentence inside the program's own: no line end, no closing full stop.
+    while (!text.empty() &&
+           (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == '.'))
+        text.pop_back();
+    return text.data();
 }

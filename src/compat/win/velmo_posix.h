@@ -97,6 +97,19 @@ char* mkdtemp(char* pattern);
 // True when the volume holding path has a FAT file system (FAT12, FAT16, FAT32).
 bool velmo_volume_is_fat(const char* path);
 
+// The file of that name in the running program's own folder.
+std::string velmo_beside_program(const char* name);
+
+// An errno in Windows' own words (FormatMessageW, the user's language): the Windows error that
+// set it where a call here did, else the one it stands for.
+#include <cstring>
+extern "C" char* velmo_strerror(int error);
+namespace std {
+using ::velmo_strerror;
+}
+#undef strerror
+#define strerror velmo_strerror
+
 // Text to and from the wide strings of the Windows API.
 std::wstring velmo_wide(const char* utf8);
 std::string velmo_utf8(const wchar_t* wide);

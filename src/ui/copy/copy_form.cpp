@@ -143,10 +143,14 @@ void CopyForm::ShowVolumes() {
     for (QWidget* control : std::initializer_list<QWidget*>{CopyDrive, CopyDir, CopyCmd})
         control->setEnabled(!busy_);
     ShowNotAnswering(NotAnsweringLabel, context_.texts, scan.notAnswering);
-    const bool shown = ShowDestination(toQt(context_.state.copyDrive), toQt(context_.state.copyDir));
+    // The program's own folder is no place anyone chose to copy to (it is where a fresh start points).
+    const AppState& state = context_.state;
+    const bool own = !state.documentsDir.empty() &&
+                     QDir::cleanPath(toQt(state.copyDir)) == QDir::cleanPath(toQt(state.appPath));
+    const bool shown = !own && ShowDestination(toQt(state.copyDrive), toQt(state.copyDir));
     listsReady = true;
     // The remembered place is gone: start, without a word, on a removable medium or at the application
-    // directory.
+    // directory (Documents, where that is a hidden data folder).
     if (!shown)
         ShowApplicationDirectory();
     CopyDrive->setFocus();
@@ -182,12 +186,13 @@ void CopyForm::ShowApplicationDirectory() {
         listsReady = wasReady;
         return;
     }
-    state.copyDrive = fromQt(DriveHolding(toQt(state.appPath)));
-    state.copyDir = state.appPath;
+    const std::string start = state.documentsDir.empty() ? state.appPath : state.documentsDir;
+    state.copyDrive = fromQt(DriveHolding(toQt(start)));
+    state.copyDir = start;
     if (!ShowDestination(toQt(state.copyDrive), toQt(state.copyDir))) {
         // No listed drive holds the application directory: show it below the file-system root.
         CopyDrive->setCurrentIndex(-1);
-        if (CopyDir->setPath(toQt(state.appPath), QStringLiteral("/")))
+        if (CopyDir->setPath(toQt(start), QStringLiteral("/")))
             CopyText->setText(CopyDir->path());
     }
     listsReady = wasReady;

@@ -87,11 +87,11 @@ bool DirectoryList::setPath(const QString& path, const QString& top) {
         auto* item = new QListWidgetItem(icon, text, this);
         item->setData(PathRole, fullPath);
         item->setData(kDepthRole, depth);
-        item->setToolTip(fullPath);
+        item->setToolTip(QDir::toNativeSeparators(fullPath));
         return item;
     };
     int depth = 0;
-    add(opened, root, root, depth);
+    add(opened, QDir::toNativeSeparators(root), root, depth);
     if (directory != root) {
         const QStringList below = directory.mid(root.size()).split(QLatin1Char('/'), Qt::SkipEmptyParts);
         QString walked = root;
@@ -113,7 +113,7 @@ bool DirectoryList::setPath(const QString& path, const QString& top) {
     const bool changed = directory != path_;
     path_ = directory;
     if (changed)
-        emit pathChanged(path_);
+        emit pathChanged(QDir::toNativeSeparators(path_));
     return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDir>
 #include <QListWidget>
 
 namespace velmo {
@@ -16,9 +17,10 @@ public:
 
     explicit DirectoryList(QWidget* parent = nullptr);
 
-    // The opened directory, without a final separator except for the root.
-    QString path() const { return path_; }
-    QString top() const { return top_; }
+    // The opened directory, without a final separator except for the root, spelled with the
+    // system's separators as everything the user sees and the settings keep.
+    QString path() const { return QDir::toNativeSeparators(path_); }
+    QString top() const { return QDir::toNativeSeparators(top_); }
 
     // Opens `path`, listed below `top`. False, changing nothing, when path is not a directory at or
     // below top that can be listed, or its medium does not answer in time.

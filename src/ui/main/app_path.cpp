@@ -56,6 +56,15 @@ std::string userDataDirectory() {
 
 } // namespace
 
+std::string DocumentsDirectory() {
+#ifdef _WIN32
+    const QString directory = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!directory.isEmpty() && QFileInfo(directory).isDir())
+        return QDir::toNativeSeparators(QDir(directory).absolutePath() + QLatin1Char('/')).toStdString();
+#endif
+    return {};
+}
+
 std::string ApplicationDirectory() {
     const QString programDir = QCoreApplication::applicationDirPath();
     return ChooseAppPath(QDir::toNativeSeparators(programDir).toStdString(),

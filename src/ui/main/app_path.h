@@ -9,4 +9,8 @@ namespace velmo {
 // data directory (created when first needed). Ends in the separator.
 std::string ApplicationDirectory();
 
+// The user's Documents folder on Windows, ending in "\"; empty elsewhere, where the dialogs start in
+// the program's directory as they always have.
+std::string DocumentsDirectory();
+
 } // namespace velmo

@@ -557,11 +557,13 @@ void MainForm::Form_Load(const std::string& programDir) {
 void MainForm::InitPaths(const std::string& programDir) {
     AppState& state = context_.state;
     state.appPath = WithTrailingSeparator(programDir);
-    state.openDir = state.appPath;
-    state.saveDir = state.appPath;
+    // The dialogs open where a user keeps files, never in a hidden data folder.
+    const std::string start = state.documentsDir.empty() ? state.appPath : state.documentsDir;
+    state.openDir = start;
+    state.saveDir = start;
     state.scheduleDir = state.appPath;
     state.scheduleFileName = std::string(kDefaultScheduleBaseName) + "." + kScheduleExtension;
-    state.mediaDir = state.appPath;
+    state.mediaDir = start;
     // The drive holding the program is found after the settings are read, and only if they name
     // none: listing the mounted volumes is a slow part of start-up.
     state.copyDrive.clear();

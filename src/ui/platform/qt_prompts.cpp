@@ -1,5 +1,7 @@
 #include "prompts.h"
 
+#include "ui_text.h"
+
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -62,7 +64,13 @@ void QtPrompts::message(QWidget* parent, const QString& text) {
 }
 
 void QtPrompts::messageUntitled(QWidget* parent, const QString& text) {
-    QMessageBox box(QMessageBox::Information, QString(), text, QMessageBox::Ok, parent);
+#ifdef _WIN32
+    // Windows would caption an untitled box with the program's file name; the program's title it is.
+    const QString title = toQt(EnglishText(TextId::TextProductName));
+#else
+    const QString title;
+#endif
+    QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, parent);
     box.exec();
 }
 

@@ -25,7 +25,6 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -78,9 +77,9 @@ WriteToMediumForm::WriteToMediumForm(AppContext& context, PublishSettings& setti
       media_(media) {
     setModal(true);
     setObjectName(QStringLiteral("WriteToMediumForm"));
-    chooseFolder_ = [](QWidget* owner, const QString& start) {
-        return QFileDialog::getExistingDirectory(
-            owner, QString(), start, QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+    // The system's own folder dialog, as everywhere else in the program.
+    chooseFolder_ = [this](QWidget* owner, const QString& start) {
+        return context_.prompts.chooseFolder(owner, QString(), start).value_or(QString());
     };
 
     auto* destinationBox = new QGroupBox(this);

@@ -36,7 +36,9 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sched.h>
 #include <sys/mount.h>
 #endif
@@ -128,7 +130,8 @@ TEST(WriteToMediumForm, EndToEndWithTheRealQuestionFolderDialogAndReport) {
     auto* add = form.findChild<QPushButton*>(QStringLiteral("AddFolderCmd"));
     ASSERT_TRUE(table && dir && write && add);
     // The copy destination is where it starts; the missing name stands on top, in the warning colour.
-    EXPECT_EQ(dir->path(), stick);
+    // Shown and kept in the system's spelling ("E:\\" on Windows).
+    EXPECT_EQ(dir->path(), QDir::toNativeSeparators(stick));
     EXPECT_EQ(column(table, 0), (QStringList{QStringLiteral("GONE.JPG"), QStringLiteral("SONG.MP3")}));
     EXPECT_EQ(column(table, 2), (QStringList{QStringLiteral("Missing"), QStringLiteral("Copy")}));
     EXPECT_NE(table->item(0, 0)->foreground().color(), table->palette().color(QPalette::Text));
@@ -141,7 +144,7 @@ TEST(WriteToMediumForm, EndToEndWithTheRealQuestionFolderDialogAndReport) {
     dir->setFocus();
     QTest::keyClick(dir, Qt::Key_Return);
     waitSettled(form);
-    ASSERT_EQ(dir->path(), stick + QStringLiteral("/player"));
+    ASSERT_EQ(dir->path(), QDir::toNativeSeparators(stick + QStringLiteral("/player")));
     EXPECT_EQ(settings.destination, test::NativePath(stick + QStringLiteral("/player/")));
 
     // The question names how many are missing; No writes nothing.
@@ -300,11 +303,11 @@ TEST(WriteToMediumForm, FirstDestination_rememberedElseRemovableElseNone_neverTh
         }
         const QString chosen =
             QDir::cleanPath(p.stick + (c.expected.isEmpty() ? QStringLiteral("/") : c.expected));
-        EXPECT_EQ(text->text(), chosen);
+        EXPECT_EQ(text->text(), QDir::toNativeSeparators(chosen));
         EXPECT_TRUE(p.write()->isEnabled());
         EXPECT_EQ(p.settings.destination, test::NativePath(chosen + QLatin1Char('/')));
         // Copy to... starts from the same place.
-        EXPECT_EQ(p.t.state.copyDir, fromQt(chosen));
+        EXPECT_EQ(p.t.state.copyDir, test::NativePath(chosen));
         EXPECT_EQ(p.t.state.copyDrive, fromQt(p.stick));
     }
 }
@@ -665,3 +668,41 @@ TEST(WriteToMediumForm, FileThatWillNotPlay_realQuestionMakesThePlayerCopyAndWri
     EXPECT_EQ(p.t.state.schedule,
               MakeSchedule({entry("PHONE.MP4"), entry("GOOD.JPG"), entry("PHONE.MP4")}, {}));
 }
+
+#ifdef _WIN32
+// A new stick: its drive's root holds nothing, not even "." and "..", and Write fills it.
+TEST(WriteToMediumForm, NewStick_anEmptyDriveIsWrittenWithTheScheduleAndItsFiles) {
+    PublishCase p;
+    // A drive letter for the empty stick folder, as SUBST makes one.
+    const std::wstring folder = QDir::toNativeSeparators(p.stick).toStdWString();
+    std::wstring letter;
+    for (wchar_t c = L'Z'; c >= L'M' && letter.empty(); --c) {
+        const std::wstring candidate{c, L':'};
+        if (GetDriveTypeW((candidate + L"\\").c_str()) == DRIVE_NO_ROOT_DIR &&
+            DefineDosDeviceW(0, candidate.c_str(), folder.c_str()))
+            letter = candidate;
+    }
+    ASSERT_FALSE(letter.empty()) << "no drive letter could be mapped";
+    const QString root = QString::fromStdWString(letter) + QStringLiteral("\\");
+    if (GetFileAttributesW((letter + L"\\").c_str()) == INVALID_FILE_ATTRIBUTES) {
+        DefineDosDeviceW(DDD_REMOVE_DEFINITION, letter.c_str(), nullptr);
+        GTEST_SKIP()
+            << "Wine maps the letter but cannot open it; its publish onto an empty drive covers this";
+    }
+    p.t.volumes.list = {{QStringLiteral("C:\\"), QStringLiteral("NTFS"), false},
+                        {root, QStringLiteral("FAT32"), true}};
+    p.open();
+    EXPECT_EQ(p.control<QLineEdit>("PublishText")->text(), root);
+    EXPECT_EQ(p.counts(), QStringLiteral("3 copy"));
+    p.write()->click();
+    waitSettled(*p.form);
+    EXPECT_EQ(p.counts(), QStringLiteral("3 keep"));
+    p.form.reset();
+    DefineDosDeviceW(DDD_REMOVE_DEFINITION, letter.c_str(), nullptr);
+    const QDir stick(p.stick);
+    EXPECT_EQ(stick.entryList({QStringLiteral("*.MP3")}, QDir::Files),
+              (QStringList{QStringLiteral("A.MP3"), QStringLiteral("B.MP3"), QStringLiteral("C.MP3")}));
+    EXPECT_EQ(stick.entryList({QStringLiteral("*.vlm")}, QDir::Files).size(), 1);
+    EXPECT_EQ(p.t.state.copyDir, fromQt(root));
+}
+#endif
