@@ -133,11 +133,11 @@ QVariant EntryListModel::fileData(const FileEntry& entry, int role) const {
     const MediaFileInfo* info = media_ != nullptr ? media_->info(MediaFileName(entry)) : nullptr;
     if (role == kVerdictRole) {
         // A file that could not be examined gets no mark: nothing is known against it.
-        const RowVerdict verdict = info == nullptr                      ? RowVerdict::None
-                                   : !info->found                       ? RowVerdict::Missing
-                                   : info->media.verdict.plays          ? RowVerdict::Plays
-                                   : info->media.verdict.willNotPlay()  ? RowVerdict::WillNotPlay
-                                                                        : RowVerdict::None;
+        const RowVerdict verdict = info == nullptr                     ? RowVerdict::None
+                                   : !info->found                      ? RowVerdict::Missing
+                                   : info->media.verdict.plays         ? RowVerdict::Plays
+                                   : info->media.verdict.willNotPlay() ? RowVerdict::WillNotPlay
+                                                                       : RowVerdict::None;
         return static_cast<int>(verdict);
     }
     if (info == nullptr)
