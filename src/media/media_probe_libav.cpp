@@ -79,11 +79,15 @@ void readFacts(AVFormatContext* context, MediaFacts& facts) {
 
 // "136 420": sizes in the reasons, grouped as people read them.
 std::string grouped(std::int64_t n) {
-    std::string digits = std::to_string(n);
-    for (int at = static_cast<int>(digits.size()) - 3;
-         at > 0 && digits[static_cast<std::size_t>(at - 1)] != '-'; at -= 3)
-        digits.insert(static_cast<std::size_t>(at), " ");
-    return digits;
+    const std::string digits = std::to_string(n);
+    const std::size_t sign = n < 0 ? 1 : 0;
+    std::string out = digits.substr(0, sign);
+    for (std::size_t i = sign; i < digits.size(); ++i) {
+        if (i > sign && (digits.size() - i) % 3 == 0)
+            out += ' ';
+        out += digits[i];
+    }
+    return out;
 }
 
 MediaReason cutShortBySize(const char* what, std::int64_t declared, std::int64_t size) {
