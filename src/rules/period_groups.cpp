@@ -15,15 +15,6 @@ bool isSingleDay(int weekDay) {
     return weekDay >= 0 && weekDay < kWeekDayAll;
 }
 
-void setDates(AdvanceEntry& entry, const CivilDate& start, const CivilDate& stop) {
-    entry.startYear = static_cast<std::uint8_t>(start.year - 2000);
-    entry.startMonth = static_cast<std::uint8_t>(start.month);
-    entry.startDay = static_cast<std::uint8_t>(start.day);
-    entry.stopYear = static_cast<std::uint8_t>(stop.year - 2000);
-    entry.stopMonth = static_cast<std::uint8_t>(stop.month);
-    entry.stopDay = static_cast<std::uint8_t>(stop.day);
-}
-
 std::string clock(int hour, int minute, int second) {
     char text[16];
     if (second == 0)
@@ -34,6 +25,15 @@ std::string clock(int hour, int minute, int second) {
 }
 
 } // namespace
+
+void SetPeriodDates(AdvanceEntry& entry, const CivilDate& start, const CivilDate& stop) {
+    entry.startYear = static_cast<std::uint8_t>(start.year - 2000);
+    entry.startMonth = static_cast<std::uint8_t>(start.month);
+    entry.startDay = static_cast<std::uint8_t>(start.day);
+    entry.stopYear = static_cast<std::uint8_t>(stop.year - 2000);
+    entry.stopMonth = static_cast<std::uint8_t>(stop.month);
+    entry.stopDay = static_cast<std::uint8_t>(stop.day);
+}
 
 bool SameButWeekDay(const AdvanceEntry& a, const AdvanceEntry& b) {
     AdvanceEntry other = b;
@@ -73,7 +73,7 @@ struct Piece {
 bool sameButDatesAndWeekDay(const AdvanceEntry& model, const AdvanceEntry& row) {
     AdvanceEntry other = row;
     other.weekDay = model.weekDay;
-    setDates(other, StartDateOf(model), StopDateOf(model));
+    SetPeriodDates(other, StartDateOf(model), StopDateOf(model));
     return model == other;
 }
 
@@ -239,7 +239,7 @@ std::vector<AdvanceEntry> SkipDates(const std::vector<AdvanceEntry>& group,
     const auto close = [&](long to) {
         if (to >= from)
             for (AdvanceEntry period : group) {
-                setDates(period, DateOfDayNumber(from), DateOfDayNumber(to));
+                SetPeriodDates(period, DateOfDayNumber(from), DateOfDayNumber(to));
                 periods.push_back(std::move(period));
             }
     };
@@ -276,7 +276,7 @@ PeriodPlan PlanOf(const Schedule& schedule, PeriodRange range) {
     plan.entry = entries[static_cast<std::size_t>(range.first)];
     plan.days = WeekDaysOf(schedule, range);
     const AdvanceEntry& last = entries[static_cast<std::size_t>(range.last())];
-    setDates(plan.entry, StartDateOf(plan.entry), StopDateOf(last));
+    SetPeriodDates(plan.entry, StartDateOf(plan.entry), StopDateOf(last));
     const bool everyDay = CountDays(plan.days) == static_cast<int>(plan.days.size());
     for (int row = range.first; row < range.last(); ++row) {
         const long stop = DayNumber(StopDateOf(entries[static_cast<std::size_t>(row)]));

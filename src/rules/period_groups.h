@@ -56,6 +56,9 @@ int FreePeriods(const Schedule& schedule);
 // Whether replacing `removed` periods by `added` ones keeps the list within its limit.
 bool PeriodsFit(const Schedule& schedule, int removed, int added);
 
+// Sets the entry's first and last day as the file stores them.
+void SetPeriodDates(AdvanceEntry& entry, const CivilDate& start, const CivilDate& stop);
+
 // The group's periods (equal dates) split into the date ranges around the skipped dates, range by
 // range, each range holding every period of the group. A range left without a day disappears.
 std::vector<AdvanceEntry> SkipDates(const std::vector<AdvanceEntry>& group,

@@ -128,12 +128,7 @@ TEST(PeriodGroupsTest, SkipDates_splitsAroundTheDays_andDropsEmptyRanges) {
 }
 
 AdvanceEntry dated(AdvanceEntry entry, CivilDate start, CivilDate stop) {
-    entry.startYear = static_cast<std::uint8_t>(start.year - 2000);
-    entry.startMonth = static_cast<std::uint8_t>(start.month);
-    entry.startDay = static_cast<std::uint8_t>(start.day);
-    entry.stopYear = static_cast<std::uint8_t>(stop.year - 2000);
-    entry.stopMonth = static_cast<std::uint8_t>(stop.month);
-    entry.stopDay = static_cast<std::uint8_t>(stop.day);
+    SetPeriodDates(entry, start, stop);
     return entry;
 }
 
