@@ -57,11 +57,19 @@ std::string userDataDirectory() {
 } // namespace
 
 std::string DocumentsDirectory() {
-#ifdef _WIN32
-    const QString directory = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (!directory.isEmpty() && QFileInfo(directory).isDir())
-        return QDir::toNativeSeparators(QDir(directory).absolutePath() + QLatin1Char('/')).toStdString();
+#ifndef _WIN32
+    // A program run from a folder of its own keeps its dialogs there, as it always has; an installed
+    // one keeps its files in a hidden data folder, where nobody looks for schedules or media.
+    const QString programDir = QCoreApplication::applicationDirPath();
+    if (!sameDirectory(programDir, installDirectory()) && canCreateFilesIn(programDir))
+        return {};
 #endif
+    // A desktop without a Documents folder (a bare Linux account) has its home.
+    for (const auto location : {QStandardPaths::DocumentsLocation, QStandardPaths::HomeLocation}) {
+        const QString directory = QStandardPaths::writableLocation(location);
+        if (!directory.isEmpty() && QFileInfo(directory).isDir())
+            return QDir::toNativeSeparators(QDir(directory).absolutePath() + QLatin1Char('/')).toStdString();
+    }
     return {};
 }
 

@@ -9,8 +9,8 @@ namespace velmo {
 // data directory (created when first needed). Ends in the separator.
 std::string ApplicationDirectory();
 
-// The user's Documents folder on Windows, ending in "\"; empty elsewhere, where the dialogs start in
-// the program's directory as they always have.
+// The user's Documents folder, ending in the separator, on Windows and for an installed program;
+// empty for one run from a writable folder of its own, whose dialogs start there as they always have.
 std::string DocumentsDirectory();
 
 } // namespace velmo
