@@ -9,6 +9,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -192,38 +193,15 @@ CopyResult CopyMediaFile(const std::string& sourceDir, const std::string& name, 
     return CopyMediaFileTo(WithTrailingSeparator(sourceDir) + name, destDir, name, {}, progress, io);
 }
 
-CopyResult CopyMediaFileTo(const std::string& sourcePath, const std::string& destDir,
-                           const std::string& destName, const CopyOptions& options,
-                           const CopyProgressCallback& progress, FileIo& io) {
-    if (destName.empty() || destName.find('/') != std::string::npos)
-        return failed("invalid file name: " + destName);
-    const std::string destination = WithTrailingSeparator(destDir);
+namespace {
 
-    struct stat destInfo {};
-    if (::stat(destination.c_str(), &destInfo) != 0 || !S_ISDIR(destInfo.st_mode))
-        return failed("not a directory: " + destination);
+using ReportProgress = std::function<bool(const CopyProgress&)>;
 
-    // Not blocking, so a FIFO or a device is refused instead of waiting for a writer forever.
-    const int source = io.open(sourcePath, O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0);
-    if (source < 0)
-        return failedErrno("cannot open", sourcePath);
-    FdCloser sourceCloser(io, source);
-    struct stat sourceInfo {};
-    if (::fstat(source, &sourceInfo) != 0)
-        return failedErrno("cannot query", sourcePath);
-    if (!S_ISREG(sourceInfo.st_mode))
-        return failed("not a regular file (a directory, device or pipe): " + sourcePath);
-    const auto size = static_cast<std::uint64_t>(sourceInfo.st_size);
-
-    // Leftovers of killed copies would otherwise count against the space checked next.
-    RemoveStaleTemporaryFiles(destination, io);
-    const std::optional<VolumeSpace> space = QueryVolumeSpace(destination);
-    if (!space)
-        return failedErrno("cannot query the volume of", destination);
-
-    // On a case-sensitive file system a file of the same name in other letter case would otherwise
-    // stay beside the copy; the user agreed to replace it, as a case-insensitive medium does.
-    AtomicFileWriter writer(destination + ExistingFileName(destination, destName).value_or(destName), io);
+// Where the copy goes and whether the old file must make room first. A file of the same name in
+// other letter case on a case-sensitive file system would otherwise stay beside the copy; the user
+// agreed to replace it, as a case-insensitive medium does.
+CopyResult prepareTarget(AtomicFileWriter& writer, const struct stat& sourceInfo, const VolumeSpace& space,
+                         const CopyOptions& options, FileIo& io) {
     if (options.leaveDirectoryFlush)
         writer.leaveDirectoryFlush();
     if (options.refuseLinks)
@@ -239,10 +217,11 @@ CopyResult CopyMediaFileTo(const std::string& sourcePath, const std::string& des
     if (oldExists && oldInfo.st_dev == sourceInfo.st_dev && oldInfo.st_ino == sourceInfo.st_ino)
         return failed("the destination is the source itself: " + oldPath);
 
+    const auto size = static_cast<std::uint64_t>(sourceInfo.st_size);
     bool removeOldFirst = false;
-    if (Result fits = CheckCopyFits(size, *space); !fits) {
+    if (Result fits = CheckCopyFits(size, space); !fits) {
         // Only the blocks that removing the file gives back count; another name keeps a linked file.
-        VolumeSpace withoutOld = *space;
+        VolumeSpace withoutOld = space;
         if (oldExists && oldInfo.st_nlink == 1)
             withoutOld.available += static_cast<std::uint64_t>(oldInfo.st_blocks) * 512u;
         if (!options.mayRemoveOldFirst || !oldExists || !CheckCopyFits(size, withoutOld))
@@ -255,15 +234,13 @@ CopyResult CopyMediaFileTo(const std::string& sourcePath, const std::string& des
         return failed(r.reason);
     if (removeOldFirst && io.unlink(writer.targetPath()) != 0)
         return failedErrno("cannot remove", writer.targetPath());
+    return {};
+}
 
-    const auto report = [&](const CopyProgress& state) { return !progress || progress(state); };
-    CopyProgress state;
-    state.total = size;
-    std::vector<unsigned char> buffer(kMediaCopyChunkSize);
-    StreamHash written;
-    StreamHash readBack;
-    if (!written.valid() || !readBack.valid())
-        return failed("out of memory for the check of " + sourcePath);
+// Source to temporary file, flushed as it goes so that the progress shown is what reached the medium.
+CopyResult writeAll(int source, const std::string& sourcePath, AtomicFileWriter& writer, StreamHash& written,
+                    std::vector<unsigned char>& buffer, CopyProgress& state, const ReportProgress& report,
+                    FileIo& io) {
 #if defined(__linux__)
     std::uint64_t windowStart = 0;
 #else
@@ -276,7 +253,7 @@ CopyResult CopyMediaFileTo(const std::string& sourcePath, const std::string& des
         if (n == 0)
             break;
         const auto count = static_cast<std::uint64_t>(n);
-        if (state.copied + count > size)
+        if (state.copied + count > state.total)
             return failed("the source grew while it was copied: " + sourcePath);
         written.update(buffer.data(), static_cast<std::size_t>(n));
         if (Result r = writer.write(buffer.data(), static_cast<std::size_t>(n)); !r)
@@ -304,17 +281,18 @@ CopyResult CopyMediaFileTo(const std::string& sourcePath, const std::string& des
         if (!report(state))
             return cancelled();
     }
-    if (state.copied != size)
+    if (state.copied != state.total)
         return failed("the source ended early: " + sourcePath);
-    if (options.keepModificationTime) {
-        const struct timespec times[2] = {{0, UTIME_OMIT}, sourceInfo.st_mtim};
-        if (::futimens(writer.fd(), times) != 0)
-            return failedErrno("cannot set the modification time of", writer.tempPath());
-    }
-    if (Result r = writer.flush(); !r)
-        return failed(r.reason);
+    return {};
+}
 
-    // Read back what the medium holds, not what the cache still remembers.
+// Reads back what the medium holds, not what the cache still remembers.
+CopyResult checkReadBack(const AtomicFileWriter& writer, std::uint64_t expectedDigest,
+                         std::vector<unsigned char>& buffer, CopyProgress& state,
+                         const ReportProgress& report, FileIo& io) {
+    StreamHash readBack;
+    if (!readBack.valid())
+        return failed("out of memory for the check of " + writer.targetPath());
     state.checking = true;
     if (!report(state))
         return cancelled();
@@ -331,20 +309,75 @@ CopyResult CopyMediaFileTo(const std::string& sourcePath, const std::string& des
         if (n == 0)
             break;
         const auto count = static_cast<std::uint64_t>(n);
-        if (state.verified + count > size)
+        if (state.verified + count > state.total)
             return failed("the copy is longer than its source: " + writer.tempPath());
         readBack.update(buffer.data(), static_cast<std::size_t>(n));
         state.verified += count;
         if (!report(state))
             return cancelled();
     }
-    if (state.verified != size || readBack.digest() != written.digest())
+    if (state.verified != state.total || readBack.digest() != expectedDigest)
         return failed("the copy read back from the medium differs from its source: " + writer.targetPath());
+    return {};
+}
+
+} // namespace
+
+CopyResult CopyMediaFileTo(const std::string& sourcePath, const std::string& destDir,
+                           const std::string& destName, const CopyOptions& options,
+                           const CopyProgressCallback& progress, FileIo& io) {
+    if (destName.empty() || destName.find('/') != std::string::npos)
+        return failed("invalid file name: " + destName);
+    const std::string destination = WithTrailingSeparator(destDir);
+
+    struct stat destInfo {};
+    if (::stat(destination.c_str(), &destInfo) != 0 || !S_ISDIR(destInfo.st_mode))
+        return failed("not a directory: " + destination);
+
+    // Not blocking, so a FIFO or a device is refused instead of waiting for a writer forever.
+    const int source = io.open(sourcePath, O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0);
+    if (source < 0)
+        return failedErrno("cannot open", sourcePath);
+    FdCloser sourceCloser(io, source);
+    struct stat sourceInfo {};
+    if (::fstat(source, &sourceInfo) != 0)
+        return failedErrno("cannot query", sourcePath);
+    if (!S_ISREG(sourceInfo.st_mode))
+        return failed("not a regular file (a directory, device or pipe): " + sourcePath);
+
+    // Leftovers of killed copies would otherwise count against the space checked next.
+    RemoveStaleTemporaryFiles(destination, io);
+    const std::optional<VolumeSpace> space = QueryVolumeSpace(destination);
+    if (!space)
+        return failedErrno("cannot query the volume of", destination);
+
+    AtomicFileWriter writer(destination + ExistingFileName(destination, destName).value_or(destName), io);
+    if (CopyResult r = prepareTarget(writer, sourceInfo, *space, options, io); !r)
+        return r;
+
+    const ReportProgress report = [&](const CopyProgress& state) { return !progress || progress(state); };
+    CopyProgress state;
+    state.total = static_cast<std::uint64_t>(sourceInfo.st_size);
+    std::vector<unsigned char> buffer(kMediaCopyChunkSize);
+    StreamHash written;
+    if (!written.valid())
+        return failed("out of memory for the check of " + sourcePath);
+    if (CopyResult r = writeAll(source, sourcePath, writer, written, buffer, state, report, io); !r)
+        return r;
+    if (options.keepModificationTime) {
+        const struct timespec times[2] = {{0, UTIME_OMIT}, sourceInfo.st_mtim};
+        if (::futimens(writer.fd(), times) != 0)
+            return failedErrno("cannot set the modification time of", writer.tempPath());
+    }
+    if (Result r = writer.flush(); !r)
+        return failed(r.reason);
+    if (CopyResult r = checkReadBack(writer, written.digest(), buffer, state, report, io); !r)
+        return r;
+
     // A source rewritten in place while it was read gives a copy of neither version.
     struct stat sourceAfter {};
     if (::fstat(source, &sourceAfter) != 0 || !sameTimes(sourceInfo, sourceAfter))
         return failed("the source changed while it was copied: " + sourcePath);
-
     if (Result r = writer.commit(); !r)
         return failed(r.reason);
     return {};
