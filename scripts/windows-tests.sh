@@ -44,7 +44,8 @@ wineboot >/dev/null 2>&1 </dev/null
 windows_tool=$build/src/cli/velmo-schedule.exe
 work=$(mktemp -d)
 links=()
-trap 'rm -f "${links[@]}"; rm -rf "$work"' EXIT
+# Wine's background programs keep the server alive past its 60 seconds: it is ended with the run.
+trap 'rm -f "${links[@]}"; rm -rf "$work"; wineserver -k 2>/dev/null || true' EXIT
 failed=0
 windows_path() { local path=$1; echo "Z:${path//\//\\}"; }
 # empty_drive FOLDER: a free drive letter, in $letter (as "P:"), made to stand for the new empty FOLDER.
