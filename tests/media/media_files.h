@@ -5,15 +5,18 @@
 #include "media/ffprobe_output.h"
 #include "media/process.h"
 
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
 namespace velmo::test {
 
 // An ffmpeg that can make the test media: its lavfi sources draw them. Windows' ffmpeg beside the
-// program is built without them, so there the cases that need made media are skipped, not failed.
+// program is built without them: there the media come made (MakeMedium), or the cases are skipped.
 inline bool FfmpegInstalled() {
     ProcessRequest request;
     request.argv = {FfmpegProgram(),      "-v",        "error", "-f", "lavfi", "-i",
@@ -30,6 +33,39 @@ inline bool MakeWithFfmpeg(const std::string& path, const std::vector<std::strin
     request.argv.push_back(path);
     request.timeoutSeconds = 120;
     return RunProcess(request).succeeded();
+}
+
+// The folder of media made beforehand that VELMO_TEST_MEDIA names, or "" when none is.
+inline std::string MadeMediaFolder() {
+    const char* folder = std::getenv("VELMO_TEST_MEDIA");
+    return folder != nullptr ? folder : "";
+}
+
+// Whether MakeMedium can give the files of made-media.txt: made beforehand, or by ffmpeg here.
+inline bool MediaCanBeMade() {
+    return !MadeMediaFolder().empty() || FfmpegInstalled();
+}
+
+// Puts the file `name` of tests/data/made-media.txt at `path`: copied from the folder of media made
+// beforehand, else made here with its ffmpeg arguments. False when it could not be had.
+inline bool MakeMedium(const std::string& path, const std::string& name) {
+    if (const std::string folder = MadeMediaFolder(); !folder.empty()) {
+        std::error_code error;
+        return std::filesystem::copy_file(folder + "/" + name, path,
+                                          std::filesystem::copy_options::overwrite_existing, error);
+    }
+    std::ifstream recipes(VELMO_TEST_DATA_DIR "/made-media.txt");
+    for (std::string line; std::getline(recipes, line);) {
+        std::istringstream words(line);
+        std::string first;
+        if (!(words >> first) || first != name)
+            continue;
+        std::vector<std::string> arguments;
+        for (std::string word; words >> word;)
+            arguments.push_back(word);
+        return MakeWithFfmpeg(path, arguments);
+    }
+    return false;
 }
 
 inline void WriteBytes(const std::string& path, const std::string& bytes) {

@@ -22,14 +22,13 @@ protected:
     std::string copies = tc.appPath() + "copies/";
 
     void SetUp() override {
-        if (!FfmpegInstalled())
+        if (!MediaCanBeMade())
             GTEST_SKIP() << "ffmpeg is not installed";
         std::filesystem::create_directories(media);
         std::filesystem::create_directories(copies);
-        const std::vector<std::string> oneFrame{"-frames:v", "1"};
-        ASSERT_TRUE(MakeWithFfmpeg(media + "GOOD.JPG", Pattern("64x48") + oneFrame));
-        ASSERT_TRUE(MakeWithFfmpeg(media + "LOGO.PNG", Pattern("64x48") + oneFrame));
-        ASSERT_TRUE(MakeWithFfmpeg(media + "Croissant Special Offer.jpg", Pattern("64x48") + oneFrame));
+        ASSERT_TRUE(MakeMedium(media + "GOOD.JPG", "PHOTO.JPG"));
+        ASSERT_TRUE(MakeMedium(media + "LOGO.PNG", "PNG.JPG"));
+        ASSERT_TRUE(MakeMedium(media + "Croissant Special Offer.jpg", "PHOTO.JPG"));
     }
     QString path(const std::string& name) const { return QString::fromStdString(media + name); }
 };

@@ -41,14 +41,11 @@ bool allExamined(const ScheduleListView* list) {
 // Media beside the schedule count as found; each row gets its mark and facts, its text unchanged,
 // and the list's length stands beside its title.
 TEST_F(MainFormTest, MediaRows_markEachFileAndTellTheListsLength) {
-    if (!FfmpegInstalled())
+    if (!MediaCanBeMade())
         GTEST_SKIP() << "ffmpeg is not installed";
     const std::string shows = makeDir("shows");
-    ASSERT_TRUE(MakeWithFfmpeg(
-        shows + "CLIP.MPG", Pattern("352x288", "3") + Tone("48000", "3") +
-                                std::vector<std::string>{"-c:v", "mpeg2video", "-c:a", "mp2", "-f", "dvd"}));
-    ASSERT_TRUE(
-        MakeWithFfmpeg(shows + "LOGO.PNG", Pattern("64x64") + std::vector<std::string>{"-frames:v", "1"}));
+    ASSERT_TRUE(MakeMedium(shows + "CLIP.MPG", "DVD.MPG"));
+    ASSERT_TRUE(MakeMedium(shows + "LOGO.PNG", "PNG.JPG"));
     start();
     Schedule s;
     AddBasic(s, MakeFile("CLIP", "MPG", 2, 13));
@@ -81,8 +78,8 @@ TEST_F(MainFormTest, MediaRows_markEachFileAndTellTheListsLength) {
                     .data(Qt::ToolTipRole)
                     .toString()
                     .contains(QStringLiteral("Will not play: ")));
-    // CLIP.MPG runs 3 s and plays twice; the picture that will not play and the missing file add nothing.
-    EXPECT_EQ(Frame(*form, "NormalFrame")->title(), QStringLiteral("Basic Schedule · 1 file · 6 s"));
+    // CLIP.MPG runs 2 s and plays twice; the picture that will not play and the missing file add nothing.
+    EXPECT_EQ(Frame(*form, "NormalFrame")->title(), QStringLiteral("Basic Schedule · 1 file · 4 s"));
     EXPECT_EQ(Frame(*form, "DetailFrame")->title(), QStringLiteral("Detail of Advance Schedule"));
 
     // The rows paint with their marks without disturbing anything.
