@@ -255,4 +255,31 @@ ConvertOutcome MakePlayerCopy(const std::string& source, const std::string& targ
     return outcome;
 }
 
+std::string VideoFramePng(const std::string& path, int width, int height, double timeoutSeconds) {
+    ProcessRequest request;
+    request.argv = {FfmpegProgram(),
+                    "-v",
+                    "error",
+                    "-nostdin",
+                    "-protocol_whitelist",
+                    "file",
+                    "-i",
+                    "file:" + path,
+                    "-map",
+                    "0:v:0",
+                    "-frames:v",
+                    "1",
+                    "-vf",
+                    "scale=w=" + std::to_string(width > 0 ? width : 1) + ":h=" +
+                        std::to_string(height > 0 ? height : 1) + ":force_original_aspect_ratio=decrease",
+                    "-f",
+                    "image2pipe",
+                    "-c:v",
+                    "png",
+                    "pipe:1"};
+    request.timeoutSeconds = timeoutSeconds;
+    const ProcessOutcome outcome = RunProcess(request);
+    return outcome.succeeded() ? outcome.out : std::string();
+}
+
 } // namespace velmo
