@@ -3,8 +3,11 @@
 //   velmo_media_bench probe WORKDIR [FILES]      probing FILES (default 300) mixed media files of a
 //                                                few MiB, cold and cached, against ffprobe run over
 //                                                the same files
-//   velmo_media_bench convert WORKDIR [SECONDS]  converting a 1080p H.264 clip (default 60 s) to the
-//                                                PAL .MPG, against `ffmpeg -target pal-dvd`
+//   velmo_media_bench convert WORKDIR [SECONDS] [4K-SECONDS]
+//                                                converting a 1080p H.264 clip (default 60 s) and a
+//                                                4K HEVC clip (default 30 s; 0 leaves a clip out) to
+//                                                the PAL .MPG, each against `ffmpeg -target pal-dvd`
+//                                                on the same clip
 //
 // WORKDIR is made if needed; the generated media stay there for the next run.
 #include "bench_support.h"
@@ -110,43 +113,77 @@ int probe(const std::string& work, int count) {
     return 0;
 }
 
-int convert(const std::string& work, int seconds) {
-    fs::create_directories(work);
-    const std::string clip = work + "/clip-" + std::to_string(seconds) + "s-1080p.mp4";
-    if (!ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=1920x1080:rate=25", "-f", "lavfi", "-i",
-                 "sine=sample_rate=48000", "-t", std::to_string(seconds), "-c:v", "libx264", "-preset",
-                 "veryfast", "-c:a", "aac"},
-                clip)) {
-        std::fprintf(stderr, "cannot make the clip with ffmpeg\n");
-        return 2;
-    }
+struct Clip {
+    std::string label; // "1080p H.264"
+    std::string path;
+    int seconds = 0;
+};
+
+// One clip's player copy against `ffmpeg -target pal-dvd` before and after it: the load moves
+// between them, so the yardstick is their mean.
+int convertClip(const std::string& work, const Clip& clip) {
     const std::string ours = work + "/ours/";
     fs::remove_all(ours);
     fs::create_directories(ours);
     const std::string yard = work + "/yardstick.mpg";
     fs::remove(yard);
-
-    // Yardstick first, then ours, then the yardstick again: the load moves between them.
+    const std::vector<std::string> plain = {
+        velmo::FfmpegProgram(), "-v", "error", "-y", "-i", clip.path, "-target", "pal-dvd", yard};
     auto start = Clock::now();
-    RunCommand({velmo::FfmpegProgram(), "-v", "error", "-y", "-i", clip, "-target", "pal-dvd", yard});
+    RunCommand(plain);
     const double yardFirst = SecondsSince(start);
     start = Clock::now();
-    const velmo::ConvertOutcome made = velmo::MakePlayerCopy(clip, ours);
+    const velmo::ConvertOutcome made = velmo::MakePlayerCopy(clip.path, ours);
     const double ourTime = SecondsSince(start);
     fs::remove(yard);
     start = Clock::now();
-    RunCommand({velmo::FfmpegProgram(), "-v", "error", "-y", "-i", clip, "-target", "pal-dvd", yard});
+    RunCommand(plain);
     const double yardSecond = SecondsSince(start);
     if (made.action != velmo::ConvertOutcome::Action::Converted) {
-        std::fprintf(stderr, "the conversion failed\n");
+        std::fprintf(stderr, "the conversion of %s failed\n", clip.path.c_str());
         return 1;
     }
     const double yardstick = (yardFirst + yardSecond) / 2;
-    std::printf("clip: %d s of 1920x1080 H.264 + AAC\n", seconds);
-    std::printf("ffmpeg -target pal-dvd: %.2f s and %.2f s\n", yardFirst, yardSecond);
-    std::printf("MakePlayerCopy (letterbox, MP2, probe before and after, verified copy): %.2f s -> %s\n",
+    std::printf("clip: %d s of %s + AAC\n", clip.seconds, clip.label.c_str());
+    std::printf("  ffmpeg -target pal-dvd: %.2f s and %.2f s\n", yardFirst, yardSecond);
+    std::printf("  MakePlayerCopy (letterbox, MP2, probe before and after, verified copy): %.2f s -> %s\n",
                 ourTime, made.name.c_str());
-    std::printf("ratio: %.3fx the mean yardstick (goal 1.1x)\n", ourTime / yardstick);
+    std::printf("  ratio: %.3fx the mean yardstick (goal 1.1x)\n", ourTime / yardstick);
+    return 0;
+}
+
+int convert(const std::string& work, int seconds, int uhdSeconds) {
+    fs::create_directories(work);
+    std::vector<Clip> clips;
+    if (seconds > 0) {
+        Clip hd{"1920x1080 H.264", work + "/clip-" + std::to_string(seconds) + "s-1080p.mp4", seconds};
+        if (!ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=1920x1080:rate=25", "-f", "lavfi", "-i",
+                     "sine=sample_rate=48000", "-t", std::to_string(seconds), "-c:v", "libx264", "-preset",
+                     "veryfast", "-c:a", "aac"},
+                    hd.path)) {
+            std::fprintf(stderr, "cannot make the 1080p clip with ffmpeg\n");
+            return 2;
+        }
+        clips.push_back(hd);
+    }
+    if (uhdSeconds > 0) {
+        // A phone's 4K HEVC clip; 8-bit 4:2:0 as most phones record.
+        const std::string length = std::to_string(uhdSeconds);
+        Clip uhd{"3840x2160 HEVC", work + "/clip-" + length + "s-2160p-hevc.mp4", uhdSeconds};
+        if (!ffmpeg({"-f",       "lavfi",     "-i",           "testsrc2=size=3840x2160:rate=25",
+                     "-f",       "lavfi",     "-i",           "sine=sample_rate=48000",
+                     "-t",       length,      "-c:v",         "libx265",
+                     "-preset",  "ultrafast", "-x265-params", "log-level=error",
+                     "-pix_fmt", "yuv420p",   "-c:a",         "aac"},
+                    uhd.path)) {
+            std::fprintf(stderr, "cannot make the 4K clip with ffmpeg (libx265)\n");
+            return 2;
+        }
+        clips.push_back(uhd);
+    }
+    for (const Clip& clip : clips)
+        if (const int failed = convertClip(work, clip))
+            return failed;
     return 0;
 }
 
@@ -154,14 +191,15 @@ int convert(const std::string& work, int seconds) {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: %s probe WORKDIR [FILES] | convert WORKDIR [SECONDS]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s probe WORKDIR [FILES] | convert WORKDIR [SECONDS] [4K-SECONDS]\n",
+                     argv[0]);
         return 2;
     }
     const std::string mode = argv[1];
     if (mode == "probe")
         return probe(argv[2], argc > 3 ? std::atoi(argv[3]) : 300);
     if (mode == "convert")
-        return convert(argv[2], argc > 3 ? std::atoi(argv[3]) : 60);
+        return convert(argv[2], argc > 3 ? std::atoi(argv[3]) : 60, argc > 4 ? std::atoi(argv[4]) : 30);
     std::fprintf(stderr, "unknown mode %s\n", mode.c_str());
     return 2;
 }

@@ -121,13 +121,16 @@ std::vector<std::string> VideoCopyArguments(TvStandard tv) {
     const bool pal = tv == TvStandard::Pal;
     const std::string width = "720";
     const std::string height = pal ? "576" : "480";
-    // Square pixels first, fitted into the 4:3 frame (768 or 640 square pixels wide), then squeezed
-    // to 720 and padded: letterboxed, never stretched.
+    // The picture as it is seen (its pixels' own aspect included) fitted into the 4:3 frame of 768 or
+    // 640 square pixels, squeezed to 720 wide and padded: letterboxed, never stretched. One scale,
+    // straight from the source to the frame: a 4K source is read through once, at no more cost than
+    // ffmpeg's own -target scaling, and every later filter works on the small frame.
     const std::string squareWidth = pal ? "768" : "640";
-    const std::string fit = "scale=w='trunc(iw*sar/2)*2':h=ih,setsar=1,scale=w=" + squareWidth +
-                            ":h=" + height + ":force_original_aspect_ratio=decrease,scale=w='trunc(iw*" +
-                            width + "/" + squareWidth + "/2)*2':h='trunc(ih/2)*2',pad=" + width + ":" +
-                            height + ":(ow-iw)/2:(oh-ih)/2:black,setdar=4/3";
+    const std::string aspect = "(iw*sar/ih)";
+    const std::string fit = "scale=w='trunc(min(" + squareWidth + "," + height + "*" + aspect + ")*" + width +
+                            "/" + squareWidth + "/2)*2':h='trunc(min(" + height + "," + squareWidth + "/" +
+                            aspect + ")/2)*2',pad=" + width + ":" + height +
+                            ":(ow-iw)/2:(oh-ih)/2:black,setdar=4/3";
     return {"-map", "0:v:0", "-map", "0:a:0?", "-vf", fit,     "-target", pal ? "pal-dvd" : "ntsc-dvd",
             "-c:a", "mp2",   "-b:a", "224k",   "-ar", "48000", "-ac",     "2"};
 }
@@ -253,6 +256,33 @@ ConvertOutcome MakePlayerCopy(const std::string& source, const std::string& targ
         return fail({TextId::MsgMediaConvertFailed, {copied.reason}});
     outcome.name = name;
     return outcome;
+}
+
+std::string VideoFramePng(const std::string& path, int width, int height, double timeoutSeconds) {
+    ProcessRequest request;
+    request.argv = {FfmpegProgram(),
+                    "-v",
+                    "error",
+                    "-nostdin",
+                    "-protocol_whitelist",
+                    "file",
+                    "-i",
+                    "file:" + path,
+                    "-map",
+                    "0:v:0",
+                    "-frames:v",
+                    "1",
+                    "-vf",
+                    "scale=w=" + std::to_string(width > 0 ? width : 1) + ":h=" +
+                        std::to_string(height > 0 ? height : 1) + ":force_original_aspect_ratio=decrease",
+                    "-f",
+                    "image2pipe",
+                    "-c:v",
+                    "png",
+                    "pipe:1"};
+    request.timeoutSeconds = timeoutSeconds;
+    const ProcessOutcome outcome = RunProcess(request);
+    return outcome.succeeded() ? outcome.out : std::string();
 }
 
 } // namespace velmo

@@ -83,33 +83,49 @@ std::string MediaFactsText(const MediaFileInfo& info, const ScreenTexts& texts) 
 }
 
 std::string ListLengthText(const std::vector<ListedMedia>& list, const ScreenTexts& texts) {
-    int files = 0;
+    int timed = 0;
     int pictures = 0;
+    int silent = 0; // missing, or will not play
     double seconds = 0;
     for (const ListedMedia& item : list) {
         if (item.info == nullptr)
             return {};
-        if (!item.info->found || !item.info->media.verdict.plays)
+        if (!item.info->found || !item.info->media.verdict.plays) {
+            ++silent;
             continue;
+        }
         const MediaFacts& facts = item.info->media.facts;
         if (facts.kind == MediaKind::Picture) {
             ++pictures;
         } else {
-            ++files;
+            ++timed;
             seconds += facts.duration.value_or(0) * item.playTimes;
         }
     }
     const auto count = [&texts](int n, TextId one, TextId many) {
         return n == 1 ? texts.text(one) : fill(texts, many, {std::to_string(n)});
     };
-    std::string text;
-    if (files > 0)
-        text = count(files, TextId::TextListOneFile, TextId::TextListFiles) + " · " +
+    if (timed + pictures == 0)
+        return {};
+    // One kind in every row: the count is the rows' and the kind's at once.
+    if (pictures == 0 && silent == 0)
+        return count(timed, TextId::TextListOneFile, TextId::TextListFiles) + " · " +
                DurationText(seconds, texts);
+    if (timed == 0 && silent == 0)
+        return count(pictures, TextId::TextListOnePicture, TextId::TextListPictures);
+    // Else every row is counted, then what they are, so that the parts add up to the list.
+    std::vector<std::string> parts;
+    if (timed > 0)
+        parts.push_back(
+            fill(texts, TextId::TextListTimed, {std::to_string(timed), DurationText(seconds, texts)}));
     if (pictures > 0)
-        text += (text.empty() ? "" : " + ") +
-                count(pictures, TextId::TextListOnePicture, TextId::TextListPictures);
-    return text;
+        parts.push_back(count(pictures, TextId::TextListOnePicture, TextId::TextListPictures));
+    if (silent > 0)
+        parts.push_back(fill(texts, TextId::TextListWillNotPlay, {std::to_string(silent)}));
+    std::string joined;
+    for (const std::string& part : parts)
+        joined += (joined.empty() ? "" : texts.text(TextId::TextListPartSeparator)) + part;
+    return fill(texts, TextId::TextListRowsOf, {std::to_string(list.size()), joined});
 }
 
 } // namespace velmo

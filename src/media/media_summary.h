@@ -28,9 +28,11 @@ struct ListedMedia {
     int playTimes = 1;
 };
 
-// "12 files · 14 min 20 s + 6 pictures": the files that play, their lengths times their play counts,
-// the pictures that play counted apart (the player decides how long one shows). Empty while a file is
-// not yet examined or when nothing in the list plays.
+// How long a list plays, counting its rows as the list shows them: "12 files · 14 min 20 s" when
+// every row is a timed file that plays, "6 pictures" when every one is a picture, else
+// "10 files: 6 timed (1 min 46 s), 3 pictures, 1 will not play": the timed ones' lengths times their
+// play counts, the pictures apart (the player decides how long one shows). Empty while a file is not
+// yet examined or when nothing in the list plays.
 std::string ListLengthText(const std::vector<ListedMedia>& list, const ScreenTexts& texts);
 
 } // namespace velmo

@@ -132,6 +132,46 @@ TEST_F(PlayerCopies, MakePlayerCopy_eachKind_givesAPlayableCopyUnderThePlayerNam
     EXPECT_EQ(targetNames().size(), cases.size());
 }
 
+// Every shape of picture fits the 4:3 frame whole, as it is seen (square pixels or not):
+// letterboxed or pillarboxed, never stretched or cut.
+TEST_F(PlayerCopies, MakePlayerCopy_videoShapes_fitTheFrameWithoutStretching) {
+    const struct {
+        const char* size;
+        const char* sar;
+        bool barsAbove;  // black at the top of the frame's middle column
+        bool tallBars;   // still black 100 rows down (wider than 16:9)
+        bool barsBeside; // black at the left of the frame's middle row
+    } cases[] = {
+        {"1920x1080", "1", true, false, false},   // 16:9
+        {"640x480", "1", false, false, false},    // 4:3: fills the frame
+        {"1080x1920", "1", false, false, true},   // a phone held upright
+        {"720x576", "64/45", true, false, false}, // a 16:9 DVD's wide pixels
+        {"2560x1080", "1", true, true, false},    // 21:9
+    };
+    test::TempDir shapes;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.size) + " " + c.sar);
+        const std::string clip = shapes.file(std::string(c.size) + ".mp4");
+        ASSERT_TRUE(
+            MakeWithFfmpeg(clip, {"-f", "lavfi", "-i", std::string("color=c=white:r=25:s=") + c.size, "-t",
+                                  "1", "-vf", std::string("setsar=") + c.sar, "-c:v", "libx264"}));
+        test::TempDir target;
+        const ConvertOutcome made = MakePlayerCopy(clip, target.dir());
+        ASSERT_EQ(made.action, ConvertOutcome::Action::Converted);
+        const std::string copy = target.file(made.name);
+        EXPECT_EQ(ExamineMedia(copy).facts.video, (VideoFacts{"mpeg2video", "", 720, 576}));
+        const auto black = [&copy](const char* crop) {
+            const int level = brightness(copy, crop);
+            EXPECT_TRUE(level < 40 || level > 200) << crop << ": " << level;
+            return level < 40;
+        };
+        EXPECT_FALSE(black("crop=60:60:330:258"));
+        EXPECT_EQ(black("crop=100:20:310:0"), c.barsAbove);
+        EXPECT_EQ(black("crop=100:20:310:100"), c.tallBars);
+        EXPECT_EQ(black("crop=40:100:0:238"), c.barsBeside);
+    }
+}
+
 TEST_F(PlayerCopies, MakePlayerCopy_ntsc_givesTheNtscFrame) {
     ConvertOptions ntsc;
     ntsc.tv = TvStandard::Ntsc;

@@ -1,13 +1,23 @@
 #include "entry_list_model.h"
 
+#include "media/media_convert.h"
+#include "model/media_folder.h"
 #include "rules/period_groups.h"
 #include "rules/schedule_rules.h"
 #include "rules/schedule_sense.h"
 #include "schedule_document.h"
 #include "schedule_media.h"
+#include "ui/platform/fixed_font.h"
+#include "ui/platform/off_thread.h"
 #include "ui/platform/ui_text.h"
 
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QImageReader>
 #include <QMimeData>
+#include <QPainter>
+
+#include <algorithm>
 
 namespace velmo {
 
@@ -16,7 +26,47 @@ namespace {
 // "<model> <row>": a row is only ever dropped back into the list it came from.
 const QString kRowType = QStringLiteral("application/x-velmo-schedule-row");
 
+// Rows scrolled past are forgotten first when more are asked for than are made.
+constexpr std::size_t kMostWanted = 64;
+
+// As tall as a line of the lists' text, so the rows keep their height; as wide as a 16:9 video.
+QSize thumbnailBox(qreal ratio) {
+    const int height = QFontMetrics(FixedPitchFont()).height();
+    return QSize(height * 16 / 9, height) * ratio;
+}
+
+// Centred in a clear box, so every row's text starts at the same place.
+QImage framed(const QImage& image, const QSize& box) {
+    if (image.isNull())
+        return {};
+    QImage out(box, QImage::Format_ARGB32_Premultiplied);
+    out.fill(Qt::transparent);
+    QPainter painter(&out);
+    painter.drawImage((box.width() - image.width()) / 2, (box.height() - image.height()) / 2, image);
+    return out;
+}
+
 } // namespace
+
+QImage MediaThumbnail(const QString& path, const QSize& box) {
+    QImage image;
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    if (reader.canRead()) {
+        // Decoding at the small size keeps a huge picture from costing its full size in memory.
+        if (const QSize size = reader.size(); size.isValid())
+            reader.setScaledSize(size.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
+        image = reader.read();
+    } else {
+        const std::string png = VideoFramePng(fromQt(path), box.width(), box.height());
+        if (!png.empty())
+            image.loadFromData(reinterpret_cast<const uchar*>(png.data()), static_cast<int>(png.size()),
+                               "PNG");
+    }
+    if (image.width() > box.width() || image.height() > box.height())
+        image = image.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    return image;
+}
 
 EntryListModel::EntryListModel(const ScheduleDocument& document, EntryRef::List list,
                                const ScreenTexts& texts, QObject* parent)
@@ -92,7 +142,7 @@ void EntryListModel::follow(const RowChange& change) {
 void EntryListModel::mediaChanged() {
     if (rows_ > 0 && list_ != EntryRef::List::Advance)
         emit dataChanged(index(0), index(rows_ - 1),
-                         {Qt::ToolTipRole, Qt::AccessibleDescriptionRole, kVerdictRole});
+                         {Qt::ToolTipRole, Qt::AccessibleDescriptionRole, kVerdictRole, Qt::DecorationRole});
 }
 
 int EntryListModel::rowCount(const QModelIndex& parent) const {
@@ -123,6 +173,8 @@ QVariant EntryListModel::fileData(const FileEntry& entry, int role) const {
     case Qt::DisplayRole:
     case Qt::AccessibleTextRole:
         return toQt(FormatFileRow(entry));
+    case Qt::DecorationRole:
+        return thumbnail(entry);
     case Qt::ToolTipRole:
     case Qt::AccessibleDescriptionRole:
     case kVerdictRole:
@@ -144,6 +196,88 @@ QVariant EntryListModel::fileData(const FileEntry& entry, int role) const {
         return {};
     const std::string facts = MediaFactsText(*info, texts_);
     return facts.empty() ? QVariant() : QVariant(toQt(facts));
+}
+
+QString EntryListModel::thumbnailKey(const FileEntry& entry, QString* path) const {
+    const MediaFileInfo* info = media_ != nullptr ? media_->info(MediaFileName(entry)) : nullptr;
+    if (info == nullptr || !info->found || media_->folder() == nullptr ||
+        (info->media.facts.kind != MediaKind::Picture && info->media.facts.kind != MediaKind::Video))
+        return {};
+    for (const MediaFolder::Listing& listing : media_->folder()->folders())
+        if (const auto spelling = listing.find(MediaFileName(entry))) {
+            const QString found = toQt(listing.dir + *spelling);
+            if (path != nullptr)
+                *path = found;
+            return found + QLatin1Char('\n') + QString::number(info->size);
+        }
+    return {};
+}
+
+QVariant EntryListModel::thumbnail(const FileEntry& entry) const {
+    if (media_ == nullptr)
+        return {};
+    const qreal ratio = qGuiApp->devicePixelRatio();
+    if (blank_.isNull() || !qFuzzyCompare(blank_.devicePixelRatio(), ratio)) {
+        blank_ = QPixmap(thumbnailBox(ratio));
+        blank_.setDevicePixelRatio(ratio);
+        blank_.fill(Qt::transparent);
+    }
+    QString path;
+    const QString key = thumbnailKey(entry, &path);
+    if (key.isEmpty())
+        return blank_;
+    if (const QPixmap* made = thumbnails_.object(key))
+        return *made;
+    const bool asked = making_ == key || std::any_of(wanted_.begin(), wanted_.end(),
+                                                     [&key](const Wanted& w) { return w.key == key; });
+    if (!asked) {
+        wanted_.push_back({key, path});
+        if (wanted_.size() > kMostWanted)
+            wanted_.pop_front();
+        makeNextThumbnail();
+    }
+    return blank_;
+}
+
+void EntryListModel::makeNextThumbnail() const {
+    const auto shown = [this](const QString& key) {
+        for (int row = 0; row < rows_; ++row)
+            if (const FileEntry* entry = fileAt(row);
+                entry != nullptr && thumbnailKey(*entry, nullptr) == key)
+                return true;
+        return false;
+    };
+    // One at a time: a file on a medium that stops answering holds one thread, not one per row.
+    while (making_.isEmpty() && !wanted_.empty()) {
+        const Wanted next = wanted_.front();
+        wanted_.pop_front();
+        if (!shown(next.key))
+            continue;
+        making_ = next.key;
+        auto* self = const_cast<EntryListModel*>(this);
+        const QSize box = blank_.size();
+        RunInBackground<QImage>([path = next.path, box] { return framed(MediaThumbnail(path, box), box); },
+                                self,
+                                [self, key = next.key](QImage image) { self->thumbnailMade(key, image); });
+    }
+}
+
+void EntryListModel::thumbnailMade(const QString& key, const QImage& image) {
+    making_.clear();
+    // Rows that name another file by now keep theirs; nobody is left to want this one.
+    std::vector<int> rows;
+    for (int row = 0; row < rows_; ++row)
+        if (const FileEntry* entry = fileAt(row); entry != nullptr && thumbnailKey(*entry, nullptr) == key)
+            rows.push_back(row);
+    if (!rows.empty()) {
+        // One that cannot be made is kept as none, so that it is not tried again at every paint.
+        auto* pixmap = new QPixmap(image.isNull() ? blank_ : QPixmap::fromImage(image));
+        pixmap->setDevicePixelRatio(blank_.devicePixelRatio());
+        thumbnails_.insert(key, pixmap);
+        for (const int row : rows)
+            emit dataChanged(index(row), index(row), {Qt::DecorationRole});
+    }
+    makeNextThumbnail();
 }
 
 QVariant EntryListModel::periodData(int row, int role) const {

@@ -3,7 +3,11 @@
 #include "rules/schedule_history.h"
 
 #include <QAbstractListModel>
+#include <QCache>
+#include <QImage>
+#include <QPixmap>
 #include <QStringList>
+#include <deque>
 #include <vector>
 
 namespace velmo {
@@ -26,6 +30,10 @@ enum EntryRowRole {
     kGroupLastRole,
     kVerdictRole = Qt::UserRole + 16, // a file row's RowVerdict, as an int
 };
+
+// A picture read by Qt's image I/O, or else the first frame of a video, scaled to fit `box`; null
+// for anything else or a file that cannot be read. Blocking: for a worker thread.
+QImage MediaThumbnail(const QString& path, const QSize& box);
 
 // The rows of one of the main window's lists over the document's entries: the basic entries, the
 // periods, or the details of one period. A row's text is the list's row of its entry, whoever made
@@ -57,6 +65,8 @@ public:
     QMimeData* mimeData(const QModelIndexList& indexes) const override;
     // The row that `data` carries when it was dragged out of this model, else -1.
     int draggedRow(const QMimeData* data) const;
+    // Thumbnails asked for and not yet made.
+    int thumbnailsPending() const { return static_cast<int>(wanted_.size()) + (making_.isEmpty() ? 0 : 1); }
 
     static constexpr int VerdictRole = kVerdictRole;
 
@@ -66,6 +76,12 @@ private:
     const FileEntry* fileAt(int row) const;
     QVariant fileData(const FileEntry& entry, int role) const;
     QVariant periodData(int row, int role) const;
+    // A file row's decoration: its thumbnail once made, else a clear one of the same size, so that
+    // the row texts stay in line.
+    QVariant thumbnail(const FileEntry& entry) const;
+    QString thumbnailKey(const FileEntry& entry, QString* path) const;
+    void makeNextThumbnail() const;
+    void thumbnailMade(const QString& key, const QImage& image);
 
     const ScheduleDocument& document_;
     EntryRef::List list_;
@@ -74,6 +90,15 @@ private:
     int advance_ = -1;
     // The rows the view knows of; the document may hold more or fewer while a change is told.
     int rows_ = 0;
+    // Made one at a time off the window's thread, by path and size; a few hundred rows' worth.
+    struct Wanted {
+        QString key;
+        QString path;
+    };
+    mutable QCache<QString, QPixmap> thumbnails_{256};
+    mutable std::deque<Wanted> wanted_;
+    mutable QString making_; // the key being made
+    mutable QPixmap blank_;
 };
 
 } // namespace velmo

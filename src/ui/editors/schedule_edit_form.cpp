@@ -7,12 +7,11 @@
 #include "rules/publish.h"
 
 #include "media/convertible_formats.h"
-#include "media/ffprobe_output.h"
-#include "media/process.h"
 
 #include "model/app_state.h"
 #include "model/file_system.h"
 #include "model/schedule.h"
+#include "ui/document/entry_list_model.h"
 #include "ui/platform/app_context.h"
 #include "ui/platform/off_thread.h"
 #include "ui/platform/prompts.h"
@@ -24,7 +23,6 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QImage>
-#include <QImageReader>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -49,44 +47,6 @@ QString mediaFileFilter(const ScreenTexts& texts) {
 }
 
 const QSize kThumbnailSize(160, 120);
-
-// A frame of a video by the ffmpeg program: one second in, or the first frame of a shorter clip.
-QImage videoFrame(const QString& path) {
-    for (const char* start : {"1", "0"}) {
-        ProcessRequest request;
-        request.argv = {FfmpegProgram(),       "-v",   "error", "-nostdin",
-                        "-protocol_whitelist", "file", "-ss",   start};
-        request.argv.insert(request.argv.end(),
-                            {"-i", "file:" + fromQt(path), "-frames:v", "1", "-vf", "scale=160:-1"});
-        request.argv.insert(request.argv.end(), {"-f", "image2pipe", "-vcodec", "png", "-"});
-        request.timeoutSeconds = 10;
-        const ProcessOutcome outcome = RunProcess(request);
-        if (!outcome.succeeded())
-            return {}; // no video, damaged, or no ffmpeg: no thumbnail
-        QImage frame;
-        if (frame.loadFromData(reinterpret_cast<const uchar*>(outcome.out.data()),
-                               static_cast<int>(outcome.out.size()), "PNG"))
-            return frame;
-    }
-    return {};
-}
-
-// Runs on a worker thread: QImage, unlike QPixmap, may be made there.
-QImage thumbnailOf(const QString& path) {
-    QImage image;
-    QImageReader reader(path);
-    if (reader.canRead()) {
-        // Decoding at the small size keeps a huge picture from costing its full size in memory.
-        if (const QSize size = reader.size(); size.isValid())
-            reader.setScaledSize(size.scaled(kThumbnailSize, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
-        image = reader.read();
-    } else {
-        image = videoFrame(path);
-    }
-    if (image.width() > kThumbnailSize.width() || image.height() > kThumbnailSize.height())
-        image = image.scaled(kThumbnailSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    return image;
-}
 
 } // namespace
 
@@ -238,7 +198,7 @@ void ScheduleEditForm::hidePreview() {
 void ScheduleEditForm::showPreview(const QString& path) {
     hidePreview();
     const int request = previewRequest_;
-    RunInBackground<QImage>([path] { return thumbnailOf(path); }, this,
+    RunInBackground<QImage>([path] { return MediaThumbnail(path, kThumbnailSize); }, this,
                             [this, request](QImage image) {
                                 if (request != previewRequest_ || image.isNull())
                                     return;

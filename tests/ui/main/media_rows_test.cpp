@@ -78,8 +78,10 @@ TEST_F(MainFormTest, MediaRows_markEachFileAndTellTheListsLength) {
                     .data(Qt::ToolTipRole)
                     .toString()
                     .contains(QStringLiteral("Will not play: ")));
-    // CLIP.MPG runs 2 s and plays twice; the picture that will not play and the missing file add nothing.
-    EXPECT_EQ(Frame(*form, "NormalFrame")->title(), QStringLiteral("Basic Schedule · 1 file · 4 s"));
+    // CLIP.MPG runs 2 s and plays twice; the picture that will not play and the missing file add no
+    // length, but are rows of the list all the same.
+    EXPECT_EQ(Frame(*form, "NormalFrame")->title(),
+              QStringLiteral("Basic Schedule · 3 files: 1 timed (4 s), 2 will not play"));
     EXPECT_EQ(Frame(*form, "DetailFrame")->title(), QStringLiteral("Detail of Advance Schedule"));
 
     // The rows paint with their marks without disturbing anything.
