@@ -35,6 +35,14 @@ QSize thumbnailBox(qreal ratio) {
     return QSize(height * 16 / 9, height) * ratio;
 }
 
+} // namespace
+
+QSize RowThumbnailSize() {
+    return thumbnailBox(1);
+}
+
+namespace {
+
 // Centred in a clear box, so every row's text starts at the same place.
 QImage framed(const QImage& image, const QSize& box) {
     if (image.isNull())

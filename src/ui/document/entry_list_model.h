@@ -34,6 +34,8 @@ enum EntryRowRole {
 // A picture read by Qt's image I/O, or else the first frame of a video, scaled to fit `box`; null
 // for anything else or a file that cannot be read. Blocking: for a worker thread.
 QImage MediaThumbnail(const QString& path, const QSize& box);
+// The size, in device-independent pixels, of the thumbnail that starts each file row.
+QSize RowThumbnailSize();
 
 // The rows of one of the main window's lists over the document's entries: the basic entries, the
 // periods, or the details of one period. A row's text is the list's row of its entry, whoever made

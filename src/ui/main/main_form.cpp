@@ -48,6 +48,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #ifndef VELMO_NO_SVG
+#include <QStyleOptionViewItem>
 #include <QSvgRenderer>
 #endif
 #include <QTimer>
@@ -318,6 +319,27 @@ void MainForm::buildMenus() {
     subExit->setShortcut(QKeySequence::Quit);
 }
 
+namespace {
+
+// How far a file row's text starts right of the thumbnail before it, as the list's style lays
+// the row out; the first column caption widens by as much so the captions stay above their fields.
+int thumbnailIndent(const QListView& list, EntryRef::List kind) {
+    if (kind == EntryRef::List::Advance)
+        return 0;
+    QStyleOptionViewItem option;
+    option.initFrom(&list);
+    option.rect = QRect(0, 0, 1000, 100);
+    option.text = QStringLiteral("0");
+    option.features = QStyleOptionViewItem::HasDisplay;
+    const int plain = list.style()->subElementRect(QStyle::SE_ItemViewItemText, &option, &list).left();
+    option.features |= QStyleOptionViewItem::HasDecoration;
+    option.decorationSize = RowThumbnailSize();
+    const int decorated = list.style()->subElementRect(QStyle::SE_ItemViewItemText, &option, &list).left();
+    return std::max(0, decorated - plain);
+}
+
+} // namespace
+
 QGroupBox* MainForm::buildListFrame(const char* frameName, ScheduleListView*& list, const char* listName,
                                     EntryRef::List kind, const std::array<QPushButton**, 3>& headers,
                                     const std::array<const char*, 3>& headerNames,
@@ -345,7 +367,8 @@ QGroupBox* MainForm::buildListFrame(const char* frameName, ScheduleListView*& li
         header->setFocusPolicy(Qt::NoFocus);
         MarkColumnHeader(*header);
         header->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-        header->setProperty("columnWidth", characterWidth * headerColumns[i] + (i == 0 ? kRowTextIndent : 0));
+        header->setProperty("columnWidth", characterWidth * headerColumns[i] +
+                                               (i == 0 ? kRowTextIndent + thumbnailIndent(*list, kind) : 0));
         *headers[i] = header;
         headerRow->addWidget(header);
     }
