@@ -4,6 +4,11 @@
 #include "reliability/reliability_support.h"
 #include "support/fuse_server.h"
 
+#include "media/process.h"
+
+#include <csignal>
+#include <sys/stat.h>
+
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -65,6 +70,78 @@ std::string NeverAnsweringFileThenAGoodOne(const TempDir& work) {
 TEST(CliExecutable, MediaFileThatNeverAnswers_isSaidSo_theNextIsExamined_andTheToolEnds) {
     TempDir work;
     const std::string report = RunInChild([&] { return NeverAnsweringFileThenAGoodOne(work); });
+    if (report.rfind(kSkip, 0) == 0)
+        GTEST_SKIP() << report.substr(sizeof kSkip - 1);
+    EXPECT_EQ(report, "");
+}
+
+// Whether the process has ended (gone, or a zombie nobody reaps).
+bool Ended(pid_t pid) {
+    const std::string stat = ReadText("/proc/" + std::to_string(pid) + "/stat");
+    const std::size_t close = stat.rfind(')');
+    return stat.empty() || (close != std::string::npos && stat.compare(close, 3, ") Z") == 0);
+}
+
+std::string HiddenEntries(const std::string& dir) {
+    std::string hidden;
+    for (const auto& e : std::filesystem::directory_iterator(dir))
+        if (e.path().filename().string()[0] == '.')
+            hidden += e.path().filename().string() + " ";
+    return hidden;
+}
+
+pid_t StartTool(std::vector<std::string> words, const std::string& ffmpeg) {
+    std::vector<char*> argv;
+    for (std::string& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::setenv("VELMO_FFMPEG", ffmpeg.c_str(), 1);
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 1);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    return child;
+}
+
+std::string KilledConversion(const TempDir& work) {
+    ::alarm(120); // a hang ends this child instead of the whole run
+    const std::string clip = work.file("clip.mp4"), out = work.file("out"), pidFile = work.file("ffmpeg.pid");
+    std::filesystem::create_directory(out);
+    ProcessRequest make;
+    make.argv = {"ffmpeg", "-v", "error", "-f",      "lavfi",   "-i",        "testsrc=size=160x120",
+                 "-t",     "30", "-c:v",  "libx264", "-preset", "ultrafast", clip};
+    if (!RunProcess(make).succeeded())
+        return kSkip + std::string("ffmpeg cannot make a clip");
+    // ffmpeg held to the clip's own pace, so the conversion is surely under way when the tool is killed.
+    const std::string slow = work.file("slow-ffmpeg");
+    WriteText(slow, "#!/bin/sh\necho $$ > '" + pidFile + "'\nexec ffmpeg -re \"$@\"\n");
+    ::chmod(slow.c_str(), 0755);
+    const pid_t tool = StartTool({VELMO_CLI_EXE, "convert", clip, "--to", out}, slow);
+    while (ReadText(pidFile).empty() || HiddenEntries(out).empty())
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const pid_t ffmpeg = static_cast<pid_t>(std::stol(ReadText(pidFile)));
+    ::kill(tool, SIGKILL);
+    ::waitpid(tool, nullptr, 0);
+    while (!Ended(ffmpeg)) // ends with its parent; the alarm catches one that never does
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::string problems;
+    if (HiddenEntries(out).empty())
+        problems += "the killed conversion left no work folder to remove\n";
+    const pid_t next = StartTool({VELMO_CLI_EXE, "convert", clip, "--to", out}, "ffmpeg");
+    ::waitpid(next, nullptr, 0);
+    if (const std::string left = HiddenEntries(out); !left.empty())
+        problems += "left after the next conversion: " + left + "\n";
+    return problems;
+}
+
+// A conversion killed with SIGKILL: its ffmpeg ends with it, and its hidden work folder goes with the
+// next conversion into that folder.
+TEST(CliExecutable, KilledConversion_itsFfmpegEndsWithIt_theNextRemovesItsWorkFolder) {
+    TempDir work;
+    const std::string report = RunInChild([&] { return KilledConversion(work); });
     if (report.rfind(kSkip, 0) == 0)
         GTEST_SKIP() << report.substr(sizeof kSkip - 1);
     EXPECT_EQ(report, "");
