@@ -53,8 +53,8 @@ int main(int argc, char** argv) {
     // left behind.
     if (argc == 2 && std::string(argv[1]) == velmo::kMediaProbeHelperArgument)
         return velmo::RunMediaProbeHelper(std::cin, std::cout);
-        // Over a file-size limit a write then fails with EFBIG and is reported, instead of the signal
-        // ending the tool with no word.
+    // Over a file-size limit a write then fails with EFBIG and is reported, instead of the signal
+    // ending the tool with no word.
 #ifdef SIGXFSZ
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
