@@ -77,9 +77,15 @@ void removeLeftWorkFolders(const std::string& dir) {
         if (fd < 0 && fs::exists(fs::u8path(lock), error))
             continue; // held: a conversion under way
         fs::remove_all(fs::u8path(folder), error);
+#ifdef _WIN32
+        if (fd >= 0)
+            ::close(fd); // Windows removes no file that is open
+        ::unlink(lock.c_str());
+#else
         ::unlink(lock.c_str());
         if (fd >= 0)
             ::close(fd);
+#endif
     }
 }
 

@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <windows.h>
 
@@ -40,11 +41,27 @@ std::wstring quoted(const std::wstring& argument) {
     return out + L"\"";
 }
 
+// A system error in Windows' own words, in the user's language, as one sentence without its full
+// stop; the number when Windows has none.
 std::string systemMessage(DWORD code) {
-    char buffer[256] = {};
-    ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, buffer,
-                     sizeof buffer, nullptr);
-    return buffer;
+    wchar_t* message = nullptr;
+    const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                              FORMAT_MESSAGE_IGNORE_INSERTS,
+                                          nullptr, code, 0, reinterpret_cast<wchar_t*>(&message), 0, nullptr);
+    std::string text;
+    if (length != 0 && message) {
+        const int size = ::WideCharToMultiByte(CP_UTF8, 0, message, static_cast<int>(length), nullptr, 0,
+                                               nullptr, nullptr);
+        text.resize(static_cast<std::size_t>(size > 0 ? size : 0));
+        ::WideCharToMultiByte(CP_UTF8, 0, message, static_cast<int>(length), text.data(), size, nullptr,
+                              nullptr);
+    }
+    if (message)
+        ::LocalFree(message);
+    while (!text.empty() &&
+           (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == '.'))
+        text.pop_back();
+    return text.empty() ? "error " + std::to_string(code) : text;
 }
 
 struct Handle {
