@@ -53,9 +53,9 @@ int main(int argc, char** argv) {
     // left behind.
     if (argc == 2 && std::string(argv[1]) == velmo::kMediaProbeHelperArgument)
         return velmo::RunMediaProbeHelper(std::cin, std::cout);
+#ifdef SIGXFSZ
     // Over a file-size limit a write then fails with EFBIG and is reported, instead of the signal
     // ending the tool with no word.
-#ifdef SIGXFSZ
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
     std::ios::sync_with_stdio(false);
