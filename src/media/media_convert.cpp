@@ -361,6 +361,10 @@ ConvertOutcome MakePlayerCopy(const std::string& source, const std::string& targ
     }
     for (int n = 1, tries = 0; n <= kMaxNameVariants && tries < 4 * kMaxNameVariants; ++tries) {
         const std::string tried = n == 1 ? name : PlayerNameVariant(name, n);
+        if (options.heldElsewhere && options.heldElsewhere(tried)) {
+            ++n;
+            continue;
+        }
         if (const auto existing = ExistingFileName(target, tried)) {
             if (SameFileContent(candidate, target + *existing)) {
                 outcome.name = *existing;

@@ -21,6 +21,9 @@ struct ConvertOptions {
     // Called with the name about to be taken, just before it is; lets a test make another
     // conversion take it first.
     std::function<void(const std::string& name)> beforeNameTaken;
+    // Whether a different file elsewhere (the schedule, another media folder) holds a name: such a
+    // name is passed over for the next variant, as one taken in the target folder is.
+    std::function<bool(const std::string& name)> heldElsewhere;
 };
 
 struct ConvertProgress {
