@@ -32,13 +32,30 @@ constexpr int kPictureWidth = 1920;
 constexpr int kPictureHeight = 1080;
 constexpr int kMaxNameVariants = 99;
 
+// open() and unlink() of UTF-8 paths: on Windows the C runtime's would read them in the ANSI code page.
+int openPath(const char* path, int flags, int mode) {
+#ifdef _WIN32
+    return ::velmo_open(path, flags, mode);
+#else
+    return ::open(path, flags, mode);
+#endif
+}
+
+int removePath(const char* path) {
+#ifdef _WIN32
+    return ::DeleteFileW(velmo_wide(path).c_str()) ? 0 : -1;
+#else
+    return ::unlink(path);
+#endif
+}
+
 constexpr char kWorkPrefix[] = ".velmo-convert-";
 constexpr char kLockSuffix[] = ".lock";
 
 // Takes the lock of a work folder (".velmo-convert-N.lock", beside it) when nobody holds it and it is
 // still the file under that name; its descriptor, else -1.
 int takeIdleLock(const std::string& lockPath) {
-    const int fd = ::open(lockPath.c_str(), O_RDWR | O_CLOEXEC, 0);
+    const int fd = openPath(lockPath.c_str(), O_RDWR | O_CLOEXEC, 0);
     if (fd < 0)
         return -1;
     struct stat held {
@@ -80,9 +97,9 @@ void removeLeftWorkFolders(const std::string& dir) {
 #ifdef _WIN32
         if (fd >= 0)
             ::close(fd); // Windows removes no file that is open
-        ::unlink(lock.c_str());
+        removePath(lock.c_str());
 #else
-        ::unlink(lock.c_str());
+        removePath(lock.c_str());
         if (fd >= 0)
             ::close(fd);
 #endif
@@ -102,12 +119,12 @@ public:
                 WithTrailingSeparator(targetDir) + kWorkPrefix + std::to_string(random());
             // The lock first, then the folder: a folder of a conversion under way always has its lock.
             const std::string lock = candidate + kLockSuffix;
-            const int fd = ::open(lock.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+            const int fd = openPath(lock.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
             if (fd < 0)
                 continue;
             std::error_code error;
             if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || !std::filesystem::create_directory(candidate, error)) {
-                ::unlink(lock.c_str());
+                removePath(lock.c_str());
                 ::close(fd);
                 continue;
             }
@@ -123,9 +140,9 @@ public:
         const std::string lock = path_ + kLockSuffix;
 #ifdef _WIN32
         ::close(lockFd_); // Windows removes no file that is open
-        ::unlink(lock.c_str());
+        removePath(lock.c_str());
 #else
-        ::unlink(lock.c_str());
+        removePath(lock.c_str());
         ::close(lockFd_);
 #endif
     }
@@ -155,7 +172,7 @@ int renameWithoutReplacing(const std::string& from, const std::string& to) {
         return errno;
     // A file system without the flag: a hard link, which never replaces either.
     if (::link(from.c_str(), to.c_str()) == 0) {
-        ::unlink(from.c_str());
+        removePath(from.c_str());
         return 0;
     }
     return errno;
@@ -355,7 +372,7 @@ ConvertOutcome MakePlayerCopy(const std::string& source, const std::string& targ
     const std::string& name = *media.playerName;
     const std::string target = WithTrailingSeparator(targetDir);
     // On the medium before it has a name: a power cut never leaves half a file under a player name.
-    if (const int fd = ::open(candidate.c_str(), O_RDONLY | O_CLOEXEC, 0); fd >= 0) {
+    if (const int fd = openPath(candidate.c_str(), O_RDONLY | O_CLOEXEC, 0); fd >= 0) {
         ::fsync(fd);
         ::close(fd);
     }
