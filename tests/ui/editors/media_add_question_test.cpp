@@ -127,9 +127,10 @@ TEST_F(MediaAddQuestionTest, NameTheScheduleGivesAnotherFile_itsCopyGetsTheNextF
         EXPECT_EQ(added, QStringList({QString::fromStdString(c.added)}));
         const bool asked = !tc.prompts.shown.empty();
         EXPECT_EQ(asked, !c.question.empty());
-        if (asked)
+        if (asked) {
             EXPECT_TRUE(tc.prompts.shown.front().text.contains(QString::fromStdString(c.question)))
                 << tc.prompts.shown.front().text.toStdString();
+        }
         if (c.question.empty())
             tc.prompts.choices.clear();
     }
