@@ -101,7 +101,7 @@ TEST_F(MediaAddQuestionTest, EachAnswer_givesTheFilesToAdd) {
 // question says which name its copy gets, and the copy takes it, never the other file's.
 TEST_F(MediaAddQuestionTest, NameTheScheduleGivesAnotherFile_itsCopyGetsTheNextFreeName) {
     std::filesystem::copy_file(media + "GOOD.JPG", tc.appPath() + "GOOD.JPG"); // the media folder's
-    tc.state.schedule.basicEntries.push_back(MakeFile("GOOD", "JPG"));
+    tc.state.schedule.basicEntries = {MakeFile("GOOD", "JPG")};
     tc.state.schedule.basicCount = 1;
     const std::string other = tc.appPath() + "other/";
     std::filesystem::create_directories(other);

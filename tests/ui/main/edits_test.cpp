@@ -581,7 +581,7 @@ TEST_F(EditsTest, DropWithAQuestion_oneMessageNamesTheFolderWithEveryFileLeftOut
         {Choice::Keep,
          "These files were not added:\r\nfolder\r\nBad Name.mp3: the conversion failed: cannot create a "
          "working folder in " +
-             copies + ")",
+             copies,
          "PLAYS.MP3"},
         {Choice::Keep, "These files were not added:\r\nfolder", "BAD_NAME.MP3"},
     };
@@ -592,11 +592,12 @@ TEST_F(EditsTest, DropWithAQuestion_oneMessageNamesTheFolderWithEveryFileLeftOut
         tc.prompts.choices = {c.choice};
         dropOn("NormalList", {QString::fromStdString(app() + "PLAYS.MP3"), QString::fromStdString(folder),
                               QString::fromStdString(app() + "Bad Name.mp3")});
-        EXPECT_EQ(shownMessages(), QStringList({QString::fromStdString(c.message)}));
+        EXPECT_EQ(shownMessages().join('|').toStdString(), c.message);
         EXPECT_EQ(
             StoredNameText(schedule().basicEntries[static_cast<std::size_t>(schedule().basicCount - 1)]),
             c.last);
-        std::filesystem::create_directories(copies);
+        if (c.choice == Choice::Keep)
+            std::filesystem::create_directories(copies); // for the next case
     }
 }
 
