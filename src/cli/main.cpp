@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 #include "cli/interrupts.h"
+#include "media/media_probe_helper.h"
 #include "model/file_io.h"
 
 #include <cerrno>
@@ -48,9 +49,13 @@ private:
 } // namespace
 
 int main(int argc, char** argv) {
+    // Started by the tool or the editor to read media files where a read that never returns can be
+    // left behind.
+    if (argc == 2 && std::string(argv[1]) == velmo::kMediaProbeHelperArgument)
+        return velmo::RunMediaProbeHelper(std::cin, std::cout);
+#ifdef SIGXFSZ
     // Over a file-size limit a write then fails with EFBIG and is reported, instead of the signal
     // ending the tool with no word.
-#ifdef SIGXFSZ
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
     std::ios::sync_with_stdio(false);

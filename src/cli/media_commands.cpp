@@ -2,6 +2,7 @@
 
 #include "media/media_convert.h"
 #include "media/media_probe.h"
+#include "media/player_name_claims.h"
 #include "model/file_system.h"
 #include "rules/entry_rules.h"
 #include "rules/schedule_sense.h"
@@ -109,11 +110,18 @@ MediaWarnings PublishMediaWarnings(const std::vector<std::string>& names,
 
 int RunMediaCommand(const CliArgs& args, CliEnvironment& env) {
     MediaProbeCache cache;
-    const std::vector<ExaminedMedia> results = cache.examineAll(args.files);
+    std::vector<ExaminedMedia> results = cache.examineAll(args.files);
+    // Two different files never get one player name: the later gets the next free one.
+    std::vector<std::optional<std::string>> ownNames;
+    for (const ExaminedMedia& media : results)
+        ownNames.push_back(media.playerName);
+    PlayerNameClaims claims = ContentNameClaims();
+    ClaimPlayerNames(results, claims);
     bool allPlay = true;
     bool notExamined = false;
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
-    for (const ExaminedMedia& media : results) {
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        const ExaminedMedia& media = results[i];
         allPlay = allPlay && media.verdict.plays;
         notExamined = notExamined || !media.verdict.examined;
         if (args.json) {
@@ -128,6 +136,8 @@ int RunMediaCommand(const CliArgs& args, CliEnvironment& env) {
                     << ")";
         if (media.playerName)
             env.out << ", player name " << *media.playerName;
+        if (media.playerName && ownNames[i] && *ownNames[i] != *media.playerName)
+            env.out << " (" << *ownNames[i] << " is another file's)";
         env.out << '\n';
         for (const std::string& reason : reasonTexts(media.verdict))
             env.out << "  " << OneLineText(reason) << '\n';
@@ -240,6 +250,18 @@ std::vector<Finding> CheckScheduleMedia(const Schedule& schedule, const std::vec
         findings.push_back(
             Finding::about(id, FillIn(texts.text(TextId::MsgMediaWillNotPlay), {pathNames[i], reasons}),
                            Finding::Severity::Warning));
+    }
+    // One name that two different files of the folders would fill: which one lands on the medium is
+    // chance.
+    for (const SharedPlayerName& shared : SharedPlayerNames(schedule, folders)) {
+        std::string files;
+        for (const std::string& file : shared.files)
+            files += (files.empty() ? "" : ", ") + OneLineText(file);
+        findings.push_back(Finding::about(firstUse[shared.name],
+                                          shared.name + " would be filled by " +
+                                              std::to_string(shared.files.size()) +
+                                              " different files: " + files,
+                                          Finding::Severity::Warning));
     }
     SortByEntry(findings);
     return findings;

@@ -5,12 +5,24 @@
 #include "media/process.h"
 #include "model/file_system.h"
 #include "model/media_copy.h"
+#include "model/safe_file.h"
+#include "rules/entry_rules.h"
 #include "rules/player_formats.h"
 #include "rules/player_name.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <random>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace velmo {
 
@@ -20,31 +32,152 @@ constexpr int kPictureWidth = 1920;
 constexpr int kPictureHeight = 1080;
 constexpr int kMaxNameVariants = 99;
 
-// A hidden directory beside the target for ffmpeg's output, removed with everything in it.
+// open() and unlink() of UTF-8 paths: on Windows the C runtime's would read them in the ANSI code page.
+int openPath(const char* path, int flags, int mode) {
+#ifdef _WIN32
+    return ::velmo_open(path, flags, mode);
+#else
+    return ::open(path, flags, mode);
+#endif
+}
+
+int removePath(const char* path) {
+#ifdef _WIN32
+    return ::DeleteFileW(velmo_wide(path).c_str()) ? 0 : -1;
+#else
+    return ::unlink(path);
+#endif
+}
+
+constexpr char kWorkPrefix[] = ".velmo-convert-";
+constexpr char kLockSuffix[] = ".lock";
+
+// Takes the lock of a work folder (".velmo-convert-N.lock", beside it) when nobody holds it and it is
+// still the file under that name; its descriptor, else -1.
+int takeIdleLock(const std::string& lockPath) {
+    const int fd = openPath(lockPath.c_str(), O_RDWR | O_CLOEXEC, 0);
+    if (fd < 0)
+        return -1;
+    struct stat held {
+    }, named{};
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &held) != 0 ||
+        ::stat(lockPath.c_str(), &named) != 0 || held.st_dev != named.st_dev || held.st_ino != named.st_ino) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Removes what conversions that were killed left in `dir`: a work folder whose lock nobody holds
+// (or that has no lock), and a lock without its folder. A folder in use keeps its lock held.
+void removeLeftWorkFolders(const std::string& dir) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    std::vector<std::string> names;
+    for (fs::directory_iterator it(fs::u8path(dir), error), end; !error && it != end; it.increment(error)) {
+        const std::u8string spelled = it->path().filename().u8string();
+        const std::string name(spelled.begin(), spelled.end());
+        if (name.rfind(kWorkPrefix, 0) == 0)
+            names.push_back(name);
+    }
+    const std::string base = WithTrailingSeparator(dir);
+    for (const std::string& name : names) {
+        const bool isLock =
+            name.size() > sizeof kLockSuffix &&
+            name.compare(name.size() - (sizeof kLockSuffix - 1), std::string::npos, kLockSuffix) == 0;
+        const std::string folder =
+            base + (isLock ? name.substr(0, name.size() - (sizeof kLockSuffix - 1)) : name);
+        const std::string lock = folder + kLockSuffix;
+        if (isLock && fs::exists(fs::u8path(folder), error))
+            continue; // dealt with by its folder
+        const int fd = takeIdleLock(lock);
+        if (fd < 0 && fs::exists(fs::u8path(lock), error))
+            continue; // held: a conversion under way
+        fs::remove_all(fs::u8path(folder), error);
+#ifdef _WIN32
+        if (fd >= 0)
+            ::close(fd); // Windows removes no file that is open
+        removePath(lock.c_str());
+#else
+        removePath(lock.c_str());
+        if (fd >= 0)
+            ::close(fd);
+#endif
+    }
+}
+
+// A hidden directory beside the target for ffmpeg's output, removed with everything in it. Its lock,
+// held while it lives, tells the next conversion into the same folder that it is in use; one left by
+// a killed conversion is removed by the next.
 class WorkDirectory {
 public:
     explicit WorkDirectory(const std::string& targetDir) {
+        removeLeftWorkFolders(targetDir);
         std::random_device random;
         for (int attempt = 0; attempt < 16 && path_.empty(); ++attempt) {
             const std::string candidate =
-                WithTrailingSeparator(targetDir) + ".velmo-convert-" + std::to_string(random());
+                WithTrailingSeparator(targetDir) + kWorkPrefix + std::to_string(random());
+            // The lock first, then the folder: a folder of a conversion under way always has its lock.
+            const std::string lock = candidate + kLockSuffix;
+            const int fd = openPath(lock.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+            if (fd < 0)
+                continue;
             std::error_code error;
-            if (std::filesystem::create_directory(candidate, error))
-                path_ = candidate;
+            if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || !std::filesystem::create_directory(candidate, error)) {
+                removePath(lock.c_str());
+                ::close(fd);
+                continue;
+            }
+            path_ = candidate;
+            lockFd_ = fd;
         }
     }
     ~WorkDirectory() {
+        if (path_.empty())
+            return;
         std::error_code ignored;
-        if (!path_.empty())
-            std::filesystem::remove_all(path_, ignored);
+        std::filesystem::remove_all(path_, ignored);
+        const std::string lock = path_ + kLockSuffix;
+#ifdef _WIN32
+        ::close(lockFd_); // Windows removes no file that is open
+        removePath(lock.c_str());
+#else
+        removePath(lock.c_str());
+        ::close(lockFd_);
+#endif
     }
     WorkDirectory(const WorkDirectory&) = delete;
     WorkDirectory& operator=(const WorkDirectory&) = delete;
-    const std::string& path() const { return path_; }
+    const std::string& path() const {
+        return path_;
+    }
 
 private:
     std::string path_;
+    int lockFd_ = -1;
 };
+
+// Renames `from` to `to` only when no file has that name: 0, or the errno (EEXIST when taken).
+int renameWithoutReplacing(const std::string& from, const std::string& to) {
+#ifdef _WIN32
+    if (::MoveFileExW(velmo_wide(from.c_str()).c_str(), velmo_wide(to.c_str()).c_str(),
+                      MOVEFILE_WRITE_THROUGH))
+        return 0;
+    const DWORD code = ::GetLastError();
+    return code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS ? EEXIST : EIO;
+#else
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    // A file system without the flag: a hard link, which never replaces either.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        removePath(from.c_str());
+        return 0;
+    }
+    return errno;
+#endif
+}
 
 // The filters that turn a picture upright as its EXIF orientation says.
 std::string uprightFilter(int orientation) {
@@ -158,11 +291,10 @@ ConvertOutcome MakePlayerCopy(const std::string& source, const std::string& targ
         return fail({TextId::MsgMediaNoPlayerName, {}});
 
     WorkDirectory work(targetDir);
-    std::string candidate = source;
-    double copyShare = 1.0;
+    if (work.path().empty())
+        return fail({TextId::MsgMediaConvertFailed, {"cannot create a working folder in " + targetDir}});
+    std::string candidate;
     if (!media.verdict.plays) {
-        if (work.path().empty())
-            return fail({TextId::MsgMediaConvertFailed, {"cannot create a working folder in " + targetDir}});
         Conversion conversion;
         switch (media.facts.kind) {
         case MediaKind::Picture: {
@@ -223,39 +355,59 @@ ConvertOutcome MakePlayerCopy(const std::string& source, const std::string& targ
                             ? MediaReason{TextId::MsgMediaConvertFailed, {"no output"}}
                             : made.verdict.reasons.front());
         outcome.action = ConvertOutcome::Action::Converted;
-        copyShare = 0.05;
     } else {
+        // A verified copy in the work folder, which then takes its name as a converted one does.
+        const std::string extension = SplitFileName(*media.playerName).extension;
+        const CopyResult copied =
+            CopyMediaFileTo(source, work.path(), "OUT." + extension, {},
+                            [&](const CopyProgress& p) { return report(0.95 * p.fraction()); });
+        if (copied.cancelled)
+            return fail({TextId::MsgMediaConvertCancelled, {}});
+        if (!copied)
+            return fail({TextId::MsgMediaConvertFailed, {copied.reason}});
+        candidate = work.path() + "/OUT." + extension;
         outcome.action = ConvertOutcome::Action::Copied;
     }
 
-    // The player name, or the first variant that is free or already holds these bytes.
-    std::string name = *media.playerName;
+    // The player name, or the first variant that is free or already holds these bytes. The name is
+    // taken only while it is free: a name another conversion takes meanwhile sends this one on to the
+    // next.
+    const std::string& name = *media.playerName;
     const std::string target = WithTrailingSeparator(targetDir);
-    for (int n = 1;; ++n) {
-        if (n > kMaxNameVariants)
-            return fail({TextId::MsgMediaConvertFailed, {"every variant of " + name + " is taken"}});
-        const std::string tried = n == 1 ? name : PlayerNameVariant(name, n);
-        const auto existing = ExistingFileName(target, tried);
-        if (!existing) {
-            name = tried;
-            break;
-        }
-        if (SameFileContent(candidate, target + *existing)) {
-            outcome.name = *existing;
-            report(1.0);
-            return outcome;
-        }
+    // On the medium before it has a name: a power cut never leaves half a file under a player name.
+    if (const int fd = openPath(candidate.c_str(), O_RDONLY | O_CLOEXEC, 0); fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
     }
-    const double base = 1.0 - copyShare;
-    const CopyResult copied = CopyMediaFileTo(candidate, target, name, {}, [&](const CopyProgress& p) {
-        return report(base + copyShare * p.fraction());
-    });
-    if (copied.cancelled)
-        return fail({TextId::MsgMediaConvertCancelled, {}});
-    if (!copied)
-        return fail({TextId::MsgMediaConvertFailed, {copied.reason}});
-    outcome.name = name;
-    return outcome;
+    for (int n = 1, tries = 0; n <= kMaxNameVariants && tries < 4 * kMaxNameVariants; ++tries) {
+        const std::string tried = n == 1 ? name : PlayerNameVariant(name, n);
+        if (options.heldElsewhere && options.heldElsewhere(tried)) {
+            ++n;
+            continue;
+        }
+        if (const auto existing = ExistingFileName(target, tried)) {
+            if (SameFileContent(candidate, target + *existing)) {
+                outcome.name = *existing;
+                report(1.0);
+                return outcome;
+            }
+            ++n;
+            continue;
+        }
+        if (options.beforeNameTaken)
+            options.beforeNameTaken(tried);
+        const int failed = renameWithoutReplacing(candidate, target + tried);
+        if (failed == EEXIST)
+            continue; // taken just now: looked at again
+        if (failed != 0)
+            return fail({TextId::MsgMediaConvertFailed,
+                         {std::string(std::strerror(failed)) + ": " + target + tried}});
+        (void)FlushDirectory(targetDir); // the copy is whole under its name either way
+        outcome.name = tried;
+        report(1.0);
+        return outcome;
+    }
+    return fail({TextId::MsgMediaConvertFailed, {"every variant of " + name + " is taken"}});
 }
 
 std::string VideoFramePng(const std::string& path, int width, int height, double timeoutSeconds) {

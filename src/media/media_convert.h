@@ -18,6 +18,12 @@ struct ConvertOptions {
     TvStandard tv = TvStandard::Pal;
     double probeTimeoutSeconds = 10;
     double convertTimeoutSeconds = 6 * 3600; // a converter that hangs is killed at last
+    // Called with the name about to be taken, just before it is; lets a test make another
+    // conversion take it first.
+    std::function<void(const std::string& name)> beforeNameTaken;
+    // Whether a different file elsewhere (the schedule, another media folder) holds a name: such a
+    // name is passed over for the next variant, as one taken in the target folder is.
+    std::function<bool(const std::string& name)> heldElsewhere;
 };
 
 struct ConvertProgress {
@@ -37,7 +43,8 @@ struct ConvertOutcome {
 };
 
 // Makes the player copy of one file in targetDir. A name taken there by a different file gets a
-// suffix ("NAME-2.JPG"); a name holding the very same bytes already is left as it is.
+// suffix ("NAME-2.JPG"); a name holding the very same bytes already is left as it is. No file is
+// ever replaced: the copy takes its name only while that name is free.
 ConvertOutcome MakePlayerCopy(const std::string& source, const std::string& targetDir,
                               const ConvertOptions& options = {},
                               const ConvertProgressCallback& progress = {});

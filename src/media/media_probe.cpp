@@ -4,6 +4,7 @@
 #include "media/jpeg_header.h"
 #endif
 #include "media/media_probe_backend.h"
+#include "media/media_probe_helper.h"
 #include "model/file_system.h"
 #include "rules/entry_rules.h"
 #include "rules/player_formats.h"
@@ -91,6 +92,10 @@ std::string MediaProbeBackend() {
 }
 
 MediaFacts ProbeMediaFile(const std::string& path, const MediaProbeOptions& options) {
+    return MediaProbeSession(options).probe(path);
+}
+
+MediaFacts ProbeMediaFileHere(const std::string& path, const MediaProbeOptions& options) {
     MediaFacts facts;
     const auto before = stampOf(path, facts.failure);
     if (!before)
@@ -151,15 +156,25 @@ std::optional<std::string> PlayerNameFor(const std::string& path, const MediaFac
 } // namespace
 
 ExaminedMedia ExamineMedia(const std::string& path, const MediaProbeOptions& options) {
+    MediaProbeSession session(options);
+    return ExamineMediaWith(path, session);
+}
+
+ExaminedMedia ExamineMediaWith(const std::string& path, MediaProbeSession& session) {
     ExaminedMedia out;
     out.path = path;
-    out.facts = ProbeMediaFile(path, options);
+    out.facts = session.probe(path);
     out.verdict = JudgeMedia(path, out.facts);
     out.playerName = PlayerNameFor(path, out.facts, out.verdict.plays);
     return out;
 }
 
 ExaminedMedia MediaProbeCache::examine(const std::string& path) {
+    MediaProbeSession session(options_);
+    return examineWith(path, session);
+}
+
+ExaminedMedia MediaProbeCache::examineWith(const std::string& path, MediaProbeSession& session) {
     std::optional<MediaReason> failure;
     const auto stamp = stampOf(path, failure);
     if (stamp) {
@@ -169,9 +184,11 @@ ExaminedMedia MediaProbeCache::examine(const std::string& path) {
             found->second.modified == stamp->modified)
             return found->second.result;
     }
-    ExaminedMedia result = ExamineMedia(path, options_);
-    // A probe the file changed under is not kept: the next look must probe again.
-    if (stamp && result.facts.failure.value_or(MediaReason{}).text != TextId::MsgMediaChangedWhileProbed) {
+    ExaminedMedia result = ExamineMediaWith(path, session);
+    // A probe the file changed under, or one that did not answer, is not kept: the next look must
+    // probe again.
+    const TextId failed = result.facts.failure.value_or(MediaReason{}).text;
+    if (stamp && failed != TextId::MsgMediaChangedWhileProbed && failed != TextId::MsgMediaNotAnswering) {
         const std::lock_guard lock(mutex_);
         entries_[path] = Entry{stamp->size, stamp->modified, result};
     }
@@ -181,9 +198,11 @@ ExaminedMedia MediaProbeCache::examine(const std::string& path) {
 std::vector<ExaminedMedia> MediaProbeCache::examineAll(const std::vector<std::string>& paths, int threads) {
     std::vector<ExaminedMedia> results(paths.size());
     std::atomic<std::size_t> next{0};
+    // Each thread with a helper of its own, started only when a file is not in the cache.
     const auto work = [&] {
+        MediaProbeSession session(options_);
         for (std::size_t i = next++; i < paths.size(); i = next++)
-            results[i] = examine(paths[i]);
+            results[i] = examineWith(paths[i], session);
     };
     std::vector<std::thread> workers;
     const int count = std::clamp(threads, 1, static_cast<int>(std::max<std::size_t>(paths.size(), 1)));

@@ -36,7 +36,13 @@ struct ExaminedMedia {
     std::optional<std::string> playerName; // the name a player copy gets; none when none can be made
 };
 
+// Examines a file; its reads run in a helper process that is given up on when the file does not
+// answer (see media_probe_helper.h).
 ExaminedMedia ExamineMedia(const std::string& path, const MediaProbeOptions& options = {});
+
+class MediaProbeSession;
+// As ExamineMedia, through a helper kept for many files.
+ExaminedMedia ExamineMediaWith(const std::string& path, MediaProbeSession& session);
 
 // Results by path, kept while the file's size and modification time stay the same.
 class MediaProbeCache {
@@ -48,6 +54,7 @@ public:
     void clear();
 
 private:
+    ExaminedMedia examineWith(const std::string& path, MediaProbeSession& session);
     struct Entry {
         std::uint64_t size = 0;
         std::int64_t modified = 0;

@@ -51,6 +51,9 @@ std::string MediaFactsText(const MediaFileInfo& info, const ScreenTexts& texts) 
         return texts.text(TextId::TextMediaNotFound);
     const MediaFacts& facts = info.media.facts;
     std::vector<std::string> lines;
+    // A file on a volume that stopped answering is said so first: it is not known to be bad.
+    if (facts.failure && facts.failure->text == TextId::MsgMediaNotAnswering)
+        lines.push_back(texts.text(TextId::TextMediaNotAnswering));
     // A file that could not be looked into is of no known kind, not of none.
     if (!facts.failure)
         lines.push_back(texts.text(kindText(facts.kind)));

@@ -3,7 +3,9 @@
 // Running a helper program (ffprobe, ffmpeg) with a time limit. The one place that spawns
 // processes, so another system needs only another implementation of RunProcess.
 
+#include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,7 +39,24 @@ struct ProcessOutcome {
     bool succeeded() const { return status == Status::Exited && exitCode == 0; }
 };
 
+// Every program started here ends when the program that started it ends, however that ends (a
+// kill included): on Linux by the parent-death signal, on Windows by a job object closed with it.
 ProcessOutcome RunProcess(const ProcessRequest& request);
+
+// A helper program that stays to answer requests, one line each way. Never waited for: the
+// destructor ends it without waiting, so a helper held in the kernel (a read from a volume that
+// never answers) holds up nothing but itself.
+class HelperProcess {
+public:
+    enum class Reply { Line, TimedOut, Ended };
+    // Nothing when it cannot be started; `error` says why.
+    static std::unique_ptr<HelperProcess> Start(const std::vector<std::string>& argv, std::string& error);
+    virtual ~HelperProcess() = default;
+    // Writes `line` and a newline; false once the helper is gone.
+    virtual bool send(const std::string& line) = 0;
+    // The next line it writes, without its newline, when it comes within `limit`.
+    virtual Reply receive(std::string& line, std::chrono::milliseconds limit) = 0;
+};
 
 // Shared by each system's implementation.
 namespace process_detail {

@@ -1,7 +1,11 @@
 #include "process.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
+#include <string>
+#include <thread>
 #include <windows.h>
 
 namespace velmo {
@@ -37,11 +41,27 @@ std::wstring quoted(const std::wstring& argument) {
     return out + L"\"";
 }
 
+// A system error in Windows' own words, in the user's language, as one sentence without its full
+// stop; the number when Windows has none.
 std::string systemMessage(DWORD code) {
-    char buffer[256] = {};
-    ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, buffer,
-                     sizeof buffer, nullptr);
-    return buffer;
+    wchar_t* message = nullptr;
+    const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                              FORMAT_MESSAGE_IGNORE_INSERTS,
+                                          nullptr, code, 0, reinterpret_cast<wchar_t*>(&message), 0, nullptr);
+    std::string text;
+    if (length != 0 && message) {
+        const int size = ::WideCharToMultiByte(CP_UTF8, 0, message, static_cast<int>(length), nullptr, 0,
+                                               nullptr, nullptr);
+        text.resize(static_cast<std::size_t>(size > 0 ? size : 0));
+        ::WideCharToMultiByte(CP_UTF8, 0, message, static_cast<int>(length), text.data(), size, nullptr,
+                              nullptr);
+    }
+    if (message)
+        ::LocalFree(message);
+    while (!text.empty() &&
+           (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == '.'))
+        text.pop_back();
+    return text.empty() ? "error " + std::to_string(code) : text;
 }
 
 struct Handle {
@@ -70,7 +90,144 @@ bool drain(HANDLE pipe, std::string& into) {
     }
 }
 
+// A job that kills its processes when its last handle closes: the program started in it ends with
+// this one, however this one ends. Nothing when the system refuses one; the program then runs
+// without it.
+HANDLE killingJob() {
+    HANDLE job = ::CreateJobObjectW(nullptr, nullptr);
+    if (!job)
+        return nullptr;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!::SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+        ::CloseHandle(job);
+        return nullptr;
+    }
+    return job;
+}
+
+std::wstring commandLineOf(const std::vector<std::string>& argv) {
+    std::wstring commandLine;
+    for (const std::string& word : argv)
+        commandLine += (commandLine.empty() ? L"" : L" ") + quoted(wide(word));
+    return commandLine;
+}
+
+// Starts the program suspended, puts it in `job` (when there is one), then lets it run, so it never
+// runs outside the job. False with the system's error code.
+bool startInJob(std::wstring commandLine, STARTUPINFOW& startup, HANDLE job, PROCESS_INFORMATION& process,
+                DWORD& code) {
+    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
+                          CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr, nullptr, &startup, &process)) {
+        code = ::GetLastError();
+        return false;
+    }
+    if (job)
+        ::AssignProcessToJobObject(job, process.hProcess);
+    ::ResumeThread(process.hThread);
+    ::CloseHandle(process.hThread);
+    process.hThread = nullptr;
+    return true;
+}
+
+// What a helper writes, gathered by a thread of its own (an anonymous pipe has no waiting with a
+// limit); shared with that thread, which may outlive the helper's object.
+struct HelperOutput {
+    std::mutex mutex;
+    std::condition_variable arrived;
+    std::string pending;
+    bool ended = false;
+};
+
+class WindowsHelper final : public HelperProcess {
+public:
+    WindowsHelper(HANDLE process, HANDLE job, HANDLE input, HANDLE output)
+        : process_(process), job_(job), input_(input), output_(std::make_shared<HelperOutput>()) {
+        std::thread([output, state = output_] {
+            char buffer[65536];
+            DWORD got = 0;
+            while (::ReadFile(output, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+                const std::lock_guard lock(state->mutex);
+                state->pending.append(buffer, got);
+                state->arrived.notify_all();
+            }
+            ::CloseHandle(output);
+            const std::lock_guard lock(state->mutex);
+            state->ended = true;
+            state->arrived.notify_all();
+        }).detach();
+    }
+    ~WindowsHelper() override {
+        ::CloseHandle(input_);
+        ::TerminateProcess(process_, 1);
+        ::CloseHandle(process_);
+        if (job_)
+            ::CloseHandle(job_);
+    }
+    bool send(const std::string& line) override {
+        const std::string bytes = line + "\n";
+        DWORD written = 0;
+        return ::WriteFile(input_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+               written == bytes.size();
+    }
+    Reply receive(std::string& line, std::chrono::milliseconds limit) override {
+        std::unique_lock lock(output_->mutex);
+        const auto hasLine = [this] { return output_->pending.find('\n') != std::string::npos; };
+        output_->arrived.wait_for(lock, limit, [&] { return hasLine() || output_->ended; });
+        if (hasLine()) {
+            const std::size_t end = output_->pending.find('\n');
+            line = output_->pending.substr(0, end);
+            output_->pending.erase(0, end + 1);
+            return Reply::Line;
+        }
+        return output_->ended ? Reply::Ended : Reply::TimedOut;
+    }
+
+private:
+    HANDLE process_;
+    HANDLE job_;
+    HANDLE input_;
+    std::shared_ptr<HelperOutput> output_;
+};
+
 } // namespace
+
+std::unique_ptr<HelperProcess> HelperProcess::Start(const std::vector<std::string>& argv,
+                                                    std::string& error) {
+    if (argv.empty()) {
+        error = "no program given";
+        return nullptr;
+    }
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    Handle inRead, inWrite, outRead, outWrite, nul;
+    if (!::CreatePipe(&inRead.value, &inWrite.value, &inherit, 0) ||
+        !::CreatePipe(&outRead.value, &outWrite.value, &inherit, 0)) {
+        error = systemMessage(::GetLastError());
+        return nullptr;
+    }
+    ::SetHandleInformation(inWrite.value, HANDLE_FLAG_INHERIT, 0);
+    ::SetHandleInformation(outRead.value, HANDLE_FLAG_INHERIT, 0);
+    nul.value = ::CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                              OPEN_EXISTING, 0, nullptr);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = inRead.value;
+    startup.hStdOutput = outWrite.value;
+    startup.hStdError = nul.value;
+    const HANDLE job = killingJob();
+    PROCESS_INFORMATION process{};
+    DWORD code = 0;
+    if (!startInJob(commandLineOf(argv), startup, job, process, code)) {
+        if (job)
+            ::CloseHandle(job);
+        error = systemMessage(code);
+        return nullptr;
+    }
+    auto helper = std::make_unique<WindowsHelper>(process.hProcess, job, inWrite.value, outRead.value);
+    inWrite.value = outRead.value = nullptr;
+    return helper;
+}
 
 ProcessOutcome process_detail::SpawnAndWait(const ProcessRequest& request) {
     ProcessOutcome outcome;
@@ -86,19 +243,17 @@ ProcessOutcome process_detail::SpawnAndWait(const ProcessRequest& request) {
     nul.value = ::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                               OPEN_EXISTING, 0, nullptr);
 
-    std::wstring commandLine;
-    for (const std::string& word : request.argv)
-        commandLine += (commandLine.empty() ? L"" : L" ") + quoted(wide(word));
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = nul.value;
     startup.hStdOutput = outWrite.value;
     startup.hStdError = errWrite.value;
+    Handle job;
+    job.value = killingJob();
     PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                          nullptr, &startup, &process)) {
-        const DWORD code = ::GetLastError();
+    DWORD code = 0;
+    if (!startInJob(commandLineOf(request.argv), startup, job.value, process, code)) {
         outcome.status = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND
                              ? ProcessOutcome::Status::NotFound
                              : ProcessOutcome::Status::NotRun;
@@ -107,7 +262,6 @@ ProcessOutcome process_detail::SpawnAndWait(const ProcessRequest& request) {
     }
     Handle child;
     child.value = process.hProcess;
-    ::CloseHandle(process.hThread);
     outWrite.reset();
     errWrite.reset();
 
@@ -117,7 +271,11 @@ ProcessOutcome process_detail::SpawnAndWait(const ProcessRequest& request) {
     bool killed = false;
     ProcessOutcome::Status killedFor = ProcessOutcome::Status::TimedOut;
     std::string piece;
-    for (bool running = true; running;) {
+    Clock::time_point killedAt;
+    // A program killed while held in the kernel ends only when that call does: it is given a moment,
+    // then left to end on its own (its job still ends it with this program).
+    const auto givenUp = [&] { return killed && Clock::now() - killedAt >= std::chrono::seconds(2); };
+    for (bool running = true; running && !givenUp();) {
         running = ::WaitForSingleObject(child.value, 20) == WAIT_TIMEOUT;
         piece.clear();
         drain(outRead.value, piece);
@@ -125,6 +283,7 @@ ProcessOutcome process_detail::SpawnAndWait(const ProcessRequest& request) {
             if (process_detail::KeepOutput(request, outcome, piece, killed)) {
                 ::TerminateProcess(child.value, 1);
                 killed = true;
+                killedAt = Clock::now();
                 killedFor = ProcessOutcome::Status::Cancelled;
             }
         }
@@ -134,9 +293,9 @@ ProcessOutcome process_detail::SpawnAndWait(const ProcessRequest& request) {
         if (running && !killed && request.timeoutSeconds > 0 && Clock::now() >= deadline) {
             ::TerminateProcess(child.value, 1);
             killed = true;
+            killedAt = Clock::now();
         }
     }
-    DWORD code = 0;
     ::GetExitCodeProcess(child.value, &code);
     if (killed) {
         outcome.status = killedFor;

@@ -104,4 +104,33 @@ std::string PlayerNameVariant(const std::string& playerName, int n) {
     return base + suffix + "." + parts.extension;
 }
 
+PlayerNameClaims::PlayerNameClaims(SameFile same) : same_(std::move(same)) {}
+
+bool PlayerNameClaims::sameFile(const std::string& a, const std::string& b) const {
+    return a == b || (same_ && same_(a, b));
+}
+
+void PlayerNameClaims::hold(const std::string& name, const std::string& file) {
+    holders_.emplace(UpperCase(name), file);
+}
+
+std::optional<std::string> PlayerNameClaims::claim(const std::string& playerName, const std::string& file) {
+    // As many variants as a conversion tries.
+    constexpr int kMaxVariants = 99;
+    for (int n = 1; n <= kMaxVariants; ++n) {
+        const std::string tried = n == 1 ? playerName : PlayerNameVariant(playerName, n);
+        const auto [held, fresh] = holders_.emplace(UpperCase(tried), file);
+        if (fresh || sameFile(held->second, file))
+            return tried;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> PlayerNameClaims::holder(const std::string& name) const {
+    const auto found = holders_.find(UpperCase(name));
+    if (found == holders_.end())
+        return std::nullopt;
+    return found->second;
+}
+
 } // namespace velmo

@@ -81,6 +81,41 @@ TEST_F(MediaCli, CheckMedia_reportsMissingAndUnplayableNamesOnly) {
     EXPECT_EQ(runCli({"check", other.file("s.vlm"), "--strict", "--media", dir_.path()}).status, 1);
 }
 
+// Two pictures named alike: `media` and `convert` give the second the next free player name, and
+// `check` warns about a schedule's name that both would fill.
+TEST_F(MediaCli, TwoFilesOfOnePlayerName_getTwoNames_checkWarns) {
+    TempDir pictures, target;
+    const std::string first = pictures.file("Ägyptische Sammlung 01.JPG");
+    const std::string second = pictures.file("Ägyptische Sammlung 02 groß.JPG");
+    std::filesystem::copy_file(dir_.file("Croissant Special Offer.jpg"), first);
+    ASSERT_TRUE(
+        test::MakeWithFfmpeg(second, {"-f", "lavfi", "-i", "smptebars=size=64x48", "-frames:v", "1"}));
+    std::filesystem::copy_file(first, pictures.file("same bytes.jpg"));
+    const auto media = runCli({"media", first, second, first});
+    EXPECT_EQ(media.status, 0);
+    EXPECT_EQ(media.out, first + ": plays (picture, mjpeg 320x240), player name AGYPTISCHE_SAMML.JPG\n" +
+                             second +
+                             ": plays (picture, mjpeg 64x48), player name AGYPTISCHE_SAM-2.JPG "
+                             "(AGYPTISCHE_SAMML.JPG is another file's)\n" +
+                             first + ": plays (picture, mjpeg 320x240), player name AGYPTISCHE_SAMML.JPG\n");
+    const auto convert = runCli({"convert", first, second, "--to", target.path()});
+    EXPECT_EQ(convert.out, "copied  " + first + " -> AGYPTISCHE_SAMML.JPG\ncopied  " + second +
+                               " -> AGYPTISCHE_SAM-2.JPG\n");
+
+    const std::string json =
+        R"({"basic": [{"name": "SAME_BYTES.JPG", "playTimes": 1, "volume": 13},
+                      {"name": "AGYPTISCHE_SAMML.JPG", "playTimes": 1, "volume": 13}], "advance": []})";
+    ASSERT_EQ(runCli({"build", "-", target.file("s.vlm"), "--seed", "1"}, json).status, 0);
+    std::filesystem::copy_file(first, target.file("SAME_BYTES.JPG"));
+    const auto check =
+        runCli({"check", target.file("s.vlm"), "--media", target.path(), "--media", pictures.path()});
+    EXPECT_EQ(check.errLines(),
+              (std::vector<std::string>{target.file("s.vlm") +
+                                        ": basic entry 2: warning: AGYPTISCHE_SAMML.JPG would be filled by 2 "
+                                        "different files: " +
+                                        target.file("AGYPTISCHE_SAMML.JPG") + ", " + second}));
+}
+
 TEST_F(MediaCli, Convert_printsOneLinePerFileAndStatusFollowsFailures) {
     TempDir target;
     const std::string croissant = dir_.file("Croissant Special Offer.jpg");

@@ -7,11 +7,16 @@
 #include "jpeg_writer.h"
 #endif
 
+#include <fcntl.h>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <csignal>
 #include <memory>
 
@@ -191,6 +196,63 @@ TEST_F(PlayerCopies, MakePlayerCopy_nameTakenByAnotherFile_getsASuffix_sameFileK
     EXPECT_EQ(again.action, ConvertOutcome::Action::Copied);
     EXPECT_EQ(again.name, "CLIP-2.MPG");
     EXPECT_EQ(targetNames().size(), 2u);
+}
+
+// Two conversions of two files of one name into one folder at once: the second takes the name just
+// before the first would, which then goes on to the next free name. Both copies stay.
+TEST_F(PlayerCopies, MakePlayerCopy_twoRacingForOneName_neitherReplacesTheOther) {
+    test::TempDir other;
+    std::filesystem::copy_file(source("clip.mpg"), other.file("clip.mpg"));
+    { std::ofstream(other.file("clip.mpg"), std::ios::app) << 'x'; } // one byte apart
+    ConvertOutcome second;
+    ConvertOptions racing;
+    racing.beforeNameTaken = [&](const std::string& name) {
+        if (second.name.empty())
+            second = MakePlayerCopy(other.file("clip.mpg"), target_.dir());
+        EXPECT_TRUE(name == "CLIP.MPG" || name == "CLIP-2.MPG") << name;
+    };
+    const ConvertOutcome first = MakePlayerCopy(source("clip.mpg"), target_.dir(), racing);
+    EXPECT_EQ(second.name, "CLIP.MPG");
+    EXPECT_EQ(first.name, "CLIP-2.MPG");
+    EXPECT_EQ(test::ReadAll(target_.file("CLIP.MPG")), test::ReadAll(other.file("clip.mpg")));
+    EXPECT_EQ(test::ReadAll(target_.file("CLIP-2.MPG")), test::ReadAll(source("clip.mpg")));
+    std::vector<std::string> names = targetNames();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"CLIP-2.MPG", "CLIP.MPG"}));
+}
+
+// A work folder left by a killed conversion goes with the next conversion into that folder; one whose
+// lock is held (a conversion under way) stays.
+TEST_F(PlayerCopies, MakePlayerCopy_removesLeftWorkFoldersButNotOneInUse) {
+    const struct {
+        const char* name;
+        bool lock;
+        bool held;
+        bool stays;
+    } cases[] = {{".velmo-convert-1", true, false, false},
+                 {".velmo-convert-2", false, false, false},
+                 {".velmo-convert-3", true, true, true}};
+    std::vector<int> held;
+    for (const auto& c : cases) {
+        std::filesystem::create_directory(target_.file(c.name));
+        test::WriteBytes(target_.file(std::string(c.name) + "/OUT.MPG"), "half");
+        if (!c.lock)
+            continue;
+        const int fd = ::open(target_.file(std::string(c.name) + ".lock").c_str(), O_RDWR | O_CREAT, 0600);
+        ASSERT_GE(fd, 0);
+        if (c.held) {
+            ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+        }
+        held.push_back(fd);
+    }
+    EXPECT_EQ(MakePlayerCopy(source("clip.mpg"), target_.dir()).name, "CLIP.MPG");
+    for (const auto& c : cases)
+        EXPECT_EQ(std::filesystem::exists(target_.file(c.name)), c.stays) << c.name;
+    std::vector<std::string> names = targetNames();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{".velmo-convert-3", ".velmo-convert-3.lock", "CLIP.MPG"}));
+    for (const int fd : held)
+        ::close(fd);
 }
 
 TEST_F(PlayerCopies, MakePlayerCopy_failures_leaveNoFileUnderAPlayerName) {

@@ -32,7 +32,7 @@ std::optional<std::string> PlayerCopiesFolder(QWidget* parent, AppContext& conte
 
 std::vector<ConvertOutcome> MakePlayerCopies(QWidget* parent, AppContext& context,
                                              const std::vector<std::string>& sources,
-                                             const std::string& folder) {
+                                             const std::string& folder, const ConvertOptions& options) {
     QProgressDialog progress(screenText(context.texts, TextId::TextMakingPlayerCopies),
                              screenText(context.texts, TextId::TextCancel), 0,
                              static_cast<int>(sources.size()) * 100, parent);
@@ -48,9 +48,9 @@ std::vector<ConvertOutcome> MakePlayerCopies(QWidget* parent, AppContext& contex
     QObject::connect(&progress, &QProgressDialog::canceled, [cancelled] { *cancelled = true; });
     std::vector<ConvertOutcome> outcomes;
     QPointer<QProgressDialog> shown(&progress);
-    RunOffThread([&outcomes, cancelled, sources, folder, shown] {
+    RunOffThread([&outcomes, cancelled, sources, folder, options, shown] {
         for (std::size_t i = 0; i < sources.size(); ++i) {
-            outcomes.push_back(MakePlayerCopy(sources[i], folder, {}, [&, i](const ConvertProgress& p) {
+            outcomes.push_back(MakePlayerCopy(sources[i], folder, options, [&, i](const ConvertProgress& p) {
                 const int value = static_cast<int>((static_cast<double>(i) + p.fraction) * 100);
                 QMetaObject::invokeMethod(
                     qApp,

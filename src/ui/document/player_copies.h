@@ -20,7 +20,7 @@ std::optional<std::string> PlayerCopiesFolder(QWidget* parent, AppContext& conte
 // (which stops the one under way and the rest). The outcomes of the files dealt with, in order.
 std::vector<ConvertOutcome> MakePlayerCopies(QWidget* parent, AppContext& context,
                                              const std::vector<std::string>& sources,
-                                             const std::string& folder);
+                                             const std::string& folder, const ConvertOptions& options = {});
 
 // Names the copies that failed, each with its reason, in one message; says nothing when none did.
 void TellFailedPlayerCopies(QWidget* parent, AppContext& context, const std::vector<ConvertOutcome>& made);

@@ -2,6 +2,7 @@
 
 #include "media/media_convert.h"
 #include "media/media_probe.h"
+#include "media/player_name_claims.h"
 #include "model/app_state.h"
 #include "model/file_system.h"
 #include "rules/entry_rules.h"
@@ -16,6 +17,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 
 namespace velmo {
 
@@ -43,9 +45,11 @@ std::vector<Doubt> doubtsAbout(const QStringList& paths, const std::vector<Exami
         // A copy of a file that will not play gets a player name anyway; the name is news only when
         // the file itself plays or could not be examined.
         if (!media.verdict.willNotPlay())
-            reasons.push_back(media.playerName
-                                  ? FillIn(texts.text(TextId::MsgMediaNameNotTaken), {*media.playerName})
-                                  : texts.text(TextId::MsgMediaNoPlayerName));
+            reasons.push_back(!media.playerName ? texts.text(TextId::MsgMediaNoPlayerName)
+                              : storable
+                                  ? FillIn(texts.text(TextId::MsgMediaNameHeldElsewhere),
+                                           {UpperCase(name), *media.playerName})
+                                  : FillIn(texts.text(TextId::MsgMediaNameNotTaken), {*media.playerName}));
         std::string line = name + ": ";
         // Appended piece by piece: GCC 12 at -O3 reports a false -Wrestrict for "x" + std::string.
         for (std::size_t k = 0; k < reasons.size(); ++k) {
@@ -60,7 +64,8 @@ std::vector<Doubt> doubtsAbout(const QStringList& paths, const std::vector<Exami
 
 } // namespace
 
-QStringList AskAboutAddedMedia(QWidget* parent, AppContext& context, const QStringList& paths) {
+QStringList AskAboutAddedMedia(QWidget* parent, AppContext& context, const QStringList& paths,
+                               std::vector<std::string>* notAdded) {
     if (paths.isEmpty())
         return paths;
     std::vector<std::string> sources;
@@ -68,8 +73,16 @@ QStringList AskAboutAddedMedia(QWidget* parent, AppContext& context, const QStri
         sources.push_back(fromQt(path));
     std::vector<ExaminedMedia> examined;
     std::vector<bool> present;
-    RunOffThread([&examined, &present, sources] {
+    // The names the schedule holds, by the files of its media folders: a different file added gets
+    // the next free name, and its player copy too.
+    auto held = std::make_shared<PlayerNameClaims>(ContentNameClaims());
+    RunOffThread([&examined, &present, sources, held, schedule = context.state.schedule,
+                  folders = ScheduleMediaFolders(context.state.publish.settings(), context.state.mediaDir,
+                                                 context.state.scheduleDir)] {
         examined = MediaProbeCache().examineAll(sources);
+        HoldScheduleNames(*held, schedule, folders);
+        PlayerNameClaims claims = *held;
+        ClaimPlayerNames(examined, claims);
         for (const std::string& source : sources) {
             std::error_code error;
             present.push_back(std::filesystem::is_regular_file(std::filesystem::u8path(source), error));
@@ -94,6 +107,7 @@ QStringList AskAboutAddedMedia(QWidget* parent, AppContext& context, const QStri
 
     QStringList result = paths;
     std::vector<bool> keep(static_cast<std::size_t>(paths.size()), true);
+    std::vector<bool> told(keep.size(), false);
     for (const Doubt& doubt : doubts)
         keep[static_cast<std::size_t>(doubt.index)] = choice == Prompts::Choice::Discard;
     if (choice == Prompts::Choice::Keep) {
@@ -101,21 +115,38 @@ QStringList AskAboutAddedMedia(QWidget* parent, AppContext& context, const QStri
             std::vector<std::string> toCopy;
             for (const Doubt& doubt : doubts)
                 toCopy.push_back(sources[static_cast<std::size_t>(doubt.index)]);
-            const std::vector<ConvertOutcome> made = MakePlayerCopies(parent, context, toCopy, *folder);
+            ConvertOptions options;
+            // Names of the copies folder are the conversion's own to weigh; elsewhere a name is taken.
+            options.heldElsewhere = [held, copies = *folder](const std::string& name) {
+                const std::optional<std::string> holder = held->holder(name);
+                return holder && holder->rfind(copies, 0) != 0;
+            };
+            const std::vector<ConvertOutcome> made =
+                MakePlayerCopies(parent, context, toCopy, *folder, options);
             for (std::size_t i = 0; i < made.size(); ++i) {
-                if (made[i].action == ConvertOutcome::Action::Failed)
-                    continue;
-                const int index = doubts[i].index;
-                result[index] = toQt(*folder + made[i].name);
-                keep[static_cast<std::size_t>(index)] = true;
+                const auto index = static_cast<std::size_t>(doubts[i].index);
+                if (made[i].action != ConvertOutcome::Action::Failed) {
+                    result[static_cast<int>(index)] = toQt(*folder + made[i].name);
+                    keep[index] = true;
+                } else if (notAdded && made[i].reason) {
+                    // Named with its reason, not again by name below.
+                    notAdded->push_back(PathFileName(sources[index]) + ": " +
+                                        MediaReasonText(*made[i].reason, context.texts));
+                    told[index] = true;
+                }
             }
-            TellFailedPlayerCopies(parent, context, made);
+            if (notAdded == nullptr)
+                TellFailedPlayerCopies(parent, context, made);
         }
     }
     QStringList added;
-    for (int i = 0; i < result.size(); ++i)
-        if (keep[static_cast<std::size_t>(i)])
+    for (int i = 0; i < result.size(); ++i) {
+        const auto index = static_cast<std::size_t>(i);
+        if (keep[index])
             added << result[i];
+        else if (notAdded && !told[index])
+            notAdded->push_back(PathFileName(sources[index]));
+    }
     return added;
 }
 

@@ -282,8 +282,12 @@ void EditCommands::dropFiles(ScheduleListView* list, const QList<QUrl>& urls) {
             candidates.push_back({fromQt(info.fileName()), false});
     }
     // Files that will not play are asked about first; what comes back is added, copies by their names.
-    for (const QString& file : AskAboutAddedMedia(window_.widget, context_, files))
+    // What the question leaves out is named with the folders and the rest, in one message.
+    std::vector<std::string> leftOut;
+    for (const QString& file : AskAboutAddedMedia(window_.widget, context_, files, &leftOut))
         candidates.push_back({PathFileName(fromQt(file)), true});
+    for (const std::string& name : leftOut)
+        candidates.push_back({name, false});
     const BatchAddResult result =
         NewFileEntries(document_.room(kind, advance), candidates, 1, kVolumeDefault);
     document_.addFiles(AddSource::Drop, kind, advance, result.entries);

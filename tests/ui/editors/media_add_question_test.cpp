@@ -1,4 +1,5 @@
 #include "support/modal_script.h"
+#include "support/schedule_builder.h"
 #include "support/test_context.h"
 
 #include "media/media_files.h"
@@ -93,6 +94,45 @@ TEST_F(MediaAddQuestionTest, EachAnswer_givesTheFilesToAdd) {
     ASSERT_EQ(again.size(), 1);
     EXPECT_TRUE(again.constFirst().startsWith(QString::fromStdString(copies)));
     EXPECT_TRUE(tc.prompts.files.empty());
+}
+
+// A file whose player name the schedule already gives a different file of its media folders: the
+// question says which name its copy gets, and the copy takes it, never the other file's.
+TEST_F(MediaAddQuestionTest, NameTheScheduleGivesAnotherFile_itsCopyGetsTheNextFreeName) {
+    std::filesystem::copy_file(media + "GOOD.JPG", tc.appPath() + "GOOD.JPG"); // the media folder's
+    tc.state.schedule.basicEntries = {MakeFile("GOOD", "JPG")};
+    tc.state.schedule.basicCount = 1;
+    const std::string other = tc.appPath() + "other/";
+    std::filesystem::create_directories(other);
+    ASSERT_TRUE(
+        MakeWithFfmpeg(other + "GOOD.JPG", {"-f", "lavfi", "-i", "smptebars=size=64x48", "-frames:v", "1"}));
+    const struct {
+        std::string path;
+        std::string question; // the line about it, empty when none is asked
+        std::string added;
+    } cases[] = {
+        {tc.appPath() + "GOOD.JPG", "", tc.appPath() + "GOOD.JPG"},
+        {media + "GOOD.JPG", "", media + "GOOD.JPG"}, // the same bytes
+        {other + "GOOD.JPG",
+         "GOOD.JPG: another file already has the player name GOOD.JPG; its player copy is named GOOD-2.JPG",
+         copies + "GOOD-2.JPG"},
+    };
+    tc.prompts.files.push_back(QString::fromStdString(copies));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        tc.prompts.shown.clear();
+        tc.prompts.choices.push_back(Prompts::Choice::Keep);
+        const QStringList added = AskAboutAddedMedia(nullptr, tc.context, {QString::fromStdString(c.path)});
+        EXPECT_EQ(added, QStringList({QString::fromStdString(c.added)}));
+        const bool asked = !tc.prompts.shown.empty();
+        EXPECT_EQ(asked, !c.question.empty());
+        if (asked) {
+            EXPECT_TRUE(tc.prompts.shown.front().text.contains(QString::fromStdString(c.question)))
+                << tc.prompts.shown.front().text.toStdString();
+        }
+        if (c.question.empty())
+            tc.prompts.choices.clear();
+    }
 }
 
 } // namespace

@@ -1,7 +1,9 @@
 #include "main_form_fixture.h"
 
+#include "media/media_files.h"
 #include "model/random_source.h"
 #include "model/recovery_file.h"
+#include "rules/entry_rules.h"
 #include "rules/schedule_rules.h"
 #include "ui/main/edit_commands.h"
 #include "ui/platform/prompts.h"
@@ -21,6 +23,7 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 
 namespace velmo::test {
@@ -554,6 +557,48 @@ TEST_F(EditsTest, DropOfSeveralFiles_refusedOnesListedOnce_oneUndoTakesTheBatchB
     expectListsAsRefill();
     trigger("subUndo");
     EXPECT_EQ(schedule(), threeBasicTwoAdvance());
+}
+
+// A drop of a file that plays, a folder and a file whose name the player does not take: whatever the
+// answer to the question about the name, one message names the folder with every file left out.
+TEST_F(EditsTest, DropWithAQuestion_oneMessageNamesTheFolderWithEveryFileLeftOut) {
+    if (!FfmpegInstalled())
+        GTEST_SKIP() << "ffmpeg is not installed";
+    startOn(threeBasicTwoAdvance());
+    const std::string folder = makeDir("folder");
+    const std::vector<std::string> sound{"-f", "lavfi", "-i", "sine", "-t", "1", "-c:a", "libmp3lame"};
+    ASSERT_TRUE(MakeWithFfmpeg(app() + "PLAYS.MP3", sound));
+    ASSERT_TRUE(MakeWithFfmpeg(app() + "Bad Name.mp3", sound));
+    const std::string copies = app() + "copies/";
+    const struct {
+        Choice choice;
+        std::string message;
+        std::string last; // the last entry of the Basic list
+    } cases[] = {
+        {Choice::Cancel, "These files were not added:\r\nfolder\r\nBad Name.mp3", "PLAYS.MP3"},
+        {Choice::Discard, "These files were not added:\r\nfolder\r\nBad Name.mp3", "PLAYS.MP3"},
+        // The copies folder is not there yet: the copy fails, and is named with its reason.
+        {Choice::Keep,
+         "These files were not added:\r\nfolder\r\nBad Name.mp3: the conversion failed: cannot create a "
+         "working folder in " +
+             copies,
+         "PLAYS.MP3"},
+        {Choice::Keep, "These files were not added:\r\nfolder", "BAD_NAME.MP3"},
+    };
+    tc.prompts.files = {QString::fromStdString(copies)};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        tc.prompts.shown.clear();
+        tc.prompts.choices = {c.choice};
+        dropOn("NormalList", {QString::fromStdString(app() + "PLAYS.MP3"), QString::fromStdString(folder),
+                              QString::fromStdString(app() + "Bad Name.mp3")});
+        EXPECT_EQ(shownMessages().join('|').toStdString(), c.message);
+        EXPECT_EQ(
+            StoredNameText(schedule().basicEntries[static_cast<std::size_t>(schedule().basicCount - 1)]),
+            c.last);
+        if (c.choice == Choice::Keep)
+            std::filesystem::create_directories(copies); // for the next case
+    }
 }
 
 TEST_F(EditsTest, CopyAndPaste_betweenTheLists_advanceEntryWithItsDetails) {
