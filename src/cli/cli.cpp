@@ -3,9 +3,12 @@
 #include "rules/period_groups.h"
 
 #include "cli_args.h"
+#include "media/media_probe.h"
+#include "media/publish_summary.h"
 #include "media_commands.h"
 #include "model/file_system.h"
 #include "model/product_version.h"
+#include "model/publish_settings.h"
 #include "model/random_source.h"
 #include "model/safe_file.h"
 #include "model/schedule_file.h"
@@ -21,6 +24,7 @@
 #include "schedule_json.h"
 #include "texts/screen_texts.h"
 
+#include <cstdlib>
 #include <ctime>
 #include <functional>
 #include <istream>
@@ -322,7 +326,7 @@ private:
     }
 
     // The files the write would put on the medium, examined as the editor's Write examines them.
-    static MediaWarnings publishWarnings(const PublishPlan& plan) {
+    static MediaWarnings publishWarnings(const PublishPlan& plan, MediaProbeCache& cache) {
         std::vector<std::string> names;
         std::vector<std::string> paths;
         for (const PublishItem& item : plan.items)
@@ -330,7 +334,17 @@ private:
                 names.push_back(item.name);
                 paths.push_back(item.sourcePath());
             }
-        return PublishMediaWarnings(names, paths);
+        return PublishMediaWarnings(names, paths, &cache);
+    }
+
+    // Before anything is written, as Write to Player Medium says it: which medium this is and which
+    // schedule it last got, what changes on it, until when it plays.
+    void tellMedium(const PublishPlan& plan, const Schedule& s, const MediumIdentity& medium) {
+        const std::string dataDir = env_.editorDataDir ? env_.editorDataDir() : std::string();
+        const PublishSettings history = dataDir.empty() ? PublishSettings{} : ReadPublishSettings(dataDir);
+        for (const std::string& line : MediumLines(history, medium, args_.to, plan.scheduleName, s,
+                                                   args_.today ? *args_.today : env_.today(), EnglishTexts()))
+            env_.err << line << '\n';
     }
 
     static std::string refusalText(const PublishPlan& plan) {
@@ -371,6 +385,8 @@ private:
             say(args_.to, refusalText(plan));
             return kStatusCannotRead;
         }
+        const MediumIdentity medium = IdentifyMedium(args_.to);
+        tellMedium(plan, s, medium);
         for (const PublishItem& item : plan.items) {
             env_.out << PublishActionWord(item.action) << "  " << item.name;
             if (item.action == PublishAction::Copy || item.action == PublishAction::Replace)
@@ -384,9 +400,14 @@ private:
                 say(item.name, item.note);
         // Examined before a write only when the answer decides whether to write; otherwise after it,
         // so that a Ctrl+C finds the write, not the examining, and is not kept waiting for it.
+        // The summary's lengths need the files examined too.
         MediaWarnings wontPlay;
+        MediaProbeCache cache;
         const auto warn = [&] {
-            wontPlay = publishWarnings(plan);
+            wontPlay = publishWarnings(plan, cache);
+            for (const std::string& line :
+                 PublishSummaryLines(plan, s, medium, PublishedMedia(plan, cache), EnglishTexts()))
+                env_.err << line << '\n';
             for (const std::string& line : wontPlay.lines)
                 env_.out << line << '\n';
         };
@@ -463,6 +484,23 @@ CivilDate LocalToday() {
     std::tm local{};
     ::localtime_r(&now, &local);
     return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
+}
+
+std::string EditorDataDirectory(const std::string& toolDir) {
+    if (!toolDir.empty() && FileExistsInDir(WithTrailingSeparator(toolDir), kPublishSettingsFileName))
+        return WithTrailingSeparator(toolDir);
+    // Qt's application data folder for the editor's name.
+    const char* const editor = "velmo-schedule-generator";
+#ifdef _WIN32
+    if (const char* roaming = std::getenv("APPDATA"); roaming != nullptr && *roaming != '\0')
+        return WithTrailingSeparator(WithTrailingSeparator(roaming) + editor);
+#else
+    if (const char* data = std::getenv("XDG_DATA_HOME"); data != nullptr && *data == '/')
+        return WithTrailingSeparator(WithTrailingSeparator(data) + editor);
+    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0')
+        return WithTrailingSeparator(WithTrailingSeparator(home) + ".local/share/" + editor);
+#endif
+    return {};
 }
 
 int RunCli(const std::vector<std::string>& words, CliEnvironment& env) {

@@ -25,6 +25,9 @@ struct CliEnvironment {
     // Unset: an interrupt ends the tool as usual, and nothing stops the write.
     std::function<void(bool)> catchInterrupts = {};
     std::function<bool()> interrupted = {};
+    // Where the editor keeps what it remembers (its publish settings, with the last schedule written
+    // onto each medium); unset or empty: nothing remembered.
+    std::function<std::string()> editorDataDir = {};
 };
 
 // Exit status of the tool.
@@ -40,5 +43,9 @@ int RunCli(const std::vector<std::string>& words, CliEnvironment& env);
 
 // Today's date by the local clock.
 CivilDate LocalToday();
+
+// Where the editor installed on this computer keeps what it remembers: beside the tool when the
+// editor runs from there and has remembered something, else the user's data folder for it.
+std::string EditorDataDirectory(const std::string& toolDir);
 
 } // namespace velmo

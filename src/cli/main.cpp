@@ -9,6 +9,7 @@
 #include <iostream>
 #include <random>
 #include <streambuf>
+#include <string>
 #include <unistd.h>
 
 namespace {
@@ -72,6 +73,16 @@ int main(int argc, char** argv) {
                               [] { return ::isatty(STDERR_FILENO) == 1; },
                               [](bool on) { on ? velmo::CatchInterrupts() : velmo::ReleaseInterrupts(); },
                               &velmo::InterruptRequested};
+    // The editor's remembered media: the editor may run from the tool's own folder.
+    std::string toolPath = argc > 0 ? argv[0] : "";
+#ifdef __linux__
+    char exe[4096];
+    if (const ssize_t length = ::readlink("/proc/self/exe", exe, sizeof exe - 1); length > 0)
+        toolPath.assign(exe, static_cast<std::size_t>(length));
+#endif
+    const std::size_t slash = toolPath.find_last_of("/\\");
+    const std::string toolDir = slash == std::string::npos ? std::string() : toolPath.substr(0, slash);
+    env.editorDataDir = [toolDir] { return velmo::EditorDataDirectory(toolDir); };
     int status = velmo::RunCli(std::vector<std::string>(argv + 1, argv + argc), env);
     // Output lost on a full disk or a closed pipe is a failure, not a success with less text. A
     // standard output closed from the start has lost nothing if nothing was written to it.

@@ -95,9 +95,10 @@ std::string OneLineText(const std::string& text) {
 }
 
 MediaWarnings PublishMediaWarnings(const std::vector<std::string>& names,
-                                   const std::vector<std::string>& paths) {
+                                   const std::vector<std::string>& paths, MediaProbeCache* cache) {
     MediaWarnings warnings;
-    const std::vector<ExaminedMedia> results = MediaProbeCache().examineAll(paths);
+    MediaProbeCache own;
+    const std::vector<ExaminedMedia> results = (cache != nullptr ? *cache : own).examineAll(paths);
     for (std::size_t i = 0; i < results.size() && i < names.size(); ++i) {
         if (!results[i].verdict.willNotPlay())
             continue;

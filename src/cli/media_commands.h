@@ -13,6 +13,8 @@
 
 namespace velmo {
 
+class MediaProbeCache;
+
 // A file name or reason fit for a one-line-per-file output: control characters written as \n, \t
 // or \xNN, so a name holding a newline cannot break the line or pass for two files. Backslashes
 // stay as they are: they are Windows' folder separators.
@@ -24,8 +26,9 @@ struct MediaWarnings {
     std::vector<std::string> lines;
     int count = 0;
 };
+// With `cache`, files already examined there are not examined again.
 MediaWarnings PublishMediaWarnings(const std::vector<std::string>& names,
-                                   const std::vector<std::string>& paths);
+                                   const std::vector<std::string>& paths, MediaProbeCache* cache = nullptr);
 
 int RunMediaCommand(const CliArgs& args, CliEnvironment& env);
 int RunConvertCommand(const CliArgs& args, CliEnvironment& env);

@@ -81,7 +81,9 @@ struct PublishPlan {
     std::uint64_t bytesToWrite = 0; // media files to copy or replace
     std::uint64_t bytesNeeded = 0;  // free space the write needs at its fullest, schedule file included
     std::uint64_t freeSpace = 0;    // stale temporary files of killed writes counted as free
-    bool spaceKnown = true;         // false: the volume gives no figure, the write is tried
+    // About what is free once the write and its removals are done, in whole allocation units.
+    std::uint64_t freeAfter = 0;
+    bool spaceKnown = true; // false: the volume gives no figure, the write is tried
     bool fat = false;
     std::vector<std::string> notes; // media folders that cannot be read, and the like
     // Why nothing can be written at all (destination, space, a file too large for FAT, a file that

@@ -225,6 +225,15 @@ void judgeSpace(PublishPlan& plan, const Schedule& schedule, const std::optional
     const std::int64_t scheduleUnits = plan.scheduleUnchanged ? 0 : units(scheduleFileBound(schedule));
     peak = std::max(peak, used + scheduleUnits);
     plan.bytesNeeded = static_cast<std::uint64_t>(std::max<std::int64_t>(peak, 0));
+    // The new schedule file takes the old one's place; removals come last.
+    std::int64_t after = room - used - scheduleUnits;
+    if (!plan.scheduleUnchanged)
+        if (const std::optional<FileFacts> old = mediumFile(plan.destination + plan.scheduleName))
+            after += units(old->size);
+    for (const PublishItem& item : plan.items)
+        if (item.action == PublishAction::Remove)
+            after += units(item.size);
+    plan.freeAfter = static_cast<std::uint64_t>(std::max<std::int64_t>(after, 0));
 
     const std::vector<std::string> removeFirst = plan.removeFirstNames();
     if (plan.bytesNeeded > plan.freeSpace) {

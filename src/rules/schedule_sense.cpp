@@ -1,6 +1,7 @@
 #include "schedule_sense.h"
 
 #include "rules/entry_rules.h"
+#include "rules/schedule_horizon.h"
 #include "texts/screen_texts.h"
 
 #include <algorithm>
@@ -163,6 +164,14 @@ std::vector<ScheduleProblem> FindScheduleProblems(const Schedule& s, const Civil
         const AdvanceEntry& e = s.advanceEntries[static_cast<std::size_t>(i)];
         if (nextValid < valid.size() && valid[nextValid] == i) {
             ownWarnings(e, i, today, out);
+            // A medium goes out for weeks: a period running out soon is worth a look before then.
+            if (const long left = DayNumber(StopDateOf(e)) - DayNumber(today);
+                left >= 0 && left <= kEndingSoonDays) {
+                ScheduleProblem p = problem(ProblemKind::EndsSoon, EntryId::advance(i));
+                p.overlap.lastDay = StopDateOf(e);
+                p.today = today;
+                out.push_back(p);
+            }
             for (std::size_t b = nextValid + 1; b < valid.size(); ++b)
                 if (const auto overlap = OverlapOf(windows[nextValid], windows[b]))
                     out.push_back(overlapProblem(i, valid[b], *overlap));
@@ -236,6 +245,15 @@ std::string ProblemText(const ScheduleProblem& p, const ScreenTexts& texts) {
     case ProblemKind::Ended:
         return FillIn(texts.text(TextId::MsgProblemEnded),
                       {who, FormatSlashDate(p.overlap.lastDay), FormatSlashDate(p.today)});
+    case ProblemKind::EndsSoon: {
+        const long left = DayNumber(p.overlap.lastDay) - DayNumber(p.today);
+        const std::string day = FormatSlashDate(p.overlap.lastDay);
+        if (left == 0)
+            return FillIn(texts.text(TextId::MsgProblemEndsToday), {who, day});
+        if (left == 1)
+            return FillIn(texts.text(TextId::MsgProblemEndsTomorrow), {who, day});
+        return FillIn(texts.text(TextId::MsgProblemEndsSoon), {who, day, std::to_string(left)});
+    }
     case ProblemKind::Overlap: {
         // The first of them in the list plays, whichever of the two the problem is listed under.
         const EntryId plays = EntryId::advance(std::min(p.entry.index, p.other));

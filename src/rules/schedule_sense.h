@@ -24,6 +24,7 @@ enum class ProblemKind {
     NoFiles,            // an advance entry without files; Save refuses the schedule
     WeekDayNeverOccurs, // its week day falls on none of its days
     Ended,              // its stop date lies before today
+    EndsSoon,           // its stop date is today or within kEndingSoonDays
     Overlap,            // in force at the same moments as a later entry
     MediaMissing,       // the named file is in none of the media folders
     MediaWillNotPlay,   // the named file is there, but the player does not play it
@@ -36,9 +37,9 @@ struct ScheduleProblem {
     // Overlap: the other advance entry; VolumesDiffer: the earlier detail (or basic) entry.
     int other = -1;
     // Overlap: what the two share. WeekDayNeverOccurs: the entry's week day and dates. Ended: its stop
-    // date as lastDay.
+    // date as lastDay (EndsSoon too).
     Overlap overlap;
-    CivilDate today;  // Ended
+    CivilDate today;  // Ended, EndsSoon
     std::string name; // MediaMissing, MediaWillNotPlay, VolumesDiffer: the file name on disk ("SONG.MP3")
     std::string why;  // MediaWillNotPlay: the reasons, in the texts of whoever judged it
     int volume = 0;   // VolumesDiffer: this entry's volume and the earlier one's

@@ -100,8 +100,8 @@ TEST(CliPublish, AStickLeftAsAnEmptyMountPointIsRefused) {
     const auto out = inMountNamespace(
         "mount -t tmpfs none /media && mkdir -p /media/velmo/STICK && { " + publish +
         "; echo status $?; ls -A /media/velmo/STICK; mount -t tmpfs stick /media/velmo/STICK && " + publish +
-        " >/dev/null; echo status $?; ls /media/velmo/STICK; umount /media/velmo/STICK; " + publish +
-        " --force-destination >/dev/null; echo status $?; ls /media/velmo/STICK; }");
+        " >/dev/null 2>&1; echo status $?; ls /media/velmo/STICK; umount /media/velmo/STICK; " + publish +
+        " --force-destination >/dev/null 2>&1; echo status $?; ls /media/velmo/STICK; }");
     if (!out || out->find("status") == std::string::npos)
         GTEST_SKIP() << "mounting is not allowed here: " << out.value_or("");
     EXPECT_EQ(*out,

@@ -1,9 +1,11 @@
 #include "cli_runner.h"
 
 #include "model/file_system.h"
+#include "model/publish_settings.h"
 #include "model/random_source.h"
 #include "model/schedule_file.h"
 #include "rules/entry_rules.h"
+#include "rules/medium_identity.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -11,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <iterator>
 #include <set>
+#include <sstream>
 
 namespace velmo {
 namespace {
@@ -218,7 +221,10 @@ TEST(CliPublish, InterruptDuringTheWrite_stopsWithEveryFileWholeAndTheOldSchedul
                                       " copied, 0 replaced, 0 kept, 0 removed, 0 missing; cancelled, the "
                                       "schedule file on the medium is the old one\n"))
             << run.out;
-        EXPECT_EQ(run.err, "velmo-schedule: interrupted; no file on the medium is left half-written\n");
+        // Before it, what the medium holds and what changes on it.
+        EXPECT_TRUE(
+            run.err.ends_with("\nvelmo-schedule: interrupted; no file on the medium is left half-written\n"))
+            << run.err;
         Names left;
         if (c.songCopied)
             left.insert("SONG.MP3");
@@ -227,6 +233,64 @@ TEST(CliPublish, InterruptDuringTheWrite_stopsWithEveryFileWholeAndTheOldSchedul
         EXPECT_EQ(names(), left);
         EXPECT_EQ(readText(s.stick + "/SONG.MP3"), c.songCopied ? "song" : "");
         EXPECT_EQ(readText(s.stick + "/show.vlm"), oldBytes);
+    }
+}
+
+} // namespace
+} // namespace velmo
+
+namespace velmo {
+namespace {
+
+// Runs publish with the editor's remembered media in `dataDir`; gives what it said on standard error.
+std::string publishSaying(const Stage& s, const std::string& dataDir) {
+    std::istringstream in;
+    std::ostringstream out, err;
+    CliEnvironment env{in, out, err, [] { return CivilDate{2026, 12, 8}; }, [] { return std::uint64_t{42}; }};
+    env.editorDataDir = [dataDir] { return dataDir; };
+    EXPECT_EQ(RunCli({"publish", s.schedule, "--to", s.stick, "--media", s.media, "--media", s.extra}, env),
+              0)
+        << err.str();
+    return err.str();
+}
+
+TEST(CliPublish, SaysWhichStickThisIsAsTheDialogDoes) {
+    const struct Case {
+        const char* what;
+        const char* remembered; // the schedule the editor last wrote onto this stick; none when null
+        const char* onStick;    // a schedule file already there
+        const char* line;       // the line about it; none when null
+    } cases[] = {
+        {"last received another schedule", "CAFE.VLM", "CAFE.VLM",
+         "This medium last received CAFE.VLM, written on 2026-11-30; now show.vlm is written."},
+        {"a schedule this computer did not write", nullptr, "OTHER.VLM",
+         "This medium holds a schedule written elsewhere (OTHER.VLM)."},
+        {"the same schedule again", "show.vlm", nullptr, nullptr},
+        {"a new stick", nullptr, nullptr, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Stage s(false);
+        TempDir data;
+        if (c.onStick)
+            writeText(s.stick + "/" + c.onStick, "old");
+        if (c.remembered) {
+            PublishSettings history;
+            RememberWrite(history, {MediumKey(IdentifyMedium(s.stick)), c.remembered, "2026-11-30"});
+            ASSERT_TRUE(WritePublishSettings(data.path(), history));
+        }
+        const std::string said = publishSaying(s, data.path());
+        for (const char* line :
+             {"This medium last received", "This medium holds a schedule written elsewhere"}) {
+            if (!c.line || std::string(c.line).rfind(line, 0) != 0) {
+                EXPECT_EQ(said.find(line), std::string::npos) << said;
+            }
+        }
+        if (c.line) {
+            EXPECT_NE(said.find(std::string(c.line) + "\n"), std::string::npos) << said;
+        }
+        // Then what the write changes and the summary's facts.
+        EXPECT_NE(said.find("\n0 kept, 2 copied, 0 replaced, 0 removed\n"), std::string::npos) << said;
     }
 }
 

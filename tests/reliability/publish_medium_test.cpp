@@ -214,7 +214,77 @@ std::string MediumUnmountedPartWay(const TempDir& media, const TempDir& card) {
     return problems;
 }
 
+// Lazily unmounts the card (as a file manager's eject does) at the stopAt-th file-system step.
+class UnmountingAtStepIo final : public FileIo {
+public:
+    UnmountingAtStepIo(std::string mountPoint, long stopAt)
+        : mountPoint_(std::move(mountPoint)), stopAt_(stopAt) {}
+    bool unmounted() const { return unmounted_; }
+    int open(const std::string& p, int f, mode_t m) override { return point(), FileIo::open(p, f, m); }
+    ssize_t write(int fd, const void* b, std::size_t n) override { return point(), FileIo::write(fd, b, n); }
+    int fsync(int fd) override { return point(), FileIo::fsync(fd); }
+    int rename(const std::string& a, const std::string& b) override { return point(), FileIo::rename(a, b); }
+    int unlink(const std::string& p) override { return point(), FileIo::unlink(p); }
+
+private:
+    void point() {
+        if (points_++ == stopAt_)
+            unmounted_ = ::umount2(mountPoint_.c_str(), MNT_DETACH) == 0;
+    }
+    std::string mountPoint_;
+    long stopAt_;
+    long points_ = 0;
+    bool unmounted_ = false;
+};
+
+// The medium lazily unmounted at every step of a write in turn, the schedule file's own steps too:
+// never a success, never a file on the bare mount point.
+std::string MediumUnmountedAtEveryStep(const TempDir& media, const TempDir& card) {
+    if (std::string skip = MountTmpfs(card, "size=8m"); !skip.empty())
+        return skip;
+    std::vector<FileEntry> names;
+    for (int i = 0; i < 3; ++i) {
+        const std::string name = "CLIP" + std::to_string(i) + ".AVI";
+        WriteBytes(media.file(name), Pattern(200 << 10, static_cast<std::uint8_t>(i)));
+        names.push_back(Named(name, 1));
+    }
+    const Schedule s = MakeSchedule(names, {});
+    std::string problems;
+    bool finished = false;
+    long steps = 0;
+    for (long stopAt = 0; stopAt < 2000 && !finished; ++stopAt, ++steps) {
+        if (stopAt > 0 && ::mount("velmo-test", card.path.c_str(), "tmpfs", 0, "size=8m") != 0)
+            return problems + "cannot mount the tmpfs again: " + std::strerror(errno);
+        const PublishPlan plan = PlanPublish(s, {media.dir()}, card.dir(), "show.vlm");
+        UnmountingAtStepIo io(card.path, stopAt);
+        SeededRandomSource random(static_cast<std::uint64_t>(stopAt));
+        const PublishReport report = CarryOutPublish(plan, s, random, {}, io);
+        const std::string at = "unmounted at step " + std::to_string(stopAt) + ": ";
+        if (!io.unmounted()) {
+            // The write took fewer steps: it ran whole on the mounted card.
+            finished = true;
+            if (!report.complete())
+                problems += "the write on a card left mounted failed: " + PublishReportLines(report).front();
+            ::umount2(card.path.c_str(), MNT_DETACH);
+            continue;
+        }
+        if (report.complete())
+            problems += at + "reported complete: " + PublishReportLines(report).back() + "\n";
+        if (!card.names().empty())
+            problems += at + "the bare mount point got " + card.names()[0] + "\n";
+    }
+    if (!finished)
+        problems += "the write never finished\n";
+    else if (steps < 10)
+        problems += "the write took only " + std::to_string(steps) + " steps\n";
+    return problems;
+}
+
 } // namespace
+
+TEST(PublishMedium, AMediumUnmountedAtAnyStepIsNeverASuccessAndLeavesTheMountPointBare) {
+    ExpectHeldUp(CopyInChild(MediumUnmountedAtEveryStep));
+}
 
 TEST(PublishMedium, NearlyFullCardNeverNamesAMissingFileWhateverStopsTheWrite) {
     ExpectHeldUp(CopyInChild(PublishOntoNearlyFullCard));

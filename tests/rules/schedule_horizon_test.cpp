@@ -57,5 +57,27 @@ TEST(ScheduleHorizon, PeriodsEndingBeforeTheNextVisit) {
     EXPECT_EQ(PeriodsEndingBefore(s, {2026, 12, 8}, {2027, 1, 15}), (std::vector<int>{1, 2}));
 }
 
+TEST(ScheduleHorizon, TheOverviewNamesPeriodsEndingWithinTwoWeeks) {
+    const CivilDate today{2026, 12, 8};
+    const struct Case {
+        const char* stop;
+        std::vector<std::string> problems;
+    } cases[] = {
+        {"2026-12-07", {"Advance 1: ended on 2026/12/07 (today is 2026/12/08)"}},
+        {"2026-12-08", {"Advance 1: ends today, 2026/12/08"}},
+        {"2026-12-09", {"Advance 1: ends tomorrow, 2026/12/09"}},
+        {"2026-12-11", {"Advance 1: ends on 2026/12/11, in 3 days"}},
+        {"2026-12-22", {"Advance 1: ends on 2026/12/22, in 14 days"}},
+        {"2026-12-23", {}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> found;
+        for (const ScheduleProblem& p :
+             FindScheduleProblems(MakeSchedule({}, {from("2026-11-01", c.stop)}), today))
+            found.push_back(ProblemText(p, EnglishTexts()));
+        EXPECT_EQ(found, c.problems) << c.stop;
+    }
+}
+
 } // namespace
 } // namespace velmo

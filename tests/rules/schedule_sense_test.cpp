@@ -181,22 +181,23 @@ TEST(Problems, Ended_andWeekDayNeverOccurs) {
     EXPECT_EQ(texts(FindScheduleProblems(schedule({period({25, 1, 1, 0, 0, 0}, {26, 11, 19, 23, 59, 59})}),
                                          kToday)),
               (Lines{"Advance 1: ended on 2026/11/19 (today is 2026/11/20)"}));
-    EXPECT_TRUE(
-        texts(FindScheduleProblems(schedule({period({25, 1, 1, 0, 0, 0}, {26, 11, 20, 23, 59, 59})}), kToday))
-            .empty());
-    // 2026-12-01 is a Tuesday, 2026-12-04 a Friday.
-    EXPECT_EQ(texts(FindScheduleProblems(schedule({period({26, 12, 1, 0, 0, 0}, {26, 12, 4, 23, 0, 0}, 6)}),
+    // Ending today it has not ended, but is soon to.
+    EXPECT_EQ(texts(FindScheduleProblems(schedule({period({25, 1, 1, 0, 0, 0}, {26, 11, 20, 23, 59, 59})}),
                                          kToday)),
-              (Lines{"Advance 1: no Saturday between 2026/12/01 and 2026/12/04"}));
+              (Lines{"Advance 1: ends today, 2026/11/20"}));
+    // 2026-12-15 is a Tuesday, 2026-12-18 a Friday; both more than two weeks ahead.
+    EXPECT_EQ(texts(FindScheduleProblems(schedule({period({26, 12, 15, 0, 0, 0}, {26, 12, 18, 23, 0, 0}, 6)}),
+                                         kToday)),
+              (Lines{"Advance 1: no Saturday between 2026/12/15 and 2026/12/18"}));
 }
 
 TEST(Problems, NoFilesAndValuesOutsideTheLists) {
     EXPECT_EQ(texts(FindScheduleProblems(
-                  schedule({period({26, 12, 1, 0, 0, 0}, {26, 12, 4, 23, 0, 0}, 7, {})}), kToday)),
+                  schedule({period({26, 12, 15, 0, 0, 0}, {26, 12, 18, 23, 0, 0}, 7, {})}), kToday)),
               (Lines{"Advance 1: has no files, so the schedule cannot be saved"}));
-    EXPECT_EQ(
-        texts(FindScheduleProblems(schedule({period({26, 13, 1, 0, 0, 0}, {26, 12, 4, 23, 0, 0})}), kToday)),
-        (Lines{"Advance 1: holds a value the editors' lists do not offer"}));
+    EXPECT_EQ(texts(FindScheduleProblems(schedule({period({26, 13, 15, 0, 0, 0}, {26, 12, 18, 23, 0, 0})}),
+                                         kToday)),
+              (Lines{"Advance 1: holds a value the editors' lists do not offer"}));
     EXPECT_EQ(texts(FindScheduleProblems(schedule({}, {file("LOOP", "MPG", 14)}), kToday)),
               (Lines{"Basic 1: holds a value the editors' lists do not offer"}));
 }
@@ -204,7 +205,7 @@ TEST(Problems, NoFilesAndValuesOutsideTheLists) {
 TEST(Problems, MediaMissing_looksUpTheNameAsOnDisk) {
     std::vector<std::string> asked;
     const Schedule s =
-        schedule({period({26, 12, 1, 0, 0, 0}, {26, 12, 4, 23, 0, 0}, 7, {file("CLIP", "AVI")})},
+        schedule({period({26, 12, 15, 0, 0, 0}, {26, 12, 18, 23, 0, 0}, 7, {file("CLIP", "AVI")})},
                  {file("LOOP", "MPG"), file("README", "")});
     const auto problems = FindScheduleProblems(s, kToday, [&asked](const std::string& name) {
         asked.push_back(name);
@@ -216,10 +217,10 @@ TEST(Problems, MediaMissing_looksUpTheNameAsOnDisk) {
 
 TEST(Problems, VolumesDiffer_withinOnePeriodOnly) {
     const Schedule s =
-        schedule({period({26, 12, 1, 0, 0, 0}, {26, 12, 4, 23, 0, 0}, 7,
+        schedule({period({26, 12, 15, 0, 0, 0}, {26, 12, 18, 23, 0, 0}, 7,
                          {file("SONG", "MP3", 5), file("JINGLE", "MP3"), file("SONG", "MP3", 13),
                           file("SONG", "MP3", 5)}),
-                  period({26, 12, 5, 0, 0, 0}, {26, 12, 6, 23, 0, 0}, 7, {file("SONG", "MP3", 9)})});
+                  period({26, 12, 19, 0, 0, 0}, {26, 12, 20, 23, 0, 0}, 7, {file("SONG", "MP3", 9)})});
     EXPECT_EQ(texts(FindScheduleProblems(s, kToday)),
               (Lines{"Advance 1, file 3: SONG.MP3 at volume Default, but at 5 in Advance 1, file 1"}));
 }

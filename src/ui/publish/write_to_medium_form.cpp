@@ -1,5 +1,6 @@
 #include "write_to_medium_form.h"
 
+#include "media/publish_summary.h"
 #include "model/app_state.h"
 #include "model/file_io.h"
 #include "model/file_system.h"
@@ -34,6 +35,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStyle>
@@ -140,6 +142,17 @@ WriteToMediumForm::WriteToMediumForm(AppContext& context, PublishSettings& setti
     PlanSummary = new QLabel(this);
     PlanSummary->setObjectName(QStringLiteral("PlanSummary"));
     PlanSummary->setWordWrap(true);
+    WriteSummary = new QPlainTextEdit(this);
+    WriteSummary->setObjectName(QStringLiteral("WriteSummary"));
+    WriteSummary->setReadOnly(true);
+    WriteSummary->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    WriteSummary->setFrameShape(QFrame::NoFrame);
+    WriteSummary->setBackgroundRole(QPalette::Window);
+    WriteSummary->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    WriteSummary->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // A few lines show at once; a schedule of many periods scrolls.
+    WriteSummary->setFixedHeight(WriteSummary->fontMetrics().lineSpacing() * 6 + 8);
+    WriteSummary->hide();
     WontPlayNote = new QLabel(this);
     WontPlayNote->setObjectName(QStringLiteral("WontPlayNote"));
     WontPlayNote->setWordWrap(true);
@@ -182,8 +195,9 @@ WriteToMediumForm::WriteToMediumForm(AppContext& context, PublishSettings& setti
     layout->addWidget(MediumChanges, 2, 0, 1, 2);
     layout->addWidget(PlanTable, 3, 0, 1, 2);
     layout->addWidget(PlanSummary, 4, 0, 1, 2);
-    layout->addLayout(wontPlayRow, 5, 0, 1, 2);
-    layout->addLayout(commands, 6, 0, 1, 2);
+    layout->addWidget(WriteSummary, 5, 0, 1, 2);
+    layout->addLayout(wontPlayRow, 6, 0, 1, 2);
+    layout->addLayout(commands, 7, 0, 1, 2);
     layout->setRowStretch(0, 2);
     layout->setRowStretch(3, 3);
     layout->setColumnStretch(0, 1);
@@ -201,6 +215,7 @@ WriteToMediumForm::WriteToMediumForm(AppContext& context, PublishSettings& setti
     PlanCounts->setAccessibleName(screenText(context_.texts, TextId::TextPlanCountsName));
     WontPlayNote->setAccessibleName(screenText(context_.texts, TextId::TextWontPlayName));
     MakeCopiesCmd->setAccessibleName(screenText(context_.texts, TextId::TextMakePlayerCopies));
+    WriteSummary->setAccessibleName(screenText(context_.texts, TextId::TextWriteSummaryName));
 
     connect(PublishDrive, &QComboBox::currentIndexChanged, this, &WriteToMediumForm::PublishDrive_Change);
     connect(PublishDir, &DirectoryList::pathChanged, this, &WriteToMediumForm::PublishDir_Change);
@@ -392,17 +407,12 @@ std::function<WriteToMediumForm::Planned()> WriteToMediumForm::PlanWork(bool all
         history.written = written;
         planned.mediumLines = MediumLines(history, planned.medium, destination, name, schedule, today, texts);
         // The very files the write would take, examined with the results the lists already hold.
-        std::vector<std::string> paths;
-        std::vector<std::string> names;
+        const std::map<std::string, MediaFileInfo> media = PublishedMedia(planned.plan, *cache);
         for (const PublishItem& item : planned.plan.items)
-            if (onMedium(item)) {
-                paths.push_back(item.sourcePath());
-                names.push_back(item.name);
-            }
-        const std::vector<ExaminedMedia> examined = cache->examineAll(paths);
-        for (std::size_t i = 0; i < examined.size(); ++i)
-            if (examined[i].verdict.willNotPlay())
-                planned.wontPlay.emplace(names[i], examined[i]);
+            if (const auto it = media.find(UpperCase(item.name));
+                onMedium(item) && it != media.end() && it->second.media.verdict.willNotPlay())
+                planned.wontPlay.emplace(item.name, it->second.media);
+        planned.summary = PublishSummaryLines(planned.plan, schedule, planned.medium, media, texts);
         return planned;
     };
 }
@@ -419,6 +429,7 @@ void WriteToMediumForm::TakePlan(Planned planned) {
     wontPlay_ = std::move(planned.wontPlay);
     absence_ = std::move(planned.absence);
     mediumLines_ = std::move(planned.mediumLines);
+    summary_ = std::move(planned.summary);
     medium_ = planned.medium;
     // The destination is remembered with the volume it is on, once that is known to be the right one.
     if (!absence_ && medium_.known())
@@ -572,6 +583,11 @@ void WriteToMediumForm::ShowPlan() {
     for (const std::string& note : plan_.notes)
         summary << toQt(note);
     PlanSummary->setText(summary.join(QLatin1Char('\n')));
+    QStringList facts;
+    for (const std::string& line : summary_)
+        facts << toQt(line);
+    WriteSummary->setPlainText(facts.join(QLatin1Char('\n')));
+    WriteSummary->setVisible(chosen && !facts.isEmpty());
     // A plan refused only for want of leave to remove old copies first can still be written: Write asks.
     WriteCmd->setEnabled(chosen && (!plan_.refusal || plan_.refusedOnlyForRemoveFirst()) && !busy_ &&
                          !planPending_);

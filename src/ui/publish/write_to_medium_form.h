@@ -16,6 +16,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QTableWidget;
@@ -87,6 +88,8 @@ private:
         MediumIdentity medium; // the volume the destination lies on now
         // Which schedule the medium last got, what the write changes, until when it plays.
         std::vector<std::string> mediumLines;
+        // The medium's name and room, how long each list plays, how many files change.
+        std::vector<std::string> summary;
     };
     Planned MakePlan(bool allowRemoveFirst = false);
     std::function<Planned()> PlanWork(bool allowRemoveFirst = false) const;
@@ -120,6 +123,7 @@ private:
     std::optional<std::string> absence_;
     MediumIdentity medium_;
     std::vector<std::string> mediumLines_;
+    std::vector<std::string> summary_;
     bool listsReady_ = false;
     bool busy_ = false;
     std::atomic<bool> cancelRequested_{false};
@@ -141,6 +145,7 @@ private:
     QLabel* MediumChanges = nullptr;
     QTableWidget* PlanTable = nullptr;
     QLabel* PlanSummary = nullptr;
+    QPlainTextEdit* WriteSummary = nullptr;
     QLabel* WontPlayNote = nullptr;
     QPushButton* MakeCopiesCmd = nullptr;
     QProgressBar* PublishProgressBar = nullptr;

@@ -21,6 +21,10 @@ namespace velmo::test {
 inline const QString kOverlapRow = QStringLiteral(
     "Advance 1 plays; Advance 2 is silent then, Thursdays 08:00-12:00, 2007/05/03 to 2007/05/31");
 inline const QString kMissingRow = QStringLiteral("Advance 2, file 1: D10.MP3 is in no media folder");
+// Both periods end on the fixture's today.
+inline const QString kEndsToday1 = QStringLiteral("Advance 1: ends today, 2007/05/31");
+inline const QString kEndsToday2 = QStringLiteral("Advance 2: ends today, 2007/05/31");
+inline const QStringList kFixtureRows{kEndsToday1, kOverlapRow, kEndsToday2, kMissingRow};
 
 // Every day of May 2007 from 08:00 to 12:00 with two files; Thursdays all day (2007-05-31 is one).
 inline AdvanceEntry Mornings() {

@@ -35,7 +35,7 @@ TEST_F(OverviewTest, ViewMenu_opensANonModalWindowWithTheMonthsMarks) {
         EXPECT_EQ(d.overlap, thursday) << d.date.day;
         EXPECT_EQ(d.today, d.date.day == 31) << d.date.day;
     }
-    EXPECT_EQ(problemRows(), QStringList({kOverlapRow, kMissingRow}));
+    EXPECT_EQ(problemRows(), kFixtureRows);
 
     // Today, a Thursday: the morning entry plays first, the Thursday one after it, nothing is left to
     // the basic schedule.
@@ -114,10 +114,10 @@ TEST_F(OverviewTest, MediaFolders_listedOffTheWindowsThread_missingFilesFollowTh
     // The window did not wait for the listing: until it answers, no file counts as missing.
     EXPECT_TRUE(overview->mediaListing()->pending());
     waitUntil([this] { return !overview->mediaListing()->pending(); }, 30000);
-    EXPECT_EQ(problemRows(), QStringList({kOverlapRow, kMissingRow}));
+    EXPECT_EQ(problemRows(), kFixtureRows);
     for (const auto& [listed, rows] : shown) {
         if (!listed) {
-            EXPECT_EQ(rows, QStringList({kOverlapRow}));
+            EXPECT_EQ(rows, QStringList({kEndsToday1, kOverlapRow, kEndsToday2}));
         }
     }
 }
@@ -128,18 +128,18 @@ TEST_F(OverviewTest, FollowsTheScheduleAsItChanges) {
     list("AdvanceList")->setCurrentRow(1);
     form->findChild<QPushButton*>(QStringLiteral("AdvanceRemoveCmd"))->click();
     QCoreApplication::processEvents();
-    EXPECT_EQ(problemRows(), QStringList({"No problems found"}));
+    EXPECT_EQ(problemRows(), QStringList({kEndsToday1}));
     EXPECT_FALSE(calendar->days()[30].overlap);
     EXPECT_EQ(calendar->days()[30].advance, std::vector<int>({0}));
 }
 
 TEST_F(OverviewTest, DoubleClickOnAProblem_selectsItsEntryInTheMainWindow) {
     ASSERT_NO_FATAL_FAILURE(openOverview());
-    ASSERT_EQ(problemRows().size(), 2);
+    ASSERT_EQ(problemRows(), kFixtureRows);
     QListView* problems = problemsView();
     list("AdvanceList")->setCurrentRow(0);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(overview));
-    const QRect second = problems->visualRect(problems->model()->index(1, 0));
+    const QRect second = problems->visualRect(problems->model()->index(3, 0));
     int fired = 0;
     QObject::connect(problems, &QListView::doubleClicked, [&fired] { ++fired; });
     QTest::mouseClick(problems->viewport(), Qt::LeftButton, {}, second.center());
@@ -245,16 +245,19 @@ TEST_F(OverviewTest, Overlaps_oneRowPerPairNamingItsDays_andSaveCountsTheRowsSho
         bool overviewOpen;              // when Save is clicked
         QStringList rows;
     } cases[] = {
-        {"mornings and Thursdays", std::nullopt, false, {kOverlapRow, kMissingRow}},
+        {"mornings and Thursdays", std::nullopt, false, kFixtureRows},
         {"four periods",
          four,
          true,
          {
+             kEndsToday1,
              "Advance 1 plays; Advance 2 is silent then, Thursdays 08:00-12:00, 2007/05/03 to 2007/05/31",
              "Advance 1 plays; Advance 3 is silent then, every day 11:00-12:00, 2007/05/30 to 2007/05/31",
              "Advance 1 plays; Advance 4 is silent then, every day 08:00-12:00, 2007/05/10",
+             kEndsToday2,
              "Advance 2 plays; Advance 3 is silent then, Thursdays 11:00-12:00, 2007/05/31",
              "Advance 2 plays; Advance 4 is silent then, Thursdays 08:00-12:00, 2007/05/10",
+             "Advance 3: ends today, 2007/05/31",
              "Advance 4: ended on 2007/05/10 (today is 2007/05/31)",
          }},
     };
@@ -283,7 +286,7 @@ TEST_F(OverviewTest, Overlaps_oneRowPerPairNamingItsDays_andSaveCountsTheRowsSho
 // one's rows are shown, and rows of a schedule before the latest edit are greyed and not chosen.
 TEST_F(OverviewTest, EditsThroughTheDocument_reachTheOverview_theLatestSearchWins) {
     ASSERT_NO_FATAL_FAILURE(openOverview());
-    ASSERT_EQ(problemRows().size(), 2);
+    ASSERT_EQ(problemRows(), kFixtureRows);
     QStringList everShown;
     QObject::connect(overview, &ScheduleOverviewForm::problemsShown,
                      [&] { everShown += ViewRows(problemsView()); });
@@ -311,7 +314,7 @@ TEST_F(OverviewTest, EditsThroughTheDocument_reachTheOverview_theLatestSearchWin
 
     const QString wednesdays =
         "Advance 1 plays; Advance 2 is silent then, Wednesdays 08:00-12:00, 2007/05/02 to 2007/05/30";
-    EXPECT_EQ(problemRows(), QStringList({wednesdays, kMissingRow}));
+    EXPECT_EQ(problemRows(), QStringList({kEndsToday1, wednesdays, kEndsToday2, kMissingRow}));
     for (const QString& row : everShown)
         EXPECT_FALSE(row.contains("Fridays")) << row.toStdString();
     EXPECT_TRUE(problems->model()->flags(first) & Qt::ItemIsEnabled);
@@ -322,7 +325,8 @@ TEST_F(OverviewTest, EditsThroughTheDocument_reachTheOverview_theLatestSearchWin
     const FileEntry gone = MakeFile("GONE", "MP3", 1, 13);
     ASSERT_TRUE(document.replaceFile(EntryRef::List::Detail, 0, 1, gone));
     EXPECT_EQ(problemRows(),
-              QStringList({wednesdays, "Advance 1, file 2: GONE.MP3 is in no media folder", kMissingRow}));
+              QStringList({kEndsToday1, wednesdays, "Advance 1, file 2: GONE.MP3 is in no media folder",
+                           kEndsToday2, kMissingRow}));
 }
 
 // A new list of rows changes only the rows that differ, so the view keeps its place among them.

@@ -25,6 +25,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableWidget>
@@ -710,3 +711,52 @@ TEST(WriteToMediumForm, NewStick_anEmptyDriveIsWrittenWithTheScheduleAndItsFiles
     unmap();
 }
 #endif
+
+TEST(WriteToMediumForm, RememberedMediumNotThere_saysSoAndWriteWaitsUntilAnotherDriveIsChosen) {
+    PublishCase p;
+    QDir().mkpath(p.stick + QStringLiteral("/player"));
+    // Remembered on a stick that is out: its folder now lies on another volume.
+    p.settings.destination = test::NativePath(p.stick + QStringLiteral("/player/"));
+    p.settings.destinationMedium = {"0000-GONE", "SHOP", "/media/velmo/SHOP", "/dev/sdx1"};
+    p.open();
+    const QString absent = QStringLiteral("The medium SHOP is not there; plug it in or choose another drive");
+    EXPECT_EQ(p.summary(), absent);
+    EXPECT_FALSE(p.write()->isEnabled());
+    EXPECT_FALSE(p.control<QPlainTextEdit>("WriteSummary")->isVisible());
+    // Write stays waiting however often the plan is made again.
+    p.control<QCheckBox>("RemoveUnusedCheck")->setChecked(true);
+    waitSettled(*p.form);
+    EXPECT_EQ(p.summary(), absent);
+    EXPECT_FALSE(p.write()->isEnabled());
+    EXPECT_FALSE(QFile::exists(p.stick + QStringLiteral("/player/") + toQt(p.t.state.scheduleFileName)));
+
+    // Another directory chosen is taken as the medium it is on.
+    QSignalSpy shown(p.form.get(), &WriteToMediumForm::planShown);
+    p.control<DirectoryList>("PublishDir")->setPath(p.stick, p.stick);
+    ASSERT_TRUE(shown.wait(10000));
+    waitSettled(*p.form);
+    EXPECT_TRUE(p.write()->isEnabled()) << p.summary().toStdString();
+    EXPECT_NE(p.summary(), absent);
+}
+
+TEST(WriteToMediumForm, WriteSummary_theMediumItsRoomTheLengthsAndTheCounts) {
+    PublishCase p;
+    p.open();
+    auto* facts = p.control<QPlainTextEdit>("WriteSummary");
+    ASSERT_TRUE(facts->isVisible());
+    EXPECT_EQ(facts->accessibleName(), QStringLiteral("Write summary"));
+    const QStringList lines = facts->toPlainText().split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 3) << facts->toPlainText().toStdString();
+    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("Medium: "))) << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].contains(QStringLiteral(" free before, "))) << lines[0].toStdString();
+    // The lengths themselves are the list rule's, tested with it.
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("Basic Schedule plays "))) << lines[1].toStdString();
+    EXPECT_EQ(lines[2], QStringLiteral("0 kept, 3 copied, 0 replaced, 0 removed"));
+    if (const QString shot = qEnvironmentVariable("VELMO_SCREENSHOT"); !shot.isEmpty())
+        p.form->grab().save(shot);
+
+    p.write()->click();
+    waitSettled(*p.form);
+    EXPECT_EQ(facts->toPlainText().split(QLatin1Char('\n')).last(),
+              QStringLiteral("3 kept, 0 copied, 0 replaced, 0 removed"));
+}
