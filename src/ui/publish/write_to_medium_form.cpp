@@ -241,27 +241,42 @@ void WriteToMediumForm::ShowVolumes() {
     const VolumeScan& scan = scanner_->result();
     for (const Volume& volume : scan.listed)
         PublishDrive->addItem(volume.mountPoint);
-    PublishDrive->setEnabled(!busy_);
-    PublishDir->setEnabled(!busy_);
     ShowNotAnswering(NotAnsweringLabel, context_.texts, scan.notAnswering);
     // The destination remembered with Copy to..., unless that is the program's own folder, where no
     // player reads; else the first removable medium; else none until the user picks one.
     const AppState& state = context_.state;
     const QString own = QDir::cleanPath(toQt(state.appPath));
-    bool shown = false;
+    QStringList candidates;
     for (const std::string& remembered : {settings_.destination, state.copyDir})
-        shown = shown || (!remembered.empty() && QDir::cleanPath(toQt(remembered)) != own &&
-                          ShowDestination(toQt(remembered)));
-    if (!shown) {
-        const QString medium = FirstRemovableMedium(scan);
-        shown = !medium.isEmpty() && ShowDestination(medium);
+        if (!remembered.empty() && QDir::cleanPath(toQt(remembered)) != own)
+            candidates << toQt(remembered);
+    if (const QString medium = FirstRemovableMedium(scan); !medium.isEmpty())
+        candidates << medium;
+    // The lists are listed off the window's thread; they take choices once they show a place.
+    ShowFirstDestination(candidates, [this](bool shown) {
+        PublishDrive->setEnabled(!busy_);
+        PublishDir->setEnabled(!busy_);
+        listsReady_ = true;
+        if (shown)
+            RememberDestination();
+        else
+            ChooseNoDestination();
+        RefreshPlan();
+    });
+}
+
+void WriteToMediumForm::ShowFirstDestination(QStringList candidates, std::function<void(bool shown)> then) {
+    if (candidates.isEmpty()) {
+        then(false);
+        return;
     }
-    listsReady_ = true;
-    if (shown)
-        RememberDestination();
-    else
-        ChooseNoDestination();
-    RefreshPlan();
+    const QString first = candidates.takeFirst();
+    ShowDestination(first, [this, candidates, then](bool shown) {
+        if (shown)
+            then(true);
+        else
+            ShowFirstDestination(candidates, then);
+    });
 }
 
 void WriteToMediumForm::RememberDestination() {
@@ -300,24 +315,29 @@ void WriteToMediumForm::InitWriteToMediumFormOsd() {
          screenText(texts, TextId::TextPlanAction), screenText(texts, TextId::TextPlanSource)});
 }
 
-bool WriteToMediumForm::ShowDestination(const QString& directory) {
-    if (directory.isEmpty())
-        return false;
+void WriteToMediumForm::ShowDestination(const QString& directory, std::function<void(bool shown)> then) {
+    if (directory.isEmpty()) {
+        then(false);
+        return;
+    }
     std::vector<std::string> mounts;
     for (int i = 0; i < PublishDrive->count(); ++i)
         mounts.push_back(fromQt(PublishDrive->itemText(i)));
     const QString drive = toQt(MountPointOf(fromQt(QDir::cleanPath(directory)), mounts));
     const int index = PublishDrive->findText(drive);
-    if (index < 0 || !scanner_->result().ready.contains(drive))
-        return false;
+    if (index < 0 || !scanner_->result().ready.contains(drive)) {
+        then(false);
+        return;
+    }
     const bool wasReady = listsReady_;
     listsReady_ = false;
     PublishDrive->setCurrentIndex(index);
     listsReady_ = wasReady;
-    if (!PublishDir->setPath(directory, drive))
-        return false;
-    PublishText->setText(PublishDir->path());
-    return true;
+    PublishDir->setPath(directory, drive, [this, then](bool opened) {
+        if (opened)
+            PublishText->setText(PublishDir->path());
+        then(opened);
+    });
 }
 
 void WriteToMediumForm::PublishDrive_Change() {
@@ -327,17 +347,28 @@ void WriteToMediumForm::PublishDrive_Change() {
     // The drive is asked off the window's thread; meanwhile nothing can be chosen or written.
     for (QWidget* control : std::initializer_list<QWidget*>{PublishDrive, PublishDir, WriteCmd})
         control->setEnabled(false);
-    scanner_->askReady(drive, [this, drive](std::optional<bool> ready) {
-        PublishDrive->setEnabled(!busy_);
-        PublishDir->setEnabled(!busy_);
-        if (ready.value_or(false) && PublishDir->setPath(drive, drive))
-            return; // PublishDir_Change follows
+    const auto failed = [this, drive] {
         context_.prompts.message(this, QStringLiteral("Device[") + drive + QStringLiteral("] Error!"));
         listsReady_ = false;
-        if (!ShowDestination(toQt(settings_.destination)))
-            ChooseNoDestination();
-        listsReady_ = true;
-        RefreshPlan();
+        ShowDestination(toQt(settings_.destination), [this](bool shown) {
+            if (!shown)
+                ChooseNoDestination();
+            listsReady_ = true;
+            RefreshPlan();
+        });
+    };
+    scanner_->askReady(drive, [this, drive, failed](std::optional<bool> ready) {
+        PublishDrive->setEnabled(!busy_);
+        PublishDir->setEnabled(!busy_);
+        if (!ready.value_or(false)) {
+            failed();
+            return;
+        }
+        PublishDir->setPath(drive, drive, [failed](bool opened) {
+            if (!opened)
+                failed();
+            // Else PublishDir_Change has followed.
+        });
     });
 }
 

@@ -73,7 +73,9 @@ private:
     void CancelWriteCmd_Click();
     void MakeCopiesCmd_Click();
 
-    bool ShowDestination(const QString& directory);
+    void ShowDestination(const QString& directory, std::function<void(bool shown)> then);
+    // The first of `candidates` that can be shown.
+    void ShowFirstDestination(QStringList candidates, std::function<void(bool shown)> then);
     void ChooseNoDestination();
     void RefreshPlan();
     // The plan for the destination and folders shown, made off the window's thread.

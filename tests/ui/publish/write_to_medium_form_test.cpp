@@ -143,6 +143,7 @@ TEST(WriteToMediumForm, EndToEndWithTheRealQuestionFolderDialogAndReport) {
             dir->setCurrentRow(i);
     dir->setFocus();
     QTest::keyClick(dir, Qt::Key_Return);
+    EXPECT_TRUE(QTest::qWaitFor([dir] { return !dir->listing(); }, 10000));
     waitSettled(form);
     ASSERT_EQ(dir->path(), QDir::toNativeSeparators(stick + QStringLiteral("/player")));
     EXPECT_EQ(settings.destination, test::NativePath(stick + QStringLiteral("/player/")));
