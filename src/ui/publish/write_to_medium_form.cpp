@@ -672,10 +672,16 @@ bool WriteToMediumForm::ConfirmPlan() {
     return true;
 }
 
-bool WriteToMediumForm::ConfirmWontPlay() {
+void WriteToMediumForm::ConfirmWontPlay(std::function<void()> goOn) {
+    const auto stop = [this] {
+        if (endWhenDone_)
+            done(QDialog::Rejected);
+    };
     const std::vector<const PublishItem*> convertibleItems = Convertible();
-    if (convertibleItems.empty() || (plan_.refusal && !plan_.refusedOnlyForRemoveFirst()))
-        return true;
+    if (convertibleItems.empty() || (plan_.refusal && !plan_.refusedOnlyForRemoveFirst())) {
+        goOn();
+        return;
+    }
     const ScreenTexts& texts = context_.texts;
     QStringList lines;
     for (const PublishItem* item : convertibleItems)
@@ -685,28 +691,43 @@ bool WriteToMediumForm::ConfirmWontPlay() {
         this, screenText(texts, TextId::MsgWriteWillNotPlay).arg(lines.join(QLatin1Char('\n'))),
         screenText(texts, TextId::TextMakePlayerCopies), screenText(texts, TextId::TextWriteAnyway),
         screenText(texts, TextId::TextCancel));
-    if (!isVisible() || choice == Prompts::Choice::Cancel)
-        return false;
-    if (choice == Prompts::Choice::Discard)
-        return true;
-    if (!MakePlayerCopiesNow())
-        return false;
-    // The write goes on only with the plan made anew, once every file in it plays.
-    SetBusy(true);
-    ++planGeneration_;
-    TakePlan(MakePlan());
-    planPending_ = false;
-    SetBusy(false);
-    if (endWhenDone_ || !isVisible())
-        return false;
-    ShowPlan();
-    return Convertible().empty();
+    if (!isVisible() || choice == Prompts::Choice::Cancel) {
+        stop();
+        return;
+    }
+    if (choice == Prompts::Choice::Discard) {
+        goOn();
+        return;
+    }
+    MakePlayerCopiesNow([this, goOn, stop](bool pointed) {
+        if (!pointed) {
+            stop();
+            return;
+        }
+        // The write goes on only with the plan made anew, once every file in it plays.
+        SetBusy(true);
+        ++planGeneration_;
+        TakePlan(MakePlan());
+        planPending_ = false;
+        SetBusy(false);
+        if (endWhenDone_ || !isVisible()) {
+            stop();
+            return;
+        }
+        ShowPlan();
+        if (Convertible().empty())
+            goOn();
+        else
+            stop();
+    });
 }
 
-bool WriteToMediumForm::MakePlayerCopiesNow() {
+void WriteToMediumForm::MakePlayerCopiesNow(std::function<void(bool pointed)> then) {
     const std::optional<std::string> folder = PlayerCopiesFolder(this, context_);
-    if (!folder)
-        return false;
+    if (!folder) {
+        then(false);
+        return;
+    }
     settings_.playerCopiesDir = *folder;
     std::vector<std::string> sources;
     std::vector<std::string> names;
@@ -715,29 +736,35 @@ bool WriteToMediumForm::MakePlayerCopiesNow() {
         names.push_back(item->name);
     }
     SetBusy(true);
-    const std::vector<ConvertOutcome> made = MakePlayerCopies(this, context_, sources, *folder);
-    SetBusy(false);
-    if (endWhenDone_ || !isVisible())
-        return false;
-    std::map<std::string, std::string> renames;
-    for (std::size_t i = 0; i < made.size(); ++i)
-        if (made[i].action != ConvertOutcome::Action::Failed)
-            renames[names[i]] = made[i].name;
-    // The copies' folder joins the media folders, where the plan finds them.
-    const QString copies = toQt(*folder);
-    if (!renames.empty() && MediaFolderList->findItems(copies, Qt::MatchExactly).isEmpty())
-        MediaFolderList->addItem(copies);
-    const bool pointed = document_.renameMedia(TextId::TextMakePlayerCopies, renames);
-    TellFailedPlayerCopies(this, context_, made);
-    return pointed;
+    StartPlayerCopies(this, context_, sources, *folder,
+                      [this, names, folder = *folder, then](const std::vector<ConvertOutcome>& made) {
+                          SetBusy(false);
+                          if (endWhenDone_ || !isVisible()) {
+                              then(false);
+                              return;
+                          }
+                          std::map<std::string, std::string> renames;
+                          for (std::size_t i = 0; i < made.size(); ++i)
+                              if (made[i].action != ConvertOutcome::Action::Failed)
+                                  renames[names[i]] = made[i].name;
+                          // The copies' folder joins the media folders, where the plan finds them.
+                          const QString copies = toQt(folder);
+                          if (!renames.empty() &&
+                              MediaFolderList->findItems(copies, Qt::MatchExactly).isEmpty())
+                              MediaFolderList->addItem(copies);
+                          const bool pointed = document_.renameMedia(TextId::TextMakePlayerCopies, renames);
+                          TellFailedPlayerCopies(this, context_, made);
+                          then(pointed);
+                      });
 }
 
 void WriteToMediumForm::MakeCopiesCmd_Click() {
-    MakePlayerCopiesNow();
-    if (!endWhenDone_)
-        RefreshPlan();
-    else
-        done(QDialog::Rejected);
+    MakePlayerCopiesNow([this](bool) {
+        if (!endWhenDone_)
+            RefreshPlan();
+        else
+            done(QDialog::Rejected);
+    });
 }
 
 void WriteToMediumForm::ShowProgress(const PublishProgress& progress) {
@@ -760,11 +787,10 @@ void WriteToMediumForm::WriteCmd_Click() {
         return;
     }
     ShowPlan();
-    if (!ConfirmWontPlay()) {
-        if (endWhenDone_)
-            done(QDialog::Rejected);
-        return;
-    }
+    ConfirmWontPlay([this] { WriteConfirmed(); });
+}
+
+void WriteToMediumForm::WriteConfirmed() {
     if (!ConfirmPlan())
         return;
 

@@ -97,9 +97,12 @@ private:
     std::vector<const PublishItem*> Convertible() const;
     // Asks, before a write, whether player copies should take the place of files that will not play;
     // false when the write is not to go on now.
-    bool ConfirmWontPlay();
+    // Goes on with the write once every file in it plays, or the user chose to write anyway.
+    void ConfirmWontPlay(std::function<void()> goOn);
+    // The write itself, once the plan is confirmed.
+    void WriteConfirmed();
     // Makes the player copies and points the schedule at them; true when any entry now names a copy.
-    bool MakePlayerCopiesNow();
+    void MakePlayerCopiesNow(std::function<void(bool pointed)> then);
     void RememberDestination();
     void ShowProgress(const PublishProgress& progress);
     PublishOptions Options(bool allowRemoveFirst) const;

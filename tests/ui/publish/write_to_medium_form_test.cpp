@@ -644,6 +644,8 @@ TEST(WriteToMediumForm, FileThatWillNotPlay_realQuestionMakesThePlayerCopyAndWri
             6000);
     });
     p.write()->click();
+    // The copy is made off the window's thread; the write follows it.
+    EXPECT_TRUE(QTest::qWaitFor([&report] { return !report.isEmpty(); }, 60000));
     EXPECT_TRUE(report.startsWith(QStringLiteral("Written to the player medium.\n"))) << report.toStdString();
     EXPECT_EQ(QDir(p.stick).entryList(QDir::Files, QDir::Name),
               (QStringList{"GOOD.JPG", "PHONE.MPG", "velmo.vlm"}));
