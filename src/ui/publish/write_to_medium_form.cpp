@@ -799,7 +799,8 @@ void WriteToMediumForm::WriteConfirmed() {
     const bool removalAsked = RemoveUnusedCheck->isChecked();
     const PublishPlan plan = plan_;
     const Schedule schedule = context_.state.schedule;
-    RandomSource& random = context_.random;
+    // The worker draws from a generator of its own: the shared one serves the recovery file and Save here.
+    SeededRandomSource random(SeedFrom(context_.random));
     FileIo& io = *io_;
     PublishReport report;
     // The write runs on a worker; Cancel, repaints and the progress bar go on here.
