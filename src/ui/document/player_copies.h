@@ -29,6 +29,9 @@ std::vector<ConvertOutcome> MakePlayerCopies(QWidget* parent, AppContext& contex
                                              const std::vector<std::string>& sources,
                                              const std::string& folder);
 
+// The answers to a question about files that will not play as they are.
+enum class WontPlayAnswer { MakePlayerCopies, UseAsTheyAre, Cancel };
+
 // Names the copies that failed, each with its reason, in one message; says nothing when none did.
 void TellFailedPlayerCopies(QWidget* parent, AppContext& context, const std::vector<ConvertOutcome>& made);
 

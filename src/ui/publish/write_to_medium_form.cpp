@@ -687,15 +687,17 @@ void WriteToMediumForm::ConfirmWontPlay(std::function<void()> goOn) {
     for (const PublishItem* item : convertibleItems)
         lines << toQt(item->name) + QStringLiteral(": ") +
                      toQt(MediaReasonsText(wontPlay_.at(item->name).verdict, texts));
-    const Prompts::Choice choice = context_.prompts.askKeepDiscardCancel(
-        this, screenText(texts, TextId::MsgWriteWillNotPlay).arg(lines.join(QLatin1Char('\n'))),
-        screenText(texts, TextId::TextMakePlayerCopies), screenText(texts, TextId::TextWriteAnyway),
-        screenText(texts, TextId::TextCancel));
-    if (!isVisible() || choice == Prompts::Choice::Cancel) {
+    const WontPlayAnswer answer = AskThreeWay<WontPlayAnswer>(
+        context_.prompts, this,
+        screenText(texts, TextId::MsgWriteWillNotPlay).arg(lines.join(QLatin1Char('\n'))),
+        {{WontPlayAnswer::MakePlayerCopies, screenText(texts, TextId::TextMakePlayerCopies)},
+         {WontPlayAnswer::UseAsTheyAre, screenText(texts, TextId::TextWriteAnyway)},
+         {WontPlayAnswer::Cancel, screenText(texts, TextId::TextCancel)}});
+    if (!isVisible() || answer == WontPlayAnswer::Cancel) {
         stop();
         return;
     }
-    if (choice == Prompts::Choice::Discard) {
+    if (answer == WontPlayAnswer::UseAsTheyAre) {
         goOn();
         return;
     }
