@@ -375,7 +375,11 @@ void CopyForm::RunCopy(const QString& name, const QString& destination, bool ove
                 *io);
         },
         [this](CopyResult result) {
-            delete progress_;
+            // Later, not now: a modal dialog's setValue handles events, and this may be one of them.
+            if (progress_) {
+                progress_->hide();
+                progress_->deleteLater();
+            }
             if (result.cancelled)
                 CopyDone(Outcome::Cancelled);
             else
@@ -414,7 +418,10 @@ void CopyForm::CancelCmd_Click() {
 void CopyForm::Form_Unload() {
     // A copy under way stops, leaving the old file; nothing of it is said to a closed window.
     copying_.withdraw();
-    delete progress_;
+    if (progress_) {
+        progress_->hide();
+        progress_->deleteLater();
+    }
     SetBusy(false);
 }
 

@@ -103,7 +103,11 @@ void StartPlayerCopies(QWidget* parent, AppContext& context, const std::vector<s
         },
         [run, shown = QPointer<QProgressDialog>(progress),
          done = std::move(done)](std::vector<ConvertOutcome> outcomes) {
-            delete shown;
+            // Later, not now: a modal dialog's setValue handles events, and this may be one of them.
+            if (shown) {
+                shown->hide();
+                shown->deleteLater();
+            }
             run->deleteLater();
             done(std::move(outcomes));
         });
