@@ -77,11 +77,6 @@ WriteToMediumForm::WriteToMediumForm(AppContext& context, PublishSettings& setti
       media_(media) {
     setModal(true);
     setObjectName(QStringLiteral("WriteToMediumForm"));
-    // The system's own folder dialog, as everywhere else in the program.
-    chooseFolder_ = [this](QWidget* owner, const QString& start) {
-        return context_.prompts.chooseFolder(owner, QString(), start).value_or(QString());
-    };
-
     auto* destinationBox = new QGroupBox(this);
     destinationBox->setObjectName(QStringLiteral("DestinationFrame"));
     PublishDrive = new QComboBox(destinationBox);
@@ -383,7 +378,8 @@ void WriteToMediumForm::PublishDir_Change() {
 void WriteToMediumForm::AddFolderCmd_Click() {
     const QListWidgetItem* current = MediaFolderList->currentItem();
     const QString start = current ? current->text() : toQt(context_.state.mediaDir);
-    const QString chosen = chooseFolder_(this, start);
+    // The system's own folder dialog, as everywhere else in the program; nothing chosen adds nothing.
+    const QString chosen = context_.prompts.chooseFolder(this, QString(), start).value_or(QString());
     if (chosen.isEmpty())
         return;
     const QString folder = toQt(directoryValue(QDir::cleanPath(chosen)));

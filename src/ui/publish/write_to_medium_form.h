@@ -44,10 +44,6 @@ public:
 
     // The file-system calls the write goes through (tests inject failures here).
     void setFileIo(FileIo& io) { io_ = &io; }
-    // Asks for a folder to add; an empty result adds nothing. Defaults to Qt's own directory dialog.
-    void setFolderChooser(std::function<QString(QWidget*, const QString&)> chooser) {
-        chooseFolder_ = std::move(chooser);
-    }
 
     // While a write runs, closing the window cancels the write instead.
     void reject() override;
@@ -117,7 +113,6 @@ private:
     AppContext& context_;
     PublishSettings& settings_;
     FileIo* io_;
-    std::function<QString(QWidget*, const QString&)> chooseFolder_;
     ScheduleDocument& document_;
     ScheduleMedia& media_;
     PublishPlan plan_;
