@@ -22,4 +22,10 @@ private:
     std::mt19937_64 engine_;
 };
 
+// A seed for a generator of another thread's own, drawn from `random` on this one: no source is
+// shared between threads, and a fixed source still gives fixed draws.
+inline std::uint64_t SeedFrom(RandomSource& random) {
+    return static_cast<std::uint64_t>(random.next() * 0x1.0p53);
+}
+
 } // namespace velmo

@@ -64,11 +64,4 @@ void SetDetailEntries(AdvanceEntry& entry, std::vector<FileEntry> files) {
     entry.files.emplace_back();
 }
 
-void ClearSchedule(Schedule& schedule) {
-    schedule.basicCount = 0;
-    schedule.advanceCount = 0;
-    schedule.basicEntries.resize(1);
-    schedule.advanceEntries.resize(1);
-}
-
 } // namespace velmo

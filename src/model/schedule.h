@@ -79,7 +79,4 @@ Schedule MakeSchedule(std::vector<FileEntry> basic, std::vector<AdvanceEntry> ad
 // Gives an advance entry exactly these detail entries, likewise.
 void SetDetailEntries(AdvanceEntry& entry, std::vector<FileEntry> files);
 
-// Empties the schedule as New does: both counts 0, one element in each sequence.
-void ClearSchedule(Schedule& schedule);
-
 } // namespace velmo

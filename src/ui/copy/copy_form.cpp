@@ -140,62 +140,98 @@ void CopyForm::ShowVolumes() {
     const VolumeScan& scan = scanner_->result();
     for (const Volume& volume : scan.listed)
         CopyDrive->addItem(volume.mountPoint);
-    for (QWidget* control : std::initializer_list<QWidget*>{CopyDrive, CopyDir, CopyCmd})
-        control->setEnabled(!busy_);
     ShowNotAnswering(NotAnsweringLabel, context_.texts, scan.notAnswering);
     // The program's own folder is no place anyone chose to copy to (it is where a fresh start points).
     const AppState& state = context_.state;
     const bool own = !state.documentsDir.empty() &&
                      QDir::cleanPath(toQt(state.copyDir)) == QDir::cleanPath(toQt(state.appPath));
-    const bool shown = !own && ShowDestination(toQt(state.copyDrive), toQt(state.copyDir));
-    listsReady = true;
+    const auto ready = [this] {
+        listsReady = true;
+        SetChoosing(!busy_);
+        CopyDrive->setFocus();
+        emit volumesAnswered();
+    };
     // The remembered place is gone: start, without a word, on a removable medium or at the application
     // directory (Documents, where that is a hidden data folder).
-    if (!shown)
-        ShowApplicationDirectory();
-    CopyDrive->setFocus();
-    emit volumesAnswered();
+    if (own)
+        ShowApplicationDirectory(ready);
+    else
+        ShowRememberedOrApplicationDirectory(ready);
+}
+
+void CopyForm::ShowRememberedOrApplicationDirectory(std::function<void()> then) {
+    listsReady = false;
+    ShowDestination(toQt(context_.state.copyDrive), toQt(context_.state.copyDir), [this, then](bool shown) {
+        if (shown)
+            then();
+        else
+            ShowApplicationDirectory(then);
+    });
+}
+
+void CopyForm::SetChoosing(bool enabled) {
+    for (QWidget* control : std::initializer_list<QWidget*>{CopyDrive, CopyDir, CopyCmd})
+        control->setEnabled(enabled);
 }
 
 void CopyForm::InitCopyFormOsd() {
     CancelCmd->setText(screenText(context_.texts, TextId::TextExit));
 }
 
-bool CopyForm::ShowDestination(const QString& drive, const QString& directory) {
+void CopyForm::ShowDestination(const QString& drive, const QString& directory,
+                               std::function<void(bool)> then) {
     int index = -1;
     for (int i = 0; i < CopyDrive->count() && index < 0 && !drive.isEmpty(); ++i)
         if (QDir::cleanPath(CopyDrive->itemText(i)) == QDir::cleanPath(drive))
             index = i;
-    if (index < 0 || !scanner_->result().ready.contains(CopyDrive->itemText(index)))
-        return false;
-    CopyDrive->setCurrentIndex(index);
-    if (!CopyDir->setPath(directory, CopyDrive->itemText(index)))
-        return false;
-    CopyText->setText(CopyDir->path());
-    return true;
-}
-
-void CopyForm::ShowApplicationDirectory() {
-    AppState& state = context_.state;
-    const bool wasReady = listsReady;
-    listsReady = false;
-    if (const QString medium = FirstRemovableMedium(scanner_->result());
-        !medium.isEmpty() && ShowDestination(medium, medium)) {
-        state.copyDrive = fromQt(medium);
-        state.copyDir = fromQt(CopyDir->path());
-        listsReady = wasReady;
+    if (index < 0 || !scanner_->result().ready.contains(CopyDrive->itemText(index))) {
+        then(false);
         return;
     }
-    const std::string start = state.documentsDir.empty() ? state.appPath : state.documentsDir;
-    state.copyDrive = fromQt(DriveHolding(toQt(start)));
-    state.copyDir = start;
-    if (!ShowDestination(toQt(state.copyDrive), toQt(state.copyDir))) {
-        // No listed drive holds the application directory: show it below the file-system root.
-        CopyDrive->setCurrentIndex(-1);
-        if (CopyDir->setPath(toQt(start), QStringLiteral("/")))
+    CopyDrive->setCurrentIndex(index);
+    CopyDir->setPath(directory, CopyDrive->itemText(index), [this, then](bool opened) {
+        if (opened)
             CopyText->setText(CopyDir->path());
+        then(opened);
+    });
+}
+
+void CopyForm::ShowApplicationDirectory(std::function<void()> then) {
+    // Called while the lists do not count as the user's choice; the caller says when they do again.
+    listsReady = false;
+    const QString medium = FirstRemovableMedium(scanner_->result());
+    const auto atApplicationDirectory = [this, then] {
+        AppState& state = context_.state;
+        const std::string start = state.documentsDir.empty() ? state.appPath : state.documentsDir;
+        state.copyDrive = fromQt(DriveHolding(toQt(start)));
+        state.copyDir = start;
+        ShowDestination(toQt(state.copyDrive), toQt(state.copyDir), [this, then, start](bool shown) {
+            if (shown) {
+                then();
+                return;
+            }
+            // No listed drive holds the application directory: show it below the file-system root.
+            CopyDrive->setCurrentIndex(-1);
+            CopyDir->setPath(toQt(start), QStringLiteral("/"), [this, then](bool opened) {
+                if (opened)
+                    CopyText->setText(CopyDir->path());
+                then();
+            });
+        });
+    };
+    if (medium.isEmpty()) {
+        atApplicationDirectory();
+        return;
     }
-    listsReady = wasReady;
+    ShowDestination(medium, medium, [this, medium, then, atApplicationDirectory](bool shown) {
+        if (!shown) {
+            atApplicationDirectory();
+            return;
+        }
+        context_.state.copyDrive = fromQt(medium);
+        context_.state.copyDir = fromQt(CopyDir->path());
+        then();
+    });
 }
 
 QString CopyForm::DriveHolding(const QString& path) const {
@@ -215,24 +251,31 @@ void CopyForm::CopyDrive_Change() {
         return;
     const QString drive = CopyDrive->currentText();
     // The drive is asked off the window's thread; meanwhile nothing can be chosen or copied.
-    for (QWidget* control : std::initializer_list<QWidget*>{CopyDrive, CopyDir, CopyCmd})
-        control->setEnabled(false);
-    scanner_->askReady(drive, [this, drive](std::optional<bool> ready) {
-        for (QWidget* control : std::initializer_list<QWidget*>{CopyDrive, CopyDir, CopyCmd})
-            control->setEnabled(true);
-        // A drive's own directory is its mount point.
-        if (ready.value_or(false) && CopyDir->setPath(drive, drive)) {
-            context_.state.copyDrive = fromQt(drive);
-            context_.state.copyDir = fromQt(CopyDir->path());
-            emit volumesAnswered();
+    SetChoosing(false);
+    const auto finished = [this] {
+        listsReady = true;
+        SetChoosing(true);
+        emit volumesAnswered();
+    };
+    const auto failed = [this, drive, finished] {
+        context_.prompts.message(this, QStringLiteral("Device[") + drive + QStringLiteral("] Error!"));
+        ShowRememberedOrApplicationDirectory(finished);
+    };
+    scanner_->askReady(drive, [this, drive, finished, failed](std::optional<bool> ready) {
+        if (!ready.value_or(false)) {
+            failed();
             return;
         }
-        context_.prompts.message(this, QStringLiteral("Device[") + drive + QStringLiteral("] Error!"));
-        listsReady = false;
-        if (!ShowDestination(toQt(context_.state.copyDrive), toQt(context_.state.copyDir)))
-            ShowApplicationDirectory();
-        listsReady = true;
-        emit volumesAnswered();
+        // A drive's own directory is its mount point.
+        CopyDir->setPath(drive, drive, [this, drive, finished, failed](bool opened) {
+            if (!opened) {
+                failed();
+                return;
+            }
+            context_.state.copyDrive = fromQt(drive);
+            context_.state.copyDir = fromQt(CopyDir->path());
+            finished();
+        });
     });
 }
 
@@ -244,90 +287,113 @@ void CopyForm::CopyDir_Change() {
 }
 
 void CopyForm::CopyCmd_Click() {
+    // A second press while the first is dealt with is ignored.
+    if (copying_.pending() || busy_)
+        return;
     const QString name = fileName_.trimmed();
     const QString destination = CopyDir->path();
-    const QString copyError = screenText(context_.texts, TextId::MsgFileCopyError);
-
     // Hidden files do not count for the existence test, but one is still never replaced unasked.
-    // The destination is looked at off the window's thread; a second press meanwhile is ignored.
-    if (checking_)
-        return;
-    checking_ = true;
-    bool exists = false;
-    RunOffThread([&exists, directory = fromQt(destination), file = fromQt(name)] {
-        exists = FileExistsInDir(directory, file) || CopyWouldReplace(WithTrailingSeparator(directory), file);
-    });
-    checking_ = false;
-    if (!isVisible())
-        return;
-    if (exists) {
-        if (comparableDirectory(destination) == comparableDirectory(toQt(context_.state.mediaDir))) {
-            context_.prompts.message(this, copyError);
-            return;
-        }
-        if (!context_.prompts.askOkCancel(this, screenText(context_.texts, TextId::MsgFileExistsOverwrite)))
-            return;
-    }
-    // The old file is replaced by a complete, checked copy; it goes first only when nothing else fits.
-    SetBusy(true);
-    const Outcome outcome = RunCopy(name, destination, exists);
-    if (outcome == Outcome::Copied)
-        context_.prompts.message(this, screenText(context_.texts, TextId::MsgFileCopied));
-    else if (outcome == Outcome::Failed)
-        context_.prompts.message(this, copyError);
-    SetBusy(false);
+    // The destination is looked at off the window's thread.
+    copying_.start<bool>(
+        [directory = fromQt(destination), file = fromQt(name)](const BackgroundRequests::Unwanted&) {
+            return FileExistsInDir(directory, file) ||
+                   CopyWouldReplace(WithTrailingSeparator(directory), file);
+        },
+        [this, name, destination](bool exists) {
+            if (!isVisible()) {
+                emit copyEnded();
+                return;
+            }
+            if (exists) {
+                if (comparableDirectory(destination) == comparableDirectory(toQt(context_.state.mediaDir))) {
+                    context_.prompts.message(this, screenText(context_.texts, TextId::MsgFileCopyError));
+                    emit copyEnded();
+                    return;
+                }
+                if (!context_.prompts.askOkCancel(
+                        this, screenText(context_.texts, TextId::MsgFileExistsOverwrite))) {
+                    emit copyEnded();
+                    return;
+                }
+            }
+            // The old file is replaced by a complete, checked copy; it goes first only when nothing else
+            // fits.
+            SetBusy(true);
+            RunCopy(name, destination, exists);
+        });
 }
 
-CopyForm::Outcome CopyForm::RunCopy(const QString& name, const QString& destination,
-                                    bool overwriteConfirmed) {
-    QProgressDialog progress(this);
-    progress.setWindowTitle(windowTitle());
-    progress.setWindowModality(Qt::ApplicationModal);
-    progress.setCancelButtonText(screenText(context_.texts, TextId::TextCancel));
-    progress.setAutoClose(false);
-    progress.setAutoReset(false);
+void CopyForm::RunCopy(const QString& name, const QString& destination, bool overwriteConfirmed) {
+    auto* progress = new QProgressDialog(this);
+    progress_ = progress;
+    progress->setWindowTitle(windowTitle());
+    progress->setWindowModality(Qt::ApplicationModal);
+    progress->setCancelButtonText(screenText(context_.texts, TextId::TextCancel));
+    progress->setAutoClose(false);
+    progress->setAutoReset(false);
     // A small file is done before the dialog would have appeared.
-    progress.setMinimumDuration(400);
-    progress.setMinimumWidth(360);
-    progress.setRange(0, 1000);
-    progress.setLabelText(progressText(name, CopyProgress{}));
-    progress.setValue(0);
+    progress->setMinimumDuration(400);
+    progress->setMinimumWidth(360);
+    progress->setRange(0, 1000);
+    progress->setLabelText(progressText(name, CopyProgress{}));
+    progress->setValue(0);
 
     CopyOptions options;
     options.mayRemoveOldFirst = overwriteConfirmed;
-    std::atomic<bool> cancelled{false};
-    connect(&progress, &QProgressDialog::canceled, this, [&cancelled] { cancelled = true; });
-    // Repainting after every chunk would cost fast media a noticeable share of the copy.
-    QElapsedTimer sinceShown;
-    bool shownChecking = false;
+    auto cancelled = std::make_shared<std::atomic<bool>>(false);
+    connect(progress, &QProgressDialog::canceled, this, [cancelled] { *cancelled = true; });
     const std::string source = fromQt(withSeparator(toQt(context_.state.mediaDir)) + name);
     const std::string target = fromQt(withSeparator(destination));
-    CopyResult result;
-    FileIo& io = *io_;
+    FileIo* io = io_;
+    const QPointer<QProgressDialog> shown(progress);
     // The copy runs on a worker; the dialog's progress is set on this thread from what it posts.
-    RunOffThread([&] {
-        result = CopyMediaFileTo(
-            source, target, fromQt(name), options,
-            [&](const CopyProgress& state) {
-                if (!sinceShown.isValid() || sinceShown.elapsed() >= kProgressIntervalMs ||
-                    state.checking != shownChecking) {
-                    sinceShown.start();
-                    shownChecking = state.checking;
-                    QMetaObject::invokeMethod(
-                        &progress,
-                        [&progress, name, state] {
-                            progress.setLabelText(progressText(name, state));
-                            progress.setValue(static_cast<int>(state.fraction() * 1000.0));
-                        },
-                        Qt::QueuedConnection);
-                }
-                return !cancelled;
-            },
-            io);
-    });
-    if (result.cancelled)
-        return Outcome::Cancelled;
-    return result ? Outcome::Copied : Outcome::Failed;
+    copying_.start<CopyResult>(
+        [=](const BackgroundRequests::Unwanted& unwanted) {
+            // Repainting after every chunk would cost fast media a noticeable share of the copy.
+            QElapsedTimer sinceShown;
+            bool shownChecking = false;
+            return CopyMediaFileTo(
+                source, target, fromQt(name), options,
+                [&](const CopyProgress& state) {
+                    if (!sinceShown.isValid() || sinceShown.elapsed() >= kProgressIntervalMs ||
+                        state.checking != shownChecking) {
+                        sinceShown.start();
+                        shownChecking = state.checking;
+                        QMetaObject::invokeMethod(
+                            qApp,
+                            [shown, name, state] {
+                                if (shown) {
+                                    shown->setLabelText(progressText(name, state));
+                                    shown->setValue(static_cast<int>(state.fraction() * 1000.0));
+                                }
+                            },
+                            Qt::QueuedConnection);
+                    }
+                    // A window that closed wants no copy either.
+                    return !*cancelled && !unwanted;
+                },
+                *io);
+        },
+        [this](CopyResult result) {
+            // Later, not now: a modal dialog's setValue handles events, and this may be one of them.
+            if (progress_) {
+                progress_->hide();
+                progress_->deleteLater();
+            }
+            if (result.cancelled)
+                CopyDone(Outcome::Cancelled);
+            else
+                CopyDone(result ? Outcome::Copied : Outcome::Failed);
+        });
+}
+
+void CopyForm::CopyDone(Outcome outcome) {
+    if (outcome == Outcome::Copied)
+        context_.prompts.message(this, screenText(context_.texts, TextId::MsgFileCopied));
+    else if (outcome == Outcome::Failed)
+        context_.prompts.message(this, screenText(context_.texts, TextId::MsgFileCopyError));
+    SetBusy(false);
+    emit copyEnded();
 }
 
 void CopyForm::SetBusy(bool busy) {
@@ -350,6 +416,12 @@ void CopyForm::CancelCmd_Click() {
 }
 
 void CopyForm::Form_Unload() {
+    // A copy under way stops, leaving the old file; nothing of it is said to a closed window.
+    copying_.withdraw();
+    if (progress_) {
+        progress_->hide();
+        progress_->deleteLater();
+    }
     SetBusy(false);
 }
 

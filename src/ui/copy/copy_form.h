@@ -1,11 +1,16 @@
 #pragma once
 
+#include "ui/platform/off_thread.h"
+
 #include <QDialog>
+#include <QPointer>
 #include <QString>
+#include <functional>
 
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QProgressDialog;
 class QPushButton;
 
 namespace velmo {
@@ -31,6 +36,8 @@ public:
 
 signals:
     void volumesAnswered();
+    // A press of Copy has been dealt with: copied, refused, cancelled or failed, and said so.
+    void copyEnded();
 
 private:
     void Form_Load();
@@ -42,15 +49,20 @@ private:
     void CancelCmd_Click();
     void Form_Unload();
 
-    // Selects the drive and opens the directory in the lists, and shows it in CopyText.
-    bool ShowDestination(const QString& drive, const QString& directory);
+    // Selects the drive and opens the directory in the lists, and shows it in CopyText; `then` hears
+    // whether it could.
+    void ShowDestination(const QString& drive, const QString& directory, std::function<void(bool)> then);
     // A removable medium when one is mounted, else the application directory on its drive, as at
-    // load when the remembered place is gone.
-    void ShowApplicationDirectory();
+    // load when the remembered place is gone; `then` runs once it is shown.
+    void ShowApplicationDirectory(std::function<void()> then);
+    // The remembered place, else the application directory, while the lists do not count as changes.
+    void ShowRememberedOrApplicationDirectory(std::function<void()> then);
     QString DriveHolding(const QString& path) const;
+    void SetChoosing(bool enabled);
     // The copy itself, with its progress dialog. overwriteConfirmed: the user agreed to lose the old file.
     enum class Outcome { Copied, Failed, Cancelled };
-    Outcome RunCopy(const QString& name, const QString& destination, bool overwriteConfirmed);
+    void RunCopy(const QString& name, const QString& destination, bool overwriteConfirmed);
+    void CopyDone(Outcome outcome);
     void SetBusy(bool busy);
 
     AppContext& context_;
@@ -58,8 +70,10 @@ private:
     FileIo* io_;
     bool listsReady = false;
     bool busy_ = false;
-    bool checking_ = false;
     VolumeScanner* scanner_ = nullptr;
+    QPointer<QProgressDialog> progress_;
+    // The look at the destination, then the copy: one at a time.
+    BackgroundRequests copying_{this};
 
     QComboBox* CopyDrive = nullptr;
     DirectoryList* CopyDir = nullptr;

@@ -1,6 +1,5 @@
 #include "directory_list.h"
 
-#include "ui/platform/off_thread.h"
 #include "ui/platform/volumes.h"
 
 #include <QDir>
@@ -49,37 +48,42 @@ DirectoryList::DirectoryList(QWidget* parent) : QListWidget(parent) {
     connect(this, &QListWidget::itemDoubleClicked, this, &DirectoryList::openItem);
 }
 
-bool DirectoryList::setPath(const QString& path, const QString& top) {
-    if (path.isEmpty() || top.isEmpty())
-        return false;
-    const QString directory = normalized(path);
-    const QString root = normalized(top);
-    // One listing at a time: the window takes clicks while it waits.
-    if (listing_ || !isAtOrBelow(directory, root))
-        return false;
+void DirectoryList::setPath(const QString& path, const QString& top, std::function<void(bool opened)> then) {
+    const auto answer = [this, then](bool opened) {
+        if (then)
+            then(opened);
+        emit answered(opened);
+    };
+    const QString directory = path.isEmpty() ? QString() : normalized(path);
+    const QString root = top.isEmpty() ? QString() : normalized(top);
+    if (directory.isEmpty() || root.isEmpty() || !isAtOrBelow(directory, root)) {
+        requests_.withdraw();
+        answer(false);
+        return;
+    }
     // A medium that stops answering must not freeze the window: the listing runs on a thread of its
     // own, and one that takes longer than a volume may is taken as a directory that cannot be listed.
-    struct Listing {
-        bool listed = false;
-        QStringList children;
-    };
-    auto listing = std::make_shared<Listing>();
-    listing_ = true;
-    const bool answered = RunOffThreadWithin(
-        [listing, directory] {
+    requests_.startWithin<std::optional<QStringList>>(
+        kVolumeAnswerTime,
+        [directory](const BackgroundRequests::Unwanted&) -> std::optional<QStringList> {
             const QFileInfo info(directory);
             if (!info.isDir() || !info.isReadable() || !info.isExecutable())
-                return;
+                return std::nullopt;
+            QStringList children;
             for (const QFileInfo& child : QDir(directory).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot,
                                                                         QDir::Name | QDir::IgnoreCase))
-                listing->children.push_back(normalized(child.absoluteFilePath()));
-            listing->listed = true;
+                children.push_back(normalized(child.absoluteFilePath()));
+            return children;
         },
-        kVolumeAnswerTime);
-    listing_ = false;
-    if (!answered || !listing->listed)
-        return false;
+        [this, directory, root, answer](std::optional<std::optional<QStringList>> listed) {
+            const bool opened = listed && *listed;
+            if (opened)
+                fill(directory, root, **listed);
+            answer(opened);
+        });
+}
 
+void DirectoryList::fill(const QString& directory, const QString& root, const QStringList& children) {
     clear();
     const QIcon opened = style()->standardIcon(QStyle::SP_DirOpenIcon);
     const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
@@ -104,7 +108,7 @@ bool DirectoryList::setPath(const QString& path, const QString& top) {
     QFont bold = current->font();
     bold.setBold(true);
     current->setFont(bold);
-    for (const QString& child : listing->children)
+    for (const QString& child : children)
         add(closed, QFileInfo(child).fileName(), child, depth + 1);
     setCurrentItem(current);
     scrollToItem(current);
@@ -114,7 +118,6 @@ bool DirectoryList::setPath(const QString& path, const QString& top) {
     path_ = directory;
     if (changed)
         emit pathChanged(QDir::toNativeSeparators(path_));
-    return true;
 }
 
 void DirectoryList::keyPressEvent(QKeyEvent* event) {
@@ -131,8 +134,10 @@ void DirectoryList::openItem(QListWidgetItem* item) {
     if (item == nullptr)
         return;
     // A directory removed meanwhile: show what is there now.
-    if (!setPath(item->data(PathRole).toString(), top_))
-        setPath(path_, top_);
+    setPath(item->data(PathRole).toString(), top_, [this](bool opened) {
+        if (!opened)
+            setPath(path_, top_);
+    });
 }
 
 } // namespace velmo

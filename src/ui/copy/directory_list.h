@@ -1,7 +1,10 @@
 #pragma once
 
+#include "ui/platform/off_thread.h"
+
 #include <QDir>
 #include <QListWidget>
+#include <functional>
 
 namespace velmo {
 
@@ -22,22 +25,30 @@ public:
     QString path() const { return QDir::toNativeSeparators(path_); }
     QString top() const { return QDir::toNativeSeparators(top_); }
 
-    // Opens `path`, listed below `top`. False, changing nothing, when path is not a directory at or
-    // below top that can be listed, or its medium does not answer in time.
-    bool setPath(const QString& path, const QString& top);
+    // Opens `path`, listed below `top`, once its listing has come in off the window's thread; `then`
+    // hears whether it was opened. Not opened, changing nothing, when path is not a directory at or
+    // below top that can be listed, or its medium does not answer in time. A newer request replaces
+    // one still under way, whose `then` is never called.
+    void setPath(const QString& path, const QString& top, std::function<void(bool opened)> then = {});
+
+    // A listing is under way.
+    bool listing() const { return requests_.pending(); }
 
 signals:
     void pathChanged(const QString& path);
+    // Every request that was not replaced ends with this, after `then`.
+    void answered(bool opened);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void openItem(QListWidgetItem* item);
+    void fill(const QString& directory, const QString& root, const QStringList& children);
 
     QString path_;
     QString top_;
-    bool listing_ = false;
+    BackgroundRequests requests_{this};
 };
 
 } // namespace velmo

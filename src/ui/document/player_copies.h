@@ -2,6 +2,7 @@
 
 #include "media/media_convert.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,10 +18,19 @@ struct AppContext;
 std::optional<std::string> PlayerCopiesFolder(QWidget* parent, AppContext& context);
 
 // Makes the player copy of each source in `folder`, off the window's thread, with progress and Cancel
-// (which stops the one under way and the rest). The outcomes of the files dealt with, in order.
+// (which stops the one under way and the rest). `done` gets the outcomes of the files dealt with, in
+// order, on the window's thread; never once `parent` is gone, which stops the copies too.
+void StartPlayerCopies(QWidget* parent, AppContext& context, const std::vector<std::string>& sources,
+                       const std::string& folder, std::function<void(std::vector<ConvertOutcome>)> done);
+
+// As StartPlayerCopies, for the one flow that still waits for its answer (the question on adding
+// media, which answers before it returns).
 std::vector<ConvertOutcome> MakePlayerCopies(QWidget* parent, AppContext& context,
                                              const std::vector<std::string>& sources,
                                              const std::string& folder, const ConvertOptions& options = {});
+
+// The answers to a question about files that will not play as they are.
+enum class WontPlayAnswer { MakePlayerCopies, UseAsTheyAre, Cancel };
 
 // Names the copies that failed, each with its reason, in one message; says nothing when none did.
 void TellFailedPlayerCopies(QWidget* parent, AppContext& context, const std::vector<ConvertOutcome>& made);

@@ -103,7 +103,6 @@ public:
 
     // While on, every change to the details of a period is made to each period of its group alike.
     void setDetailsTogether(bool together) { detailsTogether_ = together; }
-    bool detailsTogether() const { return detailsTogether_; }
 
     // Where the user is in each list, so an undo selects again what was selected before the edit.
     void setSelectionSource(std::function<EntryRef(EntryRef::List)> source) {

@@ -100,17 +100,18 @@ QStringList AskAboutAddedMedia(QWidget* parent, AppContext& context, const QStri
     std::string lines;
     for (const Doubt& doubt : doubts)
         lines += (lines.empty() ? "" : "\n") + doubt.line;
-    const Prompts::Choice choice = context.prompts.askKeepDiscardCancel(
-        parent, toQt(FillIn(context.texts.text(TextId::MsgMediaAddQuestion), {lines})),
-        screenText(context.texts, TextId::TextAddPlayerCopy),
-        screenText(context.texts, TextId::TextAddAnyway), screenText(context.texts, TextId::TextCancel));
+    const WontPlayAnswer answer = AskThreeWay<WontPlayAnswer>(
+        context.prompts, parent, toQt(FillIn(context.texts.text(TextId::MsgMediaAddQuestion), {lines})),
+        {{WontPlayAnswer::MakePlayerCopies, screenText(context.texts, TextId::TextAddPlayerCopy)},
+         {WontPlayAnswer::UseAsTheyAre, screenText(context.texts, TextId::TextAddAnyway)},
+         {WontPlayAnswer::Cancel, screenText(context.texts, TextId::TextCancel)}});
 
     QStringList result = paths;
     std::vector<bool> keep(static_cast<std::size_t>(paths.size()), true);
     std::vector<bool> told(keep.size(), false);
     for (const Doubt& doubt : doubts)
-        keep[static_cast<std::size_t>(doubt.index)] = choice == Prompts::Choice::Discard;
-    if (choice == Prompts::Choice::Keep) {
+        keep[static_cast<std::size_t>(doubt.index)] = answer == WontPlayAnswer::UseAsTheyAre;
+    if (answer == WontPlayAnswer::MakePlayerCopies) {
         if (const std::optional<std::string> folder = PlayerCopiesFolder(parent, context)) {
             std::vector<std::string> toCopy;
             for (const Doubt& doubt : doubts)

@@ -167,14 +167,16 @@ bool EditCommands::confirmClose() {
     if (!isModified())
         return true;
     const ScreenTexts& texts = context_.texts;
-    switch (context_.prompts.askKeepDiscardCancel(
-        window_.widget, screenText(texts, TextId::MsgSaveChanges), screenText(texts, TextId::TextSave),
-        screenText(texts, TextId::TextDiscard), screenText(texts, TextId::TextCancel))) {
-    case Prompts::Choice::Keep:
+    enum class Changes { Save, Discard, Keep };
+    switch (AskThreeWay<Changes>(context_.prompts, window_.widget, screenText(texts, TextId::MsgSaveChanges),
+                                 {{Changes::Save, screenText(texts, TextId::TextSave)},
+                                  {Changes::Discard, screenText(texts, TextId::TextDiscard)},
+                                  {Changes::Keep, screenText(texts, TextId::TextCancel)}})) {
+    case Changes::Save:
         return window_.save();
-    case Prompts::Choice::Discard:
+    case Changes::Discard:
         return true;
-    case Prompts::Choice::Cancel:
+    case Changes::Keep:
         break;
     }
     return false;
@@ -469,21 +471,23 @@ bool EditCommands::offerRecoveryFile(const std::string& path) {
     case RecoveryRead::Read:
         break;
     }
-    switch (context_.prompts.askKeepDiscardCancel(
-        window_.widget,
+    enum class Kept { Restore, Discard, AskAgainLater };
+    switch (AskThreeWay<Kept>(
+        context_.prompts, window_.widget,
         toQt(FillIn(texts.text(TextId::MsgRestoreRecovery), {kept.directory + kept.fileName})),
-        screenText(texts, TextId::TextRestore), screenText(texts, TextId::TextDiscard),
-        screenText(texts, TextId::TextCancel))) {
-    case Prompts::Choice::Keep:
+        {{Kept::Restore, screenText(texts, TextId::TextRestore)},
+         {Kept::Discard, screenText(texts, TextId::TextDiscard)},
+         {Kept::AskAgainLater, screenText(texts, TextId::TextCancel)}})) {
+    case Kept::Restore:
         // One undo step takes the restore back; the file stays until the schedule is dealt with.
         document_.replace(TextId::TextRestore, {kept.schedule, kept.directory, kept.fileName},
                           Replacement::Restored);
         ownRecoveryFile_ = path;
         return true;
-    case Prompts::Choice::Discard:
+    case Kept::Discard:
         QFile::remove(toQt(path));
         return true;
-    case Prompts::Choice::Cancel:
+    case Kept::AskAgainLater:
         recoveryUnanswered_ = true;
         return false;
     }

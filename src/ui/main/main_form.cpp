@@ -394,11 +394,13 @@ QGroupBox* MainForm::buildListFrame(const char* frameName, ScheduleListView*& li
 }
 
 void MainForm::connectHandlers() {
-    connect(NewCmd, &QPushButton::clicked, this, &MainForm::NewCmd_Click);
-    connect(OpenCmd, &QPushButton::clicked, this, &MainForm::OpenCmd_Click);
-    connect(SaveCmd, &QPushButton::clicked, this, &MainForm::SaveCmd_Click);
-    connect(SaveAsCmd, &QPushButton::clicked, this, &MainForm::SaveAsCmd_Click);
-    connect(ExitCmd, &QPushButton::clicked, this, &MainForm::ExitCmd_Click);
+    // Each file command is one action; its button in the command row is another way to trigger it.
+    for (const auto& [button, action] :
+         {std::pair{NewCmd, subNew}, std::pair{OpenCmd, subOpen}, std::pair{SaveCmd, subSave},
+          std::pair{SaveAsCmd, subSaveAs}, std::pair{ExitCmd, subExit}}) {
+        connect(button, &QPushButton::clicked, action, &QAction::trigger);
+        connect(action, &QAction::enabledChanged, button, &QWidget::setEnabled);
+    }
     connect(subNew, &QAction::triggered, this, &MainForm::subNew_Click);
     connect(subOpen, &QAction::triggered, this, &MainForm::subOpen_Click);
     connect(subSave, &QAction::triggered, this, &MainForm::subSave_Click);
@@ -952,21 +954,6 @@ void MainForm::OpenScheduleFile(const std::string& path) {
     readSchedule(directory, nameOnDisk(directory, name));
 }
 
-void MainForm::NewCmd_Click() {
-    newCommand();
-}
-void MainForm::OpenCmd_Click() {
-    openCommand();
-}
-void MainForm::SaveCmd_Click() {
-    SaveSchedule(false);
-}
-void MainForm::SaveAsCmd_Click() {
-    SaveSchedule(true);
-}
-void MainForm::ExitCmd_Click() {
-    close();
-}
 void MainForm::subNew_Click() {
     newCommand();
 }
@@ -1143,19 +1130,21 @@ void MainForm::AdvanceRemoveCmd_Click() {
     const QString question =
         toQt(FillIn(texts.text(TextId::MsgRemoveGroup),
                     {std::to_string(group.count), WeekDaysText(WeekDaysOf(schedule, group), texts)}));
-    switch (context_.prompts.askKeepDiscardCancel(this, question, screenText(texts, TextId::TextYes),
-                                                  screenText(texts, TextId::TextNo),
-                                                  screenText(texts, TextId::TextCancel))) {
-    case Prompts::Choice::Keep: {
+    enum class Remove { WholeGroup, ThisPeriod, Nothing };
+    switch (AskThreeWay<Remove>(context_.prompts, this, question,
+                                {{Remove::WholeGroup, screenText(texts, TextId::TextYes)},
+                                 {Remove::ThisPeriod, screenText(texts, TextId::TextNo)},
+                                 {Remove::Nothing, screenText(texts, TextId::TextCancel)}})) {
+    case Remove::WholeGroup: {
         const int remaining = document_->count(EntryRef::List::Advance) - group.count;
         document_->replacePeriods(TextId::TextRemove, group, {},
                                   {EntryRef::List::Advance, std::min(group.first, remaining - 1), -1});
         break;
     }
-    case Prompts::Choice::Discard:
+    case Remove::ThisPeriod:
         removeSelected(EntryRef::List::Advance);
         break;
-    case Prompts::Choice::Cancel:
+    case Remove::Nothing:
         break;
     }
 }

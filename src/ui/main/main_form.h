@@ -65,11 +65,7 @@ public:
 
     void KeepTimer_Timer();
 
-    void NewCmd_Click();
-    void OpenCmd_Click();
-    void SaveCmd_Click();
-    void SaveAsCmd_Click();
-    void ExitCmd_Click();
+    // One handler per file command: its button triggers the menu's action.
     void subNew_Click();
     void subOpen_Click();
     void subSave_Click();

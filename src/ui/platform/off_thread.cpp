@@ -93,31 +93,4 @@ void RunOffThread(std::function<void()> work) {
     worker.join();
 }
 
-bool RunOffThreadWithin(std::function<void()> work, std::chrono::milliseconds deadline) {
-    // The loop pointer is touched on this thread only; the worker may outlive this call.
-    struct Wait {
-        QEventLoop* loop = nullptr;
-        std::atomic<bool> finished{false};
-    };
-    auto wait = std::make_shared<Wait>();
-    QEventLoop loop;
-    wait->loop = &loop;
-    QTimer::singleShot(deadline, &loop, &QEventLoop::quit);
-    std::thread([work = std::move(work), wait, counted = std::make_shared<const DetachedWork>()] {
-        work();
-        wait->finished = true;
-        QMetaObject::invokeMethod(
-            qApp,
-            [wait] {
-                if (wait->loop != nullptr)
-                    wait->loop->quit();
-            },
-            Qt::QueuedConnection);
-    }).detach();
-    if (!wait->finished)
-        loop.exec();
-    wait->loop = nullptr;
-    return wait->finished;
-}
-
 } // namespace velmo

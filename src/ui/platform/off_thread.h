@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -39,10 +41,6 @@ void RunWithDeadline(std::function<bool()> work, std::chrono::milliseconds deadl
 // meanwhile, so it repaints and takes input (Cancel) throughout.
 void RunOffThread(std::function<void()> work);
 
-// As RunOffThread, but stops waiting once `deadline` has passed: true when `work` finished in time.
-// A call that never returns costs only its thread, so `work` must own copies of all it touches.
-bool RunOffThreadWithin(std::function<void()> work, std::chrono::milliseconds deadline);
-
 // Runs `work` on a thread of its own and hands its result to `done` on the receiver's thread, unless
 // the receiver is gone by then. `work` owns copies of all it needs.
 template <typename T>
@@ -60,5 +58,65 @@ void RunInBackground(std::function<T()> work, QObject* receiver, std::function<v
             Qt::QueuedConnection);
     }).detach();
 }
+
+// The requests one receiver makes for work off its thread. Each result is handed to the receiver's
+// thread unless it is no longer wanted by then: a newer request replaced it, withdraw() was called,
+// or the receiver (or this object) is gone. Work that is no longer wanted sees its flag raised, so
+// it can stop early; the window never waits for it.
+class BackgroundRequests {
+public:
+    using Unwanted = std::atomic<bool>;
+
+    explicit BackgroundRequests(QObject* receiver) : receiver_(receiver) {}
+    ~BackgroundRequests() { withdraw(); }
+    BackgroundRequests(const BackgroundRequests&) = delete;
+    BackgroundRequests& operator=(const BackgroundRequests&) = delete;
+
+    // Replaces the request under way, if any. `work` owns copies of all it touches.
+    template <typename T> void start(std::function<T(const Unwanted&)> work, std::function<void(T)> done) {
+        const std::shared_ptr<Unwanted> ticket = replace();
+        RunInBackground<T>([work = std::move(work), ticket] { return work(*ticket); }, receiver_,
+                           [this, ticket, done = std::move(done)](T result) {
+                               if (*ticket)
+                                   return;
+                               current_.reset();
+                               done(std::move(result));
+                           });
+    }
+
+    // As start, but the answer is nothing once `deadline` passes first (a medium that never answers);
+    // a late answer is dropped.
+    template <typename T>
+    void startWithin(std::chrono::milliseconds deadline, std::function<T(const Unwanted&)> work,
+                     std::function<void(std::optional<T>)> done) {
+        auto shared = std::make_shared<std::function<void(std::optional<T>)>>(std::move(done));
+        start<T>(std::move(work), [shared](T result) { (*shared)(std::move(result)); });
+        QTimer::singleShot(deadline, receiver_, [this, ticket = current_, shared] {
+            if (*ticket)
+                return;
+            withdraw();
+            (*shared)(std::nullopt);
+        });
+    }
+
+    // No result of a request made so far is delivered.
+    void withdraw() {
+        if (current_)
+            *current_ = true;
+        current_.reset();
+    }
+
+    bool pending() const { return current_ != nullptr; }
+
+private:
+    std::shared_ptr<Unwanted> replace() {
+        withdraw();
+        current_ = std::make_shared<Unwanted>(false);
+        return current_;
+    }
+
+    QObject* receiver_;
+    std::shared_ptr<Unwanted> current_;
+};
 
 } // namespace velmo

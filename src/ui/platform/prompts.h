@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <utility>
 
 class QWidget;
 
@@ -20,6 +21,7 @@ public:
     virtual bool askYesNo(QWidget* parent, const QString& text) = 0;
     // Titled "Message"; true for OK.
     virtual bool askOkCancel(QWidget* parent, const QString& text) = 0;
+    // The button answered, by place: callers name the answers through AskThreeWay.
     enum class Choice { Keep, Discard, Cancel };
     // Titled "Message", with three buttons captioned as given; Esc and the close box answer Cancel.
     virtual Choice askKeepDiscardCancel(QWidget* parent, const QString& text, const QString& keep,
@@ -37,6 +39,29 @@ public:
     virtual std::optional<QString> chooseFolder(QWidget* parent, const QString& title,
                                                 const QString& directory);
 };
+
+// The three answers of one question, named for what they mean there, each with its caption; the
+// last is also what Esc and the close box answer.
+template <typename Answer> struct ThreeAnswers {
+    std::pair<Answer, QString> first;
+    std::pair<Answer, QString> second;
+    std::pair<Answer, QString> cancel;
+};
+
+template <typename Answer>
+Answer AskThreeWay(Prompts& prompts, QWidget* parent, const QString& text,
+                   const ThreeAnswers<Answer>& answers) {
+    switch (prompts.askKeepDiscardCancel(parent, text, answers.first.second, answers.second.second,
+                                         answers.cancel.second)) {
+    case Prompts::Choice::Keep:
+        return answers.first.first;
+    case Prompts::Choice::Discard:
+        return answers.second.first;
+    case Prompts::Choice::Cancel:
+        break;
+    }
+    return answers.cancel.first;
+}
 
 // "Media File(*.jpg;*.avi)|*.jpg;*.avi|All File(*.*)|*.*" -> "Media File(*.jpg;*.avi) (*.jpg *.avi)", ...
 // The dialogs hide the appended patterns, so each choice shows its description exactly.

@@ -79,11 +79,6 @@ WriteToMediumForm::WriteToMediumForm(AppContext& context, PublishSettings& setti
       media_(media) {
     setModal(true);
     setObjectName(QStringLiteral("WriteToMediumForm"));
-    // The system's own folder dialog, as everywhere else in the program.
-    chooseFolder_ = [this](QWidget* owner, const QString& start) {
-        return context_.prompts.chooseFolder(owner, QString(), start).value_or(QString());
-    };
-
     auto* destinationBox = new QGroupBox(this);
     destinationBox->setObjectName(QStringLiteral("DestinationFrame"));
     PublishDrive = new QComboBox(destinationBox);
@@ -256,27 +251,42 @@ void WriteToMediumForm::ShowVolumes() {
     const VolumeScan& scan = scanner_->result();
     for (const Volume& volume : scan.listed)
         PublishDrive->addItem(volume.mountPoint);
-    PublishDrive->setEnabled(!busy_);
-    PublishDir->setEnabled(!busy_);
     ShowNotAnswering(NotAnsweringLabel, context_.texts, scan.notAnswering);
     // The destination remembered with Copy to..., unless that is the program's own folder, where no
     // player reads; else the first removable medium; else none until the user picks one.
     const AppState& state = context_.state;
     const QString own = QDir::cleanPath(toQt(state.appPath));
-    bool shown = false;
+    QStringList candidates;
     for (const std::string& remembered : {settings_.destination, state.copyDir})
-        shown = shown || (!remembered.empty() && QDir::cleanPath(toQt(remembered)) != own &&
-                          ShowDestination(toQt(remembered)));
-    if (!shown) {
-        const QString medium = FirstRemovableMedium(scan);
-        shown = !medium.isEmpty() && ShowDestination(medium);
+        if (!remembered.empty() && QDir::cleanPath(toQt(remembered)) != own)
+            candidates << toQt(remembered);
+    if (const QString medium = FirstRemovableMedium(scan); !medium.isEmpty())
+        candidates << medium;
+    // The lists are listed off the window's thread; they take choices once they show a place.
+    ShowFirstDestination(candidates, [this](bool shown) {
+        PublishDrive->setEnabled(!busy_);
+        PublishDir->setEnabled(!busy_);
+        listsReady_ = true;
+        if (shown)
+            RememberDestination();
+        else
+            ChooseNoDestination();
+        RefreshPlan();
+    });
+}
+
+void WriteToMediumForm::ShowFirstDestination(QStringList candidates, std::function<void(bool shown)> then) {
+    if (candidates.isEmpty()) {
+        then(false);
+        return;
     }
-    listsReady_ = true;
-    if (shown)
-        RememberDestination();
-    else
-        ChooseNoDestination();
-    RefreshPlan();
+    const QString first = candidates.takeFirst();
+    ShowDestination(first, [this, candidates, then](bool shown) {
+        if (shown)
+            then(true);
+        else
+            ShowFirstDestination(candidates, then);
+    });
 }
 
 void WriteToMediumForm::RememberDestination() {
@@ -315,24 +325,29 @@ void WriteToMediumForm::InitWriteToMediumFormOsd() {
          screenText(texts, TextId::TextPlanAction), screenText(texts, TextId::TextPlanSource)});
 }
 
-bool WriteToMediumForm::ShowDestination(const QString& directory) {
-    if (directory.isEmpty())
-        return false;
+void WriteToMediumForm::ShowDestination(const QString& directory, std::function<void(bool shown)> then) {
+    if (directory.isEmpty()) {
+        then(false);
+        return;
+    }
     std::vector<std::string> mounts;
     for (int i = 0; i < PublishDrive->count(); ++i)
         mounts.push_back(fromQt(PublishDrive->itemText(i)));
     const QString drive = toQt(MountPointOf(fromQt(QDir::cleanPath(directory)), mounts));
     const int index = PublishDrive->findText(drive);
-    if (index < 0 || !scanner_->result().ready.contains(drive))
-        return false;
+    if (index < 0 || !scanner_->result().ready.contains(drive)) {
+        then(false);
+        return;
+    }
     const bool wasReady = listsReady_;
     listsReady_ = false;
     PublishDrive->setCurrentIndex(index);
     listsReady_ = wasReady;
-    if (!PublishDir->setPath(directory, drive))
-        return false;
-    PublishText->setText(PublishDir->path());
-    return true;
+    PublishDir->setPath(directory, drive, [this, then](bool opened) {
+        if (opened)
+            PublishText->setText(PublishDir->path());
+        then(opened);
+    });
 }
 
 void WriteToMediumForm::PublishDrive_Change() {
@@ -342,17 +357,28 @@ void WriteToMediumForm::PublishDrive_Change() {
     // The drive is asked off the window's thread; meanwhile nothing can be chosen or written.
     for (QWidget* control : std::initializer_list<QWidget*>{PublishDrive, PublishDir, WriteCmd})
         control->setEnabled(false);
-    scanner_->askReady(drive, [this, drive](std::optional<bool> ready) {
-        PublishDrive->setEnabled(!busy_);
-        PublishDir->setEnabled(!busy_);
-        if (ready.value_or(false) && PublishDir->setPath(drive, drive))
-            return; // PublishDir_Change follows
+    const auto failed = [this, drive] {
         context_.prompts.message(this, QStringLiteral("Device[") + drive + QStringLiteral("] Error!"));
         listsReady_ = false;
-        if (!ShowDestination(toQt(settings_.destination)))
-            ChooseNoDestination();
-        listsReady_ = true;
-        RefreshPlan();
+        ShowDestination(toQt(settings_.destination), [this](bool shown) {
+            if (!shown)
+                ChooseNoDestination();
+            listsReady_ = true;
+            RefreshPlan();
+        });
+    };
+    scanner_->askReady(drive, [this, drive, failed](std::optional<bool> ready) {
+        PublishDrive->setEnabled(!busy_);
+        PublishDir->setEnabled(!busy_);
+        if (!ready.value_or(false)) {
+            failed();
+            return;
+        }
+        PublishDir->setPath(drive, drive, [failed](bool opened) {
+            if (!opened)
+                failed();
+            // Else PublishDir_Change has followed.
+        });
     });
 }
 
@@ -367,7 +393,8 @@ void WriteToMediumForm::PublishDir_Change() {
 void WriteToMediumForm::AddFolderCmd_Click() {
     const QListWidgetItem* current = MediaFolderList->currentItem();
     const QString start = current ? current->text() : toQt(context_.state.mediaDir);
-    const QString chosen = chooseFolder_(this, start);
+    // The system's own folder dialog, as everywhere else in the program; nothing chosen adds nothing.
+    const QString chosen = context_.prompts.chooseFolder(this, QString(), start).value_or(QString());
     if (chosen.isEmpty())
         return;
     const QString folder = toQt(directoryValue(QDir::cleanPath(chosen)));
@@ -657,41 +684,64 @@ bool WriteToMediumForm::ConfirmPlan() {
     return true;
 }
 
-bool WriteToMediumForm::ConfirmWontPlay() {
+void WriteToMediumForm::ConfirmWontPlay(std::function<void()> goOn) {
+    const auto stop = [this] {
+        if (endWhenDone_)
+            done(QDialog::Rejected);
+    };
     const std::vector<const PublishItem*> convertibleItems = Convertible();
-    if (convertibleItems.empty() || (plan_.refusal && !plan_.refusedOnlyForRemoveFirst()))
-        return true;
+    if (convertibleItems.empty() || (plan_.refusal && !plan_.refusedOnlyForRemoveFirst())) {
+        goOn();
+        return;
+    }
     const ScreenTexts& texts = context_.texts;
     QStringList lines;
     for (const PublishItem* item : convertibleItems)
         lines << toQt(item->name) + QStringLiteral(": ") +
                      toQt(MediaReasonsText(wontPlay_.at(item->name).verdict, texts));
-    const Prompts::Choice choice = context_.prompts.askKeepDiscardCancel(
-        this, screenText(texts, TextId::MsgWriteWillNotPlay).arg(lines.join(QLatin1Char('\n'))),
-        screenText(texts, TextId::TextMakePlayerCopies), screenText(texts, TextId::TextWriteAnyway),
-        screenText(texts, TextId::TextCancel));
-    if (!isVisible() || choice == Prompts::Choice::Cancel)
-        return false;
-    if (choice == Prompts::Choice::Discard)
-        return true;
-    if (!MakePlayerCopiesNow())
-        return false;
-    // The write goes on only with the plan made anew, once every file in it plays.
-    SetBusy(true);
-    ++planGeneration_;
-    TakePlan(MakePlan());
-    planPending_ = false;
-    SetBusy(false);
-    if (endWhenDone_ || !isVisible())
-        return false;
-    ShowPlan();
-    return Convertible().empty();
+    const WontPlayAnswer answer = AskThreeWay<WontPlayAnswer>(
+        context_.prompts, this,
+        screenText(texts, TextId::MsgWriteWillNotPlay).arg(lines.join(QLatin1Char('\n'))),
+        {{WontPlayAnswer::MakePlayerCopies, screenText(texts, TextId::TextMakePlayerCopies)},
+         {WontPlayAnswer::UseAsTheyAre, screenText(texts, TextId::TextWriteAnyway)},
+         {WontPlayAnswer::Cancel, screenText(texts, TextId::TextCancel)}});
+    if (!isVisible() || answer == WontPlayAnswer::Cancel) {
+        stop();
+        return;
+    }
+    if (answer == WontPlayAnswer::UseAsTheyAre) {
+        goOn();
+        return;
+    }
+    MakePlayerCopiesNow([this, goOn, stop](bool pointed) {
+        if (!pointed) {
+            stop();
+            return;
+        }
+        // The write goes on only with the plan made anew, once every file in it plays.
+        SetBusy(true);
+        ++planGeneration_;
+        TakePlan(MakePlan());
+        planPending_ = false;
+        SetBusy(false);
+        if (endWhenDone_ || !isVisible()) {
+            stop();
+            return;
+        }
+        ShowPlan();
+        if (Convertible().empty())
+            goOn();
+        else
+            stop();
+    });
 }
 
-bool WriteToMediumForm::MakePlayerCopiesNow() {
+void WriteToMediumForm::MakePlayerCopiesNow(std::function<void(bool pointed)> then) {
     const std::optional<std::string> folder = PlayerCopiesFolder(this, context_);
-    if (!folder)
-        return false;
+    if (!folder) {
+        then(false);
+        return;
+    }
     settings_.playerCopiesDir = *folder;
     std::vector<std::string> sources;
     std::vector<std::string> names;
@@ -700,29 +750,35 @@ bool WriteToMediumForm::MakePlayerCopiesNow() {
         names.push_back(item->name);
     }
     SetBusy(true);
-    const std::vector<ConvertOutcome> made = MakePlayerCopies(this, context_, sources, *folder);
-    SetBusy(false);
-    if (endWhenDone_ || !isVisible())
-        return false;
-    std::map<std::string, std::string> renames;
-    for (std::size_t i = 0; i < made.size(); ++i)
-        if (made[i].action != ConvertOutcome::Action::Failed)
-            renames[names[i]] = made[i].name;
-    // The copies' folder joins the media folders, where the plan finds them.
-    const QString copies = toQt(*folder);
-    if (!renames.empty() && MediaFolderList->findItems(copies, Qt::MatchExactly).isEmpty())
-        MediaFolderList->addItem(copies);
-    const bool pointed = document_.renameMedia(TextId::TextMakePlayerCopies, renames);
-    TellFailedPlayerCopies(this, context_, made);
-    return pointed;
+    StartPlayerCopies(this, context_, sources, *folder,
+                      [this, names, folder = *folder, then](const std::vector<ConvertOutcome>& made) {
+                          SetBusy(false);
+                          if (endWhenDone_ || !isVisible()) {
+                              then(false);
+                              return;
+                          }
+                          std::map<std::string, std::string> renames;
+                          for (std::size_t i = 0; i < made.size(); ++i)
+                              if (made[i].action != ConvertOutcome::Action::Failed)
+                                  renames[names[i]] = made[i].name;
+                          // The copies' folder joins the media folders, where the plan finds them.
+                          const QString copies = toQt(folder);
+                          if (!renames.empty() &&
+                              MediaFolderList->findItems(copies, Qt::MatchExactly).isEmpty())
+                              MediaFolderList->addItem(copies);
+                          const bool pointed = document_.renameMedia(TextId::TextMakePlayerCopies, renames);
+                          TellFailedPlayerCopies(this, context_, made);
+                          then(pointed);
+                      });
 }
 
 void WriteToMediumForm::MakeCopiesCmd_Click() {
-    MakePlayerCopiesNow();
-    if (!endWhenDone_)
-        RefreshPlan();
-    else
-        done(QDialog::Rejected);
+    MakePlayerCopiesNow([this](bool) {
+        if (!endWhenDone_)
+            RefreshPlan();
+        else
+            done(QDialog::Rejected);
+    });
 }
 
 void WriteToMediumForm::ShowProgress(const PublishProgress& progress) {
@@ -745,11 +801,10 @@ void WriteToMediumForm::WriteCmd_Click() {
         return;
     }
     ShowPlan();
-    if (!ConfirmWontPlay()) {
-        if (endWhenDone_)
-            done(QDialog::Rejected);
-        return;
-    }
+    ConfirmWontPlay([this] { WriteConfirmed(); });
+}
+
+void WriteToMediumForm::WriteConfirmed() {
     if (!ConfirmPlan())
         return;
 
@@ -758,7 +813,8 @@ void WriteToMediumForm::WriteCmd_Click() {
     const bool removalAsked = RemoveUnusedCheck->isChecked();
     const PublishPlan plan = plan_;
     const Schedule schedule = context_.state.schedule;
-    RandomSource& random = context_.random;
+    // The worker draws from a generator of its own: the shared one serves the recovery file and Save here.
+    SeededRandomSource random(SeedFrom(context_.random));
     FileIo& io = *io_;
     PublishReport report;
     // The write runs on a worker; Cancel, repaints and the progress bar go on here.

@@ -45,10 +45,6 @@ public:
 
     // The file-system calls the write goes through (tests inject failures here).
     void setFileIo(FileIo& io) { io_ = &io; }
-    // Asks for a folder to add; an empty result adds nothing. Defaults to Qt's own directory dialog.
-    void setFolderChooser(std::function<QString(QWidget*, const QString&)> chooser) {
-        chooseFolder_ = std::move(chooser);
-    }
 
     // While a write runs, closing the window cancels the write instead.
     void reject() override;
@@ -74,7 +70,9 @@ private:
     void CancelWriteCmd_Click();
     void MakeCopiesCmd_Click();
 
-    bool ShowDestination(const QString& directory);
+    void ShowDestination(const QString& directory, std::function<void(bool shown)> then);
+    // The first of `candidates` that can be shown.
+    void ShowFirstDestination(QStringList candidates, std::function<void(bool shown)> then);
     void ChooseNoDestination();
     void RefreshPlan();
     // The plan for the destination and folders shown, made off the window's thread.
@@ -98,9 +96,12 @@ private:
     std::vector<const PublishItem*> Convertible() const;
     // Asks, before a write, whether player copies should take the place of files that will not play;
     // false when the write is not to go on now.
-    bool ConfirmWontPlay();
+    // Goes on with the write once every file in it plays, or the user chose to write anyway.
+    void ConfirmWontPlay(std::function<void()> goOn);
+    // The write itself, once the plan is confirmed.
+    void WriteConfirmed();
     // Makes the player copies and points the schedule at them; true when any entry now names a copy.
-    bool MakePlayerCopiesNow();
+    void MakePlayerCopiesNow(std::function<void(bool pointed)> then);
     void RememberDestination();
     void ShowProgress(const PublishProgress& progress);
     PublishOptions Options(bool allowRemoveFirst) const;
@@ -115,7 +116,6 @@ private:
     AppContext& context_;
     PublishSettings& settings_;
     FileIo* io_;
-    std::function<QString(QWidget*, const QString&)> chooseFolder_;
     ScheduleDocument& document_;
     ScheduleMedia& media_;
     PublishPlan plan_;

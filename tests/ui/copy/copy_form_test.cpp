@@ -78,6 +78,18 @@ void waitForDrives(const CopyForm& form) {
     EXPECT_TRUE(QTest::qWaitFor([&form] { return drivesListed(form); }, 10000));
 }
 
+// Presses Copy and lets the window run until the press has been dealt with.
+void pressCopy(CopyForm& form) {
+    QSignalSpy ended(&form, &CopyForm::copyEnded);
+    form.findChild<QPushButton*>(QStringLiteral("CopyCmd"))->click();
+    EXPECT_TRUE(ended.wait(20000));
+}
+
+// The directory list opens what was asked off the window's thread.
+void waitForListing(const DirectoryList& list) {
+    EXPECT_TRUE(QTest::qWaitFor([&list] { return !list.listing(); }, 10000));
+}
+
 // An application directory with a media directory holding Clip.Avi, and a stick mounted inside it
 // that holds a music directory.
 struct CopyCase {
@@ -133,6 +145,7 @@ struct CopyCase {
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
         QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
+        waitForListing(*list);
     }
     void selectDrive(const QString& drive) const {
         QSignalSpy answered(form.get(), &CopyForm::volumesAnswered);
@@ -228,6 +241,7 @@ TEST(CopyForm, OnlyAnOpenedDirectoryBecomesTheDestination) {
 
     // Enter opens the highlighted directory, and stays in the list.
     QTest::keyClick(list, Qt::Key_Return);
+    waitForListing(*list);
     c.expectDestination(c.stick, c.music);
     EXPECT_EQ(c.t.state.copyDir, fromQt(c.music));
     EXPECT_TRUE(c.form->isVisible());
@@ -294,7 +308,7 @@ TEST(CopyForm, NewDestinationCopiesWithoutAQuestion) {
     c.rememberDestination(c.stick, c.music);
     c.open();
 
-    c.CopyCmd()->click();
+    pressCopy(*c.form);
 
     EXPECT_EQ(c.messages(), QStringList{kCopied});
     EXPECT_EQ(c.kinds(), std::vector{ScriptedPrompts::Shown::Message});
@@ -310,7 +324,7 @@ TEST(CopyForm, ExistingNameInOtherLetterCaseAsksAndOkReplacesIt) {
     c.open();
     c.t.prompts.answers = {true};
 
-    c.CopyCmd()->click();
+    pressCopy(*c.form);
 
     ASSERT_EQ(c.t.prompts.shown.size(), 2u);
     EXPECT_EQ(c.t.prompts.shown[0].kind, ScriptedPrompts::Shown::OkCancel);
@@ -327,7 +341,7 @@ TEST(CopyForm, CancelToTheOverwriteQuestionLeavesTheFileAndSaysNothingMore) {
     c.open();
     c.t.prompts.answers = {false};
 
-    c.CopyCmd()->click();
+    pressCopy(*c.form);
 
     EXPECT_EQ(c.kinds(), std::vector{ScriptedPrompts::Shown::OkCancel});
     EXPECT_EQ(readAll(c.music + "/clip.avi"), QByteArray("old"));
@@ -344,7 +358,7 @@ TEST(CopyForm, DestinationThatIsTheMediaDirectoryInAnySpellingIsACopyError) {
         c.rememberDestination(QStringLiteral("/"), c.media);
         c.open();
 
-        c.CopyCmd()->click();
+        pressCopy(*c.form);
 
         EXPECT_EQ(c.kinds(), std::vector{ScriptedPrompts::Shown::Message});
         EXPECT_EQ(c.messages(), QStringList{kCopyError});
@@ -362,7 +376,7 @@ TEST(CopyForm, ReadOnlyDestinationFileStaysAndGivesACopyError) {
     c.open();
     c.t.prompts.answers = {true};
 
-    c.CopyCmd()->click();
+    pressCopy(*c.form);
 
     EXPECT_EQ(c.t.prompts.shown.front().text, kOverwrite);
     EXPECT_EQ(c.messages(), QStringList{kCopyError});
@@ -377,7 +391,7 @@ TEST(CopyForm, FailedCopyIsACopyErrorAndLeavesNothingBehind) {
     c.rememberDestination(c.stick, c.music);
     c.open();
 
-    c.CopyCmd()->click();
+    pressCopy(*c.form);
 
     EXPECT_EQ(c.messages(), QStringList{kCopyError});
     EXPECT_TRUE(fileNames(c.music).isEmpty());
@@ -409,7 +423,7 @@ TEST(CopyForm, BusyWhileCopyingUntilTheMessageIsDismissedThenCancelBeforeCopyIsE
     c.CopyCmd()->installEventFilter(&recorder);
     c.CancelCmd()->installEventFilter(&recorder);
 
-    c.CopyCmd()->click();
+    pressCopy(*c.form);
 
     EXPECT_EQ(c.messages(), QStringList{kCopied});
     EXPECT_TRUE(busyDuringMessage);
@@ -448,7 +462,7 @@ TEST(CopyForm, CancelInTheProgressDialogLeavesTheOldFileAndNoTemporary) {
     };
     QTimer::singleShot(0, qApp, cancelHalfWay);
 
-    c.CopyCmd()->click();
+    pressCopy(*c.form);
 
     EXPECT_EQ(c.kinds(), std::vector{ScriptedPrompts::Shown::OkCancel});
     EXPECT_TRUE(seen.label.startsWith(QStringLiteral("Copying Clip.Avi"))) << seen.label.toStdString();
@@ -468,7 +482,7 @@ TEST(CopyForm, NextOpeningStartsWhereTheLastCopyWent) {
     c.open();
     c.selectDrive(c.stick);
     c.doubleClick(c.music);
-    c.CopyCmd()->click();
+    pressCopy(*c.form);
     ASSERT_EQ(c.messages(), QStringList{kCopied});
     c.CancelCmd()->click();
     EXPECT_FALSE(c.form->isVisible());
@@ -487,7 +501,7 @@ TEST(CopyForm, CopiesTheFileBrowsedInTheEntryEditorThatOpensIt) {
         CopyForm form(c.t.context, fileName, parent);
         form.show();
         waitForDrives(form);
-        form.findChild<QPushButton*>(QStringLiteral("CopyCmd"))->click();
+        pressCopy(form);
     };
     ScheduleEditForm editor(c.t.context, std::nullopt, kMaxBasicEntries);
     editor.show();
@@ -525,7 +539,7 @@ TEST(CopyForm, HiddenFileOfTheSameNameGetsTheRealOverwriteQuestion) {
     });
     answer.start(10);
 
-    form.findChild<QPushButton*>(QStringLiteral("CopyCmd"))->click();
+    pressCopy(form);
     answer.stop();
 
     EXPECT_EQ(seen, QStringList{QStringLiteral("Message: ") + kOverwrite});
@@ -565,7 +579,7 @@ TEST(CopyForm, DriveThatNeverAnswersIsLeftOutAndNamedWhileTheDialogTakesInput) {
     EXPECT_EQ(c.CopyDrive()->count(), 2);
     c.expectDestination(c.stick, c.music);
 
-    c.CopyCmd()->click();
+    pressCopy(*c.form);
     EXPECT_EQ(c.messages(), QStringList{kCopied});
     EXPECT_EQ(readAll(c.music + "/Clip.Avi"), c.clip);
 }
@@ -608,12 +622,19 @@ TEST(DirectoryList, ADirectoryWhoseMediumNeverAnswersStaysClosedWhileTheWindowRu
         GTEST_SKIP() << mount.error();
 
     DirectoryList list;
-    ASSERT_TRUE(list.setPath(top, top));
+    QSignalSpy answered(&list, &DirectoryList::answered);
+    list.setPath(top, top);
+    ASSERT_TRUE(answered.wait(10000));
+    ASSERT_EQ(answered.takeFirst().at(0).toBool(), true);
     ASSERT_EQ(list.count(), 2);
     bool eventsHandled = false;
     QTimer::singleShot(0, [&] { eventsHandled = true; });
 
-    EXPECT_FALSE(list.setPath(stuck, top));
+    list.setPath(stuck, top);
+    EXPECT_TRUE(list.listing());
+    EXPECT_EQ(list.path(), top);
+    ASSERT_TRUE(answered.wait(10000));
+    EXPECT_EQ(answered.takeFirst().at(0).toBool(), false);
     EXPECT_TRUE(eventsHandled);
     EXPECT_EQ(list.path(), top);
     EXPECT_EQ(list.count(), 2);

@@ -1,6 +1,7 @@
 #include "main_form_fixture.h"
 
 #include <QAction>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QThread>
 #include <sys/stat.h>
@@ -39,6 +40,31 @@ protected:
     std::string caption() const { return form->windowTitle().toStdString(); }
     QString path(const std::string& p) const { return QString::fromStdString(p); }
 };
+
+TEST_F(FileCommandsTest, EachFileButtonIsItsMenuActionsOtherFace) {
+    const std::vector<std::pair<const char*, const char*>> pairs = {{"NewCmd", "subNew"},
+                                                                    {"OpenCmd", "subOpen"},
+                                                                    {"SaveCmd", "subSave"},
+                                                                    {"SaveAsCmd", "subSaveAs"},
+                                                                    {"ExitCmd", "subExit"}};
+    for (const auto& [button, action] : pairs) {
+        SCOPED_TRACE(button);
+        auto* command = form->findChild<QAction*>(QString::fromLatin1(action));
+        ASSERT_NE(command, nullptr);
+        command->setEnabled(false);
+        EXPECT_FALSE(Button(*form, button)->isEnabled());
+        command->setEnabled(true);
+        EXPECT_TRUE(Button(*form, button)->isEnabled());
+    }
+    // The button runs the action's one handler, once.
+    load(oneBasic());
+    QSignalSpy triggered(form->findChild<QAction*>(QStringLiteral("subSave")), &QAction::triggered);
+    tc.prompts.files = {std::nullopt};
+    Button(*form, "SaveCmd")->click();
+    EXPECT_EQ(triggered.count(), 1);
+    ASSERT_EQ(tc.prompts.shown.size(), 1u);
+    EXPECT_EQ(tc.prompts.shown[0].kind, Kind::SaveFile);
+}
 
 TEST_F(FileCommandsTest, Save_newScheduleWithoutFile_asksForTargetInSaveDir_cancelWritesNothing) {
     load(oneBasic());

@@ -144,6 +144,7 @@ TEST(WriteToMediumForm, EndToEndWithTheRealQuestionFolderDialogAndReport) {
             dir->setCurrentRow(i);
     dir->setFocus();
     QTest::keyClick(dir, Qt::Key_Return);
+    EXPECT_TRUE(QTest::qWaitFor([dir] { return !dir->listing(); }, 10000));
     waitSettled(form);
     ASSERT_EQ(dir->path(), QDir::toNativeSeparators(stick + QStringLiteral("/player")));
     EXPECT_EQ(settings.destination, test::NativePath(stick + QStringLiteral("/player/")));
@@ -639,6 +640,8 @@ TEST(WriteToMediumForm, FileThatWillNotPlay_realQuestionMakesThePlayerCopyAndWri
             6000);
     });
     p.write()->click();
+    // The copy is made off the window's thread; the write follows it.
+    EXPECT_TRUE(QTest::qWaitFor([&report] { return !report.isEmpty(); }, 60000));
     EXPECT_TRUE(report.startsWith(QStringLiteral("Written to the player medium.\n"))) << report.toStdString();
     EXPECT_EQ(QDir(p.stick).entryList(QDir::Files, QDir::Name),
               (QStringList{"GOOD.JPG", "PHONE.MPG", "velmo.vlm"}));

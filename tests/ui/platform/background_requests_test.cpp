@@ -1,0 +1,110 @@
+#include "ui/platform/off_thread.h"
+
+#include <QCoreApplication>
+#include <QObject>
+#include <condition_variable>
+#include <gtest/gtest.h>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+using namespace velmo;
+
+namespace {
+
+// Holds the workers until the test has made the request unwanted (or not).
+struct Gate {
+    std::mutex mutex;
+    std::condition_variable opened;
+    bool open = false;
+    void release() {
+        const std::lock_guard<std::mutex> lock(mutex);
+        open = true;
+        opened.notify_all();
+    }
+    void pass() {
+        std::unique_lock<std::mutex> lock(mutex);
+        opened.wait(lock, [this] { return open; });
+    }
+};
+
+// Once every worker has ended, what they posted is in the queue; this hands it out.
+void deliverEverything() {
+    ASSERT_TRUE(WaitForDetachedWork(std::chrono::seconds(20)));
+    QCoreApplication::processEvents();
+}
+
+} // namespace
+
+TEST(BackgroundRequests, AResultNoLongerWantedIsNeverDelivered_theWorkSeesItIsUnwanted) {
+    struct Case {
+        const char* what;
+        // Makes the first request unwanted while its work waits, perhaps with a second request.
+        std::function<void(std::unique_ptr<QObject>&, std::unique_ptr<BackgroundRequests>&,
+                           std::function<void(int)>)>
+            meanwhile;
+        std::vector<int> delivered;
+    };
+    const std::vector<Case> cases = {
+        {"still wanted", [](auto&, auto&, auto) {}, {1}},
+        {"withdrawn", [](auto&, auto& requests, auto) { requests->withdraw(); }, {}},
+        {"replaced by a newer request", [](auto&, auto&, auto startNumber) { startNumber(2); }, {2}},
+        {"the receiver closed",
+         [](auto& receiver, auto& requests, auto) {
+             requests.reset();
+             receiver.reset();
+         },
+         {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto receiver = std::make_unique<QObject>();
+        auto requests = std::make_unique<BackgroundRequests>(receiver.get());
+        auto gate = std::make_shared<Gate>();
+        std::vector<int> delivered;
+        auto sawUnwanted = std::make_shared<std::vector<bool>>(3, false);
+        auto mutex = std::make_shared<std::mutex>();
+        const auto startNumber = [&](int number) {
+            requests->start<int>(
+                [gate, number, sawUnwanted, mutex](const BackgroundRequests::Unwanted& unwanted) {
+                    gate->pass();
+                    const std::lock_guard<std::mutex> lock(*mutex);
+                    (*sawUnwanted)[static_cast<std::size_t>(number)] = unwanted;
+                    return number;
+                },
+                [&delivered](int number) { delivered.push_back(number); });
+        };
+        startNumber(1);
+        c.meanwhile(receiver, requests, startNumber);
+        gate->release();
+        deliverEverything();
+
+        EXPECT_EQ(delivered, c.delivered);
+        const std::lock_guard<std::mutex> lock(*mutex);
+        EXPECT_EQ((*sawUnwanted)[1], c.delivered != std::vector<int>{1});
+        EXPECT_FALSE(requests && requests->pending());
+    }
+}
+
+TEST(BackgroundRequests, AnAnswerAfterItsDeadlineIsDropped_theDeadlineSaysNothingOnce) {
+    QObject receiver;
+    BackgroundRequests requests(&receiver);
+    auto gate = std::make_shared<Gate>();
+    std::vector<std::optional<int>> delivered;
+    requests.startWithin<int>(
+        std::chrono::milliseconds(0),
+        [gate](const BackgroundRequests::Unwanted&) {
+            gate->pass();
+            return 7;
+        },
+        [&delivered](std::optional<int> answer) { delivered.push_back(answer); });
+    // The deadline's timer is due at once; the work is still held.
+    while (delivered.empty())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    gate->release();
+    deliverEverything();
+
+    EXPECT_EQ(delivered, std::vector<std::optional<int>>{std::nullopt});
+    EXPECT_FALSE(requests.pending());
+}
