@@ -11,7 +11,7 @@ namespace velmo {
 
 namespace {
 
-// "Basic Schedule plays 12 files · 14 min 20 s per round", as the list's title counts them.
+// "Basic Schedule, each round: 12 files · 14 min 20 s", as the list's title counts them.
 std::string lengthLine(TextId pattern, const std::string& who, const std::vector<FileEntry>& files, int count,
                        const std::map<std::string, MediaFileInfo>& media, const ScreenTexts& texts) {
     // A file the medium will not hold plays nothing there.

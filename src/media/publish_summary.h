@@ -24,8 +24,8 @@ class ScreenTexts;
 // the medium for a file kept there without a source). Reads the files: off the window's thread.
 std::map<std::string, MediaFileInfo> PublishedMedia(const PublishPlan& plan, MediaProbeCache& cache);
 
-// "Medium: SHOP, 7.4 GiB free before, 7.2 GiB free after", "Basic Schedule plays 12 files · 14 min
-// 20 s per round", one such line per period, then "3 kept, 2 copied, 1 replaced, 0 removed". The
+// "Medium: SHOP, 7.4 GiB free before, 7.2 GiB free after", "Basic Schedule, each round: 12 files ·
+// 14 min 20 s", one such line per period, then "3 kept, 2 copied, 1 replaced, 0 removed". The
 // lengths are those the lists show, of the files the medium will hold.
 std::vector<std::string> PublishSummaryLines(const PublishPlan& plan, const Schedule& schedule,
                                              const MediumIdentity& medium,
