@@ -753,7 +753,8 @@ TEST(WriteToMediumForm, WriteSummary_theMediumItsRoomTheLengthsAndTheCounts) {
     EXPECT_TRUE(lines[0].startsWith(QStringLiteral("Medium: "))) << lines[0].toStdString();
     EXPECT_TRUE(lines[0].contains(QStringLiteral(" free before, "))) << lines[0].toStdString();
     // The lengths themselves are the list rule's, tested with it.
-    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("Basic Schedule, each round: "))) << lines[1].toStdString();
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("Basic Schedule, each round: ")))
+        << lines[1].toStdString();
     EXPECT_EQ(lines[2], QStringLiteral("0 kept, 3 copied, 0 replaced, 0 removed"));
     if (const QString shot = qEnvironmentVariable("VELMO_SCREENSHOT"); !shot.isEmpty())
         p.form->grab().save(shot);
