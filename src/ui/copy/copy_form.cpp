@@ -22,6 +22,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <atomic>
+#include <filesystem>
 
 namespace velmo {
 
@@ -343,6 +344,10 @@ void CopyForm::RunCopy(const QString& name, const QString& destination, bool ove
     auto cancelled = std::make_shared<std::atomic<bool>>(false);
     connect(progress, &QProgressDialog::canceled, this, [cancelled] { *cancelled = true; });
     const std::string source = fromQt(withSeparator(toQt(context_.state.mediaDir)) + name);
+    // A player copy just added lies in its own folder, while the media folder stays the one browsed.
+    const std::string copiesDir = context_.state.publish.settings().playerCopiesDir;
+    const std::string copy =
+        copiesDir.empty() ? std::string() : WithTrailingSeparator(copiesDir) + fromQt(name);
     const std::string target = fromQt(withSeparator(destination));
     FileIo* io = io_;
     const QPointer<QProgressDialog> shown(progress);
@@ -352,8 +357,12 @@ void CopyForm::RunCopy(const QString& name, const QString& destination, bool ove
             // Repainting after every chunk would cost fast media a noticeable share of the copy.
             QElapsedTimer sinceShown;
             bool shownChecking = false;
+            std::error_code error;
+            const bool fromCopies = !copy.empty() &&
+                                    !std::filesystem::exists(std::filesystem::u8path(source), error) &&
+                                    std::filesystem::is_regular_file(std::filesystem::u8path(copy), error);
             return CopyMediaFileTo(
-                source, target, fromQt(name), options,
+                fromCopies ? copy : source, target, fromQt(name), options,
                 [&](const CopyProgress& state) {
                     if (!sinceShown.isValid() || sinceShown.elapsed() >= kProgressIntervalMs ||
                         state.checking != shownChecking) {

@@ -218,19 +218,24 @@ void ScheduleEditForm::BrowseCmd_Click() {
 void ScheduleEditForm::BrowseMediaFile() {
     std::string directory = context_.state.mediaDir;
     std::string fileName;
+    // The folder picked from stays the media folder when a player copy made elsewhere is what gets
+    // added: it still holds the files added before, and those the user adds next.
+    std::string browsed;
     if (addsEntries()) {
         // An Add may take several files at once; one file goes on as a single pick.
-        const QStringList chosen = AskAboutAddedMedia(
-            this, context_,
-            context_.prompts.openFiles(this, mediaFileFilter(context_.texts), toQt(directory)));
+        const QStringList picked =
+            context_.prompts.openFiles(this, mediaFileFilter(context_.texts), toQt(directory));
+        if (!picked.isEmpty())
+            browsed = PathDirectory(fromQt(picked.constFirst()));
+        const QStringList chosen = AskAboutAddedMedia(this, context_, picked);
         if (chosen.size() > 1) {
             FileNameText->clear();
             chosenFiles_ = chosen;
             hidePreview();
             FileNameText->setPlaceholderText(
                 toQt(FillIn(context_.texts.text(TextId::TextFilesChosen), {std::to_string(chosen.size())})));
-            if (const std::string first = PathDirectory(fromQt(chosen.constFirst())); !first.empty())
-                context_.state.mediaDir = first;
+            if (!browsed.empty())
+                context_.state.mediaDir = browsed;
             return;
         }
         if (chosen.isEmpty() || !splitPickedPath(chosen.constFirst(), directory, fileName))
@@ -238,6 +243,7 @@ void ScheduleEditForm::BrowseMediaFile() {
     } else if (!OpenMediaFileDialog(directory, fileName)) {
         return;
     } else {
+        browsed = directory;
         // A file that will not play, or its player copy, as for an Add.
         const QStringList asked =
             AskAboutAddedMedia(this, context_, {toQt(WithTrailingSeparator(directory) + fileName)});
@@ -250,7 +256,7 @@ void ScheduleEditForm::BrowseMediaFile() {
     FileNameText->setMaxLength(std::max(kFileNameTextLimit, static_cast<int>(picked.size())));
     FileNameText->setText(picked);
     askedName_ = picked;
-    context_.state.mediaDir = directory;
+    context_.state.mediaDir = browsed.empty() ? directory : browsed;
     CopyCmd->setEnabled(true);
     showPreview(toQt(WithTrailingSeparator(directory) + fileName));
 }
@@ -325,7 +331,7 @@ void ScheduleEditForm::TypedMediaCheck() {
                     return;
                 askedName_ = toQt(fileName);
                 FileNameText->setText(askedName_);
-                context_.state.mediaDir = folder;
+                context_.state.mediaDir = PathDirectory(*path);
             }
             storeAndClose();
         });

@@ -1,3 +1,4 @@
+#include "media/media_files.h"
 #include "rules/schedule_rules.h"
 #include "support/modal_script.h"
 #include "support/schedule_builder.h"
@@ -17,6 +18,7 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -280,6 +282,27 @@ TEST_F(ScheduleEditFormTest, Browse_fillsTheNameRemembersTheDirectoryAndOffersTh
     EXPECT_FALSE(button("CopyCmd")->isEnabled());
     nameBox()->backspace();
     EXPECT_FALSE(button("CopyCmd")->isEnabled());
+}
+
+// The player copy of a picked file lies in the copies' folder; the folder picked from stays the media
+// folder, where the files added before it are, and Copy to... still finds the copy.
+TEST_F(ScheduleEditFormTest, Browse_aPlayerCopyKeepsThePickedFolderAsTheMediaFolder) {
+    if (!test::MediaCanBeMade())
+        GTEST_SKIP() << "no ffmpeg to make the media";
+    const std::string picked = t.appPath() + "phone/";
+    const std::string copies = t.appPath() + "copies/";
+    std::filesystem::create_directories(picked);
+    std::filesystem::create_directories(copies);
+    ASSERT_TRUE(test::MakeMedium(picked + "LOGO.JPG", "PNG.JPG"));
+    t.prompts.files.push_back(QString::fromStdString(picked + "LOGO.JPG"));
+    t.prompts.choices.push_back(Prompts::Choice::Keep); // Add a player copy
+    t.prompts.files.push_back(QString::fromStdString(copies));
+    open();
+    click("BrowseCmd");
+    EXPECT_EQ(nameBox()->text(), "LOGO.JPG");
+    EXPECT_TRUE(std::filesystem::exists(copies + "LOGO.JPG"));
+    EXPECT_EQ(t.state.mediaDir, picked);
+    EXPECT_EQ(t.state.publish.settings().playerCopiesDir, copies);
 }
 
 TEST_F(ScheduleEditFormTest, Browse_cancelledOrFailedChangesNothing) {
