@@ -79,6 +79,9 @@ public:
                            [this, ticket, done = std::move(done)](T result) {
                                if (*ticket)
                                    return;
+                               // Answered: nothing else about this request is delivered, its deadline
+                               // included.
+                               *ticket = true;
                                current_.reset();
                                done(std::move(result));
                            });
@@ -94,7 +97,10 @@ public:
         QTimer::singleShot(deadline, receiver_, [this, ticket = current_, shared] {
             if (*ticket)
                 return;
-            withdraw();
+            // Only this request is given up on, never a newer one made since.
+            *ticket = true;
+            if (current_ == ticket)
+                current_.reset();
             (*shared)(std::nullopt);
         });
     }

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QObject>
+#include <QTimer>
 #include <condition_variable>
 #include <gtest/gtest.h>
 #include <memory>
@@ -106,5 +107,37 @@ TEST(BackgroundRequests, AnAnswerAfterItsDeadlineIsDropped_theDeadlineSaysNothin
     deliverEverything();
 
     EXPECT_EQ(delivered, std::vector<std::optional<int>>{std::nullopt});
+    EXPECT_FALSE(requests.pending());
+}
+
+// An answer before the deadline is the only one: the deadline passing later says nothing, and leaves
+// a newer request alone. (Answered and then "not answering" emptied the Write dialog's destination.)
+TEST(BackgroundRequests, AnAnswerBeforeItsDeadlineIsTheOnlyOne_aNewerRequestKeepsItsOwn) {
+    QObject receiver;
+    BackgroundRequests requests(&receiver);
+    std::vector<std::optional<int>> delivered;
+    requests.startWithin<int>(
+        std::chrono::milliseconds(2000), [](const BackgroundRequests::Unwanted&) { return 7; },
+        [&delivered](std::optional<int> answer) { delivered.push_back(answer); });
+    while (delivered.empty())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    auto gate = std::make_shared<Gate>();
+    requests.start<int>(
+        [gate](const BackgroundRequests::Unwanted&) {
+            gate->pass();
+            return 8;
+        },
+        [&delivered](int answer) { delivered.push_back(answer); });
+    // The first request's deadline passes while the newer one is still held.
+    QObject deadlinePassed;
+    bool passed = false;
+    QTimer::singleShot(2500, Qt::PreciseTimer, &deadlinePassed, [&passed] { passed = true; });
+    while (!passed)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    EXPECT_TRUE(requests.pending());
+    gate->release();
+    deliverEverything();
+
+    EXPECT_EQ(delivered, (std::vector<std::optional<int>>{7, 8}));
     EXPECT_FALSE(requests.pending());
 }

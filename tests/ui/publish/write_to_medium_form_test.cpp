@@ -83,10 +83,10 @@ template <typename T> void whenShown(QWidget* except, std::function<void(T*)> ac
 }
 
 // The drives are asked and the plan made off the window's thread; a hanging drive is given up on
-// after two seconds.
+// after two seconds. A loaded machine may take long to examine the media: the limit is only for a hang.
 void waitSettled(const WriteToMediumForm& form) {
     const QString looking = QStringLiteral("Looking at the medium...");
-    EXPECT_TRUE(QTest::qWaitFor([&form, &looking] { return test::WritePlanShown(&form, looking); }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&form, &looking] { return test::WritePlanShown(&form, looking); }, 60000));
 }
 
 QStringList column(const QTableWidget* table, int c) {
