@@ -110,7 +110,10 @@ check "/usr/bin unchanged by the run" cmp -s "$work/bin-installed" "$work/bin-af
 if [ -f "$settings" ]; then
   check "default schedule directory is the data directory" test "$(setting "$settings" 3)" = "$data/"
   check "default schedule name" test "$(setting "$settings" 4)" = "velmo.vlm"
-  check "default media directory is the data directory" test "$(setting "$settings" 5)" = "$data/"
+  # The dialogs start where the user keeps files (Documents, here none: the home), never in the
+  # hidden data directory.
+  check "default open directory is the user's home" test "$(setting "$settings" 1)" = "$root_home/"
+  check "default media directory is the user's home" test "$(setting "$settings" 5)" = "$root_home/"
 
   # Point the settings at a real schedule and another media directory; the second start must
   # open that schedule (the Open dialog then starts in its directory) and keep the media directory.

@@ -410,28 +410,15 @@ ConvertOutcome MakePlayerCopy(const std::string& source, const std::string& targ
     return fail({TextId::MsgMediaConvertFailed, {"every variant of " + name + " is taken"}});
 }
 
-std::string VideoFramePng(const std::string& path, int width, int height, double timeoutSeconds) {
+std::string VideoFrameJpeg(const std::string& path, int width, int height, double timeoutSeconds) {
     ProcessRequest request;
-    request.argv = {FfmpegProgram(),
-                    "-v",
-                    "error",
-                    "-nostdin",
-                    "-protocol_whitelist",
-                    "file",
-                    "-i",
-                    "file:" + path,
-                    "-map",
-                    "0:v:0",
-                    "-frames:v",
-                    "1",
-                    "-vf",
+    request.argv = {FfmpegProgram(), "-v", "error", "-nostdin", "-protocol_whitelist", "file", "-i",
+                    "file:" + path, "-map", "0:v:0", "-frames:v", "1", "-vf",
                     "scale=w=" + std::to_string(width > 0 ? width : 1) + ":h=" +
                         std::to_string(height > 0 ? height : 1) + ":force_original_aspect_ratio=decrease",
-                    "-f",
-                    "image2pipe",
-                    "-c:v",
-                    "png",
-                    "pipe:1"};
+                    "-pix_fmt", "yuvj444p", "-q:v", "2",
+                    // One frame of raw MJPEG is one JPEG file; every ffmpeg build has this muxer.
+                    "-f", "mjpeg", "-c:v", "mjpeg", "pipe:1"};
     request.timeoutSeconds = timeoutSeconds;
     const ProcessOutcome outcome = RunProcess(request);
     return outcome.succeeded() ? outcome.out : std::string();

@@ -49,8 +49,9 @@ ConvertOutcome MakePlayerCopy(const std::string& source, const std::string& targ
                               const ConvertOptions& options = {},
                               const ConvertProgressCallback& progress = {});
 
-// The first frame of the video in `path`, scaled by ffmpeg to fit `width` × `height`, as PNG bytes;
-// empty when it holds no video, cannot be read or takes longer than `timeoutSeconds`.
-std::string VideoFramePng(const std::string& path, int width, int height, double timeoutSeconds = 10);
+// The first frame of the video in `path`, scaled by ffmpeg to fit `width` × `height`, as JPEG bytes
+// (the encoder every ffmpeg build has; the Windows one has no PNG); empty when it holds no video,
+// cannot be read or takes longer than `timeoutSeconds`.
+std::string VideoFrameJpeg(const std::string& path, int width, int height, double timeoutSeconds = 10);
 
 } // namespace velmo

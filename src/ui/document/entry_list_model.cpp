@@ -66,10 +66,10 @@ QImage MediaThumbnail(const QString& path, const QSize& box) {
             reader.setScaledSize(size.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
         image = reader.read();
     } else {
-        const std::string png = VideoFramePng(fromQt(path), box.width(), box.height());
-        if (!png.empty())
-            image.loadFromData(reinterpret_cast<const uchar*>(png.data()), static_cast<int>(png.size()),
-                               "PNG");
+        const std::string jpeg = VideoFrameJpeg(fromQt(path), box.width(), box.height());
+        if (!jpeg.empty())
+            image.loadFromData(reinterpret_cast<const uchar*>(jpeg.data()), static_cast<int>(jpeg.size()),
+                               "JPEG");
     }
     if (image.width() > box.width() || image.height() > box.height())
         image = image.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation);

@@ -104,8 +104,7 @@ TEST_F(MediaAddQuestionTest, NameTheScheduleGivesAnotherFile_itsCopyGetsTheNextF
     tc.state.schedule.basicCount = 1;
     const std::string other = tc.appPath() + "other/";
     std::filesystem::create_directories(other);
-    ASSERT_TRUE(
-        MakeWithFfmpeg(other + "GOOD.JPG", {"-f", "lavfi", "-i", "smptebars=size=64x48", "-frames:v", "1"}));
+    ASSERT_TRUE(MakeMedium(other + "GOOD.JPG", "BARS.JPG")); // another picture of the same name
     const struct {
         std::string path;
         std::string question; // the line about it, empty when none is asked

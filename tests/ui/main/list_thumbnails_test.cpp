@@ -57,16 +57,11 @@ class ListThumbnailsTest : public MainFormTest {
 protected:
     void SetUp() override {
         MainFormTest::SetUp();
-        if (!FfmpegInstalled())
+        if (!MediaCanBeMade())
             GTEST_SKIP() << "ffmpeg is not installed";
         shows = makeDir("shows");
-        const std::vector<std::string> oneFrame = {"-frames:v", "1"};
-        ASSERT_TRUE(MakeWithFfmpeg(shows + "RED.JPG",
-                                   {"-f", "lavfi", "-i", "color=c=red:s=96x64", "-frames:v", "1"}));
-        ASSERT_TRUE(MakeWithFfmpeg(shows + "BLUE.MPG", {"-f", "lavfi", "-i", "color=c=blue:s=352x288:r=25",
-                                                        "-t", "1", "-target", "pal-dvd"}));
-        ASSERT_TRUE(MakeWithFfmpeg(shows + "SONG.MP3",
-                                   Tone("44100") + std::vector<std::string>{"-c:a", "libmp3lame"}));
+        for (const char* name : {"RED.JPG", "BLUE.MPG", "SONG.MP3"})
+            ASSERT_TRUE(MakeMedium(shows + name, name)) << name;
         start();
     }
 
