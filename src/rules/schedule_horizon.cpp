@@ -43,13 +43,32 @@ std::vector<std::string> ScheduleHorizonLines(const Schedule& schedule, const Ci
         return lines;
     }
     lines.push_back(FillIn(texts.text(TextId::MsgHorizonUntil), {FormatIsoDate(*last)}));
+    // Rows of the same dates (one per week day of a period) are said once: twelve lines for one
+    // period with days off would hide the one that matters.
+    struct Run {
+        int first;
+        int last;
+        CivilDate start;
+        CivilDate stop;
+    };
+    std::vector<Run> runs;
+    forEachDatedPeriod(schedule, [&](int index, const CivilDate& from, const CivilDate& to) {
+        if (!runs.empty() && runs.back().last == index - 1 && runs.back().start == from &&
+            runs.back().stop == to)
+            runs.back().last = index;
+        else
+            runs.push_back({index, index, from, to});
+    });
     const long todayNumber = DayNumber(today);
     std::vector<std::string> starts;
-    forEachDatedPeriod(schedule, [&](int index, const CivilDate& start, const CivilDate& stop) {
-        const std::string who = EntryLabel(EntryId::advance(index), texts);
-        const long left = DayNumber(stop) - todayNumber;
+    for (const Run& run : runs) {
+        const std::string who = run.first == run.last
+                                    ? EntryLabel(EntryId::advance(run.first), texts)
+                                    : FillIn(texts.text(TextId::TextEntryAdvanceRange),
+                                             {std::to_string(run.first + 1), std::to_string(run.last + 1)});
+        const long left = DayNumber(run.stop) - todayNumber;
         if (left >= 0 && left <= kEndingSoonDays) {
-            const std::string date = FormatIsoDate(stop);
+            const std::string date = FormatIsoDate(run.stop);
             if (left == 0)
                 lines.push_back(FillIn(texts.text(TextId::MsgHorizonEndsToday), {who, date}));
             else if (left == 1)
@@ -58,9 +77,9 @@ std::vector<std::string> ScheduleHorizonLines(const Schedule& schedule, const Ci
                 lines.push_back(
                     FillIn(texts.text(TextId::MsgHorizonEndsIn), {who, std::to_string(left), date}));
         }
-        if (today < start)
-            starts.push_back(FillIn(texts.text(TextId::MsgHorizonStarts), {who, FormatIsoDate(start)}));
-    });
+        if (today < run.start)
+            starts.push_back(FillIn(texts.text(TextId::MsgHorizonStarts), {who, FormatIsoDate(run.start)}));
+    }
     lines.insert(lines.end(), starts.begin(), starts.end());
     return lines;
 }

@@ -23,7 +23,8 @@ std::optional<CivilDate> LastPeriodDay(const Schedule& schedule);
 
 // "Periods play until 2027-01-31; after that only the Basic Schedule plays" (or that every period has
 // ended), then each period ending within kEndingSoonDays ("Advance 4 ends in 3 days (2026-12-11)"),
-// then each period still to start ("Advance 6 starts on 2027-02-01"). Nothing without periods.
+// then each period still to start ("Advance 6 starts on 2027-02-01"); rows next to each other with
+// the same dates (a period's week days) are named once ("Advance 1–5"). Nothing without periods.
 std::vector<std::string> ScheduleHorizonLines(const Schedule& schedule, const CivilDate& today,
                                               const ScreenTexts& texts);
 

@@ -1,5 +1,6 @@
 #include "rules/schedule_horizon.h"
 
+#include "rules/period_groups.h"
 #include "rules/schedule_sense.h"
 #include "support/schedule_builder.h"
 #include "texts/screen_texts.h"
@@ -40,6 +41,12 @@ TEST(ScheduleHorizon, SaysUntilWhenThePeriodsPlay) {
          {"Periods play until 2026-12-23; after that only the Basic Schedule plays",
           "Advance 1 ends today (2026-12-08)", "Advance 2 ends tomorrow (2026-12-09)",
           "Advance 3 ends in 14 days (2026-12-22)"}},
+        {"a period with days off: the week days of each piece said once",
+         PeriodRows(Period("2026-12-10", "2027-01-31", kWeekDayAll, "00:00:00", "23:59:59",
+                           {MakeFile("CLIP", "AVI")}),
+                    WeekDaySet{false, true, true, true, true, true, false}, {{2026, 12, 24}, {2026, 12, 25}}),
+         {"Periods play until 2027-01-31; after that only the Basic Schedule plays",
+          "Advance 1–5 starts on 2026-12-10", "Advance 6–10 starts on 2026-12-26"}},
         {"everything ended",
          {from("2026-01-01", "2026-12-07")},
          {"Every period has ended; the player shows only the Basic Schedule"}},
