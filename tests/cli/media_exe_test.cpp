@@ -21,6 +21,25 @@ namespace {
 
 using namespace test;
 
+// The real tool with `words`, its standard output into `out`; VELMO_FFMPEG set when `ffmpeg` is given.
+pid_t StartTool(std::vector<std::string> words, const std::string& out, const std::string& ffmpeg = {}) {
+    std::vector<char*> argv;
+    for (std::string& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (!ffmpeg.empty())
+            ::setenv("VELMO_FFMPEG", ffmpeg.c_str(), 1);
+        const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (fd < 0 || ::dup2(fd, 1) < 0)
+            ::_exit(127);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    return child;
+}
+
 std::string NeverAnsweringFileThenAGoodOne(const TempDir& work) {
     ::alarm(90); // a hang ends this child instead of the whole run
     std::filesystem::create_directory(work.file("stuck"));
@@ -34,19 +53,7 @@ std::string NeverAnsweringFileThenAGoodOne(const TempDir& work) {
     const std::string good = work.file("EMPTY.MP3");
     WriteText(good, "");
     const std::string out = work.file("out");
-    std::vector<std::string> words = {VELMO_CLI_EXE, "media", work.file("stuck/STUCK.JPG"), good};
-    std::vector<char*> argv;
-    for (std::string& word : words)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (fd < 0 || ::dup2(fd, 1) < 0)
-            ::_exit(127);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
+    const pid_t child = StartTool({VELMO_CLI_EXE, "media", work.file("stuck/STUCK.JPG"), good}, out);
     int status = -1;
     if (child < 0 || ::waitpid(child, &status, 0) != child)
         return "the tool was lost";
@@ -90,22 +97,6 @@ std::string HiddenEntries(const std::string& dir) {
     return hidden;
 }
 
-pid_t StartTool(std::vector<std::string> words, const std::string& ffmpeg) {
-    std::vector<char*> argv;
-    for (std::string& word : words)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::setenv("VELMO_FFMPEG", ffmpeg.c_str(), 1);
-        const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, 1);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    return child;
-}
-
 std::string KilledConversion(const TempDir& work) {
     ::alarm(120); // a hang ends this child instead of the whole run
     const std::string clip = work.file("clip.mp4"), out = work.file("out"), pidFile = work.file("ffmpeg.pid");
@@ -119,7 +110,7 @@ std::string KilledConversion(const TempDir& work) {
     const std::string slow = work.file("slow-ffmpeg");
     WriteText(slow, "#!/bin/sh\necho $$ > '" + pidFile + "'\nexec ffmpeg -re \"$@\"\n");
     ::chmod(slow.c_str(), 0755);
-    const pid_t tool = StartTool({VELMO_CLI_EXE, "convert", clip, "--to", out}, slow);
+    const pid_t tool = StartTool({VELMO_CLI_EXE, "convert", clip, "--to", out}, "/dev/null", slow);
     while (ReadText(pidFile).empty() || HiddenEntries(out).empty())
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     const pid_t ffmpeg = static_cast<pid_t>(std::stol(ReadText(pidFile)));
@@ -130,7 +121,7 @@ std::string KilledConversion(const TempDir& work) {
     std::string problems;
     if (HiddenEntries(out).empty())
         problems += "the killed conversion left no work folder to remove\n";
-    const pid_t next = StartTool({VELMO_CLI_EXE, "convert", clip, "--to", out}, "ffmpeg");
+    const pid_t next = StartTool({VELMO_CLI_EXE, "convert", clip, "--to", out}, "/dev/null", "ffmpeg");
     ::waitpid(next, nullptr, 0);
     if (const std::string left = HiddenEntries(out); !left.empty())
         problems += "left after the next conversion: " + left + "\n";

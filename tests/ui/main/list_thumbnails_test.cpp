@@ -6,27 +6,12 @@
 #include "ui/document/schedule_media.h"
 
 #include <QAccessible>
-#include <QElapsedTimer>
 #include <QPixmap>
 #include <QSignalSpy>
-#include <QThread>
+#include <QTest>
 
 namespace velmo::test {
 namespace {
-
-// Handles events until `done` holds; false when it still does not after `seconds` (a generous bound
-// for work off the window's thread, never a measure).
-bool WaitUntil(const std::function<bool()>& done, int seconds = 60) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > seconds * 1000)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        QThread::msleep(10);
-    }
-    return true;
-}
 
 enum class Shown { None, Red, Blue, Other };
 
@@ -50,7 +35,7 @@ Shown shownBy(const QImage& image) {
 bool thumbnailsMade(const EntryListModel* rows) {
     for (int row = 0; row < rows->rowCount(); ++row)
         decoration(rows, row);
-    return WaitUntil([rows] { return rows->thumbnailsPending() == 0; });
+    return QTest::qWaitFor([rows] { return rows->thumbnailsPending() == 0; }, 60000);
 }
 
 class ListThumbnailsTest : public MainFormTest {
@@ -67,7 +52,7 @@ protected:
 
     void open(const Schedule& s) {
         form->document().replace(TextId::TextOpen, DocumentState{s, shows, "show.vlm"}, Replacement::Opened);
-        ASSERT_TRUE(WaitUntil([this] { return !form->media().pending(); }));
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !form->media().pending(); }, 60000));
     }
 
     std::string shows;
@@ -145,7 +130,8 @@ TEST_F(ListThumbnailsTest, AThumbnailForARowThatChangedMeanwhileIsDropped) {
     EXPECT_EQ(shownBy(decoration(rows, 0)), Shown::None); // asked for; the answer comes later
     ASSERT_EQ(rows->thumbnailsPending(), 1);
     ASSERT_TRUE(form->document().replaceFile(EntryRef::List::Basic, -1, 0, MakeFile("BLUE", "MPG")));
-    ASSERT_TRUE(WaitUntil([&] { return rows->thumbnailsPending() == 0 && !form->media().pending(); }));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return rows->thumbnailsPending() == 0 && !form->media().pending(); }, 60000));
     EXPECT_EQ(thumbnailsTold(), 0);
     EXPECT_EQ(shownBy(decoration(rows, 0)), Shown::None);
 

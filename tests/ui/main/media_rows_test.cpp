@@ -5,30 +5,14 @@
 #include "ui/document/entry_list_model.h"
 #include "ui/document/schedule_document.h"
 
-#include <QElapsedTimer>
 #include <QStatusBar>
 #include <QTest>
-#include <QThread>
 
 namespace velmo::test {
 namespace {
 
 int verdict(const ScheduleListView* list, int row) {
     return list->model()->index(row, 0).data(EntryListModel::VerdictRole).toInt();
-}
-
-// Handles events until `done` holds; false when it still does not after `seconds` (a generous bound
-// for work off the window's thread, never a measure).
-bool WaitUntil(const std::function<bool()>& done, int seconds) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > seconds * 1000)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        QThread::msleep(10);
-    }
-    return true;
 }
 
 bool allExamined(const ScheduleListView* list) {
@@ -53,7 +37,7 @@ TEST_F(MainFormTest, MediaRows_markEachFileAndTellTheListsLength) {
     AddBasic(s, MakeFile("GONE", "MP3", 1, 13));
     form->document().replace(TextId::TextOpen, DocumentState{s, shows, "show.vlm"}, Replacement::Opened);
     const ScheduleListView* list = List(*form, "NormalList");
-    ASSERT_TRUE(WaitUntil([list] { return allExamined(list); }, 60));
+    ASSERT_TRUE(QTest::qWaitFor([list] { return allExamined(list); }, 60000));
 
     const struct {
         RowMedia::Verdict verdict;
@@ -91,7 +75,7 @@ TEST_F(MainFormTest, MediaRows_markEachFileAndTellTheListsLength) {
     // whose media sit beside it has no false "in no media folder".
     tc.prompts.files.push_back(QString::fromStdString(shows + "show.vlm")); // Save asks where, the first time
     Button(*form, "SaveCmd")->click();
-    ASSERT_TRUE(WaitUntil([this] { return !form->statusBar()->currentMessage().isEmpty(); }, 60));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !form->statusBar()->currentMessage().isEmpty(); }, 60000));
     EXPECT_EQ(form->statusBar()->currentMessage(),
               QStringLiteral("Saved; the schedule overview shows 2 warnings"));
     EXPECT_TRUE(shownMessages().isEmpty()) << shownMessages().join('|').toStdString();
