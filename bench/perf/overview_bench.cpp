@@ -27,7 +27,6 @@
 #include "texts/screen_texts.h"
 #include "ui/document/schedule_document.h"
 #include "ui/main/main_form.h"
-#include "ui/overview/media_listing.h"
 #include "ui/overview/overview_hooks.h"
 #include "ui/overview/schedule_overview_form.h"
 #include "ui/platform/app_context.h"
@@ -188,11 +187,10 @@ int windowFigures(velmo::bench::FrameProbeApplication& app, const velmo::Schedul
     settle(500);
 
     // A second overview of `editor`'s schedule, timed from its making to the end of its first frame.
-    const auto firstPaintMs = [&app, hooks](Editor& editor) {
+    const auto firstPaintMs = [&app](Editor& editor) {
         const int frames = app.frames();
         const std::int64_t start = NowNs();
-        auto* another = new ScheduleOverviewForm(editor.context, *hooks->mediaListing(), &editor.form,
-                                                 &editor.form.media());
+        auto* another = new ScheduleOverviewForm(editor.context, editor.form.media(), &editor.form);
         another->show();
         app.waitForFrameAfter(frames);
         const double ms = static_cast<double>(app.lastFrameEndNs() - start) * 1e-6;

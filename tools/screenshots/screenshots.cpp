@@ -24,7 +24,6 @@
 #include "ui/editors/media_add_question.h"
 #include "ui/editors/schedule_edit_form.h"
 #include "ui/main/main_form.h"
-#include "ui/overview/media_listing.h"
 #include "ui/overview/schedule_overview_form.h"
 #include "ui/platform/accessibility.h"
 #include "ui/platform/app_context.h"
@@ -273,9 +272,11 @@ bool mediaPictures(MainForm& form, AppContext& context, const QString& work, con
             cancel->click();
     });
     poll.start(50);
-    AskAboutAddedMedia(
-        &form, asking,
-        {shop + "Instagram Reel.mp4", shop + "LOGO.PNG", shop + "Croissant Special Offer.jpg"});
+    QEventLoop answered;
+    AskAboutAddedMedia(&form, asking, form.media().probeCache(),
+                       {shop + "Instagram Reel.mp4", shop + "LOGO.PNG", shop + "Croissant Special Offer.jpg"},
+                       LeftOut::Told, [&answered](const AddedMedia&) { answered.quit(); });
+    answered.exec();
     return ok;
 }
 
@@ -384,9 +385,9 @@ int main(int argc, char** argv) {
     form.findChild<QAction*>(QStringLiteral("subScheduleOverview"))->trigger();
     if (auto* overview = form.findChild<ScheduleOverviewForm*>(QStringLiteral("ScheduleOverviewForm"))) {
         // The missing files show once the media folders are listed.
-        if (overview->mediaListing()->pending()) {
+        while (overview->mediaListing()->pending()) {
             QEventLoop wait;
-            QObject::connect(overview->mediaListing(), &MediaListing::arrived, &wait, &QEventLoop::quit);
+            QObject::connect(overview->mediaListing(), &ScheduleMedia::updated, &wait, &QEventLoop::quit);
             wait.exec();
         }
         overview->showDay({2026, 12, 7});

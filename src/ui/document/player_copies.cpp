@@ -89,7 +89,8 @@ public:
 } // namespace
 
 void StartPlayerCopies(QWidget* parent, AppContext& context, const std::vector<std::string>& sources,
-                       const std::string& folder, std::function<void(std::vector<ConvertOutcome>)> done) {
+                       const std::string& folder, std::function<void(std::vector<ConvertOutcome>)> done,
+                       const ConvertOptions& options) {
     auto* run = new PlayerCopiesRun(parent);
     QProgressDialog* progress = progressFor(parent, context, sources.size());
     // The dialog may go with its window before the run does.
@@ -97,9 +98,10 @@ void StartPlayerCopies(QWidget* parent, AppContext& context, const std::vector<s
     auto cancelled = std::make_shared<std::atomic<bool>>(false);
     QObject::connect(progress, &QProgressDialog::canceled, [cancelled] { *cancelled = true; });
     run->requests.start<std::vector<ConvertOutcome>>(
-        [sources, folder, cancelled, show = showOn(progress)](const BackgroundRequests::Unwanted& unwanted) {
+        [sources, folder, options, cancelled,
+         show = showOn(progress)](const BackgroundRequests::Unwanted& unwanted) {
             return makeEach(
-                sources, folder, {}, [&] { return *cancelled || unwanted; }, show);
+                sources, folder, options, [&] { return *cancelled || unwanted; }, show);
         },
         [run, shown = QPointer<QProgressDialog>(progress),
          done = std::move(done)](std::vector<ConvertOutcome> outcomes) {
@@ -111,20 +113,6 @@ void StartPlayerCopies(QWidget* parent, AppContext& context, const std::vector<s
             run->deleteLater();
             done(std::move(outcomes));
         });
-}
-
-std::vector<ConvertOutcome> MakePlayerCopies(QWidget* parent, AppContext& context,
-                                             const std::vector<std::string>& sources,
-                                             const std::string& folder, const ConvertOptions& options) {
-    std::unique_ptr<QProgressDialog> progress(progressFor(parent, context, sources.size()));
-    auto cancelled = std::make_shared<std::atomic<bool>>(false);
-    QObject::connect(progress.get(), &QProgressDialog::canceled, [cancelled] { *cancelled = true; });
-    std::vector<ConvertOutcome> outcomes;
-    RunOffThread([&outcomes, cancelled, sources, folder, options, show = showOn(progress.get())] {
-        outcomes = makeEach(
-            sources, folder, options, [&] { return bool(*cancelled); }, show);
-    });
-    return outcomes;
 }
 
 void TellFailedPlayerCopies(QWidget* parent, AppContext& context, const std::vector<ConvertOutcome>& made) {

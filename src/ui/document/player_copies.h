@@ -21,13 +21,8 @@ std::optional<std::string> PlayerCopiesFolder(QWidget* parent, AppContext& conte
 // (which stops the one under way and the rest). `done` gets the outcomes of the files dealt with, in
 // order, on the window's thread; never once `parent` is gone, which stops the copies too.
 void StartPlayerCopies(QWidget* parent, AppContext& context, const std::vector<std::string>& sources,
-                       const std::string& folder, std::function<void(std::vector<ConvertOutcome>)> done);
-
-// As StartPlayerCopies, for the one flow that still waits for its answer (the question on adding
-// media, which answers before it returns).
-std::vector<ConvertOutcome> MakePlayerCopies(QWidget* parent, AppContext& context,
-                                             const std::vector<std::string>& sources,
-                                             const std::string& folder, const ConvertOptions& options = {});
+                       const std::string& folder, std::function<void(std::vector<ConvertOutcome>)> done,
+                       const ConvertOptions& options = {});
 
 // The answers to a question about files that will not play as they are.
 enum class WontPlayAnswer { MakePlayerCopies, UseAsTheyAre, Cancel };

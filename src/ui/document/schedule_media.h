@@ -18,7 +18,9 @@ class ScheduleDocument;
 
 // The media the schedule names, looked up in the media folders (the schedule's own folder, the
 // remembered ones and mediaDir) and examined there, off the window's thread: a folder on a volume
-// that stops answering delays the facts, never the window. Follows the document by itself.
+// that stops answering delays the facts, never the window. Follows the document by itself. Its
+// listing and its probe cache are the program's one each: the marks, the overview, the count after
+// a save and the question on adding media all read them.
 class ScheduleMedia : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ScheduleMedia)

@@ -7,6 +7,7 @@
 #include "rules/publish.h"
 
 #include "media/convertible_formats.h"
+#include "media/media_probe.h"
 
 #include "model/app_state.h"
 #include "model/file_system.h"
@@ -52,12 +53,17 @@ const QSize kThumbnailSize(160, 120);
 
 ScheduleEditForm::ScheduleEditForm(AppContext& context, std::optional<FileEntry> entry, int room,
                                    QWidget* parent)
-    : QDialog(parent), context_(context), entry_(std::move(entry)), room_(room) {
+    : QDialog(parent), context_(context), entry_(std::move(entry)), room_(room),
+      probeCache_(std::make_shared<MediaProbeCache>()) {
     buildWindow();
     Form_Load();
 }
 
 ScheduleEditForm::~ScheduleEditForm() = default;
+
+void ScheduleEditForm::examineWith(std::shared_ptr<MediaProbeCache> cache) {
+    probeCache_ = std::move(cache);
+}
 
 void ScheduleEditForm::buildWindow() {
     setObjectName(QStringLiteral("ScheduleEditForm"));
@@ -212,44 +218,64 @@ bool ScheduleEditForm::addsEntries() const {
 }
 
 void ScheduleEditForm::BrowseCmd_Click() {
-    BrowseMediaFile();
+    if (!lookingUp_)
+        BrowseMediaFile();
 }
 
 void ScheduleEditForm::BrowseMediaFile() {
     std::string directory = context_.state.mediaDir;
     std::string fileName;
-    // The folder picked from stays the media folder when a player copy made elsewhere is what gets
-    // added: it still holds the files added before, and those the user adds next.
-    std::string browsed;
     if (addsEntries()) {
         // An Add may take several files at once; one file goes on as a single pick.
         const QStringList picked =
             context_.prompts.openFiles(this, mediaFileFilter(context_.texts), toQt(directory));
-        if (!picked.isEmpty())
-            browsed = PathDirectory(fromQt(picked.constFirst()));
-        const QStringList chosen = AskAboutAddedMedia(this, context_, picked);
-        if (chosen.size() > 1) {
-            FileNameText->clear();
-            chosenFiles_ = chosen;
-            hidePreview();
-            FileNameText->setPlaceholderText(
-                toQt(FillIn(context_.texts.text(TextId::TextFilesChosen), {std::to_string(chosen.size())})));
-            if (!browsed.empty())
-                context_.state.mediaDir = browsed;
-            return;
-        }
-        if (chosen.isEmpty() || !splitPickedPath(chosen.constFirst(), directory, fileName))
-            return;
-    } else if (!OpenMediaFileDialog(directory, fileName)) {
+        // The folder picked from stays the media folder when a player copy made elsewhere is what gets
+        // added: it still holds the files added before, and those the user adds next.
+        const std::string browsed =
+            picked.isEmpty() ? std::string() : PathDirectory(fromQt(picked.constFirst()));
+        askAboutMedia(picked, [this, browsed](const QStringList& chosen) {
+            if (chosen.size() > 1) {
+                FileNameText->clear();
+                chosenFiles_ = chosen;
+                hidePreview();
+                FileNameText->setPlaceholderText(toQt(
+                    FillIn(context_.texts.text(TextId::TextFilesChosen), {std::to_string(chosen.size())})));
+                if (!browsed.empty())
+                    context_.state.mediaDir = browsed;
+                return;
+            }
+            std::string folder;
+            std::string name;
+            if (!chosen.isEmpty() && splitPickedPath(chosen.constFirst(), folder, name))
+                showPicked(folder, name, browsed);
+        });
         return;
-    } else {
-        browsed = directory;
-        // A file that will not play, or its player copy, as for an Add.
-        const QStringList asked =
-            AskAboutAddedMedia(this, context_, {toQt(WithTrailingSeparator(directory) + fileName)});
-        if (asked.isEmpty() || !splitPickedPath(asked.constFirst(), directory, fileName))
-            return;
     }
+    if (!OpenMediaFileDialog(directory, fileName))
+        return;
+    // A file that will not play, or its player copy, as for an Add.
+    askAboutMedia({toQt(WithTrailingSeparator(directory) + fileName)},
+                  [this, browsed = directory](const QStringList& asked) {
+                      std::string folder;
+                      std::string name;
+                      if (!asked.isEmpty() && splitPickedPath(asked.constFirst(), folder, name))
+                          showPicked(folder, name, browsed);
+                  });
+}
+
+void ScheduleEditForm::askAboutMedia(const QStringList& paths, std::function<void(const QStringList&)> then) {
+    lookingUp_ = true;
+    OKCmd->setEnabled(false);
+    AskAboutAddedMedia(this, context_, probeCache_, paths, LeftOut::Told,
+                       [this, then = std::move(then)](const AddedMedia& answer) {
+                           lookingUp_ = false;
+                           OKCmd->setEnabled(true);
+                           then(answer.added);
+                       });
+}
+
+void ScheduleEditForm::showPicked(const std::string& directory, const std::string& fileName,
+                                  const std::string& browsed) {
     const QString picked = toQt(TrimSpaces(fileName));
     // The typing limit does not cut a picked name: the user sees the name of the file picked, and
     // OK and Copy refuse it if it is too long.
@@ -281,7 +307,7 @@ QString ScheduleEditForm::typedFileName() const {
 }
 
 void ScheduleEditForm::CopyCmd_Click() {
-    if (!FileNameCheck())
+    if (lookingUp_ || !FileNameCheck())
         return;
     if (context_.showCopyForm)
         context_.showCopyForm(this, typedFileName());
@@ -300,8 +326,6 @@ void ScheduleEditForm::TypedMediaCheck() {
         storeAndClose();
         return;
     }
-    if (lookingUp_)
-        return;
     // The media folders are looked in off the window's thread; OK goes on when the answer comes.
     lookingUp_ = true;
     OKCmd->setEnabled(false);
@@ -322,18 +346,21 @@ void ScheduleEditForm::TypedMediaCheck() {
             // Edited meanwhile: the next OK asks about the new name.
             if (request != lookupRequest_ || typed != typedFileName())
                 return;
-            if (path) {
-                // A file that exists gets the question Browse asks, with its reasons.
-                const QStringList asked = AskAboutAddedMedia(this, context_, {toQt(*path)});
+            if (!path) {
+                storeAndClose();
+                return;
+            }
+            // A file that exists gets the question Browse asks, with its reasons.
+            askAboutMedia({toQt(*path)}, [this, found = *path](const QStringList& asked) {
                 std::string fileName;
                 std::string folder;
                 if (asked.isEmpty() || !splitPickedPath(asked.constFirst(), folder, fileName))
                     return;
                 askedName_ = toQt(fileName);
                 FileNameText->setText(askedName_);
-                context_.state.mediaDir = PathDirectory(*path);
-            }
-            storeAndClose();
+                context_.state.mediaDir = PathDirectory(found);
+                storeAndClose();
+            });
         });
 }
 
@@ -363,6 +390,9 @@ void ScheduleEditForm::addChosenFiles() {
 }
 
 void ScheduleEditForm::OKCmd_Click() {
+    // The answer under way goes on to store; a second OK would store twice.
+    if (lookingUp_)
+        return;
     entries_.clear();
     if (chosenFiles_.size() > 1 && addsEntries()) {
         addChosenFiles();

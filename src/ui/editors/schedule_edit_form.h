@@ -4,6 +4,8 @@
 
 #include <QDialog>
 #include <QStringList>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,6 +21,7 @@ namespace velmo {
 
 struct AppContext;
 struct FileEntry;
+class MediaProbeCache;
 
 // The modal editor of one media-file entry (basic or detail). It is handed the entry to modify, or
 // none for an Add, and after OK gives back what to store: the edited entry, or for an Add one entry
@@ -38,7 +41,12 @@ public:
 
     // After OK: the entries to store; empty after Cancel.
     const std::vector<FileEntry>& entries() const { return entries_; }
-    // While OK waits for the media folders to say whether the typed name is a file of theirs.
+    // Files asked about are examined with `cache` (the marks' own); an editor without one keeps its own.
+    void examineWith(std::shared_ptr<MediaProbeCache> cache);
+
+    // While the editor waits for work off its thread: the media folders to say whether the typed name
+    // is a file of theirs, or the files picked or typed to be examined and asked about. OK, Browse and
+    // Copy to... take nothing meanwhile.
     bool lookingUp() const { return lookingUp_; }
 
 protected:
@@ -64,6 +72,9 @@ private:
     // A typed name of a file in a media folder is asked about as a picked one, then stored; the
     // dialog stays open on a refused name or when the question is cancelled.
     void TypedMediaCheck();
+    // Asks about `paths` as files to add; `then` gets the files to add, once the answer comes.
+    void askAboutMedia(const QStringList& paths, std::function<void(const QStringList&)> then);
+    void showPicked(const std::string& directory, const std::string& fileName, const std::string& browsed);
     void storeAndClose();
     void StoreFileEntry(FileEntry& target) const;
 
@@ -86,6 +97,7 @@ private:
     int previewRequest_ = 0; // the thumbnail asked for last; earlier answers are stale
     int lookupRequest_ = 0;  // the typed name looked up last
     bool lookingUp_ = false;
+    std::shared_ptr<MediaProbeCache> probeCache_;
 
     QGroupBox* EditFrame = nullptr;
     QPushButton* FileNameCmd = nullptr;

@@ -285,16 +285,19 @@ void EditCommands::dropFiles(ScheduleListView* list, const QList<QUrl>& urls) {
     }
     // Files that will not play are asked about first; what comes back is added, copies by their names.
     // What the question leaves out is named with the folders and the rest, in one message.
-    std::vector<std::string> leftOut;
-    for (const QString& file : AskAboutAddedMedia(window_.widget, context_, files, &leftOut))
-        candidates.push_back({PathFileName(fromQt(file)), true});
-    for (const std::string& name : leftOut)
-        candidates.push_back({name, false});
-    const BatchAddResult result =
-        NewFileEntries(document_.room(kind, advance), candidates, 1, kVolumeDefault);
-    document_.addFiles(AddSource::Drop, kind, advance, result.entries);
-    if (const std::string message = BatchAddMessage(result, context_.texts); !message.empty())
-        context_.prompts.message(window_.widget, toQt(message));
+    AskAboutAddedMedia(window_.widget, context_, window_.probeCache(), files, LeftOut::Named,
+                       [this, kind, advance, candidates](const AddedMedia& answer) mutable {
+                           for (const QString& file : answer.added)
+                               candidates.push_back({PathFileName(fromQt(file)), true});
+                           for (const std::string& name : answer.notAdded)
+                               candidates.push_back({name, false});
+                           const BatchAddResult result =
+                               NewFileEntries(document_.room(kind, advance), candidates, 1, kVolumeDefault);
+                           document_.addFiles(AddSource::Drop, kind, advance, result.entries);
+                           if (const std::string message = BatchAddMessage(result, context_.texts);
+                               !message.empty())
+                               context_.prompts.message(window_.widget, toQt(message));
+                       });
 }
 
 bool EditCommands::eventFilter(QObject* watched, QEvent* event) {

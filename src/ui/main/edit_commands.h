@@ -21,6 +21,7 @@ namespace velmo {
 struct AppContext;
 struct AppState;
 class BackgroundFileWriter;
+class MediaProbeCache;
 class ScheduleDocument;
 enum class AddSource;
 
@@ -36,6 +37,8 @@ public:
         QWidget* widget = nullptr;
         MainListViews lists;
         std::function<bool()> save; // the Save command; true when the schedule was written
+        // What dropped files are examined with: the one cache of the marks.
+        std::function<std::shared_ptr<MediaProbeCache>()> probeCache;
     };
 
     EditCommands(AppContext& context, ScheduleDocument& document, Window window, QMenuBar* menuBar,

@@ -139,10 +139,12 @@ MainForm::MainForm(AppContext& context, const std::string& programDir, QWidget* 
     : QMainWindow(parent), context_(context), document_(new ScheduleDocument(context.state, this)) {
     buildWindow();
     connectHandlers();
-    edits_ = new EditCommands(
-        context_, *document_,
-        {this, {NormalList, AdvanceList, DetailList}, [this] { return SaveSchedule(false); }}, menuBar(),
-        subFile);
+    edits_ = new EditCommands(context_, *document_,
+                              {this,
+                               {NormalList, AdvanceList, DetailList},
+                               [this] { return SaveSchedule(false); },
+                               [this] { return media_->probeCache(); }},
+                              menuBar(), subFile);
     Form_Load(programDir);
     showMedia();
     overview_ = new ScheduleOverviewHooks(context_, *document_, *media_, *this,
@@ -1014,6 +1016,7 @@ void MainForm::openScheduleEditor(EntryRef::List list, bool add) {
         entry = (*entries)[static_cast<std::size_t>(index)];
     }
     ScheduleEditForm form(context_, entry, document_->room(list, advance), this);
+    form.examineWith(media_->probeCache());
     if (form.exec() != QDialog::Accepted || form.entries().empty())
         return;
     if (add)

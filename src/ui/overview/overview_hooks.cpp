@@ -1,7 +1,6 @@
 #include "overview_hooks.h"
 
 #include "advance_colours.h"
-#include "media_listing.h"
 #include "schedule_overview_form.h"
 
 #include "model/app_state.h"
@@ -45,7 +44,7 @@ ScheduleOverviewHooks::ScheduleOverviewHooks(AppContext& context, ScheduleDocume
                                              ScheduleMedia& examined, QMainWindow& mainWindow,
                                              MainListViews lists, QAction* beforeMenu)
     : QObject(&mainWindow), context_(context), document_(document), examined_(examined),
-      mainWindow_(mainWindow), lists_(lists), media_(new MediaListing(this)) {
+      mainWindow_(mainWindow), lists_(lists) {
     setObjectName(QStringLiteral("ScheduleOverviewHooks"));
     const auto text = [this](TextId id) { return screenText(context_.texts, id); };
 
@@ -69,7 +68,6 @@ ScheduleOverviewHooks::ScheduleOverviewHooks(AppContext& context, ScheduleDocume
         wholeChange_ = true;
     });
     connect(&document_, &ScheduleDocument::wasSaved, this, &ScheduleOverviewHooks::scheduleSaved);
-    connect(media_, &MediaListing::arrived, this, &ScheduleOverviewHooks::showSavedMessage);
     connect(&examined_, &ScheduleMedia::updated, this, &ScheduleOverviewHooks::showSavedMessage);
 }
 
@@ -169,21 +167,17 @@ void ScheduleOverviewHooks::advanceEntryStored(int index) {
 
 void ScheduleOverviewHooks::scheduleSaved() {
     savedMessagePending_ = true;
-    // A listing still under way answers for this save too.
-    if (!media_->pending())
-        media_->request(context_.state.publish.settings(), context_.state.mediaDir,
-                        context_.state.scheduleDir);
-    // The files are examined again too: one may have changed since.
+    // The folders are listed and the files examined again: one may have changed since.
     examined_.refresh();
 }
 
 void ScheduleOverviewHooks::showSavedMessage() {
-    if (!savedMessagePending_ || media_->folder() == nullptr || examined_.pending())
+    if (!savedMessagePending_ || examined_.folder() == nullptr || examined_.pending())
         return;
     savedMessagePending_ = false;
     // Counted beside the window, as the overview finds them: the largest schedule has tens of thousands.
     RunInBackground<std::size_t>(
-        [schedule = document_.schedule(), today = todayOf(context_), media = media_->folder(),
+        [schedule = document_.schedule(), today = todayOf(context_), media = examined_.folder(),
          judge = examined_.judgeCopy(context_.texts)] {
             // As many as the overview lists: one row each.
             return FindScheduleProblems(
@@ -202,7 +196,7 @@ void ScheduleOverviewHooks::showSavedMessage() {
 
 void ScheduleOverviewHooks::openOverview(int index) {
     if (overview_ == nullptr) {
-        overview_ = new ScheduleOverviewForm(context_, *media_, &mainWindow_, &examined_);
+        overview_ = new ScheduleOverviewForm(context_, examined_, &mainWindow_);
         connect(overview_, &ScheduleOverviewForm::entryChosen, this, &ScheduleOverviewHooks::selectEntry);
     } else {
         overview_->refresh();

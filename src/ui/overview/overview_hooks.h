@@ -14,7 +14,6 @@ class QWidget;
 namespace velmo {
 
 struct AppContext;
-class MediaListing;
 class ScheduleDocument;
 class ScheduleMedia;
 class ScheduleOverviewForm;
@@ -28,7 +27,8 @@ class ScheduleOverviewHooks : public QObject {
     Q_DISABLE_COPY_MOVE(ScheduleOverviewHooks)
 public:
     // The View menu goes before `beforeMenu` (at the end when null).
-    // `examined` tells which files will not play, for the overview and the count after a save.
+    // `examined` lists the media folders and tells which files will not play, for the overview and the
+    // count after a save.
     ScheduleOverviewHooks(AppContext& context, ScheduleDocument& document, ScheduleMedia& examined,
                           QMainWindow& mainWindow, MainListViews lists, QAction* beforeMenu = nullptr);
     ~ScheduleOverviewHooks() override;
@@ -44,8 +44,6 @@ public:
     // Opens the overview (or brings it up), on advance entry `index` when one is given.
     void openOverview(int index = -1);
     ScheduleOverviewForm* overview() const { return overview_; }
-    // The one listing of the media folders, which the overview shares.
-    MediaListing* mediaListing() const { return media_; }
 
 private:
     void buildNotice();
@@ -59,7 +57,6 @@ private:
     ScheduleMedia& examined_;
     QMainWindow& mainWindow_;
     MainListViews lists_;
-    MediaListing* media_ = nullptr;
     bool savedMessagePending_ = false;
     ScheduleOverviewForm* overview_ = nullptr;
     bool refreshPending_ = false;

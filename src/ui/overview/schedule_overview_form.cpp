@@ -1,7 +1,6 @@
 #include "schedule_overview_form.h"
 
 #include "day_strip.h"
-#include "media_listing.h"
 #include "month_calendar.h"
 #include "problem_rows.h"
 
@@ -53,16 +52,15 @@ struct Findings {
 
 } // namespace
 
-ScheduleOverviewForm::ScheduleOverviewForm(AppContext& context, MediaListing& media, QWidget* parent,
-                                           const ScheduleMedia* examined)
-    : QWidget(parent, Qt::Window), context_(context), media_(media), examined_(examined) {
-    // The listing came back: the files it finds missing join the problems.
-    connect(&media_, &MediaListing::arrived, this, &ScheduleOverviewForm::findProblems);
-    if (examined_ != nullptr)
-        connect(examined_, &ScheduleMedia::updated, this, [this] {
-            findProblems();
-            showSelectedDay();
-        });
+ScheduleOverviewForm::ScheduleOverviewForm(AppContext& context, ScheduleMedia& media, QWidget* parent)
+    : QWidget(parent, Qt::Window), context_(context), media_(media) {
+    connect(&media_, &ScheduleMedia::updated, this, [this] {
+        // An answer with another look-up behind it is of folders as they were before this asked.
+        if (!media_.pending())
+            listed_ = media_.folder();
+        findProblems();
+        showSelectedDay();
+    });
     buildWindow();
     InitScheduleOverviewFormOsd();
     const CivilDate now = today();
@@ -205,11 +203,8 @@ CivilDate ScheduleOverviewForm::today() const {
 void ScheduleOverviewForm::refresh() {
     findProblems();
     showMonth();
-    // The folders may have changed as well; their listing follows when it comes. One listing at a
-    // time: edits must not pile up threads behind a folder that does not answer.
-    if (!media_.pending())
-        media_.request(context_.state.publish.settings(), context_.state.mediaDir,
-                       context_.state.scheduleDir);
+    // The folders may have changed as well; their listing follows when it comes, one at a time.
+    media_.refresh();
 }
 
 void ScheduleOverviewForm::scheduleChanged(bool periodsChanged) {
@@ -227,8 +222,8 @@ void ScheduleOverviewForm::findProblems() {
     problemRows_->setStale();
     // The worker owns copies of all it reads; the folder listing is never changed once made.
     RunInBackground<Findings>(
-        [schedule = context_.state.schedule, today = today(), media = media_.folder(),
-         judge = examined_ != nullptr ? examined_->judgeCopy(context_.texts) : MediaJudge(),
+        [schedule = context_.state.schedule, today = today(), media = listed_,
+         judge = media_.judgeCopy(context_.texts),
          texts = std::make_shared<const ScreenTexts>(context_.texts)] {
             Findings found;
             // Until the first listing comes back, no file counts as missing.
@@ -324,10 +319,8 @@ void ScheduleOverviewForm::showSelectedDay() {
     };
     // " · 2 files · 8 s" once the files are examined; nothing before.
     const auto length = [this, &texts](const std::vector<FileEntry>& entries, int count) {
-        if (examined_ == nullptr)
-            return QString();
         const auto end = entries.begin() + std::clamp(count, 0, static_cast<int>(entries.size()));
-        const std::string text = examined_->listLength(std::vector<FileEntry>(entries.begin(), end), texts);
+        const std::string text = media_.listLength(std::vector<FileEntry>(entries.begin(), end), texts);
         return text.empty() ? QString() : QStringLiteral(" · ") + toQt(text);
     };
     // The strip tells on hover what each span's header here tells.

@@ -3,6 +3,7 @@
 #include "rules/schedule_sense.h"
 
 #include <QWidget>
+#include <memory>
 #include <optional>
 
 class QGroupBox;
@@ -16,7 +17,7 @@ namespace velmo {
 
 struct AppContext;
 class DayStrip;
-class MediaListing;
+class MediaFolder;
 class ScheduleMedia;
 class MonthCalendar;
 class ProblemRows;
@@ -29,10 +30,9 @@ class ScheduleOverviewForm : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ScheduleOverviewForm)
 public:
-    // `media` lists the media folders (the caller's, shared with whoever else counts missing files).
-    // With `examined`, files that will not play join the problems as their facts come.
-    ScheduleOverviewForm(AppContext& context, MediaListing& media, QWidget* parent = nullptr,
-                         const ScheduleMedia* examined = nullptr);
+    // `media` lists the media folders and examines the files there (the marks' own, shared with the
+    // count after a save): missing files and files that will not play join the problems as it answers.
+    ScheduleOverviewForm(AppContext& context, ScheduleMedia& media, QWidget* parent = nullptr);
     ~ScheduleOverviewForm() override;
 
     // Recomputes everything from the model, keeping the month and day shown, and lists the media
@@ -49,8 +49,9 @@ public:
     // The problems shown; while findingsPending(), those of the schedule before the latest edit.
     const std::vector<ScheduleProblem>& problems() const { return problems_; }
     bool findingsPending() const { return findingsPending_; }
-    // Lists the media folders off the window's thread; missing files are found once it answers.
-    MediaListing* mediaListing() const { return &media_; }
+    // The one listing of the media folders, made off the window's thread; missing files are found
+    // once it answers.
+    ScheduleMedia* mediaListing() const { return &media_; }
     CivilDate shownDay() const { return {year_, month_, day_}; }
 
 signals:
@@ -72,8 +73,10 @@ private:
     CivilDate today() const;
 
     AppContext& context_;
-    MediaListing& media_;
-    const ScheduleMedia* examined_ = nullptr;
+    ScheduleMedia& media_;
+    // The listing as it last answered since this window asked for one; until then no file counts as
+    // missing.
+    std::shared_ptr<const MediaFolder> listed_;
     int year_ = 2000;
     int month_ = 1;
     int day_ = 1;

@@ -1,3 +1,4 @@
+#include "support/background_work.h"
 #include "support/find_control.h"
 #include "support/fuse_server.h"
 #include "support/gated_io.h"
@@ -510,6 +511,7 @@ TEST(CopyForm, CopiesTheFileBrowsedInTheEntryEditorThatOpensIt) {
     c.t.prompts.choices.push_back(Prompts::Choice::Discard);
 
     editor.findChild<QPushButton*>(QStringLiteral("BrowseCmd"))->click();
+    test::LetBackgroundWorkAnswer();
     editor.findChild<QPushButton*>(QStringLiteral("CopyCmd"))->click();
 
     EXPECT_EQ(c.messages(), QStringList{kCopied});

@@ -1,3 +1,4 @@
+#include "support/background_work.h"
 #include "ui/main/main_form_fixture.h"
 
 #include "ui/document/entry_list_model.h"
@@ -77,6 +78,7 @@ protected:
         QApplication::sendEvent(viewport, &enter);
         QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(viewport, &drop);
+        LetBackgroundWorkAnswer();
     }
 };
 

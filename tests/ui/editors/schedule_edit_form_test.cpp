@@ -1,5 +1,6 @@
 #include "media/media_files.h"
 #include "rules/schedule_rules.h"
+#include "support/background_work.h"
 #include "support/modal_script.h"
 #include "support/schedule_builder.h"
 #include "support/test_context.h"
@@ -423,6 +424,7 @@ TEST_F(ScheduleEditFormTest, Browse_inQtsOwnDialog_filtersAsWrittenAndALongNameS
          // One byte is no sound the player plays: added anyway.
          [](QWidget* box) { box->findChild<QPushButton*>(QStringLiteral("DiscardChoice"))->click(); }});
     editor.findChild<QPushButton*>(QStringLiteral("BrowseCmd"))->click();
+    test::LetBackgroundWorkAnswer();
 
     ASSERT_EQ(filters.size(), 3);
     EXPECT_EQ(filters[0], QStringLiteral("Media File(*.jpg;*.avi;*.mpg;*.dat;*.vob;*.mp3)"));

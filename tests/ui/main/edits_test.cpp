@@ -1,4 +1,5 @@
 #include "main_form_fixture.h"
+#include "support/background_work.h"
 
 #include "media/media_files.h"
 #include "model/random_source.h"
@@ -121,6 +122,7 @@ protected:
         EXPECT_TRUE(enter.isAccepted());
         QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(viewport, &drop);
+        LetBackgroundWorkAnswer();
     }
 
     // The three lists as a refill from the model shows them, and the buttons as ButtonStatusSetup sets them.
@@ -633,6 +635,7 @@ TEST_F(EditsTest, BrowseOfSeveralFilesInAdd_oneEntryEachWithTheChosenPlayCountAn
                              QString::fromStdString(makeFile("p2.avi"))}};
     answerDialog([](QWidget* dialog) {
         dialog->findChild<QPushButton*>(QStringLiteral("BrowseCmd"))->click();
+        LetBackgroundWorkAnswer();
         EXPECT_EQ(dialog->findChild<QLineEdit*>(QStringLiteral("FileNameText"))->placeholderText(),
                   QStringLiteral("3 files chosen"));
         dialog->findChild<QComboBox*>(QStringLiteral("PlayTimesCombo"))->setCurrentIndex(4);
@@ -680,6 +683,7 @@ TEST_F(EditsTest, BrowseInAdd_theRealFileDialogTakesSeveralFiles) {
     answerDialog([&](QWidget* editor) {
         QTimer::singleShot(0, qApp, pickTwo);
         editor->findChild<QPushButton*>(QStringLiteral("BrowseCmd"))->click();
+        LetBackgroundWorkAnswer();
         editor->findChild<QPushButton*>(QStringLiteral("OKCmd"))->click();
     });
     click("NormalAddCmd");

@@ -4,7 +4,6 @@
 
 #include "media/media_files.h"
 #include "ui/document/schedule_media.h"
-#include "ui/overview/media_listing.h"
 #include "ui/overview/month_calendar.h"
 #include "ui/overview/schedule_overview_form.h"
 
