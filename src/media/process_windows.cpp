@@ -6,6 +6,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <windows.h>
 
 namespace velmo {
@@ -113,13 +114,55 @@ std::wstring commandLineOf(const std::vector<std::string>& argv) {
     return commandLine;
 }
 
+// The three standard handles of a program about to start: standard output always a pipe,
+// standard input and standard error each a pipe or NUL. Only the child's ends are inherited.
+struct ChildHandles {
+    Handle input, output, errors;           // the child's ends
+    Handle toInput, fromOutput, fromErrors; // ours
+    Handle nul;
+    STARTUPINFOW startup{};
+};
+
+// False with the system's words in `error`.
+bool openChildHandles(bool pipeInput, bool pipeErrors, ChildHandles& handles, std::string& error) {
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    const auto pipe = [&](Handle& childEnd, Handle& ourEnd, bool childReads) {
+        Handle read, write;
+        if (!::CreatePipe(&read.value, &write.value, &inherit, 0))
+            return false;
+        std::swap(childEnd.value, childReads ? read.value : write.value);
+        std::swap(ourEnd.value, childReads ? write.value : read.value);
+        ::SetHandleInformation(ourEnd.value, HANDLE_FLAG_INHERIT, 0);
+        return true;
+    };
+    if (!pipe(handles.output, handles.fromOutput, false) ||
+        (pipeInput && !pipe(handles.input, handles.toInput, true)) ||
+        (pipeErrors && !pipe(handles.errors, handles.fromErrors, false))) {
+        error = systemMessage(::GetLastError());
+        return false;
+    }
+    if (!pipeInput || !pipeErrors)
+        handles.nul.value =
+            ::CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                          OPEN_EXISTING, 0, nullptr);
+    handles.startup.cb = sizeof handles.startup;
+    handles.startup.dwFlags = STARTF_USESTDHANDLES;
+    handles.startup.hStdInput = pipeInput ? handles.input.value : handles.nul.value;
+    handles.startup.hStdOutput = handles.output.value;
+    handles.startup.hStdError = pipeErrors ? handles.errors.value : handles.nul.value;
+    return true;
+}
+
 // Starts the program suspended, puts it in `job` (when there is one), then lets it run, so it never
-// runs outside the job. False with the system's error code.
-bool startInJob(std::wstring commandLine, STARTUPINFOW& startup, HANDLE job, PROCESS_INFORMATION& process,
-                DWORD& code) {
+// runs outside the job. False with the system's error code and its words in `error`.
+bool startInJob(const std::vector<std::string>& argv, ChildHandles& handles, HANDLE job,
+                PROCESS_INFORMATION& process, DWORD& code, std::string& error) {
+    std::wstring commandLine = commandLineOf(argv);
     if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
-                          CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr, nullptr, &startup, &process)) {
+                          CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr, nullptr, &handles.startup,
+                          &process)) {
         code = ::GetLastError();
+        error = systemMessage(code);
         return false;
     }
     if (job)
@@ -198,72 +241,42 @@ std::unique_ptr<HelperProcess> HelperProcess::Start(const std::vector<std::strin
         error = "no program given";
         return nullptr;
     }
-    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    Handle inRead, inWrite, outRead, outWrite, nul;
-    if (!::CreatePipe(&inRead.value, &inWrite.value, &inherit, 0) ||
-        !::CreatePipe(&outRead.value, &outWrite.value, &inherit, 0)) {
-        error = systemMessage(::GetLastError());
+    ChildHandles handles;
+    if (!openChildHandles(true, false, handles, error))
         return nullptr;
-    }
-    ::SetHandleInformation(inWrite.value, HANDLE_FLAG_INHERIT, 0);
-    ::SetHandleInformation(outRead.value, HANDLE_FLAG_INHERIT, 0);
-    nul.value = ::CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                              OPEN_EXISTING, 0, nullptr);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = inRead.value;
-    startup.hStdOutput = outWrite.value;
-    startup.hStdError = nul.value;
     const HANDLE job = killingJob();
     PROCESS_INFORMATION process{};
     DWORD code = 0;
-    if (!startInJob(commandLineOf(argv), startup, job, process, code)) {
+    if (!startInJob(argv, handles, job, process, code, error)) {
         if (job)
             ::CloseHandle(job);
-        error = systemMessage(code);
         return nullptr;
     }
-    auto helper = std::make_unique<WindowsHelper>(process.hProcess, job, inWrite.value, outRead.value);
-    inWrite.value = outRead.value = nullptr;
+    auto helper = std::make_unique<WindowsHelper>(process.hProcess, job, handles.toInput.value,
+                                                  handles.fromOutput.value);
+    handles.toInput.value = handles.fromOutput.value = nullptr;
     return helper;
 }
 
 ProcessOutcome process_detail::SpawnAndWait(const ProcessRequest& request) {
     ProcessOutcome outcome;
-    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    Handle outRead, outWrite, errRead, errWrite, nul;
-    if (!::CreatePipe(&outRead.value, &outWrite.value, &inherit, 0) ||
-        !::CreatePipe(&errRead.value, &errWrite.value, &inherit, 0)) {
-        outcome.error = systemMessage(::GetLastError());
+    ChildHandles handles;
+    if (!openChildHandles(false, true, handles, outcome.error))
         return outcome;
-    }
-    ::SetHandleInformation(outRead.value, HANDLE_FLAG_INHERIT, 0);
-    ::SetHandleInformation(errRead.value, HANDLE_FLAG_INHERIT, 0);
-    nul.value = ::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                              OPEN_EXISTING, 0, nullptr);
-
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = nul.value;
-    startup.hStdOutput = outWrite.value;
-    startup.hStdError = errWrite.value;
     Handle job;
     job.value = killingJob();
     PROCESS_INFORMATION process{};
     DWORD code = 0;
-    if (!startInJob(commandLineOf(request.argv), startup, job.value, process, code)) {
+    if (!startInJob(request.argv, handles, job.value, process, code, outcome.error)) {
         outcome.status = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND
                              ? ProcessOutcome::Status::NotFound
                              : ProcessOutcome::Status::NotRun;
-        outcome.error = systemMessage(code);
         return outcome;
     }
     Handle child;
     child.value = process.hProcess;
-    outWrite.reset();
-    errWrite.reset();
+    handles.output.reset();
+    handles.errors.reset();
 
     using Clock = std::chrono::steady_clock;
     const auto deadline =
@@ -278,7 +291,7 @@ ProcessOutcome process_detail::SpawnAndWait(const ProcessRequest& request) {
     for (bool running = true; running && !givenUp();) {
         running = ::WaitForSingleObject(child.value, 20) == WAIT_TIMEOUT;
         piece.clear();
-        drain(outRead.value, piece);
+        drain(handles.fromOutput.value, piece);
         if (!piece.empty()) {
             if (process_detail::KeepOutput(request, outcome, piece, killed)) {
                 ::TerminateProcess(child.value, 1);
@@ -288,7 +301,7 @@ ProcessOutcome process_detail::SpawnAndWait(const ProcessRequest& request) {
             }
         }
         piece.clear();
-        drain(errRead.value, piece);
+        drain(handles.fromErrors.value, piece);
         process_detail::KeepErrors(outcome.err, piece);
         if (running && !killed && request.timeoutSeconds > 0 && Clock::now() >= deadline) {
             ::TerminateProcess(child.value, 1);
