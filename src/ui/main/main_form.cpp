@@ -1,7 +1,9 @@
 #include "main_form.h"
 
 #include "edit_commands.h"
+#include "file_drops.h"
 #include "language_menu.h"
+#include "recovery_file.h"
 #include "rules/schedule_rules.h"
 #include "rules/schedule_sense.h"
 #include "shape_bar.h"
@@ -139,10 +141,10 @@ MainForm::MainForm(AppContext& context, const std::string& programDir, QWidget* 
     : QMainWindow(parent), context_(context), document_(new ScheduleDocument(context.state, this)) {
     buildWindow();
     connectHandlers();
-    edits_ = new EditCommands(
-        context_, *document_,
-        {this, {NormalList, AdvanceList, DetailList}, [this] { return SaveSchedule(false); }}, menuBar(),
-        subFile);
+    const MainListViews lists{NormalList, AdvanceList, DetailList};
+    edits_ = new EditCommands(context_, *document_, {this, lists}, menuBar(), subFile);
+    new FileDrops(context_, *document_, {this, lists});
+    recovery_ = new RecoveryFile(context_, *document_, this);
     Form_Load(programDir);
     showMedia();
     overview_ = new ScheduleOverviewHooks(context_, *document_, *media_, *this,
@@ -151,7 +153,9 @@ MainForm::MainForm(AppContext& context, const std::string& programDir, QWidget* 
         AddLanguageMenu(*view, context_, this);
     AdvanceList->setItemDelegate(new AdvanceColourDelegate(AdvanceList));
     reserveStatusBarRoom();
-    edits_->started();
+    // The screen texts were chosen during start-up, after the Edit menu was built.
+    edits_->applyTexts();
+    recovery_->offerEarlierSession();
     FitIntoScreen(*this, minimumSizeHint().expandedTo(kInitialSize));
 }
 
@@ -622,13 +626,13 @@ void MainForm::LoadCurrentSchedule() {
 void MainForm::closeEvent(QCloseEvent* event) {
     if (!unloaded_) {
         // A session that ends cannot wait for an answer; its changes went to the recovery file.
-        if (!edits_->sessionEnding()) {
-            if (!edits_->confirmClose() && !edits_->sessionEnding()) {
+        if (!recovery_->sessionEnding()) {
+            if (!confirmClose() && !recovery_->sessionEnding()) {
                 event->ignore();
                 return;
             }
-            if (!edits_->sessionEnding())
-                edits_->closedNormally();
+            if (!recovery_->sessionEnding())
+                recovery_->closedNormally();
         }
         unloaded_ = true;
         Form_Unload();
@@ -638,7 +642,7 @@ void MainForm::closeEvent(QCloseEvent* event) {
 
 void MainForm::EndSession() {
     if (!unloaded_)
-        edits_->endSession();
+        recovery_->endSession();
     close();
 }
 
@@ -931,13 +935,32 @@ bool MainForm::ShowSaveAsDialog(std::string& directory, std::string& name) {
     }
 }
 
+bool MainForm::confirmClose() {
+    if (!document_->isModified())
+        return true;
+    const ScreenTexts& texts = context_.texts;
+    enum class Changes { Save, Discard, Keep };
+    switch (AskThreeWay<Changes>(context_.prompts, this, screenText(texts, TextId::MsgSaveChanges),
+                                 {{Changes::Save, screenText(texts, TextId::TextSave)},
+                                  {Changes::Discard, screenText(texts, TextId::TextDiscard)},
+                                  {Changes::Keep, screenText(texts, TextId::TextCancel)}})) {
+    case Changes::Save:
+        return SaveSchedule(false);
+    case Changes::Discard:
+        return true;
+    case Changes::Keep:
+        break;
+    }
+    return false;
+}
+
 void MainForm::newCommand() {
-    if (edits_->confirmClose())
+    if (confirmClose())
         NewSchedule();
 }
 
 void MainForm::openCommand() {
-    if (edits_->confirmClose())
+    if (confirmClose())
         OpenSchedule();
 }
 
@@ -949,7 +972,7 @@ void MainForm::OpenScheduleFile(const std::string& path) {
         showMessage(TextId::MsgFileNotFound);
         return;
     }
-    if (!edits_->confirmClose())
+    if (!confirmClose())
         return;
     readSchedule(directory, nameOnDisk(directory, name));
 }

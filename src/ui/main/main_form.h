@@ -19,6 +19,7 @@ namespace velmo {
 struct AdvanceEntry;
 struct AppContext;
 class EditCommands;
+class RecoveryFile;
 class ScheduleDocument;
 class ScheduleMedia;
 class ScheduleListView;
@@ -142,6 +143,9 @@ private:
     // Writes the schedule safely; on failure tells the user and gives false.
     bool writeSchedule(const std::string& directory, const std::string& name);
 
+    // Before the schedule is closed (New, Open, Exit): asks Save, Discard or Cancel when it changed.
+    // True when the command may go on.
+    bool confirmClose();
     void newCommand();
     void openCommand();
     // Reads the schedule into the window; on failure tells the user and leaves everything as it was.
@@ -152,6 +156,7 @@ private:
     ScheduleDocument* document_ = nullptr; // owned by this window
     ScheduleMedia* media_ = nullptr;       // owned by this window
     EditCommands* edits_ = nullptr;        // owned by this window
+    RecoveryFile* recovery_ = nullptr;     // owned by this window
     ScheduleOverviewHooks* overview_ = nullptr;
 
     // Controls, named as the program's documentation names them; others find them by object name.

@@ -5,7 +5,7 @@
 #include "model/recovery_file.h"
 #include "rules/entry_rules.h"
 #include "rules/schedule_rules.h"
-#include "ui/main/edit_commands.h"
+#include "ui/main/recovery_file.h"
 #include "ui/platform/prompts.h"
 #include "ui/platform/termination_signals.h"
 
@@ -60,9 +60,9 @@ protected:
     void SetUp() override { removeRecoveryFiles(); }
     void TearDown() override { removeRecoveryFiles(); }
     static void removeRecoveryFiles() {
-        for (const std::string& path : RecoveryFilesNewestFirst(EditCommands::recoveryFilePath()))
+        for (const std::string& path : RecoveryFilesNewestFirst(RecoveryFile::path()))
             QFile::remove(QString::fromStdString(path));
-        (void)TakeRecoveryFailure(EditCommands::recoveryFilePath());
+        (void)TakeRecoveryFailure(RecoveryFile::path());
     }
     // Ends the session as a logout does.
     void sigterm() {
@@ -419,11 +419,11 @@ TEST_F(EditsTest, Sigterm_closesWithoutAQuestion_nextStartOffersTheChangesBack) 
     }
     EXPECT_TRUE(tc.prompts.shown.empty());
     RecoveredSchedule kept;
-    ASSERT_EQ(ReadRecoveryFile(EditCommands::recoveryFilePath(), kept), RecoveryRead::Read);
+    ASSERT_EQ(ReadRecoveryFile(RecoveryFile::path(), kept), RecoveryRead::Read);
     EXPECT_EQ(kept.schedule, changed);
     EXPECT_EQ(kept.directory + kept.fileName, app() + "velmo.vlm");
     EXPECT_EQ(readBack(app(), "velmo.vlm"), threeBasicTwoAdvance());
-    const std::string recovery = EditCommands::recoveryFilePath();
+    const std::string recovery = RecoveryFile::path();
 
     form.reset();
     tc.prompts.choices = {Choice::Keep};
@@ -464,7 +464,7 @@ TEST_F(EditsTest, RecoveryFile_keptSoonAfterAnEdit_goneAfterSaveUndoOrClose) {
              EXPECT_TRUE(form->close());
          }},
     };
-    const std::string path = EditCommands::recoveryFilePath();
+    const std::string path = RecoveryFile::path();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.settle);
         startOn(threeBasicTwoAdvance());
@@ -513,7 +513,7 @@ TEST_F(EditsTest, RecoveryPutOff_aLaterSessionKeepsItsOwnBeside_bothOfferedNewes
     const Schedule second = schedule();
     sigterm();
 
-    const std::string base = EditCommands::recoveryFilePath();
+    const std::string base = RecoveryFile::path();
     ASSERT_TRUE(Exists(base));
     ASSERT_TRUE(Exists(base + ".2"));
     const timespec older[2] = {{1'000'000'000, 0}, {1'000'000'000, 0}};
@@ -534,7 +534,7 @@ TEST_F(EditsTest, RecoveryPutOff_aLaterSessionKeepsItsOwnBeside_bothOfferedNewes
 }
 
 TEST_F(EditsTest, RecoveryFileThatCouldNotBeWritten_isSaidAtTheNextStart) {
-    NoteRecoveryFailure(EditCommands::recoveryFilePath(), "No space left on device");
+    NoteRecoveryFailure(RecoveryFile::path(), "No space left on device");
     startOn(threeBasicTwoAdvance());
     EXPECT_EQ(shownMessages(),
               QStringList({QStringLiteral(
