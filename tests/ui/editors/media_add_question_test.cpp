@@ -61,18 +61,17 @@ TEST_F(MediaAddQuestionTest, RealMessageBox_namesEachFileAndWhy_addAnywayKeepsTh
 
 TEST_F(MediaAddQuestionTest, EachAnswer_givesTheFilesToAdd) {
     const struct {
-        Prompts::Choice choice;
+        const char* choice;
         std::vector<std::string> added; // as paths under picked/ or copies/
     } cases[] = {
-        {Prompts::Choice::Cancel, {"picked/GOOD.JPG"}},
-        {Prompts::Choice::Discard,
-         {"picked/GOOD.JPG", "picked/LOGO.PNG", "picked/Croissant Special Offer.jpg"}},
-        {Prompts::Choice::Keep, {"picked/GOOD.JPG", "copies/LOGO.JPG", "copies/CROISSANT_SPECIA.JPG"}},
+        {"Cancel", {"picked/GOOD.JPG"}},
+        {"Add anyway", {"picked/GOOD.JPG", "picked/LOGO.PNG", "picked/Croissant Special Offer.jpg"}},
+        {"Add a player copy", {"picked/GOOD.JPG", "copies/LOGO.JPG", "copies/CROISSANT_SPECIA.JPG"}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(static_cast<int>(c.choice));
-        tc.prompts.choices.push_back(c.choice);
-        if (c.choice == Prompts::Choice::Keep)
+        SCOPED_TRACE(c.choice);
+        tc.prompts.choices.push_back(QString::fromLatin1(c.choice));
+        if (c.choice == std::string("Add a player copy"))
             tc.prompts.files.push_back(QString::fromStdString(copies));
         const QStringList added = AskAboutAddedMedia(
             nullptr, tc.context, {path("GOOD.JPG"), path("LOGO.PNG"), path("Croissant Special Offer.jpg")});
@@ -89,7 +88,7 @@ TEST_F(MediaAddQuestionTest, EachAnswer_givesTheFilesToAdd) {
     const std::vector<std::string> folders = MediaFoldersOf(settings, tc.state.mediaDir);
     EXPECT_NE(std::find(folders.begin(), folders.end(), copies), folders.end());
     // Asked once: a second copy goes into the same folder without asking.
-    tc.prompts.choices.push_back(Prompts::Choice::Keep);
+    tc.prompts.choices.push_back(QStringLiteral("Add a player copy"));
     const QStringList again = AskAboutAddedMedia(nullptr, tc.context, {path("LOGO.PNG")});
     ASSERT_EQ(again.size(), 1);
     EXPECT_TRUE(again.constFirst().startsWith(QString::fromStdString(copies)));
@@ -120,7 +119,7 @@ TEST_F(MediaAddQuestionTest, NameTheScheduleGivesAnotherFile_itsCopyGetsTheNextF
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
         tc.prompts.shown.clear();
-        tc.prompts.choices.push_back(Prompts::Choice::Keep);
+        tc.prompts.choices.push_back(QStringLiteral("Add a player copy"));
         const QStringList added = AskAboutAddedMedia(nullptr, tc.context, {QString::fromStdString(c.path)});
         EXPECT_EQ(added, QStringList({QString::fromStdString(c.added)}));
         const bool asked = !tc.prompts.shown.empty();

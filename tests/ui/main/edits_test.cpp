@@ -29,7 +29,6 @@
 namespace velmo::test {
 namespace {
 
-using Choice = Prompts::Choice;
 using Kind = ScriptedPrompts::Shown::Kind;
 
 std::vector<std::uint8_t> encoded(const Schedule& s) {
@@ -147,7 +146,7 @@ protected:
     // Whether Open asks first. Both the question and the file dialog are cancelled: nothing changes.
     bool asksBeforeOpen() {
         const std::size_t before = tc.prompts.shown.size();
-        tc.prompts.choices = {Choice::Cancel};
+        tc.prompts.choices = {"Cancel"};
         tc.prompts.files = {std::nullopt};
         click("OpenCmd");
         const bool asked = tc.prompts.shown.size() > before && tc.prompts.shown[before].kind == Kind::Choice;
@@ -192,13 +191,13 @@ TEST_F(EditsTest, MixedChanges_undoneAndRedone_modelByteIdenticalAndListsAsRefil
         focusRow("AdvanceList", 0), QTest::keyClick(list("AdvanceList"), Qt::Key_D, Qt::ControlModifier);
     });
     step([&] {
-        // Neither holds media the player plays: added anyway.
-        tc.prompts.choices = {Choice::Discard};
+        // Neither holds media the player plays.
+        tc.prompts.choices = {"Add anyway"};
         dropOn("NormalList",
                {QString::fromStdString(makeFile("d1.mp3")), QString::fromStdString(makeFile("d2.jpg"))});
     });
     step([&] { focusRow("AdvanceList", 1), click("AdvanceRemoveCmd"); });
-    step([&] { tc.prompts.choices = {Choice::Discard}, click("NewCmd"); });
+    step([&] { tc.prompts.choices = {"Discard"}, click("NewCmd"); });
     step([&] { tc.prompts.files = {QString::fromStdString(app() + "other.vlm")}, click("OpenCmd"); });
     EXPECT_TRUE(tc.prompts.choices.empty() && tc.prompts.files.empty());
     EXPECT_TRUE(shownMessages().isEmpty()) << shownMessages().join('|').toStdString();
@@ -310,15 +309,15 @@ TEST_F(EditsTest, NewOpenExitClose_eachWithSaveDiscardAndCancel) {
 
     enum Command { New, Open, Exit, CloseBox };
     for (Command command : {New, Open, Exit, CloseBox}) {
-        for (Choice choice : {Choice::Cancel, Choice::Discard, Choice::Keep}) {
-            SCOPED_TRACE(testing::Message() << "command " << command << " choice " << int(choice));
+        for (const QString choice : {"Cancel", "Discard", "Save"}) {
+            SCOPED_TRACE(testing::Message() << "command " << command << " choice " << choice.toStdString());
             form.reset();
             tc.prompts.shown.clear();
             startOn(original);
             focusRow("NormalList", 0);
             click("NormalRemoveCmd");
             tc.prompts.choices = {choice};
-            if (command == Open && choice != Choice::Cancel)
+            if (command == Open && choice != "Cancel")
                 tc.prompts.files = {QString::fromStdString(app() + "other.vlm")};
             bool closed = false;
             if (command == New)
@@ -333,8 +332,8 @@ TEST_F(EditsTest, NewOpenExitClose_eachWithSaveDiscardAndCancel) {
                 closed = !form->isVisible();
 
             EXPECT_TRUE(tc.prompts.choices.empty());
-            EXPECT_EQ(readBack(app(), "velmo.vlm"), choice == Choice::Keep ? changed : original);
-            const bool goesOn = choice != Choice::Cancel;
+            EXPECT_EQ(readBack(app(), "velmo.vlm"), choice == "Save" ? changed : original);
+            const bool goesOn = choice != "Cancel";
             if (command == New) {
                 EXPECT_EQ(schedule().basicCount, goesOn ? 0 : 2);
             } else if (command == Open) {
@@ -426,7 +425,7 @@ TEST_F(EditsTest, Sigterm_closesWithoutAQuestion_nextStartOffersTheChangesBack) 
     const std::string recovery = RecoveryFile::path();
 
     form.reset();
-    tc.prompts.choices = {Choice::Keep};
+    tc.prompts.choices = {"Restore"};
     start();
     ASSERT_EQ(tc.prompts.shown.size(), 1u);
     EXPECT_EQ(tc.prompts.shown[0].text.toStdString(),
@@ -440,7 +439,7 @@ TEST_F(EditsTest, Sigterm_closesWithoutAQuestion_nextStartOffersTheChangesBack) 
 
     // Discarded at the next start, it is gone for good.
     form.reset();
-    tc.prompts.choices = {Choice::Discard};
+    tc.prompts.choices = {"Discard"};
     start();
     EXPECT_EQ(schedule(), threeBasicTwoAdvance());
     EXPECT_FALSE(Exists(recovery));
@@ -460,7 +459,7 @@ TEST_F(EditsTest, RecoveryFile_keptSoonAfterAnEdit_goneAfterSaveUndoOrClose) {
          }},
         {"close, discarding the changes",
          [this] {
-             tc.prompts.choices = {Choice::Discard};
+             tc.prompts.choices = {"Discard"};
              EXPECT_TRUE(form->close());
          }},
     };
@@ -501,7 +500,7 @@ TEST_F(EditsTest, RecoveryPutOff_aLaterSessionKeepsItsOwnBeside_bothOfferedNewes
     sigterm();
 
     form.reset();
-    tc.prompts.choices = {Choice::Cancel};
+    tc.prompts.choices = {"Cancel"};
     start();
     form->show();
     EXPECT_EQ(schedule(), threeBasicTwoAdvance());
@@ -525,7 +524,7 @@ TEST_F(EditsTest, RecoveryPutOff_aLaterSessionKeepsItsOwnBeside_bothOfferedNewes
     // The newest is discarded, the older one restored.
     form.reset();
     tc.prompts.shown.clear();
-    tc.prompts.choices = {Choice::Discard, Choice::Keep};
+    tc.prompts.choices = {"Discard", "Restore"};
     start();
     EXPECT_EQ(tc.prompts.shown.size(), 2u);
     EXPECT_EQ(schedule(), first);
@@ -544,7 +543,7 @@ TEST_F(EditsTest, RecoveryFileThatCouldNotBeWritten_isSaidAtTheNextStart) {
 TEST_F(EditsTest, DropOfSeveralFiles_refusedOnesListedOnce_oneUndoTakesTheBatchBack) {
     startOn(threeBasicTwoAdvance());
     const std::string folder = makeDir("folder");
-    tc.prompts.choices = {Choice::Discard}; // none holds media the player plays: added anyway
+    tc.prompts.choices = {"Add anyway"}; // none holds media the player plays
     dropOn("NormalList",
            {QString::fromStdString(makeFile("one.mp3")), QString::fromStdString(makeFile("bad name.avi")),
             QString::fromStdString(folder), QString::fromStdString(makeFile("two.jpg"))});
@@ -571,19 +570,19 @@ TEST_F(EditsTest, DropWithAQuestion_oneMessageNamesTheFolderWithEveryFileLeftOut
     ASSERT_TRUE(MakeWithFfmpeg(app() + "Bad Name.mp3", sound));
     const std::string copies = app() + "copies/";
     const struct {
-        Choice choice;
+        QString choice;
         std::string message;
         std::string last; // the last entry of the Basic list
     } cases[] = {
-        {Choice::Cancel, "These files were not added:\r\nfolder\r\nBad Name.mp3", "PLAYS.MP3"},
-        {Choice::Discard, "These files were not added:\r\nfolder\r\nBad Name.mp3", "PLAYS.MP3"},
+        {"Cancel", "These files were not added:\r\nfolder\r\nBad Name.mp3", "PLAYS.MP3"},
+        {"Add anyway", "These files were not added:\r\nfolder\r\nBad Name.mp3", "PLAYS.MP3"},
         // The copies folder is not there yet: the copy fails, and is named with its reason.
-        {Choice::Keep,
+        {"Add a player copy",
          "These files were not added:\r\nfolder\r\nBad Name.mp3: the conversion failed: cannot create a "
          "working folder in " +
              copies,
          "PLAYS.MP3"},
-        {Choice::Keep, "These files were not added:\r\nfolder", "BAD_NAME.MP3"},
+        {"Add a player copy", "These files were not added:\r\nfolder", "BAD_NAME.MP3"},
     };
     tc.prompts.files = {QString::fromStdString(copies)};
     for (const auto& c : cases) {
@@ -596,7 +595,7 @@ TEST_F(EditsTest, DropWithAQuestion_oneMessageNamesTheFolderWithEveryFileLeftOut
         EXPECT_EQ(
             StoredNameText(schedule().basicEntries[static_cast<std::size_t>(schedule().basicCount - 1)]),
             c.last);
-        if (c.choice == Choice::Keep)
+        if (c.choice == "Add a player copy")
             std::filesystem::create_directories(copies); // for the next case
     }
 }
@@ -627,7 +626,7 @@ TEST_F(EditsTest, CopyAndPaste_betweenTheLists_advanceEntryWithItsDetails) {
 
 TEST_F(EditsTest, BrowseOfSeveralFilesInAdd_oneEntryEachWithTheChosenPlayCountAndVolume) {
     startOn(threeBasicTwoAdvance());
-    tc.prompts.choices = {Choice::Discard}; // none holds media the player plays: added anyway
+    tc.prompts.choices = {"Add anyway"}; // none holds media the player plays
     tc.prompts.fileLists = {{QString::fromStdString(makeFile("p1.mp3")),
                              QString::fromStdString(app() + "vanished.mp3"),
                              QString::fromStdString(makeFile("p2.avi"))}};
