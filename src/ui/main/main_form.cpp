@@ -566,8 +566,11 @@ void MainForm::InitMainFormOsd() {
 void MainForm::Form_Load(const std::string& programDir) {
     // The random source was seeded from the clock by whoever built the context.
     InitPaths(programDir);
+    // Unless the settings remember another, the default name beside the program.
+    RememberedSchedule remembered{context_.state.appPath,
+                                  std::string(kDefaultScheduleBaseName) + "." + kScheduleExtension};
     // The screen texts are not loaded yet, so the settings error speaks English.
-    ReadSettings(context_.state,
+    ReadSettings(context_.state, remembered,
                  [this] { context_.prompts.message(this, toQt(EnglishText(TextId::MsgSystemInfoError))); });
     context_.state.publish.read(context_.state.appPath);
     if (context_.state.copyDrive.empty()) {
@@ -579,7 +582,7 @@ void MainForm::Form_Load(const std::string& programDir) {
     context_.state.languageSelector = StartingLanguage(context_.state.appPath);
     context_.texts.SelectScreenTexts(context_.state.languageSelector);
     InitMainFormOsd();
-    LoadCurrentSchedule();
+    LoadCurrentSchedule(remembered);
     ButtonStatusSetup();
 }
 
@@ -590,8 +593,6 @@ void MainForm::InitPaths(const std::string& programDir) {
     const std::string start = state.documentsDir.empty() ? state.appPath : state.documentsDir;
     state.openDir = start;
     state.saveDir = start;
-    state.scheduleDir = state.appPath;
-    state.scheduleFileName = std::string(kDefaultScheduleBaseName) + "." + kScheduleExtension;
     state.mediaDir = start;
     // The drive holding the program is found after the settings are read, and only if they name
     // none: listing the mounted volumes is a slow part of start-up.
@@ -600,10 +601,10 @@ void MainForm::InitPaths(const std::string& programDir) {
     state.languageSelector = 1;
 }
 
-void MainForm::LoadCurrentSchedule() {
+void MainForm::LoadCurrentSchedule(const RememberedSchedule& remembered) {
     AppState& state = context_.state;
-    std::string directory = state.scheduleDir;
-    std::string name = state.scheduleFileName;
+    const std::string& directory = remembered.directory;
+    std::string name = remembered.fileName;
     Schedule schedule;
     if (!FileExistsInDir(directory, name)) {
         document_->load(newDocument());
@@ -619,7 +620,7 @@ void MainForm::LoadCurrentSchedule() {
         return;
     }
     document_->load({std::move(schedule), directory, name});
-    state.openDir = state.scheduleDir;
+    state.openDir = document_->directory();
     UpdateMainCaption();
 }
 

@@ -24,6 +24,7 @@ class ScheduleDocument;
 class ScheduleMedia;
 class ScheduleListView;
 class ScheduleOverviewHooks;
+struct RememberedSchedule;
 struct RowEdit;
 class ShapeBar;
 enum class TextId;
@@ -120,7 +121,7 @@ private:
     void Form_Load(const std::string& programDir);
     void Form_Unload();
     void InitPaths(const std::string& programDir);
-    void LoadCurrentSchedule();
+    void LoadCurrentSchedule(const RememberedSchedule& remembered);
     // An empty schedule under the first free default name beside the program.
     DocumentState newDocument() const;
 
