@@ -47,25 +47,38 @@ public:
     void ShowBasicList();
     void ShowAdvanceList();
     void ShowDetailList();
-    // Runs whenever the selected row of AdvanceList is set, by the user or by the program.
-    void AdvanceList_Click();
 
-    // Starts an empty schedule under the first free default name beside the program.
-    void NewSchedule();
     void UpdateMainCaption();
-
     // True when a schedule was read.
     bool OpenSchedule();
     // Opens the schedule file at `path` as Open would once it is chosen, asking about unsaved
     // changes first: a file named at start or handed over by a second start.
     void OpenScheduleFile(const std::string& path);
-    bool ShowOpenDialog(std::string& directory, std::string& name);
     // True when the schedule was written.
     bool SaveSchedule(bool saveAs);
-    bool CheckScheduleSavable();
-    bool ShowSaveAsDialog(std::string& directory, std::string& name);
 
     void KeepTimer_Timer();
+
+    // The schedule being edited; every change to it goes through here.
+    ScheduleDocument& document() { return *document_; }
+    // What the schedule's media files hold, as far as examined.
+    ScheduleMedia& media() { return *media_; }
+
+    // The session ends (a signal, a logout): no question is asked, unsaved changes are kept for the
+    // next start, and the window closes.
+    void EndSession();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // Runs whenever the selected row of AdvanceList is set, by the user or by the program.
+    void AdvanceList_Click();
+    // Starts an empty schedule under the first free default name beside the program.
+    void NewSchedule();
+    bool ShowOpenDialog(std::string& directory, std::string& name);
+    bool CheckScheduleSavable();
+    bool ShowSaveAsDialog(std::string& directory, std::string& name);
 
     // One handler per file command: its button triggers the menu's action.
     void subNew_Click();
@@ -93,19 +106,6 @@ public:
     void DetailMoveDownCmd_Click();
     void DetailRemoveCmd_Click();
 
-    // The schedule being edited; every change to it goes through here.
-    ScheduleDocument& document() { return *document_; }
-    // What the schedule's media files hold, as far as examined.
-    ScheduleMedia& media() { return *media_; }
-
-    // The session ends (a signal, a logout): no question is asked, unsaved changes are kept for the
-    // next start, and the window closes.
-    void EndSession();
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
-private:
     void buildWindow();
     void buildMenus();
     QGroupBox* buildListFrame(const char* frameName, ScheduleListView*& list, const char* listName,
