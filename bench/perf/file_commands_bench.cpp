@@ -53,10 +53,9 @@ public:
     std::optional<QString> saveFile(QWidget*, const QString&, const QString&, const QString&) override {
         return next();
     }
-    Choice askKeepDiscardCancel(QWidget*, const QString& text, const QString&, const QString&,
-                                const QString&) override {
+    int askThreeWay(QWidget*, const QString& text, const velmo::ThreeAnswers<int>& answers) override {
         messages << text;
-        return Choice::Cancel;
+        return answers.cancel.first;
     }
     QStringList openFiles(QWidget*, const QString&, const QString&) override {
         const std::optional<QString> file = next();

@@ -96,11 +96,10 @@ public:
         ++asked;
         return std::nullopt;
     }
-    Choice askKeepDiscardCancel(QWidget*, const QString& text, const QString&, const QString&,
-                                const QString&) override {
+    int askThreeWay(QWidget*, const QString& text, const velmo::ThreeAnswers<int>& answers) override {
         said << text;
         ++asked;
-        return Choice::Cancel;
+        return answers.cancel.first;
     }
     QStringList openFiles(QWidget*, const QString&, const QString&) override {
         ++asked;

@@ -89,12 +89,13 @@ std::string quoted(const std::string& value) {
 
 } // namespace
 
-void ReadSettings(AppState& state, const std::function<void()>& showError, FileIo& io) {
+void ReadSettings(AppState& state, RememberedSchedule& schedule, const std::function<void()>& showError,
+                  FileIo& io) {
     if (!FileExistsInDir(state.appPath, kSettingsFileName))
         return;
 
-    std::string* const targets[] = {&state.openDir,          &state.saveDir,  &state.scheduleDir,
-                                    &state.scheduleFileName, &state.mediaDir, &state.copyDrive,
+    std::string* const targets[] = {&state.openDir,     &state.saveDir,  &schedule.directory,
+                                    &schedule.fileName, &state.mediaDir, &state.copyDrive,
                                     &state.copyDir};
     bool complete = false;
     WholeFile file;

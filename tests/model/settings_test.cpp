@@ -30,8 +30,12 @@ struct SettingsFixture : ::testing::Test {
         state.copyDrive = "/";
     }
     std::string path() const { return dir.file("SystemInfo.txt"); }
+    // Whatever was remembered of the schedule goes where the editor's document keeps it.
     void read() {
-        ReadSettings(state, [this] { ++errors; });
+        RememberedSchedule schedule{state.scheduleDir, state.scheduleFileName};
+        ReadSettings(state, schedule, [this] { ++errors; });
+        state.scheduleDir = schedule.directory;
+        state.scheduleFileName = schedule.fileName;
     }
     std::vector<std::string> values() const {
         return {state.openDir,  state.saveDir,   state.scheduleDir, state.scheduleFileName,
@@ -48,6 +52,16 @@ TEST_F(SettingsFixture, NoFileKeepsTheDefaultsSilently) {
     read();
     EXPECT_EQ(errors, 0);
     EXPECT_EQ(values(), before);
+}
+
+TEST_F(SettingsFixture, TheRememberedScheduleIsReadForTheCallerAndNotIntoTheState) {
+    WriteText(path(), "/o/\r\n/s/\r\n/d/\r\nx.vlm\r\n/m/\r\n/mnt,/mnt/c\r\n");
+    RememberedSchedule schedule;
+    ReadSettings(state, schedule, [this] { ++errors; });
+    EXPECT_EQ(errors, 0);
+    EXPECT_EQ(schedule.directory + schedule.fileName, "/d/x.vlm");
+    EXPECT_EQ(state.scheduleDir + state.scheduleFileName, "default/velmo.vlm");
+    EXPECT_EQ(state.openDir + state.copyDir, "/o//mnt/c");
 }
 
 TEST_F(SettingsFixture, ReadsTheSixLinesItWrites) {

@@ -71,16 +71,19 @@ std::optional<QString> ScriptedPrompts::saveFile(QWidget*, const QString& filter
     return nextFile(Shown::SaveFile, filter, directory, fileName);
 }
 
-Prompts::Choice ScriptedPrompts::askKeepDiscardCancel(QWidget*, const QString& text, const QString&,
-                                                      const QString&, const QString&) {
+int ScriptedPrompts::askThreeWay(QWidget*, const QString& text, const ThreeAnswers<int>& answers) {
     record({Shown::Choice, text, {}, {}});
     if (choices.empty()) {
         ADD_FAILURE() << "unscripted choice: " << text.toStdString();
-        return Choice::Cancel;
+        return answers.cancel.first;
     }
-    const Choice choice = choices.front();
+    const QString clicked = choices.front();
     choices.pop_front();
-    return choice;
+    for (const auto& [answer, caption] : {answers.first, answers.second, answers.cancel})
+        if (QString(caption).remove(QLatin1Char('&')) == clicked)
+            return answer;
+    ADD_FAILURE() << "no button \"" << clicked.toStdString() << "\" for: " << text.toStdString();
+    return answers.cancel.first;
 }
 
 QStringList ScriptedPrompts::openFiles(QWidget*, const QString& filter, const QString& directory) {

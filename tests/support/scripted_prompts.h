@@ -23,7 +23,7 @@ public:
 
     std::deque<bool> answers;                 // for askYesNo / askOkCancel
     std::deque<std::optional<QString>> files; // for openFile / saveFile / chooseFolder
-    std::deque<Prompts::Choice> choices;      // for askKeepDiscardCancel
+    std::deque<QString> choices;              // for askThreeWay: captions of the buttons clicked, no "&"
     std::deque<QStringList> fileLists;        // for openFiles
     std::vector<Shown> shown;                 // everything shown, in order
     std::function<void(const Shown&)> onShow; // runs as each prompt is shown
@@ -38,8 +38,7 @@ public:
                                     const QString& fileName) override;
     std::optional<QString> saveFile(QWidget* parent, const QString& filter, const QString& directory,
                                     const QString& fileName) override;
-    Choice askKeepDiscardCancel(QWidget* parent, const QString& text, const QString& keep,
-                                const QString& discard, const QString& cancel) override;
+    int askThreeWay(QWidget* parent, const QString& text, const ThreeAnswers<int>& answers) override;
     QStringList openFiles(QWidget* parent, const QString& filter, const QString& directory) override;
     std::optional<QString> chooseFolder(QWidget* parent, const QString& title,
                                         const QString& directory) override;

@@ -90,9 +90,8 @@ public:
     std::optional<QString> saveFile(QWidget*, const QString&, const QString&, const QString&) override {
         return std::nullopt;
     }
-    Choice askKeepDiscardCancel(QWidget*, const QString&, const QString&, const QString&,
-                                const QString&) override {
-        return Choice::Cancel;
+    int askThreeWay(QWidget*, const QString&, const ThreeAnswers<int>& answers) override {
+        return answers.cancel.first;
     }
     QStringList openFiles(QWidget*, const QString&, const QString&) override { return {}; }
 };

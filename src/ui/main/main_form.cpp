@@ -1,7 +1,9 @@
 #include "main_form.h"
 
 #include "edit_commands.h"
+#include "file_drops.h"
 #include "language_menu.h"
+#include "recovery_file.h"
 #include "rules/schedule_rules.h"
 #include "rules/schedule_sense.h"
 #include "shape_bar.h"
@@ -139,12 +141,10 @@ MainForm::MainForm(AppContext& context, const std::string& programDir, QWidget* 
     : QMainWindow(parent), context_(context), document_(new ScheduleDocument(context.state, this)) {
     buildWindow();
     connectHandlers();
-    edits_ = new EditCommands(context_, *document_,
-                              {this,
-                               {NormalList, AdvanceList, DetailList},
-                               [this] { return SaveSchedule(false); },
-                               [this] { return media_->probeCache(); }},
-                              menuBar(), subFile);
+    const MainListViews lists{NormalList, AdvanceList, DetailList};
+    edits_ = new EditCommands(context_, *document_, {this, lists}, menuBar(), subFile);
+    new FileDrops(context_, *document_, {this, lists, [this] { return media_->probeCache(); }});
+    recovery_ = new RecoveryFile(context_, *document_, this);
     Form_Load(programDir);
     showMedia();
     overview_ = new ScheduleOverviewHooks(context_, *document_, *media_, *this,
@@ -153,7 +153,9 @@ MainForm::MainForm(AppContext& context, const std::string& programDir, QWidget* 
         AddLanguageMenu(*view, context_, this);
     AdvanceList->setItemDelegate(new AdvanceColourDelegate(AdvanceList));
     reserveStatusBarRoom();
-    edits_->started();
+    // The screen texts were chosen during start-up, after the Edit menu was built.
+    edits_->applyTexts();
+    recovery_->offerEarlierSession();
     FitIntoScreen(*this, minimumSizeHint().expandedTo(kInitialSize));
 }
 
@@ -564,8 +566,11 @@ void MainForm::InitMainFormOsd() {
 void MainForm::Form_Load(const std::string& programDir) {
     // The random source was seeded from the clock by whoever built the context.
     InitPaths(programDir);
+    // Unless the settings remember another, the default name beside the program.
+    RememberedSchedule remembered{context_.state.appPath,
+                                  std::string(kDefaultScheduleBaseName) + "." + kScheduleExtension};
     // The screen texts are not loaded yet, so the settings error speaks English.
-    ReadSettings(context_.state,
+    ReadSettings(context_.state, remembered,
                  [this] { context_.prompts.message(this, toQt(EnglishText(TextId::MsgSystemInfoError))); });
     context_.state.publish.read(context_.state.appPath);
     if (context_.state.copyDrive.empty()) {
@@ -577,7 +582,7 @@ void MainForm::Form_Load(const std::string& programDir) {
     context_.state.languageSelector = StartingLanguage(context_.state.appPath);
     context_.texts.SelectScreenTexts(context_.state.languageSelector);
     InitMainFormOsd();
-    LoadCurrentSchedule();
+    LoadCurrentSchedule(remembered);
     ButtonStatusSetup();
 }
 
@@ -588,8 +593,6 @@ void MainForm::InitPaths(const std::string& programDir) {
     const std::string start = state.documentsDir.empty() ? state.appPath : state.documentsDir;
     state.openDir = start;
     state.saveDir = start;
-    state.scheduleDir = state.appPath;
-    state.scheduleFileName = std::string(kDefaultScheduleBaseName) + "." + kScheduleExtension;
     state.mediaDir = start;
     // The drive holding the program is found after the settings are read, and only if they name
     // none: listing the mounted volumes is a slow part of start-up.
@@ -598,10 +601,10 @@ void MainForm::InitPaths(const std::string& programDir) {
     state.languageSelector = 1;
 }
 
-void MainForm::LoadCurrentSchedule() {
+void MainForm::LoadCurrentSchedule(const RememberedSchedule& remembered) {
     AppState& state = context_.state;
-    std::string directory = state.scheduleDir;
-    std::string name = state.scheduleFileName;
+    const std::string& directory = remembered.directory;
+    std::string name = remembered.fileName;
     Schedule schedule;
     if (!FileExistsInDir(directory, name)) {
         document_->load(newDocument());
@@ -617,20 +620,20 @@ void MainForm::LoadCurrentSchedule() {
         return;
     }
     document_->load({std::move(schedule), directory, name});
-    state.openDir = state.scheduleDir;
+    state.openDir = document_->directory();
     UpdateMainCaption();
 }
 
 void MainForm::closeEvent(QCloseEvent* event) {
     if (!unloaded_) {
         // A session that ends cannot wait for an answer; its changes went to the recovery file.
-        if (!edits_->sessionEnding()) {
-            if (!edits_->confirmClose() && !edits_->sessionEnding()) {
+        if (!recovery_->sessionEnding()) {
+            if (!confirmClose() && !recovery_->sessionEnding()) {
                 event->ignore();
                 return;
             }
-            if (!edits_->sessionEnding())
-                edits_->closedNormally();
+            if (!recovery_->sessionEnding())
+                recovery_->closedNormally();
         }
         unloaded_ = true;
         Form_Unload();
@@ -640,7 +643,7 @@ void MainForm::closeEvent(QCloseEvent* event) {
 
 void MainForm::EndSession() {
     if (!unloaded_)
-        edits_->endSession();
+        recovery_->endSession();
     close();
 }
 
@@ -933,13 +936,32 @@ bool MainForm::ShowSaveAsDialog(std::string& directory, std::string& name) {
     }
 }
 
+bool MainForm::confirmClose() {
+    if (!document_->isModified())
+        return true;
+    const ScreenTexts& texts = context_.texts;
+    enum class Changes { Save, Discard, Keep };
+    switch (AskThreeWay<Changes>(context_.prompts, this, screenText(texts, TextId::MsgSaveChanges),
+                                 {{Changes::Save, screenText(texts, TextId::TextSave)},
+                                  {Changes::Discard, screenText(texts, TextId::TextDiscard)},
+                                  {Changes::Keep, screenText(texts, TextId::TextCancel)}})) {
+    case Changes::Save:
+        return SaveSchedule(false);
+    case Changes::Discard:
+        return true;
+    case Changes::Keep:
+        break;
+    }
+    return false;
+}
+
 void MainForm::newCommand() {
-    if (edits_->confirmClose())
+    if (confirmClose())
         NewSchedule();
 }
 
 void MainForm::openCommand() {
-    if (edits_->confirmClose())
+    if (confirmClose())
         OpenSchedule();
 }
 
@@ -951,7 +973,7 @@ void MainForm::OpenScheduleFile(const std::string& path) {
         showMessage(TextId::MsgFileNotFound);
         return;
     }
-    if (!edits_->confirmClose())
+    if (!confirmClose())
         return;
     readSchedule(directory, nameOnDisk(directory, name));
 }

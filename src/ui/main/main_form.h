@@ -19,10 +19,12 @@ namespace velmo {
 struct AdvanceEntry;
 struct AppContext;
 class EditCommands;
+class RecoveryFile;
 class ScheduleDocument;
 class ScheduleMedia;
 class ScheduleListView;
 class ScheduleOverviewHooks;
+struct RememberedSchedule;
 struct RowEdit;
 class ShapeBar;
 enum class TextId;
@@ -45,25 +47,38 @@ public:
     void ShowBasicList();
     void ShowAdvanceList();
     void ShowDetailList();
-    // Runs whenever the selected row of AdvanceList is set, by the user or by the program.
-    void AdvanceList_Click();
 
-    // Starts an empty schedule under the first free default name beside the program.
-    void NewSchedule();
     void UpdateMainCaption();
-
     // True when a schedule was read.
     bool OpenSchedule();
     // Opens the schedule file at `path` as Open would once it is chosen, asking about unsaved
     // changes first: a file named at start or handed over by a second start.
     void OpenScheduleFile(const std::string& path);
-    bool ShowOpenDialog(std::string& directory, std::string& name);
     // True when the schedule was written.
     bool SaveSchedule(bool saveAs);
-    bool CheckScheduleSavable();
-    bool ShowSaveAsDialog(std::string& directory, std::string& name);
 
     void KeepTimer_Timer();
+
+    // The schedule being edited; every change to it goes through here.
+    ScheduleDocument& document() { return *document_; }
+    // What the schedule's media files hold, as far as examined.
+    ScheduleMedia& media() { return *media_; }
+
+    // The session ends (a signal, a logout): no question is asked, unsaved changes are kept for the
+    // next start, and the window closes.
+    void EndSession();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // Runs whenever the selected row of AdvanceList is set, by the user or by the program.
+    void AdvanceList_Click();
+    // Starts an empty schedule under the first free default name beside the program.
+    void NewSchedule();
+    bool ShowOpenDialog(std::string& directory, std::string& name);
+    bool CheckScheduleSavable();
+    bool ShowSaveAsDialog(std::string& directory, std::string& name);
 
     // One handler per file command: its button triggers the menu's action.
     void subNew_Click();
@@ -91,19 +106,6 @@ public:
     void DetailMoveDownCmd_Click();
     void DetailRemoveCmd_Click();
 
-    // The schedule being edited; every change to it goes through here.
-    ScheduleDocument& document() { return *document_; }
-    // What the schedule's media files hold, as far as examined.
-    ScheduleMedia& media() { return *media_; }
-
-    // The session ends (a signal, a logout): no question is asked, unsaved changes are kept for the
-    // next start, and the window closes.
-    void EndSession();
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
-private:
     void buildWindow();
     void buildMenus();
     QGroupBox* buildListFrame(const char* frameName, ScheduleListView*& list, const char* listName,
@@ -119,7 +121,7 @@ private:
     void Form_Load(const std::string& programDir);
     void Form_Unload();
     void InitPaths(const std::string& programDir);
-    void LoadCurrentSchedule();
+    void LoadCurrentSchedule(const RememberedSchedule& remembered);
     // An empty schedule under the first free default name beside the program.
     DocumentState newDocument() const;
 
@@ -142,6 +144,9 @@ private:
     // Writes the schedule safely; on failure tells the user and gives false.
     bool writeSchedule(const std::string& directory, const std::string& name);
 
+    // Before the schedule is closed (New, Open, Exit): asks Save, Discard or Cancel when it changed.
+    // True when the command may go on.
+    bool confirmClose();
     void newCommand();
     void openCommand();
     // Reads the schedule into the window; on failure tells the user and leaves everything as it was.
@@ -152,6 +157,7 @@ private:
     ScheduleDocument* document_ = nullptr; // owned by this window
     ScheduleMedia* media_ = nullptr;       // owned by this window
     EditCommands* edits_ = nullptr;        // owned by this window
+    RecoveryFile* recovery_ = nullptr;     // owned by this window
     ScheduleOverviewHooks* overview_ = nullptr;
 
     // Controls, named as the program's documentation names them; others find them by object name.

@@ -3,11 +3,20 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <type_traits>
 #include <utility>
 
 class QWidget;
 
 namespace velmo {
+
+// The three answers of one question, named for what they mean there, each with its caption; the
+// first is the default, the last is also what Esc and the close box answer.
+template <typename Answer> struct ThreeAnswers {
+    std::pair<Answer, QString> first;
+    std::pair<Answer, QString> second;
+    std::pair<Answer, QString> cancel;
+};
 
 // Every message box and file dialog of the program goes through here, so tests can script answers.
 class Prompts {
@@ -21,11 +30,9 @@ public:
     virtual bool askYesNo(QWidget* parent, const QString& text) = 0;
     // Titled "Message"; true for OK.
     virtual bool askOkCancel(QWidget* parent, const QString& text) = 0;
-    // The button answered, by place: callers name the answers through AskThreeWay.
-    enum class Choice { Keep, Discard, Cancel };
-    // Titled "Message", with three buttons captioned as given; Esc and the close box answer Cancel.
-    virtual Choice askKeepDiscardCancel(QWidget* parent, const QString& text, const QString& keep,
-                                        const QString& discard, const QString& cancel) = 0;
+    // Titled "Message", with a button for each answer; gives the answer chosen. Callers ask through
+    // AskThreeWay, which carries their own answers here as numbers and back.
+    virtual int askThreeWay(QWidget* parent, const QString& text, const ThreeAnswers<int>& answers) = 0;
     // Filters in the form "desc|pattern[;pattern]|desc|pattern"; the chosen full path, or nothing
     // when cancelled.
     virtual std::optional<QString> openFile(QWidget* parent, const QString& filter, const QString& directory,
@@ -40,27 +47,15 @@ public:
                                                 const QString& directory);
 };
 
-// The three answers of one question, named for what they mean there, each with its caption; the
-// last is also what Esc and the close box answer.
-template <typename Answer> struct ThreeAnswers {
-    std::pair<Answer, QString> first;
-    std::pair<Answer, QString> second;
-    std::pair<Answer, QString> cancel;
-};
-
 template <typename Answer>
 Answer AskThreeWay(Prompts& prompts, QWidget* parent, const QString& text,
                    const ThreeAnswers<Answer>& answers) {
-    switch (prompts.askKeepDiscardCancel(parent, text, answers.first.second, answers.second.second,
-                                         answers.cancel.second)) {
-    case Prompts::Choice::Keep:
-        return answers.first.first;
-    case Prompts::Choice::Discard:
-        return answers.second.first;
-    case Prompts::Choice::Cancel:
-        break;
-    }
-    return answers.cancel.first;
+    static_assert(std::is_enum_v<Answer>, "each question names its answers in an enum of its own");
+    const auto carried = [](const std::pair<Answer, QString>& answer) {
+        return std::pair{static_cast<int>(answer.first), answer.second};
+    };
+    return static_cast<Answer>(prompts.askThreeWay(
+        parent, text, {carried(answers.first), carried(answers.second), carried(answers.cancel)}));
 }
 
 // "Media File(*.jpg;*.avi)|*.jpg;*.avi|All File(*.*)|*.*" -> "Media File(*.jpg;*.avi) (*.jpg *.avi)", ...
@@ -77,8 +72,7 @@ public:
                                     const QString& fileName) override;
     std::optional<QString> saveFile(QWidget* parent, const QString& filter, const QString& directory,
                                     const QString& fileName) override;
-    Choice askKeepDiscardCancel(QWidget* parent, const QString& text, const QString& keep,
-                                const QString& discard, const QString& cancel) override;
+    int askThreeWay(QWidget* parent, const QString& text, const ThreeAnswers<int>& answers) override;
     QStringList openFiles(QWidget* parent, const QString& filter, const QString& directory) override;
 };
 

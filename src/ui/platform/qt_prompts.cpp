@@ -113,23 +113,23 @@ std::optional<QString> Prompts::chooseFolder(QWidget* parent, const QString& tit
     return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
 }
 
-Prompts::Choice QtPrompts::askKeepDiscardCancel(QWidget* parent, const QString& text, const QString& keep,
-                                                const QString& discard, const QString& cancel) {
+int QtPrompts::askThreeWay(QWidget* parent, const QString& text, const ThreeAnswers<int>& answers) {
     QMessageBox box(QMessageBox::Question, kTitle, text, QMessageBox::NoButton, parent);
-    QPushButton* keepButton = box.addButton(keep, QMessageBox::AcceptRole);
-    QPushButton* discardButton = box.addButton(discard, QMessageBox::DestructiveRole);
-    QPushButton* cancelButton = box.addButton(cancel, QMessageBox::RejectRole);
-    keepButton->setObjectName(QStringLiteral("KeepChoice"));
-    discardButton->setObjectName(QStringLiteral("DiscardChoice"));
-    cancelButton->setObjectName(QStringLiteral("CancelChoice"));
-    box.setDefaultButton(keepButton);
-    box.setEscapeButton(cancelButton);
+    QPushButton* first = box.addButton(answers.first.second, QMessageBox::AcceptRole);
+    QPushButton* second = box.addButton(answers.second.second, QMessageBox::DestructiveRole);
+    QPushButton* cancel = box.addButton(answers.cancel.second, QMessageBox::RejectRole);
+    // The names scripts and tests find the buttons by, whatever they mean in this question.
+    first->setObjectName(QStringLiteral("KeepChoice"));
+    second->setObjectName(QStringLiteral("DiscardChoice"));
+    cancel->setObjectName(QStringLiteral("CancelChoice"));
+    box.setDefaultButton(first);
+    box.setEscapeButton(cancel);
     box.exec();
-    if (box.clickedButton() == keepButton)
-        return Choice::Keep;
-    if (box.clickedButton() == discardButton)
-        return Choice::Discard;
-    return Choice::Cancel;
+    if (box.clickedButton() == first)
+        return answers.first.first;
+    if (box.clickedButton() == second)
+        return answers.second.first;
+    return answers.cancel.first;
 }
 
 } // namespace velmo

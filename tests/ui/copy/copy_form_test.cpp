@@ -508,7 +508,7 @@ TEST(CopyForm, CopiesTheFileBrowsedInTheEntryEditorThatOpensIt) {
     editor.show();
     c.t.prompts.files = {c.media + QStringLiteral("/Clip.Avi")};
     // The clip is no real video: the question about it is answered "Add anyway".
-    c.t.prompts.choices.push_back(Prompts::Choice::Discard);
+    c.t.prompts.choices.push_back(QStringLiteral("Add anyway"));
 
     editor.findChild<QPushButton*>(QStringLiteral("BrowseCmd"))->click();
     test::LetBackgroundWorkAnswer();

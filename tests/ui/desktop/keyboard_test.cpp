@@ -47,7 +47,7 @@ TEST_F(KeyboardTest, FileMenuHasTheStandardShortcuts) {
 TEST_F(KeyboardTest, NewShortcutStartsANewScheduleFromTheKeyboard) {
     startWithFullLists();
     // The loaded lists count as unsaved changes; they are discarded.
-    tc.prompts.choices = {Prompts::Choice::Discard};
+    tc.prompts.choices = {"Discard"};
     QTest::keySequence(form.get(), QKeySequence(QKeySequence::New));
     EXPECT_TRUE(tc.prompts.choices.empty());
     EXPECT_EQ(schedule().basicCount, 0);

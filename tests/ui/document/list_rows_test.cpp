@@ -70,7 +70,7 @@ protected:
     void dropClip() {
         const std::string folder = makeDir("drop");
         WriteText(folder + "clip", "not a media file");
-        tc.prompts.choices = {Prompts::Choice::Discard}; // will not play: added anyway
+        tc.prompts.choices = {QString::fromStdString(tc.texts.text(TextId::TextAddAnyway))}; // will not play
         QMimeData data;
         data.setUrls({QUrl::fromLocalFile(QString::fromStdString(folder + "clip"))});
         QWidget* viewport = list("NormalList")->viewport();

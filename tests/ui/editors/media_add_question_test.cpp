@@ -80,18 +80,17 @@ TEST_F(MediaAddQuestionTest, RealMessageBox_namesEachFileAndWhy_addAnywayKeepsTh
 
 TEST_F(MediaAddQuestionTest, EachAnswer_givesTheFilesToAdd) {
     const struct {
-        Prompts::Choice choice;
+        const char* choice;
         std::vector<std::string> added; // as paths under picked/ or copies/
     } cases[] = {
-        {Prompts::Choice::Cancel, {"picked/GOOD.JPG"}},
-        {Prompts::Choice::Discard,
-         {"picked/GOOD.JPG", "picked/LOGO.PNG", "picked/Croissant Special Offer.jpg"}},
-        {Prompts::Choice::Keep, {"picked/GOOD.JPG", "copies/LOGO.JPG", "copies/CROISSANT_SPECIA.JPG"}},
+        {"Cancel", {"picked/GOOD.JPG"}},
+        {"Add anyway", {"picked/GOOD.JPG", "picked/LOGO.PNG", "picked/Croissant Special Offer.jpg"}},
+        {"Add a player copy", {"picked/GOOD.JPG", "copies/LOGO.JPG", "copies/CROISSANT_SPECIA.JPG"}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(static_cast<int>(c.choice));
-        tc.prompts.choices.push_back(c.choice);
-        if (c.choice == Prompts::Choice::Keep)
+        SCOPED_TRACE(c.choice);
+        tc.prompts.choices.push_back(QString::fromLatin1(c.choice));
+        if (c.choice == std::string("Add a player copy"))
             tc.prompts.files.push_back(QString::fromStdString(copies));
         const QStringList added =
             ask({path("GOOD.JPG"), path("LOGO.PNG"), path("Croissant Special Offer.jpg")});
@@ -108,7 +107,7 @@ TEST_F(MediaAddQuestionTest, EachAnswer_givesTheFilesToAdd) {
     const std::vector<std::string> folders = MediaFoldersOf(settings, tc.state.mediaDir);
     EXPECT_NE(std::find(folders.begin(), folders.end(), copies), folders.end());
     // Asked once: a second copy goes into the same folder without asking.
-    tc.prompts.choices.push_back(Prompts::Choice::Keep);
+    tc.prompts.choices.push_back(QStringLiteral("Add a player copy"));
     const QStringList again = ask({path("LOGO.PNG")});
     ASSERT_EQ(again.size(), 1);
     EXPECT_TRUE(again.constFirst().startsWith(QString::fromStdString(copies)));
@@ -139,7 +138,7 @@ TEST_F(MediaAddQuestionTest, NameTheScheduleGivesAnotherFile_itsCopyGetsTheNextF
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
         tc.prompts.shown.clear();
-        tc.prompts.choices.push_back(Prompts::Choice::Keep);
+        tc.prompts.choices.push_back(QStringLiteral("Add a player copy"));
         const QStringList added = ask({QString::fromStdString(c.path)});
         EXPECT_EQ(added, QStringList({QString::fromStdString(c.added)}));
         const bool asked = !tc.prompts.shown.empty();
@@ -189,7 +188,7 @@ TEST_F(MediaAddQuestionTest, AnswerAfterItsEditorIsGone_doesNothing) {
         SCOPED_TRACE(c.how);
         tc.prompts.shown.clear();
         tc.prompts.files.push_back(path("LOGO.PNG")); // will not play: its answer would ask
-        tc.prompts.choices.push_back(Prompts::Choice::Discard);
+        tc.prompts.choices.push_back(QStringLiteral("Add anyway"));
         auto editor = std::make_unique<ScheduleEditForm>(tc.context, std::nullopt, 10);
         editor->show();
         editor->findChild<QPushButton*>(QStringLiteral("BrowseCmd"))->click();
@@ -226,7 +225,7 @@ TEST_F(MediaAddQuestionTest, FileExaminedOnce_isNotProbedAgain) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.cache);
         tc.prompts.shown.clear();
-        tc.prompts.choices.push_back(Prompts::Choice::Discard);
+        tc.prompts.choices.push_back(QStringLiteral("Add anyway"));
         cache = c.with;
         EXPECT_EQ(ask({path("GOOD.JPG")}), QStringList({path("GOOD.JPG")}));
         EXPECT_EQ(questionsAsked(tc.prompts), c.asked);

@@ -296,7 +296,7 @@ TEST_F(ScheduleEditFormTest, Browse_aPlayerCopyKeepsThePickedFolderAsTheMediaFol
     std::filesystem::create_directories(copies);
     ASSERT_TRUE(test::MakeMedium(picked + "LOGO.JPG", "PNG.JPG"));
     t.prompts.files.push_back(QString::fromStdString(picked + "LOGO.JPG"));
-    t.prompts.choices.push_back(Prompts::Choice::Keep); // Add a player copy
+    t.prompts.choices.push_back(QStringLiteral("Add a player copy"));
     t.prompts.files.push_back(QString::fromStdString(copies));
     open();
     click("BrowseCmd");
@@ -330,7 +330,7 @@ TEST_F(ScheduleEditFormTest, Browse_pictureShowsAThumbnailAndAFileWithNoPictureH
     std::ofstream(notes.toStdString()) << "not a picture\n";
     t.prompts.files.push_back(picture);
     t.prompts.files.push_back(notes);
-    t.prompts.choices.push_back(Prompts::Choice::Discard); // NOTES.TXT will not play: add it anyway
+    t.prompts.choices.push_back(QStringLiteral("Add anyway")); // NOTES.TXT will not play
     open();
     auto* preview = form->findChild<QLabel*>(QStringLiteral("PreviewLabel"));
     ASSERT_NE(preview, nullptr);
@@ -441,17 +441,17 @@ TEST_F(ScheduleEditFormTest, TypedNameOfAFileInAMediaFolder_getsBrowsesQuestionW
     // A phone's clip the player does not take, by name and by format.
     std::ofstream(t.appPath() + "phone clip.mov") << "not a clip";
     const struct {
-        Prompts::Choice answer;
+        const char* answer;
         bool closed;
         QStringList messages; // after the question
     } cases[] = {
-        {Prompts::Choice::Cancel, false, {}},
+        {"Cancel", false, {}},
         // Added anyway under a name the player's file cannot hold: refused as before.
-        {Prompts::Choice::Discard, false, {"File Name Error!"}},
+        {"Add anyway", false, {"File Name Error!"}},
     };
     for (const auto& c : cases) {
         t.prompts.shown.clear();
-        t.prompts.choices.push_back(c.answer);
+        t.prompts.choices.push_back(QString::fromLatin1(c.answer));
         open();
         type(QStringLiteral("Phone Clip.MOV"));
         click("OKCmd");

@@ -6,7 +6,7 @@
 #include "model/recovery_file.h"
 #include "rules/entry_rules.h"
 #include "rules/schedule_rules.h"
-#include "ui/main/edit_commands.h"
+#include "ui/main/recovery_file.h"
 #include "ui/platform/prompts.h"
 #include "ui/platform/termination_signals.h"
 
@@ -30,7 +30,6 @@
 namespace velmo::test {
 namespace {
 
-using Choice = Prompts::Choice;
 using Kind = ScriptedPrompts::Shown::Kind;
 
 std::vector<std::uint8_t> encoded(const Schedule& s) {
@@ -61,9 +60,9 @@ protected:
     void SetUp() override { removeRecoveryFiles(); }
     void TearDown() override { removeRecoveryFiles(); }
     static void removeRecoveryFiles() {
-        for (const std::string& path : RecoveryFilesNewestFirst(EditCommands::recoveryFilePath()))
+        for (const std::string& path : RecoveryFilesNewestFirst(RecoveryFile::path()))
             QFile::remove(QString::fromStdString(path));
-        (void)TakeRecoveryFailure(EditCommands::recoveryFilePath());
+        (void)TakeRecoveryFailure(RecoveryFile::path());
     }
     // Ends the session as a logout does.
     void sigterm() {
@@ -149,7 +148,7 @@ protected:
     // Whether Open asks first. Both the question and the file dialog are cancelled: nothing changes.
     bool asksBeforeOpen() {
         const std::size_t before = tc.prompts.shown.size();
-        tc.prompts.choices = {Choice::Cancel};
+        tc.prompts.choices = {"Cancel"};
         tc.prompts.files = {std::nullopt};
         click("OpenCmd");
         const bool asked = tc.prompts.shown.size() > before && tc.prompts.shown[before].kind == Kind::Choice;
@@ -194,13 +193,13 @@ TEST_F(EditsTest, MixedChanges_undoneAndRedone_modelByteIdenticalAndListsAsRefil
         focusRow("AdvanceList", 0), QTest::keyClick(list("AdvanceList"), Qt::Key_D, Qt::ControlModifier);
     });
     step([&] {
-        // Neither holds media the player plays: added anyway.
-        tc.prompts.choices = {Choice::Discard};
+        // Neither holds media the player plays.
+        tc.prompts.choices = {"Add anyway"};
         dropOn("NormalList",
                {QString::fromStdString(makeFile("d1.mp3")), QString::fromStdString(makeFile("d2.jpg"))});
     });
     step([&] { focusRow("AdvanceList", 1), click("AdvanceRemoveCmd"); });
-    step([&] { tc.prompts.choices = {Choice::Discard}, click("NewCmd"); });
+    step([&] { tc.prompts.choices = {"Discard"}, click("NewCmd"); });
     step([&] { tc.prompts.files = {QString::fromStdString(app() + "other.vlm")}, click("OpenCmd"); });
     EXPECT_TRUE(tc.prompts.choices.empty() && tc.prompts.files.empty());
     EXPECT_TRUE(shownMessages().isEmpty()) << shownMessages().join('|').toStdString();
@@ -312,15 +311,15 @@ TEST_F(EditsTest, NewOpenExitClose_eachWithSaveDiscardAndCancel) {
 
     enum Command { New, Open, Exit, CloseBox };
     for (Command command : {New, Open, Exit, CloseBox}) {
-        for (Choice choice : {Choice::Cancel, Choice::Discard, Choice::Keep}) {
-            SCOPED_TRACE(testing::Message() << "command " << command << " choice " << int(choice));
+        for (const QString choice : {"Cancel", "Discard", "Save"}) {
+            SCOPED_TRACE(testing::Message() << "command " << command << " choice " << choice.toStdString());
             form.reset();
             tc.prompts.shown.clear();
             startOn(original);
             focusRow("NormalList", 0);
             click("NormalRemoveCmd");
             tc.prompts.choices = {choice};
-            if (command == Open && choice != Choice::Cancel)
+            if (command == Open && choice != "Cancel")
                 tc.prompts.files = {QString::fromStdString(app() + "other.vlm")};
             bool closed = false;
             if (command == New)
@@ -335,8 +334,8 @@ TEST_F(EditsTest, NewOpenExitClose_eachWithSaveDiscardAndCancel) {
                 closed = !form->isVisible();
 
             EXPECT_TRUE(tc.prompts.choices.empty());
-            EXPECT_EQ(readBack(app(), "velmo.vlm"), choice == Choice::Keep ? changed : original);
-            const bool goesOn = choice != Choice::Cancel;
+            EXPECT_EQ(readBack(app(), "velmo.vlm"), choice == "Save" ? changed : original);
+            const bool goesOn = choice != "Cancel";
             if (command == New) {
                 EXPECT_EQ(schedule().basicCount, goesOn ? 0 : 2);
             } else if (command == Open) {
@@ -421,14 +420,14 @@ TEST_F(EditsTest, Sigterm_closesWithoutAQuestion_nextStartOffersTheChangesBack) 
     }
     EXPECT_TRUE(tc.prompts.shown.empty());
     RecoveredSchedule kept;
-    ASSERT_EQ(ReadRecoveryFile(EditCommands::recoveryFilePath(), kept), RecoveryRead::Read);
+    ASSERT_EQ(ReadRecoveryFile(RecoveryFile::path(), kept), RecoveryRead::Read);
     EXPECT_EQ(kept.schedule, changed);
     EXPECT_EQ(kept.directory + kept.fileName, app() + "velmo.vlm");
     EXPECT_EQ(readBack(app(), "velmo.vlm"), threeBasicTwoAdvance());
-    const std::string recovery = EditCommands::recoveryFilePath();
+    const std::string recovery = RecoveryFile::path();
 
     form.reset();
-    tc.prompts.choices = {Choice::Keep};
+    tc.prompts.choices = {"Restore"};
     start();
     ASSERT_EQ(tc.prompts.shown.size(), 1u);
     EXPECT_EQ(tc.prompts.shown[0].text.toStdString(),
@@ -442,7 +441,7 @@ TEST_F(EditsTest, Sigterm_closesWithoutAQuestion_nextStartOffersTheChangesBack) 
 
     // Discarded at the next start, it is gone for good.
     form.reset();
-    tc.prompts.choices = {Choice::Discard};
+    tc.prompts.choices = {"Discard"};
     start();
     EXPECT_EQ(schedule(), threeBasicTwoAdvance());
     EXPECT_FALSE(Exists(recovery));
@@ -462,11 +461,11 @@ TEST_F(EditsTest, RecoveryFile_keptSoonAfterAnEdit_goneAfterSaveUndoOrClose) {
          }},
         {"close, discarding the changes",
          [this] {
-             tc.prompts.choices = {Choice::Discard};
+             tc.prompts.choices = {"Discard"};
              EXPECT_TRUE(form->close());
          }},
     };
-    const std::string path = EditCommands::recoveryFilePath();
+    const std::string path = RecoveryFile::path();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.settle);
         startOn(threeBasicTwoAdvance());
@@ -503,7 +502,7 @@ TEST_F(EditsTest, RecoveryPutOff_aLaterSessionKeepsItsOwnBeside_bothOfferedNewes
     sigterm();
 
     form.reset();
-    tc.prompts.choices = {Choice::Cancel};
+    tc.prompts.choices = {"Cancel"};
     start();
     form->show();
     EXPECT_EQ(schedule(), threeBasicTwoAdvance());
@@ -515,7 +514,7 @@ TEST_F(EditsTest, RecoveryPutOff_aLaterSessionKeepsItsOwnBeside_bothOfferedNewes
     const Schedule second = schedule();
     sigterm();
 
-    const std::string base = EditCommands::recoveryFilePath();
+    const std::string base = RecoveryFile::path();
     ASSERT_TRUE(Exists(base));
     ASSERT_TRUE(Exists(base + ".2"));
     const timespec older[2] = {{1'000'000'000, 0}, {1'000'000'000, 0}};
@@ -527,7 +526,7 @@ TEST_F(EditsTest, RecoveryPutOff_aLaterSessionKeepsItsOwnBeside_bothOfferedNewes
     // The newest is discarded, the older one restored.
     form.reset();
     tc.prompts.shown.clear();
-    tc.prompts.choices = {Choice::Discard, Choice::Keep};
+    tc.prompts.choices = {"Discard", "Restore"};
     start();
     EXPECT_EQ(tc.prompts.shown.size(), 2u);
     EXPECT_EQ(schedule(), first);
@@ -536,7 +535,7 @@ TEST_F(EditsTest, RecoveryPutOff_aLaterSessionKeepsItsOwnBeside_bothOfferedNewes
 }
 
 TEST_F(EditsTest, RecoveryFileThatCouldNotBeWritten_isSaidAtTheNextStart) {
-    NoteRecoveryFailure(EditCommands::recoveryFilePath(), "No space left on device");
+    NoteRecoveryFailure(RecoveryFile::path(), "No space left on device");
     startOn(threeBasicTwoAdvance());
     EXPECT_EQ(shownMessages(),
               QStringList({QStringLiteral(
@@ -546,7 +545,7 @@ TEST_F(EditsTest, RecoveryFileThatCouldNotBeWritten_isSaidAtTheNextStart) {
 TEST_F(EditsTest, DropOfSeveralFiles_refusedOnesListedOnce_oneUndoTakesTheBatchBack) {
     startOn(threeBasicTwoAdvance());
     const std::string folder = makeDir("folder");
-    tc.prompts.choices = {Choice::Discard}; // none holds media the player plays: added anyway
+    tc.prompts.choices = {"Add anyway"}; // none holds media the player plays
     dropOn("NormalList",
            {QString::fromStdString(makeFile("one.mp3")), QString::fromStdString(makeFile("bad name.avi")),
             QString::fromStdString(folder), QString::fromStdString(makeFile("two.jpg"))});
@@ -573,19 +572,19 @@ TEST_F(EditsTest, DropWithAQuestion_oneMessageNamesTheFolderWithEveryFileLeftOut
     ASSERT_TRUE(MakeWithFfmpeg(app() + "Bad Name.mp3", sound));
     const std::string copies = app() + "copies/";
     const struct {
-        Choice choice;
+        QString choice;
         std::string message;
         std::string last; // the last entry of the Basic list
     } cases[] = {
-        {Choice::Cancel, "These files were not added:\r\nfolder\r\nBad Name.mp3", "PLAYS.MP3"},
-        {Choice::Discard, "These files were not added:\r\nfolder\r\nBad Name.mp3", "PLAYS.MP3"},
+        {"Cancel", "These files were not added:\r\nfolder\r\nBad Name.mp3", "PLAYS.MP3"},
+        {"Add anyway", "These files were not added:\r\nfolder\r\nBad Name.mp3", "PLAYS.MP3"},
         // The copies folder is not there yet: the copy fails, and is named with its reason.
-        {Choice::Keep,
+        {"Add a player copy",
          "These files were not added:\r\nfolder\r\nBad Name.mp3: the conversion failed: cannot create a "
          "working folder in " +
              copies,
          "PLAYS.MP3"},
-        {Choice::Keep, "These files were not added:\r\nfolder", "BAD_NAME.MP3"},
+        {"Add a player copy", "These files were not added:\r\nfolder", "BAD_NAME.MP3"},
     };
     tc.prompts.files = {QString::fromStdString(copies)};
     for (const auto& c : cases) {
@@ -598,7 +597,7 @@ TEST_F(EditsTest, DropWithAQuestion_oneMessageNamesTheFolderWithEveryFileLeftOut
         EXPECT_EQ(
             StoredNameText(schedule().basicEntries[static_cast<std::size_t>(schedule().basicCount - 1)]),
             c.last);
-        if (c.choice == Choice::Keep)
+        if (c.choice == "Add a player copy")
             std::filesystem::create_directories(copies); // for the next case
     }
 }
@@ -629,7 +628,7 @@ TEST_F(EditsTest, CopyAndPaste_betweenTheLists_advanceEntryWithItsDetails) {
 
 TEST_F(EditsTest, BrowseOfSeveralFilesInAdd_oneEntryEachWithTheChosenPlayCountAndVolume) {
     startOn(threeBasicTwoAdvance());
-    tc.prompts.choices = {Choice::Discard}; // none holds media the player plays: added anyway
+    tc.prompts.choices = {"Add anyway"}; // none holds media the player plays
     tc.prompts.fileLists = {{QString::fromStdString(makeFile("p1.mp3")),
                              QString::fromStdString(app() + "vanished.mp3"),
                              QString::fromStdString(makeFile("p2.avi"))}};

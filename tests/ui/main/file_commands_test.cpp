@@ -197,7 +197,7 @@ TEST_F(FileCommandsTest, Open_undecodableFile_reportedAndNothingChanges) {
     WriteText(in + "bad.vlm", "VELMO0100KERNEL0000061018 this is not a schedule");
     tc.prompts.files = {path(in + "bad.vlm")};
     // The loaded schedule counts as changed; going on without saving it.
-    tc.prompts.choices = {Prompts::Choice::Discard};
+    tc.prompts.choices = {"Discard"};
     Button(*form, "OpenCmd")->click();
 
     EXPECT_EQ(shownMessages(), QStringList({QStringLiteral("File Read Error!")}));

@@ -5,8 +5,6 @@
 namespace velmo::test {
 namespace {
 
-using Choice = Prompts::Choice;
-
 // A file named at start or handed over by a second start: opened as Open opens a chosen file, after
 // the same question about unsaved changes.
 TEST_F(MainFormTest, OpenScheduleFile_asksAboutUnsavedChangesFirst_andSaysWhatIsWrongWithTheFile) {
@@ -28,14 +26,14 @@ TEST_F(MainFormTest, OpenScheduleFile_asksAboutUnsavedChangesFirst_andSaysWhatIs
     const struct {
         const char* what;
         std::string path;
-        std::optional<Choice> answer; // to the question about unsaved changes; none: not asked
-        QString message;              // shown after it; empty: none
+        std::optional<QString> answer; // to the question about unsaved changes; none: not asked
+        QString message;               // shown after it; empty: none
         bool opens;
     } cases[] = {
-        {"cancelled", folder + "shop.vlm", Choice::Cancel, {}, false},
+        {"cancelled", folder + "shop.vlm", "Cancel", {}, false},
         {"missing", folder + "none.vlm", std::nullopt, "File Not Found!", false},
-        {"damaged", folder + "damaged.vlm", Choice::Discard, "File Read Error!", false},
-        {"discarded", folder + "shop.vlm", Choice::Discard, {}, true},
+        {"damaged", folder + "damaged.vlm", "Discard", "File Read Error!", false},
+        {"discarded", folder + "shop.vlm", "Discard", {}, true},
         {"nothing unsaved", folder + "shop.vlm", std::nullopt, {}, true},
     };
     for (const auto& c : cases) {

@@ -128,7 +128,7 @@ TEST_F(WeekDaysTest, GroupCommands_modifyAndRemoveReachEveryPeriod_eachOneUndoSt
 
     // Remove asks about the group: No takes the one row, Yes all of them, Cancel nothing.
     List(*form, "AdvanceList")->setCurrentRow(0);
-    tc.prompts.choices = {Prompts::Choice::Cancel, Prompts::Choice::Discard, Prompts::Choice::Keep};
+    tc.prompts.choices = {"Cancel", "No", "Yes"};
     Button(*form, "AdvanceRemoveCmd")->click();
     EXPECT_EQ(schedule().advanceCount, 3);
     Button(*form, "AdvanceRemoveCmd")->click();
@@ -285,7 +285,7 @@ TEST_F(WeekDaysTest, DaysOff_onePeriodAcrossItsPieces_everyEditReachesEveryRow_s
         {"remove the period",
          [&] {
              List(*form, "AdvanceList")->setCurrentRow(9);
-             tc.prompts.choices = {Prompts::Choice::Keep};
+             tc.prompts.choices = {"Yes"};
              Button(*form, "AdvanceRemoveCmd")->click();
          },
          [&] { return schedule().advanceCount == 0; }},

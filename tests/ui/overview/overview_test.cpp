@@ -188,7 +188,7 @@ TEST_F(OverviewTest, NoticeAboutAPeriod_goesWhenThePeriodOrTheScheduleChanges) {
         {"undo", [&] { form->findChild<QAction*>(QStringLiteral("subUndo"))->trigger(); }},
         {"new",
          [&] {
-             tc.prompts.choices = {Prompts::Choice::Discard};
+             tc.prompts.choices = {"Discard"};
              form->findChild<QPushButton*>(QStringLiteral("NewCmd"))->click();
          }},
         {"move",

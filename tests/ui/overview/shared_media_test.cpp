@@ -40,7 +40,7 @@ TEST_F(SharedMediaTest, DroppedFileTheMarksExamined_isNotProbedAgain) {
     const auto time = std::filesystem::last_write_time(sound);
     std::ofstream(sound, std::ios::binary | std::ios::trunc) << std::string(size, 'x');
     std::filesystem::last_write_time(sound, time);
-    tc.prompts.choices = {Prompts::Choice::Discard}; // were it asked: added anyway
+    tc.prompts.choices = {QStringLiteral("Add anyway")}; // were it asked: added anyway
     EXPECT_TRUE(drop(sound));
     LetBackgroundWorkAnswer();
     EXPECT_EQ(questionsAsked(), 0u);
@@ -67,7 +67,7 @@ TEST_F(SharedMediaTest, WindowGoneWhileADropIsExamined_theAnswerAddsNothing) {
         form->show();
         tc.prompts.shown.clear();
         // The close asks about the loaded schedule first: not saved.
-        tc.prompts.choices = {Prompts::Choice::Discard};
+        tc.prompts.choices = {QStringLiteral("Add anyway")};
         ASSERT_TRUE(drop(app() + "D0.MP3"));
         if (destroy)
             form.reset();
