@@ -195,6 +195,39 @@ TEST(PublishPlan, RefusesADestinationThatIsNoDirectory) {
     EXPECT_NE(report.failures[0].reason.find("not a directory"), std::string::npos);
 }
 
+// The plan and the write word their reasons from the table they are given; English is the default.
+TEST(PublishPlan, ReasonsAreWordedFromTheGivenTexts) {
+    ScreenTexts japanese;
+    japanese.LoadSecondLanguageTexts();
+    Media m;
+    put(m.dir() + "file", "x");
+    put(m.a() + "A.MP3", "first");
+    const Schedule s = scheduleOf({"A.MP3"});
+    const std::string notADirectory = m.dir() + "file";
+    struct Case {
+        const ScreenTexts& texts;
+        std::string refusal;
+        std::string changed;
+    };
+    const Case cases[] = {
+        {EnglishTexts(), "the destination " + notADirectory + " is not a directory",
+         "the medium or the media folders changed since the plan was made; nothing was written, plan again"},
+        {japanese, FillIn(japanese.text(TextId::MsgPlanNotDirectory), {notADirectory}),
+         japanese.text(TextId::MsgWriteMediumChanged)},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(PlanPublish(s, {m.a()}, notADirectory, "show.vlm", {}, c.texts).refusal, c.refusal);
+        put(m.a() + "A.MP3", "first");
+        const PublishPlan plan = PlanPublish(s, {m.a()}, m.stick(), "show.vlm", {}, c.texts);
+        ASSERT_FALSE(plan.refusal) << *plan.refusal;
+        put(m.a() + "A.MP3", "grown since the plan");
+        SeededRandomSource random(1);
+        const PublishReport report = CarryOutPublish(plan, s, random, {}, FileIo::system(), c.texts);
+        ASSERT_EQ(report.failures.size(), 1u);
+        EXPECT_EQ(report.failures[0].reason, c.changed);
+    }
+}
+
 TEST(PublishPlan, AStoredNameThatIsAPathIsNeverLookedUp) {
     Media m;
     put(m.dir() + "SECRET.TXT", "outside");
