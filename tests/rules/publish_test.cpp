@@ -404,20 +404,13 @@ TEST(PublishCarryOut, AKillAtAnyStepLeavesAScheduleWhoseFilesAreThere) {
         ASSERT_TRUE(WriteScheduleFile(m.stick(), "show.vlm", old, random));
         const PublishPlan plan = PlanPublish(fresh, {m.a()}, m.stick(), "show.vlm");
 
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
+        const test::StepRun run = test::RunToStepOrEnd([&] {
             test::StoppingAtStepIo io(stopAt);
-            const PublishReport report = CarryOutPublish(plan, fresh, random, {}, io);
-            std::_Exit(report.complete() ? 0 : 1);
-        }
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, WUNTRACED), child);
-        if (WIFSTOPPED(status)) {
-            ::kill(child, SIGKILL);
-            ::waitpid(child, &status, 0);
-        } else {
-            ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "step " << stopAt;
+            return CarryOutPublish(plan, fresh, random, {}, io).complete() ? 0 : 1;
+        });
+        ASSERT_TRUE(run.started);
+        if (!run.stopped) {
+            ASSERT_EQ(run.exitStatus, 0) << "step " << stopAt;
             finished = true;
         }
 
