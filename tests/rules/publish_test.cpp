@@ -446,9 +446,7 @@ TEST(PublishCarryOut, AFileSizeLimitPartWayNamesTheFileAndKeepsTheOldSchedule) {
 
     // The limit stands for a medium that fills up half-way through the second file.
     const std::string reportPath = m.dir() + "report.txt";
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
+    const test::StepRun run = test::RunToStepOrEnd([&] {
         std::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{300000, 300000};
         ::setrlimit(RLIMIT_FSIZE, &limit);
@@ -459,12 +457,10 @@ TEST(PublishCarryOut, AFileSizeLimitPartWayNamesTheFileAndKeepsTheOldSchedule) {
         ::rlimit none{RLIM_INFINITY, RLIM_INFINITY};
         ::setrlimit(RLIMIT_FSIZE, &none);
         test::WriteText(reportPath, lines);
-        std::_Exit(report.complete() ? 0 : 3);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 3);
+        return report.complete() ? 0 : 3;
+    });
+    ASSERT_TRUE(run.started && !run.stopped);
+    EXPECT_EQ(run.exitStatus, 3);
     const std::string report = test::ReadText(reportPath);
     EXPECT_EQ(report.rfind("HUGE.AVI: ", 0), 0u) << report;
     EXPECT_NE(report.find("File too large"), std::string::npos) << report;
