@@ -226,35 +226,7 @@ public:
         return true;
     }
 
-    bool fileRecord(FileEntry& entry, const Where& where) {
-        std::uint8_t plain[kFileRecordLength];
-        const std::uint8_t* stored = data_ + pos_;
-        const std::uint8_t* keys = keys_ + (pos_ - keysStart_);
-        // Whole-record loops without an early exit, so the compiler can do many bytes at once; the
-        // byte by byte reading, which names the failing byte, runs only for a record that fails.
-        bool readable = size_ - pos_ >= kFileRecordLength;
-        if (readable) {
-            std::uint8_t below = 0;
-            for (int i = 0; i < kFileRecordLength; ++i)
-                below |= static_cast<std::uint8_t>(stored[i] < keys[i]);
-            readable = below == 0;
-        }
-        if (!readable) {
-            for (int i = 0; i < kFileRecordLength; ++i)
-                if (!scrambled(plain[i], where, kFileRecordFields[i]))
-                    return false;
-        } else {
-            for (int i = 0; i < kFileRecordLength; ++i)
-                plain[i] = static_cast<std::uint8_t>(stored[i] - keys[i]);
-            pos_ += kFileRecordLength;
-        }
-        std::memcpy(entry.fileName.data(), plain, kFileNameWidth);
-        std::memcpy(entry.fileExt.data(), plain + 16, kFileExtWidth);
-        entry.playTimes = plain[20];
-        std::memcpy(entry.reserved.data(), plain + 21, kReservedWidth);
-        entry.volume = plain[27];
-        return true;
-    }
+    bool fileRecord(FileEntry& entry, const Where& where);
 
     bool marker(const Where& where) {
         std::uint8_t ignored = 0;
@@ -287,6 +259,36 @@ private:
     std::size_t keysStart_ = 0; // the file position of the key stream's first byte
     std::string reason_;
 };
+
+bool Decoder::fileRecord(FileEntry& entry, const Where& where) {
+    std::uint8_t plain[kFileRecordLength];
+    const std::uint8_t* stored = data_ + pos_;
+    const std::uint8_t* keys = keys_ + (pos_ - keysStart_);
+    // Whole-record loops without an early exit, so the compiler can do many bytes at once; the
+    // byte by byte reading, which names the failing byte, runs only for a record that fails.
+    bool readable = size_ - pos_ >= kFileRecordLength;
+    if (readable) {
+        std::uint8_t below = 0;
+        for (int i = 0; i < kFileRecordLength; ++i)
+            below |= static_cast<std::uint8_t>(stored[i] < keys[i]);
+        readable = below == 0;
+    }
+    if (!readable) {
+        for (int i = 0; i < kFileRecordLength; ++i)
+            if (!scrambled(plain[i], where, kFileRecordFields[i]))
+                return false;
+    } else {
+        for (int i = 0; i < kFileRecordLength; ++i)
+            plain[i] = static_cast<std::uint8_t>(stored[i] - keys[i]);
+        pos_ += kFileRecordLength;
+    }
+    std::memcpy(entry.fileName.data(), plain, kFileNameWidth);
+    std::memcpy(entry.fileExt.data(), plain + 16, kFileExtWidth);
+    entry.playTimes = plain[20];
+    std::memcpy(entry.reserved.data(), plain + 21, kReservedWidth);
+    entry.volume = plain[27];
+    return true;
+}
 
 // The plain header fields and where the scrambled part starts.
 struct Header {

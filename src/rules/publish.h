@@ -22,6 +22,7 @@
 #include "model/random_source.h"
 #include "model/result.h"
 #include "model/schedule.h"
+#include "texts/screen_texts.h"
 
 #include <cstdint>
 #include <functional>
@@ -104,10 +105,10 @@ struct PublishPlan {
 
 // Looks at the media folders and the destination and decides, for every distinct media name the
 // schedule uses (basic and detail entries), what would happen. Letter case is ignored when looking
-// names up; the first folder holding a name wins.
+// names up; the first folder holding a name wins. Notes and refusals are worded from `texts`.
 PublishPlan PlanPublish(const Schedule& schedule, const std::vector<std::string>& mediaDirs,
                         const std::string& destination, const std::string& scheduleFileName,
-                        const PublishOptions& options = {});
+                        const PublishOptions& options = {}, const ScreenTexts& texts = EnglishTexts());
 
 struct PublishProgress {
     std::uint64_t done = 0;  // bytes of the plan written and checked
@@ -150,9 +151,10 @@ struct PublishReport {
 // this one. Under the lock the plan is made again and must still be the same. All work is done
 // relative to the destination directory opened once; if at the end the destination path no longer
 // leads to that directory (the medium was unmounted), the write is reported as failed. Links on the
-// medium are never followed.
+// medium are never followed. Reasons are worded from `texts`.
 PublishReport CarryOutPublish(const PublishPlan& plan, const Schedule& schedule, RandomSource& random,
-                              const PublishProgressCallback& progress = {}, FileIo& io = FileIo::system());
+                              const PublishProgressCallback& progress = {}, FileIo& io = FileIo::system(),
+                              const ScreenTexts& texts = EnglishTexts());
 
 // The folders media are looked up in: the remembered ones, or the last media folder picked, and the
 // folder of player copies.

@@ -35,15 +35,15 @@ std::optional<FileFacts> mediumFile(const std::string& path) {
     return ::lstat(path.c_str(), &info) == 0 ? factsOf(info) : std::nullopt;
 }
 
-std::string nonRegularKind(const std::string& path) {
+const std::string& nonRegularKind(const std::string& path, const ScreenTexts& texts) {
     struct stat info {};
     if (::lstat(path.c_str(), &info) != 0)
-        return "gone";
+        return texts.text(TextId::TextKindGone);
     if (S_ISDIR(info.st_mode))
-        return "a directory";
+        return texts.text(TextId::TextKindDirectory);
     if (S_ISLNK(info.st_mode))
-        return "a symbolic link";
-    return S_ISREG(info.st_mode) ? "a regular file" : "a device, pipe or socket";
+        return texts.text(TextId::TextKindSymbolicLink);
+    return texts.text(S_ISREG(info.st_mode) ? TextId::TextKindRegularFile : TextId::TextKindOther);
 }
 
 std::string errnoText() {

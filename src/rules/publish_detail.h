@@ -3,6 +3,7 @@
 // What planning and carrying out a publish share; not for use outside the publish engine.
 
 #include "model/schedule.h"
+#include "texts/screen_texts.h"
 
 #include <cstdint>
 #include <optional>
@@ -25,7 +26,7 @@ std::optional<FileFacts> regularFile(const std::string& path);
 // The same, looked at without following a link: the medium's files.
 std::optional<FileFacts> mediumFile(const std::string& path);
 // "a directory", "a symbolic link", ... for what lies at path.
-std::string nonRegularKind(const std::string& path);
+const std::string& nonRegularKind(const std::string& path, const ScreenTexts& texts);
 
 std::string errnoText();
 

@@ -170,40 +170,235 @@ bool readable(const std::string& path) {
     return true;
 }
 
-std::string joined(const std::vector<std::string>& names) {
+std::string say(const ScreenTexts& texts, TextId id, const std::vector<std::string>& values = {}) {
+    return FillIn(texts.text(id), values);
+}
+
+std::string joined(const std::vector<std::string>& names, const ScreenTexts& texts) {
     std::string text;
     for (const std::string& name : names)
-        text += (text.empty() ? "" : ", ") + name;
+        text += (text.empty() ? "" : texts.text(TextId::TextListPartSeparator)) + name;
     return text;
 }
 
-// Whether the write fits: simulated in the order it is carried out, every file in whole allocation
-// units, the stale temporary files of killed writes counted as free. Marks the replacements that
-// fit only when their old copy is removed first.
-void judgeSpace(PublishPlan& plan, const Schedule& schedule, const std::optional<VolumeSpace>& space) {
+// The first reason found stands; later ones would only hide it.
+void refuse(PublishPlan& plan, std::string why) {
+    if (!plan.refusal)
+        plan.refusal = std::move(why);
+}
+
+// The destination listed, or nothing with the plan refused: there is nothing to show without it.
+std::optional<Medium> openDestination(PublishPlan& plan, const std::string& destination,
+                                      const ScreenTexts& texts) {
+    struct stat destInfo {};
+    const bool found = !destination.empty() && ::stat(plan.destination.c_str(), &destInfo) == 0;
+    if ((found && !S_ISDIR(destInfo.st_mode)) || (!found && !destination.empty() && errno == ENOTDIR)) {
+        plan.refusal = say(texts, TextId::MsgPlanNotDirectory, {destination});
+        return std::nullopt;
+    }
+    if (!found) {
+        const std::string why =
+            destination.empty() ? texts.text(TextId::TextPlanNoDirectoryGiven) : errnoText();
+        plan.refusal = say(texts, TextId::MsgPlanCannotOpen, {destination, why});
+        return std::nullopt;
+    }
+    if (!usableFileName(plan.scheduleName)) {
+        plan.refusal = say(texts, TextId::MsgPlanBadScheduleName, {plan.scheduleName});
+        return std::nullopt;
+    }
+    Medium medium = listMedium(plan.destination);
+    if (!medium.readable) {
+        plan.refusal = say(texts, TextId::MsgPlanCannotList, {destination, medium.error});
+        return std::nullopt;
+    }
+    return medium;
+}
+
+// The media folders that can be read; the others are noted, or refuse the plan when none is left.
+std::vector<const MediaFolder::Listing*> readableFolders(PublishPlan& plan, const MediaFolder& media,
+                                                         const ScreenTexts& texts) {
+    std::vector<const MediaFolder::Listing*> folders;
+    std::vector<std::string> unreadable;
+    for (std::size_t i = 0; i < plan.mediaDirs.size(); ++i) {
+        const MediaFolder::Listing& folder = media.folders()[i];
+        if (!folder.readable)
+            unreadable.push_back(plan.mediaDirs[i] + " (" + folder.error + ")");
+        else
+            folders.push_back(&folder);
+    }
+    // A schedule whose every file would be missing must not replace a working one.
+    if (folders.empty()) {
+        refuse(plan, unreadable.empty()
+                         ? say(texts, TextId::MsgPlanNoMediaFolder)
+                         : say(texts, TextId::MsgPlanNoMediaFolderOf, {joined(unreadable, texts)}));
+    } else {
+        for (const std::string& dir : unreadable)
+            plan.notes.push_back(say(texts, TextId::MsgPlanFolderUnreadable, {dir}));
+    }
+    return folders;
+}
+
+// What happens to each stored name: where it comes from and what the medium holds under it.
+class ItemPlanner {
+public:
+    ItemPlanner(const PublishPlan& plan, const Medium& medium,
+                std::vector<const MediaFolder::Listing*> folders, const ScreenTexts& texts)
+        : plan_(plan), medium_(medium), folders_(std::move(folders)), texts_(texts) {}
+
+    PublishItem item(const std::string& stored);
+
+private:
+    // The first folder holding the name gives the source; another one's different copy is noted.
+    std::optional<FileFacts> findSource(PublishItem& item, const std::string& upper);
+
+    void decide(PublishItem& item, const std::optional<FileFacts>& source);
+
+    const PublishPlan& plan_;
+    const Medium& medium_;
+    const std::vector<const MediaFolder::Listing*> folders_;
+    const ScreenTexts& texts_;
+    ContentCompareBuffers buffers_;
+};
+
+PublishItem ItemPlanner::item(const std::string& stored) {
+    PublishItem item;
+    const std::string upper = UpperCase(stored);
+    item.name = stored;
+    if (!usableFileName(stored)) {
+        item.note = say(texts_, TextId::MsgPlanNotUsableName);
+        return item;
+    }
+    // The player looks names up in upper case; a foreign file may store them otherwise.
+    if (upper != stored) {
+        item.name = upper;
+        item.note = say(texts_, TextId::MsgPlanStoredAs, {stored, upper});
+    }
+    const std::optional<FileFacts> source = findSource(item, upper);
+    if (const auto other = medium_.others.find(upper); other != medium_.others.end()) {
+        // Never written through: a link could lead off the medium, a directory holds the user's files.
+        item.action = PublishAction::Fail;
+        item.mediumName = other->second;
+        item.note = say(texts_, TextId::MsgPlanNotRegular,
+                        {other->second, nonRegularKind(plan_.destination + other->second, texts_)});
+        return item;
+    }
+    if (const std::optional<std::string> onMedium = medium_.find(upper))
+        item.mediumName = *onMedium;
+    decide(item, source);
+    return item;
+}
+
+std::optional<FileFacts> ItemPlanner::findSource(PublishItem& item, const std::string& upper) {
+    std::optional<FileFacts> source;
+    for (const MediaFolder::Listing* folder : folders_) {
+        const std::optional<std::string> found = folder->find(upper);
+        if (!found)
+            continue;
+        const std::optional<FileFacts> facts = regularFile(folder->dir + *found);
+        if (!facts)
+            continue;
+        if (!source) {
+            source = facts;
+            item.sourceDir = folder->dir;
+            item.sourceName = *found;
+            continue;
+        }
+        const bool sameFile = facts->device == source->device && facts->inode == source->inode;
+        if (!sameFile && (facts->size != source->size ||
+                          !SameFileContent(item.sourcePath(), folder->dir + *found, buffers_)))
+            item.note = say(texts_, TextId::MsgPlanFolderDiffers, {folder->dir + *found, item.sourcePath()});
+    }
+    return source;
+}
+
+void ItemPlanner::decide(PublishItem& item, const std::optional<FileFacts>& source) {
+    const FileFacts mediumFacts = item.mediumName.empty()
+                                      ? FileFacts{}
+                                      : mediumFile(plan_.destination + item.mediumName).value_or(FileFacts{});
+    if (!source) {
+        item.action = mediumFacts.found ? PublishAction::Keep : PublishAction::Missing;
+        if (mediumFacts.found) {
+            item.size = mediumFacts.size;
+            item.note = say(texts_, TextId::MsgPlanOnlyOnMedium);
+        }
+        return;
+    }
+    item.size = source->size;
+    const std::string mediumPath = plan_.destination + item.mediumName;
+    if (!mediumFacts.found)
+        item.action = PublishAction::Copy;
+    else if ((mediumFacts.device == source->device && mediumFacts.inode == source->inode) ||
+             identical(item.sourcePath(), *source, mediumPath, mediumFacts, plan_.options.checksum, plan_.fat,
+                       buffers_))
+        item.action = PublishAction::Keep;
+    else
+        item.action = PublishAction::Replace;
+    if (item.action != PublishAction::Keep && !readable(item.sourcePath())) {
+        item.action = PublishAction::Fail;
+        item.note = say(texts_, TextId::MsgPlanCannotRead, {item.sourcePath(), errnoText()});
+    }
+}
+
+// The medium's player files that no entry names, to be removed; never in a media folder.
+void planRemovals(PublishPlan& plan, const Medium& medium, const std::set<std::string>& named,
+                  const std::string& destination, const ScreenTexts& texts) {
+    // The clean-up is for a medium; a folder of the user's library must never be swept.
+    const std::string destinationPath = canonicalDirectory(plan.destination);
+    for (const std::string& dir : plan.mediaDirs) {
+        const std::string mediaPath = canonicalDirectory(dir);
+        if (inside(destinationPath, mediaPath) || inside(mediaPath, destinationPath)) {
+            refuse(plan, say(texts, TextId::MsgPlanRemoveUnlistedRefused, {destination, dir}));
+            break;
+        }
+    }
+    for (const auto& [upper, actual] : medium.byUpperName) {
+        if (named.count(upper) != 0 || !IsPlayerMediaFileName(actual))
+            continue;
+        PublishItem item;
+        item.name = actual;
+        item.mediumName = actual;
+        item.action = PublishAction::Remove;
+        if (const std::optional<FileFacts> facts = mediumFile(plan.destination + actual))
+            item.size = facts->size;
+        plan.items.push_back(std::move(item));
+    }
+}
+
+void refuseFailing(PublishPlan& plan, const ScreenTexts& texts) {
+    std::vector<std::string> failing;
+    for (const PublishItem& item : plan.items)
+        if (item.action == PublishAction::Fail)
+            failing.push_back(item.name);
+    if (!failing.empty())
+        refuse(plan, say(texts,
+                         failing.size() == 1 ? TextId::MsgPlanFileCannotBeWritten
+                                             : TextId::MsgPlanFilesCannotBeWritten,
+                         {std::to_string(failing.size()), joined(failing, texts)}));
+}
+
+// The bytes to copy, each new directory entry counted; a file FAT cannot hold refuses the plan.
+std::uint64_t countWrites(PublishPlan& plan, const ScreenTexts& texts) {
     std::uint64_t newEntries = plan.scheduleUnchanged ? 0 : 1;
     for (const PublishItem& item : plan.items) {
         if (item.action != PublishAction::Copy && item.action != PublishAction::Replace)
             continue;
         plan.bytesToWrite += item.size;
         ++newEntries;
-        if (plan.fat && item.size > kFatMaxFileSize && !plan.refusal)
-            plan.refusal = item.name + " is " + std::to_string(item.size) +
-                           " bytes long; a FAT medium cannot hold a file of 4 GiB or more";
+        if (plan.fat && item.size > kFatMaxFileSize)
+            refuse(plan, say(texts, TextId::MsgPlanTooLargeForFat, {item.name, std::to_string(item.size)}));
     }
-    if (!space || !space->availableKnown) {
-        plan.spaceKnown = false;
-        plan.notes.push_back("the free space of " + plan.destination +
-                             (space ? " is not known" : " cannot be asked") + "; the write is tried");
-        return;
-    }
-    plan.freeSpace = space->available + StaleTemporaryBytes(plan.destination);
+    return newEntries;
+}
+
+// The write simulated in the order it is carried out, every file in whole allocation units.
+// Marks the replacements that fit only when their old copy is removed first.
+void simulateWrite(PublishPlan& plan, const Schedule& schedule, const VolumeSpace& space,
+                   std::uint64_t newEntries) {
     const auto units = [&space](std::uint64_t bytes) {
-        return static_cast<std::int64_t>(AllocatedSize(bytes, *space));
+        return static_cast<std::int64_t>(AllocatedSize(bytes, space));
     };
     const std::int64_t room = static_cast<std::int64_t>(plan.freeSpace);
-    const std::int64_t directory = units(newEntries * kDirectoryEntryBytes);
-    std::int64_t used = directory;
+    std::int64_t used = units(newEntries * kDirectoryEntryBytes);
     std::int64_t peak = used;
     for (PublishItem& item : plan.items) {
         if (item.action == PublishAction::Copy) {
@@ -234,23 +429,34 @@ void judgeSpace(PublishPlan& plan, const Schedule& schedule, const std::optional
         if (item.action == PublishAction::Remove)
             after += units(item.size);
     plan.freeAfter = static_cast<std::uint64_t>(std::max<std::int64_t>(after, 0));
+}
+
+// Whether the write fits, the stale temporary files of killed writes counted as free.
+void judgeSpace(PublishPlan& plan, const Schedule& schedule, const std::optional<VolumeSpace>& space,
+                const ScreenTexts& texts) {
+    const std::uint64_t newEntries = countWrites(plan, texts);
+    if (!space || !space->availableKnown) {
+        plan.spaceKnown = false;
+        plan.notes.push_back(say(texts,
+                                 space ? TextId::MsgPlanSpaceNotKnown : TextId::MsgPlanSpaceCannotBeAsked,
+                                 {plan.destination}));
+        return;
+    }
+    plan.freeSpace = space->available + StaleTemporaryBytes(plan.destination);
+    simulateWrite(plan, schedule, *space, newEntries);
 
     const std::vector<std::string> removeFirst = plan.removeFirstNames();
     if (plan.bytesNeeded > plan.freeSpace) {
-        if (!plan.refusal)
-            plan.refusal = "not enough free space on " + plan.destination + ": " +
-                           std::to_string(plan.bytesNeeded) + " bytes needed, " +
-                           std::to_string(plan.freeSpace) + " free";
+        refuse(plan,
+               say(texts, TextId::MsgPlanNotEnoughSpace,
+                   {plan.destination, std::to_string(plan.bytesNeeded), std::to_string(plan.freeSpace)}));
     } else if (!removeFirst.empty() && !plan.options.allowRemoveFirst) {
         if (!plan.refusal) {
-            plan.refusal = "the medium is nearly full: " + joined(removeFirst) +
-                           " fits only when its old copy is removed first, and that was not allowed";
+            plan.refusal = say(texts, TextId::MsgPlanRemoveFirstNotAllowed, {joined(removeFirst, texts)});
             plan.removeFirstRefusal = true;
         }
     } else if (!removeFirst.empty()) {
-        plan.notes.push_back("the medium is nearly full: the old copy of " + joined(removeFirst) +
-                             " is removed before its new copy is written; until the write ends, the "
-                             "medium's schedule does not name it");
+        plan.notes.push_back(say(texts, TextId::MsgPlanRemoveFirst, {joined(removeFirst, texts)}));
     }
 }
 
@@ -258,183 +464,40 @@ void judgeSpace(PublishPlan& plan, const Schedule& schedule, const std::optional
 
 PublishPlan PlanPublish(const Schedule& schedule, const std::vector<std::string>& mediaDirs,
                         const std::string& destination, const std::string& scheduleFileName,
-                        const PublishOptions& options) {
+                        const PublishOptions& options, const ScreenTexts& texts) {
     PublishPlan plan;
     plan.destination = WithTrailingSeparator(destination);
     plan.scheduleName = scheduleFileName;
     plan.mediaDirs = mediaDirs;
     plan.options = options;
-
-    struct stat destInfo {};
-    const bool found = !destination.empty() && ::stat(plan.destination.c_str(), &destInfo) == 0;
-    if ((found && !S_ISDIR(destInfo.st_mode)) || (!found && !destination.empty() && errno == ENOTDIR)) {
-        plan.refusal = "the destination " + destination + " is not a directory";
+    const std::optional<Medium> medium = openDestination(plan, destination, texts);
+    if (!medium)
         return plan;
-    }
-    if (!found) {
-        plan.refusal = "the destination " + destination + " cannot be opened: " +
-                       (destination.empty() ? std::string("no directory given") : errnoText());
-        return plan;
-    }
-    if (!usableFileName(scheduleFileName)) {
-        plan.refusal = "\"" + scheduleFileName + "\" cannot be the schedule file's name";
-        return plan;
-    }
-    const Medium medium = listMedium(plan.destination);
-    if (!medium.readable) {
-        plan.refusal = "the destination " + destination + " cannot be listed: " + medium.error;
-        return plan;
-    }
     // Refusals from here on still leave the plan filled in, so a caller can show what would happen.
-    const auto refuse = [&plan](std::string why) {
-        if (!plan.refusal)
-            plan.refusal = std::move(why);
-    };
-
     const MediaFolder media(mediaDirs);
-    std::vector<const MediaFolder::Listing*> folders;
-    std::vector<std::string> unreadable;
-    for (std::size_t i = 0; i < mediaDirs.size(); ++i) {
-        const MediaFolder::Listing& folder = media.folders()[i];
-        if (!folder.readable)
-            unreadable.push_back(mediaDirs[i] + " (" + folder.error + ")");
-        else
-            folders.push_back(&folder);
-    }
-    // A schedule whose every file would be missing must not replace a working one.
-    if (folders.empty()) {
-        std::string why = "no media folder can be read";
-        for (std::size_t i = 0; i < unreadable.size(); ++i)
-            why += (i == 0 ? ": " : ", ") + unreadable[i];
-        refuse(why);
-    } else {
-        for (const std::string& dir : unreadable)
-            plan.notes.push_back("media folder " + dir + " cannot be read; the others are used");
-    }
+    ItemPlanner planner(plan, *medium, readableFolders(plan, media, texts), texts);
 
-    if (const auto other = medium.others.find(UpperCase(scheduleFileName)); other != medium.others.end())
-        refuse("on the medium, " + other->second + " is not a regular file (" +
-               nonRegularKind(plan.destination + other->second) + "); the schedule file cannot be written");
+    if (const auto other = medium->others.find(UpperCase(scheduleFileName)); other != medium->others.end())
+        refuse(plan, say(texts, TextId::MsgPlanScheduleNotRegular,
+                         {other->second, nonRegularKind(plan.destination + other->second, texts)}));
     plan.scheduleUnchanged = mediumHoldsSchedule(plan.destination, scheduleFileName, schedule);
-
-    std::optional<VolumeSpace> space = QueryVolumeSpace(plan.destination);
+    const std::optional<VolumeSpace> space = QueryVolumeSpace(plan.destination);
     if (space)
         plan.fat = space->fat;
 
-    ContentCompareBuffers buffers;
     std::set<std::string> named;
     std::vector<PublishItem> items;
     for (const std::string& stored : namesUsed(schedule)) {
-        PublishItem item;
-        const std::string upper = UpperCase(stored);
-        item.name = stored;
-        named.insert(upper);
-        if (!usableFileName(stored)) {
-            item.note = "not a usable file name";
-            items.push_back(std::move(item));
-            continue;
-        }
-        // The player looks names up in upper case; a foreign file may store them otherwise.
-        if (upper != stored) {
-            item.name = upper;
-            item.note = "stored as " + stored + "; written as " + upper;
-        }
-        std::optional<FileFacts> source;
-        for (const MediaFolder::Listing* listing : folders) {
-            const MediaFolder::Listing& folder = *listing;
-            const std::optional<std::string> found = folder.find(upper);
-            if (!found)
-                continue;
-            const std::optional<FileFacts> facts = regularFile(folder.dir + *found);
-            if (!facts)
-                continue;
-            if (!source) {
-                source = facts;
-                item.sourceDir = folder.dir;
-                item.sourceName = *found;
-                continue;
-            }
-            const bool sameFile = facts->device == source->device && facts->inode == source->inode;
-            if (!sameFile && (facts->size != source->size ||
-                              !SameFileContent(item.sourcePath(), folder.dir + *found, buffers)))
-                item.note = folder.dir + *found + " differs; " + item.sourcePath() + " is used";
-        }
-        if (const auto other = medium.others.find(upper); other != medium.others.end()) {
-            // Never written through: a link could lead off the medium, a directory holds the user's files.
-            item.action = PublishAction::Fail;
-            item.mediumName = other->second;
-            item.note = "on the medium, " + other->second + " is not a regular file (" +
-                        nonRegularKind(plan.destination + other->second) + ")";
-            items.push_back(std::move(item));
-            continue;
-        }
-        if (const std::optional<std::string> onMedium = medium.find(upper))
-            item.mediumName = *onMedium;
-        const FileFacts mediumFacts =
-            item.mediumName.empty() ? FileFacts{}
-                                    : mediumFile(plan.destination + item.mediumName).value_or(FileFacts{});
-
-        if (!source) {
-            item.action = mediumFacts.found ? PublishAction::Keep : PublishAction::Missing;
-            if (mediumFacts.found) {
-                item.size = mediumFacts.size;
-                item.note = "in no media folder, only on the medium";
-            }
-        } else {
-            item.size = source->size;
-            const std::string mediumPath = plan.destination + item.mediumName;
-            if (!mediumFacts.found)
-                item.action = PublishAction::Copy;
-            else if ((mediumFacts.device == source->device && mediumFacts.inode == source->inode) ||
-                     identical(item.sourcePath(), *source, mediumPath, mediumFacts, options.checksum,
-                               plan.fat, buffers))
-                item.action = PublishAction::Keep;
-            else
-                item.action = PublishAction::Replace;
-            if (item.action != PublishAction::Keep && !readable(item.sourcePath())) {
-                item.action = PublishAction::Fail;
-                item.note = item.sourcePath() + " cannot be read: " + errnoText();
-            }
-        }
-        items.push_back(std::move(item));
+        named.insert(UpperCase(stored));
+        items.push_back(planner.item(stored));
     }
-
-    if (options.removeUnlisted) {
-        // The clean-up is for a medium; a folder of the user's library must never be swept.
-        const std::string destinationPath = canonicalDirectory(plan.destination);
-        for (const std::string& dir : mediaDirs) {
-            const std::string mediaPath = canonicalDirectory(dir);
-            if (inside(destinationPath, mediaPath) || inside(mediaPath, destinationPath)) {
-                refuse("--remove-unlisted is refused: the destination " + destination +
-                       " and the media folder " + dir + " are one, or one lies inside the other");
-                break;
-            }
-        }
-        for (const auto& [upper, actual] : medium.byUpperName) {
-            if (named.count(upper) != 0 || !IsPlayerMediaFileName(actual))
-                continue;
-            PublishItem item;
-            item.name = actual;
-            item.mediumName = actual;
-            item.action = PublishAction::Remove;
-            if (const std::optional<FileFacts> facts = mediumFile(plan.destination + actual))
-                item.size = facts->size;
-            plan.items.push_back(std::move(item));
-        }
-    }
+    if (options.removeUnlisted)
+        planRemovals(plan, *medium, named, destination, texts);
     plan.items.insert(plan.items.end(), std::make_move_iterator(items.begin()),
                       std::make_move_iterator(items.end()));
 
-    std::vector<std::string> failing;
-    for (const PublishItem& item : plan.items)
-        if (item.action == PublishAction::Fail)
-            failing.push_back(item.name);
-    if (!failing.empty()) {
-        refuse(std::to_string(failing.size()) + (failing.size() == 1 ? " file" : " files") +
-               " cannot be written: " + joined(failing));
-    }
-
-    judgeSpace(plan, schedule, space);
+    refuseFailing(plan, texts);
+    judgeSpace(plan, schedule, space, texts);
     return plan;
 }
 

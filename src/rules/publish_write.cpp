@@ -28,7 +28,7 @@ constexpr char kLockFileName[] = ".velmo-publish.lock";
 // next publish can tell it is there already. The copy replaces a file of that name in other letter
 // case in place; the rename after it leaves the one file under the stored name.
 CopyResult copyItem(const PublishItem& item, const std::string& destination,
-                    const CopyProgressCallback& progress, FileIo& io) {
+                    const CopyProgressCallback& progress, FileIo& io, const ScreenTexts& texts) {
     CopyOptions options;
     options.keepModificationTime = true;
     options.mayRemoveOldFirst = item.removeFirst;
@@ -42,7 +42,7 @@ CopyResult copyItem(const PublishItem& item, const std::string& destination,
     const std::string target = destination + item.name;
     if (mediumFile(landed) && io.rename(landed, target) != 0) {
         result.ok = false;
-        result.reason = "cannot rename " + landed + " to " + item.name + ": " + errnoText();
+        result.reason = FillIn(texts.text(TextId::MsgWriteCannotRename), {landed, item.name, errnoText()});
     }
     return result;
 }
@@ -81,14 +81,14 @@ public:
     MediumLock(const MediumLock&) = delete;
     MediumLock& operator=(const MediumLock&) = delete;
 
-    Result take(int waitMs) {
+    Result take(int waitMs, const ScreenTexts& texts) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
         for (;;) {
             const int fd =
                 ::openat(dirFd_, kLockFileName, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0644);
             if (fd < 0)
-                return Result::failure("cannot create the lock file " + shownDir_ + kLockFileName + ": " +
-                                       errnoText());
+                return Result::failure(
+                    FillIn(texts.text(TextId::MsgWriteCannotLock), {shownDir_ + kLockFileName, errnoText()}));
             fd_.reset(fd);
             if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
                 struct stat held {
@@ -103,8 +103,7 @@ public:
             }
             fd_.reset(-1);
             if (std::chrono::steady_clock::now() >= deadline)
-                return Result::failure("another write to " + shownDir_ +
-                                       " is running; try again when it has finished");
+                return Result::failure(FillIn(texts.text(TextId::MsgWriteAnotherRunning), {shownDir_}));
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
     }
@@ -144,7 +143,7 @@ Schedule withoutNames(const Schedule& schedule, const std::set<std::string>& nam
 // moment does it name a file that is gone. `narrowed` gets the names it no longer names.
 Result narrowSchedule(const std::string& directory, const std::string& name,
                       const std::set<std::string>& removed, RandomSource& random, FileIo& io,
-                      std::vector<std::string>& narrowed) {
+                      std::vector<std::string>& narrowed, const ScreenTexts& texts) {
     Schedule old;
     if (!mediumFile(directory + name) || !ReadScheduleFile(directory, name, old))
         return Result::success(); // none there, or one the player cannot read either
@@ -156,8 +155,7 @@ Result narrowSchedule(const std::string& directory, const std::string& name,
     if (written)
         written = WriteFileAtomically(directory + name, bytes, io, LinkPolicy::Refuse);
     if (!written)
-        return Result::failure("cannot rewrite the medium's schedule without the files to be replaced: " +
-                               written.reason);
+        return Result::failure(FillIn(texts.text(TextId::MsgWriteCannotNarrow), {written.reason}));
     narrowed.assign(removed.begin(), removed.end());
     return Result::success();
 }
@@ -192,83 +190,138 @@ std::string shown(std::string text, const std::string& workDir, const std::strin
     return text;
 }
 
-} // namespace
+// One write carried out: the destination opened once, the lock, the media files, the schedule
+// file, the removals; each step reports its failures and says whether the write goes on.
+class PublishWrite {
+public:
+    PublishWrite(const PublishPlan& plan, const Schedule& schedule, RandomSource& random,
+                 const PublishProgressCallback& progress, FileIo& io, const ScreenTexts& texts)
+        : plan_(plan), schedule_(schedule), random_(random), progress_(progress), io_(io), texts_(texts) {}
 
-PublishReport CarryOutPublish(const PublishPlan& plan, const Schedule& schedule, RandomSource& random,
-                              const PublishProgressCallback& progress, FileIo& io) {
-    PublishReport report;
-    if (plan.refusal) {
-        report.failures.push_back({plan.destination, *plan.refusal});
-        return report;
-    }
+    PublishReport run();
+
+private:
     // The directory is opened once and everything is done inside it: a medium unmounted part way
     // cannot turn the rest of the write into files in the bare mount point on another disk.
-#ifdef _WIN32
-    // Only the compat open gives a handle on a directory.
-    const Descriptor dir(::velmo_open(plan.destination.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
-#else
-    const Descriptor dir(::open(plan.destination.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-#endif
-    struct stat opened {};
-    if (dir.get() < 0 || ::fstat(dir.get(), &opened) != 0) {
-        report.failures.push_back({plan.destination, "cannot open the destination: " + errnoText()});
-        return report;
-    }
-    // Paths through the descriptor reach the opened directory whatever happens to the mount point.
-    std::string workDir = "/proc/self/fd/" + std::to_string(dir.get()) + "/";
-    struct stat viaProc {};
-    if (::stat(workDir.c_str(), &viaProc) != 0 || !sameDirectory(viaProc, opened))
-        workDir = plan.destination;
-    const auto fail = [&](const std::string& name, const std::string& reason) {
-        report.failures.push_back({name, shown(reason, workDir, plan.destination)});
-    };
-    const auto stillThere = [&] {
-        struct stat now {};
-        if (::stat(plan.destination.c_str(), &now) == 0 && sameDirectory(now, opened))
-            return true;
-        fail(plan.destination, "the destination is no longer the directory the write began in (was the "
-                               "medium removed or unmounted?); the write is not complete");
-        return false;
-    };
+    bool openDestination();
 
-    MediumLock lock(dir.get(), plan.destination);
-    if (Result locked = lock.take(plan.options.lockWaitMs); !locked) {
-        fail(plan.destination, locked.reason);
-        return report;
-    }
     // Another write may have changed the medium between the plan and the lock.
-    const PublishPlan again = PlanPublish(schedule, plan.mediaDirs, workDir, plan.scheduleName, plan.options);
-    if (again.refusal) {
-        fail(plan.destination, *again.refusal);
-        return report;
-    }
-    if (!sameItems(plan, again)) {
-        fail(plan.destination, "the medium or the media folders changed since the plan was made; nothing was "
-                               "written, plan again");
-        return report;
-    }
-
-    // Leftovers of a killed publish go even when nothing needs copying this time.
-    RemoveStaleTemporaryFiles(workDir, io);
-    const std::uint64_t scheduleBytes = plan.scheduleUnchanged ? 0 : scheduleFileBound(schedule);
-    PublishProgress state;
-    state.total = plan.bytesToWrite + scheduleBytes;
-    const auto tell = [&](const std::string& name) {
-        state.name = name;
-        return !progress || progress(state);
-    };
+    bool planStillHolds();
 
     // Media files first: until the schedule file is replaced, the medium's old schedule is the one
     // the player reads, and every file it names stays in place.
+    bool writeMediaFiles();
+
+    bool writeMediaFile(const PublishItem& item);
+
+    bool narrowSchedule();
+
+    // Then the schedule, whole or not at all.
+    bool writeSchedule();
+
+    // Only now may files the new schedule no longer names go; a read-only one stays.
+    void removeUnnamed();
+
+    bool stillThere() {
+        struct stat now {};
+        if (::stat(plan_.destination.c_str(), &now) == 0 && sameDirectory(now, opened_))
+            return true;
+        fail(plan_.destination, texts_.text(TextId::MsgWriteDestinationGone));
+        return false;
+    }
+
+    void fail(const std::string& name, const std::string& reason) {
+        report_.failures.push_back({name, shown(reason, workDir_, plan_.destination)});
+    }
+
+    bool tell(const std::string& name) {
+        state_.name = name;
+        return !progress_ || progress_(state_);
+    }
+
+    const PublishPlan& plan_;
+    const Schedule& schedule_;
+    RandomSource& random_;
+    const PublishProgressCallback& progress_;
+    FileIo& io_;
+    const ScreenTexts& texts_;
+    Descriptor dir_;
+    struct stat opened_ {};
+    std::string workDir_;
+    PublishReport report_;
+    PublishProgress state_;
+    std::uint64_t scheduleBytes_ = 0;
+    bool narrowed_ = false;
+};
+
+PublishReport PublishWrite::run() {
+    if (plan_.refusal) {
+        report_.failures.push_back({plan_.destination, *plan_.refusal});
+        return report_;
+    }
+    if (!openDestination())
+        return report_;
+    MediumLock lock(dir_.get(), plan_.destination);
+    if (Result locked = lock.take(plan_.options.lockWaitMs, texts_); !locked) {
+        fail(plan_.destination, locked.reason);
+        return report_;
+    }
+    if (!planStillHolds())
+        return report_;
+    // Leftovers of a killed publish go even when nothing needs copying this time.
+    RemoveStaleTemporaryFiles(workDir_, io_);
+    scheduleBytes_ = plan_.scheduleUnchanged ? 0 : scheduleFileBound(schedule_);
+    state_.total = plan_.bytesToWrite + scheduleBytes_;
+    if (!writeMediaFiles() || !stillThere() || !writeSchedule())
+        return report_;
+    removeUnnamed();
+    stillThere();
+    return report_;
+}
+
+bool PublishWrite::openDestination() {
+#ifdef _WIN32
+    // Only the compat open gives a handle on a directory.
+    dir_.reset(::velmo_open(plan_.destination.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
+#else
+    dir_.reset(::open(plan_.destination.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+#endif
+    if (dir_.get() < 0 || ::fstat(dir_.get(), &opened_) != 0) {
+        report_.failures.push_back(
+            {plan_.destination, FillIn(texts_.text(TextId::MsgWriteCannotOpenDestination), {errnoText()})});
+        return false;
+    }
+    // Paths through the descriptor reach the opened directory whatever happens to the mount point.
+    workDir_ = "/proc/self/fd/" + std::to_string(dir_.get()) + "/";
+    struct stat viaProc {};
+    if (::stat(workDir_.c_str(), &viaProc) != 0 || !sameDirectory(viaProc, opened_))
+        workDir_ = plan_.destination;
+    return true;
+}
+
+bool PublishWrite::planStillHolds() {
+    const PublishPlan again =
+        PlanPublish(schedule_, plan_.mediaDirs, workDir_, plan_.scheduleName, plan_.options, texts_);
+    if (again.refusal) {
+        fail(plan_.destination, *again.refusal);
+        return false;
+    }
+    if (!sameItems(plan_, again)) {
+        fail(plan_.destination, texts_.text(TextId::MsgWriteMediumChanged));
+        return false;
+    }
+    return true;
+}
+
+bool PublishWrite::writeMediaFiles() {
     bool stopped = false;
-    bool narrowedYet = false;
-    for (const PublishItem& item : plan.items) {
+    for (const PublishItem& item : plan_.items) {
         switch (item.action) {
         case PublishAction::Keep:
-            report.kept.push_back(item.name);
+            report_.kept.push_back(item.name);
             continue;
         case PublishAction::Missing:
-            report.missing.push_back(item.name);
+            report_.missing.push_back(item.name);
             continue;
         case PublishAction::Remove:
         case PublishAction::Fail:
@@ -277,91 +330,106 @@ PublishReport CarryOutPublish(const PublishPlan& plan, const Schedule& schedule,
         case PublishAction::Replace:
             break;
         }
-        if (!tell(item.name)) {
-            report.cancelled = true;
+        if (!writeMediaFile(item)) {
             stopped = true;
             break;
         }
-        if (item.removeFirst && !narrowedYet) {
-            std::set<std::string> removed;
-            for (const std::string& name : plan.removeFirstNames())
-                removed.insert(UpperCase(name));
-            if (Result narrowed =
-                    narrowSchedule(workDir, plan.scheduleName, removed, random, io, report.scheduleNarrowed);
-                !narrowed) {
-                fail(plan.scheduleName, narrowed.reason);
-                stopped = true;
-                break;
-            }
-            narrowedYet = true;
-        }
-        const std::uint64_t before = state.done;
-        const CopyResult copied = copyItem(
-            item, workDir,
-            [&](const CopyProgress& file) {
-                state.done =
-                    before + static_cast<std::uint64_t>(file.fraction() * static_cast<double>(file.total));
-                state.checking = file.checking;
-                return tell(item.name);
-            },
-            io);
-        if (copied.cancelled) {
-            report.cancelled = true;
-            stopped = true;
-            break;
-        }
-        if (!copied) {
-            fail(item.name, copied.reason);
-            stopped = true;
-            break;
-        }
-        state.done = before + item.size;
-        state.checking = false;
-        (item.action == PublishAction::Copy ? report.copied : report.replaced).push_back(item.name);
     }
     // The renames above reach the medium before the schedule's rename can overtake them.
-    if (!report.copied.empty() || !report.replaced.empty()) {
-        if (Result flushed = FlushDirectory(workDir, io); !flushed) {
-            fail(plan.destination, flushed.reason);
+    if (!report_.copied.empty() || !report_.replaced.empty()) {
+        if (Result flushed = FlushDirectory(workDir_, io_); !flushed) {
+            fail(plan_.destination, flushed.reason);
             stopped = true;
         }
     }
-    if (stopped || !stillThere())
-        return report;
+    return !stopped;
+}
 
-    // Then the schedule, whole or not at all.
-    if (plan.scheduleUnchanged) {
-        report.scheduleUnchanged = true;
-    } else {
-        if (!tell(plan.scheduleName)) {
-            report.cancelled = true;
-            return report;
-        }
-        std::vector<std::uint8_t> bytes;
-        Result written = EncodeSchedule(schedule, random, bytes);
-        if (written)
-            written = WriteFileAtomically(workDir + plan.scheduleName, bytes, io, LinkPolicy::Refuse);
-        if (!written) {
-            fail(plan.scheduleName, written.reason);
-            return report;
-        }
-        report.scheduleWritten = true;
-        report.scheduleNarrowed.clear();
-        state.done += scheduleBytes;
-        tell(plan.scheduleName);
+bool PublishWrite::writeMediaFile(const PublishItem& item) {
+    if (!tell(item.name)) {
+        report_.cancelled = true;
+        return false;
     }
+    if (item.removeFirst && !narrowed_ && !narrowSchedule())
+        return false;
+    const std::uint64_t before = state_.done;
+    const CopyResult copied = copyItem(
+        item, workDir_,
+        [&](const CopyProgress& file) {
+            state_.done =
+                before + static_cast<std::uint64_t>(file.fraction() * static_cast<double>(file.total));
+            state_.checking = file.checking;
+            return tell(item.name);
+        },
+        io_, texts_);
+    if (copied.cancelled) {
+        report_.cancelled = true;
+        return false;
+    }
+    if (!copied) {
+        fail(item.name, copied.reason);
+        return false;
+    }
+    state_.done = before + item.size;
+    state_.checking = false;
+    (item.action == PublishAction::Copy ? report_.copied : report_.replaced).push_back(item.name);
+    return true;
+}
 
-    // Only now may files the new schedule no longer names go; a read-only one stays.
-    for (const PublishItem& item : plan.items) {
+bool PublishWrite::narrowSchedule() {
+    std::set<std::string> removed;
+    for (const std::string& name : plan_.removeFirstNames())
+        removed.insert(UpperCase(name));
+    if (Result narrowed = velmo::narrowSchedule(workDir_, plan_.scheduleName, removed, random_, io_,
+                                                report_.scheduleNarrowed, texts_);
+        !narrowed) {
+        fail(plan_.scheduleName, narrowed.reason);
+        return false;
+    }
+    narrowed_ = true;
+    return true;
+}
+
+bool PublishWrite::writeSchedule() {
+    if (plan_.scheduleUnchanged) {
+        report_.scheduleUnchanged = true;
+        return true;
+    }
+    if (!tell(plan_.scheduleName)) {
+        report_.cancelled = true;
+        return false;
+    }
+    std::vector<std::uint8_t> bytes;
+    Result written = EncodeSchedule(schedule_, random_, bytes);
+    if (written)
+        written = WriteFileAtomically(workDir_ + plan_.scheduleName, bytes, io_, LinkPolicy::Refuse);
+    if (!written) {
+        fail(plan_.scheduleName, written.reason);
+        return false;
+    }
+    report_.scheduleWritten = true;
+    report_.scheduleNarrowed.clear();
+    state_.done += scheduleBytes_;
+    tell(plan_.scheduleName);
+    return true;
+}
+
+void PublishWrite::removeUnnamed() {
+    for (const PublishItem& item : plan_.items) {
         if (item.action != PublishAction::Remove)
             continue;
-        if (DeleteFileInDir(workDir, item.mediumName))
-            report.removed.push_back(item.name);
+        if (DeleteFileInDir(workDir_, item.mediumName))
+            report_.removed.push_back(item.name);
         else
-            fail(item.name, "cannot remove: " + errnoText());
+            fail(item.name, FillIn(texts_.text(TextId::MsgWriteCannotRemove), {errnoText()}));
     }
-    stillThere();
-    return report;
+}
+
+} // namespace
+
+PublishReport CarryOutPublish(const PublishPlan& plan, const Schedule& schedule, RandomSource& random,
+                              const PublishProgressCallback& progress, FileIo& io, const ScreenTexts& texts) {
+    return PublishWrite(plan, schedule, random, progress, io, texts).run();
 }
 
 std::vector<std::string> PublishReportLines(const PublishReport& report) {

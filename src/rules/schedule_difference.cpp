@@ -84,6 +84,43 @@ std::string volumeText(int volume, const ScreenTexts& texts) {
     return volume == kVolumeDefault ? texts.text(TextId::TextVolumeDefault) : std::to_string(volume);
 }
 
+// How one list's changes are told: its texts for a removed and an added element, where its
+// elements stand, how one is named, and what a matched pair says (moved, and each changed value).
+template <typename T> struct ListWords {
+    using Pair = std::function<bool(const T&, const T&)>;
+    std::vector<Pair> passes; // from the strictest match to the loosest
+    TextId removed;
+    TextId added;
+    std::function<EntryId(std::size_t)> oldRef;
+    std::function<EntryId(std::size_t)> newRef;
+    std::function<std::string(const T&)> shown;
+    // old, now, old index, new index, the new element's label, whether it moved against the others
+    std::function<void(const T&, const T&, std::size_t, std::size_t, const std::string&, bool)> changed;
+};
+
+// Removed elements first, then each new one: added, or moved and changed.
+template <typename T>
+void listChanges(const std::vector<T>& before, const std::vector<T>& after, const ListWords<T>& words,
+                 const ScreenTexts& texts, std::vector<std::string>& out) {
+    const Matching matched = matchInPasses<T>(before, after, words.passes);
+    const std::vector<bool> kept = keptInOrder(matched);
+    std::vector<bool> used(before.size(), false);
+    for (const auto& m : matched)
+        if (m)
+            used[*m] = true;
+    for (std::size_t k = 0; k < before.size(); ++k)
+        if (!used[k])
+            out.push_back(FillIn(texts.text(words.removed),
+                                 {EntryLabel(words.oldRef(k), texts), words.shown(before[k])}));
+    for (std::size_t i = 0; i < after.size(); ++i) {
+        const std::string who = EntryLabel(words.newRef(i), texts);
+        if (!matched[i])
+            out.push_back(FillIn(texts.text(words.added), {who, words.shown(after[i])}));
+        else
+            words.changed(before[*matched[i]], after[i], *matched[i], i, who, !kept[i]);
+    }
+}
+
 // Added, removed, moved and changed entries of one list of files.
 void fileListChanges(const std::vector<FileEntry>& before, const std::vector<FileEntry>& after,
                      const std::function<EntryId(std::size_t)>& oldRef,
@@ -95,35 +132,28 @@ void fileListChanges(const std::vector<FileEntry>& before, const std::vector<Fil
     const auto equal = [](const FileEntry& a, const FileEntry& b) {
         return MediaFileName(a) == MediaFileName(b) && a.playTimes == b.playTimes && a.volume == b.volume;
     };
-    const Matching matched = matchInPasses<FileEntry>(before, after, {equal, sameName});
-    const std::vector<bool> kept = keptInOrder(matched);
-    std::vector<bool> used(before.size(), false);
-    for (const auto& m : matched)
-        if (m)
-            used[*m] = true;
-    for (std::size_t k = 0; k < before.size(); ++k)
-        if (!used[k])
-            out.push_back(FillIn(texts.text(TextId::MsgDiffRemoved),
-                                 {EntryLabel(oldRef(k), texts), MediaFileName(before[k])}));
-    for (std::size_t i = 0; i < after.size(); ++i) {
-        const std::string who = EntryLabel(newRef(i), texts);
-        const std::string name = MediaFileName(after[i]);
-        if (!matched[i]) {
-            out.push_back(FillIn(texts.text(TextId::MsgDiffAdded), {who, name}));
-            continue;
-        }
-        const FileEntry& old = before[*matched[i]];
-        if (!kept[i])
-            out.push_back(FillIn(texts.text(TextId::MsgDiffMoved),
-                                 {who, name, EntryLabel(oldRef(*matched[i]), texts)}));
-        if (old.playTimes != after[i].playTimes)
+    const auto changed = [&](const FileEntry& old, const FileEntry& now, std::size_t oldIndex, std::size_t,
+                             const std::string& who, bool moved) {
+        const std::string name = MediaFileName(now);
+        if (moved)
             out.push_back(
-                FillIn(texts.text(TextId::MsgDiffPlayCount),
-                       {who, name, std::to_string(old.playTimes), std::to_string(after[i].playTimes)}));
-        if (old.volume != after[i].volume)
-            out.push_back(FillIn(texts.text(TextId::MsgDiffVolume), {who, name, volumeText(old.volume, texts),
-                                                                     volumeText(after[i].volume, texts)}));
-    }
+                FillIn(texts.text(TextId::MsgDiffMoved), {who, name, EntryLabel(oldRef(oldIndex), texts)}));
+        if (old.playTimes != now.playTimes)
+            out.push_back(FillIn(texts.text(TextId::MsgDiffPlayCount),
+                                 {who, name, std::to_string(old.playTimes), std::to_string(now.playTimes)}));
+        if (old.volume != now.volume)
+            out.push_back(FillIn(texts.text(TextId::MsgDiffVolume),
+                                 {who, name, volumeText(old.volume, texts), volumeText(now.volume, texts)}));
+    };
+    listChanges<FileEntry>(before, after,
+                           {{equal, sameName},
+                            TextId::MsgDiffRemoved,
+                            TextId::MsgDiffAdded,
+                            oldRef,
+                            newRef,
+                            [](const FileEntry& e) { return MediaFileName(e); },
+                            changed},
+                           texts, out);
 }
 
 std::string datesText(const AdvanceEntry& e, const ScreenTexts& texts) {
@@ -163,47 +193,27 @@ std::vector<std::string> ScheduleDifferenceLines(const Schedule& before, const S
         [](std::size_t k) { return EntryId::basic(static_cast<int>(k)); },
         [](std::size_t i) { return EntryId::basic(static_cast<int>(i)); }, texts, out);
 
-    const std::vector<AdvanceEntry> oldPeriods = periodsOf(before);
-    const std::vector<AdvanceEntry> newPeriods = periodsOf(after);
     using Same = std::function<bool(const AdvanceEntry&, const AdvanceEntry&)>;
-    const Matching matched = matchInPasses<AdvanceEntry>(
-        oldPeriods, newPeriods,
-        {Same([](const AdvanceEntry& a, const AdvanceEntry& b) { return a == b; }),
-         Same([](const AdvanceEntry& a, const AdvanceEntry& b) {
-             return sameDates(a, b) && a.weekDay == b.weekDay && sameHours(a, b);
-         }),
-         Same([](const AdvanceEntry& a, const AdvanceEntry& b) {
-             return sameDates(a, b) && a.weekDay == b.weekDay;
-         }),
-         // One end moved: the same period made longer or shorter.
-         Same([](const AdvanceEntry& a, const AdvanceEntry& b) {
-             return a.weekDay == b.weekDay && sameHours(a, b) &&
-                    (StartDateOf(a) == StartDateOf(b) || StopDateOf(a) == StopDateOf(b));
-         }),
-         Same([](const AdvanceEntry& a, const AdvanceEntry& b) { return sameFiles(a, b); })});
-    const std::vector<bool> kept = keptInOrder(matched);
-    std::vector<bool> used(oldPeriods.size(), false);
-    for (const auto& m : matched)
-        if (m)
-            used[*m] = true;
-    for (std::size_t k = 0; k < oldPeriods.size(); ++k)
-        if (!used[k])
-            out.push_back(FillIn(texts.text(TextId::MsgDiffPeriodRemoved),
-                                 {EntryLabel(EntryId::advance(static_cast<int>(k)), texts),
-                                  periodText(oldPeriods[k], texts)}));
-    for (std::size_t i = 0; i < newPeriods.size(); ++i) {
-        const AdvanceEntry& now = newPeriods[i];
-        const int index = static_cast<int>(i);
-        const std::string who = EntryLabel(EntryId::advance(index), texts);
-        if (!matched[i]) {
-            out.push_back(FillIn(texts.text(TextId::MsgDiffPeriodAdded), {who, periodText(now, texts)}));
-            continue;
-        }
-        const std::size_t oldIndex = *matched[i];
-        const AdvanceEntry& old = oldPeriods[oldIndex];
-        if (!kept[i])
-            out.push_back(FillIn(texts.text(TextId::MsgDiffPeriodMoved),
-                                 {who, EntryLabel(EntryId::advance(static_cast<int>(oldIndex)), texts)}));
+    const std::vector<Same> passes = {
+        [](const AdvanceEntry& a, const AdvanceEntry& b) { return a == b; },
+        [](const AdvanceEntry& a, const AdvanceEntry& b) {
+            return sameDates(a, b) && a.weekDay == b.weekDay && sameHours(a, b);
+        },
+        [](const AdvanceEntry& a, const AdvanceEntry& b) {
+            return sameDates(a, b) && a.weekDay == b.weekDay;
+        },
+        // One end moved: the same period made longer or shorter.
+        [](const AdvanceEntry& a, const AdvanceEntry& b) {
+            return a.weekDay == b.weekDay && sameHours(a, b) &&
+                   (StartDateOf(a) == StartDateOf(b) || StopDateOf(a) == StopDateOf(b));
+        },
+        [](const AdvanceEntry& a, const AdvanceEntry& b) { return sameFiles(a, b); }};
+    const auto period = [](std::size_t k) { return EntryId::advance(static_cast<int>(k)); };
+    const auto changed = [&](const AdvanceEntry& old, const AdvanceEntry& now, std::size_t oldIndex,
+                             std::size_t i, const std::string& who, bool moved) {
+        if (moved)
+            out.push_back(
+                FillIn(texts.text(TextId::MsgDiffPeriodMoved), {who, EntryLabel(period(oldIndex), texts)}));
         if (!sameDates(old, now))
             out.push_back(FillIn(texts.text(TextId::MsgDiffPeriodDates),
                                  {who, datesText(old, texts), datesText(now, texts)}));
@@ -213,11 +223,17 @@ std::vector<std::string> ScheduleDifferenceLines(const Schedule& before, const S
         if (!sameHours(old, now))
             out.push_back(
                 FillIn(texts.text(TextId::MsgDiffPeriodHours), {who, hoursText(old), hoursText(now)}));
+        const int index = static_cast<int>(i);
         fileListChanges(
             entriesOf(old.files, old.fileCount), entriesOf(now.files, now.fileCount),
             [index](std::size_t k) { return EntryId::detailOf(index, static_cast<int>(k)); },
             [index](std::size_t k) { return EntryId::detailOf(index, static_cast<int>(k)); }, texts, out);
-    }
+    };
+    listChanges<AdvanceEntry>(periodsOf(before), periodsOf(after),
+                              {passes, TextId::MsgDiffPeriodRemoved, TextId::MsgDiffPeriodAdded, period,
+                               period, [&texts](const AdvanceEntry& e) { return periodText(e, texts); },
+                               changed},
+                              texts, out);
     if (out.empty())
         out.push_back(texts.text(TextId::MsgDiffNone));
     return out;

@@ -1,6 +1,7 @@
 // Runs the installed-to-be executable itself: exit status, standard output and standard error.
 #include "cli_runner.h"
 #include "test_files.h"
+#include "tool_process.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +19,9 @@
 namespace velmo {
 namespace {
 
+using test::StartToolProcess;
 using test::TempDir;
+using test::ToolStart;
 
 struct ExeRun {
     int status = -1;
@@ -33,29 +36,15 @@ ExeRun runExe(const std::vector<std::string>& words, const TempDir& workDir, con
     const std::string in = workDir.file(".stdin"), out = workDir.file(".stdout"),
                       err = workDir.file(".stderr");
     std::ofstream(in, std::ios::binary) << input;
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const int inFd = ::open(in.c_str(), O_RDONLY);
-        const int outFd =
-            ::open(stdoutPath.empty() ? out.c_str() : stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (inFd < 0 || outFd < 0 || errFd < 0 || ::dup2(inFd, 0) < 0 || ::dup2(outFd, 1) < 0 ||
-            ::dup2(errFd, 2) < 0 || ::chdir(workDir.path().c_str()) != 0)
-            ::_exit(127);
-        const rlimit limit{fileSizeLimit, fileSizeLimit};
-        ::signal(SIGXFSZ, SIG_DFL); // the harness may ignore it, and an ignored signal stays so
-        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
-            ::_exit(127);
-        std::vector<char*> argv;
-        std::string program = VELMO_CLI_EXE;
-        argv.push_back(program.data());
-        std::vector<std::string> copies = words;
-        for (std::string& word : copies)
-            argv.push_back(word.data());
-        argv.push_back(nullptr);
-        ::execv(program.c_str(), argv.data());
-        ::_exit(127);
-    }
+    ToolStart start;
+    start.words = {VELMO_CLI_EXE};
+    start.words.insert(start.words.end(), words.begin(), words.end());
+    start.in = in;
+    start.out = stdoutPath.empty() ? out : stdoutPath;
+    start.err = err;
+    start.workDir = workDir.path();
+    start.fileSizeLimit = fileSizeLimit;
+    const pid_t child = StartToolProcess(start);
     ExeRun run;
     int status = 0;
     if (child > 0 && ::waitpid(child, &status, 0) == child)

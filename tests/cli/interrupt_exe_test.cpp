@@ -5,6 +5,7 @@
 #ifdef __linux__
 #include "reliability/reliability_support.h"
 #include "support/fuse_server.h"
+#include "tool_process.h"
 
 #include "model/random_source.h"
 #include "model/schedule_file.h"
@@ -56,25 +57,11 @@ Published PublishFromSlowVolume(const TempDir& work, const std::vector<int>& sig
     std::vector<std::string> words = {VELMO_CLI_EXE,      "publish", work.file("media/show.vlm"), "--to",
                                       work.file("stick"), "--media", work.file("media"),          "--media",
                                       work.file("slow")};
-    std::vector<char*> argv;
-    for (std::string& word : words)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (outFd < 0 || errFd < 0 || ::dup2(outFd, 1) < 0 || ::dup2(errFd, 2) < 0)
-            ::_exit(127);
-        // As a terminal would deliver them, whatever the harness does with the signals.
-        for (const int number : {SIGINT, SIGTERM})
-            ::signal(number, SIG_DFL);
-        sigset_t none;
-        sigemptyset(&none);
-        ::sigprocmask(SIG_SETMASK, &none, nullptr);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
+    ToolStart start;
+    start.words = std::move(words);
+    start.out = out;
+    start.err = err;
+    const pid_t child = StartToolProcess(start);
     if (child < 0)
         return {-1, {}, "cannot start the tool"};
     tool = child;

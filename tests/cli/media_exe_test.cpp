@@ -3,6 +3,7 @@
 #ifdef __linux__
 #include "reliability/reliability_support.h"
 #include "support/fuse_server.h"
+#include "tool_process.h"
 
 #include "media/process.h"
 
@@ -23,21 +24,12 @@ using namespace test;
 
 // The real tool with `words`, its standard output into `out`; VELMO_FFMPEG set when `ffmpeg` is given.
 pid_t StartTool(std::vector<std::string> words, const std::string& out, const std::string& ffmpeg = {}) {
-    std::vector<char*> argv;
-    for (std::string& word : words)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (!ffmpeg.empty())
-            ::setenv("VELMO_FFMPEG", ffmpeg.c_str(), 1);
-        const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (fd < 0 || ::dup2(fd, 1) < 0)
-            ::_exit(127);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    return child;
+    ToolStart start;
+    start.words = std::move(words);
+    start.out = out;
+    if (!ffmpeg.empty())
+        start.environment = {"VELMO_FFMPEG=" + ffmpeg};
+    return StartToolProcess(start);
 }
 
 std::string NeverAnsweringFileThenAGoodOne(const TempDir& work) {

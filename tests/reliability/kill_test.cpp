@@ -73,18 +73,13 @@ void KillAtEveryPoint(const Saver& saver) {
         ASSERT_EQ(dir.names(), std::vector<std::string>{saver.name})
             << "leftover not removed, point " << stopAt;
 
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
+        const StepRun run = RunToStepOrEnd([&] {
             StoppingIo io(stopAt, piece);
-            ::_exit(saver.save(dir.dir(), 2, io) ? 0 : 1);
-        }
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, WUNTRACED), child);
-        ASSERT_TRUE(WIFSTOPPED(status)) << "the save did not reach point " << stopAt;
-        ::kill(child, SIGKILL);
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+            return saver.save(dir.dir(), 2, io) ? 0 : 1;
+        });
+        ASSERT_TRUE(run.started);
+        ASSERT_TRUE(run.stopped) << "the save did not reach point " << stopAt;
+        ASSERT_TRUE(run.killed);
 
         // Killed before the rename: the old file; after it: the new one. Never anything else.
         const Bytes now = ReadBytes(target);

@@ -121,22 +121,14 @@ std::string PublishOntoNearlyFullCard(const TempDir& media, const TempDir& card)
         const PublishPlan plan = PlanPublish(fresh, {media.dir()}, card.dir(), "show.vlm", allowed);
         if (plan.refusal)
             return problems + "refused with leave given: " + *plan.refusal;
-        const pid_t child = ::fork();
-        if (child == 0) {
+        const StepRun run = RunToStepOrEnd([&] {
             StoppingAtStepIo io(stopAt);
             SeededRandomSource childRandom(static_cast<std::uint64_t>(stopAt));
-            std::_Exit(CarryOutPublish(plan, fresh, childRandom, {}, io).complete() ? 0 : 1);
-        }
-        int status = 0;
-        ::waitpid(child, &status, WUNTRACED);
-        if (WIFSTOPPED(status)) {
-            ::kill(child, SIGKILL);
-            ::waitpid(child, &status, 0);
-        } else if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
-            finished = true;
-        } else {
+            return CarryOutPublish(plan, fresh, childRandom, {}, io).complete() ? 0 : 1;
+        });
+        if (!run.stopped && run.exitStatus != 0)
             return problems + "the publish failed at step " + std::to_string(stopAt) + "\n";
-        }
+        finished = !run.stopped;
         if (const std::string missing = MissingOnCard(card); !missing.empty())
             problems +=
                 "killed at step " + std::to_string(stopAt) + ", the schedule names: " + missing + "\n";

@@ -132,6 +132,39 @@ inline std::vector<std::string> Temporaries(const TempDir& dir) {
     return names;
 }
 
+// What became of a child that RunToStepOrEnd ran.
+struct StepRun {
+    bool started = false; // it was forked and waited for
+    bool stopped = false; // it stopped itself at its step, and was killed there
+    bool killed = false;  // it died of that kill
+    int exitStatus = -1;  // its exit status when it ended by itself, else -1
+};
+
+// Runs body in a child that may stop itself (SIGSTOP, as StoppingAtStepIo does) at one of its
+// steps; a stopped child is killed there, as a crash or a pulled plug would end it. The child
+// exits with what body returns.
+inline StepRun RunToStepOrEnd(const std::function<int()>& body) {
+    StepRun run;
+    const pid_t child = ::fork();
+    if (child < 0)
+        return run;
+    if (child == 0)
+        ::_exit(body());
+    int status = 0;
+    if (::waitpid(child, &status, WUNTRACED) != child)
+        return run;
+    run.started = true;
+    if (WIFSTOPPED(status)) {
+        run.stopped = true;
+        ::kill(child, SIGKILL);
+        run.killed =
+            ::waitpid(child, &status, 0) == child && WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+    } else if (WIFEXITED(status)) {
+        run.exitStatus = WEXITSTATUS(status);
+    }
+    return run;
+}
+
 // Runs body in a child process and returns what it returned; a child that dies or exits by itself
 // is described instead. Gtest assertions do not reach the parent from a child, so bodies report
 // in text: empty means fine.

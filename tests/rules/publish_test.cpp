@@ -195,6 +195,39 @@ TEST(PublishPlan, RefusesADestinationThatIsNoDirectory) {
     EXPECT_NE(report.failures[0].reason.find("not a directory"), std::string::npos);
 }
 
+// The plan and the write word their reasons from the table they are given; English is the default.
+TEST(PublishPlan, ReasonsAreWordedFromTheGivenTexts) {
+    ScreenTexts japanese;
+    japanese.LoadSecondLanguageTexts();
+    Media m;
+    put(m.dir() + "file", "x");
+    put(m.a() + "A.MP3", "first");
+    const Schedule s = scheduleOf({"A.MP3"});
+    const std::string notADirectory = m.dir() + "file";
+    struct Case {
+        const ScreenTexts& texts;
+        std::string refusal;
+        std::string changed;
+    };
+    const Case cases[] = {
+        {EnglishTexts(), "the destination " + notADirectory + " is not a directory",
+         "the medium or the media folders changed since the plan was made; nothing was written, plan again"},
+        {japanese, FillIn(japanese.text(TextId::MsgPlanNotDirectory), {notADirectory}),
+         japanese.text(TextId::MsgWriteMediumChanged)},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(PlanPublish(s, {m.a()}, notADirectory, "show.vlm", {}, c.texts).refusal, c.refusal);
+        put(m.a() + "A.MP3", "first");
+        const PublishPlan plan = PlanPublish(s, {m.a()}, m.stick(), "show.vlm", {}, c.texts);
+        ASSERT_FALSE(plan.refusal) << *plan.refusal;
+        put(m.a() + "A.MP3", "grown since the plan");
+        SeededRandomSource random(1);
+        const PublishReport report = CarryOutPublish(plan, s, random, {}, FileIo::system(), c.texts);
+        ASSERT_EQ(report.failures.size(), 1u);
+        EXPECT_EQ(report.failures[0].reason, c.changed);
+    }
+}
+
 TEST(PublishPlan, AStoredNameThatIsAPathIsNeverLookedUp) {
     Media m;
     put(m.dir() + "SECRET.TXT", "outside");
@@ -371,20 +404,13 @@ TEST(PublishCarryOut, AKillAtAnyStepLeavesAScheduleWhoseFilesAreThere) {
         ASSERT_TRUE(WriteScheduleFile(m.stick(), "show.vlm", old, random));
         const PublishPlan plan = PlanPublish(fresh, {m.a()}, m.stick(), "show.vlm");
 
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
+        const test::StepRun run = test::RunToStepOrEnd([&] {
             test::StoppingAtStepIo io(stopAt);
-            const PublishReport report = CarryOutPublish(plan, fresh, random, {}, io);
-            std::_Exit(report.complete() ? 0 : 1);
-        }
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, WUNTRACED), child);
-        if (WIFSTOPPED(status)) {
-            ::kill(child, SIGKILL);
-            ::waitpid(child, &status, 0);
-        } else {
-            ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "step " << stopAt;
+            return CarryOutPublish(plan, fresh, random, {}, io).complete() ? 0 : 1;
+        });
+        ASSERT_TRUE(run.started);
+        if (!run.stopped) {
+            ASSERT_EQ(run.exitStatus, 0) << "step " << stopAt;
             finished = true;
         }
 
@@ -420,9 +446,7 @@ TEST(PublishCarryOut, AFileSizeLimitPartWayNamesTheFileAndKeepsTheOldSchedule) {
 
     // The limit stands for a medium that fills up half-way through the second file.
     const std::string reportPath = m.dir() + "report.txt";
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
+    const test::StepRun run = test::RunToStepOrEnd([&] {
         std::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{300000, 300000};
         ::setrlimit(RLIMIT_FSIZE, &limit);
@@ -433,12 +457,10 @@ TEST(PublishCarryOut, AFileSizeLimitPartWayNamesTheFileAndKeepsTheOldSchedule) {
         ::rlimit none{RLIM_INFINITY, RLIM_INFINITY};
         ::setrlimit(RLIMIT_FSIZE, &none);
         test::WriteText(reportPath, lines);
-        std::_Exit(report.complete() ? 0 : 3);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 3);
+        return report.complete() ? 0 : 3;
+    });
+    ASSERT_TRUE(run.started && !run.stopped);
+    EXPECT_EQ(run.exitStatus, 3);
     const std::string report = test::ReadText(reportPath);
     EXPECT_EQ(report.rfind("HUGE.AVI: ", 0), 0u) << report;
     EXPECT_NE(report.find("File too large"), std::string::npos) << report;

@@ -1,11 +1,10 @@
 #pragma once
 
+#include "gate.h"
 #include "model/file_io.h"
 
 #include <atomic>
-#include <condition_variable>
 #include <cstddef>
-#include <mutex>
 
 namespace velmo::test {
 
@@ -19,25 +18,18 @@ public:
     ssize_t read(int fd, void* buffer, std::size_t size) override {
         const ssize_t n = FileIo::read(fd, buffer, size);
         read_ += n > 0 ? static_cast<std::size_t>(n) : 0;
-        if (read_ >= stopAfter && !released_) {
-            std::unique_lock<std::mutex> lock(mutex_);
+        if (read_ >= stopAfter && !gate_.isOpen()) {
             stopped = true;
-            changed_.wait(lock, [this] { return released_; });
+            gate_.pass();
         }
         return n;
     }
-    void release() {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        released_ = true;
-        changed_.notify_all();
-    }
+    void release() { gate_.open(); }
     ~GatedIo() override { release(); }
 
 private:
     std::size_t read_ = 0;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool released_ = false;
+    Gate gate_;
 };
 
 } // namespace velmo::test

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gate.h"
 #include "scripted_prompts.h"
 
 #include "model/app_state.h"
@@ -15,10 +16,8 @@
 #include <QTemporaryDir>
 #include <QUrl>
 #include <atomic>
-#include <condition_variable>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -56,7 +55,7 @@ public:
         if (hanging.contains(mountPoint)) {
             // Only the gate is touched from here on: the list may be gone when it opens.
             const std::shared_ptr<Gate> gate = gate_;
-            gate->wait();
+            gate->pass();
             return false;
         }
         return !notReady.contains(mountPoint);
@@ -71,20 +70,6 @@ private:
         std::atomic<int>& calls_;
     };
     std::atomic<int> calls_{0};
-    struct Gate {
-        std::mutex mutex;
-        std::condition_variable changed;
-        bool opened = false;
-        void open() {
-            const std::lock_guard<std::mutex> lock(mutex);
-            opened = true;
-            changed.notify_all();
-        }
-        void wait() {
-            std::unique_lock<std::mutex> lock(mutex);
-            changed.wait(lock, [this] { return opened; });
-        }
-    };
     std::shared_ptr<Gate> gate_ = std::make_shared<Gate>();
 };
 

@@ -1,9 +1,10 @@
 #include "ui/platform/off_thread.h"
 
+#include "support/gate.h"
+
 #include <QCoreApplication>
 #include <QObject>
 #include <QTimer>
-#include <condition_variable>
 #include <gtest/gtest.h>
 #include <memory>
 #include <mutex>
@@ -13,22 +14,6 @@
 using namespace velmo;
 
 namespace {
-
-// Holds the workers until the test has made the request unwanted (or not).
-struct Gate {
-    std::mutex mutex;
-    std::condition_variable opened;
-    bool open = false;
-    void release() {
-        const std::lock_guard<std::mutex> lock(mutex);
-        open = true;
-        opened.notify_all();
-    }
-    void pass() {
-        std::unique_lock<std::mutex> lock(mutex);
-        opened.wait(lock, [this] { return open; });
-    }
-};
 
 // Once every worker has ended, what they posted is in the queue; this hands it out.
 void deliverEverything() {
@@ -62,7 +47,7 @@ TEST(BackgroundRequests, AResultNoLongerWantedIsNeverDelivered_theWorkSeesItIsUn
         SCOPED_TRACE(c.what);
         auto receiver = std::make_unique<QObject>();
         auto requests = std::make_unique<BackgroundRequests>(receiver.get());
-        auto gate = std::make_shared<Gate>();
+        auto gate = std::make_shared<test::Gate>();
         std::vector<int> delivered;
         auto sawUnwanted = std::make_shared<std::vector<bool>>(3, false);
         auto mutex = std::make_shared<std::mutex>();
@@ -78,7 +63,7 @@ TEST(BackgroundRequests, AResultNoLongerWantedIsNeverDelivered_theWorkSeesItIsUn
         };
         startNumber(1);
         c.meanwhile(receiver, requests, startNumber);
-        gate->release();
+        gate->open();
         deliverEverything();
 
         EXPECT_EQ(delivered, c.delivered);
@@ -91,7 +76,7 @@ TEST(BackgroundRequests, AResultNoLongerWantedIsNeverDelivered_theWorkSeesItIsUn
 TEST(BackgroundRequests, AnAnswerAfterItsDeadlineIsDropped_theDeadlineSaysNothingOnce) {
     QObject receiver;
     BackgroundRequests requests(&receiver);
-    auto gate = std::make_shared<Gate>();
+    auto gate = std::make_shared<test::Gate>();
     std::vector<std::optional<int>> delivered;
     requests.startWithin<int>(
         std::chrono::milliseconds(0),
@@ -103,7 +88,7 @@ TEST(BackgroundRequests, AnAnswerAfterItsDeadlineIsDropped_theDeadlineSaysNothin
     // The deadline's timer is due at once; the work is still held.
     while (delivered.empty())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    gate->release();
+    gate->open();
     deliverEverything();
 
     EXPECT_EQ(delivered, std::vector<std::optional<int>>{std::nullopt});
@@ -121,7 +106,7 @@ TEST(BackgroundRequests, AnAnswerBeforeItsDeadlineIsTheOnlyOne_aNewerRequestKeep
         [&delivered](std::optional<int> answer) { delivered.push_back(answer); });
     while (delivered.empty())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    auto gate = std::make_shared<Gate>();
+    auto gate = std::make_shared<test::Gate>();
     requests.start<int>(
         [gate](const BackgroundRequests::Unwanted&) {
             gate->pass();
@@ -135,7 +120,7 @@ TEST(BackgroundRequests, AnAnswerBeforeItsDeadlineIsTheOnlyOne_aNewerRequestKeep
     while (!passed)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     EXPECT_TRUE(requests.pending());
-    gate->release();
+    gate->open();
     deliverEverything();
 
     EXPECT_EQ(delivered, (std::vector<std::optional<int>>{7, 8}));
