@@ -198,14 +198,14 @@ WriteToMediumForm::WriteToMediumForm(AppContext& context, PublishSettings& setti
     layout->setColumnStretch(0, 1);
     layout->setColumnStretch(1, 1);
 
-    PublishDrive->setAccessibleName(QStringLiteral("Drive"));
-    PublishDir->setAccessibleName(QStringLiteral("Directory"));
-    PublishText->setAccessibleName(QStringLiteral("Destination"));
-    MediaFolderList->setAccessibleName(QStringLiteral("Media folders"));
-    PlanTable->setAccessibleName(QStringLiteral("Plan"));
-    PlanSummary->setAccessibleName(QStringLiteral("Plan summary"));
-    MediumChanges->setAccessibleName(QStringLiteral("Changes on the medium"));
-    PublishProgressBar->setAccessibleName(QStringLiteral("Progress"));
+    PublishDrive->setAccessibleName(screenText(context_.texts, TextId::TextDriveName));
+    PublishDir->setAccessibleName(screenText(context_.texts, TextId::TextDirectoryName));
+    PublishText->setAccessibleName(screenText(context_.texts, TextId::TextDestination));
+    MediaFolderList->setAccessibleName(screenText(context_.texts, TextId::TextMediaFolders));
+    PlanTable->setAccessibleName(screenText(context_.texts, TextId::TextPlanTableName));
+    PlanSummary->setAccessibleName(screenText(context_.texts, TextId::TextPlanSummaryName));
+    MediumChanges->setAccessibleName(screenText(context_.texts, TextId::TextMediumChangesName));
+    PublishProgressBar->setAccessibleName(screenText(context_.texts, TextId::TextProgressName));
     NotAnsweringLabel->setAccessibleName(screenText(context_.texts, TextId::TextDrivesNotAnsweringName));
     PlanCounts->setAccessibleName(screenText(context_.texts, TextId::TextPlanCountsName));
     WontPlayNote->setAccessibleName(screenText(context_.texts, TextId::TextWontPlayName));
