@@ -9,6 +9,7 @@
 #include "rules/schedule_difference.h"
 #include "rules/schedule_horizon.h"
 #include "rules/schedule_rules.h"
+#include "ui/copy/destination_chooser.h"
 #include "ui/copy/directory_list.h"
 #include "ui/document/player_copies.h"
 #include "ui/document/schedule_document.h"
@@ -81,17 +82,11 @@ WriteToMediumForm::WriteToMediumForm(AppContext& context, PublishSettings& setti
     setObjectName(QStringLiteral("WriteToMediumForm"));
     auto* destinationBox = new QGroupBox(this);
     destinationBox->setObjectName(QStringLiteral("DestinationFrame"));
-    PublishDrive = new QComboBox(destinationBox);
-    PublishDrive->setObjectName(QStringLiteral("PublishDrive"));
-    PublishDir = new DirectoryList(destinationBox);
-    PublishDir->setObjectName(QStringLiteral("PublishDir"));
-    PublishText = new QLineEdit(destinationBox);
-    PublishText->setObjectName(QStringLiteral("PublishText"));
-    PublishText->setReadOnly(true);
-    NotAnsweringLabel = new QLabel(destinationBox);
-    NotAnsweringLabel->setObjectName(QStringLiteral("NotAnsweringLabel"));
-    NotAnsweringLabel->setWordWrap(true);
-    NotAnsweringLabel->hide();
+    chooser_ = new DestinationChooser(context_, QStringLiteral("Publish"), destinationBox);
+    PublishDrive = chooser_->drive();
+    PublishDir = chooser_->directory();
+    PublishText = chooser_->text();
+    NotAnsweringLabel = chooser_->notAnswering();
     auto* destinationLayout = new QVBoxLayout(destinationBox);
     destinationLayout->addWidget(PublishDrive);
     destinationLayout->addWidget(PublishDir, 1);
@@ -198,22 +193,29 @@ WriteToMediumForm::WriteToMediumForm(AppContext& context, PublishSettings& setti
     layout->setColumnStretch(0, 1);
     layout->setColumnStretch(1, 1);
 
-    PublishDrive->setAccessibleName(screenText(context_.texts, TextId::TextDriveName));
-    PublishDir->setAccessibleName(screenText(context_.texts, TextId::TextDirectoryName));
-    PublishText->setAccessibleName(screenText(context_.texts, TextId::TextDestination));
     MediaFolderList->setAccessibleName(screenText(context_.texts, TextId::TextMediaFolders));
     PlanTable->setAccessibleName(screenText(context_.texts, TextId::TextPlanTableName));
     PlanSummary->setAccessibleName(screenText(context_.texts, TextId::TextPlanSummaryName));
     MediumChanges->setAccessibleName(screenText(context_.texts, TextId::TextMediumChangesName));
     PublishProgressBar->setAccessibleName(screenText(context_.texts, TextId::TextProgressName));
-    NotAnsweringLabel->setAccessibleName(screenText(context_.texts, TextId::TextDrivesNotAnsweringName));
     PlanCounts->setAccessibleName(screenText(context_.texts, TextId::TextPlanCountsName));
     WontPlayNote->setAccessibleName(screenText(context_.texts, TextId::TextWontPlayName));
     MakeCopiesCmd->setAccessibleName(screenText(context_.texts, TextId::TextMakePlayerCopies));
     WriteSummary->setAccessibleName(screenText(context_.texts, TextId::TextWriteSummaryName));
 
-    connect(PublishDrive, &QComboBox::currentIndexChanged, this, &WriteToMediumForm::PublishDrive_Change);
-    connect(PublishDir, &DirectoryList::pathChanged, this, &WriteToMediumForm::PublishDir_Change);
+    connect(chooser_, &DestinationChooser::volumesListed, this, &WriteToMediumForm::ShowVolumes);
+    // The drive is asked off the window's thread; meanwhile nothing can be chosen or written.
+    connect(chooser_, &DestinationChooser::driveAsked, this, [this] {
+        for (QWidget* control : std::initializer_list<QWidget*>{PublishDrive, PublishDir, WriteCmd})
+            control->setEnabled(false);
+    });
+    connect(chooser_, &DestinationChooser::driveAnswered, this, [this] {
+        PublishDrive->setEnabled(!busy_);
+        PublishDir->setEnabled(!busy_);
+    });
+    connect(chooser_, &DestinationChooser::driveFailed, this, &WriteToMediumForm::PublishDrive_Failed);
+    // A drive opened follows as a directory chosen.
+    connect(chooser_, &DestinationChooser::directoryChosen, this, &WriteToMediumForm::PublishDir_Change);
     connect(RemoveUnusedCheck, &QCheckBox::toggled, this, &WriteToMediumForm::RefreshPlan);
     connect(AddFolderCmd, &QPushButton::clicked, this, &WriteToMediumForm::AddFolderCmd_Click);
     connect(RemoveFolderCmd, &QPushButton::clicked, this, &WriteToMediumForm::RemoveFolderCmd_Click);
@@ -245,17 +247,12 @@ void WriteToMediumForm::Form_Load() {
     for (QWidget* control : std::initializer_list<QWidget*>{PublishDrive, PublishDir, WriteCmd})
         control->setEnabled(false);
     PlanSummary->setText(screenText(context_.texts, TextId::TextPlanPending));
-    scanner_ = new VolumeScanner(context_.volumes, this);
-    connect(scanner_, &VolumeScanner::finished, this, &WriteToMediumForm::ShowVolumes);
-    scanner_->start();
+    chooser_->start();
     PublishDrive->setFocus();
 }
 
 void WriteToMediumForm::ShowVolumes() {
-    const VolumeScan& scan = scanner_->result();
-    for (const Volume& volume : scan.listed)
-        PublishDrive->addItem(volume.mountPoint);
-    ShowNotAnswering(NotAnsweringLabel, context_.texts, scan.notAnswering);
+    const VolumeScan& scan = chooser_->scan();
     // The destination remembered with Copy to..., unless that is the program's own folder, where no
     // player reads; else the first removable medium; else none until the user picks one.
     const AppState& state = context_.state;
@@ -271,6 +268,7 @@ void WriteToMediumForm::ShowVolumes() {
         PublishDrive->setEnabled(!busy_);
         PublishDir->setEnabled(!busy_);
         listsReady_ = true;
+        chooser_->setTaking(true);
         if (shown)
             RememberDestination();
         else
@@ -305,12 +303,7 @@ void WriteToMediumForm::RememberDestination() {
 }
 
 void WriteToMediumForm::ChooseNoDestination() {
-    const bool wasReady = listsReady_;
-    listsReady_ = false;
-    PublishDrive->setCurrentIndex(-1);
-    PublishDir->clear();
-    PublishText->clear();
-    listsReady_ = wasReady;
+    chooser_->showNone();
     settings_.destination.clear();
 }
 
@@ -337,59 +330,23 @@ void WriteToMediumForm::ShowDestination(const QString& directory, std::function<
     std::vector<std::string> mounts;
     for (int i = 0; i < PublishDrive->count(); ++i)
         mounts.push_back(fromQt(PublishDrive->itemText(i)));
-    const QString drive = toQt(MountPointOf(fromQt(QDir::cleanPath(directory)), mounts));
-    const int index = PublishDrive->findText(drive);
-    if (index < 0 || !scanner_->result().ready.contains(drive)) {
-        then(false);
-        return;
-    }
-    const bool wasReady = listsReady_;
-    listsReady_ = false;
-    PublishDrive->setCurrentIndex(index);
-    listsReady_ = wasReady;
-    PublishDir->setPath(directory, drive, [this, then](bool opened) {
-        if (opened)
-            PublishText->setText(PublishDir->path());
-        then(opened);
-    });
+    chooser_->show(toQt(MountPointOf(fromQt(QDir::cleanPath(directory)), mounts)), directory,
+                   std::move(then));
 }
 
-void WriteToMediumForm::PublishDrive_Change() {
-    if (!listsReady_ || PublishDrive->currentIndex() < 0)
-        return;
-    const QString drive = PublishDrive->currentText();
-    // The drive is asked off the window's thread; meanwhile nothing can be chosen or written.
-    for (QWidget* control : std::initializer_list<QWidget*>{PublishDrive, PublishDir, WriteCmd})
-        control->setEnabled(false);
-    const auto failed = [this, drive] {
-        context_.prompts.message(this, QStringLiteral("Device[") + drive + QStringLiteral("] Error!"));
-        listsReady_ = false;
-        ShowDestination(toQt(settings_.destination), [this](bool shown) {
-            if (!shown)
-                ChooseNoDestination();
-            listsReady_ = true;
-            RefreshPlan();
-        });
-    };
-    scanner_->askReady(drive, [this, drive, failed](std::optional<bool> ready) {
-        PublishDrive->setEnabled(!busy_);
-        PublishDir->setEnabled(!busy_);
-        if (!ready.value_or(false)) {
-            failed();
-            return;
-        }
-        PublishDir->setPath(drive, drive, [failed](bool opened) {
-            if (!opened)
-                failed();
-            // Else PublishDir_Change has followed.
-        });
+void WriteToMediumForm::PublishDrive_Failed() {
+    listsReady_ = false;
+    chooser_->setTaking(false);
+    ShowDestination(toQt(settings_.destination), [this](bool shown) {
+        if (!shown)
+            ChooseNoDestination();
+        listsReady_ = true;
+        chooser_->setTaking(true);
+        RefreshPlan();
     });
 }
 
 void WriteToMediumForm::PublishDir_Change() {
-    if (!listsReady_)
-        return;
-    PublishText->setText(PublishDir->path());
     RememberDestination();
     RefreshPlan();
 }

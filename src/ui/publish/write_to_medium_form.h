@@ -26,11 +26,11 @@ class QTableWidget;
 namespace velmo {
 
 struct AppContext;
+class DestinationChooser;
 class DirectoryList;
 class FileIo;
 class ScheduleDocument;
 class ScheduleMedia;
-class VolumeScanner;
 
 // "Write to Player Medium": chooses the medium's directory and the media folders, shows what the
 // write would do, and does it. The plan and the write are the core's; this window only shows them.
@@ -67,7 +67,7 @@ private:
     void Form_Load();
     void ShowVolumes();
     void InitWriteToMediumFormOsd();
-    void PublishDrive_Change();
+    void PublishDrive_Failed();
     void PublishDir_Change();
     void AddFolderCmd_Click();
     void RemoveFolderCmd_Click();
@@ -144,12 +144,12 @@ private:
     // From a press of Write until it has been dealt with; a plan asked for meanwhile waits for its end.
     bool writePressed_ = false;
     bool replanWanted_ = false;
-    VolumeScanner* scanner_ = nullptr;
     // The plan shown as the user chooses.
     BackgroundRequests planning_{this};
     // A press of Write: its plan, then the write.
     BackgroundRequests writing_{this};
 
+    DestinationChooser* chooser_ = nullptr;
     QComboBox* PublishDrive = nullptr;
     DirectoryList* PublishDir = nullptr;
     QLineEdit* PublishText = nullptr;
