@@ -9,6 +9,8 @@
 #include "media/media_probe.h"
 #include "model/schedule_file.h"
 #include "rules/entry_rules.h"
+#include "texts/screen_texts.h"
+#include "ui/copy/copy_form.h"
 #include "ui/copy/directory_list.h"
 #include "ui/document/schedule_document.h"
 #include "ui/document/schedule_media.h"
@@ -584,6 +586,40 @@ TEST(WriteToMediumForm, WindowClosedOrGoneWhileWorkRuns_itsAnswerReachesNoWindow
     }
 }
 #endif
+
+// Both dialogs that choose a destination name its controls, and Write its others, in the words of the
+// screen texts chosen.
+TEST(WriteToMediumForm, NamesForScreenReaders_inTheSecondLanguageToo_likeCopyTo) {
+    PublishCase p;
+    p.t.texts.SelectScreenTexts(2);
+    p.open();
+    CopyForm copy(p.t.context, QStringLiteral("A.MP3"));
+    const auto name = [](TextId id) { return toQt(SecondLanguageText(id)); };
+    const struct {
+        const QWidget* window;
+        const char* control;
+        TextId id;
+    } cases[] = {
+        {p.form.get(), "PublishDrive", TextId::TextDriveName},
+        {p.form.get(), "PublishDir", TextId::TextDirectoryName},
+        {p.form.get(), "PublishText", TextId::TextDestination},
+        {p.form.get(), "MediaFolderList", TextId::TextMediaFolders},
+        {p.form.get(), "PlanTable", TextId::TextPlanTableName},
+        {p.form.get(), "PlanSummary", TextId::TextPlanSummaryName},
+        {p.form.get(), "MediumChanges", TextId::TextMediumChangesName},
+        {p.form.get(), "PublishProgressBar", TextId::TextProgressName},
+        {&copy, "CopyDrive", TextId::TextDriveName},
+        {&copy, "CopyDir", TextId::TextDirectoryName},
+        {&copy, "CopyText", TextId::TextDestination},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.control);
+        const QWidget* control = test::FindControl<QWidget>(c.window, c.control);
+        ASSERT_NE(control, nullptr);
+        EXPECT_EQ(control->accessibleName(), name(c.id));
+        EXPECT_NE(control->accessibleName(), toQt(EnglishText(c.id)));
+    }
+}
 
 TEST(WriteToMediumForm, NoMediaFolderCanBeRead_refusedWithTheReasonAndNothingWritten) {
     PublishCase p;
