@@ -1,5 +1,6 @@
 #include "copy_form.h"
 
+#include "destination_chooser.h"
 #include "directory_list.h"
 #include "model/app_state.h"
 #include "model/file_io.h"
@@ -60,22 +61,15 @@ CopyForm::CopyForm(AppContext& context, const QString& fileName, QWidget* parent
     setModal(true);
     setWindowTitle(QStringLiteral("Copy to ..."));
 
-    CopyDrive = new QComboBox(this);
-    CopyDrive->setObjectName(QStringLiteral("CopyDrive"));
-    CopyDir = new DirectoryList(this);
-    CopyDir->setObjectName(QStringLiteral("CopyDir"));
-    CopyText = new QLineEdit(this);
-    CopyText->setObjectName(QStringLiteral("CopyText"));
-    // Shows the destination; typing a path there would suggest it counts.
-    CopyText->setReadOnly(true);
+    chooser_ = new DestinationChooser(context_, QStringLiteral("Copy"), this);
+    CopyDrive = chooser_->drive();
+    CopyDir = chooser_->directory();
+    CopyText = chooser_->text();
+    NotAnsweringLabel = chooser_->notAnswering();
     QPalette yellow = CopyText->palette();
     yellow.setColor(QPalette::Base, QColor(255, 255, 128));
     yellow.setColor(QPalette::Text, Qt::black);
     CopyText->setPalette(yellow);
-    NotAnsweringLabel = new QLabel(this);
-    NotAnsweringLabel->setObjectName(QStringLiteral("NotAnsweringLabel"));
-    NotAnsweringLabel->setWordWrap(true);
-    NotAnsweringLabel->hide();
     CopyCmd = new QPushButton(QStringLiteral("Copy"), this);
     CopyCmd->setObjectName(QStringLiteral("CopyCmd"));
     CancelCmd = new QPushButton(this);
@@ -99,19 +93,17 @@ CopyForm::CopyForm(AppContext& context, const QString& fileName, QWidget* parent
     layout->setColumnStretch(0, 1);
     resize(480, 340);
 
-    // No caption names these three on screen; a screen reader still needs to.
-    CopyDrive->setAccessibleName(QStringLiteral("Drive"));
-    CopyDir->setAccessibleName(QStringLiteral("Directory"));
-    CopyText->setAccessibleName(QStringLiteral("Destination"));
-    NotAnsweringLabel->setAccessibleName(screenText(context_.texts, TextId::TextDrivesNotAnsweringName));
-
     setTabOrder(CopyDrive, CopyDir);
     setTabOrder(CopyDir, CancelCmd);
     setTabOrder(CancelCmd, CopyCmd);
     setTabOrder(CopyCmd, CopyText);
 
-    connect(CopyDrive, &QComboBox::currentIndexChanged, this, &CopyForm::CopyDrive_Change);
-    connect(CopyDir, &DirectoryList::pathChanged, this, &CopyForm::CopyDir_Change);
+    connect(chooser_, &DestinationChooser::volumesListed, this, &CopyForm::ShowVolumes);
+    // The drive is asked off the window's thread; meanwhile nothing can be chosen or copied.
+    connect(chooser_, &DestinationChooser::driveAsked, this, [this] { SetChoosing(false); });
+    connect(chooser_, &DestinationChooser::driveFailed, this, &CopyForm::CopyDrive_Failed);
+    connect(chooser_, &DestinationChooser::driveOpened, this, &CopyForm::CopyDrive_Opened);
+    connect(chooser_, &DestinationChooser::directoryChosen, this, &CopyForm::CopyDir_Change);
     connect(CopyCmd, &QPushButton::clicked, this, &CopyForm::CopyCmd_Click);
     connect(CancelCmd, &QPushButton::clicked, this, &CopyForm::CancelCmd_Click);
     Form_Load();
@@ -128,26 +120,19 @@ void CopyForm::done(int result) {
 
 void CopyForm::Form_Load() {
     InitCopyFormOsd();
-    listsReady = false;
     // Until every drive has answered, or its time is up, there is nothing to choose or copy to.
     for (QWidget* control : std::initializer_list<QWidget*>{CopyDrive, CopyDir, CopyCmd})
         control->setEnabled(false);
-    scanner_ = new VolumeScanner(context_.volumes, this);
-    connect(scanner_, &VolumeScanner::finished, this, &CopyForm::ShowVolumes);
-    scanner_->start();
+    chooser_->start();
 }
 
 void CopyForm::ShowVolumes() {
-    const VolumeScan& scan = scanner_->result();
-    for (const Volume& volume : scan.listed)
-        CopyDrive->addItem(volume.mountPoint);
-    ShowNotAnswering(NotAnsweringLabel, context_.texts, scan.notAnswering);
     // The program's own folder is no place anyone chose to copy to (it is where a fresh start points).
     const AppState& state = context_.state;
     const bool own = !state.documentsDir.empty() &&
                      QDir::cleanPath(toQt(state.copyDir)) == QDir::cleanPath(toQt(state.appPath));
     const auto ready = [this] {
-        listsReady = true;
+        chooser_->setTaking(true);
         SetChoosing(!busy_);
         CopyDrive->setFocus();
         emit volumesAnswered();
@@ -161,7 +146,7 @@ void CopyForm::ShowVolumes() {
 }
 
 void CopyForm::ShowRememberedOrApplicationDirectory(std::function<void()> then) {
-    listsReady = false;
+    chooser_->setTaking(false);
     ShowDestination(toQt(context_.state.copyDrive), toQt(context_.state.copyDir), [this, then](bool shown) {
         if (shown)
             then();
@@ -181,26 +166,13 @@ void CopyForm::InitCopyFormOsd() {
 
 void CopyForm::ShowDestination(const QString& drive, const QString& directory,
                                std::function<void(bool)> then) {
-    int index = -1;
-    for (int i = 0; i < CopyDrive->count() && index < 0 && !drive.isEmpty(); ++i)
-        if (QDir::cleanPath(CopyDrive->itemText(i)) == QDir::cleanPath(drive))
-            index = i;
-    if (index < 0 || !scanner_->result().ready.contains(CopyDrive->itemText(index))) {
-        then(false);
-        return;
-    }
-    CopyDrive->setCurrentIndex(index);
-    CopyDir->setPath(directory, CopyDrive->itemText(index), [this, then](bool opened) {
-        if (opened)
-            CopyText->setText(CopyDir->path());
-        then(opened);
-    });
+    chooser_->show(drive, directory, std::move(then));
 }
 
 void CopyForm::ShowApplicationDirectory(std::function<void()> then) {
     // Called while the lists do not count as the user's choice; the caller says when they do again.
-    listsReady = false;
-    const QString medium = FirstRemovableMedium(scanner_->result());
+    chooser_->setTaking(false);
+    const QString medium = FirstRemovableMedium(chooser_->scan());
     const auto atApplicationDirectory = [this, then] {
         AppState& state = context_.state;
         const std::string start = state.documentsDir.empty() ? state.appPath : state.documentsDir;
@@ -212,12 +184,7 @@ void CopyForm::ShowApplicationDirectory(std::function<void()> then) {
                 return;
             }
             // No listed drive holds the application directory: show it below the file-system root.
-            CopyDrive->setCurrentIndex(-1);
-            CopyDir->setPath(toQt(start), QStringLiteral("/"), [this, then](bool opened) {
-                if (opened)
-                    CopyText->setText(CopyDir->path());
-                then();
-            });
+            chooser_->showBelowRoot(toQt(start), then);
         });
     };
     if (medium.isEmpty()) {
@@ -247,43 +214,23 @@ QString CopyForm::DriveHolding(const QString& path) const {
     return best;
 }
 
-void CopyForm::CopyDrive_Change() {
-    if (!listsReady || CopyDrive->currentIndex() < 0)
-        return;
-    const QString drive = CopyDrive->currentText();
-    // The drive is asked off the window's thread; meanwhile nothing can be chosen or copied.
-    SetChoosing(false);
-    const auto finished = [this] {
-        listsReady = true;
-        SetChoosing(true);
-        emit volumesAnswered();
-    };
-    const auto failed = [this, drive, finished] {
-        context_.prompts.message(this, QStringLiteral("Device[") + drive + QStringLiteral("] Error!"));
-        ShowRememberedOrApplicationDirectory(finished);
-    };
-    scanner_->askReady(drive, [this, drive, finished, failed](std::optional<bool> ready) {
-        if (!ready.value_or(false)) {
-            failed();
-            return;
-        }
-        // A drive's own directory is its mount point.
-        CopyDir->setPath(drive, drive, [this, drive, finished, failed](bool opened) {
-            if (!opened) {
-                failed();
-                return;
-            }
-            context_.state.copyDrive = fromQt(drive);
-            context_.state.copyDir = fromQt(CopyDir->path());
-            finished();
-        });
-    });
+void CopyForm::ChoosingDone() {
+    chooser_->setTaking(true);
+    SetChoosing(true);
+    emit volumesAnswered();
+}
+
+void CopyForm::CopyDrive_Failed() {
+    ShowRememberedOrApplicationDirectory([this] { ChoosingDone(); });
+}
+
+void CopyForm::CopyDrive_Opened(const QString& drive) {
+    context_.state.copyDrive = fromQt(drive);
+    context_.state.copyDir = fromQt(CopyDir->path());
+    ChoosingDone();
 }
 
 void CopyForm::CopyDir_Change() {
-    if (!listsReady)
-        return;
-    CopyText->setText(CopyDir->path());
     context_.state.copyDir = fromQt(CopyDir->path());
 }
 

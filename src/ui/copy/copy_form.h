@@ -16,9 +16,9 @@ class QPushButton;
 namespace velmo {
 
 struct AppContext;
+class DestinationChooser;
 class DirectoryList;
 class FileIo;
-class VolumeScanner;
 
 // The modal dialog that copies the media file chosen in the entry editor to a drive and directory.
 class CopyForm : public QDialog {
@@ -43,7 +43,8 @@ private:
     void Form_Load();
     void ShowVolumes();
     void InitCopyFormOsd();
-    void CopyDrive_Change();
+    void CopyDrive_Failed();
+    void CopyDrive_Opened(const QString& drive);
     void CopyDir_Change();
     void CopyCmd_Click();
     void CancelCmd_Click();
@@ -58,6 +59,8 @@ private:
     // The remembered place, else the application directory, while the lists do not count as changes.
     void ShowRememberedOrApplicationDirectory(std::function<void()> then);
     QString DriveHolding(const QString& path) const;
+    // The lists take the user's choices again.
+    void ChoosingDone();
     void SetChoosing(bool enabled);
     // The copy itself, with its progress dialog. overwriteConfirmed: the user agreed to lose the old file.
     enum class Outcome { Copied, Failed, Cancelled };
@@ -68,13 +71,12 @@ private:
     AppContext& context_;
     QString fileName_;
     FileIo* io_;
-    bool listsReady = false;
     bool busy_ = false;
-    VolumeScanner* scanner_ = nullptr;
     QPointer<QProgressDialog> progress_;
     // The look at the destination, then the copy: one at a time.
     BackgroundRequests copying_{this};
 
+    DestinationChooser* chooser_ = nullptr;
     QComboBox* CopyDrive = nullptr;
     DirectoryList* CopyDir = nullptr;
     QLineEdit* CopyText = nullptr;

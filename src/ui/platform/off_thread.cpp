@@ -1,7 +1,6 @@
 #include "off_thread.h"
 
 #include <QEventLoop>
-#include <QTimer>
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
@@ -47,36 +46,6 @@ int EndAfterDetachedWork(int code) {
         return code;
     std::fflush(nullptr);
     std::_Exit(code);
-}
-
-void RunWithDeadline(std::function<bool()> work, std::chrono::milliseconds deadline, QObject* receiver,
-                     std::function<void(std::optional<bool>)> done) {
-    // Touched on the receiver's thread only: whichever comes first, answer or deadline, is delivered.
-    struct Call {
-        bool delivered = false;
-        std::function<void(std::optional<bool>)> done;
-    };
-    auto call = std::make_shared<Call>();
-    call->done = std::move(done);
-    QTimer::singleShot(deadline, receiver, [call] {
-        if (!call->delivered) {
-            call->delivered = true;
-            call->done(std::nullopt);
-        }
-    });
-    const QPointer<QObject> guard(receiver);
-    std::thread([work = std::move(work), call, guard, counted = std::make_shared<const DetachedWork>()] {
-        const bool answer = work();
-        QMetaObject::invokeMethod(
-            qApp,
-            [call, guard, answer] {
-                if (guard && !call->delivered) {
-                    call->delivered = true;
-                    call->done(answer);
-                }
-            },
-            Qt::QueuedConnection);
-    }).detach();
 }
 
 void RunOffThread(std::function<void()> work) {

@@ -31,12 +31,6 @@ bool WaitForDetachedWork(std::chrono::milliseconds limit);
 // it at once (no static destructors) when some still run after two seconds.
 int EndAfterDetachedWork(int code);
 
-// Runs `work` on a thread of its own and hands its answer to `done` on the receiver's thread, or
-// nothing once `deadline` has passed first. A call that never returns costs only its thread; nothing
-// is delivered once the receiver is gone.
-void RunWithDeadline(std::function<bool()> work, std::chrono::milliseconds deadline, QObject* receiver,
-                     std::function<void(std::optional<bool>)> done);
-
 // Runs `work` on a thread of its own and returns when it is done, handling the window's events
 // meanwhile, so it repaints and takes input (Cancel) throughout.
 void RunOffThread(std::function<void()> work);

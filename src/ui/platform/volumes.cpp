@@ -100,8 +100,11 @@ void VolumeScanner::ask(std::function<bool(VolumeList&)> call,
                         std::function<void(std::optional<bool>)> done) {
     // Not waited for: a worker still asking a drive that hangs is left to end by itself (the list
     // outlives the windows), and its answer reaches no scanner once this one is gone.
-    RunWithDeadline([list = &list_, call = std::move(call)] { return call(*list); }, kVolumeAnswerTime, this,
-                    std::move(done));
+    auto& requests = *asking_.emplace_back(std::make_unique<BackgroundRequests>(this));
+    requests.startWithin<bool>(
+        kVolumeAnswerTime,
+        [list = &list_, call = std::move(call)](const BackgroundRequests::Unwanted&) { return call(*list); },
+        std::move(done));
 }
 
 void VolumeScanner::askReady(const QString& mountPoint, std::function<void(std::optional<bool>)> done) {
@@ -109,7 +112,8 @@ void VolumeScanner::askReady(const QString& mountPoint, std::function<void(std::
 }
 
 void VolumeScanner::start() {
-    const int generation = ++generation_;
+    // The answers of an earlier scan, and of drives asked since, are no longer wanted.
+    asking_.clear();
     scan_ = {};
     asked_.clear();
     answers_.clear();
@@ -120,9 +124,7 @@ void VolumeScanner::start() {
             *listed = list.volumes();
             return true;
         },
-        [this, generation, listed](std::optional<bool> answer) {
-            if (generation != generation_)
-                return;
+        [this, listed](std::optional<bool> answer) {
             // Without the mount table there is nothing to offer; the worker may still be writing it.
             if (answer)
                 asked_ = *listed;
@@ -133,10 +135,7 @@ void VolumeScanner::start() {
                 return;
             }
             for (std::size_t i = 0; i < asked_.size(); ++i)
-                askReady(asked_[i].mountPoint, [this, generation, i](std::optional<bool> ready) {
-                    if (generation == generation_)
-                        answered(i, ready);
-                });
+                askReady(asked_[i].mountPoint, [this, i](std::optional<bool> ready) { answered(i, ready); });
         });
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "off_thread.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -81,8 +83,9 @@ private:
     std::vector<Volume> asked_;
     std::vector<std::optional<bool>> answers_;
     int pending_ = 0;
-    int generation_ = 0;
     VolumeScan scan_;
+    // One for each question still under way: the drives are asked all at once.
+    std::vector<std::unique_ptr<BackgroundRequests>> asking_;
 };
 
 } // namespace velmo

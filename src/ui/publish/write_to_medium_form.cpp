@@ -9,6 +9,7 @@
 #include "rules/schedule_difference.h"
 #include "rules/schedule_horizon.h"
 #include "rules/schedule_rules.h"
+#include "ui/copy/destination_chooser.h"
 #include "ui/copy/directory_list.h"
 #include "ui/document/player_copies.h"
 #include "ui/document/schedule_document.h"
@@ -81,17 +82,11 @@ WriteToMediumForm::WriteToMediumForm(AppContext& context, PublishSettings& setti
     setObjectName(QStringLiteral("WriteToMediumForm"));
     auto* destinationBox = new QGroupBox(this);
     destinationBox->setObjectName(QStringLiteral("DestinationFrame"));
-    PublishDrive = new QComboBox(destinationBox);
-    PublishDrive->setObjectName(QStringLiteral("PublishDrive"));
-    PublishDir = new DirectoryList(destinationBox);
-    PublishDir->setObjectName(QStringLiteral("PublishDir"));
-    PublishText = new QLineEdit(destinationBox);
-    PublishText->setObjectName(QStringLiteral("PublishText"));
-    PublishText->setReadOnly(true);
-    NotAnsweringLabel = new QLabel(destinationBox);
-    NotAnsweringLabel->setObjectName(QStringLiteral("NotAnsweringLabel"));
-    NotAnsweringLabel->setWordWrap(true);
-    NotAnsweringLabel->hide();
+    chooser_ = new DestinationChooser(context_, QStringLiteral("Publish"), destinationBox);
+    PublishDrive = chooser_->drive();
+    PublishDir = chooser_->directory();
+    PublishText = chooser_->text();
+    NotAnsweringLabel = chooser_->notAnswering();
     auto* destinationLayout = new QVBoxLayout(destinationBox);
     destinationLayout->addWidget(PublishDrive);
     destinationLayout->addWidget(PublishDir, 1);
@@ -198,22 +193,29 @@ WriteToMediumForm::WriteToMediumForm(AppContext& context, PublishSettings& setti
     layout->setColumnStretch(0, 1);
     layout->setColumnStretch(1, 1);
 
-    PublishDrive->setAccessibleName(QStringLiteral("Drive"));
-    PublishDir->setAccessibleName(QStringLiteral("Directory"));
-    PublishText->setAccessibleName(QStringLiteral("Destination"));
-    MediaFolderList->setAccessibleName(QStringLiteral("Media folders"));
-    PlanTable->setAccessibleName(QStringLiteral("Plan"));
-    PlanSummary->setAccessibleName(QStringLiteral("Plan summary"));
-    MediumChanges->setAccessibleName(QStringLiteral("Changes on the medium"));
-    PublishProgressBar->setAccessibleName(QStringLiteral("Progress"));
-    NotAnsweringLabel->setAccessibleName(screenText(context_.texts, TextId::TextDrivesNotAnsweringName));
+    MediaFolderList->setAccessibleName(screenText(context_.texts, TextId::TextMediaFolders));
+    PlanTable->setAccessibleName(screenText(context_.texts, TextId::TextPlanTableName));
+    PlanSummary->setAccessibleName(screenText(context_.texts, TextId::TextPlanSummaryName));
+    MediumChanges->setAccessibleName(screenText(context_.texts, TextId::TextMediumChangesName));
+    PublishProgressBar->setAccessibleName(screenText(context_.texts, TextId::TextProgressName));
     PlanCounts->setAccessibleName(screenText(context_.texts, TextId::TextPlanCountsName));
     WontPlayNote->setAccessibleName(screenText(context_.texts, TextId::TextWontPlayName));
     MakeCopiesCmd->setAccessibleName(screenText(context_.texts, TextId::TextMakePlayerCopies));
     WriteSummary->setAccessibleName(screenText(context_.texts, TextId::TextWriteSummaryName));
 
-    connect(PublishDrive, &QComboBox::currentIndexChanged, this, &WriteToMediumForm::PublishDrive_Change);
-    connect(PublishDir, &DirectoryList::pathChanged, this, &WriteToMediumForm::PublishDir_Change);
+    connect(chooser_, &DestinationChooser::volumesListed, this, &WriteToMediumForm::ShowVolumes);
+    // The drive is asked off the window's thread; meanwhile nothing can be chosen or written.
+    connect(chooser_, &DestinationChooser::driveAsked, this, [this] {
+        for (QWidget* control : std::initializer_list<QWidget*>{PublishDrive, PublishDir, WriteCmd})
+            control->setEnabled(false);
+    });
+    connect(chooser_, &DestinationChooser::driveAnswered, this, [this] {
+        PublishDrive->setEnabled(!busy_);
+        PublishDir->setEnabled(!busy_);
+    });
+    connect(chooser_, &DestinationChooser::driveFailed, this, &WriteToMediumForm::PublishDrive_Failed);
+    // A drive opened follows as a directory chosen.
+    connect(chooser_, &DestinationChooser::directoryChosen, this, &WriteToMediumForm::PublishDir_Change);
     connect(RemoveUnusedCheck, &QCheckBox::toggled, this, &WriteToMediumForm::RefreshPlan);
     connect(AddFolderCmd, &QPushButton::clicked, this, &WriteToMediumForm::AddFolderCmd_Click);
     connect(RemoveFolderCmd, &QPushButton::clicked, this, &WriteToMediumForm::RemoveFolderCmd_Click);
@@ -229,6 +231,10 @@ WriteToMediumForm::WriteToMediumForm(AppContext& context, PublishSettings& setti
 }
 
 WriteToMediumForm::~WriteToMediumForm() {
+    // Work still under way is told to stop; nothing of it reaches this window any more.
+    planning_.withdraw();
+    writing_.withdraw();
+    *cancelRequested_ = true;
     SetBusy(false);
 }
 
@@ -241,17 +247,12 @@ void WriteToMediumForm::Form_Load() {
     for (QWidget* control : std::initializer_list<QWidget*>{PublishDrive, PublishDir, WriteCmd})
         control->setEnabled(false);
     PlanSummary->setText(screenText(context_.texts, TextId::TextPlanPending));
-    scanner_ = new VolumeScanner(context_.volumes, this);
-    connect(scanner_, &VolumeScanner::finished, this, &WriteToMediumForm::ShowVolumes);
-    scanner_->start();
+    chooser_->start();
     PublishDrive->setFocus();
 }
 
 void WriteToMediumForm::ShowVolumes() {
-    const VolumeScan& scan = scanner_->result();
-    for (const Volume& volume : scan.listed)
-        PublishDrive->addItem(volume.mountPoint);
-    ShowNotAnswering(NotAnsweringLabel, context_.texts, scan.notAnswering);
+    const VolumeScan& scan = chooser_->scan();
     // The destination remembered with Copy to..., unless that is the program's own folder, where no
     // player reads; else the first removable medium; else none until the user picks one.
     const AppState& state = context_.state;
@@ -267,6 +268,7 @@ void WriteToMediumForm::ShowVolumes() {
         PublishDrive->setEnabled(!busy_);
         PublishDir->setEnabled(!busy_);
         listsReady_ = true;
+        chooser_->setTaking(true);
         if (shown)
             RememberDestination();
         else
@@ -301,12 +303,7 @@ void WriteToMediumForm::RememberDestination() {
 }
 
 void WriteToMediumForm::ChooseNoDestination() {
-    const bool wasReady = listsReady_;
-    listsReady_ = false;
-    PublishDrive->setCurrentIndex(-1);
-    PublishDir->clear();
-    PublishText->clear();
-    listsReady_ = wasReady;
+    chooser_->showNone();
     settings_.destination.clear();
 }
 
@@ -333,59 +330,23 @@ void WriteToMediumForm::ShowDestination(const QString& directory, std::function<
     std::vector<std::string> mounts;
     for (int i = 0; i < PublishDrive->count(); ++i)
         mounts.push_back(fromQt(PublishDrive->itemText(i)));
-    const QString drive = toQt(MountPointOf(fromQt(QDir::cleanPath(directory)), mounts));
-    const int index = PublishDrive->findText(drive);
-    if (index < 0 || !scanner_->result().ready.contains(drive)) {
-        then(false);
-        return;
-    }
-    const bool wasReady = listsReady_;
-    listsReady_ = false;
-    PublishDrive->setCurrentIndex(index);
-    listsReady_ = wasReady;
-    PublishDir->setPath(directory, drive, [this, then](bool opened) {
-        if (opened)
-            PublishText->setText(PublishDir->path());
-        then(opened);
-    });
+    chooser_->show(toQt(MountPointOf(fromQt(QDir::cleanPath(directory)), mounts)), directory,
+                   std::move(then));
 }
 
-void WriteToMediumForm::PublishDrive_Change() {
-    if (!listsReady_ || PublishDrive->currentIndex() < 0)
-        return;
-    const QString drive = PublishDrive->currentText();
-    // The drive is asked off the window's thread; meanwhile nothing can be chosen or written.
-    for (QWidget* control : std::initializer_list<QWidget*>{PublishDrive, PublishDir, WriteCmd})
-        control->setEnabled(false);
-    const auto failed = [this, drive] {
-        context_.prompts.message(this, QStringLiteral("Device[") + drive + QStringLiteral("] Error!"));
-        listsReady_ = false;
-        ShowDestination(toQt(settings_.destination), [this](bool shown) {
-            if (!shown)
-                ChooseNoDestination();
-            listsReady_ = true;
-            RefreshPlan();
-        });
-    };
-    scanner_->askReady(drive, [this, drive, failed](std::optional<bool> ready) {
-        PublishDrive->setEnabled(!busy_);
-        PublishDir->setEnabled(!busy_);
-        if (!ready.value_or(false)) {
-            failed();
-            return;
-        }
-        PublishDir->setPath(drive, drive, [failed](bool opened) {
-            if (!opened)
-                failed();
-            // Else PublishDir_Change has followed.
-        });
+void WriteToMediumForm::PublishDrive_Failed() {
+    listsReady_ = false;
+    chooser_->setTaking(false);
+    ShowDestination(toQt(settings_.destination), [this](bool shown) {
+        if (!shown)
+            ChooseNoDestination();
+        listsReady_ = true;
+        chooser_->setTaking(true);
+        RefreshPlan();
     });
 }
 
 void WriteToMediumForm::PublishDir_Change() {
-    if (!listsReady_)
-        return;
-    PublishText->setText(PublishDir->path());
     RememberDestination();
     RefreshPlan();
 }
@@ -415,14 +376,15 @@ PublishOptions WriteToMediumForm::Options(bool allowRemoveFirst) const {
     return options;
 }
 
-std::function<WriteToMediumForm::Planned()> WriteToMediumForm::PlanWork(bool allowRemoveFirst) const {
+std::function<WriteToMediumForm::Planned(const BackgroundRequests::Unwanted&)>
+WriteToMediumForm::PlanWork(bool allowRemoveFirst) const {
     // Copies of all it reads, so the window may change them (or close) meanwhile.
     const QDate day = context_.clock.today();
     return [schedule = context_.state.schedule, folders = settings_.mediaDirs,
             destination = settings_.destination, name = context_.state.scheduleFileName,
             options = Options(allowRemoveFirst), cache = media_.probeCache(), texts = context_.texts,
             remembered = settings_.destinationMedium, written = settings_.written,
-            today = CivilDate{day.year(), day.month(), day.day()}] {
+            today = CivilDate{day.year(), day.month(), day.day()}](const BackgroundRequests::Unwanted&) {
         Planned planned;
         // A stick pulled out leaves its mount point as an empty folder on the computer's own disk.
         planned.absence = MediumAbsence(destination, remembered, texts);
@@ -442,13 +404,6 @@ std::function<WriteToMediumForm::Planned()> WriteToMediumForm::PlanWork(bool all
         planned.summary = PublishSummaryLines(planned.plan, schedule, planned.medium, media, texts);
         return planned;
     };
-}
-
-WriteToMediumForm::Planned WriteToMediumForm::MakePlan(bool allowRemoveFirst) {
-    Planned planned;
-    const std::function<Planned()> work = PlanWork(allowRemoveFirst);
-    RunOffThread([&] { planned = work(); });
-    return planned;
 }
 
 void WriteToMediumForm::TakePlan(Planned planned) {
@@ -479,8 +434,14 @@ void WriteToMediumForm::RefreshPlan() {
     // Until the drives have answered there is no destination to plan for; the summary says it is looking.
     if (!listsReady_)
         return;
-    const int generation = ++planGeneration_;
+    // The write under way shows its own plan; the one for what is chosen now follows it.
+    if (writePressed_) {
+        replanWanted_ = true;
+        return;
+    }
+    replanWanted_ = false;
     if (settings_.destination.empty()) {
+        planning_.withdraw();
         TakePlan({});
         planPending_ = false;
         ShowPlan();
@@ -491,10 +452,8 @@ void WriteToMediumForm::RefreshPlan() {
     WriteCmd->setEnabled(false);
     MakeCopiesCmd->setEnabled(false);
     PlanSummary->setText(screenText(context_.texts, TextId::TextPlanPending));
-    RunInBackground<Planned>(PlanWork(), this, [this, generation](Planned planned) {
-        // A plan for a destination or folders no longer shown is dropped.
-        if (generation != planGeneration_)
-            return;
+    // A plan for a destination or folders no longer shown is dropped: the newer request replaces it.
+    planning_.start<Planned>(PlanWork(), [this](Planned planned) {
         TakePlan(std::move(planned));
         planPending_ = false;
         ShowPlan();
@@ -634,61 +593,67 @@ void WriteToMediumForm::FitPlanColumns() {
     }
 }
 
-bool WriteToMediumForm::ConfirmPlan() {
+void WriteToMediumForm::ConfirmPlan(std::function<void()> goOn) {
     const ScreenTexts& texts = context_.texts;
-    const auto names = [this](PublishAction action) {
-        QStringList found;
-        for (const PublishItem& item : plan_.items)
-            if (item.action == action)
-                found << toQt(item.name);
-        return found.join(QLatin1Char('\n'));
-    };
     if (plan_.refusal && !plan_.refusedOnlyForRemoveFirst()) {
         context_.prompts.message(this, PlanSummary->text());
-        return false;
+        EndWrite();
+        return;
     }
     // Each question may be ended by the program closing every window: then nothing more is asked.
     if (const int missing = plan_.count(PublishAction::Missing); missing > 0)
         if (!context_.prompts.askYesNo(
                 this, screenText(texts, TextId::MsgMediaMissing).arg(QString::number(missing))) ||
-            !isVisible())
-            return false;
-    if (plan_.refusedOnlyForRemoveFirst()) {
-        QStringList removeFirst;
-        for (const std::string& name : plan_.removeFirstNames())
-            removeFirst << toQt(name);
-        const bool agreed = context_.prompts.askYesNo(
-            this, screenText(texts, TextId::MsgRemoveOldFirst).arg(removeFirst.join(QLatin1Char('\n'))));
-        if (!isVisible())
-            return false;
-        if (!agreed) {
-            context_.prompts.message(this, screenText(texts, TextId::MsgRemoveOldFirstRefused));
-            return false;
+            !isVisible()) {
+            EndWrite();
+            return;
         }
-        SetBusy(true);
-        TakePlan(MakePlan(true));
-        SetBusy(false);
-        if (endWhenDone_ || !isVisible())
-            return false;
-        ShowPlan();
+    if (!plan_.refusedOnlyForRemoveFirst()) {
+        ConfirmRemoval(std::move(goOn));
+        return;
+    }
+    QStringList removeFirst;
+    for (const std::string& name : plan_.removeFirstNames())
+        removeFirst << toQt(name);
+    const bool agreed = context_.prompts.askYesNo(
+        this, screenText(texts, TextId::MsgRemoveOldFirst).arg(removeFirst.join(QLatin1Char('\n'))));
+    if (!isVisible()) {
+        EndWrite();
+        return;
+    }
+    if (!agreed) {
+        context_.prompts.message(this, screenText(texts, TextId::MsgRemoveOldFirstRefused));
+        EndWrite();
+        return;
+    }
+    PlanForWrite(true, [this, goOn] {
         if (plan_.refusal) {
             context_.prompts.message(this, PlanSummary->text());
-            return false;
+            EndWrite();
+            return;
+        }
+        ConfirmRemoval(goOn);
+    });
+}
+
+void WriteToMediumForm::ConfirmRemoval(std::function<void()> goOn) {
+    if (plan_.count(PublishAction::Remove) > 0) {
+        QStringList names;
+        for (const PublishItem& item : plan_.items)
+            if (item.action == PublishAction::Remove)
+                names << toQt(item.name);
+        if (!context_.prompts.askYesNo(
+                this,
+                screenText(context_.texts, TextId::MsgRemoveUnused).arg(names.join(QLatin1Char('\n')))) ||
+            !isVisible()) {
+            EndWrite();
+            return;
         }
     }
-    if (plan_.count(PublishAction::Remove) > 0)
-        if (!context_.prompts.askYesNo(
-                this, screenText(texts, TextId::MsgRemoveUnused).arg(names(PublishAction::Remove))) ||
-            !isVisible())
-            return false;
-    return true;
+    goOn();
 }
 
 void WriteToMediumForm::ConfirmWontPlay(std::function<void()> goOn) {
-    const auto stop = [this] {
-        if (endWhenDone_)
-            done(QDialog::Rejected);
-    };
     const std::vector<const PublishItem*> convertibleItems = Convertible();
     if (convertibleItems.empty() || (plan_.refusal && !plan_.refusedOnlyForRemoveFirst())) {
         goOn();
@@ -706,33 +671,25 @@ void WriteToMediumForm::ConfirmWontPlay(std::function<void()> goOn) {
          {WontPlayAnswer::UseAsTheyAre, screenText(texts, TextId::TextWriteAnyway)},
          {WontPlayAnswer::Cancel, screenText(texts, TextId::TextCancel)}});
     if (!isVisible() || answer == WontPlayAnswer::Cancel) {
-        stop();
+        EndWrite();
         return;
     }
     if (answer == WontPlayAnswer::UseAsTheyAre) {
         goOn();
         return;
     }
-    MakePlayerCopiesNow([this, goOn, stop](bool pointed) {
+    MakePlayerCopiesNow([this, goOn](bool pointed) {
         if (!pointed) {
-            stop();
+            EndWrite();
             return;
         }
         // The write goes on only with the plan made anew, once every file in it plays.
-        SetBusy(true);
-        ++planGeneration_;
-        TakePlan(MakePlan());
-        planPending_ = false;
-        SetBusy(false);
-        if (endWhenDone_ || !isVisible()) {
-            stop();
-            return;
-        }
-        ShowPlan();
-        if (Convertible().empty())
-            goOn();
-        else
-            stop();
+        PlanForWrite(false, [this, goOn] {
+            if (Convertible().empty())
+                goOn();
+            else
+                EndWrite();
+        });
     });
 }
 
@@ -789,64 +746,90 @@ void WriteToMediumForm::ShowProgress(const PublishProgress& progress) {
 }
 
 void WriteToMediumForm::WriteCmd_Click() {
-    // The medium may have changed since the plan was shown; a plan still on its way is outdated too.
-    SetBusy(true);
-    ++planGeneration_;
-    TakePlan(MakePlan());
-    planPending_ = false;
-    const bool ending = endWhenDone_;
-    SetBusy(false);
-    if (ending) {
-        done(QDialog::Rejected);
+    // A second press while the first is dealt with is ignored.
+    if (writePressed_)
         return;
-    }
-    ShowPlan();
-    ConfirmWontPlay([this] { WriteConfirmed(); });
+    writePressed_ = true;
+    // The medium may have changed since the plan was shown; a plan still on its way is outdated too.
+    PlanForWrite(false, [this] { ConfirmWontPlay([this] { ConfirmPlan([this] { WriteConfirmed(); }); }); });
+}
+
+void WriteToMediumForm::PlanForWrite(bool allowRemoveFirst, std::function<void()> goOn) {
+    planning_.withdraw();
+    planPending_ = false;
+    SetBusy(true);
+    writing_.start<Planned>(PlanWork(allowRemoveFirst), [this, goOn](Planned planned) {
+        TakePlan(std::move(planned));
+        SetBusy(false);
+        if (endWhenDone_ || !isVisible()) {
+            EndWrite();
+            return;
+        }
+        ShowPlan();
+        goOn();
+    });
 }
 
 void WriteToMediumForm::WriteConfirmed() {
-    if (!ConfirmPlan())
-        return;
-
     SetBusy(true);
     PublishProgressBar->setValue(0);
     const bool removalAsked = RemoveUnusedCheck->isChecked();
-    const PublishPlan plan = plan_;
-    const Schedule schedule = context_.state.schedule;
+    const QPointer<WriteToMediumForm> shown(this);
+    // The write runs on a worker that owns copies of all it reads, and stops where the medium is
+    // consistent once cancelled or no longer wanted; Cancel, repaints and the progress bar go on here.
     // The worker draws from a generator of its own: the shared one serves the recovery file and Save here.
-    SeededRandomSource random(SeedFrom(context_.random));
-    FileIo& io = *io_;
-    PublishReport report;
-    // The write runs on a worker; Cancel, repaints and the progress bar go on here.
-    RunOffThread([&] {
-        report = CarryOutPublish(
-            plan, schedule, random,
-            [this](const PublishProgress& progress) {
-                QMetaObject::invokeMethod(
-                    this, [this, progress] { ShowProgress(progress); }, Qt::QueuedConnection);
-                return !cancelRequested_;
-            },
-            io);
-    });
-    // Progress posted before the end must not overwrite the final state of the bar.
-    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    writing_.start<PublishReport>(
+        [plan = plan_, schedule = context_.state.schedule,
+         random = std::make_shared<SeededRandomSource>(SeedFrom(context_.random)), io = io_,
+         cancelled = cancelRequested_, shown](const BackgroundRequests::Unwanted& unwanted) {
+            return CarryOutPublish(
+                plan, schedule, *random,
+                [&](const PublishProgress& progress) {
+                    // Posted where the answer goes too, so all of it comes in before the answer.
+                    QMetaObject::invokeMethod(
+                        qApp,
+                        [shown, progress] {
+                            if (shown)
+                                shown->ShowProgress(progress);
+                        },
+                        Qt::QueuedConnection);
+                    return !*cancelled && !unwanted;
+                },
+                *io);
+        },
+        [this, removalAsked, name = plan_.scheduleName](PublishReport report) {
+            WriteDone(report, removalAsked, name);
+        });
+}
+
+void WriteToMediumForm::WriteDone(const PublishReport& report, bool removalAsked,
+                                  const std::string& scheduleName) {
     PublishProgressBar->setFormat(QStringLiteral("%p%"));
     if (report.complete())
         PublishProgressBar->setValue(kProgressSteps);
+    // The program is ending: the write has stopped where the medium is consistent; nothing to say.
     if (endWhenDone_) {
-        // The program is ending: the write has stopped where the medium is consistent; nothing to say.
         SetBusy(false);
-        done(QDialog::Rejected);
+        EndWrite();
         return;
     }
     if (report.complete() && medium_.known()) {
         const QDate day = context_.clock.today();
-        RememberWrite(settings_, {MediumKey(medium_), plan.scheduleName,
+        RememberWrite(settings_, {MediumKey(medium_), scheduleName,
                                   FormatIsoDate(CivilDate{day.year(), day.month(), day.day()})});
     }
     ShowReport(report, removalAsked);
     SetBusy(false);
-    RefreshPlan();
+    EndWrite(true);
+}
+
+void WriteToMediumForm::EndWrite(bool replan) {
+    writePressed_ = false;
+    if (endWhenDone_)
+        done(QDialog::Rejected);
+    else if (replan || replanWanted_)
+        RefreshPlan();
+    emit writeEnded();
 }
 
 void WriteToMediumForm::ShowReport(const PublishReport& report, bool removalAsked) {
@@ -893,9 +876,16 @@ void WriteToMediumForm::ShowReport(const PublishReport& report, bool removalAske
 
 void WriteToMediumForm::reject() {
     if (busy_)
-        cancelRequested_ = true;
+        *cancelRequested_ = true;
     else
         QDialog::reject();
+}
+
+void WriteToMediumForm::done(int result) {
+    // A plan on its way is for a window no longer shown. A write is cancelled before the window closes.
+    planning_.withdraw();
+    planPending_ = false;
+    QDialog::done(result);
 }
 
 void WriteToMediumForm::closeEvent(QCloseEvent* event) {
@@ -907,19 +897,20 @@ void WriteToMediumForm::closeEvent(QCloseEvent* event) {
     // signal, the session's end) also ends the dialog once the write has stopped.
     if (!event->spontaneous())
         endWhenDone_ = true;
-    cancelRequested_ = true;
+    *cancelRequested_ = true;
     event->ignore();
 }
 
 void WriteToMediumForm::CancelWriteCmd_Click() {
-    cancelRequested_ = true;
+    *cancelRequested_ = true;
 }
 
 void WriteToMediumForm::SetBusy(bool busy) {
     if (busy == busy_)
         return;
     busy_ = busy;
-    cancelRequested_ = false;
+    // A fresh flag: a worker given up on keeps the one it was cancelled with.
+    cancelRequested_ = std::make_shared<std::atomic<bool>>(false);
     if (busy)
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     else

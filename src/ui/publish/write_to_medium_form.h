@@ -2,12 +2,14 @@
 
 #include "media/media_probe.h"
 #include "rules/publish.h"
+#include "ui/platform/off_thread.h"
 
 #include <QDialog>
 #include <QString>
 #include <atomic>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -24,11 +26,11 @@ class QTableWidget;
 namespace velmo {
 
 struct AppContext;
+class DestinationChooser;
 class DirectoryList;
 class FileIo;
 class ScheduleDocument;
 class ScheduleMedia;
-class VolumeScanner;
 
 // "Write to Player Medium": chooses the medium's directory and the media folders, shows what the
 // write would do, and does it. The plan and the write are the core's; this window only shows them.
@@ -48,10 +50,13 @@ public:
 
     // While a write runs, closing the window cancels the write instead.
     void reject() override;
+    void done(int result) override;
 
 signals:
     // The plan in the table is the one for what the dialog shows now.
     void planShown();
+    // A press of Write has been dealt with: written, refused, cancelled or failed, and said so.
+    void writeEnded();
 
 protected:
     // Closed by the program itself (a termination signal, the session's end) while writing: the
@@ -62,7 +67,7 @@ private:
     void Form_Load();
     void ShowVolumes();
     void InitWriteToMediumFormOsd();
-    void PublishDrive_Change();
+    void PublishDrive_Failed();
     void PublishDir_Change();
     void AddFolderCmd_Click();
     void RemoveFolderCmd_Click();
@@ -75,8 +80,6 @@ private:
     void ShowFirstDestination(QStringList candidates, std::function<void(bool shown)> then);
     void ChooseNoDestination();
     void RefreshPlan();
-    // The plan for the destination and folders shown, made off the window's thread.
-    // allowRemoveFirst: the user agreed that old copies may be removed before their new versions.
     // The plan, and what of it will not play (by name), examined with the editor's probe results.
     struct Planned {
         PublishPlan plan;
@@ -89,17 +92,27 @@ private:
         // The medium's name and room, how long each list plays, how many files change.
         std::vector<std::string> summary;
     };
-    Planned MakePlan(bool allowRemoveFirst = false);
-    std::function<Planned()> PlanWork(bool allowRemoveFirst = false) const;
+    // The plan for the destination and folders shown, to be made off the window's thread.
+    // allowRemoveFirst: the user agreed that old copies may be removed before their new versions.
+    std::function<Planned(const BackgroundRequests::Unwanted&)> PlanWork(bool allowRemoveFirst = false) const;
     void TakePlan(Planned planned);
     // The files that will not play and of which a player copy can be made, in plan order.
     std::vector<const PublishItem*> Convertible() const;
-    // Asks, before a write, whether player copies should take the place of files that will not play;
-    // false when the write is not to go on now.
-    // Goes on with the write once every file in it plays, or the user chose to write anyway.
+
+    // A press of Write, step by step; each step either goes on to the next or ends the press.
+    // The plan made anew for the write, shown; then `goOn`.
+    void PlanForWrite(bool allowRemoveFirst, std::function<void()> goOn);
+    // Goes on once every file in the write plays, or the user chose to write anyway.
     void ConfirmWontPlay(std::function<void()> goOn);
+    // Goes on once the user agreed to what the plan needs asked.
+    void ConfirmPlan(std::function<void()> goOn);
+    void ConfirmRemoval(std::function<void()> goOn);
     // The write itself, once the plan is confirmed.
     void WriteConfirmed();
+    void WriteDone(const PublishReport& report, bool removalAsked, const std::string& scheduleName);
+    // replan: the plan shown is made again (after a write, what is on the medium changed).
+    void EndWrite(bool replan = false);
+
     // Makes the player copies and points the schedule at them; true when any entry now names a copy.
     void MakePlayerCopiesNow(std::function<void(bool pointed)> then);
     void RememberDestination();
@@ -107,8 +120,6 @@ private:
     PublishOptions Options(bool allowRemoveFirst) const;
     void ShowPlan();
     void FitPlanColumns();
-    // Asks what the plan needs asked; false when the user said no.
-    bool ConfirmPlan();
     void ShowReport(const PublishReport& report, bool removalAsked);
     void SetBusy(bool busy);
     QString ActionText(PublishAction action) const;
@@ -126,12 +137,19 @@ private:
     std::vector<std::string> summary_;
     bool listsReady_ = false;
     bool busy_ = false;
-    std::atomic<bool> cancelRequested_{false};
+    // Shared with the write on its worker, which may outlive the window.
+    std::shared_ptr<std::atomic<bool>> cancelRequested_ = std::make_shared<std::atomic<bool>>(false);
     bool endWhenDone_ = false;
     bool planPending_ = false;
-    int planGeneration_ = 0;
-    VolumeScanner* scanner_ = nullptr;
+    // From a press of Write until it has been dealt with; a plan asked for meanwhile waits for its end.
+    bool writePressed_ = false;
+    bool replanWanted_ = false;
+    // The plan shown as the user chooses.
+    BackgroundRequests planning_{this};
+    // A press of Write: its plan, then the write.
+    BackgroundRequests writing_{this};
 
+    DestinationChooser* chooser_ = nullptr;
     QComboBox* PublishDrive = nullptr;
     DirectoryList* PublishDir = nullptr;
     QLineEdit* PublishText = nullptr;

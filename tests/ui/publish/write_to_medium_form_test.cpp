@@ -1,4 +1,7 @@
 #include "support/find_control.h"
+#ifndef _WIN32
+#include "support/fuse_server.h"
+#endif
 #include "support/gated_io.h"
 #include "support/test_context.h"
 
@@ -6,9 +9,12 @@
 #include "media/media_probe.h"
 #include "model/schedule_file.h"
 #include "rules/entry_rules.h"
+#include "texts/screen_texts.h"
+#include "ui/copy/copy_form.h"
 #include "ui/copy/directory_list.h"
 #include "ui/document/schedule_document.h"
 #include "ui/document/schedule_media.h"
+#include "ui/platform/off_thread.h"
 #include "ui/platform/prompts.h"
 #include "ui/platform/termination_signals.h"
 #include "ui/platform/ui_text.h"
@@ -32,11 +38,13 @@
 #include <QTest>
 #include <QTimer>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <optional>
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -87,6 +95,14 @@ template <typename T> void whenShown(QWidget* except, std::function<void(T*)> ac
 void waitSettled(const WriteToMediumForm& form) {
     const QString looking = QStringLiteral("Looking at the medium...");
     EXPECT_TRUE(QTest::qWaitFor([&form, &looking] { return test::WritePlanShown(&form, looking); }, 60000));
+}
+
+// Presses Write and lets the window run until the press has been dealt with: the plan is made anew and
+// the write runs off the window's thread.
+void pressWrite(WriteToMediumForm& form) {
+    QSignalSpy ended(&form, &WriteToMediumForm::writeEnded);
+    form.findChild<QPushButton*>(QStringLiteral("WriteCmd"))->click();
+    EXPECT_TRUE(!ended.isEmpty() || ended.wait(60000));
 }
 
 QStringList column(const QTableWidget* table, int c) {
@@ -155,7 +171,7 @@ TEST(WriteToMediumForm, EndToEndWithTheRealQuestionFolderDialogAndReport) {
         question = box->text();
         box->button(QMessageBox::No)->click();
     });
-    write->click();
+    pressWrite(form);
     EXPECT_EQ(question, QStringLiteral("Media files missing: 1. Write anyway?"));
     EXPECT_TRUE(QDir(stick + QStringLiteral("/player"))
                     .isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
@@ -169,7 +185,7 @@ TEST(WriteToMediumForm, EndToEndWithTheRealQuestionFolderDialogAndReport) {
             shown->button(QMessageBox::Ok)->click();
         });
     });
-    write->click();
+    pressWrite(form);
     EXPECT_TRUE(report.startsWith(QStringLiteral("Written to the player medium.\n"))) << report.toStdString();
     EXPECT_TRUE(report.contains(QStringLiteral("Copied 1, replaced 0, kept 0, missing 1.\n"
                                                "The schedule file was written.")))
@@ -212,7 +228,7 @@ TEST(WriteToMediumForm, EndToEndWithTheRealQuestionFolderDialogAndReport) {
         report = shown->text();
         shown->button(QMessageBox::Ok)->click();
     });
-    write->click(); // no question this time
+    pressWrite(form); // no question this time
     EXPECT_TRUE(report.contains(QStringLiteral("Copied 1, replaced 0, kept 1, missing 0.")))
         << report.toStdString();
     EXPECT_EQ(readAll(stick + QStringLiteral("/player/GONE.JPG")), QByteArray("picture"));
@@ -336,7 +352,7 @@ TEST(WriteToMediumForm, DriveThatNeverAnswersIsLeftOutAndNamed_theDialogTakesInp
     EXPECT_EQ(note->text(), QStringLiteral("Not answering, left out: ") + stuck);
     EXPECT_EQ(p.counts(), QStringLiteral("3 copy"));
 
-    p.write()->click();
+    pressWrite(*p.form);
     ASSERT_EQ(p.t.prompts.messages().size(), 1);
     EXPECT_TRUE(p.t.prompts.messages()[0].startsWith(QStringLiteral("Written to the player medium.")));
     EXPECT_EQ(readAll(p.stick + QStringLiteral("/C.MP3")), QByteArray(100000, 'C'));
@@ -346,7 +362,7 @@ TEST(WriteToMediumForm, CountsAboveTheTableAndASummaryThatSaysWhatChanges) {
     PublishCase p;
     p.open();
     EXPECT_EQ(p.counts(), QStringLiteral("3 copy"));
-    p.write()->click();
+    pressWrite(*p.form);
     waitSettled(*p.form);
     EXPECT_EQ(p.counts(), QStringLiteral("3 keep"));
     EXPECT_EQ(p.summary(),
@@ -419,7 +435,7 @@ TEST(WriteToMediumForm, CancelAfterAReplacement_theRealReportSaysWhatIsOnTheMedi
         report = box->text();
         box->button(QMessageBox::Ok)->click();
     });
-    form.findChild<QPushButton*>(QStringLiteral("WriteCmd"))->click();
+    pressWrite(form);
 
     EXPECT_EQ(report,
               QStringLiteral("Write cancelled.\n"
@@ -439,7 +455,6 @@ TEST(WriteToMediumForm, RemovingUnusedFiles_listedInTheRealQuestion_onlyAfterYes
     WriteToMediumForm& form = p.open(true, true);
     auto* counts = form.findChild<QLabel*>(QStringLiteral("PlanCounts"));
     auto* check = form.findChild<QCheckBox*>(QStringLiteral("RemoveUnusedCheck"));
-    auto* write = form.findChild<QPushButton*>(QStringLiteral("WriteCmd"));
     EXPECT_EQ(counts->text(), QStringLiteral("1 copy"));
     EXPECT_EQ(check->text(), QStringLiteral("Remove files the schedule no longer uses"));
 
@@ -465,7 +480,7 @@ TEST(WriteToMediumForm, RemovingUnusedFiles_listedInTheRealQuestion_onlyAfterYes
                     report->button(QMessageBox::Ok)->click();
                 });
         });
-        write->click();
+        pressWrite(form);
         ASSERT_FALSE(seen.isEmpty());
         EXPECT_EQ(seen[0], question);
         if (!yes) {
@@ -501,13 +516,109 @@ TEST(WriteToMediumForm, TerminationSignalDuringTheWrite_cancelsSilentlyAndCloses
     };
     QTimer::singleShot(0, qApp, signalWhenStopped);
 
-    p.write()->click();
+    pressWrite(*p.form);
 
     EXPECT_FALSE(p.form->isVisible());
     EXPECT_EQ(p.form->result(), QDialog::Rejected);
     EXPECT_TRUE(p.t.prompts.shown.empty());
     // Nothing half-written, and no schedule naming a file that is not there.
     EXPECT_EQ(QDir(p.stick).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+// A plan or a write still under way when the window closes, or goes, is answered to nobody: nothing is
+// shown or said, and the write stops where the medium is consistent.
+#ifndef _WIN32
+TEST(WriteToMediumForm, WindowClosedOrGoneWhileWorkRuns_itsAnswerReachesNoWindow) {
+    enum class Work { Plan, Write };
+    struct Case {
+        const char* what;
+        Work work;
+        bool destroyed; // else closed
+    };
+    const Case cases[] = {
+        {"plan, window closed", Work::Plan, false},
+        {"plan, window gone", Work::Plan, true},
+        {"write, window gone", Work::Write, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        PublishCase p;
+        test::GatedIo io;
+        io.stopAfter = 50000; // inside A.MP3
+        // The plan waits on a media folder whose listing never comes, until the mount goes.
+        const QString stuck = p.app + QStringLiteral("/stuck");
+        QDir().mkpath(stuck);
+        std::optional<test::FuseMount> mount;
+        if (c.work == Work::Plan) {
+            mount.emplace(fromQt(stuck), "fuse.stuck", test::FuseStuck::Listing);
+            if (!mount->error().empty())
+                GTEST_SKIP() << mount->error();
+            p.settings.mediaDirs = {fromQt(stuck + QLatin1Char('/'))};
+            p.open(false);
+            // The destination is shown and its plan asked for.
+            ASSERT_TRUE(QTest::qWaitFor(
+                [&p] { return !p.control<QLineEdit>("PublishText")->text().isEmpty(); }, 10000));
+            ASSERT_EQ(p.summary(), QStringLiteral("Looking at the medium..."));
+        } else {
+            p.open();
+            p.form->setFileIo(io);
+            p.write()->click();
+            ASSERT_TRUE(QTest::qWaitFor([&io] { return io.stopped.load(); }, 10000));
+        }
+        QSignalSpy shown(p.form.get(), &WriteToMediumForm::planShown);
+        QSignalSpy ended(p.form.get(), &WriteToMediumForm::writeEnded);
+        if (c.destroyed)
+            p.form.reset();
+        else
+            p.form->close();
+        mount.reset();
+        io.release();
+        ASSERT_TRUE(WaitForDetachedWork(std::chrono::seconds(20)));
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+        if (!c.destroyed) {
+            EXPECT_TRUE(shown.isEmpty());
+            EXPECT_TRUE(ended.isEmpty());
+            EXPECT_EQ(p.summary(), QStringLiteral("Looking at the medium..."));
+        }
+        EXPECT_TRUE(p.t.prompts.shown.empty());
+        EXPECT_EQ(QDir(p.stick).entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+}
+#endif
+
+// Both dialogs that choose a destination name its controls, and Write its others, in the words of the
+// screen texts chosen.
+TEST(WriteToMediumForm, NamesForScreenReaders_inTheSecondLanguageToo_likeCopyTo) {
+    PublishCase p;
+    p.t.texts.SelectScreenTexts(2);
+    p.open();
+    CopyForm copy(p.t.context, QStringLiteral("A.MP3"));
+    const auto name = [](TextId id) { return toQt(SecondLanguageText(id)); };
+    const struct {
+        const QWidget* window;
+        const char* control;
+        TextId id;
+    } cases[] = {
+        {p.form.get(), "PublishDrive", TextId::TextDriveName},
+        {p.form.get(), "PublishDir", TextId::TextDirectoryName},
+        {p.form.get(), "PublishText", TextId::TextDestination},
+        {p.form.get(), "MediaFolderList", TextId::TextMediaFolders},
+        {p.form.get(), "PlanTable", TextId::TextPlanTableName},
+        {p.form.get(), "PlanSummary", TextId::TextPlanSummaryName},
+        {p.form.get(), "MediumChanges", TextId::TextMediumChangesName},
+        {p.form.get(), "PublishProgressBar", TextId::TextProgressName},
+        {&copy, "CopyDrive", TextId::TextDriveName},
+        {&copy, "CopyDir", TextId::TextDirectoryName},
+        {&copy, "CopyText", TextId::TextDestination},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.control);
+        const QWidget* control = test::FindControl<QWidget>(c.window, c.control);
+        ASSERT_NE(control, nullptr);
+        EXPECT_EQ(control->accessibleName(), name(c.id));
+        EXPECT_NE(control->accessibleName(), toQt(EnglishText(c.id)));
+    }
 }
 
 TEST(WriteToMediumForm, NoMediaFolderCanBeRead_refusedWithTheReasonAndNothingWritten) {
@@ -554,7 +665,7 @@ TEST(WriteToMediumForm, NearlyFullMedium_asksOnceNamingTheFile_noMeansNothingWri
     ASSERT_TRUE(p.write()->isEnabled()) << p.summary().toStdString();
 
     p.t.prompts.answers = {false};
-    p.write()->click();
+    pressWrite(*p.form);
     EXPECT_EQ(
         shown(),
         (QStringList{question, QStringLiteral("Nothing was written: the new versions fit on the medium only "
@@ -564,7 +675,7 @@ TEST(WriteToMediumForm, NearlyFullMedium_asksOnceNamingTheFile_noMeansNothingWri
 
     p.t.prompts.shown.clear();
     p.t.prompts.answers = {true};
-    p.write()->click();
+    pressWrite(*p.form);
     ASSERT_EQ(shown().size(), 2);
     EXPECT_EQ(shown()[0], question);
     EXPECT_TRUE(shown()[1].startsWith(QStringLiteral("Written to the player medium.")))
@@ -616,7 +727,7 @@ TEST(WriteToMediumForm, FileThatWillNotPlay_realQuestionMakesThePlayerCopyAndWri
             buttons << button->text();
         box->findChild<QPushButton*>(QStringLiteral("CancelChoice"))->click();
     });
-    p.write()->click();
+    pressWrite(*p.form);
     EXPECT_TRUE(question.startsWith(QStringLiteral("These files will not play on the player as they are:\n"
                                                    "PHONE.MP4: ") +
                                     why))
@@ -639,7 +750,7 @@ TEST(WriteToMediumForm, FileThatWillNotPlay_realQuestionMakesThePlayerCopyAndWri
             },
             6000);
     });
-    p.write()->click();
+    pressWrite(*p.form);
     // The copy is made off the window's thread; the write follows it.
     EXPECT_TRUE(QTest::qWaitFor([&report] { return !report.isEmpty(); }, 60000));
     EXPECT_TRUE(report.startsWith(QStringLiteral("Written to the player medium.\n"))) << report.toStdString();
@@ -703,7 +814,7 @@ TEST(WriteToMediumForm, NewStick_anEmptyDriveIsWrittenWithTheScheduleAndItsFiles
     p.open();
     EXPECT_EQ(p.control<QLineEdit>("PublishText")->text(), root);
     EXPECT_EQ(p.counts(), QStringLiteral("3 copy"));
-    p.write()->click();
+    pressWrite(*p.form);
     waitSettled(*p.form);
     EXPECT_EQ(p.counts(), QStringLiteral("3 keep"));
     p.form.reset();
@@ -759,7 +870,7 @@ TEST(WriteToMediumForm, WriteSummary_theMediumItsRoomTheLengthsAndTheCounts) {
     if (const QString shot = qEnvironmentVariable("VELMO_SCREENSHOT"); !shot.isEmpty())
         p.form->grab().save(shot);
 
-    p.write()->click();
+    pressWrite(*p.form);
     waitSettled(*p.form);
     EXPECT_EQ(facts->toPlainText().split(QLatin1Char('\n')).last(),
               QStringLiteral("3 kept, 0 copied, 0 replaced, 0 removed"));
