@@ -1,6 +1,5 @@
 #include "off_thread.h"
 
-#include <QEventLoop>
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
@@ -46,20 +45,6 @@ int EndAfterDetachedWork(int code) {
         return code;
     std::fflush(nullptr);
     std::_Exit(code);
-}
-
-void RunOffThread(std::function<void()> work) {
-    QEventLoop loop;
-    std::atomic<bool> finished{false};
-    std::thread worker([&] {
-        work();
-        finished = true;
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-    });
-    // The quit may be posted before the loop runs; it is queued, so exec sees it.
-    if (!finished)
-        loop.exec();
-    worker.join();
 }
 
 } // namespace velmo

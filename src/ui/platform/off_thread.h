@@ -31,10 +31,6 @@ bool WaitForDetachedWork(std::chrono::milliseconds limit);
 // it at once (no static destructors) when some still run after two seconds.
 int EndAfterDetachedWork(int code);
 
-// Runs `work` on a thread of its own and returns when it is done, handling the window's events
-// meanwhile, so it repaints and takes input (Cancel) throughout.
-void RunOffThread(std::function<void()> work);
-
 // Runs `work` on a thread of its own and hands its result to `done` on the receiver's thread, unless
 // the receiver is gone by then. `work` owns copies of all it needs.
 template <typename T>

@@ -390,7 +390,7 @@ WriteToMediumForm::PlanWork(bool allowRemoveFirst) const {
         planned.absence = MediumAbsence(destination, remembered, texts);
         if (planned.absence)
             return planned;
-        planned.plan = PlanPublish(schedule, folders, destination, name, options);
+        planned.plan = PlanPublish(schedule, folders, destination, name, options, texts);
         planned.medium = IdentifyMedium(destination);
         PublishSettings history;
         history.written = written;
@@ -781,7 +781,8 @@ void WriteToMediumForm::WriteConfirmed() {
     writing_.start<PublishReport>(
         [plan = plan_, schedule = context_.state.schedule,
          random = std::make_shared<SeededRandomSource>(SeedFrom(context_.random)), io = io_,
-         cancelled = cancelRequested_, shown](const BackgroundRequests::Unwanted& unwanted) {
+         cancelled = cancelRequested_, texts = context_.texts,
+         shown](const BackgroundRequests::Unwanted& unwanted) {
             return CarryOutPublish(
                 plan, schedule, *random,
                 [&](const PublishProgress& progress) {
@@ -795,7 +796,7 @@ void WriteToMediumForm::WriteConfirmed() {
                         Qt::QueuedConnection);
                     return !*cancelled && !unwanted;
                 },
-                *io);
+                *io, texts);
         },
         [this, removalAsked, name = plan_.scheduleName](PublishReport report) {
             WriteDone(report, removalAsked, name);

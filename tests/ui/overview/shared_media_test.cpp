@@ -67,7 +67,7 @@ TEST_F(SharedMediaTest, WindowGoneWhileADropIsExamined_theAnswerAddsNothing) {
         form->show();
         tc.prompts.shown.clear();
         // The close asks about the loaded schedule first: not saved.
-        tc.prompts.choices = {QStringLiteral("Add anyway")};
+        tc.prompts.choices = {QStringLiteral("Discard")};
         ASSERT_TRUE(drop(app() + "D0.MP3"));
         if (destroy)
             form.reset();
