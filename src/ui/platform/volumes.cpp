@@ -103,7 +103,11 @@ void VolumeScanner::ask(std::function<bool(VolumeList&)> call,
     auto& requests = *asking_.emplace_back(std::make_unique<BackgroundRequests>(this));
     requests.startWithin<bool>(
         kVolumeAnswerTime,
-        [list = &list_, call = std::move(call)](const BackgroundRequests::Unwanted&) { return call(*list); },
+        [list = &list_, call = std::move(call)](const BackgroundRequests::Unwanted& unwanted) {
+            // A worker that starts only once its scanner is gone leaves the list alone: it may be
+            // gone too.
+            return !unwanted && call(*list);
+        },
         std::move(done));
 }
 
