@@ -41,16 +41,16 @@ QString withSeparator(const QString& directory) {
 // About ten updates a second look continuous.
 constexpr qint64 kProgressIntervalMs = 100;
 
-QString progressText(const QString& name, const CopyProgress& progress) {
+QString progressText(const ScreenTexts& texts, const QString& name, const CopyProgress& progress) {
     const QLocale locale;
     const auto size = [&](std::uint64_t bytes) {
         return locale.formattedDataSize(static_cast<qint64>(bytes), 1, QLocale::DataSizeIecFormat);
     };
     // The bar covers writing and reading back, so the text says which half is running.
     if (progress.checking)
-        return QStringLiteral("Checking the copy of %1 on the medium\n%2 of %3 read back")
+        return screenText(texts, TextId::MsgCopyCheckingProgress)
             .arg(name, size(progress.verified), size(progress.total));
-    return QStringLiteral("Copying %1, then checking the copy\n%2 of %3 written")
+    return screenText(texts, TextId::MsgCopyWritingProgress)
         .arg(name, size(progress.copied), size(progress.total));
 }
 
@@ -283,7 +283,7 @@ void CopyForm::RunCopy(const QString& name, const QString& destination, bool ove
     progress->setMinimumDuration(400);
     progress->setMinimumWidth(360);
     progress->setRange(0, 1000);
-    progress->setLabelText(progressText(name, CopyProgress{}));
+    progress->setLabelText(progressText(context_.texts, name, CopyProgress{}));
     progress->setValue(0);
 
     CopyOptions options;
@@ -297,6 +297,7 @@ void CopyForm::RunCopy(const QString& name, const QString& destination, bool ove
         copiesDir.empty() ? std::string() : WithTrailingSeparator(copiesDir) + fromQt(name);
     const std::string target = fromQt(withSeparator(destination));
     FileIo* io = io_;
+    const ScreenTexts* texts = &context_.texts;
     const QPointer<QProgressDialog> shown(progress);
     // The copy runs on a worker; the dialog's progress is set on this thread from what it posts.
     copying_.start<CopyResult>(
@@ -317,9 +318,9 @@ void CopyForm::RunCopy(const QString& name, const QString& destination, bool ove
                         shownChecking = state.checking;
                         QMetaObject::invokeMethod(
                             qApp,
-                            [shown, name, state] {
+                            [shown, texts, name, state] {
                                 if (shown) {
-                                    shown->setLabelText(progressText(name, state));
+                                    shown->setLabelText(progressText(*texts, name, state));
                                     shown->setValue(static_cast<int>(state.fraction() * 1000.0));
                                 }
                             },
