@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rules/schedule_history.h"
+
 #include <QListView>
 
 namespace velmo {
@@ -53,6 +55,17 @@ struct MainListViews {
     ScheduleListView* NormalList = nullptr;
     ScheduleListView* AdvanceList = nullptr;
     ScheduleListView* DetailList = nullptr;
+
+    // Which of the schedule's lists `list` shows; None for any other view.
+    EntryRef::List kindOf(const ScheduleListView* list) const {
+        if (list == NormalList)
+            return EntryRef::List::Basic;
+        if (list == AdvanceList)
+            return EntryRef::List::Advance;
+        if (list == DetailList)
+            return EntryRef::List::Detail;
+        return EntryRef::List::None;
+    }
 };
 
 } // namespace velmo

@@ -101,21 +101,11 @@ ScheduleListView* EditCommands::activeList() const {
     return lastList_ != nullptr ? lastList_ : lists.NormalList;
 }
 
-EntryRef::List EditCommands::listKind(const ScheduleListView* list) const {
-    if (list == window_.lists.NormalList)
-        return EntryRef::List::Basic;
-    if (list == window_.lists.AdvanceList)
-        return EntryRef::List::Advance;
-    if (list == window_.lists.DetailList)
-        return EntryRef::List::Detail;
-    return EntryRef::List::None;
-}
-
 void EditCommands::copy() {
     ScheduleListView* list = activeList();
     const int row = list->currentRow();
     const Schedule& schedule = document_.schedule();
-    switch (listKind(list)) {
+    switch (window_.lists.kindOf(list)) {
     case EntryRef::List::Basic:
         if (row >= 0 && row < document_.count(EntryRef::List::Basic))
             copied_ = schedule.basicEntries[static_cast<std::size_t>(row)];
@@ -148,7 +138,7 @@ void EditCommands::duplicate() {
 void EditCommands::pasteInto(ScheduleListView* list, AddSource source) {
     if (!copied_)
         return;
-    const EntryRef::List kind = listKind(list);
+    const EntryRef::List kind = window_.lists.kindOf(list);
     const auto full = [this] {
         context_.prompts.message(window_.widget, screenText(context_.texts, TextId::MsgTooManyBasic));
     };

@@ -48,7 +48,6 @@ protected:
 private:
     void updateActions();
     ScheduleListView* activeList() const;
-    EntryRef::List listKind(const ScheduleListView* list) const;
     void pasteInto(ScheduleListView* list, AddSource source);
 
     AppContext& context_;

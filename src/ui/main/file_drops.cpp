@@ -26,12 +26,8 @@ FileDrops::FileDrops(AppContext& context, ScheduleDocument& document, Window win
     }
 }
 
-EntryRef::List FileDrops::listKind(const ScheduleListView* list) const {
-    return list == window_.lists.DetailList ? EntryRef::List::Detail : EntryRef::List::Basic;
-}
-
 void FileDrops::dropFiles(ScheduleListView* list, const QList<QUrl>& urls) {
-    const EntryRef::List kind = listKind(list);
+    const EntryRef::List kind = window_.lists.kindOf(list);
     const int advance = kind == EntryRef::List::Detail ? window_.lists.AdvanceList->currentRow() : -1;
     if (kind == EntryRef::List::Detail && document_.advanceEntry(advance) == nullptr)
         return;

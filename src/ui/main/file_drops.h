@@ -38,7 +38,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    EntryRef::List listKind(const ScheduleListView* list) const;
     void dropFiles(ScheduleListView* list, const QList<QUrl>& urls);
 
     AppContext& context_;
